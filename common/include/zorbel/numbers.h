@@ -1,0 +1,40 @@
+// Locale-independent number texts for instruments and files.
+//
+// Every number that is sent to an instrument, written to a file or parsed from
+// an answer or a file goes through these helpers, never through printf/strtod,
+// which follow the user's locale once Qt has called setlocale(LC_ALL, "").
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace zorbel {
+
+// "%G" as the Windows C runtime prints it: six significant digits (or
+// `precision`), fixed form for decimal exponents -4..precision-1, trailing
+// zeros removed, upper-case exponent with a sign and at least three digits:
+// 2000000 -> "2E+006", 1234567 -> "1.23457E+006", 0.00001 -> "1E-005",
+// 25 -> "25". `width` right-aligns with blanks as "%14G" does.
+std::string formatWindowsG(double value, int width = 0, int precision = 6);
+
+// "%f": fixed form with `decimals` digits after the point (six by default).
+std::string formatFixed(double value, int decimals = 6);
+
+// "%d" / "%ld".
+std::string formatInt(long long value);
+
+// The C library's decimal text-to-double conversion in the "C" locale: an
+// optional sign, digits with at most one '.', an optional exponent; stops at
+// the first character that does not continue the number. Returns the number
+// of characters taken (0 when no number starts the text; `value` is then 0).
+// A lone sign gives 0 and takes nothing, as strtod does. No hex, inf or nan.
+std::size_t parseDoublePrefix(std::string_view text, double& value);
+
+// Whole-text conversions: true only when the entire text (no blanks) is a
+// number of that kind; `value` is written only on success.
+bool parseDouble(std::string_view text, double& value);
+bool parseInt(std::string_view text, long long& value);
+
+}  // namespace zorbel
