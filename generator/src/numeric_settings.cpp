@@ -1,0 +1,138 @@
+// The numeric channel settings: one table, one write, one read, twenty exports.
+#include "numeric_settings.h"
+
+#include "QRVHardDll.h"
+#include "export_guard.h"
+#include "link.h"
+#include "number_rules.h"
+#include "zorbel/numbers.h"
+
+#include <cmath>
+
+namespace qrv {
+
+namespace {
+
+// Absolute tolerance, in instrument units, for the instrument's repeat of a value.
+constexpr double kConfirmTolerance = 1e-7;
+
+constexpr std::array<NumericSetting, kNumericQuantityCount> kSettings = {{
+    {"amplitude", "VOLTage", 1, 1, LimitRule::A},
+    {"frequency", "FREQuency", 1, 1, LimitRule::A},
+    {"offset voltage", "VOLTage:OFFSet", 1, 1, LimitRule::B},
+    {"initial phase", "PHASe", 1, 1, LimitRule::A},
+    {"square duty", "FUNCtion:SQUare:DCYCle", 100, 0.01, LimitRule::A},
+    {"ramp symmetry", "FUNCtion:RAMP:SYMMetry", 100, 0.01, LimitRule::C},
+    {"pulse duty", "FUNCtion:PULSe:DCYCle", 100, 0.01, LimitRule::A},
+    {"pulse width", "FUNCtion:PULSe:WIDTh", 1, 1, LimitRule::A},
+    {"pulse leading edge", "FUNCtion:PULSe:TRANsition:LEADing", 1, 1, LimitRule::A},
+    {"pulse trailing edge", "FUNCtion:PULSe:TRANsition:TRAiling", 1, 1, LimitRule::A},
+}};
+
+std::string Prefix(NumericQuantity quantity, std::uint16_t channel) {
+    std::string text = "SOURce" + zorbel::formatInt(static_cast<long long>(channel) + 1) + ":";
+    text += Setting(quantity).word;
+    return text;
+}
+
+// Written as "all must hold" so that a NaN anywhere rejects.
+bool LimitsAcceptable(LimitRule rule, double maximum, double minimum) {
+    if (rule == LimitRule::B) return maximum >= minimum;
+    return maximum > 0 && minimum >= 0 && maximum >= minimum;
+}
+
+bool WriteValueInRange(LimitRule rule, double value, double maximum, double minimum) {
+    if (rule == LimitRule::B) return minimum < value && value <= maximum;
+    return minimum <= value && value <= maximum;
+}
+
+}  // namespace
+
+const NumericSetting& Setting(NumericQuantity quantity) { return kSettings[static_cast<std::size_t>(quantity)]; }
+
+std::string SetCommand(NumericQuantity quantity, std::uint16_t channel, std::string_view valueText) {
+    std::string text = Prefix(quantity, channel);
+    text += ' ';
+    text += valueText;
+    return text;
+}
+
+std::string QueryCommand(NumericQuantity quantity, std::uint16_t channel) { return Prefix(quantity, channel) + "?"; }
+
+std::uint16_t WriteNumeric(NumericQuantity quantity, std::uint16_t channel, double value, double maximum,
+                           double minimum) {
+    const NumericSetting& setting = Setting(quantity);
+    if (!LimitsAcceptable(setting.rule, maximum, minimum)) return kStatusRejected;
+    if (!WriteValueInRange(setting.rule, value, maximum, minimum))
+        return setting.rule == LimitRule::C ? kStatusNoLink : kStatusRejected;
+    // "INF" is no number the instrument knows; an infinite limit must not let it through.
+    if (!std::isfinite(value)) return kStatusRejected;
+
+    const double scaled = value * setting.toInstrument;
+    std::string answer;
+    const int sent = SendCommand(SetCommand(quantity, channel, zorbel::formatWindowsG(scaled)), answer,
+                                 static_cast<std::uint32_t>(ExchangeMode::WriteRead));
+    if (sent != kExchangeDone) return FailureStatus(sent);
+    double repeated = 0;
+    if (!TurnStringIntoDouble(answer, repeated)) return kStatusRejected;
+    // Against the unrounded value: a value with more than six significant
+    // digits goes out rounded and is then not confirmed.
+    return std::fabs(repeated - scaled) < kConfirmTolerance ? kStatusOk : kStatusRejected;
+}
+
+std::uint16_t ReadNumeric(NumericQuantity quantity, std::uint16_t channel, double* value, double maximum,
+                          double minimum) {
+    const NumericSetting& setting = Setting(quantity);
+    if (value == nullptr || !LimitsAcceptable(setting.rule, maximum, minimum)) return kStatusRejected;
+    std::string answer;
+    const int sent = SendCommand(QueryCommand(quantity, channel), answer,
+                                 static_cast<std::uint32_t>(ExchangeMode::WriteRead));
+    if (sent != kExchangeDone) return FailureStatus(sent);
+    double parsed = 0;
+    if (!TurnStringIntoDouble(answer, parsed)) return kStatusRejected;
+    const double scaled = parsed * setting.fromInstrument;
+    if (!(minimum <= scaled && scaled <= maximum)) return kStatusRejected;
+    *value = scaled;
+    return kStatusOk;
+}
+
+}  // namespace qrv
+
+using qrv::NoThrow;
+using qrv::NumericQuantity;
+
+namespace {
+
+std::uint16_t Write(NumericQuantity q, uint16_t channel, double value, double maximum, double minimum) {
+    return NoThrow([&] { return qrv::WriteNumeric(q, channel, value, maximum, minimum); });
+}
+
+std::uint16_t Read(NumericQuantity q, uint16_t channel, double* value, double maximum, double minimum) {
+    return NoThrow([&] { return qrv::ReadNumeric(q, channel, value, maximum, minimum); });
+}
+
+}  // namespace
+
+// clang-format off
+uint16_t qmkHDWriteChannelAmplitude(uint16_t c, double v, double max, double min) { return Write(NumericQuantity::Amplitude, c, v, max, min); }
+uint16_t qmkHDWriteChannelFrequency(uint16_t c, double v, double max, double min) { return Write(NumericQuantity::Frequency, c, v, max, min); }
+uint16_t qmkHDWriteChannelOffsetVoltage(uint16_t c, double v, double max, double min) { return Write(NumericQuantity::OffsetVoltage, c, v, max, min); }
+uint16_t qmkHDWriteChannelInitPhase(uint16_t c, double v, double max, double min) { return Write(NumericQuantity::InitPhase, c, v, max, min); }
+uint16_t qmkHDWriteChannelSquareDuty(uint16_t c, double v, double max, double min) { return Write(NumericQuantity::SquareDuty, c, v, max, min); }
+uint16_t qmkHDWriteChannelRampSymmetry(uint16_t c, double v, double max, double min) { return Write(NumericQuantity::RampSymmetry, c, v, max, min); }
+uint16_t qmkHDWriteChannelPulseDuty(uint16_t c, double v, double max, double min) { return Write(NumericQuantity::PulseDuty, c, v, max, min); }
+uint16_t qmkHDWriteChannelPulseWidth(uint16_t c, double v, double max, double min) { return Write(NumericQuantity::PulseWidth, c, v, max, min); }
+uint16_t qmkHDWriteChannelPulseLeading(uint16_t c, double v, double max, double min) { return Write(NumericQuantity::PulseLeading, c, v, max, min); }
+uint16_t qmkHDWriteChannelPulseTrailing(uint16_t c, double v, double max, double min) { return Write(NumericQuantity::PulseTrailing, c, v, max, min); }
+
+uint16_t qmkHDReadChannelAmplitude(uint16_t c, double* v, double max, double min) { return Read(NumericQuantity::Amplitude, c, v, max, min); }
+uint16_t qmkHDReadChannelFrequency(uint16_t c, double* v, double max, double min) { return Read(NumericQuantity::Frequency, c, v, max, min); }
+uint16_t qmkHDReadChannelOffsetVoltage(uint16_t c, double* v, double max, double min) { return Read(NumericQuantity::OffsetVoltage, c, v, max, min); }
+uint16_t qmkHDReadChannelInitPhase(uint16_t c, double* v, double max, double min) { return Read(NumericQuantity::InitPhase, c, v, max, min); }
+uint16_t qmkHDReadChannelSquareDuty(uint16_t c, double* v, double max, double min) { return Read(NumericQuantity::SquareDuty, c, v, max, min); }
+uint16_t qmkHDReadChannelRampSymmetry(uint16_t c, double* v, double max, double min) { return Read(NumericQuantity::RampSymmetry, c, v, max, min); }
+uint16_t qmkHDReadChannelPulseDuty(uint16_t c, double* v, double max, double min) { return Read(NumericQuantity::PulseDuty, c, v, max, min); }
+uint16_t qmkHDReadChannelPulseWidth(uint16_t c, double* v, double max, double min) { return Read(NumericQuantity::PulseWidth, c, v, max, min); }
+uint16_t qmkHDReadChannelPulseLeading(uint16_t c, double* v, double max, double min) { return Read(NumericQuantity::PulseLeading, c, v, max, min); }
+uint16_t qmkHDReadChannelPulseTrailing(uint16_t c, double* v, double max, double min) { return Read(NumericQuantity::PulseTrailing, c, v, max, min); }
+// clang-format on

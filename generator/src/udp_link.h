@@ -1,0 +1,48 @@
+// The LAN link: one non-blocking UDP socket to the instrument's port 9966.
+// Process-wide; re-opened by qmkHDInitComType.
+#pragma once
+
+#include "transport.h"
+
+#include <netinet/in.h>
+
+#include <array>
+#include <string>
+#include <string_view>
+
+namespace qrv {
+
+class UdpLink final : public Transport {
+public:
+    UdpLink() = default;
+    ~UdpLink() override { Close(); }
+    UdpLink(const UdpLink&) = delete;
+    UdpLink& operator=(const UdpLink&) = delete;
+
+    // Closes any open socket, stores the dotted-quad address (at most 19
+    // characters are kept) and opens a new socket whose peer is that address,
+    // port 9966. The link stays closed when the text is not an IPv4 address or
+    // the socket cannot be created; every exchange then reports no link.
+    void Open(std::string_view addressText);
+    void Close();
+    bool IsOpen() const { return fd_ >= 0; }
+    std::string AddressText() const { return addressText_.data(); }
+
+    int Exchange(std::string_view command, std::string& received, ExchangeMode mode) override;
+
+private:
+    bool SendAll(std::string_view command);
+    // Waits up to kLanAnswerTimeout for one datagram from the instrument's
+    // address; datagrams from other hosts are dropped and the wait goes on.
+    void ReceiveAnswer(std::string& received);
+    // Drops datagrams already queued (late answers to earlier commands).
+    void DiscardWaiting();
+
+    int fd_ = -1;
+    // NUL-terminated dotted quad, 20 bytes as the instrument link keeps it.
+    std::array<char, 20> addressText_{};
+    in_addr instrument_{};   // answers are taken only from this address
+    sockaddr_in peer_{};     // destination; its port follows each answer's source port
+};
+
+}  // namespace qrv
