@@ -1,0 +1,117 @@
+// The option table: one row per option (name, value or flag, help, effect).
+#include "options.h"
+
+#include "zorbel/numbers.h"
+
+#include <arpa/inet.h>
+
+#include <functional>
+#include <string_view>
+#include <vector>
+
+namespace gensim {
+
+namespace {
+
+struct OptionRow {
+    std::string_view name;
+    std::string_view valueName;  // empty: a flag without value
+    std::string_view help;
+    // Applies the value; false when it is not acceptable.
+    std::function<bool(SimOptions&, std::string_view)> apply;
+};
+
+bool ParseCount(std::string_view text, int& out, long long maximum) {
+    long long value = 0;
+    if (!zorbel::parseInt(text, value) || value < 0 || value > maximum) return false;
+    out = static_cast<int>(value);
+    return true;
+}
+
+const std::vector<OptionRow>& Rows() {
+    static const std::vector<OptionRow> rows = {
+        {"--lan", "ADDRESS", "serve LAN on ADDRESS (127.x.y.z), UDP port 9966",
+         [](SimOptions& o, std::string_view v) {
+             in_addr a{};
+             const std::string text(v);
+             // Loopback only: nothing of the project talks to a real network.
+             if (inet_pton(AF_INET, text.c_str(), &a) != 1 || (ntohl(a.s_addr) >> 24) != 127) return false;
+             o.lanAddress = text;
+             return true;
+         }},
+        {"--usb", "unix:PATH", "serve the virtual USB device on the seqpacket socket PATH",
+         [](SimOptions& o, std::string_view v) {
+             if (v.substr(0, 5) != "unix:" || v.size() == 5) return false;
+             o.usbPath = std::string(v.substr(5));
+             return true;
+         }},
+        {"--ready-fd", "FD", "write \"ready\" to file descriptor FD once serving, then close it",
+         [](SimOptions& o, std::string_view v) { return ParseCount(v, o.readyFd, 1 << 20); }},
+        {"--delay", "MS", "send every answer MS milliseconds late",
+         [](SimOptions& o, std::string_view v) { return ParseCount(v, o.answerDelayMs, 600000); }},
+        {"--drop", "N", "never send every N-th answer (0: none)",
+         [](SimOptions& o, std::string_view v) { return ParseCount(v, o.dropEvery, 1 << 30); }},
+        {"--answer", "TEXT", "answer every command that has an answer with TEXT",
+         [](SimOptions& o, std::string_view v) {
+             o.answerText = std::string(v);
+             return true;
+         }},
+        {"--verbose", "", "log every command and answer on stderr",
+         [](SimOptions& o, std::string_view) {
+             o.verbose = true;
+             return true;
+         }},
+    };
+    return rows;
+}
+
+std::string Usage() {
+    std::string text = "usage: zorbel-gensim [--lan ADDRESS] [--usb unix:PATH] [options]\n";
+    for (const auto& row : Rows()) {
+        std::string left = "  " + std::string(row.name);
+        if (!row.valueName.empty()) left += " " + std::string(row.valueName);
+        if (left.size() < 24) left.resize(24, ' ');
+        text += left + std::string(row.help) + "\n";
+    }
+    return text;
+}
+
+}  // namespace
+
+bool ParseOptions(int argc, char** argv, SimOptions& options, std::string& error, bool& help) {
+    help = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        if (arg == "--help" || arg == "-h") {
+            help = true;
+            error = Usage();
+            return false;
+        }
+        const OptionRow* match = nullptr;
+        for (const auto& row : Rows())
+            if (row.name == arg) match = &row;
+        if (match == nullptr) {
+            error = "unknown option " + std::string(arg) + "\n" + Usage();
+            return false;
+        }
+        std::string_view value;
+        if (!match->valueName.empty()) {
+            if (i + 1 >= argc) {
+                error = std::string(arg) + " needs " + std::string(match->valueName);
+                return false;
+            }
+            value = argv[++i];
+        }
+        if (!match->apply(options, value)) {
+            error = "bad value for " + std::string(arg) + ": " + std::string(value);
+            return false;
+        }
+    }
+    if (options.lanAddress.empty() && options.usbPath.empty()) {
+        error = "nothing to serve: give --lan, --usb or both\n" + Usage();
+        return false;
+    }
+    return true;
+}
+
+}  // namespace gensim
