@@ -1,0 +1,48 @@
+// Temporary language-file trees for the language library's tests.
+#pragma once
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <string>
+#include <string_view>
+
+namespace zorbel::test {
+
+// UTF-16LE bytes with byte-order mark, as language files are written.
+inline std::string utf16File(std::u16string_view text) {
+    std::string out = "\xFF\xFE";
+    for (char16_t c : text) {
+        out.push_back(static_cast<char>(c & 0xFF));
+        out.push_back(static_cast<char>(c >> 8));
+    }
+    return out;
+}
+
+// A fresh folder below /tmp, removed with everything in it afterwards.
+class TempTree : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/zorbel-lang-XXXXXX";
+        ASSERT_NE(::mkdtemp(pattern), nullptr);
+        root_ = pattern;
+    }
+    void TearDown() override { std::filesystem::remove_all(root_); }
+
+    // Writes `bytes` to root/relative, creating the folders on the way.
+    std::string put(const std::string& relative, const std::string& bytes = "") const {
+        const auto p = root_ / relative;
+        std::filesystem::create_directories(p.parent_path());
+        std::ofstream(p, std::ios::binary) << bytes;
+        return p.string();
+    }
+    std::string mkdir(const std::string& relative) const {
+        std::filesystem::create_directories(root_ / relative);
+        return (root_ / relative).string();
+    }
+
+    std::filesystem::path root_;
+};
+
+}  // namespace zorbel::test
