@@ -98,22 +98,6 @@ TEST_F(ProfileFileTest, GetStringFollowsTheWindowsRules) {
     EXPECT_EQ(f.getString("Missing", "x", " \"fallback\" ", 999), "fallback");
 }
 
-TEST_F(ProfileFileTest, SectionLinesAreTrimmedAndSkipComments) {
-    const ProfileFile f = loaded("[App]\n 5 = a=b \n;c\n\nwhole line\n=x\n[Other]\n6=z\n");
-    EXPECT_EQ(f.sectionLines(u"app", 18000), (std::vector<std::u16string>{u"5=a=b", u"whole line", u"=x"}));
-    EXPECT_TRUE(f.sectionLines(u"None", 18000).empty());
-}
-
-TEST_F(ProfileFileTest, SectionBufferTakesOnlyWholeLines) {
-    // "5=a=b", "whole line", "=x": 6 + 11 + 3 characters with terminators, plus the final one.
-    const ProfileFile f = loaded("[App]\n5=a=b\nwhole line\n=x\n");
-    EXPECT_EQ(f.sectionLines(u"App", 21).size(), 3u);
-    EXPECT_EQ(f.sectionLines(u"App", 20).size(), 2u);
-    EXPECT_EQ(f.sectionLines(u"App", 17).size(), 1u);
-    EXPECT_EQ(f.sectionLines(u"App", 6).size(), 0u);
-    EXPECT_EQ(f.sectionLines(u"App", 0).size(), 0u);
-}
-
 TEST_F(ProfileFileTest, EncodingsAreRecognised) {
     struct Case {
         std::string bytes;
@@ -125,12 +109,6 @@ TEST_F(ProfileFileTest, EncodingsAreRecognised) {
         {"\xEF\xBB\xBF[App]\r\n8888=Fran\xC3\xA7" "ais\r\n", TextEncoding::Utf8Bom, u"Fran\u00e7ais"},
         {"[App]\n8888=Fran\xC3\xA7" "ais", TextEncoding::Utf8, u"Fran\u00e7ais"},
         {"[App]\n8888=Fran\xE7" "ais\n", TextEncoding::Latin1, u"Fran\u00e7ais"},
-        // Malformed: odd byte count (half a character dropped), NUL characters dropped.
-        {utf16File(u"[App]\r\n8888=Odd") + "x", TextEncoding::Utf16Le, u"Odd"},
-        {std::string("[App]\n8888=N\0U\0L\n", 16), TextEncoding::Utf8, u"NUL"},
-        {std::string("[\0A\0p\0p\0]\0\n\0" "8\0" "8\0" "8\0" "8\0=\0x\0", 24), TextEncoding::Utf8, u"x"},
-        {"", TextEncoding::Utf8, u""},
-        {"\xFF\xFE", TextEncoding::Utf16Le, u""},
     };
     for (const auto& c : cases) {
         const ProfileFile f = loaded(c.bytes);
@@ -143,11 +121,8 @@ TEST_F(ProfileFileTest, LoadDistinguishesMissingFromUnreadable) {
     ProfileFile f;
     EXPECT_EQ(f.load(path("absent.ini")), ProfileFile::LoadResult::Missing);
     EXPECT_EQ(f.load(path("absent/x.ini")), ProfileFile::LoadResult::Missing);
-    EXPECT_EQ(f.load(dir_.string()), ProfileFile::LoadResult::Failed);
-    // A FIFO without writer must neither block nor be read.
-    ASSERT_EQ(::mkfifo(path("fifo").c_str(), 0600), 0);
     std::string error;
-    EXPECT_EQ(f.load(path("fifo"), &error), ProfileFile::LoadResult::Failed);
+    EXPECT_EQ(f.load(dir_.string(), &error), ProfileFile::LoadResult::Failed);
     EXPECT_NE(error.find("regular"), std::string::npos);
 }
 
@@ -160,31 +135,26 @@ TEST_F(ProfileFileTest, ExistingKeyIsReplacedInPlace) {
     EXPECT_EQ(read(path("in.ini")), expected);
 }
 
-TEST_F(ProfileFileTest, NewKeyGoesAfterTheSectionsLastKey) {
+TEST_F(ProfileFileTest, NewKeysAndSectionsAreAppended) {
     ProfileFile f = loaded("[A]\r\nx=1\r\n\r\n; about B\r\n[B]\r\ny=2");
-    ASSERT_TRUE(f.setString("a", "z", "3"));
+    ASSERT_TRUE(f.setString("a", "z", "3"));      // after A's last key, not after the comment
     ASSERT_TRUE(f.setString("B", "w", "4"));      // last line had no line end
     ASSERT_TRUE(f.setString("New", "v", " 5 "));  // written as given, read trimmed
     ASSERT_TRUE(f.save(path("in.ini")));
     EXPECT_EQ(read(path("in.ini")), "[A]\r\nx=1\r\nz=3\r\n\r\n; about B\r\n[B]\r\ny=2\r\nw=4\r\n[New]\r\nv= 5 \r\n");
-    ProfileFile back;
-    back.load(path("in.ini"));
-    EXPECT_EQ(back.getString("new", "V", "", 99), "5");
-}
+    EXPECT_EQ(f.getString("new", "V", "", 99), "5");
 
-TEST_F(ProfileFileTest, NewLinesFollowTheFilesLineEnds) {
-    ProfileFile f = loaded("[A]\nx=1\n");
-    ASSERT_TRUE(f.setString("A", "y", "2"));
-    ASSERT_TRUE(f.setString("C", "z", "3"));
-    ASSERT_TRUE(f.save(path("in.ini")));
+    ProfileFile lf = loaded("[A]\nx=1\n");  // new lines follow the file's line ends
+    ASSERT_TRUE(lf.setString("A", "y", "2"));
+    ASSERT_TRUE(lf.setString("C", "z", "3"));
+    ASSERT_TRUE(lf.save(path("in.ini")));
     EXPECT_EQ(read(path("in.ini")), "[A]\nx=1\ny=2\n[C]\nz=3\n");
 }
 
 TEST_F(ProfileFileTest, StructureBreakingWritesAreRefused) {
     ProfileFile f = loaded("[A]\nx=1\n");
     const std::u16string bad[][3] = {
-        {u"A", u"x", u"1\r\n[B]"}, {u"A\n", u"x", u"1"}, {u"A]", u"x", u"1"}, {u" ", u"x", u"1"},
-        {u"A", u"", u"1"},         {u"A", u"x=y", u"1"}, {u"A", u";x", u"1"}, {u"A", u"[x]", u"1"},
+        {u"A", u"x", u"1\r\n[B]"}, {u"A]", u"x", u"1"}, {u" ", u"x", u"1"}, {u"A", u"x=y", u"1"}, {u"A", u";x", u"1"},
     };
     for (const auto& b : bad) EXPECT_FALSE(f.setString(b[0], b[1], b[2])) << zorbel::utf16ToUtf8(b[0] + b[1] + b[2]);
     EXPECT_EQ(f.getString("A", "x", "", 9), "1");
@@ -265,12 +235,9 @@ TEST_F(ProfileFileTest, SaveKeepsModeAndWritesThroughLinks) {
 }
 
 TEST(Utf, ConversionsReplaceWhatCannotBeRepresented) {
-    EXPECT_EQ(zorbel::utf8ToUtf16("a\xC3\xA9\xF0\x9F\x98\x80"), u"a\u00e9\U0001F600");
-    EXPECT_EQ(zorbel::utf8ToUtf16("a\xC0\x80" "b\xED\xA0\x80"), u"a\uFFFD\uFFFDb\uFFFD\uFFFD\uFFFD");
-    EXPECT_EQ(zorbel::utf8ToUtf16("\xE2\x82"), u"\uFFFD\uFFFD");
-    EXPECT_FALSE(zorbel::decodeUtf8Strict("\xF4\x90\x80\x80").has_value());  // beyond U+10FFFF
-    EXPECT_EQ(zorbel::utf16ToUtf8(u"\U0001F600\u00e9"), "\xF0\x9F\x98\x80\xC3\xA9");
-    EXPECT_EQ(zorbel::utf16ToUtf8(std::u16string(1, u'\xD800') + u"x"), "\xEF\xBF\xBDx");
+    EXPECT_EQ(zorbel::utf8ToUtf16("a\xC0\x80" "b\xE2\x82"), u"a\uFFFD\uFFFDb\uFFFD\uFFFD");  // overlong, cut short
+    EXPECT_FALSE(zorbel::decodeUtf8Strict("\xED\xA0\x80").has_value());  // an encoded surrogate
+    EXPECT_EQ(zorbel::utf16ToUtf8(std::u16string(1, u'\xD800') + u"\U0001F600"), "\xEF\xBF\xBD\xF0\x9F\x98\x80");
 }
 
 }  // namespace

@@ -70,26 +70,26 @@ TEST_F(LanguageDll, ListsFilesAndDisplayNames) {
 TEST_F(LanguageDll, BufferCapacityRules) {
     put("de.lug", utf16File(u"[App]\r\n8888=Deutsch\r\n"));
     ASSERT_EQ(scan(), 1);
-    // Capacity counts characters without the terminator.
-    Name n = callName(qmkHLGetLanguageName, 0, 7);
-    EXPECT_EQ(n.result, 1);
-    EXPECT_EQ(n.length, 7);
-    EXPECT_EQ(n.written, std::u16string(u"Deutsch\0", 8));  // length + 1 characters
-    n = callName(qmkHLGetLanguageName, 0, 6);
-    EXPECT_EQ(n.result, 0);
-    EXPECT_EQ(n.length, 7);
-    EXPECT_EQ(n.written, u"");
-    n = callName(qmkHLGetLanguageFileName, 0, 5);
-    EXPECT_EQ(n.result, 0);
-    EXPECT_EQ(n.length, 6);
-    // Index out of range (also a negative index seen as unsigned): length untouched.
-    for (uint16_t index : {uint16_t{1}, uint16_t{0xFFFF}}) {
-        for (auto f : {qmkHLGetLanguageName, qmkHLGetLanguageFileName}) {
-            n = callName(f, index);
-            EXPECT_EQ(n.result, 0);
-            EXPECT_EQ(n.length, 0xBEEF);
-            EXPECT_EQ(n.written, u"");
-        }
+    const auto name = qmkHLGetLanguageName;
+    const auto file = qmkHLGetLanguageFileName;
+    struct Row {
+        decltype(name) function;
+        uint16_t index, capacity;
+        Name expected;
+    } const rows[] = {
+        // Capacity counts characters without the terminator: length + 1 are written.
+        {name, 0, 7, {1, 7, std::u16string(u"Deutsch\0", 8)}},
+        {name, 0, 6, {0, 7, u""}},
+        {file, 0, 5, {0, 6, u""}},
+        // Index out of range (also a negative index seen as unsigned): length untouched.
+        {name, 1, 999, {0, 0xBEEF, u""}},
+        {file, 0xFFFF, 999, {0, 0xBEEF, u""}},
+    };
+    for (const auto& r : rows) {
+        const Name n = callName(r.function, r.index, r.capacity);
+        EXPECT_EQ(n.result, r.expected.result) << r.index << "/" << r.capacity;
+        EXPECT_EQ(n.length, r.expected.length) << r.index << "/" << r.capacity;
+        EXPECT_EQ(n.written, r.expected.written) << r.index << "/" << r.capacity;
     }
     // Missing buffers are refused, not written through.
     uint16_t length = 0;

@@ -60,7 +60,8 @@ public:
     explicit ProfileFile(TextEncoding newFileEncoding = TextEncoding::Utf8);
 
     // Replaces the content with the file at `path` (a UTF-8 file-system path).
-    // Never blocks on special files: only regular files are read.
+    // Never blocks on special files: only regular files are read. After
+    // Failed the content is empty: a writer must not save it over the file.
     LoadResult load(const std::string& path, std::string* error = nullptr);
 
     // Writes the content to `path` through a temporary file in the same folder
