@@ -1,6 +1,8 @@
 // The option table: one row per option (name, value or flag, help, effect).
 #include "options.h"
 
+#include "content_options.h"
+
 #include "zorbel/numbers.h"
 
 #include <arpa/inet.h>
@@ -54,6 +56,27 @@ const std::vector<OptionRow>& Rows() {
         {"--answer", "TEXT", "answer every command that has an answer with TEXT",
          [](SimOptions& o, std::string_view v) {
              o.answerText = std::string(v);
+             return true;
+         }},
+        {"--range", "CH:HEADER=MAX,MIN", "the range of one setting, e.g. 1:FREQuency=2E+007,0.01",
+         [](SimOptions& o, std::string_view v) {
+             if (!IsRangeSpec(v)) return false;
+             o.rangeOverrides.emplace_back(v);
+             return true;
+         }},
+        {"--cal-step", "SPEC", "a calibration step, \"CH1 p2p 1 1000 pass 0.02\" (repeatable)",
+         [](SimOptions& o, std::string_view v) {
+             if (!IsCalibrationStep(v)) return false;
+             o.calibrationSteps.emplace_back(v);
+             return true;
+         }},
+        {"--cal-script", "FILE", "calibration steps, one per line",
+         [](SimOptions& o, std::string_view v) { return ReadCalibrationScript(std::string(v), o.calibrationSteps); }},
+        {"--piece-size", "N", "characters per piece of catalog and upload answers (1..10000)",
+         [](SimOptions& o, std::string_view v) { return ParseCount(v, o.pieceSize, 10000) && o.pieceSize > 0; }},
+        {"--piece-gap", "", "pieces after the first claim an end one too far",
+         [](SimOptions& o, std::string_view) {
+             o.pieceGap = true;
              return true;
          }},
         {"--verbose", "", "log every command and answer on stderr",

@@ -3,6 +3,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace gensim {
 
@@ -16,6 +17,12 @@ struct SimOptions {
     int answerDelayMs = 0;                    // --delay: every answer this late
     int dropEvery = 0;                        // --drop N: every N-th answer is never sent
     std::optional<std::string> answerText;    // --answer TEXT: every answer replaced by TEXT
+
+    // Content of the simulated instrument.
+    std::vector<std::string> rangeOverrides;    // --range CH:HEADER=MAX,MIN (repeatable)
+    std::vector<std::string> calibrationSteps;  // --cal-step SPEC and the lines of --cal-script FILE
+    int pieceSize = 256;                        // --piece-size: characters per catalog/upload piece
+    bool pieceGap = false;                      // --piece-gap: later pieces claim a wrong end
 };
 
 // Parses argv into `options`. On a bad or missing value returns false with
