@@ -1,0 +1,252 @@
+// DeviceSettings on the user-interface side: creation, setters, job triggers,
+// arbitrary waveform helpers, zoom tools and user-typed numbers.
+#include "zorbel/model/device_settings.h"
+
+#include <arpa/inet.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdlib>
+
+#include "zorbel/model/preview.h"
+
+namespace zorbel {
+namespace {
+
+// The instrument's address on its private network, as the generator library
+// assumes it before the first Connect; QRV_LAN_ADDRESS overrides both.
+std::uint32_t DefaultLanAddress() {
+    std::uint32_t address = 0xC0A80164;  // 192.168.1.100
+    if (const char* text = std::getenv("QRV_LAN_ADDRESS")) {
+        in_addr parsed{};
+        if (inet_pton(AF_INET, text, &parsed) == 1) address = ntohl(parsed.s_addr);
+    }
+    return address;
+}
+
+class NullObserver final : public SessionObserver {};
+
+// Samples per period and divider of a new record: the library's best choice
+// for 1000 Hz between 2 and 6000 points.
+void SetDefaultArbitrary(ChannelRecord& record, GeneratorApi& api) {
+    ArbitraryControl best{};
+    if (api.GetBestArbitraryControlFromFreq(&best, 1000.0, 2, 6000) == 1) {
+        record.arbitraryDivider = static_cast<std::uint16_t>(best.divider);
+        record.arbitraryPointCount = best.points;
+    }
+    record.arbitrarySamples.assign(record.arbitraryPointCount, 0.0);
+    record.arbitraryLength = record.arbitraryPointCount;
+    record.arbitraryViewLast = record.arbitraryPointCount - 1;
+}
+
+}  // namespace
+
+DeviceSettings::DeviceSettings() : DeviceSettings(LibraryGenerator()) {}
+
+DeviceSettings::DeviceSettings(GeneratorApi& api) : api_(api), lanAddress_(DefaultLanAddress()) {
+    constexpr std::array<std::uint32_t, kChannelCount> kTraceColours = {0x0080FF80, 0x00FF00FF};
+    for (int ch = 0; ch < kChannelCount; ++ch) {
+        ChannelRecord& record = records_[ch];
+        SetDefaultArbitrary(record, api_);
+        SynthesizePreview(record);
+        record.traceColour = kTraceColours[ch];
+    }
+}
+
+SessionObserver& DeviceSettings::Observer() const {
+    static NullObserver none;
+    SessionObserver* observer = observer_;
+    return observer ? *observer : none;
+}
+
+void DeviceSettings::SetConnection(std::uint16_t type, std::uint32_t address) {
+    connectionType_ = type;
+    lanAddress_ = address;
+    connectionPending_ = true;
+}
+
+bool DeviceSettings::SetCurrentChannel(std::uint16_t channel) {
+    if (channel >= kChannelCount) return false;
+    currentChannel_ = channel;
+    return true;
+}
+
+bool DeviceSettings::IsIdle() const {
+    if (!queue_.Empty()) return false;
+    return jobFlags_ == 0 || demo_ != 0;
+}
+
+// Demo off before the job flags: a worker that sees the flags then also sees
+// the session online, and never takes a half-set trigger for demo mode.
+void DeviceSettings::StartReadOperation() {
+    jobRefused_ = false;
+    demo_ = 0;
+    jobFlags_ = kJobReadLimits | kJobReadSettings;
+}
+
+void DeviceSettings::StartWriteOperation() {
+    jobRefused_ = false;
+    demo_ = 0;
+    jobFlags_ = kJobReadLimits | kJobWriteSettings;
+}
+
+void DeviceSettings::StartArbitraryDownload(std::uint16_t channel) {
+    if (channel >= kChannelCount) return;
+    jobRefused_ = false;
+    EnqueueCommand(code::kArbStartDownload, channel);
+}
+
+bool DeviceSettings::SetOutputState(std::uint16_t channel, std::uint16_t state) {
+    if (channel >= kChannelCount) return false;
+    const std::uint16_t on = state ? 1 : 0;
+    ModifyRecord(channel, [&](ChannelRecord& r) { r.outputState = on; });
+    EnqueueCommand(code::kWriteOnOff, channel, on);
+    return true;
+}
+
+bool DeviceSettings::SetWaveType(std::uint16_t channel, std::uint16_t waveType) {
+    if (channel >= kChannelCount || !IsValidWaveType(waveType)) return false;
+    ModifyRecord(channel, [&](ChannelRecord& r) {
+        r.waveType = waveType;
+        SynthesizePreview(r);
+    });
+    EnqueueCommand(code::kWriteWaveType, channel, waveType);
+    return true;
+}
+
+bool DeviceSettings::SetParameter(std::uint16_t channel, Parameter p, double value) {
+    if (channel >= kChannelCount || Index(p) >= kParameterCount) return false;
+    ModifyRecord(channel, [&](ChannelRecord& r) {
+        r.Value(p) = value;
+        UpdatePreview(r, p == Parameter::Amplitude || p == Parameter::Offset);
+    });
+    EnqueueCommand(WriteParameterCode(p), channel, 0, value);
+    return true;
+}
+
+bool DeviceSettings::SetArbitraryDivider(std::uint16_t channel, std::uint16_t divider) {
+    if (channel >= kChannelCount) return false;
+    ModifyRecord(channel, [&](ChannelRecord& r) { r.arbitraryDivider = divider; });
+    EnqueueCommand(code::kArbDivider, channel);
+    return true;
+}
+
+ChannelRecord DeviceSettings::Record(std::uint16_t channel) const {
+    return ReadRecord(channel, [](const ChannelRecord& r) { return r; });
+}
+
+LimitsBlock DeviceSettings::CopyLimits(std::uint16_t channel) const {
+    return ReadRecord(channel, [](const ChannelRecord& r) { return r.limits; });
+}
+
+CalibrationValues DeviceSettings::Calibration() const {
+    std::lock_guard lock(recordsMutex_);
+    return calibration_;
+}
+
+bool DeviceSettings::ResizeArbitrary(std::uint16_t channel, std::uint32_t n) {
+    if (channel >= kChannelCount || n > kMaxArbitraryPoints) return false;
+    const std::uint32_t m = n & ~std::uint32_t{15};
+    // Allocated outside the lock: the display thread keeps drawing meanwhile.
+    std::vector<double> samples(n, 0.0);
+    ModifyRecord(channel, [&](ChannelRecord& r) {
+        const std::size_t keep =
+            std::min<std::size_t>({r.arbitraryPointCount, m, r.arbitrarySamples.size()});
+        std::copy_n(r.arbitrarySamples.begin(), keep, samples.begin());
+        r.arbitrarySamples.swap(samples);
+        r.arbitraryPointCount = m;
+        r.arbitraryViewFirst = 0;
+        r.arbitraryViewLast = m - 1;  // wraps for an empty waveform, as the view expects
+    });
+    return true;
+}
+
+std::uint16_t DeviceSettings::ZoomFromData(std::uint16_t channel) {
+    const auto [maximum, minimum] = ReadRecord(channel, [](const ChannelRecord& r) {
+        const std::size_t n = std::min<std::size_t>(r.arbitraryPointCount, r.arbitrarySamples.size());
+        if (n == 0) return std::pair{0.0, 0.0};
+        const auto [lo, hi] = std::minmax_element(r.arbitrarySamples.begin(), r.arbitrarySamples.begin() + n);
+        return std::pair{*hi, *lo};
+    });
+    const std::uint16_t gain = api_.GetZoomFromData(maximum, minimum);
+    ModifyRecord(channel, [&](ChannelRecord& r) { r.arbitraryZoom = gain; });
+    return gain;
+}
+
+void DeviceSettings::SetZoomTool(std::uint16_t bit) {
+    // Horizontal and vertical tools of the same kind stay on together.
+    constexpr std::array<std::pair<std::uint16_t, std::uint16_t>, 6> kPartners = {{
+        {kZoomHorizontalIn, kZoomVerticalIn},
+        {kZoomHorizontalOut, kZoomVerticalOut},
+        {kZoomHorizontalMove, kZoomVerticalMove},
+        {kZoomVerticalIn, kZoomHorizontalIn},
+        {kZoomVerticalOut, kZoomHorizontalOut},
+        {kZoomVerticalMove, kZoomHorizontalMove},
+    }};
+    const auto entry = std::find_if(kPartners.begin(), kPartners.end(), [&](auto& e) { return e.first == bit; });
+    if (entry == kPartners.end()) return;
+    const std::uint16_t partner = entry->second;
+    ModifyRecord(currentChannel_, [&](ChannelRecord& r) {
+        const std::uint16_t bits = static_cast<std::uint16_t>(((r.zoomToolBits ^ bit) & bit) | (r.zoomToolBits & partner));
+        r.zoomToolBits = bits;
+        r.zoomToolCursor = static_cast<std::uint16_t>(((bits & kZoomHorizontalIn) ? kCursorHorizontalZoomIn : 0) |
+                                                      ((bits & kZoomVerticalIn) ? kCursorVerticalZoomIn : 0));
+    });
+    Observer().RequestRefresh(kRefreshEverything);
+}
+
+std::optional<double> DeviceSettings::TryParseNumberText(std::string_view text) const {
+    // The library takes a NUL-terminated 8-bit text; the 1000-byte zeroed
+    // buffer bounds what a user can hand it.
+    std::array<char, 1000> buffer{};
+    const std::size_t length = std::min<std::size_t>(text.size(), buffer.size() - 1);
+    std::copy_n(text.begin(), length, buffer.begin());
+    double value = 0.0;
+    if (api_.TurnStringIntoDouble(&value, buffer.data(), static_cast<std::int32_t>(length)) == 0)
+        return std::nullopt;
+    return value;
+}
+
+std::optional<double> DeviceSettings::TryParseNumberText(std::u16string_view text) const {
+    std::string narrow;
+    narrow.reserve(std::min<std::size_t>(text.size(), 999));
+    for (char16_t c : text.substr(0, 999)) {
+        // No number contains other characters; '?' keeps them from matching
+        // and NUL would silently cut the text short.
+        narrow.push_back(c > 0 && c < 0x80 ? static_cast<char>(c) : '?');
+    }
+    return TryParseNumberText(std::string_view(narrow));
+}
+
+double DeviceSettings::ParseNumberText(std::u16string_view text) const {
+    return TryParseNumberText(text).value_or(0.0);
+}
+
+double DeviceSettings::ParseNumberText(std::string_view text) const {
+    return TryParseNumberText(text).value_or(0.0);
+}
+
+void DeviceSettings::EnqueueCommand(std::uint16_t code, std::int32_t channel, std::int64_t integerArgument,
+                                    double realArgument) {
+    queue_.Enqueue(InstrumentCommand{code, channel, integerArgument, realArgument});
+}
+
+void DeviceSettings::QueueCalibrationStart(std::uint16_t channel) {
+    EnqueueCommand(code::kCalStart, channel);
+}
+
+void DeviceSettings::QueueCalibrationStop(std::int32_t discard) {
+    calibrationRunState_ = kCalibrationStopping;
+    EnqueueCommand(code::kCalStop, kWholeInstrument, discard);
+}
+
+void DeviceSettings::QueueCalibrationStep(std::uint16_t step) {
+    ModifyCalibration([&](CalibrationValues& c) { c.currentStep = step; });
+    EnqueueCommand(code::kCalSetStep, kWholeInstrument, std::int64_t{step} + 1);
+}
+
+void DeviceSettings::QueueCalibrationCommand(std::uint16_t code) {
+    EnqueueCommand(code, kWholeInstrument);
+}
+
+}  // namespace zorbel

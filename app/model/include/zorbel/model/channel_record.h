@@ -1,0 +1,99 @@
+// One output channel of the generator as the program models it: the
+// instrument's limits, the current settings, the preview samples the view
+// draws and the arbitrary waveform with its download bookkeeping.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "zorbel/model/parameters.h"
+
+namespace zorbel {
+
+inline constexpr int kChannelCount = 2;
+
+// Wave type codes of the generator library.
+enum WaveType : std::uint16_t {
+    kWaveSine = 1,
+    kWaveSquare = 2,
+    kWaveRamp = 3,
+    kWavePulse = 4,
+    kWaveNoise = 5,
+    kWaveArbitrary = 6,
+    kWaveHarmonic = 7,
+};
+inline constexpr bool IsValidWaveType(long long code) { return code >= kWaveSine && code <= kWaveHarmonic; }
+
+// Arbitrary view tools (zoom-tool bits) and the cursor word derived from them.
+enum ZoomTool : std::uint16_t {
+    kZoomHorizontalIn = 1,
+    kZoomHorizontalOut = 2,
+    kZoomHorizontalMove = 4,
+    kZoomVerticalIn = 16,
+    kZoomVerticalOut = 32,
+    kZoomVerticalMove = 64,
+};
+inline constexpr std::uint16_t kCursorHorizontalZoomIn = 2;
+inline constexpr std::uint16_t kCursorVerticalZoomIn = 1;
+
+inline constexpr std::uint32_t kPreviewPoints = 800;
+
+struct ChannelRecord {
+    LimitsBlock limits = LimitsBlock::BuiltIn();
+
+    // Preview of wave types 1 to 5, volts; redone by every stored setting.
+    std::int32_t autoVerticalWindow = 1;  // window follows amplitude and offset
+    std::vector<double> previewSamples = std::vector<double>(kPreviewPoints, 0.0);
+    std::uint32_t previewPointCount = kPreviewPoints;
+    std::uint32_t previewCapacity = kPreviewPoints;
+    double previewPeriods = 2.0;
+    double previewLower = -12.5;  // volts
+    double previewUpper = 12.5;   // volts
+
+    std::uint32_t traceColour = 0x0000FFFF;  // 0x00BBGGRR
+
+    std::uint16_t outputState = 1;  // 1 on, 0 off
+    std::uint16_t waveType = kWaveSine;
+    // The ten numeric settings in table order (units in parameters.h).
+    std::array<double, kParameterCount> values{};
+
+    double arbitraryFrequency = 1000.0;       // hertz
+    std::uint32_t arbitraryPointCount = 0;    // valid samples; a multiple of 16
+    std::vector<double> arbitrarySamples;     // volts; at least arbitraryPointCount entries
+    std::uint16_t arbitraryDivider = 0;       // sample clock divider index
+    std::uint16_t arbitraryZoom = 20;         // gain code 1, 4 or 20
+    std::uint32_t arbitraryOutputStart = 0;   // first point played out
+    std::uint32_t arbitraryAddress = 0;       // start address of the download
+    std::uint32_t arbitraryLength = 0;        // points to download, fixed when it starts
+    std::uint32_t arbitrarySent = 0;          // points handed to the library so far
+    std::uint32_t editPointIndex = 0;         // point shown by the point editor
+
+    std::uint16_t zoomToolBits = 0;
+    std::uint16_t zoomToolCursor = 0;
+    double arbitraryViewLower = -10.0;  // volts
+    double arbitraryViewUpper = 10.0;   // volts
+    std::uint32_t arbitraryViewFirst = 0;
+    std::uint32_t arbitraryViewLast = 0;
+
+    ChannelRecord() {
+        for (std::size_t n = 0; n < kParameterCount; ++n) values[n] = kParameters[n].defaultValue;
+    }
+
+    double& Value(Parameter p) { return values[Index(p)]; }
+    double Value(Parameter p) const { return values[Index(p)]; }
+};
+
+// Values of the calibration procedure, written by the worker while it
+// executes calibration commands and read by the calibration dialog.
+struct CalibrationValues {
+    std::uint16_t stepTotal = 0;
+    std::uint16_t currentStep = 0;
+    std::int16_t measurementKind = 0;
+    double referenceFrequency = 0.0;  // hertz
+    double referenceVoltage = 0.0;    // volts
+    double measuredFrequency = 0.0;   // hertz
+    double measuredVoltage = 0.0;     // volts
+    std::int16_t stepState = 0;
+};
+
+}  // namespace zorbel

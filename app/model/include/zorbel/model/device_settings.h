@@ -1,0 +1,222 @@
+// DeviceSettings: the program's model of the two-channel generator and of the
+// session with it. The user interface stores settings and queues commands;
+// one worker thread calls ServiceQueue every 10 ms, which starts jobs, drains
+// the queue and talks to the instrument.
+//
+// Thread safety:
+// - The session state shared without a lock (demo, sync and job flags, link
+//   state, last status, calibration run state, connection) is atomic.
+// - The two ChannelRecords and the calibration values are guarded by one
+//   records mutex: the UI edits and reads them while the worker stores read-back
+//   values. Readers take a snapshot (Record, CopyLimits) or run a short
+//   function under the mutex (ReadRecord, ModifyRecord). Neither this mutex
+//   nor the queue's is ever held across a call into the generator library.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+#include <optional>
+#include <stdexcept>
+#include <string_view>
+#include <vector>
+
+#include "zorbel/model/channel_record.h"
+#include "zorbel/model/command_queue.h"
+#include "zorbel/model/generator_api.h"
+#include "zorbel/model/session_observer.h"
+
+namespace zorbel {
+
+// Job flags, named by their values.
+inline constexpr std::uint16_t kJobReadLimits = 1;
+inline constexpr std::uint16_t kJobReadSettings = 2;
+inline constexpr std::uint16_t kJobWriteSettings = 4;
+inline constexpr std::uint16_t kJobArbitraryDownload = 8;
+inline constexpr std::uint16_t kJobCalibration = 16;
+
+inline constexpr std::uint16_t kConnectionUsb = 0;
+inline constexpr std::uint16_t kConnectionLan = 1;
+
+// Calibration run state.
+inline constexpr std::int32_t kCalibrationIdle = -1;
+inline constexpr std::int32_t kCalibrationRunning = 0;
+inline constexpr std::int32_t kCalibrationStopping = 1;
+
+// Largest arbitrary waveform, points: the instrument's waveform memory (2^26).
+inline constexpr std::uint32_t kMaxArbitraryPoints = 67108864;
+
+class DeviceSettings {
+public:
+    // The model on the real generator library.
+    DeviceSettings();
+    // The model on another implementation (a test double); `api` must outlive it.
+    explicit DeviceSettings(GeneratorApi& api);
+    DeviceSettings(const DeviceSettings&) = delete;
+    DeviceSettings& operator=(const DeviceSettings&) = delete;
+
+    // ---- Connection (Connect dialog) -------------------------------------
+    std::uint16_t ConnectionType() const { return connectionType_; }
+    std::uint32_t LanAddress() const { return lanAddress_; }  // first octet most significant
+    // Stores both; the worker hands them to qmkHDInitComType at the start of
+    // its next step, so the link is never re-opened under a running exchange.
+    void SetConnection(std::uint16_t type, std::uint32_t address);
+
+    // ---- Session state ----------------------------------------------------
+    std::uint16_t CurrentChannel() const { return currentChannel_; }
+    bool SetCurrentChannel(std::uint16_t channel);
+    std::int32_t DemoFlag() const { return demo_; }
+    std::uint16_t LinkState() const { return linkState_; }
+    std::uint16_t JobFlags() const { return jobFlags_; }
+    std::uint16_t LastStatus() const { return lastStatus_; }
+    std::int32_t SyncFlag() const { return sync_; }
+    std::int32_t CalibrationRunState() const { return calibrationRunState_; }
+    void SetCalibrationRunState(std::int32_t state) { calibrationRunState_ = state; }
+    // The view sets and clears job flag 16 around the calibration dialog.
+    void SetJobFlag(std::uint16_t bit) { jobFlags_ |= bit; }
+    void ClearJobFlag(std::uint16_t bit) { jobFlags_ &= static_cast<std::uint16_t>(~bit); }
+    // True when the last job was dropped at its start because the instrument
+    // did not answer qmkHDDeviceConnect (cleared by every job trigger).
+    bool LastJobRefused() const { return jobRefused_; }
+    // Nothing left to do: queue empty and no job pending (or demo mode,
+    // in which no job starts).
+    bool IsIdle() const;
+
+    // ---- Job triggers (main frame) ----------------------------------------
+    void SelectDemo() { demo_ = 1; }
+    void StartReadOperation();   // job flags 3: read limits, then settings
+    void StartWriteOperation();  // job flags 5: read limits, then write settings
+    void ToggleSyncMachine() { sync_ = sync_ ? 0 : 1; }
+    // The arbitrary page's "Write": queues 0x3007 for the channel.
+    void StartArbitraryDownload(std::uint16_t channel);
+
+    // ---- Setters: store, update the preview, queue the write ---------------
+    // Each returns false and changes nothing for a channel above 1.
+    bool SetOutputState(std::uint16_t channel, std::uint16_t state);
+    // Codes outside 1..7 are refused (false) and neither stored nor queued.
+    bool SetWaveType(std::uint16_t channel, std::uint16_t waveType);
+    bool SetParameter(std::uint16_t channel, Parameter p, double value);
+    bool SetArbitraryDivider(std::uint16_t channel, std::uint16_t divider);
+
+    // ---- Records -------------------------------------------------------------
+    ChannelRecord Record(std::uint16_t channel) const;  // a snapshot copy
+    LimitsBlock CopyLimits(std::uint16_t channel) const;
+    // Runs f(const ChannelRecord&) / f(ChannelRecord&) under the records mutex.
+    // Keep f short and never call the model or the library from it.
+    template <class F>
+    decltype(auto) ReadRecord(std::uint16_t channel, F&& f) const {
+        std::lock_guard lock(recordsMutex_);
+        return f(static_cast<const ChannelRecord&>(records_[CheckedChannel(channel)]));
+    }
+    template <class F>
+    decltype(auto) ModifyRecord(std::uint16_t channel, F&& f) {
+        std::lock_guard lock(recordsMutex_);
+        return f(records_[CheckedChannel(channel)]);
+    }
+    CalibrationValues Calibration() const;
+    template <class F>
+    decltype(auto) ModifyCalibration(F&& f) {
+        std::lock_guard lock(recordsMutex_);
+        return f(calibration_);
+    }
+
+    // ---- Arbitrary waveform -------------------------------------------------
+    // n samples, all 0 but the first min(old count, m) kept; point count
+    // m = n rounded down to a multiple of 16; view index window 0..m-1.
+    // False (nothing changed) for a bad channel or n above the waveform memory.
+    bool ResizeArbitrary(std::uint16_t channel, std::uint32_t n);
+    // Gain code (1, 4, 20) for the channel's samples; stored as its arbitrary zoom.
+    std::uint16_t ZoomFromData(std::uint16_t channel);
+    // Applies zoom tool `bit` (1, 2, 4, 16, 32, 64) to the current channel and
+    // asks for a full redraw. Other values are ignored.
+    void SetZoomTool(std::uint16_t bit);
+
+    // ---- Numbers typed by the user ------------------------------------------
+    // The value by the generator library's number rules, 0.0 when the text is
+    // not a number (at most 999 characters count; others than ASCII never match).
+    double ParseNumberText(std::u16string_view text) const;
+    double ParseNumberText(std::string_view text) const;
+    // The same, telling "0" apart from "not a number".
+    std::optional<double> TryParseNumberText(std::u16string_view text) const;
+    std::optional<double> TryParseNumberText(std::string_view text) const;
+
+    // ---- Command queue --------------------------------------------------------
+    void EnqueueCommand(std::uint16_t code, std::int32_t channel, std::int64_t integerArgument = 0,
+                        double realArgument = 0.0);
+    InstrumentCommand DequeueCommand() { return queue_.Dequeue(); }
+    std::uint16_t FrontCode() const { return queue_.FrontCode(); }
+    std::vector<InstrumentCommand> PendingCommands() const { return queue_.Pending(); }
+
+    // ---- Calibration queueing (the calibration dialog) ---------------------
+    void QueueCalibrationStart(std::uint16_t channel);
+    // Run state becomes "stopping"; discard 0 keeps the data, else discards.
+    void QueueCalibrationStop(std::int32_t discard);
+    // Current step = step; queues the instrument's one-based step number.
+    void QueueCalibrationStep(std::uint16_t step);
+    // 0x4005, 0x4008, 0x4009 or 0x400A for the whole instrument.
+    void QueueCalibrationCommand(std::uint16_t code);
+
+    // ---- Worker side ------------------------------------------------------------
+    // Receiver of the session's messages; nullptr for none. Set it before
+    // the worker starts and clear it only after the worker has stopped.
+    void SetObserver(SessionObserver* observer) { observer_ = observer; }
+    // One command per the command table, with the guards in order: link state
+    // 1; then, for library calls, demo flag clear, last status 2 (the latch),
+    // channel 0 or 1 for commands that address one. Returns the status
+    // (commands without a library call: their code).
+    std::uint16_t ExecuteCommand(const InstrumentCommand& command);
+    // One step of the worker: start jobs, drain the queue.
+    void ServiceQueue();
+
+private:
+    static std::size_t CheckedChannel(std::uint16_t channel) {
+        if (channel >= kChannelCount) throw std::out_of_range("channel index above 1");
+        return channel;
+    }
+    SessionObserver& Observer() const;
+    std::optional<std::uint16_t> LibraryGuard(const InstrumentCommand& command, bool addressesChannel) const;
+    std::uint16_t Store(std::uint16_t status) {
+        lastStatus_ = status;
+        return status;
+    }
+
+    // execute_command.cpp
+    std::uint16_t ExecuteRead(const InstrumentCommand& command, std::uint16_t channel);
+    std::uint16_t ExecuteWrite(const InstrumentCommand& command, std::uint16_t channel);
+    std::uint16_t ExecuteArbitrary(const InstrumentCommand& command, std::uint16_t channel);
+    void StartDownload(std::uint16_t channel);
+
+    // service_queue.cpp
+    void ApplyPendingConnection();
+    void StartJobs(SessionObserver& observer);
+    void QueueBatch(std::uint16_t job);
+    bool DrainBatch(std::uint16_t endCode);
+    void DrainCalibration(std::uint16_t front, SessionObserver& observer);
+    void DrainNormal(std::uint16_t front);
+    void EndSettingsBatch(std::uint16_t job, SessionObserver& observer);
+
+    GeneratorApi& api_;
+    std::atomic<SessionObserver*> observer_{nullptr};
+
+    std::atomic<std::uint16_t> connectionType_{kConnectionUsb};
+    std::atomic<std::uint32_t> lanAddress_;
+    std::atomic<bool> connectionPending_{false};
+    std::atomic<std::uint16_t> currentChannel_{0};
+    std::atomic<std::int32_t> demo_{1};
+    std::atomic<std::uint16_t> linkState_{0};
+    std::atomic<std::uint16_t> jobFlags_{0};
+    std::atomic<std::uint16_t> lastStatus_{0};
+    std::atomic<std::int32_t> calibrationRunState_{kCalibrationIdle};
+    std::atomic<std::int32_t> sync_{0};
+    std::atomic<bool> jobRefused_{false};
+    // Channel whose download job bit 8 serves (set by 0x3007).
+    std::atomic<std::uint16_t> downloadChannel_{0};
+
+    mutable std::mutex recordsMutex_;
+    std::array<ChannelRecord, kChannelCount> records_;
+    CalibrationValues calibration_;
+
+    CommandQueue queue_;
+};
+
+}  // namespace zorbel

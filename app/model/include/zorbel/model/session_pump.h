@@ -1,0 +1,83 @@
+// The worker ("pump") of an instrument session: calls ServiceQueue every
+// period on its own thread, the only thread that talks to the instrument.
+// Used by the program's view and by command-line tools, which start a job and
+// wait for its outcome with RunJob / WaitUntilIdle.
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <stop_token>
+#include <thread>
+
+#include "zorbel/model/device_settings.h"
+
+namespace zorbel {
+
+struct JobOutcome {
+    bool finished = false;          // the session became idle before the time-out
+    bool instrumentAbsent = false;  // the job was dropped: the instrument did not answer at its start
+    bool demo = false;              // demo mode: nothing reached the instrument
+    std::uint16_t linkState = 0;
+    std::uint16_t lastStatus = 0;   // library status of the last call; 2 success
+
+    bool Succeeded() const { return finished && !instrumentAbsent && !demo && linkState == 1 && lastStatus == 2; }
+};
+
+class SessionPump {
+public:
+    static constexpr std::chrono::milliseconds kPeriod{10};
+    static constexpr std::chrono::milliseconds kJobTimeout{30000};
+
+    // `settings` must outlive the pump. The observer is the settings' own.
+    explicit SessionPump(DeviceSettings& settings, std::chrono::milliseconds period = kPeriod);
+    ~SessionPump() { Stop(); }
+    SessionPump(const SessionPump&) = delete;
+    SessionPump& operator=(const SessionPump&) = delete;
+
+    void Start();  // no effect while running
+    // Asks the worker to end after its current step; returns at once. The
+    // step is never interrupted, so no exchange is cut short.
+    void RequestStop();
+    // RequestStop, then joins the worker. Must not be called from a thread the
+    // worker waits for (the receiver of a sent UpdatePanel, say) unless that
+    // observer has stopped blocking.
+    void Stop();
+    bool Running() const;
+
+    // Runs the next step now instead of at the end of the period.
+    void Wake();
+
+    // Waits until a step that began after this call has left the session idle
+    // (queue empty, no job pending) and tells how it went. Must not be called
+    // on the worker thread or from an observer callback.
+    JobOutcome WaitUntilIdle(std::chrono::milliseconds timeout = kJobTimeout);
+
+    // Calls trigger(settings) (StartReadOperation, say), then WaitUntilIdle.
+    JobOutcome RunJob(const std::function<void(DeviceSettings&)>& trigger,
+                      std::chrono::milliseconds timeout = kJobTimeout);
+    JobOutcome RunReadOperation(std::chrono::milliseconds timeout = kJobTimeout);
+    JobOutcome RunWriteOperation(std::chrono::milliseconds timeout = kJobTimeout);
+    JobOutcome RunArbitraryDownload(std::uint16_t channel, std::chrono::milliseconds timeout = kJobTimeout);
+
+    std::uint64_t StepsCompleted() const;
+
+private:
+    void Run(std::stop_token stop);
+
+    DeviceSettings& settings_;
+    const std::chrono::milliseconds period_;
+
+    mutable std::mutex mutex_;
+    std::condition_variable_any changed_;  // step completed, wake request, stop
+    std::uint64_t stepsStarted_ = 0;
+    std::uint64_t stepsCompleted_ = 0;
+    bool lastStepIdle_ = false;
+    bool wake_ = false;
+    bool running_ = false;
+    std::jthread thread_;
+};
+
+}  // namespace zorbel

@@ -1,0 +1,176 @@
+// ServiceQueue: one step of the worker. Phase 1 starts the job named by the
+// lowest pending job flag; phase 2 drains the queue, a whole batch per step.
+#include "zorbel/model/device_settings.h"
+
+namespace zorbel {
+namespace {
+
+// Lowest of the job flags phase 1 starts (calibration is started by the dialog).
+std::uint16_t FirstStartableJob(std::uint16_t flags) {
+    for (std::uint16_t bit : {kJobReadLimits, kJobReadSettings, kJobWriteSettings, kJobArbitraryDownload})
+        if (flags & bit) return bit;
+    return 0;
+}
+
+}  // namespace
+
+void DeviceSettings::ServiceQueue() {
+    SessionObserver& observer = Observer();
+    ApplyPendingConnection();
+    if (demo_ == 0) StartJobs(observer);
+
+    const std::uint16_t front = queue_.FrontCode();
+    const std::uint16_t flags = jobFlags_;
+    if (flags & kJobReadLimits) {
+        if (front == code::kNone || !DrainBatch(code::kReadLimitsEnd)) return;
+        linkState_ = lastStatus_ == kStatusOk ? 1 : 0;
+        ClearJobFlag(kJobReadLimits);
+    } else if (flags & kJobReadSettings) {
+        if (front == code::kNone || !DrainBatch(code::kReadSettingsEnd)) return;
+        EndSettingsBatch(kJobReadSettings, observer);
+    } else if (flags == kJobWriteSettings) {
+        if (front == code::kNone || !DrainBatch(code::kWriteSettingsEnd)) return;
+        EndSettingsBatch(kJobWriteSettings, observer);
+    } else if (flags & kJobCalibration) {
+        DrainCalibration(front, observer);
+    } else {
+        DrainNormal(front);
+    }
+}
+
+void DeviceSettings::ApplyPendingConnection() {
+    if (connectionPending_.exchange(false)) api_.InitComType(connectionType_, lanAddress_);
+}
+
+void DeviceSettings::StartJobs(SessionObserver& observer) {
+    const std::uint16_t flags = jobFlags_;
+    if (flags == 0) {
+        // Idle online: notice an instrument that has gone away.
+        if (api_.DeviceConnect() == 0) {
+            lastStatus_ = kStatusNoLink;
+            demo_ = 1;
+        }
+        return;
+    }
+    const std::uint16_t job = FirstStartableJob(flags);
+    if (job == 0) return;
+    if (api_.DeviceConnect() != 1) {
+        // The job is simply not done; the next idle step notices the absence.
+        jobFlags_ = 0;
+        jobRefused_ = true;
+        return;
+    }
+    switch (job) {
+    case kJobReadLimits:
+        // A new job re-establishes the link: this is where the latch opens.
+        demo_ = 0;
+        lastStatus_ = kStatusOk;
+        linkState_ = 1;
+        QueueBatch(job);
+        observer.ShowProgress(jobFlags_);
+        break;
+    case kJobReadSettings:
+    case kJobWriteSettings:
+        QueueBatch(job);
+        observer.ShowProgress(jobFlags_);
+        break;
+    case kJobArbitraryDownload: {
+        // Served for the channel whose download was started, not the one that
+        // happens to be current now: switching channels mid-download must not
+        // send the other channel's waveform.
+        const std::uint16_t channel = downloadChannel_;
+        if (linkState_ != 1) {
+            // Without a link neither 0x3008 nor 0x3009 would ever run.
+            ClearJobFlag(kJobArbitraryDownload);
+            break;
+        }
+        const bool pointsLeft =
+            ReadRecord(channel, [](const ChannelRecord& r) { return r.arbitrarySent < r.arbitraryLength; });
+        if (pointsLeft) {
+            EnqueueCommand(code::kArbSendData, channel);
+            observer.ShowProgress(jobFlags_);
+        } else {
+            EnqueueCommand(code::kArbFinish, channel);
+        }
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+void DeviceSettings::QueueBatch(std::uint16_t job) {
+    for (std::int32_t ch = 0; ch < kChannelCount; ++ch) {
+        if (job == kJobReadLimits) {
+            for (std::size_t n = 0; n < kParameterCount; ++n) EnqueueCommand(ReadLimitsCode(ParameterAt(n)), ch);
+        } else if (job == kJobReadSettings) {
+            EnqueueCommand(code::kReadOnOff, ch);
+            EnqueueCommand(code::kReadWaveType, ch);
+            for (std::size_t n = 0; n < kParameterCount; ++n) EnqueueCommand(ReadParameterCode(ParameterAt(n)), ch);
+        } else {
+            const ChannelRecord record = Record(static_cast<std::uint16_t>(ch));
+            EnqueueCommand(code::kWriteOnOff, ch, record.outputState);
+            EnqueueCommand(code::kWriteWaveType, ch, record.waveType);
+            for (std::size_t n = 0; n < kParameterCount; ++n)
+                EnqueueCommand(WriteParameterCode(ParameterAt(n)), ch, 0, record.values[n]);
+        }
+    }
+    if (job == kJobReadLimits) {
+        EnqueueCommand(code::kReadLimitsEnd, kWholeInstrument);
+    } else {
+        EnqueueCommand(code::kRefresh, kWholeInstrument);
+        EnqueueCommand(job == kJobReadSettings ? code::kReadSettingsEnd : code::kWriteSettingsEnd, kWholeInstrument);
+    }
+}
+
+// Executes up to the end marker. False when the queue ran dry first (the
+// marker was taken away): the batch then ends at a later step.
+bool DeviceSettings::DrainBatch(std::uint16_t endCode) {
+    for (;;) {
+        const InstrumentCommand command = queue_.Dequeue();
+        if (command.code == endCode) return true;
+        ExecuteCommand(command);
+        if (command.code == code::kNone) return false;
+    }
+}
+
+void DeviceSettings::EndSettingsBatch(std::uint16_t job, SessionObserver& observer) {
+    linkState_ = lastStatus_ == kStatusOk ? 1 : 0;
+    ClearJobFlag(job);
+    observer.UpdatePanel();
+    observer.RequestRefresh(kRefreshAnnotations);
+}
+
+void DeviceSettings::DrainCalibration(std::uint16_t front, SessionObserver& observer) {
+    if (api_.DeviceConnect() != 1) {
+        calibrationRunState_ = kCalibrationIdle;
+        return;
+    }
+    if (front == code::kNone) return;
+    for (;;) {
+        const InstrumentCommand command = queue_.Dequeue();
+        if (command.code == code::kNone) return;
+        if (calibrationRunState_ == kCalibrationIdle) continue;  // stopped: dropped unexecuted
+        ExecuteCommand(command);
+        observer.CalibrationStep(command.code);
+        if (command.code == code::kCalStop) calibrationRunState_ = kCalibrationIdle;
+        if (lastStatus_ != kStatusOk) {
+            linkState_ = 0;
+            return;
+        }
+        linkState_ = 1;
+    }
+}
+
+void DeviceSettings::DrainNormal(std::uint16_t front) {
+    if (front == code::kNone) return;
+    for (;;) {
+        const InstrumentCommand command = queue_.Dequeue();
+        if (command.code == code::kNone) break;
+        if (command.code == code::kRefresh) continue;  // only batches refresh
+        ExecuteCommand(command);
+    }
+    if (sync_ && linkState_ == 1 && demo_ == 0 && lastStatus_ == kStatusOk) lastStatus_ = api_.RefreshDevice();
+}
+
+}  // namespace zorbel

@@ -1,0 +1,108 @@
+// The session worker thread and the wait for a job's end.
+#include "zorbel/model/session_pump.h"
+
+namespace zorbel {
+
+SessionPump::SessionPump(DeviceSettings& settings, std::chrono::milliseconds period)
+    : settings_(settings), period_(period) {}
+
+void SessionPump::Start() {
+    // A worker that was asked to stop ends first (it takes the mutex on its way out).
+    if (thread_.joinable() && thread_.get_stop_token().stop_requested()) thread_.join();
+    std::lock_guard lock(mutex_);
+    if (running_) return;
+    running_ = true;
+    thread_ = std::jthread([this](std::stop_token stop) { Run(stop); });
+}
+
+void SessionPump::RequestStop() {
+    thread_.request_stop();  // wakes the period wait through the stop token
+}
+
+void SessionPump::Stop() {
+    RequestStop();
+    if (thread_.joinable() && thread_.get_id() != std::this_thread::get_id()) thread_.join();
+}
+
+bool SessionPump::Running() const {
+    std::lock_guard lock(mutex_);
+    return running_;
+}
+
+void SessionPump::Wake() {
+    {
+        std::lock_guard lock(mutex_);
+        wake_ = true;
+    }
+    changed_.notify_all();
+}
+
+void SessionPump::Run(std::stop_token stop) {
+    while (!stop.stop_requested()) {
+        {
+            std::lock_guard lock(mutex_);
+            ++stepsStarted_;
+            wake_ = false;
+        }
+        settings_.ServiceQueue();
+        const bool idle = settings_.IsIdle();
+        {
+            std::lock_guard lock(mutex_);
+            ++stepsCompleted_;
+            lastStepIdle_ = idle;
+        }
+        changed_.notify_all();
+
+        std::unique_lock lock(mutex_);
+        changed_.wait_for(lock, stop, period_, [this] { return wake_; });
+    }
+    {
+        std::lock_guard lock(mutex_);
+        running_ = false;
+    }
+    changed_.notify_all();  // waiters give up: no step will follow
+}
+
+JobOutcome SessionPump::WaitUntilIdle(std::chrono::milliseconds timeout) {
+    JobOutcome outcome;
+    {
+        std::unique_lock lock(mutex_);
+        // The next step to begin sees everything the caller did before this call.
+        const std::uint64_t target = stepsStarted_ + 1;
+        wake_ = true;
+        changed_.notify_all();
+        outcome.finished = changed_.wait_for(lock, timeout, [&] {
+            return !running_ || (stepsCompleted_ >= target && lastStepIdle_);
+        }) && stepsCompleted_ >= target && lastStepIdle_;
+    }
+    outcome.instrumentAbsent = settings_.LastJobRefused();
+    outcome.demo = settings_.DemoFlag() != 0;
+    outcome.linkState = settings_.LinkState();
+    outcome.lastStatus = settings_.LastStatus();
+    return outcome;
+}
+
+JobOutcome SessionPump::RunJob(const std::function<void(DeviceSettings&)>& trigger,
+                               std::chrono::milliseconds timeout) {
+    trigger(settings_);
+    return WaitUntilIdle(timeout);
+}
+
+JobOutcome SessionPump::RunReadOperation(std::chrono::milliseconds timeout) {
+    return RunJob([](DeviceSettings& s) { s.StartReadOperation(); }, timeout);
+}
+
+JobOutcome SessionPump::RunWriteOperation(std::chrono::milliseconds timeout) {
+    return RunJob([](DeviceSettings& s) { s.StartWriteOperation(); }, timeout);
+}
+
+JobOutcome SessionPump::RunArbitraryDownload(std::uint16_t channel, std::chrono::milliseconds timeout) {
+    return RunJob([channel](DeviceSettings& s) { s.StartArbitraryDownload(channel); }, timeout);
+}
+
+std::uint64_t SessionPump::StepsCompleted() const {
+    std::lock_guard lock(mutex_);
+    return stepsCompleted_;
+}
+
+}  // namespace zorbel

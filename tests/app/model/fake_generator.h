@@ -1,0 +1,271 @@
+// A scripted stand-in for the generator library: records every instrument
+// call, answers reads from its own channel state and fails the calls the test
+// names. Thread-safe, so the worker may call it while a test inspects it.
+#pragma once
+
+#include <array>
+#include <map>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "zorbel/model/generator_api.h"
+#include "zorbel/model/session_observer.h"
+
+namespace zorbel::test {
+
+struct Call {
+    std::string name;  // "Write", "Read", "Range", "WriteOnOff", "ArbData", ...
+    int parameter = -1;  // Index(Parameter) for the numeric family
+    int channel = -1;
+    double a = 0, b = 0, c = 0;  // value / maximum / minimum, or address / length ...
+    std::uint32_t first = 0;     // ArbData: first point and count
+    std::uint32_t count = 0;
+};
+
+class FakeGenerator : public GeneratorApi {
+public:
+    FakeGenerator() {
+        for (auto& r : ranges) r = LimitsBlock::BuiltIn();
+        for (auto& v : values) v = {1.0, 2000.0, 0.5, 45.0, 0.25, 0.75, 0.2, 2e-4, 3e-8, 4e-8};
+    }
+
+    // ---- script (set before the worker runs, or under the test's own order)
+    // The k-th instrument call from now (0 = the next; DeviceConnect and the
+    // pure computations not counted) returns `status`.
+    void FailCallFromNow(std::size_t k, std::uint16_t status) {
+        std::lock_guard l(mutex_);
+        failAt_[total_ + k] = status;
+    }
+    void SetConnect(std::uint16_t result) {
+        std::lock_guard l(mutex_);
+        connect_ = result;
+    }
+    void SetBestArbitrary(std::int16_t divider, std::uint32_t points) {
+        bestDivider_ = divider;
+        bestPoints_ = points;
+    }
+    // Instrument state served to reads (index: channel).
+    std::array<LimitsBlock, 2> ranges;
+    std::array<std::array<double, kParameterCount>, 2> values;
+    std::array<std::int16_t, 2> onOff{1, 0};
+    std::array<std::int16_t, 2> waveType{2, 3};
+
+    // ---- what happened
+    std::vector<Call> Calls() const {
+        std::lock_guard l(mutex_);
+        return calls_;
+    }
+    std::vector<std::string> Names() const {
+        std::lock_guard l(mutex_);
+        std::vector<std::string> names;
+        for (const Call& c : calls_) names.push_back(c.name);
+        return names;
+    }
+    std::size_t Count(const std::string& name) const {
+        std::lock_guard l(mutex_);
+        std::size_t n = 0;
+        for (const Call& c : calls_) n += c.name == name;
+        return n;
+    }
+    void ClearCalls() {
+        std::lock_guard l(mutex_);
+        calls_.clear();
+    }
+    std::size_t ConnectCount() const {
+        std::lock_guard l(mutex_);
+        return connectCount_;
+    }
+    std::vector<double> LastArbData() const {
+        std::lock_guard l(mutex_);
+        return lastArbData_;
+    }
+    std::pair<double, double> LastZoomQuery() const {
+        std::lock_guard l(mutex_);
+        return lastZoomQuery_;
+    }
+    std::string LastParsedText() const {
+        std::lock_guard l(mutex_);
+        return lastParsedText_;
+    }
+    std::int32_t LastParsedLength() const {
+        std::lock_guard l(mutex_);
+        return lastParsedLength_;
+    }
+
+    // ---- GeneratorApi
+    std::uint16_t InitComType(std::uint16_t type, std::uint32_t address) override {
+        return Record({"InitComType", -1, -1, double(type), double(address)}, 1);
+    }
+    std::uint16_t DeviceConnect() override {
+        std::lock_guard l(mutex_);
+        ++connectCount_;
+        return connect_;
+    }
+    std::uint16_t RefreshDevice() override { return Record({"Refresh"}); }
+    std::uint16_t WriteOnOff(std::uint16_t ch, std::uint16_t state) override {
+        return Record({"WriteOnOff", -1, ch, double(state)});
+    }
+    std::uint16_t ReadOnOff(std::uint16_t ch, std::int16_t* state) override {
+        const std::uint16_t s = Record({"ReadOnOff", -1, ch});
+        if (s == kStatusOk) *state = onOff[ch];
+        return s;
+    }
+    std::uint16_t WriteWaveType(std::uint16_t ch, std::uint16_t type) override {
+        return Record({"WriteWaveType", -1, ch, double(type)});
+    }
+    std::uint16_t ReadWaveType(std::uint16_t ch, std::int16_t* type) override {
+        const std::uint16_t s = Record({"ReadWaveType", -1, ch});
+        if (s == kStatusOk) *type = waveType[ch];
+        return s;
+    }
+    std::uint16_t WriteParameter(Parameter p, std::uint16_t ch, double v, double max, double min) override {
+        return Record({"Write", int(Index(p)), ch, v, max, min});
+    }
+    std::uint16_t ReadParameter(Parameter p, std::uint16_t ch, double* v, double max, double min) override {
+        const std::uint16_t s = Record({"Read", int(Index(p)), ch, 0, max, min});
+        if (s == kStatusOk) *v = values[ch][Index(p)];
+        return s;
+    }
+    std::uint16_t ReadParameterRange(Parameter p, std::uint16_t ch, double* max, double* min) override {
+        const std::uint16_t s = Record({"Range", int(Index(p)), ch});
+        // As the library does: the maximum lands even when the minimum fails.
+        *max = ranges[ch].Maximum(p);
+        if (s == kStatusOk) *min = ranges[ch].Minimum(p);
+        return s;
+    }
+    std::uint16_t WriteArbitraryAddressAndLength(std::uint16_t ch, std::uint32_t address,
+                                                 std::uint32_t length) override {
+        return Record({"ArbAddressLength", -1, ch, double(address), double(length)});
+    }
+    std::uint16_t WriteArbitraryData(std::uint16_t ch, const double* data, std::uint32_t points, std::uint32_t first,
+                                     std::uint32_t count, std::uint16_t gain) override {
+        {
+            std::lock_guard l(mutex_);
+            lastArbData_.assign(data, data + points);
+        }
+        return Record({"ArbData", -1, ch, double(points), double(gain), 0, first, count});
+    }
+    std::uint16_t WriteArbitraryZoomValue(std::uint16_t ch, std::uint16_t gain) override {
+        return Record({"ArbZoom", -1, ch, double(gain)});
+    }
+    std::uint16_t WriteDeviceArbitraryOutput(std::uint16_t ch, std::uint32_t address, std::uint32_t length) override {
+        return Record({"ArbOutput", -1, ch, double(address), double(length)});
+    }
+    std::uint16_t WriteArbitrarySampleRateDiv(std::uint16_t ch, std::uint16_t divider) override {
+        return Record({"ArbDivider", -1, ch, double(divider)});
+    }
+    std::uint16_t CSelectCalibrateChannel(std::uint16_t ch) override { return Record({"CalSelect", -1, ch}); }
+    std::uint16_t CReadCalibrateStepTotalNum(std::int16_t*) override { return Record({"CalCount"}); }
+    std::uint16_t CSetCalibrateCurStep(std::uint16_t step, std::int16_t*) override {
+        return Record({"CalSetStep", -1, -1, double(step)});
+    }
+    std::uint16_t CReadCalibrateRefValueVsCurStep(double*, double*) override { return Record({"CalMeasure"}); }
+    std::uint16_t CWriteCalibrateMeasResultVsCurStep(double v) override { return Record({"CalValue", -1, -1, v}); }
+    std::uint16_t CReadCalibrateStateVsCurStep(std::int16_t*) override { return Record({"CalState"}); }
+    std::uint16_t CSaveCalibrateData() override { return Record({"CalStore"}); }
+
+    std::uint16_t GetBestArbitraryControlFromFreq(ArbitraryControl* best, double f, std::uint32_t,
+                                                  std::uint32_t) override {
+        if (!(f > 0)) return 0;
+        best->divider = bestDivider_;
+        best->points = bestPoints_;
+        best->requestedFrequency = f;
+        return 1;
+    }
+    std::uint16_t GetZoomFromData(double maximum, double minimum) override {
+        std::lock_guard l(mutex_);
+        lastZoomQuery_ = {maximum, minimum};
+        return 4;
+    }
+    // Accepts only "<digits>[.<digits>]" so the tests see what was handed over.
+    std::uint16_t TurnStringIntoDouble(double* value, const char* text, std::int32_t length) override {
+        std::lock_guard l(mutex_);
+        lastParsedText_ = text;
+        lastParsedLength_ = length;
+        if (lastParsedText_ == "1.5") {
+            *value = 1.5;
+            return 1;
+        }
+        if (lastParsedText_ == "0") {
+            *value = 0.0;
+            return 1;
+        }
+        return 0;
+    }
+
+private:
+    std::uint16_t Record(Call call, std::uint16_t normal = kStatusOk) {
+        std::lock_guard l(mutex_);
+        const std::size_t n = total_++;
+        calls_.push_back(std::move(call));
+        auto scripted = failAt_.find(n);
+        return scripted == failAt_.end() ? normal : scripted->second;
+    }
+
+    mutable std::mutex mutex_;
+    std::vector<Call> calls_;
+    std::map<std::size_t, std::uint16_t> failAt_;
+    std::size_t total_ = 0;  // instrument calls since creation (ClearCalls keeps it)
+    std::uint16_t connect_ = 1;
+    std::size_t connectCount_ = 0;
+    std::int16_t bestDivider_ = 11;
+    std::uint32_t bestPoints_ = 5680;
+    std::vector<double> lastArbData_;
+    std::pair<double, double> lastZoomQuery_{};
+    std::string lastParsedText_;
+    std::int32_t lastParsedLength_ = -1;
+};
+
+// A SessionObserver that records what it was told.
+class RecordingObserver : public SessionObserver {
+public:
+    void UpdatePanel() override {
+        std::lock_guard l(mutex_);
+        ++updatePanel;
+    }
+    void ShowProgress(std::uint16_t flags) override {
+        std::lock_guard l(mutex_);
+        progress.push_back(flags);
+    }
+    void CalibrationStep(std::uint16_t code) override {
+        std::lock_guard l(mutex_);
+        calibrationSteps.push_back(code);
+    }
+    void RequestRefresh(std::uint32_t mask) override {
+        std::lock_guard l(mutex_);
+        refreshMasks.push_back(mask);
+    }
+    void Clear() {
+        std::lock_guard l(mutex_);
+        updatePanel = 0;
+        progress.clear();
+        calibrationSteps.clear();
+        refreshMasks.clear();
+    }
+    int UpdatePanelCount() const {
+        std::lock_guard l(mutex_);
+        return updatePanel;
+    }
+    std::vector<std::uint16_t> Progress() const {
+        std::lock_guard l(mutex_);
+        return progress;
+    }
+    std::vector<std::uint16_t> CalibrationSteps() const {
+        std::lock_guard l(mutex_);
+        return calibrationSteps;
+    }
+    std::vector<std::uint32_t> RefreshMasks() const {
+        std::lock_guard l(mutex_);
+        return refreshMasks;
+    }
+
+private:
+    mutable std::mutex mutex_;
+    int updatePanel = 0;
+    std::vector<std::uint16_t> progress;
+    std::vector<std::uint16_t> calibrationSteps;
+    std::vector<std::uint32_t> refreshMasks;
+};
+
+}  // namespace zorbel::test

@@ -1,0 +1,159 @@
+// The arbitrary waveform: download order and its robustness, gain choice,
+// resizing.
+#include <gtest/gtest.h>
+
+#include "session_fixture.h"
+
+namespace zorbel::test {
+namespace {
+
+using Names = std::vector<std::string>;
+
+class Download : public SessionTest {
+protected:
+    void Prepare(std::uint16_t channel, std::uint32_t points) {
+        GoOnline();
+        ASSERT_TRUE(settings.ResizeArbitrary(channel, points));
+        settings.ModifyRecord(channel, [](ChannelRecord& r) {
+            for (std::size_t i = 0; i < r.arbitraryPointCount; ++i) r.arbitrarySamples[i] = i % 2 ? 3.0 : -1.0;
+        });
+    }
+};
+
+TEST_F(Download, Of4096PointsIssuesAddressDataThenGainOutputDivider) {
+    Prepare(0, 4096);
+    settings.StartArbitraryDownload(0);
+    for (int step = 0; step < 3; ++step) settings.ServiceQueue();
+
+    EXPECT_EQ(fake.Names(), (Names{"ArbAddressLength", "ArbData", "ArbZoom", "ArbOutput", "ArbDivider"}));
+    const std::vector<Call> calls = fake.Calls();
+    EXPECT_EQ(calls[0].a, 0.0);  // address
+    EXPECT_EQ(calls[0].b, 4096.0);
+    EXPECT_EQ(calls[1].a, 4096.0);  // points of the waveform
+    EXPECT_EQ(calls[1].first, 0u);
+    EXPECT_EQ(calls[1].count, 4096u);
+    EXPECT_EQ(calls[1].b, 4.0);  // the gain ZoomFromData chose
+    EXPECT_EQ(calls[2].a, 4.0);
+    EXPECT_EQ(calls[3].a, 0.0);  // output start
+    EXPECT_EQ(calls[3].b, 4096.0);
+    EXPECT_EQ(calls[4].a, 11.0);  // divider
+    EXPECT_EQ(fake.LastArbData()[1], 3.0);
+    EXPECT_EQ(settings.JobFlags(), 0);
+    EXPECT_EQ(settings.Record(0).arbitrarySent, 4096u);
+    EXPECT_EQ(observer.Progress(), std::vector<std::uint16_t>{kJobArbitraryDownload});
+}
+
+TEST_F(Download, StaysOnItsChannelWhenTheCurrentChannelChanges) {
+    Prepare(1, 64);
+    settings.StartArbitraryDownload(1);
+    settings.ServiceQueue();
+    settings.SetCurrentChannel(0);
+    settings.ServiceQueue();
+    settings.ServiceQueue();
+    for (const Call& c : fake.Calls()) EXPECT_EQ(c.channel, 1) << c.name;
+    EXPECT_EQ(fake.Count("ArbData"), 1u);
+    EXPECT_EQ(settings.Record(0).arbitrarySent, 0u);
+}
+
+TEST_F(Download, ShrunkWaveformIsPaddedNotOverrun) {
+    Prepare(0, 4096);
+    settings.StartArbitraryDownload(0);
+    settings.ServiceQueue();
+    settings.ResizeArbitrary(0, 32);  // between the start and the data call
+    settings.ServiceQueue();
+    const std::vector<double> sent = fake.LastArbData();
+    ASSERT_EQ(sent.size(), 4096u);
+    EXPECT_EQ(sent[1], 3.0);
+    EXPECT_EQ(sent[4000], 0.0);
+}
+
+TEST_F(Download, LatchedSessionStillEndsTheDownload) {
+    Prepare(0, 64);
+    Latch();
+    settings.StartArbitraryDownload(0);
+    for (int step = 0; step < 5; ++step) settings.ServiceQueue();
+    EXPECT_TRUE(fake.Calls().empty());
+    EXPECT_EQ(settings.JobFlags(), 0);
+    EXPECT_EQ(observer.Progress().size(), 1u);
+}
+
+TEST_F(Download, EmptyWaveformIsNotStarted) {
+    Prepare(0, 15);
+    settings.StartArbitraryDownload(0);
+    settings.ServiceQueue();
+    EXPECT_TRUE(fake.Calls().empty());
+    EXPECT_EQ(settings.JobFlags(), 0);
+}
+
+TEST_F(Download, OfflineDoesNothing) {
+    settings.StartArbitraryDownload(0);
+    settings.ServiceQueue();
+    EXPECT_TRUE(fake.Calls().empty());
+    EXPECT_TRUE(settings.IsIdle());
+}
+
+TEST(ZoomFromData, AsksForTheGainOfTheSamplesExtremesAndStoresIt) {
+    FakeGenerator fake;
+    DeviceSettings settings(fake);
+    settings.ModifyRecord(0, [](ChannelRecord& r) {
+        r.arbitrarySamples = {-1.0, 3.0, 100.0};  // only the first point count count
+        r.arbitraryPointCount = 2;
+    });
+    EXPECT_EQ(settings.ZoomFromData(0), 4);
+    EXPECT_EQ(fake.LastZoomQuery(), (std::pair{3.0, -1.0}));
+    EXPECT_EQ(settings.Record(0).arbitraryZoom, 4);
+
+    settings.ResizeArbitrary(1, 0);
+    settings.ZoomFromData(1);
+    EXPECT_EQ(fake.LastZoomQuery(), (std::pair{0.0, 0.0}));
+}
+
+struct ResizeCase {
+    std::uint32_t n;
+    std::uint32_t points;
+    std::uint32_t lastViewIndex;
+};
+
+class Resize : public ::testing::TestWithParam<ResizeCase> {};
+
+TEST_P(Resize, RoundsDownToSixteenAndResetsTheView) {
+    FakeGenerator fake;
+    DeviceSettings settings(fake);
+    settings.ModifyRecord(0, [](ChannelRecord& r) { r.arbitraryViewFirst = 7; });
+    ASSERT_TRUE(settings.ResizeArbitrary(0, GetParam().n));
+    const ChannelRecord r = settings.Record(0);
+    EXPECT_EQ(r.arbitraryPointCount, GetParam().points);
+    EXPECT_GE(r.arbitrarySamples.size(), r.arbitraryPointCount);
+    EXPECT_EQ(r.arbitraryViewFirst, 0u);
+    EXPECT_EQ(r.arbitraryViewLast, GetParam().lastViewIndex);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, Resize,
+                         ::testing::Values(ResizeCase{1000, 992, 991}, ResizeCase{15, 0, 0xFFFFFFFFu},
+                                           ResizeCase{16, 16, 15}, ResizeCase{0, 0, 0xFFFFFFFFu}));
+
+TEST(ResizeArbitrary, GrowingKeepsTheOldSamplesAndFillsWithZero) {
+    FakeGenerator fake;
+    DeviceSettings settings(fake);
+    settings.ResizeArbitrary(0, 32);
+    settings.ModifyRecord(0, [](ChannelRecord& r) {
+        for (std::size_t i = 0; i < 32; ++i) r.arbitrarySamples[i] = 1.0 + i;
+    });
+    settings.ResizeArbitrary(0, 70);
+    const ChannelRecord r = settings.Record(0);
+    EXPECT_EQ(r.arbitraryPointCount, 64u);
+    EXPECT_EQ(r.arbitrarySamples[31], 32.0);
+    EXPECT_EQ(r.arbitrarySamples[32], 0.0);
+    EXPECT_EQ(r.arbitrarySamples[69], 0.0);
+}
+
+TEST(ResizeArbitrary, RefusesBadChannelAndMoreThanTheWaveformMemory) {
+    FakeGenerator fake;
+    DeviceSettings settings(fake);
+    EXPECT_FALSE(settings.ResizeArbitrary(2, 64));
+    EXPECT_FALSE(settings.ResizeArbitrary(0, kMaxArbitraryPoints + 1));
+    EXPECT_EQ(settings.Record(0).arbitraryPointCount, 5680u);
+}
+
+}  // namespace
+}  // namespace zorbel::test

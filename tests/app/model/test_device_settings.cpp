@@ -1,0 +1,124 @@
+// DeviceSettings on the user-interface side: defaults, setters, zoom tools,
+// user-typed numbers.
+#include <gtest/gtest.h>
+
+#include "fake_generator.h"
+#include "zorbel/model/device_settings.h"
+
+namespace zorbel::test {
+namespace {
+
+TEST(DeviceSettings, NewRecordsCarryTheirDefaults) {
+    FakeGenerator fake;
+    DeviceSettings settings(fake);
+    EXPECT_EQ(settings.DemoFlag(), 1);
+    EXPECT_EQ(settings.LinkState(), 0);
+    EXPECT_EQ(settings.CalibrationRunState(), kCalibrationIdle);
+    EXPECT_TRUE(settings.IsIdle());
+    for (std::uint16_t ch : {0, 1}) {
+        const ChannelRecord r = settings.Record(ch);
+        EXPECT_EQ(r.limits, LimitsBlock::BuiltIn());
+        EXPECT_EQ(r.arbitraryPointCount, 5680u);  // the library's choice for 1000 Hz
+        EXPECT_EQ(r.arbitraryDivider, 11);
+        EXPECT_EQ(r.arbitrarySamples.size(), 5680u);
+        EXPECT_EQ(r.arbitraryViewLast, 5679u);
+        EXPECT_NEAR(r.previewSamples[100], 1.0, 1e-12);  // synthesized: 2 V sine
+    }
+    EXPECT_EQ(settings.Record(0).traceColour, 0x0080FF80u);
+    EXPECT_EQ(settings.Record(1).traceColour, 0x00FF00FFu);
+    EXPECT_EQ(settings.CopyLimits(0).Maximum(Parameter::PulseTrailing), 6.25e-5);
+    EXPECT_EQ(settings.CopyLimits(0).Minimum(Parameter::PulseTrailing), 6.25e-8);
+}
+
+TEST(DeviceSettings, SettersStoreUpdateThePreviewAndQueueTheWrite) {
+    FakeGenerator fake;
+    DeviceSettings settings(fake);
+    EXPECT_TRUE(settings.SetParameter(1, Parameter::Amplitude, 4.0));
+    EXPECT_TRUE(settings.SetParameter(1, Parameter::Offset, 9.0));
+    EXPECT_TRUE(settings.SetWaveType(1, kWaveSquare));
+    EXPECT_TRUE(settings.SetOutputState(1, 5));
+    EXPECT_TRUE(settings.SetArbitraryDivider(1, 7));
+    const ChannelRecord r = settings.Record(1);
+    EXPECT_EQ(r.Value(Parameter::Amplitude), 4.0);
+    EXPECT_EQ(r.previewLower, 8.0);
+    EXPECT_EQ(r.previewUpper, 10.0);
+    EXPECT_EQ(r.previewSamples[0], 11.0);  // square, high first
+    EXPECT_EQ(r.outputState, 1);
+    EXPECT_EQ(r.arbitraryDivider, 7);
+    const std::vector<InstrumentCommand> expected = {
+        {WriteParameterCode(Parameter::Amplitude), 1, 0, 4.0},
+        {WriteParameterCode(Parameter::Offset), 1, 0, 9.0},
+        {code::kWriteWaveType, 1, kWaveSquare, 0.0},
+        {code::kWriteOnOff, 1, 1, 0.0},
+        {code::kArbDivider, 1, 0, 0.0},
+    };
+    EXPECT_EQ(settings.PendingCommands(), expected);
+}
+
+TEST(DeviceSettings, SettersRefuseBadChannelsAndWaveTypes) {
+    FakeGenerator fake;
+    DeviceSettings settings(fake);
+    EXPECT_FALSE(settings.SetParameter(2, Parameter::Amplitude, 1.0));
+    EXPECT_FALSE(settings.SetOutputState(2, 1));
+    EXPECT_FALSE(settings.SetWaveType(0, 0));
+    EXPECT_FALSE(settings.SetWaveType(0, 8));
+    EXPECT_FALSE(settings.SetCurrentChannel(2));
+    EXPECT_TRUE(settings.PendingCommands().empty());
+    EXPECT_EQ(settings.Record(0).waveType, kWaveSine);
+    EXPECT_THROW(settings.Record(2), std::out_of_range);
+}
+
+// ---- Zoom tools ---------------------------------------------------------------
+
+struct ZoomCase {
+    std::vector<std::uint16_t> chosen;
+    std::uint16_t bits;
+    std::uint16_t cursor;
+};
+
+class ZoomTools : public ::testing::TestWithParam<ZoomCase> {};
+
+TEST_P(ZoomTools, PairHorizontalWithVerticalAndClearTheRest) {
+    FakeGenerator fake;
+    DeviceSettings settings(fake);
+    RecordingObserver observer;
+    settings.SetObserver(&observer);
+    settings.SetCurrentChannel(1);
+    for (std::uint16_t bit : GetParam().chosen) settings.SetZoomTool(bit);
+    EXPECT_EQ(settings.Record(1).zoomToolBits, GetParam().bits);
+    EXPECT_EQ(settings.Record(1).zoomToolCursor, GetParam().cursor);
+    EXPECT_EQ(settings.Record(0).zoomToolBits, 0);
+    for (std::uint32_t mask : observer.RefreshMasks()) EXPECT_EQ(mask, 4095u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, ZoomTools,
+                         ::testing::Values(ZoomCase{{1, 1}, 0, 0},         // chosen twice: off
+                                           ZoomCase{{1, 16}, 17, 3},       // partners stay together
+                                           ZoomCase{{1, 16, 4}, 4, 0},     // another kind clears them
+                                           ZoomCase{{16}, 16, 1},
+                                           ZoomCase{{2, 32, 2}, 32, 0},
+                                           ZoomCase{{64, 4}, 68, 0},
+                                           ZoomCase{{1, 3, 99}, 1, 2}));  // unknown bits ignored
+
+// ---- User-typed numbers ----------------------------------------------------------
+
+TEST(ParseNumberText, HandsTheLibraryAnAsciiTextOfAtMost999Characters) {
+    FakeGenerator fake;
+    const DeviceSettings settings(fake);
+    EXPECT_EQ(settings.ParseNumberText(u"1.5"), 1.5);
+    EXPECT_EQ(settings.TryParseNumberText(u"0"), 0.0);
+    EXPECT_EQ(settings.ParseNumberText(u"abc"), 0.0);
+    EXPECT_FALSE(settings.TryParseNumberText(u"abc").has_value());
+
+    settings.ParseNumberText(std::u16string(1200, u'7'));
+    EXPECT_EQ(fake.LastParsedLength(), 999);
+    EXPECT_EQ(fake.LastParsedText(), std::string(999, '7'));
+
+    settings.ParseNumberText(u"1\u00B75");  // a middle dot, as a mistyped separator
+    EXPECT_EQ(fake.LastParsedText(), "1?5");
+    settings.ParseNumberText(std::u16string_view(u"1\0" "5", 3));
+    EXPECT_EQ(fake.LastParsedText(), "1?5");
+}
+
+}  // namespace
+}  // namespace zorbel::test
