@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstddef>
 #include <cstring>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,8 @@ struct ListCase {
     std::size_t maximum;
     std::vector<double> expected;
 };
+
+void PrintTo(const ListCase& c, std::ostream* os) { *os << '"' << c.answer << '"'; }
 
 class NumberListTest : public ::testing::TestWithParam<ListCase> {};
 
@@ -160,6 +163,8 @@ struct LineCase {
     std::int32_t nameLength;
     std::int32_t size;
 };
+
+void PrintTo(const LineCase& c, std::ostream* os) { *os << '"' << c.line << '"'; }
 
 class CatalogLineTest : public ::testing::TestWithParam<LineCase> {};
 

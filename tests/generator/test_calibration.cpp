@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 #include <functional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -74,6 +75,8 @@ const CommandCase kCommands[] = {
      "CALibration?", 1, {}},
     {"Store", [](Outputs&) { return qmkHDCSaveCalibrateData(); }, nullptr, "CALibration:STORe", 2, {}},
 };
+
+void PrintTo(const CommandCase& c, std::ostream* os) { *os << c.name; }
 
 class CalibrationCommand : public ::testing::TestWithParam<CommandCase> {
 protected:

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -62,6 +63,8 @@ const PathCase kPaths[] = {
     {"LengthZero", kRemove, "", 0, 3, "", 0, nullptr},
     {"ChangeLengthMismatch", kChange, "data", 40, 3, "data", 40, nullptr},
 };
+
+void PrintTo(const PathCase& c, std::ostream* os) { *os << c.name; }
 
 class PathArguments : public MemoryCommands, public ::testing::WithParamInterface<PathCase> {};
 
@@ -137,6 +140,8 @@ const NamedCase kNamed[] = {
     {"DownloadPiece", [] { return qmkHDMDownLoadFile("f.txt", 0, "hello", 10, 5, 5); },
      "MMEMory:DOWNload \"f.txt\", 10, 10, 5, \"hello\""},
 };
+
+void PrintTo(const NamedCase& c, std::ostream* os) { *os << c.name; }
 
 class NamedCommand : public MemoryCommands, public ::testing::WithParamInterface<NamedCase> {};
 
@@ -226,6 +231,8 @@ const BrokenCase kBroken[] = {
     {"NoLeadingField", {"10,10,10,\"abcdefghij\""}, 3},
     {"NeverCompletes", {"1,10,5,5,\"aaaaa\""}, 1},  // the second piece never comes
 };
+
+void PrintTo(const BrokenCase& c, std::ostream* os) { *os << c.name; }
 
 class BrokenChunks : public MemoryCommands, public ::testing::WithParamInterface<BrokenCase> {};
 

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -168,6 +169,8 @@ struct PieceCase {
     std::vector<std::string> simArgs;
     uint16_t status;
 };
+
+void PrintTo(const PieceCase& c, std::ostream* os) { *os << c.name; }
 
 class CatalogPieces : public ::testing::TestWithParam<PieceCase> {
 protected:

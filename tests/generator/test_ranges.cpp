@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -100,6 +101,8 @@ struct OddCase {
     uint16_t status;
     double max, min;  // expected outputs (-1: untouched)
 };
+
+void PrintTo(const OddCase& c, std::ostream* os) { *os << c.name; }
 
 class OddRanges : public ::testing::TestWithParam<OddCase> {};
 
