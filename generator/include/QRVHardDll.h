@@ -145,7 +145,9 @@ typedef struct CatalogEntry {
 } CatalogEntry;
 
 /* Paths of the directory functions get "/" appended in the caller's buffer
- * (room for two more bytes needed) and *length grows by one. */
+ * (room for two more bytes needed) and *length grows by one; *length must be
+ * the path's character count, else 3 without traffic. The current directory's
+ * buffer must hold 10257 bytes (the longest answer, "/" and NUL). */
 QRV_API uint16_t qmkHDMGetCurrentDirectory(char* directory, uint32_t* length);
 QRV_API uint16_t qmkHDMSetCurrentDirectory(char* path, uint32_t* length, int16_t* result);
 QRV_API uint16_t qmkHDMCreateDirectory(char* path, uint32_t* length);
@@ -157,10 +159,18 @@ QRV_API uint16_t qmkHDMLoadStateFile(const char* name, uint32_t unused);
 QRV_API uint16_t qmkHDMStoreStateFile(const char* name, uint32_t unused);
 QRV_API uint16_t qmkHDMDownLoadFile(const char* name, uint32_t unused, const char* piece, uint32_t total,
                                     uint32_t start, uint32_t length);
+/* The whole file, read in pieces; *length gets its size even when it does not
+ * fit (size + NUL must not exceed capacity, else 3). */
 QRV_API uint16_t qmkHDMUpLoadFile(const char* name, uint32_t unused, char* buffer, uint32_t capacity,
                                   uint32_t* length);
+/* Lists the instrument's current directory; `directory` and `tag` are copied
+ * into every entry as labels. An instrument that stops sending pieces ends the
+ * call with 1 after the receive time-out. */
 QRV_API uint16_t qmkHDMGetCatalog(const char* directory, int32_t tag, CatalogEntry* entries,
                                   uint32_t maximumEntries, uint32_t* count);
+/* Date year, month, day; time hour, minute, second. The getters store *count
+ * (numbers in the answer, at most 3) whenever an answer arrived, the values
+ * only with status 2. An empty current-directory answer stores length 0. */
 QRV_API uint16_t qmkHDMSetDeviceSystemDate(const uint16_t* yearMonthDay, uint32_t count);
 QRV_API uint16_t qmkHDMGetDeviceSystemDate(int16_t* yearMonthDay, uint32_t* count);
 QRV_API uint16_t qmkHDMSetDeviceSystemTime(const uint16_t* hourMinuteSecond, uint32_t count);
