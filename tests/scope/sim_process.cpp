@@ -12,6 +12,8 @@
 #include <filesystem>
 #include <string>
 
+#include "zorbel/numbers.h"
+
 extern char** environ;
 
 namespace scopetest {
@@ -30,7 +32,7 @@ SimProcess::SimProcess(const std::string& program, std::vector<std::string> args
     if (::pipe2(ready, O_CLOEXEC) != 0) return;
     args.insert(args.begin(), program);
     args.push_back("--ready-fd");
-    args.push_back(std::to_string(kReadyFd));
+    args.push_back(zorbel::formatInt(kReadyFd));
     std::vector<char*> argv;
     for (std::string& arg : args) argv.push_back(arg.data());
     argv.push_back(nullptr);

@@ -3,6 +3,7 @@
 // table downloads and the key functions.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -87,9 +88,9 @@ TEST_F(ScopeLink, SilentDeviceGivesUpAfterFiveSeconds) {
 }
 
 TEST_F(ScopeLink, DeviceThatDisappearsBetweenTransfersFailsAtOnce) {
-    ScriptedPeer* self = nullptr;
+    std::atomic<ScriptedPeer*> self{nullptr};
     ScriptedPeer peer(AnswerSyncs([&](const Bytes&) {
-        self->Disappear();
+        self.load()->Disappear();
         return std::vector<Bytes>{};
     }));
     self = &peer;
@@ -109,6 +110,12 @@ TEST_F(ScopeLink, NoDeviceFailsEveryTransfer) {
     EXPECT_EQ(dsoReadAllSysParameter(buffer.data(), 65535), 0);
     ::setenv("QMK_SCOPE_DEVICE", "tcp:127.0.0.1", 1);  // not a virtual device name
     EXPECT_EQ(WriteData(&byte, 1), 0u);
+    // USB with an id no device carries.
+    ::unsetenv("QMK_SCOPE_DEVICE");
+    ::setenv("QMK_USB_ID", "ffff:fffe", 1);
+    EXPECT_EQ(WriteData(&byte, 1), 0u);
+    EXPECT_EQ(dsoAutosetDevice(), 0);
+    ::unsetenv("QMK_USB_ID");
 }
 
 TEST_F(ScopeLink, RawTransfersCarryExactBytes) {

@@ -8,6 +8,7 @@
 
 #include "QMKHardDll.h"
 #include "scripted_peer.h"
+#include "zorbel/numbers.h"
 
 namespace {
 
@@ -75,7 +76,7 @@ TEST_F(ScopeOperations, OversizedRepliesAreCutToTheirBuffers) {
 const std::string kItemTable = [] {
     std::string text = "[TOTAL] 16 [START]";
     for (int i = 1; i <= 8; ++i)
-        text += " [MEASURE-ITEM" + std::to_string(i) + "] 1 [MEASURE-ITEM" + std::to_string(i) + "-SRC] 1";
+        text += " [MEASURE-ITEM" + zorbel::formatInt(i) + "] 1 [MEASURE-ITEM" + zorbel::formatInt(i) + "-SRC] 1";
     return text + " [END]";
 }();
 
@@ -86,7 +87,7 @@ TEST_F(ScopeOperations, MeasurementItemArgumentsOutsideTheirRangesChangeNothing)
     };
     for (const Case c : {Case{0, 0, 1}, Case{9, 0, 1}, Case{1, 2, 1}, Case{1, 0, 12}})
         EXPECT_EQ(dsoSetMeasurementItem(c.item, c.source, c.type), 0) << c.item << " " << c.source << " " << c.type;
-    for (int i = 1; i <= 8; ++i) EXPECT_EQ(FieldBytes(("MEASURE-ITEM" + std::to_string(i)).c_str()), Bytes{0});
+    for (int i = 1; i <= 8; ++i) EXPECT_EQ(FieldBytes(("MEASURE-ITEM" + zorbel::formatInt(i)).c_str()), Bytes{0});
 
     EXPECT_EQ(dsoSetMeasurementItem(8, 1, 11), 1);
     EXPECT_EQ(FieldBytes("MEASURE-ITEM8"), Bytes{11});
