@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <fstream>
 #include <functional>
 #include <ostream>
 #include <string>
@@ -14,6 +15,7 @@
 #include "locale_guard.h"
 #include "scripted_udp_peer.h"
 #include "sim_process.h"
+#include "temp_dir.h"
 
 namespace {
 
@@ -242,6 +244,31 @@ TEST(CalibrationScript, BadStepsStopTheSimulator) {
         std::string error;
         EXPECT_FALSE(Gensim::Start(config, &error)) << bad;
     }
+}
+
+TEST(CalibrationScript, StepsFromAFile) {
+    zorbel::test::TempDir dir;
+    const std::string script = dir.file("steps.txt");
+    std::ofstream(script) << "# channel kind volts hertz rule tolerance\n"
+                             "CH1 none\n\n"
+                             "CH1 p2p 1 1000 pass 0.02\n"
+                             "CH1 p2p 2 1000 fail\n";
+    GensimConfig config;
+    config.usb = false;
+    config.extraArgs = {"--cal-script", script};
+    std::string error;
+    auto sim = Gensim::Start(config, &error);
+    ASSERT_TRUE(sim) << error;
+    unsetenv("QRV_USB_DEVICE");
+    qmkHDInitComType(1, sim->lanAddressValue());
+    int16_t number = -99;
+    ASSERT_EQ(qmkHDCSelectCalibrateChannel(0), 2);
+    ASSERT_EQ(qmkHDCReadCalibrateStepTotalNum(&number), 2);
+    EXPECT_EQ(number, 3);
+
+    std::ofstream(script, std::ios::app) << "CH2 sine 1 1000 fail\n";
+    config.extraArgs = {"--cal-script", script};
+    EXPECT_FALSE(Gensim::Start(config, &error)) << "a line that is not a step";
 }
 
 }  // namespace
