@@ -58,7 +58,7 @@ const std::vector<OptionRow>& Rows() {
              o.answerText = std::string(v);
              return true;
          }},
-        {"--range", "CH:HEADER=MAX,MIN", "the range of one setting, e.g. 1:FREQuency=2E+007,0.01",
+        {"--range", "SPEC", "one setting's range CH:HEADER=MAX,MIN, e.g. 1:FREQuency=2E+007,0.01",
          [](SimOptions& o, std::string_view v) {
              if (!IsRangeSpec(v)) return false;
              o.rangeOverrides.emplace_back(v);
