@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -74,6 +75,8 @@ private:
 };
 
 enum class Link { Lan, Usb };
+
+void PrintTo(Link link, std::ostream* os) { *os << (link == Link::Lan ? "LAN" : "virtual USB"); }
 
 class ArbitraryCommands : public ::testing::TestWithParam<Link> {
 protected:

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstddef>
 #include <limits>
+#include <ostream>
 #include <vector>
 
 #include "QRVHardDll.h"
@@ -40,6 +41,8 @@ struct BestCase {
     std::uint32_t points;
     double resultingHz;
 };
+
+void PrintTo(const BestCase& c, std::ostream* os) { *os << c.frequencyHz << " Hz"; }
 
 class BestCandidate : public ::testing::TestWithParam<BestCase> {};
 

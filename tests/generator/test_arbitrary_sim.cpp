@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 #include <memory>
+#include <ostream>
 #include <random>
 #include <string>
 #include <vector>
@@ -20,6 +21,8 @@ namespace {
 using zorbel::test::Gensim;
 
 enum class Link { Lan, Usb };
+
+void PrintTo(Link link, std::ostream* os) { *os << (link == Link::Lan ? "LAN" : "virtual USB"); }
 
 std::vector<long long> SplitInts(const std::string& text) {
     std::vector<long long> values;
