@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cmath>
 #include <vector>
 
 #include "zorbel/numbers.h"
@@ -99,6 +100,8 @@ std::optional<ChannelSignal> ParseOutputAnswer(std::string_view answer) {
     signal.wave = WaveFromWord(std::string(fields[1]));
     if (!zorbel::parseDouble(fields[2], signal.frequencyHz) || !zorbel::parseDouble(fields[3], signal.amplitudeVpp) ||
         !zorbel::parseDouble(fields[4], signal.offsetV))
+        return std::nullopt;
+    if (!std::isfinite(signal.frequencyHz) || !std::isfinite(signal.amplitudeVpp) || !std::isfinite(signal.offsetV))
         return std::nullopt;
     return signal;
 }
