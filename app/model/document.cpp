@@ -1,0 +1,79 @@
+// The document's file operations: extension checks, opening the files and
+// reporting failures; the formats themselves are setup_file.cpp and
+// arbitrary_files.cpp.
+#include "zorbel/model/document.h"
+
+#include "zorbel/model/arbitrary_files.h"
+#include "zorbel/model/setup_file.h"
+#include "zorbel/model/text_file.h"
+
+namespace zorbel {
+namespace {
+
+char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+}  // namespace
+
+bool HasExtension(std::string_view path, std::string_view extension) {
+    if (path.size() < extension.size()) return false;
+    const std::string_view tail = path.substr(path.size() - extension.size());
+    for (std::size_t i = 0; i < tail.size(); ++i)
+        if (LowerAscii(tail[i]) != LowerAscii(extension[i])) return false;
+    return true;
+}
+
+CZorbelDoc::CZorbelDoc() = default;
+
+CZorbelDoc::CZorbelDoc(GeneratorApi& api) : settings_(api) {}
+
+bool CZorbelDoc::Refuse(std::string_view message, const std::string& path) {
+    if (messages_) messages_->ShowMessage(std::string(message), path);
+    return false;
+}
+
+bool CZorbelDoc::LoadSetup(const std::string& path) {
+    if (!HasExtension(path, ".set")) return Refuse(kNotSetupFileMessage, path);
+    std::string error;
+    if (!ReadSetupFile(settings_, path, &error)) return Refuse(std::string(kCannotLoadMessage) + error, path);
+    return true;
+}
+
+bool CZorbelDoc::SaveSetup(const std::string& path) {
+    if (!HasExtension(path, ".set")) return Refuse(kNotSetupFileMessage, path);
+    std::string error;
+    if (!WriteSetupFile(settings_, path, &error)) return Refuse(std::string(kCannotSaveMessage) + error, path);
+    return true;
+}
+
+bool CZorbelDoc::CheckArbitraryKind(std::uint16_t kind, const std::string& path) {
+    if (kind == kArbitraryDataFile) return HasExtension(path, ".arb") || Refuse(kNotArbFileMessage, path);
+    if (kind == kArbitraryExchangeFile) return HasExtension(path, ".qwf") || Refuse(kNotQwfFileMessage, path);
+    return false;
+}
+
+bool CZorbelDoc::LoadArbitrary(std::uint16_t kind, const std::string& path) {
+    if (!CheckArbitraryKind(kind, path)) return false;
+    FileLines file;
+    if (!file.Open(path)) return Refuse(std::string(kCannotLoadMessage) + file.Error(), path);
+    const std::uint16_t channel = settings_.CurrentChannel();
+    std::string error;
+    const bool loaded = kind == kArbitraryDataFile ? ReadArbFile(settings_, file, channel, &error)
+                                                   : ReadQwfFile(settings_, file, channel, &error);
+    return loaded || Refuse(std::string(kCannotLoadMessage) + error, path);
+}
+
+bool CZorbelDoc::SaveArbitrary(std::uint16_t kind, const std::string& path) {
+    if (!CheckArbitraryKind(kind, path)) return false;
+    AtomicTextFile file;
+    if (!file.Create(path)) return Refuse(std::string(kCannotSaveMessage) + file.Error(), path);
+    const std::uint16_t channel = settings_.CurrentChannel();
+    std::string error;
+    const bool written = kind == kArbitraryDataFile ? WriteArbFile(settings_, file, channel, &error)
+                                                    : WriteQwfFile(settings_, file, channel, &error);
+    // The sink knows the system's reason when the disk refused the text.
+    if (!written) return Refuse(std::string(kCannotSaveMessage) + (file.Error().empty() ? error : file.Error()), path);
+    if (!file.Commit()) return Refuse(std::string(kCannotSaveMessage) + file.Error(), path);
+    return true;
+}
+
+}  // namespace zorbel

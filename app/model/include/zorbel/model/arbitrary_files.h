@@ -1,0 +1,48 @@
+// The two text formats of one channel's arbitrary waveform:
+//
+//   .arb (Load Data / Save Data): six "name,value" header lines (version,
+//        type, samples, sps, #zoom, div), then one sample per line divided by
+//        the gain code, "%f".
+//   .qwf (Import Data / Export Data As): four "#name=value" header lines
+//        (#Total, #SAMPLE = divider, #SIZE = point count, #Freq), then the
+//        samples in volts as "%14G," ten to a line, the last line without a
+//        line break.
+//
+// Lines end with CR LF when written; the readers take CR LF or LF and remove
+// every blank before parsing a line. A reader checks the whole file before
+// it changes the channel: a file it refuses leaves the model as it was.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "zorbel/model/device_settings.h"
+#include "zorbel/model/text_file.h"
+
+namespace zorbel {
+
+// Sample clock the formats record, samples per second (informational).
+inline constexpr double kArbitrarySampleRate = 250000000.0;
+
+// Loads an .arb file into `channel`: the announced count N becomes the
+// sample buffer (point count N rounded down to 16), the gain code and the
+// divider are stored and the divider write is queued; samples missing at the
+// end of the file are 0. Refused (false, `error` says why): a count below 0
+// or above the waveform memory, a gain code other than 1, 4 or 20 (0 would
+// zero every sample), a read error, a bad channel.
+bool ReadArbFile(DeviceSettings& settings, LineSource& file, std::uint16_t channel, std::string* error = nullptr);
+
+// Loads a .qwf file into `channel`: divider (stored, its write queued), point
+// count, arbitrary frequency, then N rounded down to 16 samples; the gain code
+// is recomputed from them. Refused like ReadArbFile for a bad count.
+bool ReadQwfFile(DeviceSettings& settings, LineSource& file, std::uint16_t channel, std::string* error = nullptr);
+
+// Write the channel's first point-count samples. False when the sink fails
+// (or, for .arb, the gain code is not 1, 4 or 20: the samples could not be
+// scaled back).
+bool WriteArbFile(const DeviceSettings& settings, TextSink& file, std::uint16_t channel,
+                  std::string* error = nullptr);
+bool WriteQwfFile(const DeviceSettings& settings, TextSink& file, std::uint16_t channel,
+                  std::string* error = nullptr);
+
+}  // namespace zorbel

@@ -1,0 +1,73 @@
+// CZorbelDoc: the program's single document. It owns the generator model for
+// the life of the program and offers the file operations of the File menu:
+// load and save a setup, load and save the current channel's arbitrary
+// waveform as .arb (kind 0) or .qwf (kind 1). Failures are reported through
+// DocumentMessages, which the program turns into message boxes and a
+// command-line tool into lines on standard error.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "zorbel/model/device_settings.h"
+
+namespace zorbel {
+
+// Data kinds of the arbitrary operations.
+inline constexpr std::uint16_t kArbitraryDataFile = 0;      // ".arb"
+inline constexpr std::uint16_t kArbitraryExchangeFile = 1;  // ".qwf"
+
+// The fixed English messages of the file operations ("Cann't" as the users know it).
+inline constexpr std::string_view kNotSetupFileMessage = "File is not *.set";
+inline constexpr std::string_view kNotArbFileMessage = "File is not *.arb";
+inline constexpr std::string_view kNotQwfFileMessage = "File is not *.qwf";
+inline constexpr std::string_view kCannotLoadMessage = "Cann't Load file: ";  // + the reason
+inline constexpr std::string_view kCannotSaveMessage = "Cann't save file: ";  // + the reason
+
+class DocumentMessages {
+public:
+    virtual ~DocumentMessages() = default;
+    // One message for the user about the file at `path`; called on the thread
+    // that called the file operation.
+    virtual void ShowMessage(const std::string& text, const std::string& path) = 0;
+};
+
+// True when the last four characters of `path` are `extension` (".set"),
+// compared without regard to the case of A-Z.
+bool HasExtension(std::string_view path, std::string_view extension);
+
+class CZorbelDoc {
+public:
+    // The model on the real generator library.
+    CZorbelDoc();
+    // The model on another implementation (a test double); `api` must outlive it.
+    explicit CZorbelDoc(GeneratorApi& api);
+    CZorbelDoc(const CZorbelDoc&) = delete;
+    CZorbelDoc& operator=(const CZorbelDoc&) = delete;
+
+    // nullptr: failures are not shown (the results still tell).
+    void SetMessages(DocumentMessages* messages) { messages_ = messages; }
+
+    DeviceSettings& GetDeviceSettings() { return settings_; }
+    const DeviceSettings& GetDeviceSettings() const { return settings_; }
+
+    // Each returns true on success. On failure the message has been shown
+    // and the model is as it was (a file being saved: the earlier file of
+    // that name is kept).
+    // A missing setup file loads as all defaults.
+    bool LoadSetup(const std::string& path);
+    bool SaveSetup(const std::string& path);
+    // Into / from the current channel; another kind fails without a message.
+    bool LoadArbitrary(std::uint16_t kind, const std::string& path);
+    bool SaveArbitrary(std::uint16_t kind, const std::string& path);
+
+private:
+    bool Refuse(std::string_view message, const std::string& path);
+    bool CheckArbitraryKind(std::uint16_t kind, const std::string& path);
+
+    DeviceSettings settings_;
+    DocumentMessages* messages_ = nullptr;
+};
+
+}  // namespace zorbel

@@ -1,0 +1,29 @@
+// Range check messages of the wave parameter pages, one label per parameter.
+#include "zorbel/model/range_check.h"
+
+#include <array>
+#include <string_view>
+
+#include "zorbel/numbers.h"
+
+namespace zorbel {
+namespace {
+
+// Indexed by Index(Parameter). The pulse rows have no "Error", as the pages show them.
+constexpr std::array<std::string_view, kParameterCount> kLabels = {
+    "Amplitude(V) Error", "Frequency(Hz) Error", "Offset(V) Error", "Phase Error", "Square Duty Error",
+    "Ramp Symmetry Error", "Pulse Duty", "Pulse Width", "Pulse Leading", "Pulse Trailing",
+};
+
+}  // namespace
+
+std::optional<std::string> OutOfRangeMessage(Parameter p, std::uint16_t channel, double value,
+                                             const LimitsBlock& limits) {
+    const double minimum = limits.Minimum(p);
+    const double maximum = limits.Maximum(p);
+    if (value >= minimum && value <= maximum) return std::nullopt;  // NaN is refused too
+    return "Set CH" + formatInt(channel + 1) + " " + std::string(kLabels[Index(p)]) + ": (" + formatWindowsG(value) +
+           ") is out of range(" + formatWindowsG(minimum) + "," + formatWindowsG(maximum) + ")";
+}
+
+}  // namespace zorbel

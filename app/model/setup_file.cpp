@@ -1,0 +1,171 @@
+// Setup file reader and writer, driven by two key tables: the limits of a
+// "Standard_%d" section and the settings of a "Channel_%d" section.
+#include "zorbel/model/setup_file.h"
+
+#include "file_numbers.h"
+#include "zorbel/numbers.h"
+
+namespace zorbel {
+namespace {
+
+// Longest value a profile read hands out, characters.
+constexpr std::size_t kMaxValueChars = 999;
+
+// One limit pair of a "Standard_%d" section, in file order (not the order of
+// the LimitsBlock: the file starts with the frequency).
+struct LimitKeys {
+    Parameter parameter;
+    std::string_view maximumKey;
+    std::string_view maximumFallback;
+    std::string_view minimumKey;
+    std::string_view minimumFallback;
+};
+
+constexpr std::array<LimitKeys, kParameterCount> kLimitKeys = {{
+    {Parameter::Frequency, "MaxFrequency(Hz)", "3E+007", "MinFrequency(Hz)", "1E-006"},
+    {Parameter::Amplitude, "MaxAmplitude(V)", "20", "MinAmplitude(V)", "0.002"},
+    {Parameter::Offset, "MaxOffset(V)", "9.9", "MinOffset(V)", "-9.9"},
+    {Parameter::Phase, "MaxPhase", "360", "MinPhase", "0.0"},
+    {Parameter::SquareDuty, "MaxSquareDuty", "0.999984", "MinSquareDuty", "1.6E-005"},
+    {Parameter::RampSymmetry, "MaxRampSymmetry", "0.99998", "MinRampSymmetry", "0.0"},
+    {Parameter::PulseDuty, "MaxPulseDuty", "0.99998", "MinPulseDuty", "1.6E-005"},
+    {Parameter::PulseWidth, "MaxPulseWidth(s)", "0.00099998", "MinPulseWidth(s)", "1.6E-008"},
+    {Parameter::PulseLeading, "MaxPulseLeading(s)", "0.00099998", "MinPulseLeading(s)", "1.6E-008"},
+    {Parameter::PulseTrailing, "MaxPulseTrailing(s)", "0.00099998", "MinPulseTrailing(s)", "1.6E-008"},
+}};
+
+constexpr std::string_view kCurrentSection = "Current";
+constexpr std::string_view kCurrentKey = "Channel";
+
+std::string StandardSection(int channel) { return "Standard_" + formatInt(channel + 1); }
+std::string ChannelSection(int channel) { return "Channel_" + formatInt(channel + 1); }
+
+// What the file holds of one channel.
+struct ChannelCopy {
+    LimitsBlock limits;
+    std::uint16_t outputState;
+    std::uint16_t waveType;
+    std::array<double, kParameterCount> values;
+};
+
+}  // namespace
+
+const std::array<SetupChannelKey, 12> kSetupChannelKeys = {{
+    {"OnOff", "1", SetupChannelKey::Kind::OnOff, Parameter::Amplitude},
+    {"Type", "1", SetupChannelKey::Kind::WaveType, Parameter::Amplitude},
+    {"Frequency(Hz)", "1000.000", SetupChannelKey::Kind::Number, Parameter::Frequency},
+    {"Amplitude(V)", "2.000", SetupChannelKey::Kind::Number, Parameter::Amplitude},
+    {"Offset(V)", "0.000", SetupChannelKey::Kind::Number, Parameter::Offset},
+    {"Phase", "0.000", SetupChannelKey::Kind::Number, Parameter::Phase},
+    {"SquareDuty", "0.500", SetupChannelKey::Kind::Number, Parameter::SquareDuty},
+    {"RampSymmetry", "0.500", SetupChannelKey::Kind::Number, Parameter::RampSymmetry},
+    {"PulseDuty", "0.100", SetupChannelKey::Kind::Number, Parameter::PulseDuty},
+    {"PulseWidth(s)", "1.0E-4", SetupChannelKey::Kind::Number, Parameter::PulseWidth},
+    {"PulseLeading(s)", "1.0E-4", SetupChannelKey::Kind::Number, Parameter::PulseLeading},
+    {"PulseTrailing(s)", "1.0E-4", SetupChannelKey::Kind::Number, Parameter::PulseTrailing},
+}};
+
+std::vector<SetupEntry> SetupFileEntries(const DeviceSettings& settings) {
+    std::array<ChannelCopy, kChannelCount> channels;
+    for (std::uint16_t ch = 0; ch < kChannelCount; ++ch) {
+        channels[ch] = settings.ReadRecord(ch, [](const ChannelRecord& r) {
+            return ChannelCopy{r.limits, r.outputState, r.waveType, r.values};
+        });
+    }
+    std::vector<SetupEntry> entries;
+    for (int ch = 0; ch < kChannelCount; ++ch) {
+        const std::string section = StandardSection(ch);
+        const LimitsBlock& limits = channels[ch].limits;
+        for (const LimitKeys& row : kLimitKeys) {
+            entries.push_back({section, std::string(row.maximumKey), formatWindowsG(limits.Maximum(row.parameter))});
+            entries.push_back({section, std::string(row.minimumKey), formatWindowsG(limits.Minimum(row.parameter))});
+        }
+    }
+    for (int ch = 0; ch < kChannelCount; ++ch) {
+        const std::string section = ChannelSection(ch);
+        const ChannelCopy& c = channels[ch];
+        for (const SetupChannelKey& key : kSetupChannelKeys) {
+            std::string value;
+            switch (key.kind) {
+            case SetupChannelKey::Kind::OnOff: value = formatInt(c.outputState); break;
+            case SetupChannelKey::Kind::WaveType: value = formatInt(c.waveType); break;
+            case SetupChannelKey::Kind::Number: value = formatWindowsG(c.values[Index(key.parameter)]); break;
+            }
+            entries.push_back({section, std::string(key.key), std::move(value)});
+        }
+    }
+    entries.push_back({std::string(kCurrentSection), std::string(kCurrentKey), formatInt(settings.CurrentChannel())});
+    return entries;
+}
+
+void ApplySetupProfile(DeviceSettings& settings, const ProfileFile& profile) {
+    const auto read = [&](const std::string& section, std::string_view key, std::string_view fallback) {
+        return profile.getString(section, key, fallback, kMaxValueChars);
+    };
+
+    // Limits first: the settings' queued writes go out with them.
+    for (std::uint16_t ch = 0; ch < kChannelCount; ++ch) {
+        const std::string section = StandardSection(ch);
+        LimitsBlock limits;
+        for (const LimitKeys& row : kLimitKeys) {
+            limits.Set(row.parameter, files::ReadReal(read(section, row.maximumKey, row.maximumFallback)),
+                       files::ReadReal(read(section, row.minimumKey, row.minimumFallback)));
+        }
+        settings.ModifyRecord(ch, [&](ChannelRecord& r) { r.limits = limits; });
+    }
+
+    for (std::uint16_t ch = 0; ch < kChannelCount; ++ch) {
+        const std::string section = ChannelSection(ch);
+        for (const SetupChannelKey& key : kSetupChannelKeys) {
+            const std::string text = read(section, key.key, key.fallback);
+            switch (key.kind) {
+            case SetupChannelKey::Kind::OnOff:
+                settings.SetOutputState(ch, files::Low16(files::ReadInteger(text)));
+                break;
+            case SetupChannelKey::Kind::WaveType: {
+                // Checked before narrowing: 65542 is no sine wave in disguise.
+                const std::int32_t type = files::ReadInteger(text);
+                if (IsValidWaveType(type)) settings.SetWaveType(ch, static_cast<std::uint16_t>(type));
+                break;
+            }
+            case SetupChannelKey::Kind::Number:
+                settings.SetParameter(ch, key.parameter, files::ReadReal(text));
+                break;
+            }
+        }
+    }
+
+    const std::int32_t current = files::ReadInteger(read(std::string(kCurrentSection), kCurrentKey, "0"));
+    if (current == 0 || current == 1) settings.SetCurrentChannel(static_cast<std::uint16_t>(current));
+}
+
+bool ReadSetupFile(DeviceSettings& settings, const std::string& path, std::string* error) {
+    ProfileFile profile;
+    std::string why;
+    if (profile.load(path, &why) == ProfileFile::LoadResult::Failed) {
+        if (error) *error = why;
+        return false;
+    }
+    ApplySetupProfile(settings, profile);  // a missing file: every key its default
+    return true;
+}
+
+bool WriteSetupFile(const DeviceSettings& settings, const std::string& path, std::string* error) {
+    // Keys are replaced in the file as it is, so it must be readable first:
+    // saving an empty profile over an unreadable file would lose its content.
+    ProfileFile profile(TextEncoding::Utf8);
+    std::string why;
+    if (profile.load(path, &why) == ProfileFile::LoadResult::Failed) {
+        if (error) *error = why;
+        return false;
+    }
+    for (const SetupEntry& entry : SetupFileEntries(settings)) {
+        if (!profile.setString(entry.section, entry.key, entry.value)) {
+            if (error) *error = "cannot store " + entry.key + "=" + entry.value;
+            return false;
+        }
+    }
+    return profile.save(path, error);
+}
+
+}  // namespace zorbel
