@@ -102,23 +102,42 @@ typedef struct ArbitraryControl {
     double error;                /* resulting / requested - 1 */
 } ArbitraryControl;
 
-/* Pure computations: no instrument traffic, safe on any thread. */
+/* Pure computations: no instrument traffic, no heap, safe on any thread.
+ * The candidate table holds, per divider 0..249, the multiple of 16 points at
+ * or below clock/frequency and (unless exact) the next one up, until capacity
+ * is reached; candidates whose points would not fit 32 bits are left out.
+ * Result 1, or 0 (outputs untouched) when frequency is not above 0, a pointer
+ * is missing or capacity is 0. */
 QRV_API uint16_t qmkHDGetWholeArbitraryControlFromFreq(ArbitraryControl* table, uint32_t capacity,
                                                        uint32_t* count, double frequency);
+/* The highest sample clock whose points fit minimumPoints..maximumPoints (the
+ * fewest points when none does), then the closer of that clock's two point
+ * counts. 0 (output untouched) also when no candidate exists at all. */
 QRV_API uint16_t qmkHDGetBestArbitraryControlFromFreq(ArbitraryControl* best, double frequency,
                                                       uint32_t minimumPoints, uint32_t maximumPoints);
+/* clock(divider) / points, Hz (+inf for 0 points); 0 when divider > 250. */
 QRV_API uint16_t qmkHDGetArbFrequency(double* frequency, uint32_t points, uint16_t divider);
 /* Gain code 1, 4 or 20 (full scale +-0.625 V x gain) for the samples' extremes, volts. */
 QRV_API uint16_t qmkHDGetZoomFromData(double maximum, double minimum);
 
+/* Gain code 1, 4 or 20, else 3 without traffic. Sent without answer: 2 once sent. */
 QRV_API uint16_t qmkHDWriteArbitraryZoomValue(uint16_t channel, uint16_t gain);
+/* Divider 0..250 (else 3); 2 only when the instrument repeats it. */
 QRV_API uint16_t qmkHDWriteArbitrarySampleRateDiv(uint16_t channel, uint16_t divider);
+/* Stores the answer truncated when it is a number from 0 to 250. */
 QRV_API uint16_t qmkHDReadArbitrarySampleRateDiv(uint16_t channel, int16_t* divider);
+/* Download window in waveform memory, points; address + length <= 2^26 (else 3). */
 QRV_API uint16_t qmkHDWriteArbitraryAddressAndLength(uint16_t channel, uint32_t address, uint32_t length);
 /* Downloads count points of a waveform of `points` samples (volts), from
- * `first` on, in packets of at most 960 points. */
+ * `first` on, in packets of at most 960 points (one packet even for 0 points).
+ * Samples beyond the gain's full scale are sent as +-32767. Rejected with 3
+ * and no traffic: gain not 1/4/20, points > 2^26, first or count > points,
+ * first + count > 2^26, data missing while points are to be sent. A count
+ * reaching past the waveform's end is cut to it. Status of the last packet
+ * sent; packets sent before a failure stay in the instrument. */
 QRV_API uint16_t qmkHDWriteArbitraryData(uint16_t channel, const double* data, uint32_t points,
                                          uint32_t first, uint32_t count, uint16_t gain);
+/* Output window in waveform memory, points; address + length <= 2^26 (else 3). */
 QRV_API uint16_t qmkHDWriteDeviceArbitraryOutput(uint16_t channel, uint32_t address, uint32_t length);
 
 /* ---- Calibration -------------------------------------------------------- */
