@@ -9,8 +9,8 @@
 namespace zorbel {
 namespace {
 
-// Fractional part as the preview defines it (x - trunc(x)): negative for a
-// negative phase, which then counts as the first part of the period.
+// Fractional part x - trunc(x): negative for a negative phase, which then
+// counts as the first part of the period (the instrument's own preview rule).
 double Fraction(double x) { return x - std::trunc(x); }
 
 // Noise draws from 0..32767 as the C runtime's rand() does; one generator
