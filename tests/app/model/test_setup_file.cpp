@@ -59,13 +59,13 @@ TEST_F(SetupFile, NewFileHasItsSectionsInOrderWithCrLfLines) {
     EXPECT_EQ(lines[0], "[Standard_1]");
     EXPECT_EQ(lines[1], "MaxFrequency(Hz)=3E+007");
     EXPECT_EQ(lines[2], "MinFrequency(Hz)=1E-006");
-    EXPECT_EQ(lines[22], "[Standard_2]");
-    EXPECT_EQ(lines[44], "[Channel_1]");
-    EXPECT_EQ(lines[45], "OnOff=1");
-    EXPECT_EQ(lines[46], "Type=1");
-    EXPECT_EQ(lines[47], "Frequency(Hz)=1000");
-    EXPECT_EQ(lines[56], "PulseTrailing(s)=2E-008");
-    EXPECT_EQ(lines[57], "[Channel_2]");
+    EXPECT_EQ(lines[21], "[Standard_2]");
+    EXPECT_EQ(lines[42], "[Channel_1]");
+    EXPECT_EQ(lines[43], "OnOff=1");
+    EXPECT_EQ(lines[44], "Type=1");
+    EXPECT_EQ(lines[45], "Frequency(Hz)=1000");
+    EXPECT_EQ(lines[54], "PulseTrailing(s)=2E-008");
+    EXPECT_EQ(lines[55], "[Channel_2]");
     EXPECT_EQ(lines[68], "[Current]");
     EXPECT_EQ(lines[69], "Channel=0");
 }
@@ -205,7 +205,8 @@ TEST_F(SetupFile, HandWrittenFileFollowsTheProfileRules) {
                                               "; keep this note", "Amplitude(V)=3.5", "Type=1"}));
     const auto at = [&](const std::string& line) { return std::find(lines.begin(), lines.end(), line) - lines.begin(); };
     // The nine keys the file lacked follow its last key, before the blank line.
-    EXPECT_EQ(lines[14], "PulseTrailing(s)=2E-008");
+    EXPECT_EQ(lines[7], "Offset(V)=0");
+    EXPECT_EQ(lines[14], "PulseTrailing(s)=0.0001");  // the default the load took
     EXPECT_EQ(lines[15], "");
     EXPECT_EQ(lines[16], "[Notes]");
     EXPECT_EQ(lines[17], "Author=bench 4");

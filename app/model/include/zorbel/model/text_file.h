@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace zorbel {
 
@@ -28,14 +29,14 @@ protected:
     std::string error_;
 };
 
-// Lines of a text in memory.
+// Lines of a text in memory (its own copy).
 class StringLines final : public LineSource {
 public:
-    explicit StringLines(std::string_view text) : text_(text) {}
+    explicit StringLines(std::string text) : text_(std::move(text)) {}
     bool NextLine(std::string& line) override;
 
 private:
-    std::string_view text_;
+    std::string text_;
     std::size_t pos_ = 0;
 };
 

@@ -1,0 +1,206 @@
+// The .arb and .qwf formats: exact lines written, what a load applies and
+// queues, short files, refused files that must change nothing, and number
+// texts under a decimal-comma locale.
+#include <gtest/gtest.h>
+
+#include "fake_generator.h"
+#include "file_helpers.h"
+#include "locale_guard.h"
+#include "zorbel/model/arbitrary_files.h"
+
+namespace zorbel::test {
+namespace {
+
+class ArbitraryFiles : public ::testing::Test {
+protected:
+    // `samples` become channel `ch`'s waveform with its point count set to
+    // their number (a multiple of 16 or not: the writers take what is there).
+    void SetWaveform(std::uint16_t ch, const std::vector<double>& samples, std::uint16_t zoom, std::uint16_t divider) {
+        settings.ModifyRecord(ch, [&](ChannelRecord& r) {
+            r.arbitrarySamples = samples;
+            r.arbitraryPointCount = static_cast<std::uint32_t>(samples.size());
+            r.arbitraryZoom = zoom;
+            r.arbitraryDivider = divider;
+            r.arbitraryFrequency = 1234.5;
+        });
+    }
+    std::string Arb(std::uint16_t ch = 0) {
+        StringSink sink;
+        EXPECT_TRUE(WriteArbFile(settings, sink, ch));
+        return sink.Text();
+    }
+    std::string Qwf(std::uint16_t ch = 0) {
+        StringSink sink;
+        EXPECT_TRUE(WriteQwfFile(settings, sink, ch));
+        return sink.Text();
+    }
+
+    FakeGenerator fake;
+    DeviceSettings settings{fake};
+    FakeGenerator loadedFake;
+    DeviceSettings loaded{loadedFake};
+};
+
+std::vector<double> Alternating(std::size_t n) {
+    std::vector<double> s(n);
+    for (std::size_t i = 0; i < n; ++i) s[i] = i % 2 ? 1.0 : -0.5 - 0.125 * static_cast<double>(i);
+    return s;
+}
+
+TEST_F(ArbitraryFiles, Arb32SamplesWithZoom20Has38LinesAndRoundTrips) {
+    SetWaveform(0, Alternating(32), 20, 7);
+    const std::string text = Arb();
+    const std::vector<std::string> lines = CrLfLines(text);
+    ASSERT_EQ(lines.size(), 38u);
+    EXPECT_EQ(text.substr(text.size() - 2), "\r\n");
+    const std::vector<std::string> header(lines.begin(), lines.begin() + 6);
+    EXPECT_EQ(header, (std::vector<std::string>{"version,16", "type,2", "samples,32", "sps,250000000.000000",
+                                                "#zoom,20", "div,7"}));
+    EXPECT_EQ(lines[6], "-0.025000");  // -0.5 / 20
+    EXPECT_EQ(lines[7], "0.050000");   // 1.0 / 20, six decimals
+
+    StringLines file(text);
+    ASSERT_TRUE(ReadArbFile(loaded, file, 1));
+    const ChannelRecord r = loaded.Record(1);
+    EXPECT_EQ(r.arbitraryPointCount, 32u);
+    EXPECT_EQ(r.arbitraryZoom, 20);
+    EXPECT_EQ(r.arbitraryDivider, 7);
+    const std::vector<double> expected = Alternating(32);
+    for (std::size_t i = 0; i < 32; ++i) EXPECT_NEAR(r.arbitrarySamples[i], expected[i], 20 * 5e-7) << i;
+    EXPECT_EQ(Pending(loaded), (std::vector<CodeAndChannel>{{code::kArbDivider, 1}}));
+    EXPECT_EQ(loaded.Record(1).arbitraryFrequency, 1000.0);  // not part of the format
+}
+
+std::string ArbText(const std::string& samplesLine, const std::string& zoomLine, std::size_t sampleLines) {
+    std::string text = "version,16\r\ntype,2\r\n" + samplesLine + "\r\nsps,250000000.000000\r\n" + zoomLine +
+                       "\r\ndiv,3\r\n";
+    for (std::size_t i = 0; i < sampleLines; ++i) text += std::to_string(i + 1) + "\n";  // LF lines are read too
+    return text;
+}
+
+struct CountRow {
+    std::size_t announced;
+    std::size_t present;          // sample lines in the file
+    std::uint32_t pointCount;     // announced rounded down to 16
+};
+
+TEST_F(ArbitraryFiles, ArbLoadsTheAnnouncedCountWithZerosForMissingLines) {
+    const CountRow rows[] = {{100, 100, 96}, {100, 120, 96}, {40, 5, 32}, {15, 15, 0}};
+    for (const CountRow& row : rows) {
+        SCOPED_TRACE(row.announced);
+        StringLines file(ArbText("samples," + std::to_string(row.announced), "#zoom,4", row.present));
+        std::string error;
+        ASSERT_TRUE(ReadArbFile(loaded, file, 0, &error)) << error;
+        const ChannelRecord r = loaded.Record(0);
+        EXPECT_EQ(r.arbitraryPointCount, row.pointCount);
+        ASSERT_EQ(r.arbitrarySamples.size(), row.announced);
+        for (std::size_t i = 0; i < row.announced; ++i)
+            ASSERT_EQ(r.arbitrarySamples[i], i < row.present ? 4.0 * static_cast<double>(i + 1) : 0.0) << i;
+    }
+}
+
+TEST_F(ArbitraryFiles, RefusedFilesChangeNothing) {
+    const std::string qwfHead = "#Total=2.5E+008\r\n#SAMPLE=9\r\n";
+    const struct {
+        bool qwf;
+        std::string text;
+    } rows[] = {
+        {false, ArbText("samples,-1", "#zoom,1", 0)},
+        {false, ArbText("samples,67108865", "#zoom,1", 0)},
+        {false, ArbText("samples,99999999999", "#zoom,1", 0)},
+        {false, ArbText("samples,32", "#zoom,0", 32)},
+        {false, ArbText("samples,32", "#zoom,3", 32)},
+        {false, ArbText("samples,32", "#zoom,65556", 32)},
+        {false, ""},  // no zoom at all
+        {true, qwfHead + "#SIZE=-16\r\n#Freq=10.0\r\n1,2,"},
+        {true, qwfHead + "#SIZE=67108880\r\n#Freq=10.0\r\n1,2,"},
+    };
+    SetWaveform(0, Alternating(48), 20, 5);
+    const ChannelRecord before = settings.Record(0);
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.text.substr(0, 80));
+        StringLines file(row.text);
+        std::string error;
+        EXPECT_FALSE(row.qwf ? ReadQwfFile(settings, file, 0, &error) : ReadArbFile(settings, file, 0, &error));
+        EXPECT_FALSE(error.empty());
+        const ChannelRecord after = settings.Record(0);
+        EXPECT_EQ(after.arbitrarySamples, before.arbitrarySamples);
+        EXPECT_EQ(after.arbitraryPointCount, before.arbitraryPointCount);
+        EXPECT_EQ(after.arbitraryZoom, before.arbitraryZoom);
+        EXPECT_EQ(after.arbitraryDivider, before.arbitraryDivider);
+        EXPECT_EQ(after.arbitraryFrequency, before.arbitraryFrequency);
+        EXPECT_TRUE(settings.PendingCommands().empty());
+    }
+}
+
+TEST_F(ArbitraryFiles, QwfExportOf25SamplesLineByLine) {
+    std::vector<double> samples(25);
+    for (std::size_t i = 0; i < samples.size(); ++i) samples[i] = 0.25 * static_cast<double>(i) - 1.0;
+    samples[3] = 1234567.0;  // needs the exponent form
+    SetWaveform(0, samples, 4, 12);
+    const std::string text = Qwf();
+    const std::vector<std::string> lines = CrLfLines(text);
+    ASSERT_EQ(lines.size(), 7u);
+    const std::vector<std::string> header(lines.begin(), lines.begin() + 4);
+    EXPECT_EQ(header, (std::vector<std::string>{"#Total=2.5E+008", "#SAMPLE=12", "#SIZE=25", "#Freq=1234.500000"}));
+    EXPECT_EQ(lines[4],
+              "            -1,         -0.75,          -0.5,  1.23457E+006,             0,"
+              "          0.25,           0.5,          0.75,             1,          1.25,");
+    EXPECT_EQ(lines[5].size(), 150u);
+    EXPECT_EQ(lines[6], "             4,          4.25,           4.5,          4.75,             5,");
+    EXPECT_EQ(text.back(), ',');  // the last line has no line break
+}
+
+TEST_F(ArbitraryFiles, QwfImportFillsSamplesAcrossLinesOfEightValues) {
+    // 36 announced: 32 values are taken (the point count), the rest stay 0.
+    std::string text = "#Total=2.5E+008\r\n#SAMPLE=17\r\n#SIZE=36\r\n#Freq=2500.5\r\n";
+    for (int line = 0; line < 5; ++line) {
+        for (int k = 0; k < 8; ++k) text += "  " + std::to_string(line * 8 + k) + ".5 ,";
+        text += "\r\n";
+    }
+    StringLines file(text);
+    ASSERT_TRUE(ReadQwfFile(loaded, file, 0));
+    const ChannelRecord r = loaded.Record(0);
+    EXPECT_EQ(r.arbitraryPointCount, 32u);
+    ASSERT_EQ(r.arbitrarySamples.size(), 36u);
+    for (std::size_t i = 0; i < 36; ++i)
+        EXPECT_EQ(r.arbitrarySamples[i], i < 32 ? static_cast<double>(i) + 0.5 : 0.0) << i;
+    EXPECT_EQ(r.arbitraryFrequency, 2500.5);
+    EXPECT_EQ(r.arbitraryDivider, 17);
+    EXPECT_EQ(r.arbitraryZoom, 4);  // what the gain query answered
+    EXPECT_EQ(loadedFake.LastZoomQuery(), (std::pair{31.5, 0.5}));
+    EXPECT_EQ(Pending(loaded), (std::vector<CodeAndChannel>{{code::kArbDivider, 0}}));
+}
+
+TEST_F(ArbitraryFiles, WriterRefusesAGainCodeItCannotScaleBy) {
+    SetWaveform(0, Alternating(16), 0, 1);
+    StringSink sink;
+    std::string error;
+    EXPECT_FALSE(WriteArbFile(settings, sink, 0, &error));
+    EXPECT_NE(error.find("gain code 0"), std::string::npos);
+}
+
+TEST_F(ArbitraryFiles, BothFormatsIgnoreADecimalCommaLocale) {
+    DecimalCommaLocale locale;
+    ASSERT_TRUE(locale.active());
+    std::vector<double> samples = Alternating(20);
+    SetWaveform(0, samples, 20, 3);
+    const std::string arb = Arb();
+    EXPECT_NE(arb.find("\r\n0.050000\r\n"), std::string::npos);
+    EXPECT_NE(arb.find("sps,250000000.000000\r\n"), std::string::npos);
+    const std::string qwf = Qwf();
+    EXPECT_NE(qwf.find("#Freq=1234.500000\r\n"), std::string::npos);
+    EXPECT_NE(qwf.find("         -0.75,"), std::string::npos);
+
+    StringLines arbFile(arb), qwfFile(qwf);
+    ASSERT_TRUE(ReadArbFile(loaded, arbFile, 0));
+    ASSERT_TRUE(ReadQwfFile(loaded, qwfFile, 1));
+    for (std::size_t i = 0; i < 16; ++i) {
+        EXPECT_NEAR(loaded.Record(0).arbitrarySamples[i], samples[i], 1e-5) << i;
+        EXPECT_EQ(loaded.Record(1).arbitrarySamples[i], samples[i]) << i;  // six digits suffice here
+    }
+    EXPECT_EQ(loaded.Record(1).arbitraryFrequency, 1234.5);
+}
+
+}  // namespace
+}  // namespace zorbel::test
