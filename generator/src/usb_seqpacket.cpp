@@ -1,6 +1,7 @@
 // The virtual USB device: a Unix-domain SOCK_SEQPACKET connection per
 // exchange, one packet per bulk transfer, bytes exactly as on the pipes.
 #include "usb_device.h"
+#include "transport.h"
 
 #include <poll.h>
 #include <sys/socket.h>
@@ -56,13 +57,18 @@ std::unique_ptr<UsbPipes> OpenSeqpacketDevice(const std::string& path) {
     address.sun_family = AF_UNIX;
     if (path.empty() || path.size() >= sizeof address.sun_path) return nullptr;
     std::memcpy(address.sun_path, path.data(), path.size());
-    // Non-blocking so that a simulator with a full backlog reads as "no device"
-    // instead of stalling the caller.
     const int fd = socket(AF_UNIX, SOCK_SEQPACKET | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     if (fd < 0) return nullptr;
-    if (connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
-        ::close(fd);
-        return nullptr;
+    // A device that is busy accepting earlier exchanges (a full backlog, EAGAIN)
+    // is waited for as a USB device is, up to the transfer time-out; a missing
+    // or refusing socket is "no device" at once.
+    const auto deadline = std::chrono::steady_clock::now() + kUsbTimeout;
+    while (connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+        if ((errno != EAGAIN && errno != EINTR) || std::chrono::steady_clock::now() >= deadline) {
+            ::close(fd);
+            return nullptr;
+        }
+        poll(nullptr, 0, 1);
     }
     return std::make_unique<SeqpacketPipes>(fd);
 }
