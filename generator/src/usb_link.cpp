@@ -4,6 +4,7 @@
 #include "zorbel/numbers.h"
 
 #include <algorithm>
+#include <chrono>
 #include <thread>
 #include <vector>
 
@@ -61,6 +62,17 @@ private:
     std::uint8_t tag_ = 0;
 };
 
+// The pause between command and read request gives the instrument time to
+// prepare its answer. A plain sleep wakes a scheduler tick late on a busy
+// machine, a quarter of a millisecond per exchange; so sleep most of it and
+// yield through the rest.
+void PauseBeforeRead() {
+    constexpr auto kYieldTail = std::chrono::microseconds(300);
+    const auto deadline = std::chrono::steady_clock::now() + kUsbReadPause;
+    std::this_thread::sleep_until(deadline - kYieldTail);
+    while (std::chrono::steady_clock::now() < deadline) std::this_thread::yield();
+}
+
 }  // namespace
 
 UsbHeader MakeUsbHeader(std::uint8_t type, std::uint8_t tag, std::uint32_t length) {
@@ -93,7 +105,7 @@ int UsbLink::Exchange(std::string_view command, std::string& received, ExchangeM
             return received.empty() ? kExchangeFailed : kExchangeDone;
         case ExchangeMode::WriteRead:
             if (framing.WriteCommand(command) != fullPacket) return kExchangeFailed;
-            std::this_thread::sleep_for(kUsbReadPause);  // the instrument prepares its answer
+            PauseBeforeRead();
             framing.ReadAnswer(received);
             return received.empty() ? kExchangeFailed : kExchangeDone;
     }
