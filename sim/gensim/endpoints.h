@@ -34,6 +34,7 @@ private:
     FaultPolicy& faults_;
     bool verbose_;
     int fd_ = -1;
+    std::string datagram_;  // receive buffer, sized once in Start
 };
 
 class UsbEndpoint {

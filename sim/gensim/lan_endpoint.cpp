@@ -41,12 +41,18 @@ bool LanEndpoint::Start(const std::string& address, std::string& error) {
         error = "cannot bind UDP " + address + ":9966: " + std::strerror(errno);
         return false;
     }
+    // A download arrives as a burst of datagrams with no answer in between;
+    // room for a few megabytes keeps a briefly descheduled simulator from
+    // dropping them (the kernel caps this at net.core.rmem_max).
+    const int receiveBuffer = 4 * 1024 * 1024;
+    setsockopt(fd_, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
+    datagram_.assign(kMaxDatagram, '\0');
     loop_.Watch(fd_, [this] { OnReadable(); });
     return true;
 }
 
 void LanEndpoint::OnReadable() {
-    std::string buffer(kMaxDatagram, '\0');
+    std::string& buffer = datagram_;
     for (;;) {
         sockaddr_in from{};
         socklen_t fromLength = sizeof from;
