@@ -34,8 +34,8 @@ constexpr std::array<RangeRow, 10> kDefaultRanges = {{
     {"FUNCtion:RAMP:SYMMetry", {{{100, 0}, {100, 0}}}},
     {"FUNCtion:PULSe:DCYCle", {{{90, 10}, {95, 5}}}},
     {"FUNCtion:PULSe:WIDTh", {{{0.5, 2e-8}, {0.25, 2e-8}}}},
-    {"FUNCtion:PULSe:TRANsition:LEADing", {{{1e-5, 2e-8}, {1e-5, 3e-8}}}},
-    {"FUNCtion:PULSe:TRANsition:TRAiling", {{{1e-5, 2e-8}, {1e-5, 3e-8}}}},
+    {"FUNCtion:PULSe:TRANsition:LEADing", {{{1e-5, 2e-8}, {1e-5, 1.8e-8}}}},
+    {"FUNCtion:PULSe:TRANsition:TRAiling", {{{1e-5, 2e-8}, {1e-5, 1.8e-8}}}},
 }};
 
 struct ParsedSpec {

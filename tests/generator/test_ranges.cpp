@@ -57,8 +57,8 @@ const Quantity kQuantities[] = {
     {"ramp symmetry", qmkHDReadChannelRampSymmetryStandard, 0.01, 100, 0, 100, 0},
     {"pulse duty", qmkHDReadChannelPulseDutyStandard, 0.01, 90, 10, 95, 5},
     {"pulse width", qmkHDReadChannelPulseWidthStandard, 1, 0.5, 2e-8, 0.25, 2e-8},
-    {"pulse leading", qmkHDReadChannelPulseLeadingStandard, 1, 1e-5, 2e-8, 1e-5, 3e-8},
-    {"pulse trailing", qmkHDReadChannelPulseTrailingStandard, 1, 1e-5, 2e-8, 1e-5, 3e-8},
+    {"pulse leading", qmkHDReadChannelPulseLeadingStandard, 1, 1e-5, 2e-8, 1e-5, 1.8e-8},
+    {"pulse trailing", qmkHDReadChannelPulseTrailingStandard, 1, 1e-5, 2e-8, 1e-5, 1.8e-8},
 };
 
 class RangesOverLink : public ::testing::TestWithParam<Link> {
