@@ -1,0 +1,152 @@
+// Parsing the command line of zorbel-cli; one table of commands with their
+// argument counts, so the help text and the checks cannot disagree.
+#include "cli_options.h"
+
+#include <arpa/inet.h>
+
+#include <array>
+#include <string_view>
+
+#include "zorbel/numbers.h"
+
+namespace zorbel::cli {
+namespace {
+
+struct CommandRow {
+    std::string_view word;
+    Command command;
+    std::size_t minArguments;
+    std::size_t maxArguments;
+    std::string_view synopsis;
+};
+
+constexpr std::size_t kAny = static_cast<std::size_t>(-1);
+
+constexpr std::array<CommandRow, 6> kCommands = {{
+    {"show", Command::Show, 0, 1, "show [FILE.set]"},
+    {"read", Command::Read, 0, 0, "read"},
+    {"write", Command::Write, 1, 1, "write FILE.set"},
+    {"set", Command::Set, 1, kAny, "set KEY=VALUE..."},
+    {"arb", Command::Arb, 1, 1, "arb FILE.arb|FILE.qwf"},
+    {"convert", Command::Convert, 2, 2, "convert IN OUT"},
+}};
+
+constexpr double kMaxTimeoutSeconds = 24 * 3600;
+
+ParsedCommandLine Error(std::string text) { return {std::nullopt, std::move(text)}; }
+
+}  // namespace
+
+ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
+    Options options;
+    std::optional<CommandRow> command;
+    bool optionsEnded = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        const bool isOption = !optionsEnded && (arg.rfind("--", 0) == 0 || arg == "-h");
+        if (!isOption) {
+            if (command) {
+                options.arguments.push_back(arg);
+                continue;
+            }
+            for (const CommandRow& row : kCommands)
+                if (row.word == arg) command = row;
+            if (!command) return Error("unknown command '" + arg + "'");
+            continue;
+        }
+        if (arg == "--") {
+            optionsEnded = true;
+            continue;
+        }
+        if (arg == "--help" || arg == "-h") {
+            options.help = true;
+            continue;
+        }
+        if (arg == "--usb") {
+            options.lan = false;
+            continue;
+        }
+        // The remaining options take a value.
+        if (arg != "--lan" && arg != "--channel" && arg != "--timeout") return Error("unknown option '" + arg + "'");
+        if (i + 1 >= args.size()) return Error(arg + " needs a value");
+        const std::string& value = args[++i];
+        if (arg == "--lan") {
+            in_addr address{};
+            if (inet_pton(AF_INET, value.c_str(), &address) != 1)
+                return Error("--lan needs an IPv4 address such as 192.168.1.100, not '" + value + "'");
+            options.lan = true;
+            options.lanAddress = ntohl(address.s_addr);
+        } else if (arg == "--channel") {
+            if (value != "1" && value != "2") return Error("--channel is 1 or 2, not '" + value + "'");
+            options.channel = static_cast<std::uint16_t>(value == "1" ? 0 : 1);
+        } else {
+            double seconds = 0;
+            if (!parseDouble(value, seconds) || !(seconds > 0) || seconds > kMaxTimeoutSeconds)
+                return Error("--timeout needs a number of seconds above 0, not '" + value + "'");
+            options.timeout = std::chrono::milliseconds(static_cast<long long>(seconds * 1000.0 + 0.5));
+        }
+    }
+    if (options.help) return {options, {}};
+    if (!command) return Error("no command given");
+    const std::size_t n = options.arguments.size();
+    if (n < command->minArguments || n > command->maxArguments)
+        return Error("usage: zorbel-cli [options] " + std::string(command->synopsis));
+    options.command = command->command;
+    return {options, {}};
+}
+
+std::string HelpText() {
+    return R"(usage: zorbel-cli [--usb | --lan ADDRESS] [--channel 1|2] [--timeout SECONDS] COMMAND [ARGUMENTS]
+
+Scripting front end for the two-channel DDS signal generator. It runs the same
+model, command queue and session worker as the Zorbel program.
+
+Commands:
+  show [FILE.set]     print the settings in setup-file form: the built-in
+                      defaults, or FILE.set as "Load Setup" loads it; no instrument
+  read                read the instrument's limits and the settings of both
+                      channels ("Read Operation"), then print them
+  write FILE.set      load FILE.set, write the settings of both channels to the
+                      instrument ("Write Operation"), then print them
+  set KEY=VALUE...    read the instrument, then change settings of the current
+                      channel; only values that differ are written
+  arb FILE            make the current channel arbitrary and download FILE
+                      (.arb as "Load Data", .qwf as "Import Data") to it
+  convert IN OUT      convert an arbitrary waveform between .arb and .qwf
+                      (a .qwf made from an .arb carries 1000 Hz); no instrument
+
+Options:
+  --usb               connect over USB (default); QRV_USB_ID=vvvv:pppp picks the
+                      device, QRV_USB_DEVICE=unix:PATH a virtual one
+  --lan ADDRESS       connect over the network to the instrument at ADDRESS
+  --channel 1|2       the current channel for set and arb, and the one printed
+                      as [Current]; default: channel 1, or the setup file's
+  --timeout SECONDS   longest wait for one instrument job (default 30; a
+                      download gets more time for every 960 points)
+  -h, --help          show this help
+
+Keys of set, as in the setup file's [Channel_N] section (case does not matter,
+the unit in brackets may be left out):
+  OnOff               0 or 1 (also off, on)
+  Type                1 sine, 2 square, 3 ramp, 4 pulse, 5 noise, 6 arbitrary,
+                      7 harmonic (or the name)
+  Frequency(Hz) Amplitude(V) Offset(V) Phase SquareDuty RampSymmetry PulseDuty
+  PulseWidth(s) PulseLeading(s) PulseTrailing(s)
+                      plain numbers in hertz, volts peak to peak, volts,
+                      degrees, seconds; duty and symmetry are fractions
+                      (0.25 = 25 %). Each is checked against the channel's
+                      limits as read from the instrument.
+
+Exit status: 0 success; 1 the instrument is absent or a command failed;
+2 bad usage, or a file or value that is refused.
+
+Examples:
+  zorbel-cli --lan 192.168.1.100 read > bench.set
+  zorbel-cli write bench.set
+  zorbel-cli --channel 2 set Frequency=2500 Amplitude(V)=1.5 Type=square
+  zorbel-cli --channel 1 arb chirp.qwf
+  zorbel-cli convert chirp.qwf chirp.arb
+)";
+}
+
+}  // namespace zorbel::cli

@@ -1,0 +1,94 @@
+// Running jobs for the tool and judging their outcome.
+#include "instrument_session.h"
+
+#include "zorbel/numbers.h"
+
+namespace zorbel::cli {
+namespace {
+
+// Worst case of one 960-point packet of a download: the USB exchange time-out.
+constexpr std::chrono::milliseconds kPerPacket{2000};
+constexpr std::uint32_t kPointsPerPacket = 960;
+
+std::string_view StatusText(std::uint16_t status) {
+    switch (status) {
+    case kStatusNoLink: return "no link to the instrument";
+    case kStatusFailed: return "the exchange with the instrument failed (no answer, or a late one)";
+    case kStatusRejected: return "the instrument refused a value or gave an unacceptable answer";
+    default: return "unexpected status";
+    }
+}
+
+}  // namespace
+
+void DownloadProgress::Begin(std::uint16_t channel, std::uint32_t points) {
+    channel_ = channel;
+    points_ = points;
+}
+
+void DownloadProgress::ShowProgress(std::uint16_t jobFlags) {
+    if (!enabled_ || !(jobFlags & kJobArbitraryDownload)) return;
+    err_ << "\rCH" << formatInt(channel_ + 1) << ": sending " << formatInt(points_) << " points..." << std::flush;
+}
+
+void DownloadProgress::End(bool succeeded) {
+    if (!enabled_) return;
+    // Overwrites the progress line, so that a message after it starts clean.
+    err_ << "\rCH" << formatInt(channel_ + 1) << ": " << formatInt(points_) << " points "
+         << (succeeded ? "sent.     " : "not sent. ") << "\n"
+         << std::flush;
+}
+
+InstrumentSession::InstrumentSession(DeviceSettings& settings, const Options& options, std::ostream& err,
+                                     SessionObserver* observer)
+    : settings_(settings), options_(options), err_(err), pump_(settings) {
+    settings_.SetObserver(observer);
+    settings_.SetConnection(options.lan ? kConnectionLan : kConnectionUsb,
+                            options.lanAddress.value_or(settings.LanAddress()));
+    pump_.Start();
+}
+
+InstrumentSession::~InstrumentSession() {
+    pump_.Stop();
+    settings_.SetObserver(nullptr);
+}
+
+void InstrumentSession::Settle() { pump_.WaitUntilIdle(options_.timeout); }
+
+int InstrumentSession::Judge(const JobOutcome& outcome, std::string_view job, std::chrono::milliseconds timeout) {
+    if (outcome.instrumentAbsent || (outcome.finished && outcome.demo)) {
+        err_ << "zorbel-cli: No Device Found!\n";
+        return kExitFailed;
+    }
+    if (!outcome.finished) {
+        err_ << "zorbel-cli: " << job << " did not finish within " << formatInt(timeout.count() / 1000)
+             << " s\n";
+        return kExitFailed;
+    }
+    if (!outcome.Succeeded()) {
+        err_ << "zorbel-cli: " << job << " failed: " << StatusText(outcome.lastStatus) << " (status "
+             << formatInt(outcome.lastStatus) << ")\n";
+        return kExitFailed;
+    }
+    return kExitOk;
+}
+
+int InstrumentSession::ReadOperation() {
+    return Judge(pump_.RunReadOperation(options_.timeout), "Read Operation", options_.timeout);
+}
+
+int InstrumentSession::WriteOperation() {
+    return Judge(pump_.RunWriteOperation(options_.timeout), "Write Operation", options_.timeout);
+}
+
+int InstrumentSession::Drain() {
+    return Judge(pump_.WaitUntilIdle(options_.timeout), "writing the settings", options_.timeout);
+}
+
+int InstrumentSession::Download(std::uint16_t channel, std::uint32_t points) {
+    // The data call cannot be cut short, so the wait allows for every packet.
+    const auto timeout = options_.timeout + kPerPacket * (points / kPointsPerPacket + 1);
+    return Judge(pump_.RunArbitraryDownload(channel, timeout), "the download", timeout);
+}
+
+}  // namespace zorbel::cli

@@ -1,0 +1,60 @@
+// The tool's instrument session: the model's worker running for the length of
+// one command, the jobs it waits for, and how their outcomes become exit
+// statuses and messages.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <ostream>
+#include <string_view>
+
+#include "cli_options.h"
+#include "zorbel/model/session_pump.h"
+
+namespace zorbel::cli {
+
+// Writes the progress line of a download on standard error (when that is a
+// terminal); called on the worker thread while the main thread waits.
+class DownloadProgress final : public SessionObserver {
+public:
+    DownloadProgress(std::ostream& err, bool enabled) : err_(err), enabled_(enabled) {}
+    void Begin(std::uint16_t channel, std::uint32_t points);
+    void ShowProgress(std::uint16_t jobFlags) override;
+    void End(bool succeeded);
+
+private:
+    std::ostream& err_;
+    const bool enabled_;
+    std::uint16_t channel_ = 0;
+    std::uint32_t points_ = 0;
+};
+
+class InstrumentSession {
+public:
+    // Connects the model as `options` say and starts its worker.
+    InstrumentSession(DeviceSettings& settings, const Options& options, std::ostream& err,
+                      SessionObserver* observer = nullptr);
+    ~InstrumentSession();
+    InstrumentSession(const InstrumentSession&) = delete;
+    InstrumentSession& operator=(const InstrumentSession&) = delete;
+
+    // Lets the worker drain what was queued before the session went online
+    // (the writes of a file load): offline, nothing of it reaches the instrument.
+    void Settle();
+
+    // Each returns an exit status and has reported a failure on `err`.
+    int ReadOperation();
+    int WriteOperation();
+    int Drain();  // waits until the queued writes have gone out
+    int Download(std::uint16_t channel, std::uint32_t points);
+
+private:
+    int Judge(const JobOutcome& outcome, std::string_view job, std::chrono::milliseconds timeout);
+
+    DeviceSettings& settings_;
+    const Options& options_;
+    std::ostream& err_;
+    SessionPump pump_;
+};
+
+}  // namespace zorbel::cli

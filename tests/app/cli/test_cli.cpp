@@ -1,0 +1,151 @@
+// zorbel-cli in-process, without an instrument: usage errors that must stop
+// it before any traffic, the printed setup form and its round trip, and
+// conversions between the two waveform formats.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "cli.h"
+#include "temp_dir.h"
+
+namespace zorbel::test {
+namespace {
+
+struct Result {
+    int status;
+    std::string out;
+    std::string err;
+};
+
+Result RunInProcess(const std::vector<std::string>& args) {
+    std::ostringstream out, err;
+    const int status = cli::RunCli(args, out, err, false);
+    return {status, out.str(), err.str()};
+}
+
+void WriteText(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
+
+std::string ReadText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+struct UsageRow {
+    std::vector<std::string> args;
+    std::string message;  // the one line on standard error
+};
+
+// None of these may reach an instrument: there is none, and USB would be tried.
+TEST(Cli, BadUsageAndBadValuesExitWith2AndOneLine) {
+    const UsageRow rows[] = {
+        {{}, "no command given (see zorbel-cli --help)"},
+        {{"frobnicate"}, "unknown command 'frobnicate' (see zorbel-cli --help)"},
+        {{"--bogus", "show"}, "unknown option '--bogus' (see zorbel-cli --help)"},
+        {{"--channel", "3", "read"}, "--channel is 1 or 2, not '3' (see zorbel-cli --help)"},
+        {{"read", "--lan"}, "--lan needs a value (see zorbel-cli --help)"},
+        {{"--lan", "10.0.0", "read"}, "--lan needs an IPv4 address such as 192.168.1.100, not '10.0.0' (see zorbel-cli --help)"},
+        {{"--timeout", "0", "read"}, "--timeout needs a number of seconds above 0, not '0' (see zorbel-cli --help)"},
+        {{"write"}, "usage: zorbel-cli [options] write FILE.set (see zorbel-cli --help)"},
+        {{"convert", "a.arb"}, "usage: zorbel-cli [options] convert IN OUT (see zorbel-cli --help)"},
+        {{"read", "extra"}, "usage: zorbel-cli [options] read (see zorbel-cli --help)"},
+        {{"set", "Frequency"}, "'Frequency' is not KEY=VALUE"},
+        {{"set", "Colour=red"}, "unknown key 'Colour'"},
+        {{"set", "Amplitude=1", "frequency(hz)=fast"}, "Frequency(Hz) needs a plain number, not 'fast'"},
+        {{"set", "Frequency=1 kHz"}, "Frequency(Hz) needs a plain number, not '1 kHz'"},
+        {{"set", "Type=9"}, "Type needs a wave type 1 to 7 or its name, not '9'"},
+        {{"set", "OnOff=2"}, "OnOff needs 0 or 1, not '2'"},
+        {{"arb", "wave.txt"}, "wave.txt: File is not *.arb or *.qwf"},
+        {{"convert", "a.arb", "b.csv"}, "b.csv: File is not *.arb or *.qwf"},
+    };
+    for (const UsageRow& row : rows) {
+        SCOPED_TRACE(row.message);
+        const Result r = RunInProcess(row.args);
+        EXPECT_EQ(r.status, 2);
+        EXPECT_EQ(r.out, "");
+        EXPECT_EQ(r.err, "zorbel-cli: " + row.message + "\n");
+    }
+}
+
+TEST(Cli, HelpNamesEveryCommandAndTheExitStatuses) {
+    const Result r = RunInProcess({"--help"});
+    EXPECT_EQ(r.status, 0);
+    for (const char* word : {"show [FILE.set]", "read", "write FILE.set", "set KEY=VALUE", "arb FILE", "convert IN OUT",
+                             "--lan ADDRESS", "--channel 1|2", "Exit status"})
+        EXPECT_NE(r.out.find(word), std::string::npos) << word;
+    EXPECT_EQ(r.err, "");
+}
+
+TEST(Cli, ShowPrintsTheDefaultsInSetupFileForm) {
+    const Result r = RunInProcess({"--channel", "2", "show"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out.rfind("[Standard_1]\nMaxFrequency(Hz)=3E+007\nMinFrequency(Hz)=1E-006\n", 0), 0u);
+    EXPECT_NE(r.out.find("[Channel_2]\nOnOff=1\nType=1\nFrequency(Hz)=1000\n"), std::string::npos);
+    EXPECT_EQ(r.out.substr(r.out.size() - 20), "[Current]\nChannel=1\n");
+    EXPECT_EQ(r.out.find('\r'), std::string::npos);
+}
+
+// What show prints is a setup file itself (LF lines), and loads back to the same.
+TEST(Cli, ShowOfAFileAppliesItAndPrintsWhatLoadsBackTheSame) {
+    TempDir dir;
+    const std::string path = dir.file("bench.SET");
+    WriteText(path, "[Channel_2]\r\nType=6\r\nAmplitude(V)=1.5\r\n[Current]\r\nChannel=1\r\n");
+    const Result first = RunInProcess({"show", path});
+    ASSERT_EQ(first.status, 0) << first.err;
+    EXPECT_NE(first.out.find("[Channel_2]\nOnOff=1\nType=6\nFrequency(Hz)=1000\nAmplitude(V)=1.5\n"),
+              std::string::npos);
+    EXPECT_NE(first.out.find("MinRampSymmetry=0\n"), std::string::npos);  // the file's own default
+    EXPECT_EQ(first.out.substr(first.out.size() - 20), "[Current]\nChannel=1\n");
+
+    WriteText(dir.file("printed.set"), first.out);
+    const Result again = RunInProcess({"show", dir.file("printed.set")});
+    EXPECT_EQ(again.out, first.out);
+
+    const Result overridden = RunInProcess({"show", path, "--channel", "1"});
+    EXPECT_EQ(overridden.out.substr(overridden.out.size() - 20), "[Current]\nChannel=0\n");
+}
+
+TEST(Cli, ShowRefusesAMissingOrMisnamedSetupFile) {
+    TempDir dir;
+    const Result missing = RunInProcess({"show", dir.file("absent.set")});
+    EXPECT_EQ(missing.status, 2);
+    EXPECT_EQ(missing.err, "zorbel-cli: " + dir.file("absent.set") + ": Cann't Load file: No such file or directory\n");
+    const Result misnamed = RunInProcess({"show", dir.file("bench.ini")});
+    EXPECT_EQ(misnamed.status, 2);
+    EXPECT_EQ(misnamed.err, "zorbel-cli: " + dir.file("bench.ini") + ": File is not *.set\n");
+    EXPECT_EQ(misnamed.out, "");
+}
+
+TEST(Cli, ConvertBetweenQwfAndArbKeepsTheSamples) {
+    TempDir dir;
+    std::string qwf = "#Total=2.5E+008\r\n#SAMPLE=5\r\n#SIZE=32\r\n#Freq=440.000000\r\n";
+    // -16.25, -15.25, ... -1.25, 0.25, 1.25, ... 15.25 on one long line
+    for (int i = 0; i < 32; ++i) qwf += std::to_string(i - 16) + ".25,";
+    WriteText(dir.file("in.qwf"), qwf);
+
+    ASSERT_EQ(RunInProcess({"convert", dir.file("in.qwf"), dir.file("mid.ARB")}).status, 0);
+    const std::string arb = ReadText(dir.file("mid.ARB"));
+    EXPECT_EQ(arb.rfind("version,16\r\ntype,2\r\nsamples,32\r\nsps,250000000.000000\r\n#zoom,20\r\ndiv,5\r\n-0.812500\r\n", 0), 0u);
+
+    const Result back = RunInProcess({"convert", dir.file("mid.ARB"), dir.file("out.qwf")});
+    ASSERT_EQ(back.status, 0) << back.err;
+    const std::string out = ReadText(dir.file("out.qwf"));
+    EXPECT_EQ(out.rfind("#Total=2.5E+008\r\n#SAMPLE=5\r\n#SIZE=32\r\n#Freq=1000.000000\r\n        -16.25,", 0), 0u);
+    EXPECT_NE(out.find("         13.25,\r\n"), std::string::npos);  // the 30th value ends the third line
+    EXPECT_EQ(out.substr(out.size() - 30), "         14.25,         15.25,");  // the last line has no break
+}
+
+TEST(Cli, ConvertOfARefusedFileWritesNothing) {
+    TempDir dir;
+    WriteText(dir.file("bad.arb"), "version,16\r\ntype,2\r\nsamples,32\r\nsps,250000000.000000\r\n#zoom,0\r\ndiv,5\r\n");
+    const Result r = RunInProcess({"convert", dir.file("bad.arb"), dir.file("out.qwf")});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err, "zorbel-cli: " + dir.file("bad.arb") + ": Cann't Load file: the gain code (#zoom) 0 is not 1, 4 or 20\n");
+    EXPECT_FALSE(std::filesystem::exists(dir.file("out.qwf")));
+}
+
+}  // namespace
+}  // namespace zorbel::test

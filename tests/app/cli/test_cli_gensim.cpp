@@ -1,0 +1,205 @@
+// zorbel-cli as a separate process against zorbel-gensim, whose --verbose
+// trace shows every command that reached the wire: a written setup read
+// back, a "set" that sends only what changed, limits from the instrument,
+// a download checked in the simulator's waveform memory, absent instruments.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <fstream>
+#include <sstream>
+
+#include "QRVHardDll.h"
+#include "cli_process.h"
+#include "loopback.h"
+#include "sim_clients.h"
+#include "sim_process.h"
+#include "zorbel/numbers.h"
+
+namespace zorbel::test {
+namespace {
+
+// zorbel-gensim on LAN and the virtual USB device, its trace appended to a file.
+class TracedGensim {
+public:
+    static std::unique_ptr<TracedGensim> Start(std::string* error) {
+        std::unique_ptr<TracedGensim> sim(new TracedGensim());
+        sim->usbPath_ = sim->dir_.file("usb.sock");
+        sim->log_ = sim->dir_.file("trace.log");
+        for (int attempt = 0; attempt < 5 && !sim->process_; ++attempt) {
+            sim->address_ = UniqueLoopbackAddress();
+            // The shell only redirects standard error, then becomes the simulator.
+            sim->process_ = SimProcess::Start(
+                "/bin/sh",
+                {"-c", "exec \"$0\" \"$@\" 2>>'" + sim->log_ + "'", BinDir() + "/zorbel-gensim", "--lan",
+                 sim->address_, "--usb", "unix:" + sim->usbPath_, "--verbose"},
+                error);
+        }
+        return sim->process_ ? std::move(sim) : nullptr;
+    }
+
+    const std::string& address() const { return address_; }
+    std::map<std::string, std::string> Env(bool usb = true) const {
+        return {{"QRV_LAN_ADDRESS", address_}, {"QRV_USB_DEVICE", "unix:" + (usb ? usbPath_ : dir_.file("none"))}};
+    }
+    std::size_t TraceSize() const { return ReadTrace().size(); }
+    // Commands that changed something, received after `from` bytes of the
+    // trace: queries and the display refresh left out.
+    std::vector<std::string> WritesSince(std::size_t from) const {
+        std::vector<std::string> writes;
+        std::istringstream lines(ReadTrace().substr(from));
+        for (std::string line; std::getline(lines, line);) {
+            const auto at = line.find(" <- ");
+            if (at == std::string::npos) continue;
+            const std::string command = line.substr(at + 4);
+            if (command.find('?') == std::string::npos && command != "DISPlay:REFResh") writes.push_back(command);
+        }
+        return writes;
+    }
+    std::string Ask(const std::string& query) const {
+        UdpClient client(address_);
+        return client.Ask(query).value_or("(no answer)");
+    }
+
+private:
+    TracedGensim() = default;
+    std::string ReadTrace() const {
+        std::ifstream in(log_, std::ios::binary);
+        std::ostringstream text;
+        text << in.rdbuf();
+        return text.str();
+    }
+
+    TempDir dir_;
+    std::string address_, usbPath_, log_;
+    std::unique_ptr<SimProcess> process_;
+};
+
+// Within the simulator's ranges and six significant digits.
+const char* const kBenchSetup =
+    "[Channel_1]\r\nOnOff=1\r\nType=2\r\nFrequency(Hz)=12345.6\r\nAmplitude(V)=3.5\r\nOffset(V)=-1.25\r\n"
+    "Phase=90\r\nSquareDuty=0.25\r\nRampSymmetry=0.75\r\nPulseDuty=0.125\r\nPulseWidth(s)=2E-006\r\n"
+    "PulseLeading(s)=5E-008\r\nPulseTrailing(s)=7.5E-008\r\n"
+    "[Channel_2]\r\nOnOff=0\r\nType=3\r\nFrequency(Hz)=2500\r\nAmplitude(V)=1.5\r\nOffset(V)=0.5\r\nPhase=45\r\n"
+    "SquareDuty=0.5\r\nRampSymmetry=0.3\r\nPulseDuty=0.2\r\nPulseWidth(s)=1E-005\r\nPulseLeading(s)=4E-008\r\n"
+    "PulseTrailing(s)=6E-008\r\n"
+    "[Current]\r\nChannel=1\r\n";
+
+// "[name]" and its lines, from printed setup text.
+std::string Section(const std::string& text, const std::string& name) {
+    const auto begin = text.find("[" + name + "]\n");
+    if (begin == std::string::npos) return "(no " + name + ")";
+    const auto end = text.find("\n[", begin);
+    return text.substr(begin, end == std::string::npos ? std::string::npos : end + 1 - begin);
+}
+
+class CliAgainstGensim : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string error;
+        sim = TracedGensim::Start(&error);
+        ASSERT_NE(sim, nullptr) << error;
+        setupPath = dir.file("bench.set");
+        std::ofstream(setupPath, std::ios::binary) << kBenchSetup;
+    }
+    CliRun Cli(std::vector<std::string> args, bool usb = false) {
+        if (!usb) args.insert(args.begin(), {"--lan", sim->address()});
+        return RunZorbelCli(args, sim->Env());
+    }
+    // A known state on the instrument (a fresh simulator's pulse edges lie
+    // below its own minimum, so it cannot be read back before this).
+    void WriteBench(bool usb = false) {
+        const CliRun run = Cli({"write", setupPath}, usb);
+        ASSERT_EQ(run.status, 0) << run.err;
+    }
+
+    TempDir dir;
+    std::string setupPath;
+    std::unique_ptr<TracedGensim> sim;
+};
+
+TEST_F(CliAgainstGensim, WrittenSetupReadsBackOverLanAndUsb) {
+    for (bool usb : {false, true}) {
+        SCOPED_TRACE(usb ? "USB" : "LAN");
+        const CliRun written = Cli({"write", setupPath}, usb);
+        ASSERT_EQ(written.status, 0) << written.err;
+        EXPECT_EQ(written.err, "");
+        EXPECT_NE(Section(written.out, "Channel_1").find("Frequency(Hz)=12345.6\nAmplitude(V)=3.5\n"), std::string::npos);
+        // The limits printed are the instrument's, read at the start of the job.
+        EXPECT_NE(Section(written.out, "Standard_1").find("MaxAmplitude(V)=10\n"), std::string::npos);
+        EXPECT_EQ(Section(written.out, "Current"), "[Current]\nChannel=1\n");
+
+        const CliRun read = Cli({"read"}, usb);
+        ASSERT_EQ(read.status, 0) << read.err;
+        for (const char* section : {"Standard_1", "Standard_2", "Channel_1", "Channel_2"})
+            EXPECT_EQ(Section(read.out, section), Section(written.out, section)) << section;
+        EXPECT_EQ(Section(read.out, "Current"), "[Current]\nChannel=0\n");
+    }
+}
+
+TEST_F(CliAgainstGensim, SetSendsOnlyTheValuesThatChange) {
+    WriteBench();
+    std::size_t from = sim->TraceSize();
+    CliRun run = Cli({"set", "Amplitude(V)=3.25", "frequency=12345.6", "Type=square"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out + run.err, "");
+    EXPECT_EQ(sim->WritesSince(from), std::vector<std::string>{"SOURce1:VOLTage 3.25"});
+
+    from = sim->TraceSize();
+    run = Cli({"--channel", "2", "set", "OFFSET(V)=-0.5", "OnOff=on"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(sim->WritesSince(from), (std::vector<std::string>{"SOURce2:VOLTage:OFFSet -0.5", "OUTPut2 ON"}));
+}
+
+TEST_F(CliAgainstGensim, SetChecksTheInstrumentsLimitsBeforeWriting) {
+    WriteBench();
+    const std::size_t from = sim->TraceSize();
+    // 4 V is inside the built-in limits but above this instrument's 2.5 V.
+    const CliRun run = Cli({"--channel", "2", "set", "Phase=10", "Offset=4"});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.err, "zorbel-cli: Set CH2 Offset(V) Error: (4) is out of range(-2.5,2.5)\n");
+    EXPECT_TRUE(sim->WritesSince(from).empty());
+}
+
+TEST_F(CliAgainstGensim, ArbDownloadsTheFileIntoTheChannelsWaveformMemory) {
+    WriteBench(true);
+    std::string arb = "version,16\r\ntype,2\r\nsamples,64\r\nsps,250000000.000000\r\n#zoom,4\r\ndiv,3\r\n";
+    std::vector<double> volts;
+    for (int i = 0; i < 64; ++i) {
+        volts.push_back(0.25 * (i % 8) - 1.0);
+        arb += formatFixed(volts.back() / 4) + "\r\n";
+    }
+    std::ofstream(dir.file("steps.arb"), std::ios::binary) << arb;
+
+    const CliRun run = Cli({"--channel", "2", "arb", dir.file("steps.arb")}, true);
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out + run.err, "");  // standard error is no terminal: no progress line
+
+    // The gain is chosen from the samples when the download starts.
+    const std::uint16_t gain = qmkHDGetZoomFromData(0.75, -1.0);
+    EXPECT_EQ(sim->Ask("SIMulator:ARBitrary? 2"), std::to_string(gain) + ",3,0,64,0,64,1,0");
+    std::string codes;
+    for (int i = 0; i < 8; ++i)
+        codes += (i ? "," : "") + std::to_string(static_cast<int>(std::trunc(volts[i] / gain * 52427.2)));
+    EXPECT_EQ(sim->Ask("SIMulator:ARBitrary:DATA? 2,0,8"), codes);
+    EXPECT_EQ(sim->Ask("SIMulator:OUTPut? 2").substr(0, 8), "OFF,USER");  // arbitrary now, still off
+}
+
+TEST(CliWithoutInstrument, AbsentInstrumentExitsWith1) {
+    TempDir dir;
+    const std::string address = UniqueLoopbackAddress();  // nobody listens there
+    const std::map<std::string, std::string> env = {{"QRV_LAN_ADDRESS", address},
+                                                    {"QRV_USB_DEVICE", "unix:" + dir.file("none")}};
+    const CliRun usb = RunZorbelCli({"read"}, env);
+    EXPECT_EQ(usb.status, 1);
+    EXPECT_EQ(usb.err, "zorbel-cli: No Device Found!\n");
+    EXPECT_EQ(usb.out, "");
+
+    std::ofstream(dir.file("steps.arb"), std::ios::binary)
+        << "version,16\r\ntype,2\r\nsamples,16\r\nsps,250000000.000000\r\n#zoom,1\r\ndiv,3\r\n";
+    const CliRun lan = RunZorbelCli({"--lan", address, "arb", dir.file("steps.arb")}, env);
+    EXPECT_EQ(lan.status, 1);
+    EXPECT_EQ(lan.err.rfind("zorbel-cli: Read Operation failed: ", 0), 0u) << lan.err;
+}
+
+}  // namespace
+}  // namespace zorbel::test
