@@ -1,6 +1,7 @@
 // Number texts independent of the process locale (see numbers.h).
 #include "zorbel/numbers.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
@@ -24,6 +25,29 @@ std::string widenExponent(std::string_view text) {
     for (std::size_t n = digits.size(); n < 3; ++n) out += '0';
     out += digits;
     return out;
+}
+
+// Whether a number text (digits with at most one '.', then an optional
+// exponent) lies below 1: the decimal exponent of its first significant digit
+// plus its own exponent is negative. Only called for texts out of the double
+// range, so the exponent saturates far from the boundary.
+bool BelowOne(std::string_view number) {
+    const auto e = number.find_first_of("eE");
+    const std::string_view mantissa = number.substr(0, e);
+    long long exponent = 0;
+    if (e != std::string_view::npos) {
+        std::size_t pos = e + 1;
+        const bool negative = pos < number.size() && number[pos] == '-';
+        if (pos < number.size() && (number[pos] == '+' || number[pos] == '-')) ++pos;
+        for (; pos < number.size() && exponent < 1000000000; ++pos) exponent = exponent * 10 + (number[pos] - '0');
+        if (negative) exponent = -exponent;
+    }
+    const auto point = std::min(mantissa.find('.'), mantissa.size());
+    const auto first = mantissa.find_first_of("123456789");
+    if (first == std::string_view::npos) return true;  // zero
+    const long long lead = first < point ? static_cast<long long>(point - first) - 1
+                                         : -static_cast<long long>(first - point);
+    return lead + exponent < 0;
 }
 
 std::string padLeft(std::string text, int width) {
@@ -74,11 +98,10 @@ std::size_t parseDoublePrefix(std::string_view text, double& value) {
                                      std::chars_format::general);
     if (res.ec == std::errc::invalid_argument) return 0;
     // Out of range: strtod gives +-HUGE_VAL for overflow and 0 for underflow.
-    if (res.ec == std::errc::result_out_of_range) {
-        const auto e = rest.find_first_of("eE");
-        const bool tiny = e != std::string_view::npos && e + 1 < rest.size() && rest[e + 1] == '-';
-        parsed = tiny ? 0.0 : HUGE_VAL;
-    }
+    // Which one it is depends on the whole number taken ("0.000...1" has no
+    // exponent at all), never on text after it.
+    if (res.ec == std::errc::result_out_of_range)
+        parsed = BelowOne(rest.substr(0, static_cast<std::size_t>(res.ptr - rest.data()))) ? 0.0 : HUGE_VAL;
     value = negative ? -parsed : parsed;
     return pos + static_cast<std::size_t>(res.ptr - rest.data());
 }
