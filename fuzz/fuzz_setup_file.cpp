@@ -1,0 +1,68 @@
+// The setup file reader (".set", a profile file): any file is loaded into a
+// model; what the model then writes must load into a second model that
+// writes exactly the same lines again (values are "%G", so the first write
+// may round, the second must not change anything).
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+
+#include "fuzz_check.h"
+#include "offline_generator.h"
+#include "zorbel/model/device_settings.h"
+#include "zorbel/model/setup_file.h"
+#include "zorbel/profile_file.h"
+
+namespace {
+
+int g_memfd = -1;
+
+// "INF" is what "%G" writes for a value beyond the double range (a file may
+// hold "1E+999"); the readers take it as no number, 0.
+bool Finite(const std::string& value) { return value.find("INF") == std::string::npos; }
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    g_memfd = memfd_create("zorbel-fuzz-setup", MFD_CLOEXEC);
+    if (g_memfd < 0) std::abort();
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (size > (1u << 20)) return 0;
+    if (ftruncate(g_memfd, 0) != 0 || lseek(g_memfd, 0, SEEK_SET) != 0) std::abort();
+    for (std::size_t done = 0; done < size;) {
+        const ssize_t n = write(g_memfd, data + done, size - done);
+        if (n <= 0) std::abort();
+        done += static_cast<std::size_t>(n);
+    }
+
+    zorbel::fuzz::OfflineGenerator generator;
+    zorbel::DeviceSettings first(generator);
+    std::string error;
+    FUZZ_CHECK(zorbel::ReadSetupFile(first, "/proc/self/fd/" + std::to_string(g_memfd), &error));
+    FUZZ_CHECK(first.CurrentChannel() <= 1);
+    for (std::uint16_t ch : {0, 1}) {
+        const zorbel::ChannelRecord r = first.Record(ch);
+        FUZZ_CHECK(r.outputState <= 1);
+        FUZZ_CHECK(r.waveType >= 1 && r.waveType <= 7);
+    }
+
+    const auto written = zorbel::SetupFileEntries(first);
+    zorbel::ProfileFile file;
+    for (const auto& entry : written) FUZZ_CHECK(file.setString(entry.section, entry.key, entry.value));
+    zorbel::DeviceSettings second(generator);
+    zorbel::ApplySetupProfile(second, file);
+    const auto again = zorbel::SetupFileEntries(second);
+    FUZZ_CHECK(again.size() == written.size());
+    for (std::size_t i = 0; i < written.size(); ++i) {
+        FUZZ_CHECK(again[i].section == written[i].section && again[i].key == written[i].key);
+        if (Finite(written[i].value)) FUZZ_CHECK(again[i].value == written[i].value);
+    }
+    return 0;
+}
