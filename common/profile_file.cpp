@@ -2,10 +2,10 @@
 // editing and all-or-nothing saving, 8-bit or UTF-16LE.
 #include "zorbel/profile_file.h"
 
-#include <atomic>
+#include "zorbel/atomic_file.h"
+
 #include <cerrno>
 #include <cstring>
-#include <filesystem>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -148,8 +148,6 @@ std::optional<KeyLine> keyLine(std::u16string_view line) {
     return KeyLine{trim(line.substr(0, eq)), trim(line.substr(eq + 1))};
 }
 
-std::atomic<unsigned> g_tempCounter{0};
-
 std::string errnoText(const char* what, const std::string& path) {
     return std::string(what) + " " + path + ": " + std::strerror(errno);
 }
@@ -276,45 +274,10 @@ bool ProfileFile::save(const std::string& path, std::string* error) const {
         return false;
     }
 
-    // Write through a symbolic link instead of replacing the link.
-    std::string target = path;
-    std::error_code ec;
-    if (std::filesystem::is_symlink(path, ec)) {
-        const auto resolved = std::filesystem::weakly_canonical(path, ec);
-        if (!ec) target = resolved.string();
-    }
-    struct stat old {};
-    const bool existed = ::stat(target.c_str(), &old) == 0;
-
-    std::string temp;
-    int fd = -1;
-    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        temp = target + ".~" + std::to_string(::getpid()) + "-" + std::to_string(g_tempCounter++) + ".tmp";
-        fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST) break;
-    }
-    if (fd < 0) {
-        if (error) *error = errnoText("cannot create", temp);
-        return false;
-    }
-    bool ok = true;
-    std::string why;
-    if (existed && ::fchmod(fd, old.st_mode & 07777) != 0) { ok = false; why = errnoText("cannot set mode of", temp); }
-    for (std::size_t done = 0; ok && done < bytes.size();) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) { ok = false; why = errnoText("cannot write", temp); break; }
-        done += static_cast<std::size_t>(n);
-    }
-    // The data must be on disk before the rename makes it the file.
-    if (ok && ::fsync(fd) != 0) { ok = false; why = errnoText("cannot flush", temp); }
-    if (::close(fd) != 0 && ok) { ok = false; why = errnoText("cannot close", temp); }
-    if (ok && ::rename(temp.c_str(), target.c_str()) != 0) { ok = false; why = errnoText("cannot replace", target); }
-    if (!ok) {
-        ::unlink(temp.c_str());
-        if (error) *error = why;
-    }
-    return ok;
+    AtomicFile file;
+    if (file.Create(path) && file.Write(bytes) && file.Commit()) return true;
+    if (error) *error = "cannot save " + path + ": " + file.Error();
+    return false;
 }
 
 std::optional<ProfileFile::SectionSpan> ProfileFile::findSection(std::u16string_view section) const {

@@ -4,6 +4,8 @@
 // business (zorbel/numbers.h); this file only moves bytes.
 #pragma once
 
+#include "zorbel/atomic_file.h"
+
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -83,35 +85,20 @@ private:
     std::string text_;
 };
 
-// A new version of a file: written to a temporary file in the same folder
-// and renamed over the target by Commit, so that readers see the old file or
-// the whole new one, never a part. Without Commit (or when it fails) the
-// temporary file is removed and the old file stays as it was. A symbolic
-// link is written through; an existing file keeps its permission bits.
+// A data file written as a whole or not at all (see zorbel/atomic_file.h):
+// without Commit, or when it fails, the old file stays as it was.
 class AtomicTextFile final : public TextSink {
 public:
-    AtomicTextFile() = default;
-    ~AtomicTextFile() override;
-    AtomicTextFile(const AtomicTextFile&) = delete;
-    AtomicTextFile& operator=(const AtomicTextFile&) = delete;
-
     // Creates the temporary file for `path`. False with the system's text in Error().
-    bool Create(const std::string& path);
-    bool Write(std::string_view text) override;
+    bool Create(const std::string& path) { return file_.Create(path); }
+    bool Write(std::string_view text) override { return file_.Write(text); }
     // Writes what is buffered, flushes to disk, renames. False with the
     // system's text in Error(); the target is then untouched.
-    bool Commit();
-    const std::string& Error() const { return error_; }
+    bool Commit() { return file_.Commit(); }
+    const std::string& Error() const { return file_.Error(); }
 
 private:
-    bool Flush();
-    void Discard();
-
-    int fd_ = -1;
-    std::string target_;
-    std::string temp_;
-    std::string buffer_;
-    std::string error_;
+    AtomicFile file_;
 };
 
 }  // namespace zorbel
