@@ -38,8 +38,8 @@ struct ChannelOutput {
     double rampSymmetry = 50.0;     // percent
     double pulseDuty = 50.0;        // percent
     double pulseWidth = 0.0005;     // seconds
-    double pulseLeading = 1e-8;     // seconds
-    double pulseTrailing = 1e-8;    // seconds
+    double pulseLeading = 2e-8;     // seconds (power-on values lie within the ranges)
+    double pulseTrailing = 2e-8;    // seconds
 };
 
 struct GeneratorState {
