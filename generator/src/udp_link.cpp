@@ -30,6 +30,7 @@ void UdpLink::Open(std::string_view addressText) {
     if (fd < 0) return;
     // Not bound: the system picks the local port at the first send.
     fd_ = fd;
+    answerMissing_ = false;
     peer_ = {};
     peer_.sin_family = AF_INET;
     peer_.sin_port = htons(kLanPort);
@@ -50,9 +51,11 @@ int UdpLink::Exchange(std::string_view command, std::string& received, ExchangeM
         case ExchangeMode::WriteOnly:
             return SendAll(command) ? kExchangeDone : kExchangeFailed;
         case ExchangeMode::ReadOnly:
+            // No new socket here: the further pieces of an answer come to this one.
             ReceiveAnswer(received);
             return received.empty() ? kExchangeFailed : kExchangeDone;
         case ExchangeMode::WriteRead:
+            RenewAfterMissingAnswer();
             DiscardWaiting();
             if (!SendAll(command)) return kExchangeFailed;
             ReceiveAnswer(received);
@@ -65,6 +68,24 @@ bool UdpLink::SendAll(std::string_view command) {
     const ssize_t sent = sendto(fd_, command.data(), command.size(), MSG_NOSIGNAL,
                                 reinterpret_cast<const sockaddr*>(&peer_), sizeof peer_);
     return sent >= 0 && static_cast<std::size_t>(sent) == command.size();
+}
+
+void UdpLink::RenewAfterMissingAnswer() {
+    if (!answerMissing_) return;
+    // Bound before the old socket closes, so the system cannot hand out the
+    // old port again. Without a new socket the old one stays (and the drain
+    // before each command still drops what has already arrived).
+    const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, IPPROTO_UDP);
+    if (fd < 0) return;
+    sockaddr_in local{};
+    local.sin_family = AF_INET;
+    if (bind(fd, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0) {
+        ::close(fd);
+        return;
+    }
+    ::close(fd_);
+    fd_ = fd;
+    answerMissing_ = false;
 }
 
 void UdpLink::DiscardWaiting() {
@@ -81,18 +102,18 @@ void UdpLink::ReceiveAnswer(std::string& received) {
     std::string buffer(kMaxBufLen, '\0');
     for (;;) {
         const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
-        if (left.count() <= 0) return;
+        if (left.count() <= 0) break;
         pollfd p{fd_, POLLIN, 0};
         const int ready = poll(&p, 1, static_cast<int>(left.count()));
         if (ready < 0 && errno == EINTR) continue;
-        if (ready <= 0) return;
+        if (ready <= 0) break;
         sockaddr_in from{};
         socklen_t fromLength = sizeof from;
         const ssize_t n = recvfrom(fd_, buffer.data(), buffer.size(), MSG_DONTWAIT,
                                    reinterpret_cast<sockaddr*>(&from), &fromLength);
         if (n < 0) {
             if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) continue;
-            return;  // a socket error ends the wait as "nothing received"
+            break;  // a socket error ends the wait as "nothing received"
         }
         if (from.sin_family != AF_INET || from.sin_addr.s_addr != instrument_.s_addr) continue;
         // The instrument may answer from another port; later commands go there.
@@ -101,6 +122,7 @@ void UdpLink::ReceiveAnswer(std::string& received) {
         received.assign(buffer.data(), static_cast<std::size_t>(n));
         return;
     }
+    answerMissing_ = true;  // it may still come, late
 }
 
 }  // namespace qrv

@@ -1,0 +1,241 @@
+// The fault matrix of the generator links, LAN and virtual USB: every kind of
+// spoiled answer, the device gone and back. For each: the status the library
+// returns, the session's latch, and that no later command ever takes an
+// answer meant for an earlier one (the next exchange is made to wait, so a
+// late answer would land in it).
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <memory>
+#include <string>
+
+#include "QRVHardDll.h"
+#include "faulty_instrument.h"
+#include "zorbel/model/session_pump.h"
+#include "zorbel/numbers.h"
+
+namespace zorbel {
+namespace {
+
+using namespace std::chrono_literals;
+using test::Fault;
+using test::FaultName;
+using test::FaultyInstrument;
+using test::LinkKind;
+
+const char* LinkName(LinkKind link) { return link == LinkKind::Lan ? "Lan" : "Usb"; }
+
+// Points the library at the instrument, as the Connect dialog does.
+void Select(const FaultyInstrument& instrument) {
+    if (instrument.link() == LinkKind::Usb) setenv("QRV_USB_DEVICE", instrument.UsbDevice().c_str(), 1);
+    qmkHDInitComType(instrument.link() == LinkKind::Lan ? 1 : 0, instrument.AddressValue());
+}
+
+const double kFrequencyMax = FaultyInstrument::RangeMaximum("FREQuency", 1);
+const double kAmplitudeMax = FaultyInstrument::RangeMaximum("VOLTage", 1);
+
+std::uint16_t WriteFrequency(double hertz) { return qmkHDWriteChannelFrequency(0, hertz, kFrequencyMax, 0); }
+
+// ---- The library ---------------------------------------------------------
+
+struct SpoiledAnswer {
+    LinkKind link;
+    Fault fault;
+    std::uint16_t status;  // of the write whose answer is spoiled
+};
+
+class SpoiledAnswerTest : public ::testing::TestWithParam<SpoiledAnswer> {};
+
+TEST_P(SpoiledAnswerTest, StatusThenTheNextAnswerIsItsOwn) {
+    const SpoiledAnswer c = GetParam();
+    FaultyInstrument instrument(c.link);
+    Select(instrument);
+    ASSERT_EQ(qmkHDWriteChannelAmplitude(0, 2.5, kAmplitudeMax, 0), 2);
+
+    instrument.FaultAt(0, c.fault);
+    EXPECT_EQ(WriteFrequency(5000), c.status);
+    EXPECT_EQ(instrument.Setting("SOURce1:FREQuency"), "5000") << "the command itself arrived";
+    if (c.fault == Fault::GoneDuring) {
+        // Until it is back: LAN cannot tell (no answer), USB finds no device.
+        EXPECT_EQ(WriteFrequency(6000), c.link == LinkKind::Lan ? 1 : 0);
+        EXPECT_EQ(qmkHDDeviceConnect(), c.link == LinkKind::Lan ? 1 : 0);
+        instrument.Reappear();
+    }
+
+    // The next answer comes slowly: a late one would arrive first.
+    instrument.FaultAt(0, Fault::Slow);
+    double volts = -1;
+    EXPECT_EQ(qmkHDReadChannelAmplitude(0, &volts, kAmplitudeMax, 0), 2);
+    EXPECT_EQ(volts, 2.5) << "an answer meant for the frequency write was taken";
+    double hertz = -1;
+    EXPECT_EQ(qmkHDReadChannelFrequency(0, &hertz, kFrequencyMax, 0), 2);
+    EXPECT_EQ(hertz, 5000) << "only what reached the instrument";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Matrix, SpoiledAnswerTest,
+    ::testing::Values(SpoiledAnswer{LinkKind::Lan, Fault::Lost, 1}, SpoiledAnswer{LinkKind::Lan, Fault::Late, 1},
+                      SpoiledAnswer{LinkKind::Lan, Fault::Duplicated, 2},
+                      SpoiledAnswer{LinkKind::Lan, Fault::Truncated, 3},
+                      SpoiledAnswer{LinkKind::Lan, Fault::Oversize, 3}, SpoiledAnswer{LinkKind::Lan, Fault::Garbage, 3},
+                      SpoiledAnswer{LinkKind::Lan, Fault::GoneDuring, 1}, SpoiledAnswer{LinkKind::Usb, Fault::Lost, 1},
+                      SpoiledAnswer{LinkKind::Usb, Fault::Late, 1}, SpoiledAnswer{LinkKind::Usb, Fault::Duplicated, 2},
+                      SpoiledAnswer{LinkKind::Usb, Fault::Truncated, 3},
+                      SpoiledAnswer{LinkKind::Usb, Fault::Oversize, 3}, SpoiledAnswer{LinkKind::Usb, Fault::Garbage, 3},
+                      SpoiledAnswer{LinkKind::Usb, Fault::GoneDuring, 1}),
+    [](const auto& info) { return std::string(LinkName(info.param.link)) + FaultName(info.param.fault); });
+
+// A late answer that lands in the middle of the next exchange, whatever the
+// next exchange is: a read, a write, a range query.
+TEST(LateAnswer, NeverTakenByAnyLaterCommandOverLan) {
+    FaultyInstrument instrument(LinkKind::Lan);
+    Select(instrument);
+    ASSERT_EQ(qmkHDWriteChannelAmplitude(0, 2.5, kAmplitudeMax, 0), 2);
+    for (int round = 0; round < 3; ++round) {
+        SCOPED_TRACE(round);
+        instrument.FaultAt(0, Fault::Late);
+        instrument.FaultAt(1, Fault::Slow);
+        EXPECT_EQ(WriteFrequency(7000 + round), 1);
+        double maximum = 0, minimum = 0;
+        switch (round) {
+        case 0:
+            EXPECT_EQ(qmkHDReadChannelAmplitudeStandard(0, &maximum, &minimum), 2);
+            EXPECT_EQ(maximum, kAmplitudeMax);
+            break;
+        case 1:
+            EXPECT_EQ(qmkHDWriteChannelAmplitude(0, 3.5, kAmplitudeMax, 0), 2);
+            break;
+        default:
+            EXPECT_EQ(qmkHDReadChannelAmplitude(0, &maximum, kAmplitudeMax, 0), 2);
+            EXPECT_EQ(maximum, 3.5);
+            break;
+        }
+    }
+}
+
+struct DeviceGone {
+    LinkKind link;
+    std::uint16_t status;   // of a write while it is gone
+    std::uint16_t connect;  // qmkHDDeviceConnect while it is gone
+};
+
+class DeviceGoneTest : public ::testing::TestWithParam<DeviceGone> {};
+
+TEST_P(DeviceGoneTest, BetweenExchangesThenBackAgain) {
+    const DeviceGone c = GetParam();
+    FaultyInstrument instrument(c.link);
+    Select(instrument);
+    ASSERT_EQ(WriteFrequency(1000), 2);
+    instrument.Disappear();
+    EXPECT_EQ(qmkHDDeviceConnect(), c.connect);
+    EXPECT_EQ(WriteFrequency(2000), c.status);
+    instrument.Reappear();
+    EXPECT_EQ(qmkHDDeviceConnect(), 1);
+    EXPECT_EQ(WriteFrequency(3000), 2);
+    EXPECT_EQ(instrument.Setting("SOURce1:FREQuency"), "3000");
+}
+
+INSTANTIATE_TEST_SUITE_P(Matrix, DeviceGoneTest,
+                         ::testing::Values(DeviceGone{LinkKind::Lan, 1, 1}, DeviceGone{LinkKind::Usb, 0, 0}),
+                         [](const auto& info) { return std::string(LinkName(info.param.link)); });
+
+// ---- The session ---------------------------------------------------------
+
+// Values inside every range the instrument reports, in table order.
+constexpr std::array<double, kParameterCount> kValues = {2.5, 1234.5, -0.5, 45, 0.25, 0.75, 0.125, 2e-5, 4e-8, 6e-8};
+
+// The limits the session must have read: the instrument's ranges, percent as fractions.
+bool LimitsAreTheInstruments(const DeviceSettings& settings) {
+    static const char* const kHeaders[] = {
+        "VOLTage", "FREQuency", "VOLTage:OFFSet", "PHASe", "FUNCtion:SQUare:DCYCle", "FUNCtion:RAMP:SYMMetry",
+        "FUNCtion:PULSe:DCYCle", "FUNCtion:PULSe:WIDTh", "FUNCtion:PULSe:TRANsition:LEADing",
+        "FUNCtion:PULSe:TRANsition:TRAiling",
+    };
+    bool same = true;
+    for (std::uint16_t ch : {0, 1}) {
+        const LimitsBlock limits = settings.CopyLimits(ch);
+        for (std::size_t n = 0; n < kParameterCount; ++n) {
+            const double scale = (n >= 4 && n <= 6) ? 0.01 : 1.0;
+            const Parameter p = ParameterAt(n);
+            const double maximum = FaultyInstrument::RangeMaximum(kHeaders[n], ch + 1) * scale;
+            const double minimum = FaultyInstrument::RangeMinimum(kHeaders[n], ch + 1) * scale;
+            if (limits.Maximum(p) != maximum || limits.Minimum(p) != minimum) {
+                ADD_FAILURE() << "channel " << ch << " " << kParameters[n].name << ": " << limits.Maximum(p) << ","
+                              << limits.Minimum(p) << " instead of " << maximum << "," << minimum;
+                same = false;
+            }
+        }
+    }
+    return same;
+}
+
+struct SessionFault {
+    LinkKind link;
+    Fault fault;
+    std::uint16_t lastStatus;  // of the job whose answer is spoiled; 2: it is not noticed
+};
+
+class SessionFaultTest : public ::testing::TestWithParam<SessionFault> {};
+
+// The instrument's repeat of the first numeric write of a Write Operation
+// (after 40 range answers and the output and wave type writes of channel 1)
+// is spoiled: the session latches at once, nothing more is sent, and the
+// next Write Operation, started at once and answered slowly, succeeds with
+// every answer its own (a late repeat would land in its first range query).
+TEST_P(SessionFaultTest, LatchesThenTheNextJobTakesOnlyItsOwnAnswers) {
+    const SessionFault c = GetParam();
+    FaultyInstrument instrument(c.link);
+    if (c.link == LinkKind::Usb) setenv("QRV_USB_DEVICE", instrument.UsbDevice().c_str(), 1);
+    DeviceSettings settings;
+    SessionPump pump(settings);
+    pump.Start();
+    settings.SetConnection(c.link == LinkKind::Lan ? kConnectionLan : kConnectionUsb, instrument.AddressValue());
+    for (std::uint16_t ch : {0, 1})
+        for (std::size_t n = 0; n < kParameterCount; ++n) settings.SetParameter(ch, ParameterAt(n), kValues[n]);
+    ASSERT_TRUE(pump.WaitUntilIdle(5s).finished);
+
+    constexpr std::size_t kSpoiled = 42;
+    const std::size_t before = instrument.Commands().size();
+    instrument.FaultAt(kSpoiled, c.fault);
+    const JobOutcome spoiled = pump.RunWriteOperation(20s);
+    ASSERT_TRUE(spoiled.finished);
+    // A virtual USB device that went away is noticed by the next step's probe: no link.
+    if (c.fault == Fault::GoneDuring && c.link == LinkKind::Usb && spoiled.lastStatus == kStatusNoLink)
+        EXPECT_TRUE(spoiled.demo);
+    else
+        EXPECT_EQ(spoiled.lastStatus, c.lastStatus);
+    if (c.lastStatus != kStatusOk) {
+        EXPECT_EQ(spoiled.linkState, 0);
+        EXPECT_EQ(instrument.Commands().size(), before + kSpoiled + 1) << "the latch let commands through";
+        // A setting changed now is not sent until a new job.
+        settings.SetParameter(0, Parameter::Frequency, 4321);
+        ASSERT_TRUE(pump.WaitUntilIdle(5s).finished);
+        EXPECT_EQ(instrument.Commands().size(), before + kSpoiled + 1);
+    }
+    if (c.fault == Fault::GoneDuring) instrument.Reappear();
+
+    instrument.FaultAt(0, Fault::Slow);
+    instrument.FaultAt(1, Fault::Slow);
+    const JobOutcome next = pump.RunWriteOperation(20s);
+    EXPECT_TRUE(next.Succeeded()) << "status " << next.lastStatus;
+    EXPECT_TRUE(LimitsAreTheInstruments(settings));
+    EXPECT_EQ(instrument.Setting("SOURce1:FREQuency"),
+              formatWindowsG(c.lastStatus == kStatusOk ? kValues[1] : 4321.0));
+    pump.Stop();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Matrix, SessionFaultTest,
+    ::testing::Values(SessionFault{LinkKind::Lan, Fault::Lost, 1}, SessionFault{LinkKind::Lan, Fault::Late, 1},
+                      SessionFault{LinkKind::Lan, Fault::Duplicated, 2},
+                      SessionFault{LinkKind::Lan, Fault::Truncated, 3},
+                      SessionFault{LinkKind::Lan, Fault::Oversize, 3}, SessionFault{LinkKind::Lan, Fault::Garbage, 3},
+                      SessionFault{LinkKind::Lan, Fault::GoneDuring, 1}, SessionFault{LinkKind::Usb, Fault::Lost, 1},
+                      SessionFault{LinkKind::Usb, Fault::Duplicated, 2},
+                      SessionFault{LinkKind::Usb, Fault::Truncated, 3},
+                      SessionFault{LinkKind::Usb, Fault::Garbage, 3},
+                      SessionFault{LinkKind::Usb, Fault::GoneDuring, 1}),
+    [](const auto& info) { return std::string(LinkName(info.param.link)) + FaultName(info.param.fault); });
+
+}  // namespace
+}  // namespace zorbel
