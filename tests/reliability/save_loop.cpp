@@ -1,0 +1,75 @@
+// zorbel-save-loop: saves a file through the document, as the program's File
+// menu does, for the kill-during-save test.
+//
+//   zorbel-save-loop KIND PATH once A|B      save version A or B once
+//   zorbel-save-loop KIND PATH loop A|B      save A, B, A, ... until killed,
+//                                           one byte on standard output after each
+//
+// KIND: setup (.set, a profile file), arb or qwf (arbitrary data files). The
+// two versions differ in every value and, for the data files, in length, so
+// that a mix of old and new bytes is never mistaken for either.
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+
+#include "zorbel/model/document.h"
+
+namespace {
+
+using zorbel::CZorbelDoc;
+using zorbel::Parameter;
+
+void Prepare(CZorbelDoc& doc, bool versionB) {
+    zorbel::DeviceSettings& settings = doc.GetDeviceSettings();
+    const double k = versionB ? 2.0 : 1.0;
+    for (std::uint16_t ch : {0, 1}) {
+        settings.SetParameter(ch, Parameter::Frequency, 1000.0 * k + ch);
+        settings.SetParameter(ch, Parameter::Amplitude, 1.25 * k);
+        settings.SetParameter(ch, Parameter::Offset, -0.125 * k);
+        settings.SetWaveType(ch, versionB ? 3 : 2);
+    }
+    // Data files of several hundred kilobytes: a save takes long enough to be
+    // killed in the middle of its writes.
+    const std::uint32_t points = versionB ? 49152 : 65536;
+    settings.ResizeArbitrary(0, points);
+    settings.ModifyRecord(0, [&](zorbel::ChannelRecord& r) {
+        for (std::uint32_t i = 0; i < points; ++i) r.arbitrarySamples[i] = std::sin(i * 0.001 * k) * 4.0;
+        r.arbitraryZoom = 4;
+    });
+}
+
+bool Save(CZorbelDoc& doc, std::string_view kind, const std::string& path) {
+    if (kind == "setup") return doc.SaveSetup(path);
+    if (kind == "arb") return doc.SaveArbitrary(zorbel::kArbitraryDataFile, path);
+    if (kind == "qwf") return doc.SaveArbitrary(zorbel::kArbitraryExchangeFile, path);
+    return false;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 5) {
+        std::fprintf(stderr, "usage: zorbel-save-loop setup|arb|qwf PATH once|loop A|B\n");
+        return 2;
+    }
+    // The model's library is never used for traffic here; should it ever be, only loopback.
+    setenv("QRV_LAN_ADDRESS", "127.0.0.1", 1);
+    const std::string_view kind = argv[1];
+    const std::string path = argv[2];
+    const bool loop = std::string_view(argv[3]) == "loop";
+    const bool startWithB = std::string_view(argv[4]) == "B";
+
+    CZorbelDoc versions[2];
+    Prepare(versions[0], false);
+    Prepare(versions[1], true);
+    if (!loop) return Save(versions[startWithB ? 1 : 0], kind, path) ? 0 : 1;
+    for (bool b = startWithB;; b = !b) {
+        if (!Save(versions[b ? 1 : 0], kind, path)) return 1;
+        const char done = b ? 'B' : 'A';
+        if (write(STDOUT_FILENO, &done, 1) != 1) return 1;
+    }
+}
