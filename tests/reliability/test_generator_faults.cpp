@@ -8,9 +8,11 @@
 #include <cstdlib>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "QRVHardDll.h"
 #include "faulty_instrument.h"
+#include "sim_process.h"
 #include "zorbel/model/session_pump.h"
 #include "zorbel/numbers.h"
 
@@ -138,6 +140,42 @@ TEST_P(DeviceGoneTest, BetweenExchangesThenBackAgain) {
 INSTANTIATE_TEST_SUITE_P(Matrix, DeviceGoneTest,
                          ::testing::Values(DeviceGone{LinkKind::Lan, 1, 1}, DeviceGone{LinkKind::Usb, 0, 0}),
                          [](const auto& info) { return std::string(LinkName(info.param.link)); });
+
+// ---- The simulator's own fault options ----------------------------------
+
+struct SimulatorFault {
+    const char* name;
+    LinkKind link;
+    std::vector<std::string> options;
+    std::uint16_t status;  // of every read while the fault holds
+};
+
+class SimulatorFaultTest : public ::testing::TestWithParam<SimulatorFault> {};
+
+// Two reads in a row: with every answer late, the first one's answer arrives
+// during the second one's wait and must not be taken for it.
+TEST_P(SimulatorFaultTest, EveryReadFailsAndNoneTakesAnotherOnesAnswer) {
+    const SimulatorFault c = GetParam();
+    std::string error;
+    const auto sim = test::Gensim::Start({c.link == LinkKind::Lan, c.link == LinkKind::Usb, c.options}, &error);
+    ASSERT_NE(sim, nullptr) << error;
+    if (c.link == LinkKind::Usb) setenv("QRV_USB_DEVICE", sim->usbDevice().c_str(), 1);
+    qmkHDInitComType(c.link == LinkKind::Lan ? 1 : 0, sim->lanAddressValue());
+    double hertz = -1, volts = -1;
+    EXPECT_EQ(qmkHDReadChannelFrequency(0, &hertz, 1e9, 0), c.status);
+    EXPECT_EQ(qmkHDReadChannelAmplitude(0, &volts, 1e9, 0), c.status);
+    EXPECT_EQ(hertz, -1);
+    EXPECT_EQ(volts, -1);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Matrix, SimulatorFaultTest,
+    ::testing::Values(SimulatorFault{"LanDropEveryAnswer", LinkKind::Lan, {"--drop", "1"}, 1},
+                      SimulatorFault{"LanEveryAnswerLate", LinkKind::Lan, {"--delay", "600"}, 1},
+                      SimulatorFault{"LanWrongAnswers", LinkKind::Lan, {"--answer", "#garbage"}, 3},
+                      SimulatorFault{"UsbDropEveryAnswer", LinkKind::Usb, {"--drop", "1"}, 1},
+                      SimulatorFault{"UsbWrongAnswers", LinkKind::Usb, {"--answer", "#garbage"}, 3}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 // ---- The session ---------------------------------------------------------
 
