@@ -30,7 +30,6 @@ void UdpLink::Open(std::string_view addressText) {
     if (fd < 0) return;
     // Not bound: the system picks the local port at the first send.
     fd_ = fd;
-    answerMissing_ = false;
     peer_ = {};
     peer_.sin_family = AF_INET;
     peer_.sin_port = htons(kLanPort);
@@ -55,7 +54,7 @@ int UdpLink::Exchange(std::string_view command, std::string& received, ExchangeM
             ReceiveAnswer(received);
             return received.empty() ? kExchangeFailed : kExchangeDone;
         case ExchangeMode::WriteRead:
-            RenewAfterMissingAnswer();
+            RenewSocket();
             DiscardWaiting();
             if (!SendAll(command)) return kExchangeFailed;
             ReceiveAnswer(received);
@@ -70,8 +69,7 @@ bool UdpLink::SendAll(std::string_view command) {
     return sent >= 0 && static_cast<std::size_t>(sent) == command.size();
 }
 
-void UdpLink::RenewAfterMissingAnswer() {
-    if (!answerMissing_) return;
+void UdpLink::RenewSocket() {
     // Bound before the old socket closes, so the system cannot hand out the
     // old port again. Without a new socket the old one stays (and the drain
     // before each command still drops what has already arrived).
@@ -85,7 +83,6 @@ void UdpLink::RenewAfterMissingAnswer() {
     }
     ::close(fd_);
     fd_ = fd;
-    answerMissing_ = false;
 }
 
 void UdpLink::DiscardWaiting() {
@@ -102,18 +99,18 @@ void UdpLink::ReceiveAnswer(std::string& received) {
     std::string buffer(kMaxBufLen, '\0');
     for (;;) {
         const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
-        if (left.count() <= 0) break;
+        if (left.count() <= 0) return;
         pollfd p{fd_, POLLIN, 0};
         const int ready = poll(&p, 1, static_cast<int>(left.count()));
         if (ready < 0 && errno == EINTR) continue;
-        if (ready <= 0) break;
+        if (ready <= 0) return;
         sockaddr_in from{};
         socklen_t fromLength = sizeof from;
         const ssize_t n = recvfrom(fd_, buffer.data(), buffer.size(), MSG_DONTWAIT,
                                    reinterpret_cast<sockaddr*>(&from), &fromLength);
         if (n < 0) {
             if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) continue;
-            break;  // a socket error ends the wait as "nothing received"
+            return;  // a socket error ends the wait as "nothing received"
         }
         if (from.sin_family != AF_INET || from.sin_addr.s_addr != instrument_.s_addr) continue;
         // The instrument may answer from another port; later commands go there.
@@ -122,7 +119,6 @@ void UdpLink::ReceiveAnswer(std::string& received) {
         received.assign(buffer.data(), static_cast<std::size_t>(n));
         return;
     }
-    answerMissing_ = true;  // it may still come, late
 }
 
 }  // namespace qrv

@@ -37,19 +37,19 @@ private:
     void ReceiveAnswer(std::string& received);
     // Drops datagrams already queued (late answers to earlier commands).
     void DiscardWaiting();
-    // Moves to a new socket with a new local port before the next command
-    // that expects an answer, when an earlier wait ended without one: that
-    // answer may still be on its way, and it would land in the middle of the
-    // next wait. The instrument answers the port a command came from, so the
-    // late answer goes to the old port, which no longer exists.
-    void RenewAfterMissingAnswer();
+    // Moves to a new socket with a new local port. Done before every command
+    // that expects an answer: a datagram still on its way to the old port (an
+    // answer later than the time-out, the copy of a duplicated answer) would
+    // otherwise land in the middle of this command's wait and be taken for its
+    // answer. The instrument answers the port a command came from, so such a
+    // datagram finds no listener.
+    void RenewSocket();
 
     int fd_ = -1;
     // NUL-terminated dotted quad, 20 bytes as the instrument link keeps it.
     std::array<char, 20> addressText_{};
     in_addr instrument_{};   // answers are taken only from this address
     sockaddr_in peer_{};     // destination; its port follows each answer's source port
-    bool answerMissing_ = false;  // an answer-reading exchange of this socket received nothing
 };
 
 }  // namespace qrv

@@ -46,6 +46,8 @@ TEST_F(LanLink, ModesSendAndReadOnlyWhatTheyShould) {
     EXPECT_EQ(SendCommand("DISPlay:REFResh", answer, kWriteOnly), qrv::kExchangeDone);
     EXPECT_EQ(answer, "untouched");
     EXPECT_EQ(SendCommand("ignored", answer, kProbe), qrv::kExchangeDone);
+    // The reply is queued once the peer has the first command, which must not take it.
+    ASSERT_TRUE(peer.WaitForReceived(1));
     // Only the low 16 bits count: 0x10003 is WriteRead.
     peer.QueueReply("x");
     EXPECT_EQ(SendCommand("Q?", answer, 0x10000u | kWriteRead), qrv::kExchangeDone);

@@ -242,8 +242,9 @@ void FaultyInstrument::SendAnswer(int fd, const std::string& answer, Fault fault
     case Fault::Late: Send(fd, whole(answer), to, LateDelay(link_)); break;
     case Fault::Slow: Send(fd, whole(answer), to, kSlowDelay); break;
     case Fault::Duplicated:
+        // The copy a little later, while the library already waits for its next answer.
         Send(fd, whole(answer), to, 0ms);
-        Send(fd, whole(answer), to, 0ms);
+        Send(fd, whole(answer), to, 100ms);
         break;
     case Fault::Truncated: {
         const std::string half = answer.substr(0, answer.size() / 2);

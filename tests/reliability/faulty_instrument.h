@@ -28,7 +28,7 @@ enum class Fault {
     Lost,        // never answered
     Late,        // answered after the library's time-out
     Slow,        // answered late, yet within the time-out
-    Duplicated,  // answered twice
+    Duplicated,  // answered twice, the copy 100 ms after the first
     Truncated,   // the first half of the answer (USB: the header still claims the whole)
     Oversize,    // more bytes than the library's buffer (USB: the header claims 20000)
     Garbage,     // bytes that are no answer
