@@ -2,8 +2,9 @@
 // menu does, for the kill-during-save test.
 //
 //   zorbel-save-loop KIND PATH once A|B      save version A or B once
-//   zorbel-save-loop KIND PATH loop A|B      save A, B, A, ... until killed,
-//                                           one byte on standard output after each
+//   zorbel-save-loop KIND PATH loop A|B      save A, B, A, ... until killed:
+//                                           "R" on standard output when the first
+//                                           save starts, one byte after each save
 //
 // KIND: setup (.set, a profile file), arb or qwf (arbitrary data files). The
 // two versions differ in every value and, for the data files, in length, so
@@ -67,6 +68,7 @@ int main(int argc, char** argv) {
     Prepare(versions[0], false);
     Prepare(versions[1], true);
     if (!loop) return Save(versions[startWithB ? 1 : 0], kind, path) ? 0 : 1;
+    if (write(STDOUT_FILENO, "R", 1) != 1) return 1;
     for (bool b = startWithB;; b = !b) {
         if (!Save(versions[b ? 1 : 0], kind, path)) return 1;
         const char done = b ? 'B' : 'A';

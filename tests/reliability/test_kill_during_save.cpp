@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -62,13 +63,34 @@ int Wait(pid_t pid) {
     return status;
 }
 
-// Saves counted from the helper's output.
+// Waits (at most 20 s) for the helper's "R": it is about to start saving.
+bool WaitUntilSaving(int fd) {
+    pollfd p{fd, POLLIN, 0};
+    char ready = 0;
+    return poll(&p, 1, 20000) == 1 && read(fd, &ready, 1) == 1 && ready == 'R';
+}
+
+// Saves counted from the rest of the helper's output.
 std::size_t Drain(int fd) {
     std::size_t saves = 0;
     char buffer[256];
     for (ssize_t n; (n = read(fd, buffer, sizeof buffer)) > 0;) saves += static_cast<std::size_t>(n);
     close(fd);
     return saves;
+}
+
+// How long one save takes here (sanitizer builds are several times slower):
+// a helper saves for 300 ms.
+std::chrono::microseconds SaveDuration(const std::string& kind, const std::string& path) {
+    int out = -1;
+    const pid_t pid = Spawn({Helper(), kind, path, "loop", "A"}, &out);
+    if (pid <= 0) return 300ms;
+    const bool started = WaitUntilSaving(out);
+    std::this_thread::sleep_for(300ms);
+    kill(pid, SIGKILL);
+    Wait(pid);
+    const std::size_t saves = started ? Drain(out) : (close(out), 0);
+    return std::chrono::microseconds(300000 / (saves + 1));
 }
 
 struct Kind {
@@ -101,15 +123,18 @@ TEST_P(KillDuringSave, FileIsAlwaysTheOldOrTheNewOneComplete) {
     const unsigned seed = std::random_device{}();
     SCOPED_TRACE("seed " + std::to_string(seed));
     std::mt19937 random(seed);
-    // Up to a few saves' time: the kill lands before the first save, inside
-    // one (writing, flushing, renaming) or between two.
-    std::uniform_int_distribution<int> delayUs(0, 40000);
+    // Within the first three saves' time after the helper starts saving: the
+    // kill lands before the first save ends, inside a later one (writing,
+    // flushing, renaming) or between two.
+    const auto save = SaveDuration(kind.name, dir.file(std::string("calibration") + kind.extension));
+    std::uniform_int_distribution<long> delayUs(0, 3 * save.count());
     std::size_t saves = 0;
     int sawA = 0, sawB = 0;
     for (int run = 0; run < kRuns; ++run) {
         int out = -1;
         const pid_t pid = Spawn({Helper(), kind.name, target, "loop", run % 2 ? "A" : "B"}, &out);
         ASSERT_GT(pid, 0);
+        ASSERT_TRUE(WaitUntilSaving(out)) << "run " << run << ": the helper did not start";
         std::this_thread::sleep_for(std::chrono::microseconds(delayUs(random)));
         kill(pid, SIGKILL);
         const int status = Wait(pid);
@@ -130,8 +155,9 @@ TEST_P(KillDuringSave, FileIsAlwaysTheOldOrTheNewOneComplete) {
     int leftovers = 0;
     for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
         leftovers += entry.path().filename().string().find(".tmp") != std::string::npos;
-    std::printf("%s: %d kills, %zu saves completed, file A %d times, B %d times, %d temporary files left\n",
-                kind.name, kRuns, saves, sawA, sawB, leftovers);
+    std::printf("%s: %d kills within %ld us of the first save, %zu saves completed, file A %d times, B %d times, "
+                "%d temporary files left\n",
+                kind.name, kRuns, static_cast<long>(3 * save.count()), saves, sawA, sawB, leftovers);
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, KillDuringSave,
