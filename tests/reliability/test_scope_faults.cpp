@@ -137,7 +137,9 @@ TEST_P(ScopeFaultTest, ResultThenTheNextMeasurementIsItsOwn) {
     } else {
         EXPECT_EQ(result, 0);
     }
-    if (c.requests > 0) EXPECT_EQ(scope->MeasurementRequests(), c.requests);
+    if (c.requests > 0) {
+        EXPECT_EQ(scope->MeasurementRequests(), c.requests);
+    }
 
     if (c.fault == ScopeFault::GoneDuring) {
         EXPECT_EQ(Measure(2, result), "");

@@ -30,7 +30,10 @@ public:
         (void)settings_.CopyLimits(1);
     }
     void ShowProgress(std::uint16_t flags) override { lastFlags_ = flags; }
-    void CalibrationStep(std::uint16_t) override { steps_ += settings_.Calibration().currentStep >= 0 ? 1 : 0; }
+    void CalibrationStep(std::uint16_t) override {
+        (void)settings_.Calibration();  // reads the calibration values while the worker runs
+        ++steps_;
+    }
     void RequestRefresh(std::uint32_t mask) override { mask_ = mask; }
 
     int Panels() const { return panels_; }
