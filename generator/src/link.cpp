@@ -4,7 +4,7 @@
 
 #include "QRVHardDll.h"
 #include "export_guard.h"
-#include "link_inspect.h"
+#include "link_state_view.h"
 #include "udp_link.h"
 #include "usb_link.h"
 #include "zorbel/numbers.h"

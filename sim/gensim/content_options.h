@@ -10,10 +10,10 @@
 namespace gensim {
 
 // "--range CH:HEADER=MAX,MIN", e.g. "1:FREQuency=2E+007,0.01" (instrument units).
-bool IsRangeSpec(std::string_view spec);
+bool IsRangeOption(std::string_view option);
 
 // One calibration step: "CH<n> <kind> [<volts> <hertz> <rule> [<tolerance volts>]]".
-bool IsCalibrationStep(std::string_view spec);
+bool IsCalibrationStep(std::string_view option);
 
 // Appends the steps of a script file (one per line; blank lines and lines
 // starting with '#' skipped). False, with the reason on stderr, when the file

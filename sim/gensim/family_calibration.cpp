@@ -50,8 +50,8 @@ std::vector<std::string_view> Words(std::string_view text) {
     return words;
 }
 
-bool ParseStep(std::string_view spec, int& channel, Step& step) {
-    const auto w = Words(spec);
+bool ParseStep(std::string_view option, int& channel, Step& step) {
+    const auto w = Words(option);
     if (w.size() < 2 || (w[0] != "CH1" && w[0] != "CH2")) return false;
     channel = w[0][2] - '0';
     if (w[1] == "none") return w.size() == 2;
@@ -192,10 +192,10 @@ private:
 
 }  // namespace
 
-bool IsCalibrationStep(std::string_view spec) {
+bool IsCalibrationStep(std::string_view option) {
     int channel = 0;
     Step step;
-    return ParseStep(spec, channel, step);
+    return ParseStep(option, channel, step);
 }
 
 bool ReadCalibrationScript(const std::string& path, std::vector<std::string>& steps) {

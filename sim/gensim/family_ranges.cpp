@@ -38,23 +38,23 @@ constexpr std::array<RangeRow, 10> kDefaultRanges = {{
     {"FUNCtion:PULSe:TRANsition:TRAiling", {{{1e-5, 2e-8}, {1e-5, 1.8e-8}}}},
 }};
 
-struct ParsedSpec {
+struct ParsedRange {
     int channel = 0;
     std::string_view header;
     Range range{};
 };
 
 // "CH:HEADER=MAX,MIN".
-bool ParseSpec(std::string_view spec, ParsedSpec& out) {
-    const auto colon = spec.find(':');
-    const auto equals = spec.find('=');
+bool ParseRangeOption(std::string_view option, ParsedRange& out) {
+    const auto colon = option.find(':');
+    const auto equals = option.find('=');
     if (colon != 1 || equals == std::string_view::npos || equals < colon) return false;
-    if (spec[0] != '1' && spec[0] != '2') return false;
-    const std::string_view values = spec.substr(equals + 1);
+    if (option[0] != '1' && option[0] != '2') return false;
+    const std::string_view values = option.substr(equals + 1);
     const auto comma = values.find(',');
     if (comma == std::string_view::npos) return false;
-    out.channel = spec[0] - '0';
-    out.header = spec.substr(colon + 1, equals - colon - 1);
+    out.channel = option[0] - '0';
+    out.header = option.substr(colon + 1, equals - colon - 1);
     if (!zorbel::parseDouble(values.substr(0, comma), out.range.maximum) ||
         !zorbel::parseDouble(values.substr(comma + 1), out.range.minimum))
         return false;
@@ -67,10 +67,10 @@ class RangesFamily final : public CommandFamily {
 public:
     explicit RangesFamily(const SimOptions& options) : ranges_(kDefaultRanges) {
         for (const auto& text : options.rangeOverrides) {
-            ParsedSpec spec;
-            if (!ParseSpec(text, spec)) continue;  // checked when the options were read
+            ParsedRange option;
+            if (!ParseRangeOption(text, option)) continue;  // checked when the options were read
             for (auto& row : ranges_)
-                if (row.header == spec.header) row.range[spec.channel - 1] = spec.range;
+                if (row.header == option.header) row.range[option.channel - 1] = option.range;
         }
     }
 
@@ -99,9 +99,9 @@ private:
 
 }  // namespace
 
-bool IsRangeSpec(std::string_view spec) {
-    ParsedSpec parsed;
-    return ParseSpec(spec, parsed);
+bool IsRangeOption(std::string_view option) {
+    ParsedRange parsed;
+    return ParseRangeOption(option, parsed);
 }
 
 std::unique_ptr<CommandFamily> MakeRangesFamily(const SimOptions& options) {

@@ -58,13 +58,13 @@ const std::vector<OptionRow>& Rows() {
              o.answerText = std::string(v);
              return true;
          }},
-        {"--range", "SPEC", "one setting's range CH:HEADER=MAX,MIN, e.g. 1:FREQuency=2E+007,0.01",
+        {"--range", "RANGE", "one setting's range CH:HEADER=MAX,MIN, e.g. 1:FREQuency=2E+007,0.01",
          [](SimOptions& o, std::string_view v) {
-             if (!IsRangeSpec(v)) return false;
+             if (!IsRangeOption(v)) return false;
              o.rangeOverrides.emplace_back(v);
              return true;
          }},
-        {"--cal-step", "SPEC", "a calibration step, \"CH1 p2p 1 1000 pass 0.02\" (repeatable)",
+        {"--cal-step", "STEP", "a calibration step, \"CH1 p2p 1 1000 pass 0.02\" (repeatable)",
          [](SimOptions& o, std::string_view v) {
              if (!IsCalibrationStep(v)) return false;
              o.calibrationSteps.emplace_back(v);

@@ -20,7 +20,7 @@ struct SimOptions {
 
     // Content of the simulated instrument.
     std::vector<std::string> rangeOverrides;    // --range CH:HEADER=MAX,MIN (repeatable)
-    std::vector<std::string> calibrationSteps;  // --cal-step SPEC and the lines of --cal-script FILE
+    std::vector<std::string> calibrationSteps;  // --cal-step STEP and the lines of --cal-script FILE
     int pieceSize = 256;                        // --piece-size: characters per catalog/upload piece
     bool pieceGap = false;                      // --piece-gap: later pieces claim a wrong end
 };
