@@ -2,7 +2,7 @@
 // waiting, late and foreign datagrams, answer sizes and the link exports.
 #include "QRVHardDll.h"
 #include "link.h"
-#include "link_inspect.h"
+#include "link_state_view.h"
 #include "loopback.h"
 #include "scripted_udp_peer.h"
 

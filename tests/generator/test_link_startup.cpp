@@ -2,7 +2,7 @@
 // QRV_LAN_ADDRESS. The variable is set before main, as a user's environment
 // would be, ahead of the library's first use.
 #include "QRVHardDll.h"
-#include "link_inspect.h"
+#include "link_state_view.h"
 
 #include <gtest/gtest.h>
 
