@@ -19,7 +19,7 @@
 
 #include "QRVHardDll.h"
 #include "arbitrary_block.h"
-#include "sim_process.h"
+#include "gensim_main.h"
 #include "zorbel/numbers.h"
 
 #include "bench_arbitrary_alloc.h"
@@ -154,16 +154,4 @@ BENCHMARK(BM_BestArbitraryControl)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
-    std::string error;
-    auto started = zorbel::test::Gensim::Start({}, &error);
-    if (!started) {
-        std::cerr << "cannot start zorbel-gensim: " << error << '\n';
-        return 1;
-    }
-    sim = started.get();
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+int main(int argc, char** argv) { return zorbel::bench::RunAgainstGensim(argc, argv, {}, sim); }

@@ -3,7 +3,7 @@
 // same bytes on the same transport in the same run. The library's overhead
 // is the difference (USB adds its fixed 5 ms pause before the read request).
 #include "QRVHardDll.h"
-#include "sim_process.h"
+#include "gensim_main.h"
 
 #include <benchmark/benchmark.h>
 
@@ -106,16 +106,4 @@ BENCHMARK(BM_UsbLibraryWrite)->UseRealTime()->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
-    std::string error;
-    auto started = zorbel::test::Gensim::Start({}, &error);
-    if (!started) {
-        std::cerr << "cannot start zorbel-gensim: " << error << '\n';
-        return 1;
-    }
-    sim = started.get();
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+int main(int argc, char** argv) { return zorbel::bench::RunAgainstGensim(argc, argv, {}, sim); }

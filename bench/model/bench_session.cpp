@@ -11,7 +11,7 @@
 #include <iostream>
 #include <string>
 
-#include "sim_process.h"
+#include "gensim_main.h"
 #include "zorbel/model/session_pump.h"
 
 namespace {
@@ -71,16 +71,4 @@ BENCHMARK(BM_ModelWriteOperation)->UseRealTime()->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
-    std::string error;
-    auto started = zorbel::test::Gensim::Start({true, false, {}}, &error);
-    if (!started) {
-        std::cerr << "cannot start zorbel-gensim: " << error << '\n';
-        return 1;
-    }
-    sim = started.get();
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+int main(int argc, char** argv) { return zorbel::bench::RunAgainstGensim(argc, argv, {true, false, {}}, sim); }
