@@ -11,6 +11,7 @@ using ReadFn = std::uint16_t (*)(std::uint16_t, double*, double, double);
 using RangeFn = std::uint16_t (*)(std::uint16_t, double*, double*);
 
 struct ParameterExports {
+    Parameter parameter;  // its own row: ties the table's order to the enumeration
     WriteFn write;
     ReadFn read;
     RangeFn range;
@@ -18,17 +19,18 @@ struct ParameterExports {
 
 // Table order of Parameter.
 constexpr std::array<ParameterExports, kParameterCount> kExports = {{
-    {qmkHDWriteChannelAmplitude, qmkHDReadChannelAmplitude, qmkHDReadChannelAmplitudeStandard},
-    {qmkHDWriteChannelFrequency, qmkHDReadChannelFrequency, qmkHDReadChannelFrequencyStandard},
-    {qmkHDWriteChannelOffsetVoltage, qmkHDReadChannelOffsetVoltage, qmkHDReadChannelOffsetVoltageStandard},
-    {qmkHDWriteChannelInitPhase, qmkHDReadChannelInitPhase, qmkHDReadChannelInitPhaseStandard},
-    {qmkHDWriteChannelSquareDuty, qmkHDReadChannelSquareDuty, qmkHDReadChannelSquareDutyStandard},
-    {qmkHDWriteChannelRampSymmetry, qmkHDReadChannelRampSymmetry, qmkHDReadChannelRampSymmetryStandard},
-    {qmkHDWriteChannelPulseDuty, qmkHDReadChannelPulseDuty, qmkHDReadChannelPulseDutyStandard},
-    {qmkHDWriteChannelPulseWidth, qmkHDReadChannelPulseWidth, qmkHDReadChannelPulseWidthStandard},
-    {qmkHDWriteChannelPulseLeading, qmkHDReadChannelPulseLeading, qmkHDReadChannelPulseLeadingStandard},
-    {qmkHDWriteChannelPulseTrailing, qmkHDReadChannelPulseTrailing, qmkHDReadChannelPulseTrailingStandard},
+    {Parameter::Amplitude, qmkHDWriteChannelAmplitude, qmkHDReadChannelAmplitude, qmkHDReadChannelAmplitudeStandard},
+    {Parameter::Frequency, qmkHDWriteChannelFrequency, qmkHDReadChannelFrequency, qmkHDReadChannelFrequencyStandard},
+    {Parameter::Offset, qmkHDWriteChannelOffsetVoltage, qmkHDReadChannelOffsetVoltage, qmkHDReadChannelOffsetVoltageStandard},
+    {Parameter::Phase, qmkHDWriteChannelInitPhase, qmkHDReadChannelInitPhase, qmkHDReadChannelInitPhaseStandard},
+    {Parameter::SquareDuty, qmkHDWriteChannelSquareDuty, qmkHDReadChannelSquareDuty, qmkHDReadChannelSquareDutyStandard},
+    {Parameter::RampSymmetry, qmkHDWriteChannelRampSymmetry, qmkHDReadChannelRampSymmetry, qmkHDReadChannelRampSymmetryStandard},
+    {Parameter::PulseDuty, qmkHDWriteChannelPulseDuty, qmkHDReadChannelPulseDuty, qmkHDReadChannelPulseDutyStandard},
+    {Parameter::PulseWidth, qmkHDWriteChannelPulseWidth, qmkHDReadChannelPulseWidth, qmkHDReadChannelPulseWidthStandard},
+    {Parameter::PulseLeading, qmkHDWriteChannelPulseLeading, qmkHDReadChannelPulseLeading, qmkHDReadChannelPulseLeadingStandard},
+    {Parameter::PulseTrailing, qmkHDWriteChannelPulseTrailing, qmkHDReadChannelPulseTrailing, qmkHDReadChannelPulseTrailingStandard},
 }};
+static_assert(RowsFollow(kExports), "kExports rows must follow Parameter");
 
 class Library final : public GeneratorApi {
 public:

@@ -17,17 +17,26 @@ namespace {
 constexpr double kConfirmTolerance = 1e-7;
 
 constexpr std::array<NumericSetting, kNumericQuantityCount> kSettings = {{
-    {"amplitude", "VOLTage", 1, 1, LimitRule::A},
-    {"frequency", "FREQuency", 1, 1, LimitRule::A},
-    {"offset voltage", "VOLTage:OFFSet", 1, 1, LimitRule::B},
-    {"initial phase", "PHASe", 1, 1, LimitRule::A},
-    {"square duty", "FUNCtion:SQUare:DCYCle", 100, 0.01, LimitRule::A},
-    {"ramp symmetry", "FUNCtion:RAMP:SYMMetry", 100, 0.01, LimitRule::C},
-    {"pulse duty", "FUNCtion:PULSe:DCYCle", 100, 0.01, LimitRule::A},
-    {"pulse width", "FUNCtion:PULSe:WIDTh", 1, 1, LimitRule::A},
-    {"pulse leading edge", "FUNCtion:PULSe:TRANsition:LEADing", 1, 1, LimitRule::A},
-    {"pulse trailing edge", "FUNCtion:PULSe:TRANsition:TRAiling", 1, 1, LimitRule::A},
+    {NumericQuantity::Amplitude, "amplitude", "VOLTage", 1, 1, LimitRule::A},
+    {NumericQuantity::Frequency, "frequency", "FREQuency", 1, 1, LimitRule::A},
+    {NumericQuantity::OffsetVoltage, "offset voltage", "VOLTage:OFFSet", 1, 1, LimitRule::B},
+    {NumericQuantity::InitPhase, "initial phase", "PHASe", 1, 1, LimitRule::A},
+    {NumericQuantity::SquareDuty, "square duty", "FUNCtion:SQUare:DCYCle", 100, 0.01, LimitRule::A},
+    {NumericQuantity::RampSymmetry, "ramp symmetry", "FUNCtion:RAMP:SYMMetry", 100, 0.01, LimitRule::C},
+    {NumericQuantity::PulseDuty, "pulse duty", "FUNCtion:PULSe:DCYCle", 100, 0.01, LimitRule::A},
+    {NumericQuantity::PulseWidth, "pulse width", "FUNCtion:PULSe:WIDTh", 1, 1, LimitRule::A},
+    {NumericQuantity::PulseLeading, "pulse leading edge", "FUNCtion:PULSe:TRANsition:LEADing", 1, 1, LimitRule::A},
+    {NumericQuantity::PulseTrailing, "pulse trailing edge", "FUNCtion:PULSe:TRANsition:TRAiling", 1, 1, LimitRule::A},
 }};
+
+// Every order-based table of the quantities (this one, the exports below, the
+// range exports) indexes by NumericQuantity: a row out of place fails the build.
+constexpr bool RowsInEnumerationOrder() {
+    for (std::size_t i = 0; i < kSettings.size(); ++i)
+        if (static_cast<std::size_t>(kSettings[i].quantity) != i) return false;
+    return true;
+}
+static_assert(RowsInEnumerationOrder(), "kSettings rows must follow NumericQuantity");
 
 std::string Prefix(NumericQuantity quantity, std::uint16_t channel) {
     std::string text = "SOURce" + zorbel::formatInt(static_cast<long long>(channel) + 1) + ":";
@@ -58,6 +67,13 @@ std::string SetCommand(NumericQuantity quantity, std::uint16_t channel, std::str
 }
 
 std::string QueryCommand(NumericQuantity quantity, std::uint16_t channel) { return Prefix(quantity, channel) + "?"; }
+
+std::string RangeQueryCommand(NumericQuantity quantity, std::uint16_t channel, std::string_view bound) {
+    std::string text = QueryCommand(quantity, channel);
+    text += ' ';
+    text += bound;
+    return text;
+}
 
 std::uint16_t WriteNumeric(NumericQuantity quantity, std::uint16_t channel, double value, double maximum,
                            double minimum) {

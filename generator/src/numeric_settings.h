@@ -35,6 +35,7 @@ inline constexpr std::size_t kNumericQuantityCount = 10;
 enum class LimitRule { A, B, C };
 
 struct NumericSetting {
+    NumericQuantity quantity;  // its own row: ties the table's order to the enumeration
     std::string_view name;  // for messages and tests: "square duty"
     std::string_view word;  // after "SOURce<n>:", e.g. "FUNCtion:SQUare:DCYCle"
     double toInstrument;    // interface units to instrument units (100 for percent)
@@ -48,6 +49,9 @@ const NumericSetting& Setting(NumericQuantity quantity);
 std::string SetCommand(NumericQuantity quantity, std::uint16_t channel, std::string_view valueText);
 // "SOURce<channel + 1>:<word>?"
 std::string QueryCommand(NumericQuantity quantity, std::uint16_t channel);
+
+// "SOURce<channel + 1>:<word>? <bound>", bound "MAXimum" or "MINimum"
+std::string RangeQueryCommand(NumericQuantity quantity, std::uint16_t channel, std::string_view bound);
 
 // The numeric write: limits by the rule, value scaled and sent as "%G",
 // status 2 only when the answer is a number within 1e-7 of the scaled value.

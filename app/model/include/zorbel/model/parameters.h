@@ -29,6 +29,7 @@ inline constexpr std::size_t Index(Parameter p) { return static_cast<std::size_t
 inline constexpr Parameter ParameterAt(std::size_t n) { return static_cast<Parameter>(n); }
 
 struct ParameterInfo {
+    Parameter parameter;    // its own row: ties the table's order to the enumeration
     const char* name;       // English name, for diagnostics
     const char* unit;       // "V", "Hz", "deg", "s" or "" for fractions
     double builtInMaximum;  // limits that hold until the instrument's are read
@@ -38,6 +39,17 @@ struct ParameterInfo {
 
 // Indexed by Index(Parameter).
 extern const std::array<ParameterInfo, kParameterCount> kParameters;
+
+// True when every row of an order-based table of the parameters (each row
+// names its Parameter in a member `parameter`) stands at its enumeration
+// index. Used in static_asserts, so that reordering a table or the
+// enumeration fails the build.
+template <class Table>
+constexpr bool RowsFollow(const Table& table) {
+    for (std::size_t i = 0; i < table.size(); ++i)
+        if (Index(table[i].parameter) != i) return false;
+    return table.size() == kParameterCount;
+}
 
 // Command codes derived from the table position.
 inline constexpr std::uint16_t kReadLimitsCodeBase = 0x1001;
