@@ -48,35 +48,18 @@ using qrv::ReadRange;
 
 extern "C" {
 
-QRV_API uint16_t qmkHDReadChannelAmplitudeStandard(uint16_t ch, double* max, double* min) {
-    return ReadRange(NumericQuantity::Amplitude, ch, max, min);
-}
-QRV_API uint16_t qmkHDReadChannelFrequencyStandard(uint16_t ch, double* max, double* min) {
-    return ReadRange(NumericQuantity::Frequency, ch, max, min);
-}
-QRV_API uint16_t qmkHDReadChannelOffsetVoltageStandard(uint16_t ch, double* max, double* min) {
-    return ReadRange(NumericQuantity::OffsetVoltage, ch, max, min);
-}
-QRV_API uint16_t qmkHDReadChannelInitPhaseStandard(uint16_t ch, double* max, double* min) {
-    return ReadRange(NumericQuantity::InitPhase, ch, max, min);
-}
-QRV_API uint16_t qmkHDReadChannelSquareDutyStandard(uint16_t ch, double* max, double* min) {
-    return ReadRange(NumericQuantity::SquareDuty, ch, max, min);
-}
-QRV_API uint16_t qmkHDReadChannelRampSymmetryStandard(uint16_t ch, double* max, double* min) {
-    return ReadRange(NumericQuantity::RampSymmetry, ch, max, min);
-}
-QRV_API uint16_t qmkHDReadChannelPulseDutyStandard(uint16_t ch, double* max, double* min) {
-    return ReadRange(NumericQuantity::PulseDuty, ch, max, min);
-}
-QRV_API uint16_t qmkHDReadChannelPulseWidthStandard(uint16_t ch, double* max, double* min) {
-    return ReadRange(NumericQuantity::PulseWidth, ch, max, min);
-}
-QRV_API uint16_t qmkHDReadChannelPulseLeadingStandard(uint16_t ch, double* max, double* min) {
-    return ReadRange(NumericQuantity::PulseLeading, ch, max, min);
-}
-QRV_API uint16_t qmkHDReadChannelPulseTrailingStandard(uint16_t ch, double* max, double* min) {
-    return ReadRange(NumericQuantity::PulseTrailing, ch, max, min);
-}
+// One line per quantity, as the numeric setting exports.
+// clang-format off
+QRV_API uint16_t qmkHDReadChannelAmplitudeStandard(uint16_t c, double* max, double* min) { return ReadRange(NumericQuantity::Amplitude, c, max, min); }
+QRV_API uint16_t qmkHDReadChannelFrequencyStandard(uint16_t c, double* max, double* min) { return ReadRange(NumericQuantity::Frequency, c, max, min); }
+QRV_API uint16_t qmkHDReadChannelOffsetVoltageStandard(uint16_t c, double* max, double* min) { return ReadRange(NumericQuantity::OffsetVoltage, c, max, min); }
+QRV_API uint16_t qmkHDReadChannelInitPhaseStandard(uint16_t c, double* max, double* min) { return ReadRange(NumericQuantity::InitPhase, c, max, min); }
+QRV_API uint16_t qmkHDReadChannelSquareDutyStandard(uint16_t c, double* max, double* min) { return ReadRange(NumericQuantity::SquareDuty, c, max, min); }
+QRV_API uint16_t qmkHDReadChannelRampSymmetryStandard(uint16_t c, double* max, double* min) { return ReadRange(NumericQuantity::RampSymmetry, c, max, min); }
+QRV_API uint16_t qmkHDReadChannelPulseDutyStandard(uint16_t c, double* max, double* min) { return ReadRange(NumericQuantity::PulseDuty, c, max, min); }
+QRV_API uint16_t qmkHDReadChannelPulseWidthStandard(uint16_t c, double* max, double* min) { return ReadRange(NumericQuantity::PulseWidth, c, max, min); }
+QRV_API uint16_t qmkHDReadChannelPulseLeadingStandard(uint16_t c, double* max, double* min) { return ReadRange(NumericQuantity::PulseLeading, c, max, min); }
+QRV_API uint16_t qmkHDReadChannelPulseTrailingStandard(uint16_t c, double* max, double* min) { return ReadRange(NumericQuantity::PulseTrailing, c, max, min); }
+// clang-format on
 
 }  // extern "C"
