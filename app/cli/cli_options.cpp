@@ -116,8 +116,8 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
 }
 
 std::string HelpText() {
-    return R"(usage: zorbel-cli [--usb | --lan ADDRESS] [--channel 1|2] [--timeout SECONDS] [--wait SECONDS]
-                  [-o FILE] COMMAND [ARGUMENTS]
+    return R"(usage: zorbel-cli [--usb | --lan ADDRESS] [--channel 1|2] [--timeout SECONDS]
+                  [--wait SECONDS] [-o FILE] COMMAND [ARGUMENTS]
 
 Scripting front end for the two-channel DDS signal generator. It runs the same
 model, command queue and session worker as the Zorbel program.
