@@ -9,8 +9,10 @@
 #include "cli_options.h"
 #include "instrument_session.h"
 #include "setting_changes.h"
+#include "zorbel/atomic_file.h"
 #include "zorbel/model/document.h"
 #include "zorbel/model/setup_file.h"
+#include "zorbel/profile_file.h"
 
 namespace zorbel::cli {
 namespace {
@@ -42,16 +44,48 @@ struct Context {
     }
 };
 
-void PrintSetup(std::ostream& out, const DeviceSettings& settings) {
-    std::string section;
+std::string SetupText(const DeviceSettings& settings) {
+    std::string text, section;
     for (const SetupEntry& e : SetupFileEntries(settings)) {
         if (e.section != section) {
             section = e.section;
-            out << "[" << section << "]\n";
+            text += "[" + section + "]\n";
         }
-        out << e.key << "=" << e.value << "\n";
+        text += e.key + "=" + e.value + "\n";
     }
-    out.flush();
+    return text;
+}
+
+// The settings in setup-file form on standard output, or with -o into a file
+// that is replaced as a whole or not at all.
+int PrintSetup(Context& c) {
+    const std::string text = SetupText(c.Settings());
+    if (!c.options.output) {
+        c.out << text << std::flush;
+        return kExitOk;
+    }
+    const std::string& path = *c.options.output;
+    AtomicFile file;
+    if (!file.Create(path) || !file.Write(text) || !file.Commit()) {
+        c.messages.ShowMessage(std::string(kCannotSaveMessage) + file.Error(), path);
+        return kExitFailed;
+    }
+    return kExitOk;
+}
+
+// A file that has none of the setup file's sections loads as all defaults,
+// which is rarely what its user meant: most likely it is another kind of file.
+void WarnWithoutSetupSections(Context& c, const std::string& path) {
+    ProfileFile profile;
+    if (profile.load(path) != ProfileFile::LoadResult::Loaded) return;
+    std::string names;
+    for (const SetupEntry& e : SetupFileEntries(c.Settings())) {
+        if (profile.hasSection(utf8ToUtf16(e.section))) return;
+        const std::string name = "[" + e.section + "]";
+        if (names.find(name) == std::string::npos) names += (names.empty() ? "" : ", ") + name;
+    }
+    c.err << "zorbel-cli: " << path << ": warning: none of the setup file's sections (" << names
+          << "): the defaults are used\n";
 }
 
 // "Load Setup" as the program does it, except that a missing file is an
@@ -63,6 +97,7 @@ int LoadSetup(Context& c, const std::string& path) {
         return kExitBadInput;
     }
     if (!c.doc.LoadSetup(path)) return kExitBadInput;
+    WarnWithoutSetupSections(c, path);
     // The command line names the channel after the file.
     if (c.options.channel) c.Settings().SetCurrentChannel(*c.options.channel);
     return kExitOk;
@@ -75,30 +110,40 @@ std::optional<std::uint16_t> ArbitraryKind(const std::string& path) {
     return std::nullopt;
 }
 
+// Without copying the samples, which may be millions.
+std::uint32_t PointCount(Context& c, std::uint16_t channel) {
+    return c.Settings().ReadRecord(channel, [](const ChannelRecord& r) { return r.arbitraryPointCount; });
+}
+
 int Show(Context& c) {
     if (!c.options.arguments.empty()) {
         if (int status = LoadSetup(c, c.options.arguments[0])) return status;
     } else if (c.options.channel) {
         c.Settings().SetCurrentChannel(*c.options.channel);
     }
-    PrintSetup(c.out, c.Settings());
-    return kExitOk;
+    return PrintSetup(c);
 }
 
 int Read(Context& c) {
     if (c.options.channel) c.Settings().SetCurrentChannel(*c.options.channel);
     InstrumentSession session(c.Settings(), c.options, c.err);
     if (int status = session.ReadOperation()) return status;
-    PrintSetup(c.out, c.Settings());
-    return kExitOk;
+    return PrintSetup(c);
 }
 
 int Write(Context& c) {
-    if (int status = LoadSetup(c, c.options.arguments[0])) return status;
+    const std::string& path = c.options.arguments[0];
+    if (int status = LoadSetup(c, path)) return status;
     InstrumentSession session(c.Settings(), c.options, c.err);
     session.Settle();
+    // Every value against the instrument's own limits before any is sent:
+    // otherwise the instrument refuses one halfway through the file, after
+    // the values before it have changed its outputs.
+    if (int status = session.ReadLimits()) return status;
+    const std::string refused = CheckSetupLimits(c.Settings());
+    if (!refused.empty()) return c.Fail(path + ": " + refused);
     if (int status = session.WriteOperation()) return status;
-    PrintSetup(c.out, c.Settings());
+    c.out << SetupText(c.Settings()) << std::flush;
     return kExitOk;
 }
 
@@ -126,7 +171,7 @@ int Arb(Context& c) {
     c.Settings().SetCurrentChannel(channel);
     // Loaded first, so that a refused file never reaches the instrument.
     if (!c.doc.LoadArbitrary(*kind, path)) return kExitBadInput;
-    const std::uint32_t points = c.Settings().Record(channel).arbitraryPointCount;
+    const std::uint32_t points = PointCount(c, channel);
     if (points == 0) return c.Fail(path + ": the waveform has fewer than 16 points: nothing to download");
 
     DownloadProgress progress(c.err, c.progress);
@@ -134,7 +179,8 @@ int Arb(Context& c) {
     InstrumentSession session(c.Settings(), c.options, c.err, &progress);
     session.Settle();
     if (int status = session.ReadOperation()) return status;
-    if (c.Settings().Record(channel).waveType != kWaveArbitrary) c.Settings().SetWaveType(channel, kWaveArbitrary);
+    const std::uint16_t waveType = c.Settings().ReadRecord(channel, [](const ChannelRecord& r) { return r.waveType; });
+    if (waveType != kWaveArbitrary) c.Settings().SetWaveType(channel, kWaveArbitrary);
     const int status = session.Download(channel, points);
     progress.End(status == kExitOk);
     return status;
@@ -146,6 +192,9 @@ int Convert(Context& c) {
     for (const std::string* path : {&in, &out})
         if (!ArbitraryKind(*path)) return c.Fail(*path + ": File is not *.arb or *.qwf");
     if (!c.doc.LoadArbitrary(*ArbitraryKind(in), in)) return kExitBadInput;
+    // As arb: below 16 points no sample is valid, and the output would hold none.
+    if (PointCount(c, c.Settings().CurrentChannel()) == 0)
+        return c.Fail(in + ": the waveform has fewer than 16 points: nothing to convert");
     if (!c.doc.SaveArbitrary(*ArbitraryKind(out), out)) return kExitBadInput;
     return kExitOk;
 }

@@ -33,6 +33,15 @@ constexpr std::array<CommandRow, 6> kCommands = {{
 
 constexpr double kMaxTimeoutSeconds = 24 * 3600;
 
+// A number of seconds, 0 < seconds <= a day (`zeroAllowed`: 0 too), as milliseconds (at least 1 when above 0).
+std::optional<std::chrono::milliseconds> ParseSeconds(const std::string& text, bool zeroAllowed) {
+    double seconds = 0;
+    if (!parseDouble(text, seconds) || !(zeroAllowed ? seconds >= 0 : seconds > 0) || seconds > kMaxTimeoutSeconds)
+        return std::nullopt;
+    const auto ms = static_cast<long long>(seconds * 1000.0 + 0.5);
+    return std::chrono::milliseconds(seconds > 0 && ms == 0 ? 1 : ms);
+}
+
 ParsedCommandLine Error(std::string text) { return {std::nullopt, std::move(text)}; }
 
 }  // namespace
@@ -43,7 +52,7 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
     bool optionsEnded = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
-        const bool isOption = !optionsEnded && (arg.rfind("--", 0) == 0 || arg == "-h");
+        const bool isOption = !optionsEnded && (arg.rfind("--", 0) == 0 || arg == "-h" || arg == "-o");
         if (!isOption) {
             if (command) {
                 options.arguments.push_back(arg);
@@ -67,7 +76,9 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
             continue;
         }
         // The remaining options take a value.
-        if (arg != "--lan" && arg != "--channel" && arg != "--timeout") return Error("unknown option '" + arg + "'");
+        if (arg != "--lan" && arg != "--channel" && arg != "--timeout" && arg != "--wait" && arg != "-o" &&
+            arg != "--output")
+            return Error("unknown option '" + arg + "'");
         if (i + 1 >= args.size()) return Error(arg + " needs a value");
         const std::string& value = args[++i];
         if (arg == "--lan") {
@@ -79,15 +90,24 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
         } else if (arg == "--channel") {
             if (value != "1" && value != "2") return Error("--channel is 1 or 2, not '" + value + "'");
             options.channel = static_cast<std::uint16_t>(value == "1" ? 0 : 1);
+        } else if (arg == "--timeout") {
+            const auto timeout = ParseSeconds(value, false);
+            if (!timeout) return Error("--timeout needs a number of seconds above 0, not '" + value + "'");
+            options.timeout = *timeout;
+            options.timeoutText = value;
+        } else if (arg == "--wait") {
+            const auto wait = ParseSeconds(value, true);
+            if (!wait) return Error("--wait needs a number of seconds, 0 or more, not '" + value + "'");
+            options.wait = *wait;
         } else {
-            double seconds = 0;
-            if (!parseDouble(value, seconds) || !(seconds > 0) || seconds > kMaxTimeoutSeconds)
-                return Error("--timeout needs a number of seconds above 0, not '" + value + "'");
-            options.timeout = std::chrono::milliseconds(static_cast<long long>(seconds * 1000.0 + 0.5));
+            if (value.empty()) return Error(arg + " needs a file name");
+            options.output = value;
         }
     }
     if (options.help) return {options, {}};
     if (!command) return Error("no command given");
+    if (options.output && command->command != Command::Read && command->command != Command::Show)
+        return Error("-o is for read and show only");
     const std::size_t n = options.arguments.size();
     if (n < command->minArguments || n > command->maxArguments)
         return Error("usage: zorbel-cli [options] " + std::string(command->synopsis));
@@ -96,7 +116,8 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
 }
 
 std::string HelpText() {
-    return R"(usage: zorbel-cli [--usb | --lan ADDRESS] [--channel 1|2] [--timeout SECONDS] COMMAND [ARGUMENTS]
+    return R"(usage: zorbel-cli [--usb | --lan ADDRESS] [--channel 1|2] [--timeout SECONDS]
+                  [--wait SECONDS] [-o FILE] COMMAND [ARGUMENTS]
 
 Scripting front end for the two-channel DDS signal generator. It runs the same
 model, command queue and session worker as the Zorbel program.
@@ -106,8 +127,10 @@ Commands:
                       defaults, or FILE.set as "Load Setup" loads it; no instrument
   read                read the instrument's limits and the settings of both
                       channels ("Read Operation"), then print them
-  write FILE.set      load FILE.set, write the settings of both channels to the
-                      instrument ("Write Operation"), then print them
+  write FILE.set      load FILE.set, read the instrument's limits and check
+                      every value of the file against them, then write the
+                      settings of both channels ("Write Operation") and print
+                      them; a value out of range stops it before any is sent
   set KEY=VALUE...    read the instrument, then change settings of the current
                       channel; only values that differ are written
   arb FILE            make the current channel arbitrary and download FILE
@@ -122,7 +145,14 @@ Options:
   --channel 1|2       the current channel for set and arb, and the one printed
                       as [Current]; default: channel 1, or the setup file's
   --timeout SECONDS   longest wait for one instrument job (default 30; a
-                      download gets more time for every 960 points)
+                      download gets more time for every 960 points); the run
+                      ends within one exchange (at most 2 s) after it
+  --wait SECONDS      longest wait for another program that is using the
+                      instrument (default 5; not counted in --timeout); then
+                      "the instrument is busy with another program"
+  -o FILE             read and show: write the printed setup to FILE instead
+                      of standard output, as a whole or not at all (a failed
+                      read keeps the old FILE)
   -h, --help          show this help
 
 Keys of set, as in the setup file's [Channel_N] section (case does not matter,
@@ -137,11 +167,12 @@ the unit in brackets may be left out):
                       (0.25 = 25 %). Each is checked against the channel's
                       limits as read from the instrument.
 
-Exit status: 0 success; 1 the instrument is absent or a command failed;
-2 bad usage, or a file or value that is refused.
+Exit status: 0 success; 1 the instrument is absent, busy with another
+program, or a command failed, or the output could not be written; 2 bad
+usage, or a file or value that is refused.
 
 Examples:
-  zorbel-cli --lan 192.168.1.100 read > bench.set
+  zorbel-cli --lan 192.168.1.100 read -o bench.set
   zorbel-cli write bench.set
   zorbel-cli --channel 2 set Frequency=2500 Amplitude(V)=1.5 Type=square
   zorbel-cli --channel 1 arb chirp.qwf

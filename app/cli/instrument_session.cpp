@@ -43,6 +43,7 @@ InstrumentSession::InstrumentSession(DeviceSettings& settings, const Options& op
                                      SessionObserver* observer)
     : settings_(settings), options_(options), err_(err), pump_(settings) {
     settings_.SetObserver(observer);
+    settings_.SetInstrumentWait(options.wait);
     settings_.SetConnection(options.lan ? kConnectionLan : kConnectionUsb,
                             options.lanAddress.value_or(settings.LanAddress()));
     pump_.Start();
@@ -55,14 +56,22 @@ InstrumentSession::~InstrumentSession() {
 
 void InstrumentSession::Settle() { pump_.WaitUntilIdle(options_.timeout); }
 
-int InstrumentSession::Judge(const JobOutcome& outcome, std::string_view job, std::chrono::milliseconds timeout) {
+int InstrumentSession::Run(const std::function<void(DeviceSettings&)>& trigger, std::string_view job,
+                           std::chrono::milliseconds timeout, const std::string& limitText) {
+    JobOutcome outcome = pump_.RunJob(trigger, timeout);
+    // Out of time: the worker ends after the exchange under way, and a job
+    // that got to its end meanwhile is judged by how it went.
+    if (!outcome.finished) outcome = pump_.StopAndCollect();
+    if (outcome.busy) {
+        err_ << "zorbel-cli: the instrument is busy with another program\n";
+        return kExitFailed;
+    }
     if (outcome.instrumentAbsent || (outcome.finished && outcome.demo)) {
         err_ << "zorbel-cli: No Device Found!\n";
         return kExitFailed;
     }
     if (!outcome.finished) {
-        err_ << "zorbel-cli: " << job << " did not finish within " << formatInt(timeout.count() / 1000)
-             << " s\n";
+        err_ << "zorbel-cli: " << job << " did not finish within " << limitText << " s\n";
         return kExitFailed;
     }
     if (!outcome.Succeeded()) {
@@ -74,21 +83,29 @@ int InstrumentSession::Judge(const JobOutcome& outcome, std::string_view job, st
 }
 
 int InstrumentSession::ReadOperation() {
-    return Judge(pump_.RunReadOperation(options_.timeout), "Read Operation", options_.timeout);
+    return Run([](DeviceSettings& s) { s.StartReadOperation(); }, "Read Operation", options_.timeout,
+               options_.timeoutText);
+}
+
+int InstrumentSession::ReadLimits() {
+    return Run([](DeviceSettings& s) { s.StartReadLimits(); }, "reading the limits", options_.timeout,
+               options_.timeoutText);
 }
 
 int InstrumentSession::WriteOperation() {
-    return Judge(pump_.RunWriteOperation(options_.timeout), "Write Operation", options_.timeout);
+    return Run([](DeviceSettings& s) { s.StartWriteOperation(); }, "Write Operation", options_.timeout,
+               options_.timeoutText);
 }
 
 int InstrumentSession::Drain() {
-    return Judge(pump_.WaitUntilIdle(options_.timeout), "writing the settings", options_.timeout);
+    return Run([](DeviceSettings&) {}, "writing the settings", options_.timeout, options_.timeoutText);
 }
 
 int InstrumentSession::Download(std::uint16_t channel, std::uint32_t points) {
     // The data call cannot be cut short, so the wait allows for every packet.
     const auto timeout = options_.timeout + kPerPacket * (points / kPointsPerPacket + 1);
-    return Judge(pump_.RunArbitraryDownload(channel, timeout), "the download", timeout);
+    return Run([channel](DeviceSettings& s) { s.StartArbitraryDownload(channel); }, "the download", timeout,
+               formatWindowsG(static_cast<double>(timeout.count()) / 1000.0));
 }
 
 }  // namespace zorbel::cli

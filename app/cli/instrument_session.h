@@ -5,7 +5,9 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <ostream>
+#include <string>
 #include <string_view>
 
 #include "cli_options.h"
@@ -44,12 +46,16 @@ public:
 
     // Each returns an exit status and has reported a failure on `err`.
     int ReadOperation();
+    int ReadLimits();  // the instrument's limits alone
     int WriteOperation();
     int Drain();  // waits until the queued writes have gone out
     int Download(std::uint16_t channel, std::uint32_t points);
 
 private:
-    int Judge(const JobOutcome& outcome, std::string_view job, std::chrono::milliseconds timeout);
+    // Waits for the job started by `trigger` and judges its outcome;
+    // `limitText` is the time-out in seconds as the message shows it.
+    int Run(const std::function<void(DeviceSettings&)>& trigger, std::string_view job,
+            std::chrono::milliseconds timeout, const std::string& limitText);
 
     DeviceSettings& settings_;
     const Options& options_;

@@ -80,19 +80,29 @@ bool DeviceSettings::IsIdle() const {
 // the session online, and never takes a half-set trigger for demo mode.
 void DeviceSettings::StartReadOperation() {
     jobRefused_ = false;
+    busy_ = false;
     demo_ = 0;
     jobFlags_ = kJobReadLimits | kJobReadSettings;
 }
 
 void DeviceSettings::StartWriteOperation() {
     jobRefused_ = false;
+    busy_ = false;
     demo_ = 0;
     jobFlags_ = kJobReadLimits | kJobWriteSettings;
+}
+
+void DeviceSettings::StartReadLimits() {
+    jobRefused_ = false;
+    busy_ = false;
+    demo_ = 0;
+    jobFlags_ = kJobReadLimits;
 }
 
 void DeviceSettings::StartArbitraryDownload(std::uint16_t channel) {
     if (channel >= kChannelCount) return;
     jobRefused_ = false;
+    busy_ = false;
     EnqueueCommand(code::kArbStartDownload, channel);
 }
 

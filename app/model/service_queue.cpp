@@ -14,32 +14,84 @@ std::uint16_t FirstStartableJob(std::uint16_t flags) {
 
 }  // namespace
 
-void DeviceSettings::ServiceQueue() {
-    SessionObserver& observer = Observer();
+void DeviceSettings::ServiceQueue(std::stop_token stop) {
     ApplyPendingConnection();
+    if (!HoldInstrument()) return;
+    ServiceStep(stop);
+    // Held until the session is idle again, so that no other program's
+    // commands come between those of one job.
+    if (IsIdle()) instrumentLock_.Release();
+}
+
+// Work that reaches the instrument: a job, or queued commands of an online
+// session that is not latched (those of a latched one are dropped unsent).
+bool DeviceSettings::WantsInstrument() const {
+    if (demo_ != 0) return false;
+    if (jobFlags_ != 0) return true;
+    return !queue_.Empty() && linkState_ == 1 && lastStatus_ == kStatusOk;
+}
+
+// False while the step must not talk to the instrument: another program holds
+// it (the work waits, one attempt per step), or the wait has just run out.
+bool DeviceSettings::HoldInstrument() {
+    const auto now = std::chrono::steady_clock::now();
+    const auto endWait = [&] {
+        if (waitingSince_) waitedNs_ += std::chrono::nanoseconds(now - waitMark_).count();
+        waitingSince_.reset();
+    };
+    if (!WantsInstrument() || instrumentLock_.Held()) {
+        endWait();
+        return true;
+    }
+    const std::string folder = lockFolder_.empty() ? InstrumentLockFolder() : lockFolder_;
+    const std::string path = folder + "/" + InstrumentLockName(connectionType_, lanAddress_);
+    // A lock file that cannot be made leaves nothing to coordinate with: go on.
+    if (instrumentLock_.TryAcquire(path) != InstrumentLock::Attempt::Busy) {
+        endWait();
+        return true;
+    }
+    if (!waitingSince_) waitingSince_ = waitMark_ = now;
+    waitedNs_ += std::chrono::nanoseconds(now - waitMark_).count();
+    waitMark_ = now;
+    if (now - *waitingSince_ >= InstrumentWait()) RefuseBusy();
+    return false;
+}
+
+void DeviceSettings::RefuseBusy() {
+    waitingSince_.reset();
+    jobFlags_ = 0;
+    queue_.Clear();
+    linkState_ = 0;
+    busy_ = true;
+}
+
+void DeviceSettings::ServiceStep(std::stop_token stop) {
+    SessionObserver& observer = Observer();
     if (demo_ == 0) StartJobs(observer);
 
     const std::uint16_t front = queue_.FrontCode();
     const std::uint16_t flags = jobFlags_;
     if (flags & kJobReadLimits) {
-        if (front == code::kNone || !DrainBatch(code::kReadLimitsEnd)) return;
+        if (front == code::kNone || !DrainBatch(code::kReadLimitsEnd, stop)) return;
         linkState_ = lastStatus_ == kStatusOk ? 1 : 0;
         ClearJobFlag(kJobReadLimits);
     } else if (flags & kJobReadSettings) {
-        if (front == code::kNone || !DrainBatch(code::kReadSettingsEnd)) return;
+        if (front == code::kNone || !DrainBatch(code::kReadSettingsEnd, stop)) return;
         EndSettingsBatch(kJobReadSettings, observer);
     } else if (flags == kJobWriteSettings) {
-        if (front == code::kNone || !DrainBatch(code::kWriteSettingsEnd)) return;
+        if (front == code::kNone || !DrainBatch(code::kWriteSettingsEnd, stop)) return;
         EndSettingsBatch(kJobWriteSettings, observer);
     } else if (flags & kJobCalibration) {
-        DrainCalibration(front, observer);
+        DrainCalibration(front, observer, stop);
     } else {
-        DrainNormal(front);
+        DrainNormal(front, stop);
     }
 }
 
 void DeviceSettings::ApplyPendingConnection() {
-    if (connectionPending_.exchange(false)) api_.InitComType(connectionType_, lanAddress_);
+    if (!connectionPending_.exchange(false)) return;
+    instrumentLock_.Release();  // it was the old link's
+    api_.InitComType(connectionType_, lanAddress_);
 }
 
 void DeviceSettings::StartJobs(SessionObserver& observer) {
@@ -124,9 +176,11 @@ void DeviceSettings::QueueBatch(std::uint16_t job) {
 }
 
 // Executes up to the end marker. False when the queue ran dry first (the
-// marker was taken away): the batch then ends at a later step.
-bool DeviceSettings::DrainBatch(std::uint16_t endCode) {
+// marker was taken away) or the worker is asked to stop: the batch then ends
+// at a later step.
+bool DeviceSettings::DrainBatch(std::uint16_t endCode, std::stop_token stop) {
     for (;;) {
+        if (stop.stop_requested()) return false;
         const InstrumentCommand command = queue_.Dequeue();
         if (command.code == endCode) return true;
         ExecuteCommand(command);
@@ -141,13 +195,14 @@ void DeviceSettings::EndSettingsBatch(std::uint16_t job, SessionObserver& observ
     observer.RequestRefresh(kRefreshAnnotations);
 }
 
-void DeviceSettings::DrainCalibration(std::uint16_t front, SessionObserver& observer) {
+void DeviceSettings::DrainCalibration(std::uint16_t front, SessionObserver& observer, std::stop_token stop) {
     if (api_.DeviceConnect() != 1) {
         calibrationRunState_ = kCalibrationIdle;
         return;
     }
     if (front == code::kNone) return;
     for (;;) {
+        if (stop.stop_requested()) return;
         const InstrumentCommand command = queue_.Dequeue();
         if (command.code == code::kNone) return;
         if (calibrationRunState_ == kCalibrationIdle) continue;  // stopped: dropped unexecuted
@@ -162,9 +217,10 @@ void DeviceSettings::DrainCalibration(std::uint16_t front, SessionObserver& obse
     }
 }
 
-void DeviceSettings::DrainNormal(std::uint16_t front) {
+void DeviceSettings::DrainNormal(std::uint16_t front, std::stop_token stop) {
     if (front == code::kNone) return;
     for (;;) {
+        if (stop.stop_requested()) return;
         const InstrumentCommand command = queue_.Dequeue();
         if (command.code == code::kNone) break;
         if (command.code == code::kRefresh) continue;  // only batches refresh

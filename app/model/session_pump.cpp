@@ -44,7 +44,7 @@ void SessionPump::Run(std::stop_token stop) {
             ++stepsStarted_;
             wake_ = false;
         }
-        settings_.ServiceQueue();
+        settings_.ServiceQueue(stop);
         const bool idle = settings_.IsIdle();
         {
             std::lock_guard lock(mutex_);
@@ -64,18 +64,38 @@ void SessionPump::Run(std::stop_token stop) {
 }
 
 JobOutcome SessionPump::WaitUntilIdle(std::chrono::milliseconds timeout) {
-    JobOutcome outcome;
+    bool finished = false;
     {
         std::unique_lock lock(mutex_);
         // The next step to begin sees everything the caller did before this call.
         const std::uint64_t target = stepsStarted_ + 1;
         wake_ = true;
         changed_.notify_all();
-        outcome.finished = changed_.wait_for(lock, timeout, [&] {
-            return !running_ || (stepsCompleted_ >= target && lastStepIdle_);
-        }) && stepsCompleted_ >= target && lastStepIdle_;
+        const auto start = std::chrono::steady_clock::now();
+        const auto waitedBefore = settings_.InstrumentWaitSoFar();
+        // The worker reports after every step, so the deadline moves on
+        // while it waits for another program.
+        while (running_ && !(stepsCompleted_ >= target && lastStepIdle_)) {
+            const auto deadline = start + timeout + (settings_.InstrumentWaitSoFar() - waitedBefore);
+            if (std::chrono::steady_clock::now() >= deadline) break;
+            changed_.wait_until(lock, deadline);
+        }
+        finished = stepsCompleted_ >= target && lastStepIdle_;
     }
+    return Collect(finished);
+}
+
+JobOutcome SessionPump::StopAndCollect() {
+    Stop();
+    // Stopped, the worker no longer changes the session: idle means the job ended.
+    return Collect(settings_.IsIdle());
+}
+
+JobOutcome SessionPump::Collect(bool finished) const {
+    JobOutcome outcome;
+    outcome.finished = finished;
     outcome.instrumentAbsent = settings_.LastJobRefused();
+    outcome.busy = settings_.InstrumentBusy();
     outcome.demo = settings_.DemoFlag() != 0;
     outcome.linkState = settings_.LinkState();
     outcome.lastStatus = settings_.LastStatus();

@@ -72,11 +72,12 @@ void Drive(uint16_t channel, const ChannelPlan& plan) {
     Report("read " + label + " output" + (onStatus == 2 ? (on ? " -> on" : " -> off") : ""), onStatus);
 }
 
-int Usage() {
-    std::fprintf(stderr,
+// Asked for (--help): on standard output, success; after a mistake: on standard error, status 2.
+int Usage(bool asked = false) {
+    std::fprintf(asked ? stdout : stderr,
                  "usage: zorbel-demo --lan ADDRESS     talk to the generator at ADDRESS (127.x.y.z) over UDP\n"
                  "       zorbel-demo --usb             talk over USB (QRV_USB_DEVICE=unix:PATH for a simulator)\n");
-    return 2;
+    return asked ? 0 : 2;
 }
 
 }  // namespace
@@ -84,6 +85,7 @@ int Usage() {
 int main(int argc, char** argv) {
     uint16_t type = 0;
     uint32_t address = 0x7F000001;
+    if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) return Usage(true);
     if (argc == 3 && std::strcmp(argv[1], "--lan") == 0) {
         in_addr parsed{};
         if (inet_pton(AF_INET, argv[2], &parsed) != 1) return Usage();

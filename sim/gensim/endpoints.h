@@ -6,6 +6,7 @@
 #include "faults.h"
 #include "families.h"
 #include "server.h"
+#include "sim_support.h"
 
 #include <cstdint>
 #include <deque>
@@ -41,12 +42,13 @@ class UsbEndpoint {
 public:
     UsbEndpoint(EventLoop& loop, Dispatcher& dispatcher, FaultPolicy& faults, bool verbose)
         : loop_(loop), dispatcher_(dispatcher), faults_(faults), verbose_(verbose) {}
-    ~UsbEndpoint();  // closes every connection and removes the socket file
+    ~UsbEndpoint();  // closes every connection and removes its socket file
     UsbEndpoint(const UsbEndpoint&) = delete;
     UsbEndpoint& operator=(const UsbEndpoint&) = delete;
 
     // Listens on a SOCK_SEQPACKET socket at `path` (a stale socket file there
-    // is replaced); false with `error` set when that fails.
+    // is replaced, one that another device still serves is refused); false
+    // with `error` set when that fails.
     bool Start(const std::string& path, std::string& error);
 
 private:
@@ -61,7 +63,7 @@ private:
     FaultPolicy& faults_;
     bool verbose_;
     int listenFd_ = -1;
-    std::string path_;
+    zorbel::sim::SocketFile socketFile_;
     // Connections by id: a delayed reply must not reach a later connection
     // that happens to get the same descriptor.
     std::map<std::uint64_t, int> clients_;

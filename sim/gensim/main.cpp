@@ -29,7 +29,9 @@ bool InstallStopSignals() {
     struct sigaction action {};
     action.sa_handler = OnStopSignal;
     sigemptyset(&action.sa_mask);
-    if (sigaction(SIGTERM, &action, nullptr) != 0 || sigaction(SIGINT, &action, nullptr) != 0) return false;
+    // SIGHUP too: a simulator started from a terminal that closes must still remove its socket.
+    for (int signal : {SIGTERM, SIGINT, SIGHUP})
+        if (sigaction(signal, &action, nullptr) != 0) return false;
     signal(SIGPIPE, SIG_IGN);
     return true;
 }

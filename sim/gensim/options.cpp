@@ -2,6 +2,7 @@
 #include "options.h"
 
 #include "content_options.h"
+#include "sim_support.h"
 
 #include "zorbel/numbers.h"
 
@@ -19,8 +20,9 @@ struct OptionRow {
     std::string_view name;
     std::string_view valueName;  // empty: a flag without value
     std::string_view help;
-    // Applies the value; false when it is not acceptable.
-    std::function<bool(SimOptions&, std::string_view)> apply;
+    // Applies the value; false when it is not acceptable, with the reason in
+    // `why` when the row can tell more than "bad value".
+    std::function<bool(SimOptions&, std::string_view, std::string& why)> apply;
 };
 
 bool ParseCount(std::string_view text, int& out, long long maximum) {
@@ -33,54 +35,61 @@ bool ParseCount(std::string_view text, int& out, long long maximum) {
 const std::vector<OptionRow>& Rows() {
     static const std::vector<OptionRow> rows = {
         {"--lan", "ADDRESS", "serve LAN on ADDRESS (127.x.y.z), UDP port 9966",
-         [](SimOptions& o, std::string_view v) {
+         [](SimOptions& o, std::string_view v, std::string& why) {
              in_addr a{};
              const std::string text(v);
+             if (inet_pton(AF_INET, text.c_str(), &a) != 1) {
+                 why = "not an IPv4 address in dotted-quad form such as 127.0.0.2";
+                 return false;
+             }
              // Loopback only: nothing of the project talks to a real network.
-             if (inet_pton(AF_INET, text.c_str(), &a) != 1 || (ntohl(a.s_addr) >> 24) != 127) return false;
+             if ((ntohl(a.s_addr) >> 24) != 127) {
+                 why = "not a loopback address (127.x.y.z); the simulator serves nothing else";
+                 return false;
+             }
              o.lanAddress = text;
              return true;
          }},
         {"--usb", "unix:PATH", "serve the virtual USB device on the seqpacket socket PATH",
-         [](SimOptions& o, std::string_view v) {
-             if (v.substr(0, 5) != "unix:" || v.size() == 5) return false;
-             o.usbPath = std::string(v.substr(5));
-             return true;
+         [](SimOptions& o, std::string_view v, std::string& why) {
+             return zorbel::sim::ParseSocketOption(v, o.usbPath, why);
          }},
         {"--ready-fd", "FD", "write \"ready\" to file descriptor FD once serving, then close it",
-         [](SimOptions& o, std::string_view v) { return ParseCount(v, o.readyFd, 1 << 20); }},
+         [](SimOptions& o, std::string_view v, std::string& why) {
+             return ParseCount(v, o.readyFd, 1 << 20) && zorbel::sim::CheckOpenDescriptor(o.readyFd, why);
+         }},
         {"--delay", "MS", "send every answer MS milliseconds late",
-         [](SimOptions& o, std::string_view v) { return ParseCount(v, o.answerDelayMs, 600000); }},
+         [](SimOptions& o, std::string_view v, std::string&) { return ParseCount(v, o.answerDelayMs, 600000); }},
         {"--drop", "N", "never send every N-th answer (0: none)",
-         [](SimOptions& o, std::string_view v) { return ParseCount(v, o.dropEvery, 1 << 30); }},
+         [](SimOptions& o, std::string_view v, std::string&) { return ParseCount(v, o.dropEvery, 1 << 30); }},
         {"--answer", "TEXT", "answer every command that has an answer with TEXT",
-         [](SimOptions& o, std::string_view v) {
+         [](SimOptions& o, std::string_view v, std::string&) {
              o.answerText = std::string(v);
              return true;
          }},
         {"--range", "RANGE", "one setting's range CH:HEADER=MAX,MIN, e.g. 1:FREQuency=2E+007,0.01",
-         [](SimOptions& o, std::string_view v) {
+         [](SimOptions& o, std::string_view v, std::string&) {
              if (!IsRangeOption(v)) return false;
              o.rangeOverrides.emplace_back(v);
              return true;
          }},
         {"--cal-step", "STEP", "a calibration step, \"CH1 p2p 1 1000 pass 0.02\" (repeatable)",
-         [](SimOptions& o, std::string_view v) {
+         [](SimOptions& o, std::string_view v, std::string&) {
              if (!IsCalibrationStep(v)) return false;
              o.calibrationSteps.emplace_back(v);
              return true;
          }},
         {"--cal-script", "FILE", "calibration steps, one per line",
-         [](SimOptions& o, std::string_view v) { return ReadCalibrationScript(std::string(v), o.calibrationSteps); }},
+         [](SimOptions& o, std::string_view v, std::string&) { return ReadCalibrationScript(std::string(v), o.calibrationSteps); }},
         {"--piece-size", "N", "characters per piece of catalog and upload answers (1..10000)",
-         [](SimOptions& o, std::string_view v) { return ParseCount(v, o.pieceSize, 10000) && o.pieceSize > 0; }},
+         [](SimOptions& o, std::string_view v, std::string&) { return ParseCount(v, o.pieceSize, 10000) && o.pieceSize > 0; }},
         {"--piece-gap", "", "pieces after the first claim an end one too far",
-         [](SimOptions& o, std::string_view) {
+         [](SimOptions& o, std::string_view, std::string&) {
              o.pieceGap = true;
              return true;
          }},
         {"--verbose", "", "log every command and answer on stderr",
-         [](SimOptions& o, std::string_view) {
+         [](SimOptions& o, std::string_view, std::string&) {
              o.verbose = true;
              return true;
          }},
@@ -125,8 +134,9 @@ bool ParseOptions(int argc, char** argv, SimOptions& options, std::string& error
             }
             value = argv[++i];
         }
-        if (!match->apply(options, value)) {
-            error = "bad value for " + std::string(arg) + ": " + std::string(value);
+        std::string why;
+        if (!match->apply(options, value, why)) {
+            error = "bad value for " + std::string(arg) + ": " + std::string(value) + (why.empty() ? "" : " (" + why + ")");
             return false;
         }
     }

@@ -56,7 +56,7 @@ UsbEndpoint::~UsbEndpoint() {
     if (listenFd_ >= 0) {
         loop_.Unwatch(listenFd_);
         ::close(listenFd_);
-        ::unlink(path_.c_str());
+        socketFile_.RemoveIfOurs();
     }
 }
 
@@ -68,6 +68,12 @@ bool UsbEndpoint::Start(const std::string& path, std::string& error) {
         return false;
     }
     std::memcpy(address.sun_path, path.data(), path.size());
+    // A socket someone still serves is another device, not a leftover:
+    // taking it over would cut that device off for good.
+    if (zorbel::sim::SocketAnswers(path)) {
+        error = "a device already answers at " + path;
+        return false;
+    }
     struct stat existing {};
     if (lstat(path.c_str(), &existing) == 0 && S_ISSOCK(existing.st_mode)) ::unlink(path.c_str());
     listenFd_ = socket(AF_UNIX, SOCK_SEQPACKET | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
@@ -78,7 +84,7 @@ bool UsbEndpoint::Start(const std::string& path, std::string& error) {
         listenFd_ = -1;
         return false;
     }
-    path_ = path;
+    socketFile_.Remember(path);
     loop_.Watch(listenFd_, [this] { OnConnection(); });
     return true;
 }

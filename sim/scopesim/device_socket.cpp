@@ -26,14 +26,6 @@ bool MakeAddress(const std::string& path, sockaddr_un& address) {
     return true;
 }
 
-bool SomeoneListens(const sockaddr_un& address) {
-    const int fd = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
-    if (fd < 0) return false;
-    const bool live = ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
-    ::close(fd);
-    return live;
-}
-
 // True when the other end has closed completely (a presence check, or a read
 // that gave up): the half-closed reader still has its receiving side open.
 bool PeerGone(int fd) {
@@ -49,7 +41,7 @@ std::unique_ptr<DeviceSocket> DeviceSocket::Listen(const std::string& path, std:
         error = "socket path is empty or too long: " + path;
         return nullptr;
     }
-    if (SomeoneListens(address)) {
+    if (zorbel::sim::SocketAnswers(path)) {
         error = "a device already answers at " + path;
         return nullptr;
     }
@@ -61,7 +53,9 @@ std::unique_ptr<DeviceSocket> DeviceSocket::Listen(const std::string& path, std:
         if (fd >= 0) ::close(fd);
         return nullptr;
     }
-    return std::unique_ptr<DeviceSocket>(new DeviceSocket(fd, path));
+    auto device = std::unique_ptr<DeviceSocket>(new DeviceSocket(fd));
+    device->socketFile_.Remember(path);
+    return device;
 }
 
 DeviceSocket::~DeviceSocket() { Close(); }
@@ -76,7 +70,7 @@ void DeviceSocket::Close() {
     replies_.clear();
     ::close(listenFd_);
     listenFd_ = -1;
-    ::unlink(path_.c_str());
+    socketFile_.RemoveIfOurs();
 }
 
 void DeviceSocket::QueueReply(Bytes reply, std::chrono::milliseconds delay) {

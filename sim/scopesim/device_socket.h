@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "sim_support.h"
+
 namespace scopesim {
 
 using Bytes = std::vector<std::uint8_t>;
@@ -26,7 +28,7 @@ public:
     // Listens at `path`. A stale socket file is replaced; a path where a device
     // still answers is refused. Null and `error` set on failure.
     static std::unique_ptr<DeviceSocket> Listen(const std::string& path, std::string& error);
-    ~DeviceSocket();  // closes every connection and removes the socket file
+    ~DeviceSocket();  // closes every connection and removes its socket file
     DeviceSocket(const DeviceSocket&) = delete;
     DeviceSocket& operator=(const DeviceSocket&) = delete;
 
@@ -53,13 +55,13 @@ private:
         Clock::time_point readyAt;
     };
 
-    DeviceSocket(int listenFd, std::string path) : listenFd_(listenFd), path_(std::move(path)) {}
+    explicit DeviceSocket(int listenFd) : listenFd_(listenFd) {}
     void AcceptAll();
     void Classify(int fd);  // a fresh connection that has become readable
     void Deliver();
 
     int listenFd_;
-    std::string path_;
+    zorbel::sim::SocketFile socketFile_;
     bool closed_ = false;
     WriteHandler onWrite_;
     std::vector<int> fresh_;    // accepted, direction not known yet

@@ -74,8 +74,8 @@ int main(int argc, char** argv) {
     g_wakeWrite = wake[1];
     struct sigaction action {};
     action.sa_handler = OnStopSignal;
-    ::sigaction(SIGTERM, &action, nullptr);
-    ::sigaction(SIGINT, &action, nullptr);
+    // SIGHUP too: a simulator started from a terminal that closes must still remove its socket.
+    for (int signal : {SIGTERM, SIGINT, SIGHUP}) ::sigaction(signal, &action, nullptr);
     ::signal(SIGPIPE, SIG_IGN);
 
     scopesim::ScopeInstrument scope(*signals, options->faults);

@@ -4,6 +4,7 @@
 #include <functional>
 #include <string_view>
 
+#include "sim_support.h"
 #include "zorbel/numbers.h"
 
 namespace scopesim {
@@ -21,40 +22,42 @@ struct OptionDef {
     const char* name;
     const char* argument;  // empty: a flag
     const char* help;
-    std::function<bool(Options&, std::string_view)> apply;
+    // False when the value is not acceptable, with the reason in `why` when
+    // the option can tell more than "bad value".
+    std::function<bool(Options&, std::string_view, std::string& why)> apply;
 };
 
 const std::vector<OptionDef>& Defs() {
     static const std::vector<OptionDef> defs = {
         {"--usb", "unix:PATH", "serve the virtual USB device on the seqpacket socket PATH (required)",
-         [](Options& o, std::string_view v) {
-             if (!v.starts_with("unix:") || v.size() == 5) return false;
-             o.usbPath = std::string(v.substr(5));
-             return true;
+         [](Options& o, std::string_view v, std::string& why) {
+             return zorbel::sim::ParseSocketOption(v, o.usbPath, why);
          }},
         {"--gensim-lan", "ADDRESS", "measure what zorbel-gensim at ADDRESS (127.x.y.z, UDP 9966) outputs",
-         [](Options& o, std::string_view v) {
+         [](Options& o, std::string_view v, std::string&) {
              o.gensimAddress = std::string(v);
              return !v.empty();
          }},
         {"--gensim-outputs", "A,B", "generator outputs wired to CH1 and CH2 (default 1,2)",
-         [](Options& o, std::string_view v) {
+         [](Options& o, std::string_view v, std::string&) {
              const auto comma = v.find(',');
              return comma != std::string_view::npos && ParseCount(v.substr(0, comma), o.outputs[0], 2) &&
                     ParseCount(v.substr(comma + 1), o.outputs[1], 2) && o.outputs[0] >= 1 && o.outputs[1] >= 1;
          }},
         {"--ready-fd", "FD", "write \"ready\" to file descriptor FD once serving, then close it",
-         [](Options& o, std::string_view v) { return ParseCount(v, o.readyFd, 1 << 20); }},
+         [](Options& o, std::string_view v, std::string& why) {
+             return ParseCount(v, o.readyFd, 1 << 20) && zorbel::sim::CheckOpenDescriptor(o.readyFd, why);
+         }},
         {"--delay", "MS", "make every reply readable MS milliseconds after its request",
-         [](Options& o, std::string_view v) { return ParseCount(v, o.delayMs, 600000); }},
+         [](Options& o, std::string_view v, std::string&) { return ParseCount(v, o.delayMs, 600000); }},
         {"--corrupt-checksum", "N", "give the first N replies to operations a wrong checksum",
-         [](Options& o, std::string_view v) { return ParseCount(v, o.faults.corruptChecksum, 1 << 30); }},
+         [](Options& o, std::string_view v, std::string&) { return ParseCount(v, o.faults.corruptChecksum, 1 << 30); }},
         {"--wrong-sequence", "N", "precede the first N sync replies by one with an older sequence number",
-         [](Options& o, std::string_view v) { return ParseCount(v, o.faults.wrongSequence, 1 << 30); }},
+         [](Options& o, std::string_view v, std::string&) { return ParseCount(v, o.faults.wrongSequence, 1 << 30); }},
         {"--other-code", "N", "answer the first N syncs with a frame of another code",
-         [](Options& o, std::string_view v) { return ParseCount(v, o.faults.otherCode, 1 << 30); }},
+         [](Options& o, std::string_view v, std::string&) { return ParseCount(v, o.faults.otherCode, 1 << 30); }},
         {"--verbose", "", "log every request and reply on stderr",
-         [](Options& o, std::string_view) {
+         [](Options& o, std::string_view, std::string&) {
              o.verbose = true;
              return true;
          }},
@@ -99,8 +102,10 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
             }
             value = args[++i];
         }
-        if (!def->apply(options, value)) {
-            message = "bad value for " + arg + ": " + std::string(value) + "\n" + Usage();
+        std::string why;
+        if (!def->apply(options, value, why)) {
+            message = "bad value for " + arg + ": " + std::string(value) + (why.empty() ? "" : " (" + why + ")") +
+                      "\n" + Usage();
             return std::nullopt;
         }
     }

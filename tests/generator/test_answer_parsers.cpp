@@ -20,6 +20,7 @@ using qrv::ParseChunkedPiece;
 using qrv::ParseNumberList;
 
 struct ListCase {
+    const char* name;
     const char* answer;
     std::size_t maximum;
     std::vector<double> expected;
@@ -42,20 +43,22 @@ TEST_P(NumberListTest, ReadsTheLeadingNumbers) {
 INSTANTIATE_TEST_SUITE_P(
     Answers, NumberListTest,
     ::testing::Values(
-        ListCase{"0.5, 1.25", 2, {0.5, 1.25}},         // blanks go before splitting
-        ListCase{" 1 2 , 3 ", 2, {12, 3}},             // even blanks inside a number
-        ListCase{"12,x", 1, {12}},                     // only what is needed is read
-        ListCase{"x,12", 1, {}},                       // a bad first item stops at once
-        ListCase{"1,x,3", 3, {1}},                     // ...and a bad later one there
-        ListCase{"1,,3", 3, {1}},                      // an empty item is not a number
-        ListCase{"1,2,3,4", 2, {1, 2}},                // extra items ignored
-        ListCase{"1,", 3, {1}},                        // trailing comma ends the list
-        ListCase{"", 3, {}}, ListCase{"   ", 3, {}},   // blank answers
-        ListCase{"2025,7,4", 3, {2025, 7, 4}},
-        ListCase{"1E3,-2.5e-1,+7", 3, {1000, -0.25, 7}},
-        ListCase{"7.9", 0, {}},                        // no room: nothing parsed
-        ListCase{"1\t,2", 2, {}},                      // only spaces are blanks
-        ListCase{"5.,1", 2, {}}));
+        ListCase{"BlanksGoBeforeSplitting", "0.5, 1.25", 2, {0.5, 1.25}},
+        ListCase{"EvenBlanksInsideANumber", " 1 2 , 3 ", 2, {12, 3}},
+        ListCase{"OnlyWhatIsNeededIsRead", "12,x", 1, {12}},
+        ListCase{"BadFirstItemStopsAtOnce", "x,12", 1, {}},
+        ListCase{"BadLaterItemStopsThere", "1,x,3", 3, {1}},
+        ListCase{"EmptyItemIsNotANumber", "1,,3", 3, {1}},
+        ListCase{"ExtraItemsIgnored", "1,2,3,4", 2, {1, 2}},
+        ListCase{"TrailingCommaEndsTheList", "1,", 3, {1}},
+        ListCase{"EmptyAnswer", "", 3, {}},
+        ListCase{"BlankAnswer", "   ", 3, {}},
+        ListCase{"ThreeIntegers", "2025,7,4", 3, {2025, 7, 4}},
+        ListCase{"ExponentsAndSigns", "1E3,-2.5e-1,+7", 3, {1000, -0.25, 7}},
+        ListCase{"NoRoomNothingParsed", "7.9", 0, {}},
+        ListCase{"OnlySpacesAreBlanks", "1\t,2", 2, {}},
+        ListCase{"PointWithoutDigitsAfterIt", "5.,1", 2, {}}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(NumberList, IgnoresTheDecimalCommaLocale) {
     zorbel::test::DecimalCommaLocale german;
@@ -157,6 +160,7 @@ TEST(Catalog, RecordKeepsItsBinaryLayout) {
 }
 
 struct LineCase {
+    const char* caseName;
     const char* line;
     std::int16_t kind;
     const char* name;
@@ -186,17 +190,18 @@ TEST_P(CatalogLineTest, FillsWhatTheLineHolds) {
 
 INSTANTIATE_TEST_SUITE_P(
     Lines, CatalogLineTest,
-    ::testing::Values(LineCase{"wave.arb,FILE,1234", 2, "wave.arb", 8, 1234},
-                      LineCase{"sub,DIR,", 1, "sub", 3, 0},           // empty size is 0
-                      LineCase{"a,FILE,12.7", 2, "a", 1, 12},         // truncated
-                      LineCase{"a,FILE,12 ", 2, "a", 1, 0},           // not a number: 0
-                      LineCase{"a,FILE,1E12", 2, "a", 1, 2147483647},  // saturates
-                      LineCase{"a,LINK,5", 77, "a", 1, 5},            // unknown word: kind kept
-                      LineCase{"a,dir,5", 77, "a", 1, 5},             // words are exact
-                      LineCase{"a,FILE", 77, "a", 1, 77},             // no second comma
-                      LineCase{",FILE,5", 77, "", 0, 77},             // starts with a comma
-                      LineCase{"noComma", 77, "old", 77, 77},         // nothing but dir and tag
-                      LineCase{"", 77, "old", 77, 77}));              // an empty line
+    ::testing::Values(LineCase{"File", "wave.arb,FILE,1234", 2, "wave.arb", 8, 1234},
+                      LineCase{"EmptySizeIsZero", "sub,DIR,", 1, "sub", 3, 0},
+                      LineCase{"SizeTruncated", "a,FILE,12.7", 2, "a", 1, 12},
+                      LineCase{"SizeNotANumberIsZero", "a,FILE,12 ", 2, "a", 1, 0},
+                      LineCase{"SizeSaturates", "a,FILE,1E12", 2, "a", 1, 2147483647},
+                      LineCase{"UnknownWordKeepsTheKind", "a,LINK,5", 77, "a", 1, 5},
+                      LineCase{"WordsAreExact", "a,dir,5", 77, "a", 1, 5},
+                      LineCase{"NoSecondComma", "a,FILE", 77, "a", 1, 77},
+                      LineCase{"StartsWithAComma", ",FILE,5", 77, "", 0, 77},
+                      LineCase{"NothingButDirectoryAndTag", "noComma", 77, "old", 77, 77},
+                      LineCase{"EmptyLine", "", 77, "old", 77, 77}),
+    [](const auto& info) { return std::string(info.param.caseName); });
 
 TEST(Catalog, SplitsLinesUpToTheMaximum) {
     auto entries = Prefilled(3);

@@ -66,7 +66,10 @@ INSTANTIATE_TEST_SUITE_P(ProgramLimits, BestCandidate,
                                            BestCase{50, 208, 6016, 49.94694},
                                            BestCase{1, 249, 251008, 0.99998},
                                            BestCase{20e6, 249, 16, 15687.75},
-                                           BestCase{123456, 0, 2032, 123031.50}));
+                                           BestCase{123456, 0, 2032, 123031.50}),
+                         [](const auto& info) {
+                             return std::to_string(static_cast<long long>(info.param.frequencyHz)) + "Hz";
+                         });
 
 TEST(BestCandidate, UnusableFrequencyLeavesOutputUntouched) {
     for (double f : {0.0, -1000.0, std::numeric_limits<double>::quiet_NaN(), -kInf}) {

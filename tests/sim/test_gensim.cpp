@@ -1,5 +1,6 @@
 // zorbel-gensim by itself, through raw sockets: answers, USB framing,
 // fault options, command-line checks and clean shutdown.
+#include "program_run.h"
 #include "scripted_usb_peer.h"
 #include "sim_clients.h"
 #include "sim_process.h"
@@ -166,7 +167,7 @@ TEST(GensimFaults, WrongAnswerText) {
 }
 
 TEST(GensimProcess, StopsCleanlyOnTermAndInterruptAndRemovesItsSocket) {
-    for (int signal : {SIGTERM, SIGINT}) {
+    for (int signal : {SIGTERM, SIGINT, SIGHUP}) {
         auto sim = StartOrFail();
         ASSERT_NE(sim, nullptr);
         struct stat info {};
@@ -177,30 +178,78 @@ TEST(GensimProcess, StopsCleanlyOnTermAndInterruptAndRemovesItsSocket) {
             ASSERT_TRUE(stopped.has_value());
             status = *stopped;
         } else {
-            kill(sim->process().pid(), SIGINT);
+            kill(sim->process().pid(), signal);
             ASSERT_EQ(waitpid(sim->process().pid(), &status, 0), sim->process().pid());
         }
         EXPECT_TRUE(WIFEXITED(status));
         EXPECT_EQ(WEXITSTATUS(status), 0);
         EXPECT_NE(stat(sim->usbPath().c_str(), &info), 0) << "socket file left behind";
-        if (signal == SIGINT) sim->process().Stop();  // already reaped: only marks it stopped
+        if (signal != SIGTERM) sim->process().Stop();  // already reaped: only marks it stopped
     }
 }
 
 TEST(GensimProcess, RefusesBadCommandLines) {
-    const std::vector<std::vector<std::string>> refused = {
-        {},                                   // nothing to serve
-        {"--lan", "10.0.0.1"},                // not a loopback address
-        {"--lan", "127.0.0"},                 // not an address
-        {"--usb", "/tmp/x.sock"},             // "unix:" missing
-        {"--lan", "127.0.0.9", "--drop", "-1"},
-        {"--lan", "127.0.0.9", "--bogus"},
-        {"--lan"},                            // value missing
+    const std::string longPath = "unix:/tmp/" + std::string(120, 'x') + ".sock";
+    const struct {
+        std::vector<std::string> args;
+        std::string message;  // the first line on standard error
+    } refused[] = {
+        {{}, "nothing to serve: give --lan, --usb or both"},
+        {{"--lan", "10.0.0.1"},
+         "bad value for --lan: 10.0.0.1 (not a loopback address (127.x.y.z); the simulator serves nothing else)"},
+        {{"--lan", "127.0.0"},
+         "bad value for --lan: 127.0.0 (not an IPv4 address in dotted-quad form such as 127.0.0.2)"},
+        {{"--usb", "/tmp/x.sock"}, "bad value for --usb: /tmp/x.sock (must be unix:PATH, the path of the socket to serve)"},
+        {{"--usb", "unix:"}, "bad value for --usb: unix: (the socket path after unix: is empty)"},
+        {{"--usb", longPath},
+         "bad value for --usb: " + longPath + " (the socket path has 130 bytes; the system takes at most 107)"},
+        {{"--lan", "127.0.0.9", "--ready-fd", "1000"},
+         "bad value for --ready-fd: 1000 (not an open file descriptor: Bad file descriptor)"},
+        {{"--lan", "127.0.0.9", "--drop", "-1"}, "bad value for --drop: -1"},
+        {{"--lan", "127.0.0.9", "--bogus"}, "unknown option --bogus"},
+        {{"--lan"}, "--lan needs ADDRESS"},
     };
-    for (const auto& args : refused) {
+    for (const auto& row : refused) {
+        SCOPED_TRACE(row.message);
+        const auto run = zorbel::test::RunProgram("zorbel-gensim", row.args, {}, 5s);
+        EXPECT_EQ(run.status, 2);
+        EXPECT_EQ(run.err.substr(0, run.err.find('\n')), row.message);
+    }
+}
+
+// A second simulator on a socket that a running one serves must neither take
+// it over nor remove it on its way out; each removes its own socket on SIGHUP.
+TEST(SimulatorProcesses, ASecondOneOnALiveSocketIsRefusedAndTheFirstKeepsServing) {
+    for (const char* program : {"zorbel-gensim", "zorbel-scopesim"}) {
+        SCOPED_TRACE(program);
+        zorbel::test::TempDir dir;
+        const std::string path = dir.file("device.sock");
         std::string error;
-        EXPECT_EQ(zorbel::test::SimProcess::Start("zorbel-gensim", args, &error, 5s), nullptr);
-        EXPECT_NE(error.find("exited before it was ready (status 2)"), std::string::npos) << error;
+        auto first = zorbel::test::SimProcess::Start(program, {"--usb", "unix:" + path}, &error);
+        ASSERT_NE(first, nullptr) << error;
+
+        const auto second = zorbel::test::RunProgram(program, {"--usb", "unix:" + path}, {}, 5s);
+        EXPECT_EQ(second.status, 1);
+        EXPECT_EQ(second.err, std::string(program) + ": a device already answers at " + path + "\n");
+        EXPECT_TRUE(UsbClient(path).connected()) << "the first one's socket is gone";
+
+        kill(first->pid(), SIGHUP);
+        int status = -1;
+        ASSERT_EQ(waitpid(first->pid(), &status, 0), first->pid());
+        first->Stop();  // already reaped: only marks it stopped
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+        struct stat info {};
+        EXPECT_NE(stat(path.c_str(), &info), 0) << "socket file left behind";
+    }
+}
+
+TEST(SimulatorProcesses, HelpIsAnAnswerNotAnError) {
+    for (const char* program : {"zorbel-gensim", "zorbel-scopesim", "zorbel-demo", "zorbel-cli"}) {
+        SCOPED_TRACE(program);
+        const auto run = zorbel::test::RunProgram(program, {"--help"}, {}, 5s);
+        EXPECT_EQ(run.status, 0);
+        EXPECT_EQ(run.out.rfind(std::string("usage: ") + program, 0), 0u) << run.out;
+        EXPECT_EQ(run.err, "");
     }
 }
 

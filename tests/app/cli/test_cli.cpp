@@ -49,6 +49,9 @@ TEST(Cli, BadUsageAndBadValuesExitWith2AndOneLine) {
         {{"read", "--lan"}, "--lan needs a value (see zorbel-cli --help)"},
         {{"--lan", "10.0.0", "read"}, "--lan needs an IPv4 address such as 192.168.1.100, not '10.0.0' (see zorbel-cli --help)"},
         {{"--timeout", "0", "read"}, "--timeout needs a number of seconds above 0, not '0' (see zorbel-cli --help)"},
+        {{"--wait", "-1", "read"}, "--wait needs a number of seconds, 0 or more, not '-1' (see zorbel-cli --help)"},
+        {{"read", "-o"}, "-o needs a value (see zorbel-cli --help)"},
+        {{"-o", "now.set", "set", "Amplitude=1"}, "-o is for read and show only (see zorbel-cli --help)"},
         {{"write"}, "usage: zorbel-cli [options] write FILE.set (see zorbel-cli --help)"},
         {{"convert", "a.arb"}, "usage: zorbel-cli [options] convert IN OUT (see zorbel-cli --help)"},
         {{"read", "extra"}, "usage: zorbel-cli [options] read (see zorbel-cli --help)"},
@@ -117,6 +120,67 @@ TEST(Cli, ShowRefusesAMissingOrMisnamedSetupFile) {
     EXPECT_EQ(misnamed.status, 2);
     EXPECT_EQ(misnamed.err, "zorbel-cli: " + dir.file("bench.ini") + ": File is not *.set\n");
     EXPECT_EQ(misnamed.out, "");
+}
+
+// -o writes exactly what show prints, as a whole or not at all.
+TEST(Cli, ShowIntoAFileWritesThePrintedSetupOrLeavesTheFileAlone) {
+    TempDir dir;
+    const std::string printed = RunInProcess({"show"}).out;
+    struct Row {
+        std::string path;
+        int status;
+        std::string err;
+        std::string content;  // of the file afterwards
+    };
+    WriteText(dir.file("old.set"), "[Current]\nChannel=1\n");
+    const Row rows[] = {
+        {dir.file("old.set"), 0, "", printed},
+        {dir.file("new.set"), 0, "", printed},
+        {dir.file("absent/new.set"), 1,
+         "zorbel-cli: " + dir.file("absent/new.set") + ": Cann't save file: No such file or directory\n", ""},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.path);
+        const Result r = RunInProcess({"show", "-o", row.path});
+        EXPECT_EQ(r.status, row.status);
+        EXPECT_EQ(r.err, row.err);
+        EXPECT_EQ(r.out, "");
+        EXPECT_EQ(ReadText(row.path), row.content);
+    }
+}
+
+// Files that load but are most likely not what their user meant.
+TEST(Cli, DoubtfulInputsAreRefusedOrWarnedAbout) {
+    TempDir dir;
+    std::string eightSamples = "version,16\r\ntype,2\r\nsamples,8\r\nsps,250000000.000000\r\n#zoom,1\r\ndiv,5\r\n";
+    for (int i = 0; i < 8; ++i) eightSamples += "0.500000\r\n";
+    const std::string warning =
+        ": warning: none of the setup file's sections ([Standard_1], [Standard_2], [Channel_1], [Channel_2], "
+        "[Current]): the defaults are used\n";
+    struct Row {
+        std::string file;
+        std::string content;
+        std::vector<std::string> args;  // after the command word; the file is the first argument
+        int status;
+        std::string err;  // after the file's path
+    };
+    const Row rows[] = {
+        {"short.arb", eightSamples, {"convert", dir.file("out.qwf")}, 2,
+         ": the waveform has fewer than 16 points: nothing to convert\n"},
+        {"notes.set", "[Notes]\nText=hello\n", {"show"}, 0, warning},
+        {"empty.set", "", {"show"}, 0, warning},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.file);
+        WriteText(dir.file(row.file), row.content);
+        std::vector<std::string> args = {row.args[0], dir.file(row.file)};
+        args.insert(args.end(), row.args.begin() + 1, row.args.end());
+        const Result r = RunInProcess(args);
+        EXPECT_EQ(r.status, row.status);
+        EXPECT_EQ(r.err, "zorbel-cli: " + dir.file(row.file) + row.err);
+        EXPECT_EQ(r.out.empty(), row.status != 0);  // a warning still shows the setup
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir.file("out.qwf")));
 }
 
 TEST(Cli, ConvertBetweenQwfAndArbKeepsTheSamples) {

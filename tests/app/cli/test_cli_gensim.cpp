@@ -4,15 +4,20 @@
 // a download checked in the simulator's waveform memory, absent instruments.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cmath>
 #include <fstream>
+#include <future>
 #include <sstream>
+#include <thread>
 
 #include "QRVHardDll.h"
-#include "cli_process.h"
+#include "program_run.h"
 #include "loopback.h"
 #include "sim_clients.h"
 #include "sim_process.h"
+#include "zorbel/model/instrument_lock.h"
+#include "zorbel/model/device_settings.h"
 #include "zorbel/numbers.h"
 
 namespace zorbel::test {
@@ -21,25 +26,41 @@ namespace {
 // zorbel-gensim on LAN and the virtual USB device, its trace appended to a file.
 class TracedGensim {
 public:
-    static std::unique_ptr<TracedGensim> Start(std::string* error) {
+    static std::unique_ptr<TracedGensim> Start(std::string* error, const std::vector<std::string>& extra = {}) {
         std::unique_ptr<TracedGensim> sim(new TracedGensim());
         sim->usbPath_ = sim->dir_.file("usb.sock");
         sim->log_ = sim->dir_.file("trace.log");
         for (int attempt = 0; attempt < 5 && !sim->process_; ++attempt) {
             sim->address_ = UniqueLoopbackAddress();
             // The shell only redirects standard error, then becomes the simulator.
-            sim->process_ = SimProcess::Start(
-                "/bin/sh",
-                {"-c", "exec \"$0\" \"$@\" 2>>'" + sim->log_ + "'", BinDir() + "/zorbel-gensim", "--lan",
-                 sim->address_, "--usb", "unix:" + sim->usbPath_, "--verbose"},
-                error);
+            std::vector<std::string> args = {"-c", "exec \"$0\" \"$@\" 2>>'" + sim->log_ + "'",
+                                             BinDir() + "/zorbel-gensim", "--lan", sim->address_, "--usb",
+                                             "unix:" + sim->usbPath_, "--verbose"};
+            args.insert(args.end(), extra.begin(), extra.end());
+            sim->process_ = SimProcess::Start("/bin/sh", args, error);
         }
         return sim->process_ ? std::move(sim) : nullptr;
     }
 
     const std::string& address() const { return address_; }
+    // Lock files go to the simulator's own folder, not the user's.
     std::map<std::string, std::string> Env(bool usb = true) const {
-        return {{"QRV_LAN_ADDRESS", address_}, {"QRV_USB_DEVICE", "unix:" + (usb ? usbPath_ : dir_.file("none"))}};
+        return {{"QRV_LAN_ADDRESS", address_},
+                {"QRV_USB_DEVICE", "unix:" + (usb ? usbPath_ : dir_.file("none"))},
+                {"XDG_RUNTIME_DIR", dir_.path()}};
+    }
+    std::string LanLockPath() const {
+        return dir_.path() + "/" + InstrumentLockName(kConnectionLan, AddressValue(address_));
+    }
+    // Every command received after `from` bytes of the trace, in order.
+    std::vector<std::string> CommandsSince(std::size_t from) const {
+        std::vector<std::string> commands;
+        std::istringstream lines(ReadTrace().substr(from));
+        for (std::string line; std::getline(lines, line);) {
+            const auto at = line.find(" <- ");
+            if (at != std::string::npos) commands.push_back(line.substr(at + 4));
+        }
+        return commands;
     }
     std::size_t TraceSize() const { return ReadTrace().size(); }
     // Commands that changed something, received after `from` bytes of the
@@ -133,6 +154,115 @@ TEST_F(CliAgainstGensim, WrittenSetupReadsBackOverLanAndUsb) {
         for (const char* section : {"Standard_1", "Standard_2", "Channel_1", "Channel_2"})
             EXPECT_EQ(Section(read.out, section), Section(written.out, section)) << section;
         EXPECT_EQ(Section(read.out, "Current"), "[Current]\nChannel=0\n");
+
+        const CliRun saved = Cli({"read", "-o", dir.file("now.set")}, usb);
+        ASSERT_EQ(saved.status, 0) << saved.err;
+        EXPECT_EQ(saved.out + saved.err, "");
+        std::ifstream file(dir.file("now.set"), std::ios::binary);
+        EXPECT_EQ(std::string(std::istreambuf_iterator<char>(file), {}), read.out);
+    }
+}
+
+struct OutOfRangeRow {
+    const char* line;     // replaces the bench setup's line of the same key in that section
+    const char* section;
+    const char* message;  // after "zorbel-cli: FILE: "
+};
+
+// The instrument's limits are read first and every value of both channels is
+// checked against them: one value out of range and nothing at all is written.
+TEST_F(CliAgainstGensim, WriteChecksEveryValueOfTheFileBeforeSendingAny) {
+    const OutOfRangeRow rows[] = {
+        {"Offset(V)=4", "Channel_2", "[Channel_2] Offset(V): Set CH2 Offset(V) Error: (4) is out of range(-2.5,2.5)"},
+        {"PulseWidth(s)=1", "Channel_1", "[Channel_1] PulseWidth(s): Set CH1 Pulse Width: (1) is out of range(2E-008,0.5)"},
+        {"SquareDuty=0.9", "Channel_1", "[Channel_1] SquareDuty: Set CH1 Square Duty Error: (0.9) is out of range(0.2,0.8)"},
+    };
+    WriteBench();
+    for (const OutOfRangeRow& row : rows) {
+        SCOPED_TRACE(row.line);
+        std::string setup = kBenchSetup;
+        const std::string key = std::string(row.line).substr(0, std::string(row.line).find('=') + 1);
+        const auto at = setup.find(key, setup.find(std::string("[") + row.section + "]"));
+        ASSERT_NE(at, std::string::npos);
+        setup.replace(at, setup.find('\r', at) - at, row.line);
+        const std::string path = dir.file("refused.set");
+        std::ofstream(path, std::ios::binary) << setup;
+
+        const std::size_t from = sim->TraceSize();
+        const CliRun run = Cli({"write", path});
+        EXPECT_EQ(run.status, 2);
+        EXPECT_EQ(run.err, "zorbel-cli: " + path + ": " + row.message + "\n");
+        EXPECT_EQ(run.out, "");
+        EXPECT_TRUE(sim->WritesSince(from).empty());
+    }
+}
+
+// Another program holding the instrument is the test itself, holding the
+// lock file of the simulator's LAN address.
+TEST_F(CliAgainstGensim, OneProgramAtATimeOnTheInstrument) {
+    WriteBench();
+    struct Row {
+        const char* name;
+        std::chrono::milliseconds holdFor;  // 1 h: throughout
+        const char* wait;
+        int status;
+        const char* err;
+    };
+    const Row rows[] = {
+        {"held throughout", std::chrono::hours(1), "0.3", 1, "zorbel-cli: the instrument is busy with another program\n"},
+        {"freed during the wait", std::chrono::milliseconds(400), "10", 0, ""},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        InstrumentLock other;
+        ASSERT_EQ(other.TryAcquire(sim->LanLockPath()), InstrumentLock::Attempt::Held);
+        const std::size_t from = sim->TraceSize();
+        const auto start = std::chrono::steady_clock::now();
+        auto run = std::async(std::launch::async, [&] { return Cli({"--wait", row.wait, "read"}); });
+        if (run.wait_for(row.holdFor) == std::future_status::timeout) other.Release();
+        const CliRun result = run.get();
+        other.Release();
+        EXPECT_EQ(result.status, row.status);
+        EXPECT_EQ(result.err, row.err);
+        if (row.status != 0) EXPECT_TRUE(sim->CommandsSince(from).empty()) << "a busy job sends nothing";
+        else EXPECT_GE(std::chrono::steady_clock::now() - start, row.holdFor);
+    }
+
+    // Two programs at once: each job's commands in one piece, never mixed.
+    std::size_t from = sim->TraceSize();
+    ASSERT_EQ(Cli({"read"}).status, 0);
+    const std::vector<std::string> one = sim->CommandsSince(from);
+    from = sim->TraceSize();
+    auto first = std::async(std::launch::async, [&] { return Cli({"read"}); });
+    auto second = std::async(std::launch::async, [&] { return Cli({"read"}); });
+    EXPECT_EQ(first.get().status, 0);
+    EXPECT_EQ(second.get().status, 0);
+    std::vector<std::string> twice = one;
+    twice.insert(twice.end(), one.begin(), one.end());
+    EXPECT_EQ(sim->CommandsSince(from), twice);
+}
+
+// An instrument that answers every command late, but within the exchange
+// time-out: a Read Operation takes 64 exchanges of 300 ms.
+TEST(CliSlowInstrument, TimeOutEndsTheRunWithinOneExchangeAndSaysTheLimitAsGiven) {
+    std::string error;
+    const auto sim = TracedGensim::Start(&error, {"--delay", "300"});
+    ASSERT_NE(sim, nullptr) << error;
+    const struct {
+        const char* timeout;
+        std::chrono::milliseconds limit;
+    } rows[] = {{"0.5", std::chrono::milliseconds(500)}, {"1", std::chrono::milliseconds(1000)}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.timeout);
+        const auto start = std::chrono::steady_clock::now();
+        const CliRun run = RunZorbelCli({"--lan", sim->address(), "--timeout", row.timeout, "read"}, sim->Env());
+        const auto took = std::chrono::steady_clock::now() - start;
+        EXPECT_EQ(run.status, 1);
+        EXPECT_EQ(run.err, std::string("zorbel-cli: Read Operation did not finish within ") + row.timeout + " s\n");
+        // One LAN exchange waits at most 500 ms; the rest is the program's start and end.
+        EXPECT_LT(took, row.limit + std::chrono::milliseconds(500) + std::chrono::milliseconds(700));
+        // Let the simulator's late answers to this run drain before the next.
+        std::this_thread::sleep_for(std::chrono::milliseconds(400));
     }
 }
 
@@ -193,6 +323,12 @@ TEST(CliWithoutInstrument, AbsentInstrumentExitsWith1) {
     EXPECT_EQ(usb.status, 1);
     EXPECT_EQ(usb.err, "zorbel-cli: No Device Found!\n");
     EXPECT_EQ(usb.out, "");
+
+    // A failed read leaves the file it would have written as it was.
+    std::ofstream(dir.file("now.set"), std::ios::binary) << "[Current]\nChannel=1\n";
+    EXPECT_EQ(RunZorbelCli({"read", "-o", dir.file("now.set")}, env).status, 1);
+    std::ifstream kept(dir.file("now.set"), std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), "[Current]\nChannel=1\n");
 
     std::ofstream(dir.file("steps.arb"), std::ios::binary)
         << "version,16\r\ntype,2\r\nsamples,16\r\nsps,250000000.000000\r\n#zoom,1\r\ndiv,3\r\n";

@@ -4,9 +4,12 @@
 #pragma once
 
 #include <array>
+#include <atomic>
+#include <chrono>
 #include <map>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "zorbel/model/generator_api.h"
@@ -41,6 +44,8 @@ public:
         std::lock_guard l(mutex_);
         connect_ = result;
     }
+    // Every instrument call takes this long, as over a slow link.
+    void SetCallDuration(std::chrono::milliseconds duration) { callDuration_ = duration.count(); }
     void SetBestArbitrary(std::int16_t divider, std::uint32_t points) {
         bestDivider_ = divider;
         bestPoints_ = points;
@@ -196,6 +201,7 @@ public:
 
 private:
     std::uint16_t Record(Call call, std::uint16_t normal = kStatusOk) {
+        if (const auto ms = callDuration_.load()) std::this_thread::sleep_for(std::chrono::milliseconds(ms));
         std::lock_guard l(mutex_);
         const std::size_t n = total_++;
         calls_.push_back(std::move(call));
@@ -204,6 +210,7 @@ private:
     }
 
     mutable std::mutex mutex_;
+    std::atomic<std::chrono::milliseconds::rep> callDuration_{0};
     std::vector<Call> calls_;
     std::map<std::size_t, std::uint16_t> failAt_;
     std::size_t total_ = 0;  // instrument calls since creation (ClearCalls keeps it)

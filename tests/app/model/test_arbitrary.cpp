@@ -130,7 +130,8 @@ TEST_P(Resize, RoundsDownToSixteenAndResetsTheView) {
 
 INSTANTIATE_TEST_SUITE_P(Cases, Resize,
                          ::testing::Values(ResizeCase{1000, 992, 991}, ResizeCase{15, 0, 0xFFFFFFFFu},
-                                           ResizeCase{16, 16, 15}, ResizeCase{0, 0, 0xFFFFFFFFu}));
+                                           ResizeCase{16, 16, 15}, ResizeCase{0, 0, 0xFFFFFFFFu}),
+                         [](const auto& info) { return "From" + std::to_string(info.param.n); });
 
 TEST(ResizeArbitrary, GrowingKeepsTheOldSamplesAndFillsWithZero) {
     FakeGenerator fake;

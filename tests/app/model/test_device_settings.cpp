@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "fake_generator.h"
+#include "test_names.h"
 #include "zorbel/model/device_settings.h"
 
 namespace zorbel::test {
@@ -71,6 +72,7 @@ TEST(DeviceSettings, SettersRefuseBadChannelsAndWaveTypes) {
 // ---- Zoom tools ---------------------------------------------------------------
 
 struct ZoomCase {
+    const char* what;
     std::vector<std::uint16_t> chosen;
     std::uint16_t bits;
     std::uint16_t cursor;
@@ -92,13 +94,14 @@ TEST_P(ZoomTools, PairHorizontalWithVerticalAndClearTheRest) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, ZoomTools,
-                         ::testing::Values(ZoomCase{{1, 1}, 0, 0},         // chosen twice: off
-                                           ZoomCase{{1, 16}, 17, 3},       // partners stay together
-                                           ZoomCase{{1, 16, 4}, 4, 0},     // another kind clears them
-                                           ZoomCase{{16}, 16, 1},
-                                           ZoomCase{{2, 32, 2}, 32, 0},
-                                           ZoomCase{{64, 4}, 68, 0},
-                                           ZoomCase{{1, 3, 99}, 1, 2}));  // unknown bits ignored
+                         ::testing::Values(ZoomCase{"chosen twice off", {1, 1}, 0, 0},
+                                           ZoomCase{"partners stay together", {1, 16}, 17, 3},
+                                           ZoomCase{"another kind clears them", {1, 16, 4}, 4, 0},
+                                           ZoomCase{"vertical zoom in alone", {16}, 16, 1},
+                                           ZoomCase{"zoom out chosen again leaves its partner", {2, 32, 2}, 32, 0},
+                                           ZoomCase{"move tools together", {64, 4}, 68, 0},
+                                           ZoomCase{"unknown bits ignored", {1, 3, 99}, 1, 2}),
+                         [](const auto& info) { return CaseName(info.param.what); });
 
 // ---- User-typed numbers ----------------------------------------------------------
 

@@ -4,12 +4,14 @@
 #include <algorithm>
 #include <cmath>
 
+#include "test_names.h"
 #include "zorbel/model/preview.h"
 
 namespace zorbel {
 namespace {
 
 struct WindowCase {
+    const char* what;
     double amplitude, offset;
     double lower, upper;
 };
@@ -27,11 +29,12 @@ TEST_P(VerticalWindow, FollowsAmplitudeAndOffsetWithinHalfTheAmplitudeMaximum) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, VerticalWindow,
-                         ::testing::Values(WindowCase{2.0, 0.0, -1.25, 1.25},    // plain
-                                           WindowCase{4.0, 9.0, 8.0, 10.0},      // cut at the top
-                                           WindowCase{4.0, -9.0, -10.0, -8.0},   // cut at the bottom
-                                           WindowCase{16.0, 0.0, -10.0, 10.0},   // exactly full: not cut
-                                           WindowCase{0.0, 3.0, 3.0, 3.0}));
+                         ::testing::Values(WindowCase{"plain", 2.0, 0.0, -1.25, 1.25},
+                                           WindowCase{"cut at the top", 4.0, 9.0, 8.0, 10.0},
+                                           WindowCase{"cut at the bottom", 4.0, -9.0, -10.0, -8.0},
+                                           WindowCase{"exactly full not cut", 16.0, 0.0, -10.0, 10.0},
+                                           WindowCase{"no amplitude", 0.0, 3.0, 3.0, 3.0}),
+                         [](const auto& info) { return test::CaseName(info.param.what); });
 
 TEST(VerticalWindow, StaysWhenAutoWindowIsOff) {
     ChannelRecord r;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "session_fixture.h"
+#include "test_names.h"
 
 namespace zorbel::test {
 namespace {
@@ -148,7 +149,7 @@ INSTANTIATE_TEST_SUITE_P(
         GuardCase{"download channel 2", State::Online, {code::kArbStartDownload, 2}, kStatusRejected, {}},
         GuardCase{"data channel 9", State::Online, {code::kArbData, 9}, kStatusRejected, {}},
         GuardCase{"unknown code", State::Online, {0x3005, 0}, kStatusRejected, {}}),
-    [](const auto& info) { return "case" + std::to_string(info.index); });
+    [](const auto& info) { return CaseName(info.param.what); });
 
 TEST_F(SessionTest, OnOffWriteSendsAnyNonZeroStateAsOn) {
     GoOnline();

@@ -64,6 +64,43 @@ TEST(SessionPump, DownloadJobEndsWithItsOutcome) {
     EXPECT_EQ(settings.JobFlags(), 0);
 }
 
+struct TimeoutRow {
+    const char* name;
+    std::chrono::milliseconds callDuration;
+    bool oneWrite;  // a single queued write, else a Read Operation of 64 calls
+    bool finished;  // as StopAndCollect reports it
+};
+
+// A time-out ends the wait at its limit; the worker then stops after the call
+// under way instead of finishing its batch, and a job whose last call ends
+// during that stop is judged by its own outcome.
+TEST(SessionPump, TimeOutStopsAfterTheCallUnderWayAndKeepsAFinishedJobsOutcome) {
+    const TimeoutRow rows[] = {
+        {"out of time mid-batch", 20ms, false, false},
+        {"the last call ends during the stop", 300ms, true, true},
+    };
+    constexpr auto kTimeout = 100ms;
+    for (const TimeoutRow& row : rows) {
+        SCOPED_TRACE(row.name);
+        FakeGenerator fake;
+        DeviceSettings settings(fake);
+        SessionPump pump(settings);
+        pump.Start();
+        ASSERT_TRUE(pump.RunReadOperation(5s).Succeeded());
+        fake.SetCallDuration(row.callDuration);
+        const auto start = std::chrono::steady_clock::now();
+        const JobOutcome waited =
+            row.oneWrite ? pump.RunJob([](DeviceSettings& s) { s.SetParameter(0, Parameter::Phase, 90.0); }, kTimeout)
+                         : pump.RunReadOperation(kTimeout);
+        EXPECT_FALSE(waited.finished);
+        const JobOutcome outcome = pump.StopAndCollect();
+        const auto took = std::chrono::steady_clock::now() - start;
+        EXPECT_EQ(outcome.finished, row.finished);
+        EXPECT_EQ(outcome.Succeeded(), row.finished);
+        EXPECT_LT(took, kTimeout + row.callDuration + 300ms);
+    }
+}
+
 TEST(SessionPump, WaitWithoutARunningWorkerReturnsUnfinished) {
     FakeGenerator fake;
     DeviceSettings settings(fake);

@@ -14,16 +14,20 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <mutex>
 #include <optional>
 #include <stdexcept>
+#include <stop_token>
+#include <string>
 #include <string_view>
 #include <vector>
 
 #include "zorbel/model/channel_record.h"
 #include "zorbel/model/command_queue.h"
 #include "zorbel/model/generator_api.h"
+#include "zorbel/model/instrument_lock.h"
 #include "zorbel/model/session_observer.h"
 
 namespace zorbel {
@@ -78,6 +82,22 @@ public:
     // True when the last job was dropped at its start because the instrument
     // did not answer qmkHDDeviceConnect (cleared by every job trigger).
     bool LastJobRefused() const { return jobRefused_; }
+
+    // ---- One program at a time (instrument_lock.h) -------------------------
+    // The worker holds the link's lock while the session has work for the
+    // instrument (a job, or queued commands of an online session) and until it
+    // is idle again. When another program holds it, the work waits up to
+    // InstrumentWait(); then the job and the queued commands are dropped, the
+    // link must be re-established by the next job, as after a latch, and
+    // InstrumentBusy() tells why (cleared by every job trigger).
+    static constexpr std::chrono::milliseconds kInstrumentWait{5000};
+    void SetInstrumentWait(std::chrono::milliseconds wait) { instrumentWaitMs_ = wait.count(); }
+    std::chrono::milliseconds InstrumentWait() const { return std::chrono::milliseconds(instrumentWaitMs_); }
+    // Folder of the lock files; empty for InstrumentLockFolder(). Set it before the worker starts.
+    void SetInstrumentLockFolder(std::string folder) { lockFolder_ = std::move(folder); }
+    bool InstrumentBusy() const { return busy_; }
+    // Time the worker has spent waiting for other programs, in all (up to its last step).
+    std::chrono::nanoseconds InstrumentWaitSoFar() const { return std::chrono::nanoseconds(waitedNs_); }
     // Nothing left to do: queue empty and no job pending (or demo mode,
     // in which no job starts).
     bool IsIdle() const;
@@ -86,6 +106,9 @@ public:
     void SelectDemo() { demo_ = 1; }
     void StartReadOperation();   // job flags 3: read limits, then settings
     void StartWriteOperation();  // job flags 5: read limits, then write settings
+    // Job flag 1 alone: the instrument's limits, so that values can be checked
+    // against them before a Write Operation sends any.
+    void StartReadLimits();
     void ToggleSyncMachine() { sync_ = sync_ ? 0 : 1; }
     // The arbitrary page's "Write": queues 0x3007 for the channel.
     void StartArbitraryDownload(std::uint16_t channel);
@@ -165,8 +188,10 @@ public:
     // channel 0 or 1 for commands that address one. Returns the status
     // (commands without a library call: their code).
     std::uint16_t ExecuteCommand(const InstrumentCommand& command);
-    // One step of the worker: start jobs, drain the queue.
-    void ServiceQueue();
+    // One step of the worker: take the instrument, start jobs, drain the
+    // queue. A stop request ends the step between two commands; what is left
+    // stays queued for the next step.
+    void ServiceQueue(std::stop_token stop = {});
 
 private:
     static std::size_t CheckedChannel(std::uint16_t channel) {
@@ -187,12 +212,16 @@ private:
     void StartDownload(std::uint16_t channel);
 
     // service_queue.cpp
+    void ServiceStep(std::stop_token stop);
+    bool WantsInstrument() const;
+    bool HoldInstrument();
+    void RefuseBusy();
     void ApplyPendingConnection();
     void StartJobs(SessionObserver& observer);
     void QueueBatch(std::uint16_t job);
-    bool DrainBatch(std::uint16_t endCode);
-    void DrainCalibration(std::uint16_t front, SessionObserver& observer);
-    void DrainNormal(std::uint16_t front);
+    bool DrainBatch(std::uint16_t endCode, std::stop_token stop);
+    void DrainCalibration(std::uint16_t front, SessionObserver& observer, std::stop_token stop);
+    void DrainNormal(std::uint16_t front, std::stop_token stop);
     void EndSettingsBatch(std::uint16_t job, SessionObserver& observer);
 
     GeneratorApi& api_;
@@ -211,6 +240,15 @@ private:
     std::atomic<bool> jobRefused_{false};
     // Channel whose download job bit 8 serves (set by 0x3007).
     std::atomic<std::uint16_t> downloadChannel_{0};
+
+    // The instrument lock; the lock itself and the wait's start are the worker's alone.
+    InstrumentLock instrumentLock_;
+    std::string lockFolder_;
+    std::optional<std::chrono::steady_clock::time_point> waitingSince_;
+    std::chrono::steady_clock::time_point waitMark_;
+    std::atomic<std::chrono::milliseconds::rep> instrumentWaitMs_{kInstrumentWait.count()};
+    std::atomic<std::chrono::nanoseconds::rep> waitedNs_{0};
+    std::atomic<bool> busy_{false};
 
     mutable std::mutex recordsMutex_;
     std::array<ChannelRecord, kChannelCount> records_;

@@ -19,11 +19,14 @@ namespace zorbel {
 struct JobOutcome {
     bool finished = false;          // the session became idle before the time-out
     bool instrumentAbsent = false;  // the job was dropped: the instrument did not answer at its start
+    bool busy = false;              // the job was dropped: another program held the instrument too long
     bool demo = false;              // demo mode: nothing reached the instrument
     std::uint16_t linkState = 0;
     std::uint16_t lastStatus = 0;   // library status of the last call; 2 success
 
-    bool Succeeded() const { return finished && !instrumentAbsent && !demo && linkState == 1 && lastStatus == 2; }
+    bool Succeeded() const {
+        return finished && !instrumentAbsent && !busy && !demo && linkState == 1 && lastStatus == 2;
+    }
 };
 
 class SessionPump {
@@ -51,9 +54,16 @@ public:
     void Wake();
 
     // Waits until a step that began after this call has left the session idle
-    // (queue empty, no job pending) and tells how it went. Must not be called
-    // on the worker thread or from an observer callback.
+    // (queue empty, no job pending) and tells how it went. Time the worker
+    // spends waiting for another program to free the instrument does not count
+    // against `timeout`. Must not be called on the worker thread or from an
+    // observer callback.
     JobOutcome WaitUntilIdle(std::chrono::milliseconds timeout = kJobTimeout);
+
+    // After a wait that ran out: stops the worker, which ends its step after
+    // the exchange under way, and tells how the session stands then. A job
+    // that ended meanwhile counts as finished, with its own outcome.
+    JobOutcome StopAndCollect();
 
     // Calls trigger(settings) (StartReadOperation, say), then WaitUntilIdle.
     JobOutcome RunJob(const std::function<void(DeviceSettings&)>& trigger,
@@ -66,6 +76,7 @@ public:
 
 private:
     void Run(std::stop_token stop);
+    JobOutcome Collect(bool finished) const;
 
     DeviceSettings& settings_;
     const std::chrono::milliseconds period_;

@@ -1,4 +1,4 @@
-#include "cli_process.h"
+#include "program_run.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -16,10 +16,10 @@ extern char** environ;
 
 namespace zorbel::test {
 
-CliRun RunZorbelCli(const std::vector<std::string>& args, const std::map<std::string, std::string>& env,
-                    std::chrono::milliseconds timeout) {
-    CliRun run;
-    std::vector<std::string> argvText{BinDir() + "/zorbel-cli"};
+ProgramRun RunProgram(const std::string& program, const std::vector<std::string>& args,
+                      const std::map<std::string, std::string>& env, std::chrono::milliseconds timeout) {
+    ProgramRun run;
+    std::vector<std::string> argvText{program.find('/') == std::string::npos ? BinDir() + "/" + program : program};
     argvText.insert(argvText.end(), args.begin(), args.end());
     std::vector<char*> argv;
     for (auto& a : argvText) argv.push_back(a.data());
@@ -55,11 +55,11 @@ CliRun RunZorbelCli(const std::vector<std::string>& args, const std::map<std::st
     if (rc != 0) {
         close(outPipe[0]);
         close(errPipe[0]);
-        run.err = std::string("cannot start zorbel-cli: ") + std::strerror(rc);
+        run.err = "cannot start " + program + ": " + std::strerror(rc);
         return run;
     }
 
-    // Both pipes are read together, so that neither can fill up and stall the tool.
+    // Both pipes are read together, so that neither can fill up and stall the program.
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     pollfd fds[2] = {{outPipe[0], POLLIN, 0}, {errPipe[0], POLLIN, 0}};
     std::string* sinks[2] = {&run.out, &run.err};
