@@ -95,6 +95,8 @@ public:
     bool SetOutputState(std::uint16_t channel, std::uint16_t state);
     // Codes outside 1..7 are refused (false) and neither stored nor queued.
     bool SetWaveType(std::uint16_t channel, std::uint16_t waveType);
+    // Stores and queues the value as it is sent: rounded to the six
+    // significant digits of "%G" (1234.567 becomes 1234.57).
     bool SetParameter(std::uint16_t channel, Parameter p, double value);
     bool SetArbitraryDivider(std::uint16_t channel, std::uint16_t divider);
 
