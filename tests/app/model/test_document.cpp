@@ -174,14 +174,40 @@ TEST_F(Document, FailedSaveKeepsTheEarlierFile) {
 }
 
 TEST(RangeCheck, LimitsAreAllowedAndTheMessageNamesChannelValueAndRange) {
+    struct Case {
+        Parameter parameter;
+        std::uint16_t channel;
+        double value;
+        const char* message;  // nullptr: inside; "" any message
+    };
+    const Case cases[] = {
+        {Parameter::Frequency, 0, 3e7, nullptr},
+        {Parameter::Frequency, 0, 1e-6, nullptr},
+        {Parameter::Frequency, 1, 3.00001e7, "Set CH2 Frequency(Hz) Error: (3.00001E+007) is out of range(1E-006,3E+007)"},
+        {Parameter::PulseWidth, 0, -1, "Set CH1 Pulse Width: (-1) is out of range(1.6E-008,0.0009998)"},
+        {Parameter::Amplitude, 0, std::nextafter(20.0, 21.0), nullptr},  // sent as "20"
+        {Parameter::Amplitude, 0, 20.0001, ""},
+        {Parameter::Amplitude, 0, NAN, ""},
+        // The library refuses an offset equal to its minimum without sending it.
+        {Parameter::Offset, 1, -9.9, "Set CH2 Offset(V) Error: (-9.9) is out of range(-9.9,9.9)"},
+        {Parameter::Offset, 0, -9.8999999, ""},  // sent as -9.9
+        {Parameter::Offset, 0, -9.89999, nullptr},
+        {Parameter::Offset, 0, 9.9, nullptr},
+        {Parameter::Phase, 0, 0.0, nullptr},  // other minimums are allowed
+    };
     const LimitsBlock limits = LimitsBlock::BuiltIn();
-    EXPECT_FALSE(OutOfRangeMessage(Parameter::Frequency, 0, 3e7, limits));
-    EXPECT_FALSE(OutOfRangeMessage(Parameter::Frequency, 0, 1e-6, limits));
-    EXPECT_EQ(OutOfRangeMessage(Parameter::Frequency, 1, 3.00001e7, limits),
-              "Set CH2 Frequency(Hz) Error: (3.00001E+007) is out of range(1E-006,3E+007)");
-    EXPECT_EQ(OutOfRangeMessage(Parameter::PulseWidth, 0, -1, limits),
-              "Set CH1 Pulse Width: (-1) is out of range(1.6E-008,0.0009998)");
-    EXPECT_TRUE(OutOfRangeMessage(Parameter::Amplitude, 0, std::nextafter(20.0, 21.0), limits));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(kParameters[Index(c.parameter)].name) + " " + std::to_string(c.value));
+        const auto message = OutOfRangeMessage(c.parameter, c.channel, c.value, limits);
+        if (c.message == nullptr) {
+            EXPECT_FALSE(message) << *message;
+        } else {
+            ASSERT_TRUE(message);
+            if (*c.message != '\0') {
+                EXPECT_EQ(*message, c.message);
+            }
+        }
+    }
 }
 
 }  // namespace
