@@ -24,7 +24,12 @@ public:
         messages.push_back(text);
         paths.push_back(path);
     }
+    void ShowWarning(const std::string& text, const std::string& path) override {
+        warnings.push_back(text);
+        paths.push_back(path);
+    }
     std::vector<std::string> messages;
+    std::vector<std::string> warnings;
     std::vector<std::string> paths;
 };
 
@@ -100,6 +105,10 @@ TEST_F(Document, LoadsGoToTheCurrentChannel) {
     doc.GetDeviceSettings().SetCurrentChannel(1);
     const ChannelRecord first = doc.GetDeviceSettings().Record(0);
     ASSERT_TRUE(doc.LoadArbitrary(kArbitraryDataFile, dir.file("wave.arb")));
+    // The reader's remarks reach the user, the load stands.
+    EXPECT_EQ(log.warnings, std::vector<std::string>{"the file announces 16 samples but holds 1; the other 15 are 0"});
+    EXPECT_EQ(log.paths, std::vector<std::string>{dir.file("wave.arb")});
+    EXPECT_TRUE(log.messages.empty());
     EXPECT_EQ(doc.GetDeviceSettings().Record(1).arbitraryPointCount, 16u);
     EXPECT_EQ(doc.GetDeviceSettings().Record(1).arbitrarySamples[0], 0.5);
     EXPECT_EQ(doc.GetDeviceSettings().Record(0).arbitrarySamples, first.arbitrarySamples);

@@ -45,6 +45,12 @@ inline constexpr std::int32_t kCalibrationStopping = 1;
 
 // Largest arbitrary waveform, points: the instrument's waveform memory (2^26).
 inline constexpr std::uint32_t kMaxArbitraryPoints = 67108864;
+// Largest sample-clock divider index the instrument takes.
+inline constexpr std::uint16_t kMaxArbitraryDivider = 250;
+// Largest arbitrary sample magnitude the instrument plays, volts: the full
+// scale at the largest gain code (0.625 V x 20); the generator library
+// clamps larger samples to it when it downloads them.
+inline constexpr double kMaxArbitraryVolts = 12.5;
 
 class DeviceSettings {
 public:
