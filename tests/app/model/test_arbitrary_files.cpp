@@ -6,6 +6,7 @@
 #include "fake_generator.h"
 #include "file_helpers.h"
 #include "locale_guard.h"
+#include "temp_dir.h"
 #include "zorbel/model/arbitrary_files.h"
 
 namespace zorbel::test {
@@ -195,6 +196,37 @@ TEST_F(ArbitraryFiles, LoadsWarnAboutWhatTheFileDidNotHoldAsAnnounced) {
                             : ReadArbFile(loaded, file, 0, &error, &warnings))
             << error;
         EXPECT_EQ(warnings, row.warnings);
+    }
+}
+
+// Old files end their lines with CR alone; CR LF split between two reads of
+// a file is still one line end.
+TEST(TextLines, LfCrLfAndCrAloneEndALine) {
+    const std::string longLine(64 * 1024 - 1, 'x');
+    const struct {
+        std::string text;
+        std::vector<std::string> lines;
+    } rows[] = {
+        {"a\r\nb\r\n", {"a", "b"}},
+        {"a\nb", {"a", "b"}},
+        {"a\rb\r", {"a", "b"}},
+        {"a\r\rb\r\n\nc", {"a", "", "b", "", "c"}},
+        {longLine + "\r\ny\r", {longLine, "y"}},
+        {longLine + "\rz", {longLine, "z"}},
+    };
+    TempDir dir;
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.text.substr(0, 20));
+        StringLines text(row.text);
+        WriteText(dir.file("lines.arb"), row.text);
+        FileLines file;
+        ASSERT_TRUE(file.Open(dir.file("lines.arb"))) << file.Error();
+        for (LineSource* source : {static_cast<LineSource*>(&text), static_cast<LineSource*>(&file)}) {
+            std::vector<std::string> lines;
+            for (std::string line; source->NextLine(line);) lines.push_back(line);
+            EXPECT_FALSE(source->Failed());
+            EXPECT_EQ(lines, row.lines);
+        }
     }
 }
 
