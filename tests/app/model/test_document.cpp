@@ -116,6 +116,7 @@ TEST_F(Document, LoadsGoToTheCurrentChannel) {
 
 TEST_F(Document, FilesThatCannotBeOpenedGiveTheSystemsReason) {
     ASSERT_EQ(mkfifo(dir.file("pipe.arb").c_str(), 0600), 0);
+    std::filesystem::create_symlink("pipe.arb", dir.file("link.qwf"));
     std::filesystem::create_directory(dir.file("folder.qwf"));
     const struct {
         bool load;
@@ -128,6 +129,10 @@ TEST_F(Document, FilesThatCannotBeOpenedGiveTheSystemsReason) {
         {true, 1, dir.file("folder.qwf"), "Cann't Load file: Is a directory"},
         {false, 1, dir.file("folder.qwf"), "Cann't save file: Is a directory"},
         {false, 0, dir.file("no/such/folder.arb"), "Cann't save file: No such file or directory"},
+        // A save must not put a regular file in place of a FIFO or a device.
+        {false, 0, dir.file("pipe.arb"), "Cann't save file: it is a FIFO, not a regular file"},
+        {false, 1, dir.file("link.qwf"),
+         "Cann't save file: it leads to " + dir.file("pipe.arb") + ", a FIFO, not a regular file"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.path);
@@ -137,6 +142,10 @@ TEST_F(Document, FilesThatCannotBeOpenedGiveTheSystemsReason) {
         EXPECT_EQ(log.paths.back(), row.path);
     }
     EXPECT_TRUE(doc.GetDeviceSettings().PendingCommands().empty());
+    struct stat st {};
+    ASSERT_EQ(::stat(dir.file("pipe.arb").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+    EXPECT_TRUE(std::filesystem::is_symlink(dir.file("link.qwf")));
 }
 
 TEST_F(Document, RefusedContentIsAFailedLoad) {
