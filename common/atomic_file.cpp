@@ -21,6 +21,41 @@ std::string SystemText(int error) { return std::strerror(error); }
 // Distinguishes temporary files of several saves in one process.
 std::atomic<unsigned> g_tempCounter{0};
 
+// Links followed before a save gives up, as the kernel does (ELOOP).
+constexpr int kMaxLinkHops = 40;
+
+// The file a save replaces: `path` with the symbolic links of its last
+// component followed (a relative link from the link's folder), so that the
+// link stays and its target gets the new content. A dangling link names the
+// file to create, as a shell redirection would.
+bool FollowLinks(const std::string& path, std::string& target, std::string& error) {
+    namespace fs = std::filesystem;
+    fs::path at = path;
+    for (int hop = 0; hop < kMaxLinkHops; ++hop) {
+        std::error_code ec;
+        if (!fs::is_symlink(at, ec)) {
+            target = at.string();
+            return true;
+        }
+        const fs::path next = fs::read_symlink(at, ec);
+        if (ec) {
+            error = ec.message();
+            return false;
+        }
+        at = next.is_absolute() ? next : at.parent_path() / next;
+    }
+    error = SystemText(ELOOP);
+    return false;
+}
+
+const char* KindOfFile(mode_t mode) {
+    if (S_ISFIFO(mode)) return "a FIFO";
+    if (S_ISCHR(mode)) return "a character device";
+    if (S_ISBLK(mode)) return "a block device";
+    if (S_ISSOCK(mode)) return "a socket";
+    return "a special file";
+}
+
 }  // namespace
 
 AtomicFile::~AtomicFile() { Discard(); }
@@ -29,16 +64,18 @@ bool AtomicFile::Create(const std::string& path) {
     Discard();
     error_.clear();
     buffer_.clear();
-    target_ = path;
-    std::error_code ec;
-    if (std::filesystem::is_symlink(path, ec)) {
-        const auto resolved = std::filesystem::weakly_canonical(path, ec);
-        if (!ec) target_ = resolved.string();
-    }
+    if (!FollowLinks(path, target_, error_)) return false;
     struct stat old {};
     const bool existed = ::stat(target_.c_str(), &old) == 0;
     if (existed && S_ISDIR(old.st_mode)) {
         error_ = SystemText(EISDIR);
+        return false;
+    }
+    // The rename would put a regular file in place of a device node or a
+    // FIFO (and whoever uses it); a save is only ever meant for a file.
+    if (existed && !S_ISREG(old.st_mode)) {
+        error_ = (target_ == path ? std::string("it is ") : "it leads to " + target_ + ", ") + KindOfFile(old.st_mode) +
+                 ", not a regular file";
         return false;
     }
     for (int attempt = 0; attempt < 100 && fd_ < 0; ++attempt) {

@@ -67,6 +67,13 @@ std::string formatWindowsG(double value, int width, int precision) {
     return padLeft(widenExponent(std::string_view(buf.data(), res.ptr - buf.data())), width);
 }
 
+double roundToWindowsG(double value) {
+    if (!std::isfinite(value)) return value;
+    double rounded = value;
+    parseDouble(formatWindowsG(value), rounded);
+    return rounded;
+}
+
 std::string formatFixed(double value, int decimals) {
     if (std::isnan(value)) return "NAN";
     if (std::isinf(value)) return value < 0 ? "-INF" : "INF";

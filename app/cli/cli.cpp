@@ -24,6 +24,9 @@ public:
     void ShowMessage(const std::string& text, const std::string& path) override {
         err_ << "zorbel-cli: " << path << ": " << text << "\n";
     }
+    void ShowWarning(const std::string& text, const std::string& path) override {
+        err_ << "zorbel-cli: " << path << ": warning: " << text << "\n";
+    }
 
 private:
     std::ostream& err_;

@@ -9,6 +9,7 @@
 #include <array>
 #include <cmath>
 #include <new>
+#include <optional>
 #include <vector>
 
 #include "file_numbers.h"
@@ -50,13 +51,76 @@ bool ReadHeader(LineSource& file, std::array<std::string, Count>& lines) {
     return true;
 }
 
-bool CheckPointCount(std::int32_t announced, std::string* error) {
+// `text` is the count as the file writes it: a count beyond 32 bits reads
+// as the largest 32-bit value, which is not what the user wrote.
+bool CheckPointCount(std::int32_t announced, std::string_view text, std::string* error) {
     if (announced >= 0 && static_cast<std::uint32_t>(announced) <= kMaxArbitraryPoints) return true;
-    return Fail(error, "the file announces " + formatInt(announced) + " samples; 0 to " +
+    return Fail(error, "the file announces " + files::ShownText(text) + " samples; 0 to " +
                            formatInt(kMaxArbitraryPoints) + " are possible");
 }
 
+// The divider as the file holds it, checked before it is narrowed to 16
+// bits: 65536 must not pass as 0. `name` is the header's, for the message.
+bool CheckDivider(double divider, std::string_view text, std::string_view name, std::string* error) {
+    if (divider >= 0 && divider <= kMaxArbitraryDivider) return true;
+    return Fail(error, "the divider (" + std::string(name) + ") " + files::ShownText(text) + " is outside 0 to " +
+                           formatInt(kMaxArbitraryDivider));
+}
+
 bool IsGainCode(double code) { return code == 1.0 || code == 4.0 || code == 20.0; }
+
+// What the sample readers met on the way, for the warnings of a load that
+// succeeded.
+struct SampleTally {
+    std::size_t notNumbers = 0;  // loaded as 0
+    std::size_t tooLarge = 0;    // beyond what the instrument plays; a download clamps them
+};
+
+// One sample, volts: the field's number times `scale`. Nothing for a value
+// that is not finite (or is not once scaled); the reader refuses the file then.
+std::optional<double> TakeSample(std::string_view text, double scale, SampleTally& tally) {
+    const std::optional<double> value = files::ReadFiniteReal(text);
+    if (!value || !std::isfinite(*value * scale)) return std::nullopt;
+    if (!files::StartsWithNumber(text)) ++tally.notNumbers;
+    const double volts = *value * scale;
+    if (!(std::fabs(volts) <= kMaxArbitraryVolts)) ++tally.tooLarge;
+    return volts;
+}
+
+bool RefuseSample(std::string* error, std::size_t lineNumber, std::string_view text) {
+    return Fail(error, "line " + formatInt(static_cast<long long>(lineNumber)) + ": the sample " +
+                           files::ShownText(text) + " is not a finite number");
+}
+
+void Warn(LoadWarnings* warnings, std::string text) {
+    if (warnings) warnings->push_back(std::move(text));
+}
+
+std::string Samples(std::size_t count) {
+    return formatInt(static_cast<long long>(count)) + (count == 1 ? " sample" : " samples");
+}
+
+// The remarks of a load that succeeded: `announced` samples written as
+// `announcedText`, `present` of the `expected` ones found in the file.
+void WarnAboutSamples(LoadWarnings* warnings, std::string_view announcedText, std::size_t announced,
+                      std::size_t expected, std::size_t present, const SampleTally& tally) {
+    if (present < expected) {
+        Warn(warnings, "the file announces " + files::ShownText(announcedText) + " samples but holds " +
+                           formatInt(static_cast<long long>(present)) + "; the other " +
+                           formatInt(static_cast<long long>(announced - present)) + " are 0");
+    }
+    if (tally.notNumbers > 0)
+        Warn(warnings, Samples(tally.notNumbers) + (tally.notNumbers == 1 ? " is not a number" : " are not numbers") +
+                           ", loaded as 0");
+    if (tally.tooLarge > 0) {
+        Warn(warnings, Samples(tally.tooLarge) + " beyond " + formatWindowsG(kMaxArbitraryVolts) +
+                           " V either way (the most the instrument plays), clamped by the download");
+    }
+    if (announced % 16 != 0) {
+        Warn(warnings, "the point count " + formatInt(static_cast<long long>(announced)) + " was rounded down to " +
+                           formatInt(static_cast<long long>(announced & ~std::size_t{15})) + ", a multiple of 16");
+    }
+}
 
 // Lines of the file text, batched into large writes.
 class LineWriter {
@@ -110,44 +174,66 @@ void ReplaceSamples(DeviceSettings& settings, std::uint16_t channel, std::vector
     settings.ModifyRecord(channel, [&](ChannelRecord& r) { r.arbitrarySamples.swap(samples); });
 }
 
-bool ReadArb(DeviceSettings& settings, LineSource& file, std::uint16_t channel, std::string* error) {
+bool ReadArb(DeviceSettings& settings, LineSource& file, std::uint16_t channel, std::string* error,
+             LoadWarnings* warnings) {
     std::array<std::string, 6> header;
     if (!ReadHeader(file, header)) return Fail(error, file.Error());
-    const std::int32_t announced = files::ReadInteger(HeaderValue(header[2], ','));
-    if (!CheckPointCount(announced, error)) return false;
-    const double zoom = std::trunc(files::ReadReal(HeaderValue(header[4], ',')));
+    const std::string_view countText = HeaderValue(header[2], ',');
+    const std::int32_t announced = files::ReadInteger(countText);
+    if (!CheckPointCount(announced, countText, error)) return false;
+    const std::string_view zoomText = HeaderValue(header[4], ',');
+    const double zoom = std::trunc(files::ReadFiniteReal(zoomText).value_or(0.0));
     if (!IsGainCode(zoom)) {
-        return Fail(error, "the gain code (#zoom) " + formatWindowsG(zoom) + " is not 1, 4 or 20");
+        return Fail(error, "the gain code (#zoom) " + files::ShownText(zoomText) + " is not 1, 4 or 20");
     }
-    const std::uint16_t divider = files::TruncatedLow16(files::ReadReal(HeaderValue(header[5], ',')));
+    const std::string_view dividerText = HeaderValue(header[5], ',');
+    const double divider = std::trunc(files::ReadFiniteReal(dividerText).value_or(-1.0));
+    if (!CheckDivider(divider, dividerText, "div", error)) return false;
 
     std::vector<double> samples(static_cast<std::size_t>(announced), 0.0);
+    SampleTally tally;
+    std::size_t present = 0;
     std::string line;
-    for (std::size_t i = 0; i < samples.size() && file.NextLine(line); ++i) {
+    for (; present < samples.size() && file.NextLine(line); ++present) {
         RemoveBlanks(line);
-        samples[i] = files::ReadReal(line) * zoom;
+        const std::optional<double> sample = TakeSample(line, zoom, tally);
+        if (!sample) return RefuseSample(error, present + header.size() + 1, line);
+        samples[present] = *sample;
     }
     if (file.Failed()) return Fail(error, file.Error());
 
     ReplaceSamples(settings, channel, samples);
     settings.ModifyRecord(channel, [&](ChannelRecord& r) { r.arbitraryZoom = static_cast<std::uint16_t>(zoom); });
-    settings.SetArbitraryDivider(channel, divider);  // queues the divider write
+    settings.SetArbitraryDivider(channel, static_cast<std::uint16_t>(divider));  // queues the divider write
+    WarnAboutSamples(warnings, countText, static_cast<std::size_t>(announced), static_cast<std::size_t>(announced),
+                     present, tally);
     return true;
 }
 
-bool ReadQwf(DeviceSettings& settings, LineSource& file, std::uint16_t channel, std::string* error) {
+bool ReadQwf(DeviceSettings& settings, LineSource& file, std::uint16_t channel, std::string* error,
+             LoadWarnings* warnings) {
     std::array<std::string, 4> header;
     if (!ReadHeader(file, header)) return Fail(error, file.Error());
-    const std::uint16_t divider = files::Low16(files::ReadInteger(HeaderValue(header[1], '=')));
-    const std::int32_t announced = files::ReadInteger(HeaderValue(header[2], '='));
-    if (!CheckPointCount(announced, error)) return false;
-    const double frequency = files::ReadReal(HeaderValue(header[3], '='));
+    const std::string_view dividerText = HeaderValue(header[1], '=');
+    const std::int32_t divider = files::ReadInteger(dividerText);
+    if (!CheckDivider(divider, dividerText, "#SAMPLE", error)) return false;
+    const std::string_view countText = HeaderValue(header[2], '=');
+    const std::int32_t announced = files::ReadInteger(countText);
+    if (!CheckPointCount(announced, countText, error)) return false;
+    const std::string_view frequencyText = HeaderValue(header[3], '=');
+    const std::optional<double> frequency = files::ReadFiniteReal(frequencyText);
+    if (!frequency) {
+        return Fail(error, "the frequency (#Freq) " + files::ShownText(frequencyText) + " is not a finite number");
+    }
 
     std::vector<double> samples(static_cast<std::size_t>(announced), 0.0);
     const std::size_t wanted = samples.size() & ~std::size_t{15};
+    SampleTally tally;
     std::size_t taken = 0;
+    std::size_t lineNumber = header.size();
     std::string line;
     while (taken < wanted && file.NextLine(line)) {
+        ++lineNumber;
         RemoveBlanks(line);
         std::string_view rest = line;
         while (!rest.empty() && taken < wanted) {
@@ -161,24 +247,28 @@ bool ReadQwf(DeviceSettings& settings, LineSource& file, std::uint16_t channel, 
             } else {
                 rest = {};
             }
-            samples[taken++] = files::ReadReal(value);
+            const std::optional<double> sample = TakeSample(value, 1.0, tally);
+            if (!sample) return RefuseSample(error, lineNumber, value);
+            samples[taken++] = *sample;
         }
     }
     if (file.Failed()) return Fail(error, file.Error());
 
     ReplaceSamples(settings, channel, samples);
-    settings.ModifyRecord(channel, [&](ChannelRecord& r) { r.arbitraryFrequency = frequency; });
-    settings.SetArbitraryDivider(channel, divider);  // queues the divider write
+    settings.ModifyRecord(channel, [&](ChannelRecord& r) { r.arbitraryFrequency = *frequency; });
+    settings.SetArbitraryDivider(channel, static_cast<std::uint16_t>(divider));  // queues the divider write
     settings.ZoomFromData(channel);
+    WarnAboutSamples(warnings, countText, static_cast<std::size_t>(announced), wanted, taken, tally);
     return true;
 }
 
 // Runs a reader, turning a bad channel and exhausted memory into a refusal.
 template <class Reader>
-bool Guarded(Reader reader, DeviceSettings& settings, LineSource& file, std::uint16_t channel, std::string* error) {
+bool Guarded(Reader reader, DeviceSettings& settings, LineSource& file, std::uint16_t channel, std::string* error,
+             LoadWarnings* warnings) {
     if (channel >= kChannelCount) return Fail(error, "no such channel");
     try {
-        return reader(settings, file, channel, error);
+        return reader(settings, file, channel, error, warnings);
     } catch (const std::bad_alloc&) {
         return Fail(error, "not enough memory for the waveform");
     }
@@ -186,12 +276,14 @@ bool Guarded(Reader reader, DeviceSettings& settings, LineSource& file, std::uin
 
 }  // namespace
 
-bool ReadArbFile(DeviceSettings& settings, LineSource& file, std::uint16_t channel, std::string* error) {
-    return Guarded(ReadArb, settings, file, channel, error);
+bool ReadArbFile(DeviceSettings& settings, LineSource& file, std::uint16_t channel, std::string* error,
+                 LoadWarnings* warnings) {
+    return Guarded(ReadArb, settings, file, channel, error, warnings);
 }
 
-bool ReadQwfFile(DeviceSettings& settings, LineSource& file, std::uint16_t channel, std::string* error) {
-    return Guarded(ReadQwf, settings, file, channel, error);
+bool ReadQwfFile(DeviceSettings& settings, LineSource& file, std::uint16_t channel, std::string* error,
+                 LoadWarnings* warnings) {
+    return Guarded(ReadQwf, settings, file, channel, error, warnings);
 }
 
 bool WriteArbFile(const DeviceSettings& settings, TextSink& file, std::uint16_t channel, std::string* error) {

@@ -9,6 +9,7 @@
 #include <cstdlib>
 
 #include "zorbel/model/preview.h"
+#include "zorbel/numbers.h"
 
 namespace zorbel {
 namespace {
@@ -126,6 +127,10 @@ bool DeviceSettings::SetWaveType(std::uint16_t channel, std::uint16_t waveType) 
 
 bool DeviceSettings::SetParameter(std::uint16_t channel, Parameter p, double value) {
     if (channel >= kChannelCount || Index(p) >= kParameterCount) return false;
+    // The instrument gets the value as "%G" text, six significant digits: the
+    // record, the preview and the queued write all hold that value, so what
+    // the program shows is what the instrument holds.
+    value = roundToWindowsG(value);
     ModifyRecord(channel, [&](ChannelRecord& r) {
         r.Value(p) = value;
         UpdatePreview(r, p == Parameter::Amplitude || p == Parameter::Offset);

@@ -57,9 +57,14 @@ bool CZorbelDoc::LoadArbitrary(std::uint16_t kind, const std::string& path) {
     if (!file.Open(path)) return Refuse(std::string(kCannotLoadMessage) + file.Error(), path);
     const std::uint16_t channel = settings_.CurrentChannel();
     std::string error;
-    const bool loaded = kind == kArbitraryDataFile ? ReadArbFile(settings_, file, channel, &error)
-                                                   : ReadQwfFile(settings_, file, channel, &error);
-    return loaded || Refuse(std::string(kCannotLoadMessage) + error, path);
+    LoadWarnings warnings;
+    const bool loaded = kind == kArbitraryDataFile ? ReadArbFile(settings_, file, channel, &error, &warnings)
+                                                   : ReadQwfFile(settings_, file, channel, &error, &warnings);
+    if (!loaded) return Refuse(std::string(kCannotLoadMessage) + error, path);
+    if (messages_) {
+        for (const std::string& warning : warnings) messages_->ShowWarning(warning, path);
+    }
+    return true;
 }
 
 bool CZorbelDoc::SaveArbitrary(std::uint16_t kind, const std::string& path) {

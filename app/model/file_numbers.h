@@ -8,6 +8,8 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <optional>
+#include <string>
 #include <string_view>
 
 #include "zorbel/numbers.h"
@@ -24,6 +26,43 @@ inline double ReadReal(std::string_view text) {
     double value = 0.0;
     parseDoublePrefix(SkipBlanks(text), value);
     return value;
+}
+
+// True when a number field starts with a number (else it reads as 0).
+inline bool StartsWithNumber(std::string_view text) {
+    double value = 0.0;
+    return parseDoublePrefix(SkipBlanks(text), value) > 0;
+}
+
+// A real as ReadReal takes it, or nothing when the field holds a value no
+// instrument takes: one beyond the double range ("1E+999"), or the infinity
+// and not-a-number texts a "%G" writer leaves ("INF", "-NAN", and the old
+// Windows runtime's "1.#INF", "-1.#IND"). Taken as infinity or as 0, such a
+// value would load and latch the session later, when it is sent.
+inline std::optional<double> ReadFiniteReal(std::string_view text) {
+    text = SkipBlanks(text);
+    std::string_view magnitude = text;
+    if (!magnitude.empty() && (magnitude[0] == '+' || magnitude[0] == '-')) magnitude.remove_prefix(1);
+    const auto startsWith = [&](std::string_view word) {
+        if (magnitude.size() < word.size()) return false;
+        for (std::size_t i = 0; i < word.size(); ++i) {
+            const char c = magnitude[i];
+            if ((c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c) != word[i]) return false;
+        }
+        return true;
+    };
+    if (startsWith("inf") || startsWith("nan") || startsWith("1.#")) return std::nullopt;
+    const double value = ReadReal(text);
+    if (!std::isfinite(value)) return std::nullopt;
+    return value;
+}
+
+// A field's text for a message: as written, cut after 40 characters so that
+// a line of junk still gives a one-line message.
+inline std::string ShownText(std::string_view text) {
+    constexpr std::size_t kMaxShown = 40;
+    if (text.size() <= kMaxShown) return std::string(text);
+    return std::string(text.substr(0, kMaxShown)) + "...";
 }
 
 // Decimal integer prefix as a 32-bit value: out-of-range numbers stick at the
@@ -45,14 +84,5 @@ inline std::int32_t ReadInteger(std::string_view text) {
 
 // The low 16 bits of an integer, as a narrowing to a 16-bit field keeps them.
 inline std::uint16_t Low16(long long value) { return static_cast<std::uint16_t>(value & 0xFFFF); }
-
-// A real truncated toward zero, then its low 16 bits; values no integer type
-// holds (infinities) give 0 instead of undefined behaviour.
-inline std::uint16_t TruncatedLow16(double value) {
-    if (!std::isfinite(value)) return 0;
-    double rest = std::fmod(std::trunc(value), 65536.0);
-    if (rest < 0) rest += 65536.0;
-    return static_cast<std::uint16_t>(rest);
-}
 
 }  // namespace zorbel::files

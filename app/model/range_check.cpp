@@ -21,7 +21,13 @@ std::optional<std::string> OutOfRangeMessage(Parameter p, std::uint16_t channel,
                                              const LimitsBlock& limits) {
     const double minimum = limits.Minimum(p);
     const double maximum = limits.Maximum(p);
-    if (value >= minimum && value <= maximum) return std::nullopt;  // NaN is refused too
+    // What is checked is what the setter stores and sends: the rounded value
+    // (-9.8999999 goes out as -9.9).
+    const double sent = roundToWindowsG(value);
+    // The generator library refuses an offset equal to its minimum without
+    // sending it, which latches the session; so that minimum is outside too.
+    const bool aboveMinimum = p == Parameter::Offset ? sent > minimum : sent >= minimum;
+    if (aboveMinimum && sent <= maximum) return std::nullopt;  // NaN is refused too
     return "Set CH" + formatInt(channel + 1) + " " + std::string(kLabels[Index(p)]) + ": (" + formatWindowsG(value) +
            ") is out of range(" + formatWindowsG(minimum) + "," + formatWindowsG(maximum) + ")";
 }

@@ -98,38 +98,59 @@ std::vector<SetupEntry> SetupFileEntries(const DeviceSettings& settings) {
     return entries;
 }
 
-void ApplySetupProfile(DeviceSettings& settings, const ProfileFile& profile) {
+bool ApplySetupProfile(DeviceSettings& settings, const ProfileFile& profile, std::string* error) {
     const auto read = [&](const std::string& section, std::string_view key, std::string_view fallback) {
         return profile.getString(section, key, fallback, kMaxValueChars);
     };
+    // Every real is read and checked before the model changes, so that a
+    // refused file changes nothing.
+    std::string refused;
+    const auto real = [&](const std::string& section, std::string_view key, std::string_view fallback) {
+        const std::string text = read(section, key, fallback);
+        const std::optional<double> value = files::ReadFiniteReal(text);
+        if (!value && refused.empty())
+            refused = std::string(key) + "=" + files::ShownText(text) + " in [" + section + "] is not a finite number";
+        return value.value_or(0.0);
+    };
+
+    std::array<LimitsBlock, kChannelCount> limits;
+    std::array<std::array<double, kParameterCount>, kChannelCount> values{};
+    for (std::uint16_t ch = 0; ch < kChannelCount; ++ch) {
+        const std::string standard = StandardSection(ch);
+        for (const LimitKeys& row : kLimitKeys) {
+            limits[ch].Set(row.parameter, real(standard, row.maximumKey, row.maximumFallback),
+                           real(standard, row.minimumKey, row.minimumFallback));
+        }
+        const std::string channel = ChannelSection(ch);
+        for (const SetupChannelKey& key : kSetupChannelKeys) {
+            if (key.kind == SetupChannelKey::Kind::Number)
+                values[ch][Index(key.parameter)] = real(channel, key.key, key.fallback);
+        }
+    }
+    if (!refused.empty()) {
+        if (error) *error = refused;
+        return false;
+    }
 
     // Limits first: the settings' queued writes go out with them.
-    for (std::uint16_t ch = 0; ch < kChannelCount; ++ch) {
-        const std::string section = StandardSection(ch);
-        LimitsBlock limits;
-        for (const LimitKeys& row : kLimitKeys) {
-            limits.Set(row.parameter, files::ReadReal(read(section, row.maximumKey, row.maximumFallback)),
-                       files::ReadReal(read(section, row.minimumKey, row.minimumFallback)));
-        }
-        settings.ModifyRecord(ch, [&](ChannelRecord& r) { r.limits = limits; });
-    }
+    for (std::uint16_t ch = 0; ch < kChannelCount; ++ch)
+        settings.ModifyRecord(ch, [&](ChannelRecord& r) { r.limits = limits[ch]; });
 
     for (std::uint16_t ch = 0; ch < kChannelCount; ++ch) {
         const std::string section = ChannelSection(ch);
         for (const SetupChannelKey& key : kSetupChannelKeys) {
-            const std::string text = read(section, key.key, key.fallback);
             switch (key.kind) {
             case SetupChannelKey::Kind::OnOff:
-                settings.SetOutputState(ch, files::Low16(files::ReadInteger(text)));
+                settings.SetOutputState(ch, files::Low16(files::ReadInteger(read(section, key.key, key.fallback))));
                 break;
             case SetupChannelKey::Kind::WaveType: {
                 // Checked before narrowing: 65542 is no sine wave in disguise.
-                const std::int32_t type = files::ReadInteger(text);
+                const std::int32_t type = files::ReadInteger(read(section, key.key, key.fallback));
                 if (IsValidWaveType(type)) settings.SetWaveType(ch, static_cast<std::uint16_t>(type));
                 break;
             }
             case SetupChannelKey::Kind::Number:
-                settings.SetParameter(ch, key.parameter, files::ReadReal(text));
+                settings.SetParameter(ch, key.parameter, values[ch][Index(key.parameter)]);
                 break;
             }
         }
@@ -137,6 +158,7 @@ void ApplySetupProfile(DeviceSettings& settings, const ProfileFile& profile) {
 
     const std::int32_t current = files::ReadInteger(read(std::string(kCurrentSection), kCurrentKey, "0"));
     if (current == 0 || current == 1) settings.SetCurrentChannel(static_cast<std::uint16_t>(current));
+    return true;
 }
 
 bool ReadSetupFile(DeviceSettings& settings, const std::string& path, std::string* error) {
@@ -146,8 +168,7 @@ bool ReadSetupFile(DeviceSettings& settings, const std::string& path, std::strin
         if (error) *error = why;
         return false;
     }
-    ApplySetupProfile(settings, profile);  // a missing file: every key its default
-    return true;
+    return ApplySetupProfile(settings, profile, error);  // a missing file: every key its default
 }
 
 bool WriteSetupFile(const DeviceSettings& settings, const std::string& path, std::string* error) {

@@ -15,12 +15,11 @@ constexpr std::size_t kChunkBytes = 64 * 1024;
 
 std::string SystemText(int error) { return std::strerror(error); }
 
-// Cuts the line that ends at `brk` (a '\n' or the end of the text) out of
-// `text` from `pos`, without its CR LF or LF.
-std::string_view LineBefore(std::string_view text, std::size_t pos, std::size_t brk) {
-    std::string_view line = text.substr(pos, brk - pos);
-    if (brk < text.size() && !line.empty() && line.back() == '\r') line.remove_suffix(1);
-    return line;
+constexpr std::string_view kLineEnds = "\r\n";
+
+// Length of the line end at `brk` (a CR or LF of `text`): 2 for CR LF, else 1.
+std::size_t LineEndLength(std::string_view text, std::size_t brk) {
+    return text[brk] == '\r' && brk + 1 < text.size() && text[brk + 1] == '\n' ? 2 : 1;
 }
 
 }  // namespace
@@ -29,10 +28,14 @@ std::string_view LineBefore(std::string_view text, std::size_t pos, std::size_t 
 
 bool StringLines::NextLine(std::string& line) {
     if (pos_ >= text_.size()) return false;
-    std::size_t brk = text_.find('\n', pos_);
-    if (brk == std::string_view::npos) brk = text_.size();
-    line.assign(LineBefore(text_, pos_, brk));
-    pos_ = brk + 1;
+    const std::size_t brk = text_.find_first_of(kLineEnds, pos_);
+    if (brk == std::string::npos) {
+        line.assign(text_, pos_);
+        pos_ = text_.size();
+        return true;
+    }
+    line.assign(text_, pos_, brk - pos_);
+    pos_ = brk + LineEndLength(text_, brk);
     return true;
 }
 
@@ -90,13 +93,16 @@ bool FileLines::NextLine(std::string& line) {
     if (Failed()) return false;
     std::size_t searchFrom = pos_;
     for (;;) {
-        const std::size_t brk = buffer_.find('\n', searchFrom);
+        std::size_t brk = buffer_.find_first_of(kLineEnds, searchFrom);
+        // A CR that ends the buffer may be the first half of a CR LF: read on.
+        if (brk != std::string::npos && brk + 1 == buffer_.size() && buffer_[brk] == '\r' && !eof_)
+            brk = std::string::npos;
         if (brk != std::string::npos || eof_) {
             if (brk == std::string::npos && pos_ >= buffer_.size()) return false;  // nothing left
             const std::size_t end = brk == std::string::npos ? buffer_.size() : brk;
             if (end - pos_ > kMaxTextLineBytes) break;
-            line.assign(LineBefore(buffer_, pos_, end));
-            pos_ = end + 1;
+            line.assign(buffer_, pos_, end - pos_);
+            pos_ = end == buffer_.size() ? end : end + LineEndLength(buffer_, end);
             return true;
         }
         if (buffer_.size() - pos_ > kMaxTextLineBytes) break;
@@ -104,7 +110,7 @@ bool FileLines::NextLine(std::string& line) {
         // one chunk plus one line long.
         buffer_.erase(0, pos_);
         pos_ = 0;
-        searchFrom = buffer_.size();
+        searchFrom = !buffer_.empty() && buffer_.back() == '\r' ? buffer_.size() - 1 : buffer_.size();
         if (!Fill() && Failed()) return false;
     }
     error_ = "Line longer than " + std::to_string(kMaxTextLineBytes) + " bytes";

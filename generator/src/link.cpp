@@ -12,9 +12,11 @@
 #include <arpa/inet.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
+#include <set>
 
 namespace qrv {
 
@@ -29,7 +31,8 @@ std::string StartupLanAddress() {
     if (text == nullptr || *text == '\0') return kDefaultLanAddress;
     in_addr parsed{};
     if (std::strlen(text) < 20 && inet_pton(AF_INET, text, &parsed) == 1) return text;
-    ShowMessage(std::string("QRV_LAN_ADDRESS is not a dotted-quad IPv4 address: ") + text);
+    ReportEnvironment("QRV_LAN_ADDRESS", text, std::string("not a dotted-quad IPv4 address; ") + kDefaultLanAddress +
+                                                   " is used");
     return kDefaultLanAddress;
 }
 
@@ -113,6 +116,19 @@ void ShowMessage(std::string_view text) {
         data += n;
         left -= static_cast<std::size_t>(n);
     }
+}
+
+void ReportEnvironment(std::string_view variable, std::string_view value, std::string_view problem) {
+    static std::mutex mutex;
+    static std::set<std::string, std::less<>> reported;
+    std::string setting(variable);
+    setting += '=';
+    setting += value;
+    {
+        std::lock_guard lock(mutex);
+        if (!reported.insert(setting).second) return;
+    }
+    ShowMessage(std::string(program_invocation_short_name) + ": " + setting + ": " + std::string(problem));
 }
 
 }  // namespace qrv

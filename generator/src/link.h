@@ -47,4 +47,10 @@ inline std::uint16_t FailureStatus(int sendResult) {
 // The library's one diagnostic ("shows a message box"): one line on stderr.
 void ShowMessage(std::string_view text);
 
+// A setting from the environment the link cannot use: one line on stderr,
+// "<program>: <variable>=<value>: <problem>", with the program's name as its
+// own messages start. Shown once per variable and value, although the link
+// looks at the variable at every exchange (every 10 ms while idle online).
+void ReportEnvironment(std::string_view variable, std::string_view value, std::string_view problem);
+
 }  // namespace qrv

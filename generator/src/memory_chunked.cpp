@@ -14,6 +14,8 @@ std::uint16_t ReadChunked(std::string_view command, std::string& collected) {
     auto piece = ParseChunkedPiece(answer);
     if (!piece) return kStatusRejected;
     const std::int32_t total = piece->total;
+    // Beyond anything the caller could hold: the exchange fails as a whole.
+    if (total > kMaxChunkedTotal) return kStatusFailed;
     std::int32_t end = piece->end;
     collected.assign(piece->text);
     // Each further piece moves `end` forward by at least one character and

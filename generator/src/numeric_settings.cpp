@@ -84,16 +84,20 @@ std::uint16_t WriteNumeric(NumericQuantity quantity, std::uint16_t channel, doub
     // "INF" is no number the instrument knows; an infinite limit must not let it through.
     if (!std::isfinite(value)) return kStatusRejected;
 
-    const double scaled = value * setting.toInstrument;
+    // "%G" keeps six significant digits: the instrument gets the rounded
+    // value, so its repeat is compared with that, read back from the very
+    // text sent. Comparing with the unrounded value would refuse every value
+    // of seven digits the instrument took, and latch the session.
+    const std::string valueText = zorbel::formatWindowsG(value * setting.toInstrument);
+    double sentValue = 0;
+    if (!TurnStringIntoDouble(valueText, sentValue)) return kStatusRejected;
     std::string answer;
-    const int sent = SendCommand(SetCommand(quantity, channel, zorbel::formatWindowsG(scaled)), answer,
+    const int sent = SendCommand(SetCommand(quantity, channel, valueText), answer,
                                  static_cast<std::uint32_t>(ExchangeMode::WriteRead));
     if (sent != kExchangeDone) return FailureStatus(sent);
     double repeated = 0;
     if (!TurnStringIntoDouble(answer, repeated)) return kStatusRejected;
-    // Against the unrounded value: a value with more than six significant
-    // digits goes out rounded and is then not confirmed.
-    return std::fabs(repeated - scaled) < kConfirmTolerance ? kStatusOk : kStatusRejected;
+    return std::fabs(repeated - sentValue) < kConfirmTolerance ? kStatusOk : kStatusRejected;
 }
 
 std::uint16_t ReadNumeric(NumericQuantity quantity, std::uint16_t channel, double* value, double maximum,

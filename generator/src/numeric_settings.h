@@ -54,7 +54,8 @@ std::string QueryCommand(NumericQuantity quantity, std::uint16_t channel);
 std::string RangeQueryCommand(NumericQuantity quantity, std::uint16_t channel, std::string_view bound);
 
 // The numeric write: limits by the rule, value scaled and sent as "%G",
-// status 2 only when the answer is a number within 1e-7 of the scaled value.
+// status 2 only when the answer is a number within 1e-7 of the value sent
+// (the scaled value rounded to six significant digits).
 std::uint16_t WriteNumeric(NumericQuantity quantity, std::uint16_t channel, double value, double maximum,
                            double minimum);
 // The numeric read: limits by the rule, answer parsed and scaled; stored in

@@ -2,6 +2,9 @@
 #include "usb_device.h"
 
 #include "link.h"
+#include "zorbel/numbers.h"
+
+#include <sys/un.h>
 
 #include <cstdlib>
 #include <string>
@@ -14,12 +17,23 @@ std::unique_ptr<UsbPipes> OpenUsbDevice() {
     if (virtualDevice == nullptr || *virtualDevice == '\0') return OpenLibusbDevice();
     const std::string_view text(virtualDevice);
     constexpr std::string_view kUnixPrefix = "unix:";
+    // A mistyped variable must not silently fall back to real hardware:
+    // nothing is used, and the user is told why once.
     if (text.substr(0, kUnixPrefix.size()) != kUnixPrefix || text.size() == kUnixPrefix.size()) {
-        // A mistyped variable must not silently fall back to real hardware.
-        ShowMessage("QRV_USB_DEVICE must be unix:PATH; no USB device used");
+        ReportEnvironment("QRV_USB_DEVICE", text, "not unix:PATH; no USB device is used");
         return nullptr;
     }
-    return OpenSeqpacketDevice(std::string(text.substr(kUnixPrefix.size())));
+    const std::string_view path = text.substr(kUnixPrefix.size());
+    // The kernel takes a socket path of at most this many bytes (sun_path with its NUL).
+    constexpr std::size_t kMaxSocketPath = sizeof(sockaddr_un{}.sun_path) - 1;
+    if (path.size() > kMaxSocketPath) {
+        ReportEnvironment("QRV_USB_DEVICE", text,
+                          "the socket path has " + zorbel::formatInt(static_cast<long long>(path.size())) +
+                              " bytes, the system allows " + zorbel::formatInt(kMaxSocketPath) +
+                              "; no USB device is used");
+        return nullptr;
+    }
+    return OpenSeqpacketDevice(std::string(path));
 }
 
 }  // namespace qrv

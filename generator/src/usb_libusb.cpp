@@ -3,6 +3,8 @@
 // and releases everything again when the exchange ends.
 #include "usb_device.h"
 
+#include "link.h"
+
 #include <libusb.h>
 
 #include <algorithm>
@@ -23,11 +25,8 @@ struct UsbId {
     std::uint16_t product;
 };
 
-// QRV_USB_ID as "vvvv:pppp" (hex); nullopt when unset or malformed.
-std::optional<UsbId> WantedId() {
-    const char* text = std::getenv("QRV_USB_ID");
-    if (text == nullptr) return std::nullopt;
-    const std::string_view id(text);
+// A "vvvv:pppp" id (hex, one to four digits each); nullopt when malformed.
+std::optional<UsbId> ParseUsbId(std::string_view id) {
     const auto colon = id.find(':');
     if (colon == std::string_view::npos) return std::nullopt;
     auto hex = [](std::string_view part) -> std::optional<std::uint16_t> {
@@ -148,11 +147,29 @@ libusb_device_handle* OpenAndClaim(libusb_device* device, const Endpoints& endpo
 }  // namespace
 
 std::unique_ptr<UsbPipes> OpenLibusbDevice() {
+    // QRV_USB_ID picks the instrument by its id; a mistyped one must not
+    // pick some other USBTMC instrument instead, so it picks none.
+    const char* idText = std::getenv("QRV_USB_ID");
+    std::optional<UsbId> wanted;
+    if (idText != nullptr && *idText != '\0') {
+        wanted = ParseUsbId(idText);
+        if (!wanted) {
+            ReportEnvironment("QRV_USB_ID", idText, "not vvvv:pppp in hex digits; no USB device is used");
+            return nullptr;
+        }
+    }
+    bool idSeen = false;
+    const auto reportUnseenId = [&] {
+        if (wanted && !idSeen) ReportEnvironment("QRV_USB_ID", idText, "no USB device has this id");
+    };
+
     libusb_context* context = nullptr;
-    if (libusb_init(&context) != 0) return nullptr;  // no USB subsystem: no device
+    if (libusb_init(&context) != 0) {  // no USB subsystem: no device
+        reportUnseenId();
+        return nullptr;
+    }
     libusb_device** list = nullptr;
     const ssize_t count = libusb_get_device_list(context, &list);
-    const auto wanted = WantedId();
     std::unique_ptr<UsbPipes> pipes;
     for (ssize_t i = 0; i < count && !pipes; ++i) {
         libusb_device* device = list[i];
@@ -161,6 +178,7 @@ std::unique_ptr<UsbPipes> OpenLibusbDevice() {
             if (libusb_get_device_descriptor(device, &descriptor) != 0 ||
                 descriptor.idVendor != wanted->vendor || descriptor.idProduct != wanted->product)
                 continue;
+            idSeen = true;
         }
         const auto endpoints = FindEndpoints(device, wanted.has_value());
         if (!endpoints) continue;
@@ -170,6 +188,7 @@ std::unique_ptr<UsbPipes> OpenLibusbDevice() {
     }
     if (count >= 0) libusb_free_device_list(list, 1);
     if (!pipes) libusb_exit(context);
+    reportUnseenId();
     return pipes;
 }
 

@@ -232,6 +232,12 @@ TEST_F(ProfileFileTest, SaveKeepsModeAndWritesThroughLinks) {
     struct stat st {};
     ASSERT_EQ(::stat(target.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0640u);
+
+    // A relative link to a file not there yet: the file is created, the link stays.
+    fs::create_symlink("later.set", dir_ / "dangling.set");
+    ASSERT_TRUE(f.save(path("dangling.set")));
+    EXPECT_TRUE(fs::is_symlink(dir_ / "dangling.set"));
+    EXPECT_EQ(read(path("later.set")), "[A]\nx=2\n");
 }
 
 TEST(Utf, ConversionsReplaceWhatCannotBeRepresented) {

@@ -173,18 +173,35 @@ TEST_F(ChannelSettings, ReadLimitRulesAndAnswerRange) {
     }
 }
 
-TEST_F(ChannelSettings, ValuesBeyondSixDigitsAreSentRoundedAndNotConfirmed) {
-    peer.QueueReply("1234570");
-    EXPECT_EQ(qmkHDWriteChannelFrequency(0, 1234567, 2e7, 0), 3);
-    peer.QueueReply("1.23457E+006");
-    EXPECT_EQ(qmkHDWriteChannelFrequency(0, 1234570, 2e7, 0), 2);
-    peer.QueueReply("2E+006");
-    EXPECT_EQ(qmkHDWriteChannelFrequency(0, 2e6, 2e7, 0), 2);
-    peer.QueueReply("1E-005");
-    EXPECT_EQ(qmkHDWriteChannelPulseWidth(0, 0.00001, 1, 0), 2);
-    const auto texts = Sent(4);
-    EXPECT_EQ(texts, (std::vector<std::string>{"SOURce1:FREQuency 1.23457E+006", "SOURce1:FREQuency 1.23457E+006",
-                                               "SOURce1:FREQuency 2E+006", "SOURce1:FUNCtion:PULSe:WIDTh 1E-005"}));
+TEST_F(ChannelSettings, ValuesBeyondSixDigitsAreSentRoundedAndConfirmedAsSent) {
+    struct Case {
+        WriteFn write;
+        double value;
+        const char* sent;  // the command text
+        const char* echo;
+        uint16_t expected;
+    };
+    const Case cases[] = {
+        {qmkHDWriteChannelFrequency, 1234567, "SOURce1:FREQuency 1.23457E+006", "1234570", 2},
+        {qmkHDWriteChannelFrequency, 1234567, "SOURce1:FREQuency 1.23457E+006", "1.23457E+006", 2},
+        {qmkHDWriteChannelFrequency, 1234.567, "SOURce1:FREQuency 1234.57", "1234.57", 2},
+        {qmkHDWriteChannelSquareDuty, 0.1234567, "SOURce1:FUNCtion:SQUare:DCYCle 12.3457", "12.3457", 2},
+        {qmkHDWriteChannelPulseWidth, 0.00001, "SOURce1:FUNCtion:PULSe:WIDTh 1E-005", "1E-005", 2},
+        // An echo of anything but the value sent is still refused, the
+        // unrounded value included.
+        {qmkHDWriteChannelFrequency, 1234567, "SOURce1:FREQuency 1.23457E+006", "1234567", 3},
+        {qmkHDWriteChannelFrequency, 1234.567, "SOURce1:FREQuency 1234.57", "1234.56", 3},
+        {qmkHDWriteChannelSquareDuty, 0.1234567, "SOURce1:FUNCtion:SQUare:DCYCle 12.3457", "12.34567", 3},
+    };
+    std::size_t sent = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.sent) + " answered " + c.echo);
+        peer.QueueReply(c.echo);
+        EXPECT_EQ(c.write(0, c.value, 2e7, 0), c.expected);
+        const auto texts = Sent(++sent);
+        ASSERT_EQ(texts.size(), sent);
+        EXPECT_EQ(texts.back(), c.sent);
+    }
 }
 
 TEST_F(ChannelSettings, ConfirmationToleranceIsTenToTheMinusSeven) {

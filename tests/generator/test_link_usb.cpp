@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <string>
 
@@ -188,13 +189,37 @@ TEST(UsbNoDevice, LibusbFindsNoSuchDevice) {
     unsetenv("QRV_USB_ID");
 }
 
-TEST(UsbNoDevice, MalformedDeviceVariableIsNoDevice) {
-    setenv("QRV_USB_DEVICE", "tcp:127.0.0.1", 1);
+// A device variable the link cannot use means no device, and says why in
+// one line with the program's name, once however often the link looks.
+TEST(UsbNoDevice, UnusableVariablesAreNoDeviceAndSaySoOnce) {
+    const std::string tooLong = "unix:/tmp/" + std::string(100, 's') + ".sock";  // 110 bytes of path
+    const struct {
+        const char* device;  // QRV_USB_DEVICE, or nullptr for libusb
+        const char* id;      // QRV_USB_ID
+        std::string line;
+    } rows[] = {
+        {"tcp:127.0.0.1", nullptr, "QRV_USB_DEVICE=tcp:127.0.0.1: not unix:PATH; no USB device is used"},
+        {"unix:", nullptr, "QRV_USB_DEVICE=unix:: not unix:PATH; no USB device is used"},
+        {tooLong.c_str(), nullptr,
+         "QRV_USB_DEVICE=" + tooLong + ": the socket path has 110 bytes, the system allows 107; no USB device is used"},
+        {nullptr, "12345", "QRV_USB_ID=12345: not vvvv:pppp in hex digits; no USB device is used"},
+        {nullptr, "fffe:g", "QRV_USB_ID=fffe:g: not vvvv:pppp in hex digits; no USB device is used"},
+        {nullptr, "fffe:fffc", "QRV_USB_ID=fffe:fffc: no USB device has this id"},
+    };
     qmkHDInitComType(0, 0x7F000001);
-    testing::internal::CaptureStderr();
-    EXPECT_EQ(qmkHDDeviceConnect(), 0);
-    EXPECT_NE(testing::internal::GetCapturedStderr().find("QRV_USB_DEVICE"), std::string::npos);
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.line);
+        if (row.device) setenv("QRV_USB_DEVICE", row.device, 1);
+        else unsetenv("QRV_USB_DEVICE");
+        if (row.id) setenv("QRV_USB_ID", row.id, 1);
+        else unsetenv("QRV_USB_ID");
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(qmkHDDeviceConnect(), 0);
+        EXPECT_EQ(qmkHDDeviceConnect(), 0);
+        EXPECT_EQ(testing::internal::GetCapturedStderr(), std::string(program_invocation_short_name) + ": " + row.line + "\n");
+    }
     unsetenv("QRV_USB_DEVICE");
+    unsetenv("QRV_USB_ID");
 }
 
 }  // namespace

@@ -230,6 +230,10 @@ const BrokenCase kBroken[] = {
     {"CountDiffersFromText", {"1,10,5,5,\"aaaaa\"", "2,10,10,5,\"bbbb\""}, 3},
     {"NoLeadingField", {"10,10,10,\"abcdefghij\""}, 3},
     {"NeverCompletes", {"1,10,5,5,\"aaaaa\""}, 1},  // the second piece never comes
+    // A total beyond 64 MiB ends the read at its first piece (the second
+    // would be refused with 3); one at the cap is read on.
+    {"TotalBeyondTheCap", {"1,67108865,5,5,\"aaaaa\"", "2,10,10,5,\"bbbbb\""}, 1},
+    {"TotalAtTheCap", {"1,67108864,5,5,\"aaaaa\"", "2,10,10,5,\"bbbbb\""}, 3},
 };
 
 void PrintTo(const BrokenCase& c, std::ostream* os) { *os << c.name; }

@@ -17,8 +17,10 @@ public:
     AtomicFile& operator=(const AtomicFile&) = delete;
 
     // Creates the temporary file for `path`. A symbolic link is written
-    // through (its target is replaced, not the link); an existing file keeps
-    // its permission bits. False with the system's text in Error().
+    // through (its target is replaced, not the link; a dangling link's
+    // target is created); an existing file keeps its permission bits. A
+    // target that exists and is not a regular file (a device node, a FIFO,
+    // a socket, a folder) is refused. False with the reason in Error().
     bool Create(const std::string& path);
     // Buffers and writes `bytes`; false once anything failed.
     bool Write(std::string_view bytes);

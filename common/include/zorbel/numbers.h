@@ -19,6 +19,11 @@ namespace zorbel {
 // 25 -> "25". `width` right-aligns with blanks as "%14G" does.
 std::string formatWindowsG(double value, int width = 0, int precision = 6);
 
+// The value the "%G" text of `value` carries (six significant digits): what
+// an instrument holds after `value` was sent, and what a file gives back
+// after it was saved. Infinities and NaN come back as they are.
+double roundToWindowsG(double value);
+
 // "%f": fixed form with `decimals` digits after the point (six by default).
 std::string formatFixed(double value, int decimals = 6);
 

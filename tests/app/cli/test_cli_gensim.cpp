@@ -331,7 +331,8 @@ TEST(CliWithoutInstrument, AbsentInstrumentExitsWith1) {
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), "[Current]\nChannel=1\n");
 
     std::ofstream(dir.file("steps.arb"), std::ios::binary)
-        << "version,16\r\ntype,2\r\nsamples,16\r\nsps,250000000.000000\r\n#zoom,1\r\ndiv,3\r\n";
+        << "version,16\r\ntype,2\r\nsamples,16\r\nsps,250000000.000000\r\n#zoom,1\r\ndiv,3\r\n"
+        << "0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n";  // all 16: no load warning
     const CliRun lan = RunZorbelCli({"--lan", address, "arb", dir.file("steps.arb")}, env);
     EXPECT_EQ(lan.status, 1);
     EXPECT_EQ(lan.err.rfind("zorbel-cli: Read Operation failed: ", 0), 0u) << lan.err;

@@ -6,6 +6,7 @@
 #include "fake_generator.h"
 #include "file_helpers.h"
 #include "locale_guard.h"
+#include "temp_dir.h"
 #include "zorbel/model/arbitrary_files.h"
 
 namespace zorbel::test {
@@ -99,21 +100,47 @@ TEST_F(ArbitraryFiles, ArbLoadsTheAnnouncedCountWithZerosForMissingLines) {
     }
 }
 
+std::string WithDivider(std::string text, const std::string& line) {
+    return text.replace(text.find("div,3"), 5, line);
+}
+
+std::string WithSample(std::string text, std::size_t index, const std::string& sample) {
+    const std::string line = "\n" + std::to_string(index + 1) + "\n";
+    return text.replace(text.find(line), line.size(), "\n" + sample + "\n");
+}
+
 TEST_F(ArbitraryFiles, RefusedFilesChangeNothing) {
     const std::string qwfHead = "#Total=2.5E+008\r\n#SAMPLE=9\r\n";
+    const std::string qwfTail = "#SIZE=16\r\n#Freq=10.0\r\n";
     const struct {
         bool qwf;
         std::string text;
+        const char* names;  // what the message must show; nullptr: any message
     } rows[] = {
-        {false, ArbText("samples,-1", "#zoom,1", 0)},
-        {false, ArbText("samples,67108865", "#zoom,1", 0)},
-        {false, ArbText("samples,99999999999", "#zoom,1", 0)},
-        {false, ArbText("samples,32", "#zoom,0", 32)},
-        {false, ArbText("samples,32", "#zoom,3", 32)},
-        {false, ArbText("samples,32", "#zoom,65556", 32)},
-        {false, ""},  // no zoom at all
-        {true, qwfHead + "#SIZE=-16\r\n#Freq=10.0\r\n1,2,"},
-        {true, qwfHead + "#SIZE=67108880\r\n#Freq=10.0\r\n1,2,"},
+        {false, ArbText("samples,-1", "#zoom,1", 0), "-1"},
+        {false, ArbText("samples,67108865", "#zoom,1", 0), "67108865"},
+        {false, ArbText("samples,99999999999", "#zoom,1", 0), "announces 99999999999 samples"},  // as written
+        {false, ArbText("samples,32", "#zoom,0", 32), nullptr},
+        {false, ArbText("samples,32", "#zoom,3", 32), nullptr},
+        {false, ArbText("samples,32", "#zoom,65556", 32), "65556"},
+        {false, "", nullptr},  // no zoom at all
+        {true, qwfHead + "#SIZE=-16\r\n#Freq=10.0\r\n1,2,", "-16"},
+        {true, qwfHead + "#SIZE=67108880\r\n#Freq=10.0\r\n1,2,", "67108880"},
+        // Values the instrument does not take: the divider beyond 250 (65536
+        // must not pass as 0), numbers that are not finite.
+        {false, WithDivider(ArbText("samples,32", "#zoom,1", 32), "div,1000"),
+         "(div) 1000 is outside 0 to 250"},
+        {false, WithDivider(ArbText("samples,32", "#zoom,1", 32), "div,65536"), "65536"},
+        {false, WithDivider(ArbText("samples,32", "#zoom,1", 32), "div,-1"), "-1"},
+        {false, WithDivider(ArbText("samples,32", "#zoom,1", 32), "div,INF"), "INF"},
+        {false, WithSample(ArbText("samples,32", "#zoom,1", 32), 4, "1E+999"), "line 11: the sample 1E+999"},
+        {false, WithSample(ArbText("samples,32", "#zoom,1", 32), 0, "-inf"), "-inf"},
+        {false, WithSample(ArbText("samples,32", "#zoom,1", 32), 31, "NAN"), "NAN"},
+        {false, WithSample(ArbText("samples,32", "#zoom,1", 32), 2, "-1.#IND"), "-1.#IND"},
+        {true, "#Total=2.5E+008\r\n#SAMPLE=251\r\n" + qwfTail + "1,2,", "(#SAMPLE) 251"},
+        {true, qwfHead + "#SIZE=16\r\n#Freq=1E+999\r\n1,2,", "(#Freq) 1E+999"},
+        {true, qwfHead + qwfTail + "1,2,3\r\n4,NAN,6,", "line 6: the sample NAN"},
+        {true, qwfHead + qwfTail + "1,2,3\r\n4,5,6,-1E+400", "-1E+400"},
     };
     SetWaveform(0, Alternating(48), 20, 5);
     const ChannelRecord before = settings.Record(0);
@@ -123,6 +150,9 @@ TEST_F(ArbitraryFiles, RefusedFilesChangeNothing) {
         std::string error;
         EXPECT_FALSE(row.qwf ? ReadQwfFile(settings, file, 0, &error) : ReadArbFile(settings, file, 0, &error));
         EXPECT_FALSE(error.empty());
+        if (row.names) {
+            EXPECT_NE(error.find(row.names), std::string::npos) << error;
+        }
         const ChannelRecord after = settings.Record(0);
         EXPECT_EQ(after.arbitrarySamples, before.arbitrarySamples);
         EXPECT_EQ(after.arbitraryPointCount, before.arbitraryPointCount);
@@ -130,6 +160,73 @@ TEST_F(ArbitraryFiles, RefusedFilesChangeNothing) {
         EXPECT_EQ(after.arbitraryDivider, before.arbitraryDivider);
         EXPECT_EQ(after.arbitraryFrequency, before.arbitraryFrequency);
         EXPECT_TRUE(settings.PendingCommands().empty());
+    }
+}
+
+// A file that loads but not as written tells the user so; the load succeeds.
+TEST_F(ArbitraryFiles, LoadsWarnAboutWhatTheFileDidNotHoldAsAnnounced) {
+    const std::string arbHead = "version,16\r\ntype,2\r\nsamples,";
+    const std::string arbRest = "\r\nsps,250000000.000000\r\n#zoom,1\r\ndiv,3\r\n";
+    const std::string qwfHead = "#Total=2.5E+008\r\n#SAMPLE=9\r\n#SIZE=";
+    std::string whole;
+    for (int i = 0; i < 32; ++i) whole += "0.5\r\n";
+    const struct {
+        bool qwf;
+        std::string text;
+        std::vector<std::string> warnings;
+    } rows[] = {
+        {false, arbHead + "32" + arbRest + whole, {}},
+        {false, arbHead + "40" + arbRest + "0.5\r\nabc\r\n\r\n20\r\n-13\r\n",
+         {"the file announces 40 samples but holds 5; the other 35 are 0", "2 samples are not numbers, loaded as 0",
+          "2 samples beyond 12.5 V either way (the most the instrument plays), clamped by the download",
+          "the point count 40 was rounded down to 32, a multiple of 16"}},
+        {false, arbHead + "17" + arbRest + "1\r\n x \r\n",
+         {"the file announces 17 samples but holds 2; the other 15 are 0", "1 sample is not a number, loaded as 0",
+          "the point count 17 was rounded down to 16, a multiple of 16"}},
+        {true, qwfHead + "20\r\n#Freq=10\r\n1,2,3,4,5,6,7,8,9,10,\r\n1,2,3,4,5,6,",
+         {"the point count 20 was rounded down to 16, a multiple of 16"}},
+        {true, qwfHead + "32\r\n#Freq=10\r\n1,2,3,4,5,6,7,8,9,10,", {"the file announces 32 samples but holds 10; the other 22 are 0"}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.text.substr(0, 120));
+        StringLines file(row.text);
+        std::string error;
+        LoadWarnings warnings;
+        ASSERT_TRUE(row.qwf ? ReadQwfFile(loaded, file, 0, &error, &warnings)
+                            : ReadArbFile(loaded, file, 0, &error, &warnings))
+            << error;
+        EXPECT_EQ(warnings, row.warnings);
+    }
+}
+
+// Old files end their lines with CR alone; CR LF split between two reads of
+// a file is still one line end.
+TEST(TextLines, LfCrLfAndCrAloneEndALine) {
+    const std::string longLine(64 * 1024 - 1, 'x');
+    const struct {
+        std::string text;
+        std::vector<std::string> lines;
+    } rows[] = {
+        {"a\r\nb\r\n", {"a", "b"}},
+        {"a\nb", {"a", "b"}},
+        {"a\rb\r", {"a", "b"}},
+        {"a\r\rb\r\n\nc", {"a", "", "b", "", "c"}},
+        {longLine + "\r\ny\r", {longLine, "y"}},
+        {longLine + "\rz", {longLine, "z"}},
+    };
+    TempDir dir;
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.text.substr(0, 20));
+        StringLines text(row.text);
+        WriteText(dir.file("lines.arb"), row.text);
+        FileLines file;
+        ASSERT_TRUE(file.Open(dir.file("lines.arb"))) << file.Error();
+        for (LineSource* source : {static_cast<LineSource*>(&text), static_cast<LineSource*>(&file)}) {
+            std::vector<std::string> lines;
+            for (std::string line; source->NextLine(line);) lines.push_back(line);
+            EXPECT_FALSE(source->Failed());
+            EXPECT_EQ(lines, row.lines);
+        }
     }
 }
 

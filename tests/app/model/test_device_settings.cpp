@@ -56,6 +56,37 @@ TEST(DeviceSettings, SettersStoreUpdateThePreviewAndQueueTheWrite) {
     EXPECT_EQ(settings.PendingCommands(), expected);
 }
 
+// The instrument gets six significant digits; the record, the preview and
+// the queued write hold that value, not the one typed.
+TEST(DeviceSettings, ParameterSettersKeepTheValueAsSent) {
+    struct Case {
+        Parameter parameter;
+        double typed;
+        double sent;
+    };
+    const Case cases[] = {
+        {Parameter::Frequency, 1234.567, 1234.57},     {Parameter::Frequency, 1234567.0, 1234570.0},
+        {Parameter::SquareDuty, 0.1234567, 0.123457},  {Parameter::Amplitude, 2.3456789, 2.34568},
+        {Parameter::Offset, -9.8999999, -9.9},         {Parameter::PulseWidth, 1.23456789e-6, 1.23457e-6},
+        {Parameter::Phase, 90.0, 90.0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(kParameters[Index(c.parameter)].name) + " " + std::to_string(c.typed));
+        FakeGenerator fake;
+        DeviceSettings typed(fake);
+        DeviceSettings exact(fake);
+        typed.SetWaveType(0, kWaveSquare);
+        exact.SetWaveType(0, kWaveSquare);
+        ASSERT_TRUE(typed.SetParameter(0, c.parameter, c.typed));
+        ASSERT_TRUE(exact.SetParameter(0, c.parameter, c.sent));
+        const ChannelRecord r = typed.Record(0);
+        EXPECT_EQ(r.Value(c.parameter), c.sent);
+        EXPECT_EQ(r.previewSamples, exact.Record(0).previewSamples);
+        EXPECT_EQ(r.previewUpper, exact.Record(0).previewUpper);
+        EXPECT_EQ(typed.PendingCommands().back().realArgument, c.sent);
+    }
+}
+
 TEST(DeviceSettings, SettersRefuseBadChannelsAndWaveTypes) {
     FakeGenerator fake;
     DeviceSettings settings(fake);

@@ -24,7 +24,12 @@ public:
         messages.push_back(text);
         paths.push_back(path);
     }
+    void ShowWarning(const std::string& text, const std::string& path) override {
+        warnings.push_back(text);
+        paths.push_back(path);
+    }
     std::vector<std::string> messages;
+    std::vector<std::string> warnings;
     std::vector<std::string> paths;
 };
 
@@ -100,6 +105,10 @@ TEST_F(Document, LoadsGoToTheCurrentChannel) {
     doc.GetDeviceSettings().SetCurrentChannel(1);
     const ChannelRecord first = doc.GetDeviceSettings().Record(0);
     ASSERT_TRUE(doc.LoadArbitrary(kArbitraryDataFile, dir.file("wave.arb")));
+    // The reader's remarks reach the user, the load stands.
+    EXPECT_EQ(log.warnings, std::vector<std::string>{"the file announces 16 samples but holds 1; the other 15 are 0"});
+    EXPECT_EQ(log.paths, std::vector<std::string>{dir.file("wave.arb")});
+    EXPECT_TRUE(log.messages.empty());
     EXPECT_EQ(doc.GetDeviceSettings().Record(1).arbitraryPointCount, 16u);
     EXPECT_EQ(doc.GetDeviceSettings().Record(1).arbitrarySamples[0], 0.5);
     EXPECT_EQ(doc.GetDeviceSettings().Record(0).arbitrarySamples, first.arbitrarySamples);
@@ -107,6 +116,7 @@ TEST_F(Document, LoadsGoToTheCurrentChannel) {
 
 TEST_F(Document, FilesThatCannotBeOpenedGiveTheSystemsReason) {
     ASSERT_EQ(mkfifo(dir.file("pipe.arb").c_str(), 0600), 0);
+    std::filesystem::create_symlink("pipe.arb", dir.file("link.qwf"));
     std::filesystem::create_directory(dir.file("folder.qwf"));
     const struct {
         bool load;
@@ -119,6 +129,10 @@ TEST_F(Document, FilesThatCannotBeOpenedGiveTheSystemsReason) {
         {true, 1, dir.file("folder.qwf"), "Cann't Load file: Is a directory"},
         {false, 1, dir.file("folder.qwf"), "Cann't save file: Is a directory"},
         {false, 0, dir.file("no/such/folder.arb"), "Cann't save file: No such file or directory"},
+        // A save must not put a regular file in place of a FIFO or a device.
+        {false, 0, dir.file("pipe.arb"), "Cann't save file: it is a FIFO, not a regular file"},
+        {false, 1, dir.file("link.qwf"),
+         "Cann't save file: it leads to " + dir.file("pipe.arb") + ", a FIFO, not a regular file"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.path);
@@ -128,6 +142,10 @@ TEST_F(Document, FilesThatCannotBeOpenedGiveTheSystemsReason) {
         EXPECT_EQ(log.paths.back(), row.path);
     }
     EXPECT_TRUE(doc.GetDeviceSettings().PendingCommands().empty());
+    struct stat st {};
+    ASSERT_EQ(::stat(dir.file("pipe.arb").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+    EXPECT_TRUE(std::filesystem::is_symlink(dir.file("link.qwf")));
 }
 
 TEST_F(Document, RefusedContentIsAFailedLoad) {
@@ -174,14 +192,40 @@ TEST_F(Document, FailedSaveKeepsTheEarlierFile) {
 }
 
 TEST(RangeCheck, LimitsAreAllowedAndTheMessageNamesChannelValueAndRange) {
+    struct Case {
+        Parameter parameter;
+        std::uint16_t channel;
+        double value;
+        const char* message;  // nullptr: inside; "" any message
+    };
+    const Case cases[] = {
+        {Parameter::Frequency, 0, 3e7, nullptr},
+        {Parameter::Frequency, 0, 1e-6, nullptr},
+        {Parameter::Frequency, 1, 3.00001e7, "Set CH2 Frequency(Hz) Error: (3.00001E+007) is out of range(1E-006,3E+007)"},
+        {Parameter::PulseWidth, 0, -1, "Set CH1 Pulse Width: (-1) is out of range(1.6E-008,0.0009998)"},
+        {Parameter::Amplitude, 0, std::nextafter(20.0, 21.0), nullptr},  // sent as "20"
+        {Parameter::Amplitude, 0, 20.0001, ""},
+        {Parameter::Amplitude, 0, NAN, ""},
+        // The library refuses an offset equal to its minimum without sending it.
+        {Parameter::Offset, 1, -9.9, "Set CH2 Offset(V) Error: (-9.9) is out of range(-9.9,9.9)"},
+        {Parameter::Offset, 0, -9.8999999, ""},  // sent as -9.9
+        {Parameter::Offset, 0, -9.89999, nullptr},
+        {Parameter::Offset, 0, 9.9, nullptr},
+        {Parameter::Phase, 0, 0.0, nullptr},  // other minimums are allowed
+    };
     const LimitsBlock limits = LimitsBlock::BuiltIn();
-    EXPECT_FALSE(OutOfRangeMessage(Parameter::Frequency, 0, 3e7, limits));
-    EXPECT_FALSE(OutOfRangeMessage(Parameter::Frequency, 0, 1e-6, limits));
-    EXPECT_EQ(OutOfRangeMessage(Parameter::Frequency, 1, 3.00001e7, limits),
-              "Set CH2 Frequency(Hz) Error: (3.00001E+007) is out of range(1E-006,3E+007)");
-    EXPECT_EQ(OutOfRangeMessage(Parameter::PulseWidth, 0, -1, limits),
-              "Set CH1 Pulse Width: (-1) is out of range(1.6E-008,0.0009998)");
-    EXPECT_TRUE(OutOfRangeMessage(Parameter::Amplitude, 0, std::nextafter(20.0, 21.0), limits));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(kParameters[Index(c.parameter)].name) + " " + std::to_string(c.value));
+        const auto message = OutOfRangeMessage(c.parameter, c.channel, c.value, limits);
+        if (c.message == nullptr) {
+            EXPECT_FALSE(message) << *message;
+        } else {
+            ASSERT_TRUE(message);
+            if (*c.message != '\0') {
+                EXPECT_EQ(*message, c.message);
+            }
+        }
+    }
 }
 
 }  // namespace

@@ -24,10 +24,11 @@ struct ChannelSetup {
     std::array<double, kParameterCount> values;  // table order
 };
 
-// Inside the simulator's ranges and within six significant digits, so the
-// instrument's repeat confirms every write.
+// Inside the simulator's ranges. Channel 0's frequency has seven significant
+// digits: it goes out as 1234.57, the instrument's repeat of that confirms
+// the write, and the model holds what the instrument holds.
 const std::array<ChannelSetup, 2> kSetup = {{
-    {1, kWaveSquare, {3.5, 12345.6, -1.25, 90, 0.25, 0.75, 0.125, 2e-6, 5e-8, 7.5e-8}},
+    {1, kWaveSquare, {3.5, 1234.567, -1.25, 90, 0.25, 0.75, 0.125, 2e-6, 5e-8, 7.5e-8}},
     {0, kWaveRamp, {1.5, 2500, 0.5, 45, 0.5, 0.3, 0.2, 1e-5, 4e-8, 6e-8}},
 }};
 
@@ -82,9 +83,11 @@ TEST_P(ModelAgainstGensim, WriteOperationIsReadBackExactlyByASecondModel) {
         const ChannelRecord r = reader.Record(ch);
         EXPECT_EQ(r.outputState, kSetup[ch].output);
         EXPECT_EQ(r.waveType, kSetup[ch].waveType);
-        for (std::size_t n = 0; n < kParameterCount; ++n)
-            EXPECT_NEAR(r.values[n], kSetup[ch].values[n], std::abs(kSetup[ch].values[n]) * 1e-12)
-                << kParameters[n].name;
+        for (std::size_t n = 0; n < kParameterCount; ++n) {
+            const double sent = n == Index(Parameter::Frequency) && ch == 0 ? 1234.57 : kSetup[ch].values[n];
+            EXPECT_EQ(writer.Record(ch).values[n], sent) << kParameters[n].name;
+            EXPECT_NEAR(r.values[n], sent, std::abs(sent) * 1e-12) << kParameters[n].name;
+        }
         // The simulator's own limits, as the writer saw them too.
         EXPECT_EQ(r.limits, writer.CopyLimits(ch));
         EXPECT_NE(r.limits, LimitsBlock::BuiltIn());

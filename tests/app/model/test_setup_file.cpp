@@ -134,6 +134,35 @@ TEST_F(SetupFile, MissingFileLoadsDefaultsAndUnreadableOneChangesNothing) {
     EXPECT_EQ(untouched.CopyLimits(0), LimitsBlock::BuiltIn());
 }
 
+// A value no instrument takes would load and latch the session later.
+TEST_F(SetupFile, ValuesThatAreNotFiniteRefuseTheWholeFile) {
+    const struct {
+        const char* text;
+        const char* message;
+    } rows[] = {
+        {"[Channel_1]\r\nAmplitude(V)=3\r\nFrequency(Hz)=1E+999\r\n",
+         "Frequency(Hz)=1E+999 in [Channel_1] is not a finite number"},
+        {"[Channel_2]\r\nOffset(V)=-INF\r\n", "Offset(V)=-INF in [Channel_2] is not a finite number"},
+        {"[Channel_1]\r\nPhase=nan\r\n", "Phase=nan in [Channel_1] is not a finite number"},
+        {"[Standard_2]\r\nMaxAmplitude(V)=1.#INF\r\n", "MaxAmplitude(V)=1.#INF in [Standard_2] is not a finite number"},
+        {"[Standard_1]\r\nMinFrequency(Hz)=-1E+400\r\n[Channel_1]\r\nType=2\r\n",
+         "MinFrequency(Hz)=-1E+400 in [Standard_1] is not a finite number"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.text);
+        FakeGenerator modelFake;
+        DeviceSettings model{modelFake};
+        WriteText(Path(), row.text);
+        std::string error;
+        EXPECT_FALSE(ReadSetupFile(model, Path(), &error));
+        EXPECT_EQ(error, row.message);
+        EXPECT_TRUE(model.PendingCommands().empty());
+        EXPECT_EQ(model.CopyLimits(0), LimitsBlock::BuiltIn());
+        EXPECT_EQ(model.Record(0).waveType, kWaveSine);
+        EXPECT_EQ(model.Record(0).Value(Parameter::Amplitude), 2.0);
+    }
+}
+
 struct CurrentRow {
     const char* value;
     std::uint16_t before;

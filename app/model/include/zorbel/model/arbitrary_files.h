@@ -8,13 +8,15 @@
 //        samples in volts as "%14G," ten to a line, the last line without a
 //        line break.
 //
-// Lines end with CR LF when written; the readers take CR LF or LF and remove
-// every blank before parsing a line. A reader checks the whole file before
-// it changes the channel: a file it refuses leaves the model as it was.
+// Lines end with CR LF when written; the readers take CR LF, LF or CR alone
+// and remove every blank before parsing a line. A reader checks the whole
+// file before it changes the channel: a file it refuses leaves the model as
+// it was.
 #pragma once
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "zorbel/model/device_settings.h"
 #include "zorbel/model/text_file.h"
@@ -24,18 +26,29 @@ namespace zorbel {
 // Sample clock the formats record, samples per second (informational).
 inline constexpr double kArbitrarySampleRate = 250000000.0;
 
+// Remarks on a file that did load, one text each, for the user to see: the
+// file holds fewer samples than it announces (the rest are 0), samples that
+// are not numbers (loaded as 0) or beyond what the instrument plays (a
+// download clamps them to +-kMaxArbitraryVolts), a point count rounded down
+// to a multiple of 16.
+using LoadWarnings = std::vector<std::string>;
+
 // Loads an .arb file into `channel`: the announced count N becomes the
 // sample buffer (point count N rounded down to 16), the gain code and the
 // divider are stored and the divider write is queued; samples missing at the
 // end of the file are 0. Refused (false, `error` says why): a count below 0
 // or above the waveform memory, a gain code other than 1, 4 or 20 (0 would
-// zero every sample), a read error, a bad channel.
-bool ReadArbFile(DeviceSettings& settings, LineSource& file, std::uint16_t channel, std::string* error = nullptr);
+// zero every sample), a divider outside 0 to 250, a sample that is not a
+// finite number ("1E+999", "INF", "NAN"), a read error, a bad channel.
+bool ReadArbFile(DeviceSettings& settings, LineSource& file, std::uint16_t channel, std::string* error = nullptr,
+                 LoadWarnings* warnings = nullptr);
 
 // Loads a .qwf file into `channel`: divider (stored, its write queued), point
 // count, arbitrary frequency, then N rounded down to 16 samples; the gain code
-// is recomputed from them. Refused like ReadArbFile for a bad count.
-bool ReadQwfFile(DeviceSettings& settings, LineSource& file, std::uint16_t channel, std::string* error = nullptr);
+// is recomputed from them. Refused like ReadArbFile for a bad count, divider
+// or sample, and for a frequency that is not a finite number.
+bool ReadQwfFile(DeviceSettings& settings, LineSource& file, std::uint16_t channel, std::string* error = nullptr,
+                 LoadWarnings* warnings = nullptr);
 
 // Write the channel's first point-count samples. False when the sink fails
 // (or, for .arb, the gain code is not 1, 4 or 20: the samples could not be

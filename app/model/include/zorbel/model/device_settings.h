@@ -49,6 +49,12 @@ inline constexpr std::int32_t kCalibrationStopping = 1;
 
 // Largest arbitrary waveform, points: the instrument's waveform memory (2^26).
 inline constexpr std::uint32_t kMaxArbitraryPoints = 67108864;
+// Largest sample-clock divider index the instrument takes.
+inline constexpr std::uint16_t kMaxArbitraryDivider = 250;
+// Largest arbitrary sample magnitude the instrument plays, volts: the full
+// scale at the largest gain code (0.625 V x 20); the generator library
+// clamps larger samples to it when it downloads them.
+inline constexpr double kMaxArbitraryVolts = 12.5;
 
 class DeviceSettings {
 public:
@@ -118,6 +124,8 @@ public:
     bool SetOutputState(std::uint16_t channel, std::uint16_t state);
     // Codes outside 1..7 are refused (false) and neither stored nor queued.
     bool SetWaveType(std::uint16_t channel, std::uint16_t waveType);
+    // Stores and queues the value as it is sent: rounded to the six
+    // significant digits of "%G" (1234.567 becomes 1234.57).
     bool SetParameter(std::uint16_t channel, Parameter p, double value);
     bool SetArbitraryDivider(std::uint16_t channel, std::uint16_t divider);
 

@@ -31,6 +31,9 @@ public:
     // One message for the user about the file at `path`; called on the thread
     // that called the file operation.
     virtual void ShowMessage(const std::string& text, const std::string& path) = 0;
+    // A remark on a file that did load (see LoadWarnings); shown as a
+    // message unless the receiver tells warnings apart.
+    virtual void ShowWarning(const std::string& text, const std::string& path) { ShowMessage(text, path); }
 };
 
 // True when the last four characters of `path` are `extension` (".set"),
@@ -59,6 +62,7 @@ public:
     bool LoadSetup(const std::string& path);
     bool SaveSetup(const std::string& path);
     // Into / from the current channel; another kind fails without a message.
+    // A load that succeeded shows each of the reader's warnings.
     bool LoadArbitrary(std::uint16_t kind, const std::string& path);
     bool SaveArbitrary(std::uint16_t kind, const std::string& path);
 

@@ -1,7 +1,9 @@
 // The range check of a typed parameter value, as the wave parameter pages
 // make it before they call a setter: a value outside the channel's limits
-// (both limits allowed) is refused with a message naming channel, value and
+// (both limits allowed, except the offset's minimum, which the generator
+// library refuses) is refused with a message naming channel, value and
 // range, e.g. "Set CH1 Frequency(Hz) Error: (5E+007) is out of range(1E-006,3E+007)".
+// The value is checked as it will be sent: rounded to six significant digits.
 #pragma once
 
 #include <cstdint>

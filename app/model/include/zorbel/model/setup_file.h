@@ -47,11 +47,13 @@ std::vector<SetupEntry> SetupFileEntries(const DeviceSettings& settings);
 // settings through the setters (which queue their writes), then the current
 // channel. A "Type" outside 1 to 7 leaves that channel's wave type, a
 // "Channel" other than 0 and 1 leaves the current channel as they were.
-void ApplySetupProfile(DeviceSettings& settings, const ProfileFile& profile);
+// A limit or setting that is not a finite number ("1E+999", "INF", "NAN")
+// refuses the whole profile: false, nothing changed, the key in `error`.
+bool ApplySetupProfile(DeviceSettings& settings, const ProfileFile& profile, std::string* error = nullptr);
 
 // Loads the setup file at `path`. A missing file loads as all defaults. False
 // (nothing changed, the reason in `error`) when the file exists but cannot be
-// read.
+// read or holds a value that is not a finite number.
 bool ReadSetupFile(DeviceSettings& settings, const std::string& path, std::string* error = nullptr);
 
 // Writes the model into the setup file at `path`: existing keys are replaced

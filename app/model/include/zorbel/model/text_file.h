@@ -17,8 +17,8 @@ namespace zorbel {
 // bytes; a longer one fails the read instead of exhausting memory.
 inline constexpr std::size_t kMaxTextLineBytes = 1u << 20;
 
-// Lines one after the other, without their line ends: LF and CR LF both end
-// a line, a last line without a line end counts too.
+// Lines one after the other, without their line ends: LF, CR LF and CR alone
+// (old files) end a line, a last line without a line end counts too.
 class LineSource {
 public:
     virtual ~LineSource() = default;
