@@ -42,7 +42,7 @@ void SetDefaultArbitrary(ChannelRecord& record, GeneratorApi& api) {
 
 }  // namespace
 
-DeviceSettings::DeviceSettings() : DeviceSettings(LibraryGenerator()) {}
+DeviceSettings::DeviceSettings() : DeviceSettings(LibraryGenerator()) { locksInstrument_ = true; }
 
 DeviceSettings::DeviceSettings(GeneratorApi& api) : api_(api), lanAddress_(DefaultLanAddress()) {
     constexpr std::array<std::uint32_t, kChannelCount> kTraceColours = {0x0080FF80, 0x00FF00FF};

@@ -39,7 +39,7 @@ bool DeviceSettings::HoldInstrument() {
         if (waitingSince_) waitedNs_ += std::chrono::nanoseconds(now - waitMark_).count();
         waitingSince_.reset();
     };
-    if (!WantsInstrument() || instrumentLock_.Held()) {
+    if (!locksInstrument_ || !WantsInstrument() || instrumentLock_.Held()) {
         endWait();
         return true;
     }

@@ -166,7 +166,8 @@ TEST(Cli, DoubtfulInputsAreRefusedOrWarnedAbout) {
     };
     const Row rows[] = {
         {"short.arb", eightSamples, {"convert", dir.file("out.qwf")}, 2,
-         ": the waveform has fewer than 16 points: nothing to convert\n"},
+         ": warning: the point count 8 was rounded down to 0, a multiple of 16\nzorbel-cli: " + dir.file("short.arb") +
+             ": the waveform has fewer than 16 points: nothing to convert\n"},
         {"notes.set", "[Notes]\nText=hello\n", {"show"}, 0, warning},
         {"empty.set", "", {"show"}, 0, warning},
     };

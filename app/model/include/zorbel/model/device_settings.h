@@ -100,7 +100,12 @@ public:
     void SetInstrumentWait(std::chrono::milliseconds wait) { instrumentWaitMs_ = wait.count(); }
     std::chrono::milliseconds InstrumentWait() const { return std::chrono::milliseconds(instrumentWaitMs_); }
     // Folder of the lock files; empty for InstrumentLockFolder(). Set it before the worker starts.
-    void SetInstrumentLockFolder(std::string folder) { lockFolder_ = std::move(folder); }
+    // A model on a test double takes no lock (it talks to no instrument that
+    // another program could share) until a folder is set here.
+    void SetInstrumentLockFolder(std::string folder) {
+        lockFolder_ = std::move(folder);
+        locksInstrument_ = true;
+    }
     bool InstrumentBusy() const { return busy_; }
     // Time the worker has spent waiting for other programs, in all (up to its last step).
     std::chrono::nanoseconds InstrumentWaitSoFar() const { return std::chrono::nanoseconds(waitedNs_); }
@@ -252,6 +257,7 @@ private:
     // The instrument lock; the lock itself and the wait's start are the worker's alone.
     InstrumentLock instrumentLock_;
     std::string lockFolder_;
+    bool locksInstrument_ = false;  // the real library: set by the default constructor
     std::optional<std::chrono::steady_clock::time_point> waitingSince_;
     std::chrono::steady_clock::time_point waitMark_;
     std::atomic<std::chrono::milliseconds::rep> instrumentWaitMs_{kInstrumentWait.count()};
