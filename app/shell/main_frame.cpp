@@ -163,8 +163,12 @@ void CMainFrame::CreateMenus() {
                 menu->addAction(actions_.at(entry.command));
         }
     };
-    for (const MenuEntry& top : MainMenuTemplate())
-        fill(fill, menuBar()->addMenu(QString::fromUtf8(top.caption)), top.children);
+    for (const MenuEntry& top : MainMenuTemplate()) {
+        QMenu* menu = menuBar()->addMenu(QString::fromUtf8(top.caption));
+        fill(fill, menu, top.children);
+        // Fresh states the moment a menu opens, not at the next timer tick.
+        connect(menu, &QMenu::aboutToShow, this, [this] { UpdateCommandStates(); });
+    }
 
     // The look comes from the profile only; its handlers stay.
     QMenu* view = menuBar()->actions().at(kViewMenuPosition)->menu();
@@ -195,6 +199,8 @@ void CMainFrame::CreateStatusBar() {
         label->setAccessibleName(name);
         label->setFocusPolicy(Qt::TabFocus);  // a screen reader user can visit the status
         label->setTextInteractionFlags(Qt::TextSelectableByKeyboard);
+        label->setFrameShape(QFrame::StyledPanel);
+        label->setContentsMargins(4, 0, 4, 0);
         statusBar()->addPermanentWidget(label);
         return label;
     };
