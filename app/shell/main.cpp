@@ -14,6 +14,7 @@
 #include <unistd.h>
 
 #include "main_frame.h"
+#include "termination_signals.h"
 #include "zorbel_app.h"
 
 namespace {
@@ -64,6 +65,7 @@ int main(int argc, char* argv[]) {
     zorbel::CZorbelApp zorbel(zorbel::ProgramPaths::FromExecutable());
     FirstShowTimer timer(start);
     if (!zorbel.InitInstance()) return 1;
+    zorbel::CloseOnTerminationSignals(zorbel.MainFrame());
     if (qEnvironmentVariableIsSet("ZORBEL_STARTUP_TIMING"))
         if (QWindow* window = zorbel.MainFrame()->windowHandle()) window->installEventFilter(&timer);
     return QApplication::exec();
