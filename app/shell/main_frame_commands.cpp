@@ -149,7 +149,9 @@ void CMainFrame::OpenHelp() {
         ShowMessage(this, QString::fromStdString(std::string(kCannotLoadMessage)) + path);
         return;
     }
-    QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+    // Without a browser or help viewer the user would otherwise see nothing.
+    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(path)))
+        ShowMessage(this, QStringLiteral("No program is set up to open %1").arg(path));
 }
 
 void CMainFrame::ShowAbout() {
