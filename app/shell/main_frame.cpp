@@ -197,8 +197,8 @@ void CMainFrame::CreateStatusBar() {
     const auto indicator = [this](const QString& name) {
         auto* label = new QLabel(this);
         label->setAccessibleName(name);
-        label->setFocusPolicy(Qt::TabFocus);  // a screen reader user can visit the status
         label->setTextInteractionFlags(Qt::TextSelectableByKeyboard);
+        label->setFocusPolicy(Qt::TabFocus);  // after the flags, which set their own; a screen reader user visits it
         label->setFrameShape(QFrame::StyledPanel);
         label->setContentsMargins(4, 0, 4, 0);
         statusBar()->addPermanentWidget(label);

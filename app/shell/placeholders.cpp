@@ -11,9 +11,10 @@ PlaceholderPanel::PlaceholderPanel(QWidget* parent) : QWidget(parent), note_(new
     note_->setText(QStringLiteral("The channel control panel will appear here."));
     note_->setWordWrap(true);
     note_->setAlignment(Qt::AlignTop | Qt::AlignLeft);
-    // Reachable with Tab, so that a screen reader user finds the pane.
-    note_->setFocusPolicy(Qt::TabFocus);
     note_->setTextInteractionFlags(Qt::TextSelectableByKeyboard);
+    // Reachable with Tab, so that a screen reader user finds the pane (set
+    // after the flags, which choose a focus policy of their own).
+    note_->setFocusPolicy(Qt::TabFocus);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(note_);
     layout->addStretch();

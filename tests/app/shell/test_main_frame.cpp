@@ -14,6 +14,7 @@
 #include <QMenuBar>
 #include <QStatusBar>
 #include <QThread>
+#include <QTest>
 #include <QToolBar>
 
 #include <functional>
@@ -169,6 +170,37 @@ TEST_F(MainFrame, MenusAndToolbarButtonsAreNamedByTheirLanguageTexts) {
         Frame().Action(kCmdFirstLanguage)->trigger();
         EXPECT_EQ(menuNames().first(), "FILE");
     }
+}
+
+TEST_F(MainFrame, KeyboardReachesMenusToolbarAndPane) {
+    StartFrame();
+    Frame().activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&Frame()));
+
+    // F6 walks the regions that take the focus: toolbar, control pane, and
+    // round again (the placeholder view takes none), wherever it starts.
+    const auto regionOfFocus = [&]() -> QString {
+        QWidget* focus = QApplication::focusWidget();
+        if (focus && Frame().MainToolBar()->isAncestorOf(focus)) return "toolbar";
+        if (focus && Frame().ControlPane()->isAncestorOf(focus)) return "pane";
+        return "elsewhere";
+    };
+    QStringList visited;
+    for (int i = 0; i < 3; ++i) {
+        QTest::keyClick(&Frame(), Qt::Key_F6);
+        visited << regionOfFocus();
+    }
+    EXPECT_TRUE(visited == QStringList({"toolbar", "pane", "toolbar"}) ||
+                visited == QStringList({"pane", "toolbar", "pane"}))
+        << visited.join(", ").toStdString();
+
+    // Alt and a menu's mnemonic open it; its entries are then a key press away.
+    QTest::keyClick(&Frame(), Qt::Key_I, Qt::AltModifier);
+    auto* open = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    ASSERT_NE(open, nullptr);
+    EXPECT_EQ(open->title(), "&Initial");
+    QTest::keyClick(open, Qt::Key_D);  // "&Demo"
+    EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
 }
 
 TEST_F(MainFrame, FileEditAndZoomCommandsFollowTheWaveTypeAndTheViewWindow) {
