@@ -28,7 +28,9 @@ bool ZoomToolAllowed(std::uint16_t bit, const CommandSnapshot& s) {
     }
 }
 
-std::optional<std::uint16_t> ZoomBitOf(int command) {
+}  // namespace
+
+std::optional<std::uint16_t> ZoomToolOfCommand(int command) {
     switch (command) {
     case kCmdHorizontalZoomIn: return kZoomHorizontalIn;
     case kCmdHorizontalZoomOut: return kZoomHorizontalOut;
@@ -39,8 +41,6 @@ std::optional<std::uint16_t> ZoomBitOf(int command) {
     default: return std::nullopt;
     }
 }
-
-}  // namespace
 
 CommandSnapshot SnapshotOf(const DeviceSettings& settings) {
     CommandSnapshot s;
@@ -61,7 +61,7 @@ CommandSnapshot SnapshotOf(const DeviceSettings& settings) {
 }
 
 CommandState EvaluateCommand(int command, const CommandSnapshot& s) {
-    if (const auto bit = ZoomBitOf(command)) {
+    if (const auto bit = ZoomToolOfCommand(command)) {
         if (!IsArbitrary(s)) return {false, false};
         const bool allowed = ZoomToolAllowed(*bit, s);
         return {allowed, allowed && (s.zoomBits & *bit) != 0};

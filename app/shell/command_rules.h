@@ -44,6 +44,9 @@ struct CommandState {
 
 CommandState EvaluateCommand(int command, const CommandSnapshot& snapshot);
 
+// The zoom tool bit (1, 2, 4, 16, 32, 64) a zoom command chooses.
+std::optional<std::uint16_t> ZoomToolOfCommand(int command);
+
 // A zoom tool whose bit is still set although its command is disabled: the
 // frame chooses it once more (SetZoomTool), which clears the bit. Nothing
 // when no bit is left over.

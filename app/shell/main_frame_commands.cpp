@@ -14,6 +14,7 @@
 
 #include "about_box.h"
 #include "app_look.h"
+#include "command_rules.h"
 #include "language_table.h"
 #include "main_frame.h"
 #include "menu_template.h"
@@ -48,18 +49,6 @@ constexpr std::array<FileCommand, 6> kFileCommands = {{
     {kCmdExportData, true, kArbitraryExchangeFile, "Qwf Data File(*.qwf)", "qwf", 10069, 10070},
 }};
 
-std::uint16_t ZoomBitOf(int command) {
-    switch (command) {
-    case kCmdHorizontalZoomIn: return kZoomHorizontalIn;
-    case kCmdHorizontalZoomOut: return kZoomHorizontalOut;
-    case kCmdHorizontalMove: return kZoomHorizontalMove;
-    case kCmdVerticalZoomIn: return kZoomVerticalIn;
-    case kCmdVerticalZoomOut: return kZoomVerticalOut;
-    case kCmdVerticalMove: return kZoomVerticalMove;
-    default: return 0;
-    }
-}
-
 }  // namespace
 
 void CMainFrame::RunCommand(int command) {
@@ -87,7 +76,7 @@ void CMainFrame::RunCommand(int command) {
     case kCmdHorizontalMove:
     case kCmdVerticalZoomIn:
     case kCmdVerticalZoomOut:
-    case kCmdVerticalMove: Settings().SetZoomTool(ZoomBitOf(command)); break;
+    case kCmdVerticalMove: Settings().SetZoomTool(*ZoomToolOfCommand(command)); break;
     case kCmdContent: OpenHelp(); break;
     case kCmdAbout: ShowAbout(); break;
     case kCmdExit: close(); break;
