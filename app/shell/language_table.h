@@ -1,0 +1,100 @@
+// The texts of the current language, found by item number, and their
+// application to dialogs (controls carry their id) and to the menu bar (entries
+// are found by their position key). The language files are listed and read by
+// the language library; this table keeps a copy of the loaded pairs.
+#pragma once
+
+#include <QHash>
+#include <QString>
+#include <QStringList>
+#include <QVector>
+
+#include <cstdint>
+
+class QAction;
+class QMenuBar;
+class QWidget;
+
+namespace zorbel {
+
+// Dynamic property that names a control's id, which is also the item number
+// of its text.
+inline constexpr char kControlIdProperty[] = "zorbelId";
+// Property of a QAction: the shortcut it has without any language ("#" text).
+inline constexpr char kDefaultShortcutProperty[] = "zorbelDefaultShortcut";
+
+// A menu item text split at its first "#": the caption and the shortcut text
+// shown in the accelerator column ("&Print#Ctrl+P" -> "&Print", "Ctrl+P").
+struct MenuText {
+    QString caption;
+    QString shortcutText;
+};
+MenuText SplitMenuText(const QString& itemText);
+
+// Gives `action` a menu item text: the caption, and the shortcut text as its
+// shortcut when it is a key sequence Qt knows, else shown after a tab.
+void ApplyMenuText(QAction* action, const QString& itemText);
+
+// Position key of a menu entry: 800 + p for a top-level entry, then
+// 100 * parent key + p for each level below (64 bits from the fifth level on).
+constexpr std::int64_t kTopLevelMenuKeyBase = 800;
+constexpr std::int64_t ChildMenuKey(std::int64_t parentKey, int position) { return parentKey * 100 + position; }
+constexpr int kMenuLevels = 5;
+
+class LanguageTable {
+public:
+    static constexpr int kBuiltInLanguage = -1;
+    static constexpr char kBuiltInResource[] = ":/language/default.lug";
+
+    // The folder scanned for language files (the program folder + "/Language").
+    void SetLanguageFolder(const QString& folder) { folder_ = folder; }
+    const QString& LanguageFolder() const { return folder_; }
+
+    // Writes the built-in language to QDir::tempPath() + "/default.lug" and
+    // lists the language files of the folder with their display names.
+    void DiscoverLanguages();
+    // Loads language `index` (kBuiltInLanguage for the built-in one) and copies
+    // its items; the current language takes the index even when the load fails.
+    // An index that names no listed file, or a file that gives no items, gets
+    // the built-in texts instead of none.
+    void LoadLanguage(int index);
+
+    int CurrentLanguage() const { return current_; }
+    void SetCurrentLanguage(int index) { current_ = index; }  // the stored choice, before any load
+    // True when `index` names the built-in language or a listed file.
+    bool IsListedLanguage(int index) const { return index == kBuiltInLanguage || (index >= 0 && index < names_.size()); }
+
+    int LanguageCount() const { return static_cast<int>(names_.size()); }
+    QString LanguageName(int i) const { return names_.value(i); }
+    const QStringList& FileNames() const { return files_; }
+    const QString& BuiltInFilePath() const { return builtInPath_; }
+    int ItemCount() const { return static_cast<int>(numbers_.size()); }
+
+    // The text of the first item whose number is `itemNumber` in decimal;
+    // empty when there is none.
+    QString LanguageText(std::int64_t itemNumber) const;
+
+    // Every child control of `dialog` that carries an id (kControlIdProperty)
+    // and has an item gets that item's text; others keep theirs. The dialog's
+    // own title stays.
+    void TranslateDialog(QWidget* dialog) const;
+    // Every entry of the menu bar down to the fifth level whose position key
+    // has an item gets its text; separators and entries without an item stay.
+    void TranslateMenu(QMenuBar* menuBar) const;
+
+private:
+    void CopyLoadedItems();
+
+    int current_ = kBuiltInLanguage;
+    QString folder_;
+    QString extension_ = QStringLiteral("lug");
+    QString builtInPath_;
+    QStringList files_;
+    QStringList names_;
+    QVector<QString> numbers_;
+    QVector<QString> texts_;
+    QHash<QString, int> firstByNumber_;    // exact number text -> first position
+    QHash<std::int64_t, int> firstByValue_;  // number read as an integer -> first position
+};
+
+}  // namespace zorbel

@@ -1,0 +1,72 @@
+// Zorbel: the graphical program.
+//
+// ZORBEL_STARTUP_TIMING=1 writes to standard error how long it took until the
+// main window was first shown (painted), from main() and from process start.
+#include <QApplication>
+#include <QTimer>
+#include <QWindow>
+
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <unistd.h>
+
+#include "main_frame.h"
+#include "termination_signals.h"
+#include "zorbel_app.h"
+
+namespace {
+
+// Seconds since this process started, from /proc (clock-tick resolution).
+double SecondsSinceProcessStart() {
+    std::ifstream statFile("/proc/self/stat");
+    std::string stat((std::istreambuf_iterator<char>(statFile)), std::istreambuf_iterator<char>());
+    const auto afterName = stat.rfind(')');
+    std::ifstream uptimeFile("/proc/uptime");
+    double uptime = 0.0;
+    if (afterName == std::string::npos || !(uptimeFile >> uptime)) return -1.0;
+    std::istringstream fields(stat.substr(afterName + 2));
+    std::string field;
+    // Field 22 (starttime); fields 1 and 2 are before the ")".
+    for (int i = 3; i <= 22 && (fields >> field); ++i) {}
+    return uptime - std::stod(field) / static_cast<double>(sysconf(_SC_CLK_TCK));
+}
+
+// Reports once, after the first exposure of the window has been painted.
+class FirstShowTimer final : public QObject {
+public:
+    explicit FirstShowTimer(std::chrono::steady_clock::time_point start) : start_(start) {}
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Expose && !reported_) {
+            reported_ = true;
+            watched->removeEventFilter(this);
+            QTimer::singleShot(0, [start = start_] {
+                const auto ms =
+                    std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+                std::fprintf(stderr, "Zorbel: main window shown %.0f ms after main(), %.0f ms after process start\n",
+                             ms, SecondsSinceProcessStart() * 1000.0);
+            });
+        }
+        return false;
+    }
+
+private:
+    std::chrono::steady_clock::time_point start_;
+    bool reported_ = false;
+};
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    const auto start = std::chrono::steady_clock::now();
+    QApplication application(argc, argv);
+    zorbel::CZorbelApp zorbel(zorbel::ProgramPaths::FromExecutable());
+    FirstShowTimer timer(start);
+    if (!zorbel.InitInstance()) return 1;
+    zorbel::CloseOnTerminationSignals(zorbel.MainFrame());
+    if (qEnvironmentVariableIsSet("ZORBEL_STARTUP_TIMING"))
+        if (QWindow* window = zorbel.MainFrame()->windowHandle()) window->installEventFilter(&timer);
+    return QApplication::exec();
+}

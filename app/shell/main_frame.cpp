@@ -1,0 +1,373 @@
+// The main frame: window set-up, menus, toolbar, status bar, the control
+// pane, command states and the end of the session.
+#include "main_frame.h"
+
+#include <QAccessible>
+#include <QAction>
+#include <QCloseEvent>
+#include <QDockWidget>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QSettings>
+#include <QShortcut>
+#include <QStatusBar>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+
+#include <algorithm>
+
+#include "app_look.h"
+#include "command_rules.h"
+#include "language_choice.h"
+#include "language_table.h"
+#include "menu_template.h"
+#include "messages.h"
+#include "placeholders.h"
+#include "session_status.h"
+#include "toolbar_icons.h"
+
+namespace zorbel {
+namespace {
+
+// How often menu and toolbar states and the status bar follow the model.
+constexpr int kUpdatePeriodMs = 200;
+
+constexpr char kGeometryKey[] = "Workspace/Geometry";
+constexpr char kStateKey[] = "Workspace/State";
+
+bool IsCheckable(int command) {
+    switch (command) {
+    case kCmdControlBar:
+    case kCmdToolBar:
+    case kCmdStatusBar:
+    case kCmdVectors:
+    case kCmdDots:
+    case kCmdDemo:
+    case kCmdSyncMachine:
+    case kCmdHorizontalZoomIn:
+    case kCmdHorizontalZoomOut:
+    case kCmdHorizontalMove:
+    case kCmdVerticalZoomIn:
+    case kCmdVerticalZoomOut:
+    case kCmdVerticalMove:
+    case kCmdDefaultLanguage: return true;
+    default:
+        return (command >= kCmdLookFirst && command <= kCmdLookLast) ||
+               (command >= kCmdFirstLanguage && command <= kCmdLastLanguage);
+    }
+}
+
+QSettings ProgramSettings() {
+    return QSettings(QString::fromLatin1(kProfileOrganisation), QString::fromLatin1(kProfileApplication));
+}
+
+}  // namespace
+
+// The document's failures, as message boxes over the frame.
+class CMainFrame::DocumentMessageBoxes final : public DocumentMessages {
+public:
+    explicit DocumentMessageBoxes(QWidget* frame) : frame_(frame) {}
+    void ShowMessage(const std::string& text, const std::string&) override {
+        zorbel::ShowMessage(frame_, QString::fromStdString(text));
+    }
+
+private:
+    QWidget* frame_;
+};
+
+CMainFrame::CMainFrame(LanguageTable& languages, CZorbelDoc& document, ProgramPaths paths, QWidget* parent)
+    : QMainWindow(parent),
+      languages_(languages),
+      document_(document),
+      paths_(std::move(paths)),
+      documentMessages_(std::make_unique<DocumentMessageBoxes>(this)) {
+    setWindowTitle(QString::fromLatin1(kFrameTitle));
+    setWindowIcon(ProgramIcon());
+    resize(kFrameWidth, kFrameHeight);
+    document_.SetMessages(documentMessages_.get());
+
+    applicationLook_ = ProgramSettings().value(QString::fromLatin1(kApplicationLookKey), kDefaultApplicationLook).toInt();
+    SetApplicationLook(applicationLook_);
+
+    view_ = new PlaceholderView(this);
+    setCentralWidget(view_->Widget());
+    CreateActions();
+    CreateMenus();
+    CreateToolBar();
+    CreateStatusBar();
+    CreateControlPane();
+    setDockOptions(AnimatedDocks | AllowTabbedDocks);
+
+    session_ = std::make_unique<SessionBridge>(Settings());
+    session_->SetHandlers({
+        [this] { panel_->RefreshPanel(); },
+        [this](std::uint16_t jobFlags) { ShowJobProgress(jobFlags); },
+        [view = view_](std::uint32_t mask) { view->RequestRedraw(mask); },
+    });
+
+    // F6 moves the keyboard focus between toolbar, control pane and view.
+    auto* nextRegion = new QShortcut(QKeySequence(Qt::Key_F6), this);
+    connect(nextRegion, &QShortcut::activated, this, [this] { FocusNextRegion(); });
+
+    updateTimer_ = new QTimer(this);
+    connect(updateTimer_, &QTimer::timeout, this, [this] {
+        UpdateCommandStates();
+        UpdateStatus();
+    });
+    updateTimer_->start(kUpdatePeriodMs);
+    UpdateCommandStates();
+    UpdateStatus();
+}
+
+CMainFrame::~CMainFrame() {
+    Shutdown();
+    document_.SetMessages(nullptr);
+}
+
+QAction* CMainFrame::MakeAction(int command, const QString& caption, const QKeySequence& shortcut) {
+    auto* action = new QAction(caption, this);
+    action->setData(command);
+    action->setCheckable(IsCheckable(command));
+    action->setProperty(kDefaultShortcutProperty, shortcut);
+    action->setShortcut(shortcut);
+    action->setIcon(CommandIcon(command));
+    action->setIconVisibleInMenu(false);
+    connect(action, &QAction::triggered, this, [this, command] { RunCommand(command); });
+    actions_[command] = action;
+    return action;
+}
+
+void CMainFrame::CreateActions() {
+    const auto make = [this](const auto& self, const std::vector<MenuEntry>& entries) -> void {
+        for (const MenuEntry& entry : entries) {
+            if (entry.command != kCmdNone)
+                MakeAction(entry.command, QString::fromUtf8(entry.caption), entry.shortcut);
+            self(self, entry.children);
+        }
+    };
+    make(make, MainMenuTemplate());
+    actions_[kCmdExit]->setMenuRole(QAction::QuitRole);
+    actions_[kCmdAbout]->setMenuRole(QAction::AboutRole);
+}
+
+void CMainFrame::CreateMenus() {
+    const auto fill = [this](const auto& self, QMenu* menu, const std::vector<MenuEntry>& entries) -> void {
+        for (const MenuEntry& entry : entries) {
+            if (entry.IsSeparator())
+                menu->addSeparator();
+            else if (!entry.children.empty())
+                self(self, menu->addMenu(QString::fromUtf8(entry.caption)), entry.children);
+            else
+                menu->addAction(actions_.at(entry.command));
+        }
+    };
+    for (const MenuEntry& top : MainMenuTemplate()) {
+        QMenu* menu = menuBar()->addMenu(QString::fromUtf8(top.caption));
+        fill(fill, menu, top.children);
+        // Fresh states the moment a menu opens, not at the next timer tick.
+        connect(menu, &QMenu::aboutToShow, this, [this] { UpdateCommandStates(); });
+    }
+
+    // The look comes from the profile only; its handlers stay.
+    QMenu* view = menuBar()->actions().at(kViewMenuPosition)->menu();
+    view->removeAction(view->actions().at(kApplicationLookPosition));
+    QMenu* utility = menuBar()->actions().at(kUtilityMenuPosition)->menu();
+    languageMenu_ = utility->actions().at(kLanguageSubmenuPosition)->menu();
+}
+
+void CMainFrame::CreateToolBar() {
+    toolBar_ = new QToolBar(QStringLiteral("Standard"), this);
+    toolBar_->setObjectName(QStringLiteral("Standard"));
+    toolBar_->setIconSize(QSize(32, 32));
+    for (const int command : MainToolBarTemplate()) {
+        if (command == kCmdNone) {
+            toolBar_->addSeparator();
+            continue;
+        }
+        toolBar_->addAction(actions_.at(command));
+        // Toolbar buttons take no focus by default: keyboard users reach them with Tab.
+        if (QWidget* button = toolBar_->widgetForAction(actions_.at(command))) button->setFocusPolicy(Qt::TabFocus);
+    }
+    addToolBar(Qt::TopToolBarArea, toolBar_);
+}
+
+void CMainFrame::CreateStatusBar() {
+    const auto indicator = [this](const QString& name) {
+        auto* label = new QLabel(this);
+        label->setAccessibleName(name);
+        label->setTextInteractionFlags(Qt::TextSelectableByKeyboard);
+        label->setFocusPolicy(Qt::TabFocus);  // after the flags, which set their own; a screen reader user visits it
+        label->setFrameShape(QFrame::StyledPanel);
+        label->setContentsMargins(4, 0, 4, 0);
+        statusBar()->addPermanentWidget(label);
+        return label;
+    };
+    linkIndicator_ = indicator(QStringLiteral("Instrument link"));
+    stateIndicator_ = indicator(QStringLiteral("Session state"));
+    outcomeIndicator_ = indicator(QStringLiteral("Last job"));
+}
+
+void CMainFrame::CreateControlPane() {
+    controlPane_ = new QDockWidget(QStringLiteral("Control Bar"), this);
+    controlPane_->setObjectName(QStringLiteral("ControlBar"));
+    controlPane_->setAllowedAreas(Qt::RightDockWidgetArea);
+    controlPane_->setFeatures(QDockWidget::DockWidgetMovable | QDockWidget::DockWidgetFloatable |
+                              QDockWidget::DockWidgetClosable);
+    panel_ = new PlaceholderPanel(controlPane_);
+    controlPane_->setWidget(panel_->Widget());
+    addDockWidget(Qt::RightDockWidgetArea, controlPane_);
+    resizeDocks({controlPane_}, {kControlPaneWidth}, Qt::Horizontal);
+}
+
+QAction* CMainFrame::Action(int command) const {
+    const auto found = actions_.find(command);
+    return found == actions_.end() ? nullptr : found->second;
+}
+
+void CMainFrame::RestoreProfileState() {
+    QSettings settings = ProgramSettings();
+    const QByteArray geometry = settings.value(QString::fromLatin1(kGeometryKey)).toByteArray();
+    firstStartSize_ = geometry.isEmpty() || !restoreGeometry(geometry);
+    if (firstStartSize_) resize(kFrameWidth, kFrameHeight);
+    restoreState(settings.value(QString::fromLatin1(kStateKey)).toByteArray());
+}
+
+void CMainFrame::StartSession() { session_->Start(); }
+
+void CMainFrame::SwitchLanguage(int index) {
+    languages_.LoadLanguage(index);
+    languages_.TranslateMenu(menuBar());
+    // A language without the pane's item keeps its caption, as a control would.
+    if (const QString caption = languages_.LanguageText(kCmdControlBar); !caption.isEmpty())
+        controlPane_->setWindowTitle(caption);
+    RetranslateToolBar();
+    panel_->Retranslate(languages_);
+    panel_->RefreshPanel();
+    UpdateCommandStates();
+}
+
+void CMainFrame::RetranslateToolBar() {
+    for (const int command : MainToolBarTemplate()) {
+        if (command == kCmdNone) continue;
+        QAction* action = actions_.at(command);
+        const QString tip = languages_.LanguageText(command);
+        action->setToolTip(tip);  // empty: Qt shows the menu caption
+        if (QWidget* button = toolBar_->widgetForAction(action))
+            button->setAccessibleName(tip.isEmpty() ? action->iconText() : tip);
+    }
+}
+
+void CMainFrame::BuildLanguageMenu() {
+    for (QAction* action : languageMenu_->actions()) {
+        const int command = action->data().toInt();
+        if (command >= kCmdFirstLanguage && command <= kCmdLastLanguage) {
+            languageMenu_->removeAction(action);
+            actions_.erase(command);
+            action->deleteLater();
+        }
+    }
+    const int count = std::min(languages_.LanguageCount(), kCmdLastLanguage - kCmdFirstLanguage + 1);
+    for (int i = 0; i < count; ++i)
+        languageMenu_->addAction(MakeAction(kCmdFirstLanguage + i, languages_.LanguageName(i)));
+    UpdateCommandStates();
+}
+
+void CMainFrame::UpdateCommandStates() {
+    CommandSnapshot snapshot = SnapshotOf(Settings());
+    // A tool left on while its command went disabled is chosen once more,
+    // which turns it off; each choice may change the others, so look again.
+    for (int guard = 0; guard < 6; ++guard) {
+        const auto leftOver = LeftOverZoomTool(snapshot);
+        if (!leftOver) break;
+        Settings().SetZoomTool(*leftOver);
+        snapshot = SnapshotOf(Settings());
+    }
+    snapshot.displayStyle = view_->DisplayStyle();
+    snapshot.controlBarVisible = controlPane_->isVisibleTo(this);
+    snapshot.toolBarVisible = toolBar_->isVisibleTo(this);
+    snapshot.statusBarVisible = statusBar()->isVisibleTo(this);
+    snapshot.currentLanguage = languages_.CurrentLanguage();
+    snapshot.languageCount = languages_.LanguageCount();
+    snapshot.applicationLook = applicationLook_;
+    for (const auto& [command, action] : actions_) {
+        const CommandState state = EvaluateCommand(command, snapshot);
+        action->setEnabled(state.enabled && !AwaitsLaterPart(command));
+        if (action->isCheckable()) action->setChecked(state.checked);
+    }
+}
+
+void CMainFrame::UpdateStatus() {
+    const SessionStatusTexts texts = DescribeSession(Settings());
+    linkIndicator_->setText(texts.link);
+    stateIndicator_->setText(texts.state);
+    outcomeIndicator_->setText(texts.outcome);
+}
+
+void CMainFrame::Shutdown() {
+    if (shutDown_) return;
+    shutDown_ = true;
+    updateTimer_->stop();
+    QSettings settings = ProgramSettings();
+    settings.setValue(QString::fromLatin1(kGeometryKey), saveGeometry());
+    settings.setValue(QString::fromLatin1(kStateKey), saveState());
+    settings.sync();
+
+    // The window goes at once; a job still running ends its step (no notice
+    // waits for the interface any more) before the worker is joined.
+    hide();
+    session_->Shutdown();
+
+    QString error;
+    if (!WriteLanguageChoiceFile(LanguageChoicePath(paths_.folder), languages_.CurrentLanguage(), &error))
+        ShowMessage(this, QString::fromStdString(std::string(kCannotSaveMessage)) + error);
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event) {
+    Shutdown();
+    event->accept();
+}
+
+void CMainFrame::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    FitFrameHeight();
+}
+
+void CMainFrame::moveEvent(QMoveEvent* event) {
+    QMainWindow::moveEvent(event);
+    FitFrameHeight();  // a window manager tells its frame size once it has framed the window
+}
+
+// The least height and the first size count the window manager's frame, so
+// that the whole window is 830 pixels high at least.
+void CMainFrame::FitFrameHeight() {
+    const int decoration = std::max(0, frameGeometry().height() - geometry().height());
+    if (decoration == frameDecorationHeight_) return;
+    frameDecorationHeight_ = decoration;
+    setMinimumHeight(kFrameHeight - decoration);
+    if (firstStartSize_) {
+        const int sideBorders = std::max(0, frameGeometry().width() - geometry().width());
+        resize(kFrameWidth - sideBorders, kFrameHeight - decoration);
+    }
+}
+
+void CMainFrame::FocusNextRegion() {
+    const std::vector<QWidget*> regions = {toolBar_, controlPane_, centralWidget()};
+    const QWidget* focus = focusWidget();
+    std::size_t current = regions.size() - 1;
+    for (std::size_t i = 0; i < regions.size(); ++i)
+        if (focus && regions[i]->isAncestorOf(focus)) current = i;
+    for (std::size_t step = 1; step <= regions.size(); ++step) {
+        QWidget* region = regions[(current + step) % regions.size()];
+        if (!region->isVisible()) continue;
+        for (QWidget* child : region->findChildren<QWidget*>()) {
+            if (child->isVisible() && child->isEnabled() && (child->focusPolicy() & Qt::TabFocus)) {
+                child->setFocus(Qt::ShortcutFocusReason);
+                return;
+            }
+        }
+    }
+}
+
+}  // namespace zorbel

@@ -1,0 +1,120 @@
+// CMainFrame: the program's main window with the menu bar, the main toolbar,
+// the status bar and the docked control pane, and the handlers of every menu
+// and toolbar command. One QAction per command serves menu and toolbar alike.
+#pragma once
+
+#include <QMainWindow>
+
+#include <map>
+#include <memory>
+
+#include "program_profile.h"
+#include "session_bridge.h"
+#include "shell_interfaces.h"
+#include "zorbel/model/document.h"
+
+class QDockWidget;
+class QLabel;
+class QMenu;
+class QTimer;
+class QToolBar;
+
+namespace zorbel {
+
+class LanguageTable;
+
+// The first size of the window and the least height the user can drag it
+// to, frame included.
+inline constexpr int kFrameWidth = 1200;
+inline constexpr int kFrameHeight = 830;
+inline constexpr int kControlPaneWidth = 245;
+inline constexpr char kFrameTitle[] = "QDN Zorbel";
+
+class CMainFrame final : public QMainWindow {
+public:
+    CMainFrame(LanguageTable& languages, CZorbelDoc& document, ProgramPaths paths, QWidget* parent = nullptr);
+    ~CMainFrame() override;
+
+    // Start-up steps the application runs in its order.
+    void RestoreProfileState();   // saved geometry and docking, or the first size
+    void StartSession();          // the session worker
+    // Loads language `index` (-1 built-in) and relabels menus, pane, panel.
+    void SwitchLanguage(int index);
+    // One Language entry per language file the table lists.
+    void BuildLanguageMenu();
+
+    // Stops the session worker, saves the window state and the language
+    // choice. Runs once, when the window closes (or is destroyed unclosed).
+    void Shutdown();
+
+    // Enables and checks every command from the model and the frame; also
+    // clears a zoom tool left set while its command is disabled.
+    void UpdateCommandStates();
+    // Refreshes the status bar from the session.
+    void UpdateStatus();
+    // Runs a command as if chosen from the menu.
+    void RunCommand(int command);
+
+    QAction* Action(int command) const;
+    QMenu* LanguageMenu() const { return languageMenu_; }
+    QToolBar* MainToolBar() const { return toolBar_; }
+    QDockWidget* ControlPane() const { return controlPane_; }
+    ShellPanel& Panel() const { return *panel_; }
+    ShellView& View() const { return *view_; }
+    SessionBridge& Session() { return *session_; }
+    DeviceSettings& Settings() { return document_.GetDeviceSettings(); }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+
+private:
+    class DocumentMessageBoxes;
+
+    QAction* MakeAction(int command, const QString& caption, const QKeySequence& shortcut = {});
+    void CreateActions();
+    void CreateMenus();
+    void CreateToolBar();
+    void CreateStatusBar();
+    void CreateControlPane();
+    void RetranslateToolBar();
+    void FitFrameHeight();
+    void FocusNextRegion();
+
+    // main_frame_commands.cpp
+    void RunFileCommand(int command);
+    void SetDisplayStyle(int style);
+    void StartJob(int command);
+    void SwitchLanguageCommand(int command);
+    void OpenHelp();
+    void ShowAbout();
+    void SetApplicationLook(int look);
+    void ShowJobProgress(std::uint16_t jobFlags);
+
+    LanguageTable& languages_;
+    CZorbelDoc& document_;
+    const ProgramPaths paths_;
+    std::unique_ptr<DocumentMessageBoxes> documentMessages_;
+
+    std::map<int, QAction*> actions_;
+    QMenu* languageMenu_ = nullptr;
+    QToolBar* toolBar_ = nullptr;
+    QDockWidget* controlPane_ = nullptr;
+    QLabel* linkIndicator_ = nullptr;
+    QLabel* stateIndicator_ = nullptr;
+    QLabel* outcomeIndicator_ = nullptr;
+    QTimer* updateTimer_ = nullptr;
+
+    // Their widgets belong to the pane and to the frame (central widget).
+    ShellPanel* panel_ = nullptr;
+    ShellView* view_ = nullptr;
+    int applicationLook_ = 0;
+    int frameDecorationHeight_ = -1;  // title bar and borders, once the window manager tells
+    bool firstStartSize_ = false;
+    bool shutDown_ = false;
+
+    std::unique_ptr<SessionBridge> session_;  // stopped before the widgets go
+};
+
+}  // namespace zorbel

@@ -1,0 +1,166 @@
+// The frame's command handlers: file commands through the document, display
+// style, the real-time jobs, zoom tools, languages, help and About.
+#include <QAction>
+#include <QApplication>
+#include <QDesktopServices>
+#include <QDockWidget>
+#include <QFileInfo>
+#include <QSettings>
+#include <QStatusBar>
+#include <QToolBar>
+#include <QUrl>
+
+#include <array>
+
+#include "about_box.h"
+#include "app_look.h"
+#include "command_rules.h"
+#include "language_table.h"
+#include "main_frame.h"
+#include "menu_template.h"
+#include "messages.h"
+#include "placeholders.h"
+#include "session_status.h"
+
+namespace zorbel {
+namespace {
+
+// How long a progress text stays in the status bar.
+constexpr int kProgressMessageMs = 3000;
+
+// One file command: its dialog and the document operation behind it.
+struct FileCommand {
+    int command;
+    bool save;
+    int kind;  // kSetupFile, or the document's arbitrary data kind
+    const char* filter;
+    const char* suffix;
+    int titleItem;
+    int successItem;  // the failure text is the next item
+};
+constexpr int kSetupFile = -1;
+
+constexpr std::array<FileCommand, 6> kFileCommands = {{
+    {kCmdLoadData, false, kArbitraryDataFile, "Arb Data File(*.arb)", "arb", 10051, 10052},
+    {kCmdSaveData, true, kArbitraryDataFile, "Arb Data File(*.arb)", "arb", 10054, 10055},
+    {kCmdLoadSetup, false, kSetupFile, "Setup File(*.set)", "set", 10057, 10058},
+    {kCmdSaveSetup, true, kSetupFile, "Setup File(*.set)", "set", 10060, 10061},
+    {kCmdImportData, false, kArbitraryExchangeFile, "Qwf Data File(*.qwf)", "qwf", 10066, 10067},
+    {kCmdExportData, true, kArbitraryExchangeFile, "Qwf Data File(*.qwf)", "qwf", 10069, 10070},
+}};
+
+}  // namespace
+
+void CMainFrame::RunCommand(int command) {
+    // A command reached by its shortcut while disabled does nothing, as in the menu.
+    if (QAction* action = Action(command); action && !action->isEnabled()) return;
+    switch (command) {
+    case kCmdLoadData:
+    case kCmdLoadSetup:
+    case kCmdSaveData:
+    case kCmdSaveSetup:
+    case kCmdImportData:
+    case kCmdExportData: RunFileCommand(command); break;
+    case kCmdAdvance: break;  // has no behaviour
+    case kCmdControlBar: controlPane_->setVisible(!controlPane_->isVisible()); break;
+    case kCmdToolBar: toolBar_->setVisible(!toolBar_->isVisible()); break;
+    case kCmdStatusBar: statusBar()->setVisible(!statusBar()->isVisible()); break;
+    case kCmdVectors: SetDisplayStyle(1); break;
+    case kCmdDots: SetDisplayStyle(0); break;
+    case kCmdDemo: Settings().SelectDemo(); break;
+    case kCmdReadOperation:
+    case kCmdWriteOperation: StartJob(command); break;
+    case kCmdSyncMachine: Settings().ToggleSyncMachine(); break;
+    case kCmdHorizontalZoomIn:
+    case kCmdHorizontalZoomOut:
+    case kCmdHorizontalMove:
+    case kCmdVerticalZoomIn:
+    case kCmdVerticalZoomOut:
+    case kCmdVerticalMove: Settings().SetZoomTool(*ZoomToolOfCommand(command)); break;
+    case kCmdContent: OpenHelp(); break;
+    case kCmdAbout: ShowAbout(); break;
+    case kCmdExit: close(); break;
+    default:
+        if (command == kCmdDefaultLanguage || (command >= kCmdFirstLanguage && command <= kCmdLastLanguage))
+            SwitchLanguageCommand(command);
+        else if (command >= kCmdLookFirst && command <= kCmdLookLast)
+            SetApplicationLook(command);
+        break;
+    }
+    UpdateCommandStates();
+    UpdateStatus();
+}
+
+void CMainFrame::RunFileCommand(int command) {
+    const auto found = std::find_if(kFileCommands.begin(), kFileCommands.end(),
+                                    [command](const FileCommand& c) { return c.command == command; });
+    if (found == kFileCommands.end()) return;
+    const FileCommand& c = *found;
+    const QString path = ChooseFile(this, {c.save, languages_.LanguageText(c.titleItem),
+                                           QString::fromLatin1(c.filter), QString::fromLatin1(c.suffix)});
+    if (path.isEmpty()) return;
+    const std::string file = QFile::encodeName(path).toStdString();
+    bool done = false;
+    if (c.kind == kSetupFile)
+        done = c.save ? document_.SaveSetup(file) : document_.LoadSetup(file);
+    else
+        done = c.save ? document_.SaveArbitrary(static_cast<std::uint16_t>(c.kind), file)
+                      : document_.LoadArbitrary(static_cast<std::uint16_t>(c.kind), file);
+    ShowMessage(this, languages_.LanguageText(done ? c.successItem : c.successItem + 1));
+    if (done && !c.save) {
+        view_->RequestRedraw(kRefreshEverything);
+        panel_->RefreshPanel();
+    }
+}
+
+void CMainFrame::SetDisplayStyle(int style) {
+    if (view_->DisplayStyle() == style) return;
+    view_->SetDisplayStyle(style);
+    view_->RequestRedraw(0x8FF);  // the waveform layer and above
+}
+
+void CMainFrame::StartJob(int command) {
+    // The model's worker runs the job; the status bar tells how it went.
+    if (command == kCmdReadOperation)
+        Settings().StartReadOperation();
+    else
+        Settings().StartWriteOperation();
+    session_->Wake();
+}
+
+void CMainFrame::SwitchLanguageCommand(int command) {
+    SwitchLanguage(command == kCmdDefaultLanguage ? LanguageTable::kBuiltInLanguage : command - kCmdFirstLanguage);
+}
+
+void CMainFrame::OpenHelp() {
+    const QString path = paths_.folder + QStringLiteral("/Language/QDN Source-%1.html").arg(QStringLiteral("English"));
+    if (!QFileInfo::exists(path)) {
+        ShowMessage(this, QString::fromStdString(std::string(kCannotLoadMessage)) + path);
+        return;
+    }
+    // Without a browser or help viewer the user would otherwise see nothing.
+    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(path)))
+        ShowMessage(this, QStringLiteral("No program is set up to open %1").arg(path));
+}
+
+void CMainFrame::ShowAbout() {
+    CAboutDlg about(languages_, paths_.fileTime, this);
+    about.exec();
+}
+
+void CMainFrame::SetApplicationLook(int look) {
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    ApplyApplicationLook(look);
+    applicationLook_ = look;
+    QSettings(QString::fromLatin1(kProfileOrganisation), QString::fromLatin1(kProfileApplication))
+        .setValue(QString::fromLatin1(kApplicationLookKey), look);
+    QApplication::restoreOverrideCursor();
+}
+
+void CMainFrame::ShowJobProgress(std::uint16_t jobFlags) {
+    // The progress dialog comes with the view; until then the status bar says it.
+    if (const int item = ProgressTextItem(jobFlags))
+        statusBar()->showMessage(languages_.LanguageText(item), kProgressMessageMs);
+}
+
+}  // namespace zorbel

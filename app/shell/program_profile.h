@@ -1,0 +1,41 @@
+// Where the program is and when it was built, and the profile rule that ties
+// the saved window state to that program file: the state saved by one
+// program file is thrown away the first time another one starts.
+#pragma once
+
+#include <QString>
+
+namespace zorbel {
+
+// QSettings names: "ModifyTime" lives in the organisation-wide settings, the
+// program's own state in (organisation, application).
+inline constexpr char kProfileOrganisation[] = "QRV Signal Source Applications";
+inline constexpr char kProfileApplication[] = "Zorbel";
+inline constexpr char kModifyTimeKey[] = "ModifyTime";
+// Longest stored time text that is compared.
+inline constexpr int kModifyTimeMaxChars = 40;
+
+// The program file's folder and its last-write time as the profile and the
+// About box show it. Tests give the shell a folder and time of their own.
+struct ProgramPaths {
+    QString folder;    // "lan.set" and the "Language" folder lie here
+    QString fileTime;  // "yyyy-MM-dd hh:mm:ss", local time
+
+    static ProgramPaths FromExecutable();
+};
+
+// The last-write time of `file` in local time, "%04d-%02d-%02d %02d:%02d:%02d";
+// empty when the file cannot be examined.
+QString ProgramFileTime(const QString& file);
+
+enum class ProfileCheck {
+    Passed,     // the stored time equals the program's: the saved state is kept
+    FirstStart, // no stored time: nothing discarded, the time is stored
+    Discarded,  // another program file saved the state: all of it was removed, the time stored
+};
+
+// Compares `fileTime` with the stored "ModifyTime", discards the program's
+// saved state when they differ, and stores the time unless the check passed.
+ProfileCheck CheckProfile(const QString& fileTime);
+
+}  // namespace zorbel

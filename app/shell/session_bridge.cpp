@@ -1,0 +1,66 @@
+// Queued invocations from the session worker to the interface thread.
+#include "session_bridge.h"
+
+namespace zorbel {
+
+SessionBridge::SessionBridge(DeviceSettings& settings)
+    : settings_(settings), context_(std::make_unique<QObject>()), pump_(settings) {}
+
+SessionBridge::~SessionBridge() { Shutdown(); }
+
+void SessionBridge::Start() {
+    settings_.SetObserver(this);
+    pump_.Start();
+}
+
+void SessionBridge::Shutdown() {
+    if (shutDown_) return;
+    shutDown_ = true;
+    {
+        std::lock_guard lock(mutex_);
+        closing_ = true;
+    }
+    handled_.notify_all();  // a worker waiting in UpdatePanel returns
+    pump_.Stop();
+    settings_.SetObserver(nullptr);
+}
+
+bool SessionBridge::Closing() {
+    std::lock_guard lock(mutex_);
+    return closing_;
+}
+
+void SessionBridge::UpdatePanel() {
+    if (Closing() || !handlers_.updatePanel) return;
+    // Shared with the invocation, which may run after this call has given up.
+    auto done = std::make_shared<bool>(false);
+    QMetaObject::invokeMethod(
+        context_.get(),
+        [this, done] {
+            if (!Closing()) handlers_.updatePanel();
+            {
+                std::lock_guard lock(mutex_);
+                *done = true;
+            }
+            handled_.notify_all();
+        },
+        Qt::QueuedConnection);
+    std::unique_lock lock(mutex_);
+    handled_.wait(lock, [&] { return *done || closing_; });
+}
+
+void SessionBridge::ShowProgress(std::uint16_t jobFlags) {
+    if (Closing() || !handlers_.showProgress) return;
+    QMetaObject::invokeMethod(
+        context_.get(),
+        [this, jobFlags] {
+            if (!Closing()) handlers_.showProgress(jobFlags);
+        },
+        Qt::QueuedConnection);
+}
+
+void SessionBridge::RequestRefresh(std::uint32_t mask) {
+    if (!Closing() && handlers_.redraw) handlers_.redraw(mask);
+}
+
+}  // namespace zorbel

@@ -1,0 +1,69 @@
+// The session worker of the program and the way its notices reach the
+// interface thread. "Sent" notices (UpdatePanel) wait until the interface
+// has handled them, "posted" ones (ShowProgress) do not; both are queued
+// invocations on the interface thread.
+//
+// Shutdown never deadlocks against a sent notice: closing first releases a
+// worker that waits for the interface and makes later notices return at once,
+// and only then is the worker joined.
+#pragma once
+
+#include <QObject>
+
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+
+#include "zorbel/model/session_observer.h"
+#include "zorbel/model/session_pump.h"
+
+namespace zorbel {
+
+class SessionBridge final : public SessionObserver {
+public:
+    // Handlers run on the interface thread (the one that creates the bridge),
+    // except `redraw`, which is called on whichever thread asks for a redraw.
+    struct Handlers {
+        std::function<void()> updatePanel;
+        std::function<void(std::uint16_t jobFlags)> showProgress;
+        std::function<void(std::uint32_t mask)> redraw;
+    };
+
+    explicit SessionBridge(DeviceSettings& settings);
+    ~SessionBridge() override;  // Shutdown()
+    SessionBridge(const SessionBridge&) = delete;
+    SessionBridge& operator=(const SessionBridge&) = delete;
+
+    void SetHandlers(Handlers handlers) { handlers_ = std::move(handlers); }
+    // Becomes the settings' observer and starts the worker.
+    void Start();
+    // Stops serving notices, lets the worker finish its step and joins it.
+    // Interface thread only; further calls do nothing.
+    void Shutdown();
+    // Runs the next worker step now (after a job trigger).
+    void Wake() { pump_.Wake(); }
+    SessionPump& Pump() { return pump_; }
+
+    // SessionObserver, on the worker thread (RequestRefresh also on the interface thread).
+    void UpdatePanel() override;
+    void ShowProgress(std::uint16_t jobFlags) override;
+    void RequestRefresh(std::uint32_t mask) override;
+
+private:
+    bool Closing();
+
+    DeviceSettings& settings_;
+    Handlers handlers_;
+    // Lives on the interface thread: the target of the queued invocations.
+    // Invocations still queued when it goes are dropped with it.
+    std::unique_ptr<QObject> context_;
+    std::mutex mutex_;
+    std::condition_variable handled_;
+    bool closing_ = false;
+    bool shutDown_ = false;
+    SessionPump pump_;  // last: stopped before the rest goes
+};
+
+}  // namespace zorbel

@@ -1,0 +1,39 @@
+// What the frame needs of the parts that later fill it: the channel control
+// panel in the docked pane and the waveform view in the client area. Until
+// those exist, placeholders.h provides plain stand-ins.
+#pragma once
+
+#include <cstdint>
+
+class QWidget;
+
+namespace zorbel {
+
+class LanguageTable;
+
+// The control pane's content: the channel control panel with its pages.
+class ShellPanel {
+public:
+    virtual ~ShellPanel() = default;
+    virtual QWidget* Widget() = 0;
+    // Shows the model's present values (after a load, a read-back, a
+    // language switch). Interface thread only.
+    virtual void RefreshPanel() = 0;
+    // Applies the current language to the panel and its pages (TranslateDialog).
+    virtual void Retranslate(const LanguageTable& languages) = 0;
+};
+
+// The waveform view in the client area.
+class ShellView {
+public:
+    virtual ~ShellView() = default;
+    virtual QWidget* Widget() = 0;
+    // Layers to redraw, as refresh mask bits (0xFFF everything, 0x8FF the
+    // waveform and above, 0xFF the annotations). May be called from any thread.
+    virtual void RequestRedraw(std::uint32_t mask) = 0;
+    // 1 = vectors, 0 = dots.
+    virtual int DisplayStyle() const = 0;
+    virtual void SetDisplayStyle(int style) = 0;
+};
+
+}  // namespace zorbel

@@ -1,0 +1,50 @@
+// What the shell tests share: an isolated profile and temporary folder for
+// the whole test program (set up in main before Qt starts), language folders
+// with a second language, and a frame built as the application builds it.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+
+#include <gtest/gtest.h>
+
+#include "language_table.h"
+#include "main_frame.h"
+#include "temp_dir.h"
+#include "zorbel/model/document.h"
+
+namespace zorbel::test {
+
+// The built-in texts with every letter in capitals (item 8888 "Shouty"):
+// a second language whose every text differs from the built-in one.
+QString ShoutyLanguageText();
+// Writes `text` (a "[App]" section, "number=text" lines) as UTF-8 to `path`.
+void WriteLanguageFile(const QString& path, const QString& text);
+
+// A frame on its own program folder, whose Language folder holds the files
+// given to it; message boxes and file dialogs are recorded, not shown.
+class FrameTest : public ::testing::Test {
+protected:
+    // `languageFiles`: pairs of file name and content; `storedLanguage` as
+    // "lan.set" would give it.
+    void StartFrame(const QList<QPair<QString, QString>>& languageFiles = {}, int storedLanguage = -1);
+    void TearDown() override;
+
+    QString ProgramFolder() const { return QString::fromStdString(folder_.path()); }
+    CMainFrame& Frame() { return *frame_; }
+    DeviceSettings& Settings() { return document_->GetDeviceSettings(); }
+    LanguageTable& Languages() { return languages_; }
+
+    QStringList messages_;
+    QString chosenFile_;  // what the file dialog "returns"
+
+private:
+    TempDir folder_;
+    LanguageTable languages_;
+    std::unique_ptr<CZorbelDoc> document_;
+    std::unique_ptr<CMainFrame> frame_;
+};
+
+}  // namespace zorbel::test

@@ -1,0 +1,148 @@
+// The language table: texts by item number, menu texts by position key (to
+// the fifth level), dialogs by control id, with the built-in language and
+// with language files of a test folder.
+#include <QAction>
+#include <QCheckBox>
+#include <QDialog>
+#include <QDir>
+#include <QFile>
+#include <QGroupBox>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "language_table.h"
+#include "shell_fixture.h"
+
+namespace zorbel::test {
+namespace {
+
+// A table on the built-in language, with a language folder of its own.
+struct Table {
+    TempDir folder;
+    LanguageTable languages;
+
+    explicit Table(const QList<QPair<QString, QString>>& files = {}) {
+        const QString path = QString::fromStdString(folder.path());
+        for (const auto& [name, text] : files) WriteLanguageFile(path + u'/' + name, text);
+        languages.SetLanguageFolder(path);
+        languages.DiscoverLanguages();
+    }
+};
+
+TEST(LanguageTable, BuiltInTextsByItemNumber) {
+    Table table;
+    table.languages.LoadLanguage(LanguageTable::kBuiltInLanguage);
+    const struct {
+        std::int64_t item;
+        QString text;
+    } rows[] = {
+        {10052, "Success: Load arb data"},
+        {150, "Control Bar"},
+        {80010, "&Print#Ctrl+P"},
+        {8020000, "&Vectors"},
+        {10153, "Control software for two-channel DDS signal generators over USB and LAN."},
+        {99999, ""},       // not in the file
+        {8020000000, ""},  // beyond 32 bits, not in the file
+    };
+    for (const auto& row : rows) EXPECT_EQ(table.languages.LanguageText(row.item), row.text) << row.item;
+
+    // Written out unchanged into the temporary folder, and read from there.
+    QFile written(QDir::tempPath() + "/default.lug"), resource(LanguageTable::kBuiltInResource);
+    ASSERT_TRUE(written.open(QIODevice::ReadOnly) && resource.open(QIODevice::ReadOnly));
+    EXPECT_EQ(written.readAll(), resource.readAll());
+    EXPECT_EQ(table.languages.BuiltInFilePath(), written.fileName());
+}
+
+TEST(LanguageTable, MenuItemTextBecomesCaptionAndShortcut) {
+    const struct {
+        QString itemText;
+        QString caption;  // the action's text
+        QString shortcut;
+    } rows[] = {
+        {"&Print#Ctrl+P", "&Print", "Ctrl+P"},
+        {"&Vectors", "&Vectors", "Ctrl+P"},                 // no "#": the fixed shortcut stays
+        {"&Drucken#Strg+P", "&Drucken\tStrg+P", "Ctrl+P"},  // a key name Qt does not know is shown only
+        {"&Zoom#Shift+F3", "&Zoom", "Shift+F3"},
+    };
+    for (const auto& row : rows) {
+        QAction action;
+        action.setProperty(kDefaultShortcutProperty, QKeySequence(Qt::CTRL | Qt::Key_P));
+        ApplyMenuText(&action, row.itemText);
+        EXPECT_EQ(action.text(), row.caption) << row.itemText.toStdString();
+        EXPECT_EQ(action.shortcut().toString(), row.shortcut) << row.itemText.toStdString();
+    }
+    EXPECT_EQ(SplitMenuText("&Print#Ctrl+P").shortcutText, "Ctrl+P");
+}
+
+TEST(LanguageTable, MenuKeysToTheFifthLevel) {
+    // Position 0 of each level below the top is a separator, which keeps its
+    // place in the keys but is never given a text.
+    Table table(QList<QPair<QString, QString>>{{"deep.lug",
+                  "[App]\n8888=Deep\n800=Top\n80000=---\n80001=Second\n8000101=Third\n800010101=Fourth\n"
+                  "80001010101=Fifth\n801=Other\n"}});
+    table.languages.LoadLanguage(0);
+    QMenuBar bar;
+    QMenu* level = bar.addMenu("top");
+    QList<QAction*> entries{level->menuAction()};
+    for (int depth = 2; depth <= 5; ++depth) {
+        level->addSeparator();
+        if (depth == 5) {
+            entries << level->addAction("fifth");
+            break;
+        }
+        level = level->addMenu(QString("level %1").arg(depth));
+        entries << level->menuAction();
+    }
+    QAction* untranslated = bar.addMenu("second top")->addAction("kept");  // 80100 has no item
+    table.languages.TranslateMenu(&bar);
+    const QStringList expected{"Top", "Second", "Third", "Fourth", "Fifth"};
+    for (int i = 0; i < entries.size(); ++i) EXPECT_EQ(entries[i]->text(), expected[i]) << "level " << i + 1;
+    EXPECT_EQ(bar.actions().at(1)->text(), "Other");
+    EXPECT_EQ(untranslated->text(), "kept");
+    EXPECT_TRUE(bar.actions().at(0)->menu()->actions().at(0)->isSeparator());
+}
+
+TEST(LanguageTable, TranslateDialogByControlId) {
+    const auto makeDialog = [](QDialog& dialog) {
+        dialog.setWindowTitle("Title");
+        auto* group = new QGroupBox("group", &dialog);
+        group->setProperty(kControlIdProperty, 1017);
+        auto* frequency = new QLabel("label", group);  // nested: found all the same
+        frequency->setProperty(kControlIdProperty, 1021);
+        auto* write = new QPushButton("button", &dialog);
+        write->setProperty(kControlIdProperty, 1042);
+        auto* noItem = new QCheckBox("check", &dialog);
+        noItem->setProperty(kControlIdProperty, 4242);
+        new QLabel("plain", &dialog);  // no id
+        auto* layout = new QVBoxLayout(&dialog);
+        layout->addWidget(group);
+        layout->addWidget(write);
+        layout->addWidget(noItem);
+    };
+    const auto texts = [](QDialog& dialog) {
+        QStringList out{dialog.windowTitle(), dialog.findChild<QGroupBox*>()->title()};
+        for (auto* label : dialog.findChildren<QLabel*>()) out << label->text();
+        out << dialog.findChild<QPushButton*>()->text() << dialog.findChild<QCheckBox*>()->text();
+        return out;
+    };
+
+    Table table;
+    table.languages.LoadLanguage(LanguageTable::kBuiltInLanguage);
+    QDialog withItems;
+    makeDialog(withItems);
+    table.languages.TranslateDialog(&withItems);
+    EXPECT_EQ(texts(withItems), QStringList({"Title", "Wave Parameter", "Frequency:", "plain", "Write", "check"}));
+
+    // A table with no items (nothing loaded yet): every control keeps its text.
+    LanguageTable empty;
+    QDialog withoutItems;
+    makeDialog(withoutItems);
+    empty.TranslateDialog(&withoutItems);
+    EXPECT_EQ(texts(withoutItems), QStringList({"Title", "group", "label", "plain", "button", "check"}));
+}
+
+}  // namespace
+}  // namespace zorbel::test

@@ -1,0 +1,401 @@
+// The main frame as a user meets it, headless: a language switch and back,
+// the names assistive tools read, which commands are enabled in arbitrary
+// and other modes, the file commands with their messages, and the session
+// against zorbel-gensim, closing included.
+#include <QAccessible>
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QDockWidget>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QStatusBar>
+#include <QThread>
+#include <QTest>
+#include <QToolBar>
+
+#include <functional>
+
+#include "language_choice.h"
+#include "menu_template.h"
+#include "placeholders.h"
+#include "shell_fixture.h"
+#include "sim_clients.h"
+#include "sim_process.h"
+
+namespace zorbel::test {
+namespace {
+
+QString MenuTitle(CMainFrame& frame, int position) { return frame.menuBar()->actions().at(position)->text(); }
+
+QString AccessibleName(QObject* object) {
+    QAccessibleInterface* face = QAccessible::queryAccessibleInterface(object);
+    return face ? face->text(QAccessible::Name) : QString("<no interface>");
+}
+
+PlaceholderPanel& Panel(CMainFrame& frame) { return static_cast<PlaceholderPanel&>(frame.Panel()); }
+PlaceholderView& View(CMainFrame& frame) { return static_cast<PlaceholderView&>(frame.View()); }
+
+// Processes events until `done` or `seconds` passed.
+bool WaitFor(const std::function<bool()>& done, int seconds = 10) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!done()) {
+        if (timer.elapsed() > seconds * 1000) return false;
+        QApplication::processEvents(QEventLoop::AllEvents, 10);
+        QThread::msleep(5);
+    }
+    return true;
+}
+
+using MainFrame = FrameTest;
+
+TEST_F(MainFrame, LanguageSwitchAndBack) {
+    StartFrame({{"shouty.lug", ShoutyLanguageText()}});
+    ASSERT_EQ(Languages().LanguageCount(), 1);
+    QAction* shouty = Frame().Action(kCmdFirstLanguage);
+    ASSERT_NE(shouty, nullptr);
+    EXPECT_EQ(shouty->text(), "Shouty");
+    EXPECT_EQ(Frame().LanguageMenu()->actions().last(), shouty);
+
+    // What the user reads, in each language.
+    const struct {
+        const char* what;
+        std::function<QString()> text;
+        QString builtIn;
+        QString other;
+    } labels[] = {
+        {"File menu", [&] { return MenuTitle(Frame(), 0); }, "&File", "&FILE"},
+        {"Help menu", [&] { return MenuTitle(Frame(), 7); }, "&Help", "&HELP"},
+        {"Print entry", [&] { return Frame().Action(kCmdPrint)->text(); }, "&Print", "&PRINT"},
+        {"Print shortcut", [&] { return Frame().Action(kCmdPrint)->shortcut().toString(); }, "Ctrl+P", "Ctrl+P"},
+        {"Vectors (third level)", [&] { return Frame().Action(kCmdVectors)->text(); }, "&Vectors", "&VECTORS"},
+        {"Read Operation", [&] { return Frame().Action(kCmdReadOperation)->text(); }, "&Read Operation",
+         "&READ OPERATION"},
+        {"pane caption", [&] { return Frame().ControlPane()->windowTitle(); }, "Control Bar", "CONTROL BAR"},
+        {"Load Data tooltip", [&] { return Frame().Action(kCmdLoadData)->toolTip(); }, "Load Data", "LOAD DATA"},
+        {"language entry", [&] { return shouty->text(); }, "Shouty", "Shouty"},
+    };
+    const auto expectLanguage = [&](bool builtIn) {
+        for (const auto& l : labels) EXPECT_EQ(l.text(), builtIn ? l.builtIn : l.other) << l.what;
+        EXPECT_EQ(Frame().Action(kCmdDefaultLanguage)->isChecked(), builtIn);
+        EXPECT_EQ(shouty->isChecked(), !builtIn);
+    };
+
+    expectLanguage(true);
+    const int refreshes = Panel(Frame()).RefreshCount();
+    shouty->trigger();
+    expectLanguage(false);
+    EXPECT_EQ(Panel(Frame()).RefreshCount(), refreshes + 1);
+    Frame().Action(kCmdDefaultLanguage)->trigger();
+    expectLanguage(true);
+    shouty->trigger();
+
+    // The choice outlives the run.
+    Frame().close();
+    EXPECT_EQ(ReadLanguageChoiceFile(LanguageChoicePath(ProgramFolder())), 0);
+}
+
+TEST_F(MainFrame, StoredLanguageNoLongerListedShowsTheBuiltInOne) {
+    StartFrame({{"shouty.lug", ShoutyLanguageText()}}, /*storedLanguage=*/4);
+    EXPECT_EQ(MenuTitle(Frame(), 0), "&File");
+    EXPECT_EQ(Frame().ControlPane()->windowTitle(), "Control Bar");
+    EXPECT_TRUE(Frame().Action(kCmdDefaultLanguage)->isChecked());
+    EXPECT_FALSE(Frame().Action(kCmdFirstLanguage)->isChecked());
+    // Kept as chosen, should the file come back.
+    Frame().close();
+    EXPECT_EQ(ReadLanguageChoiceFile(LanguageChoicePath(ProgramFolder())), 4);
+    EXPECT_TRUE(messages_.isEmpty());
+}
+
+TEST_F(MainFrame, LanguageChoiceThatCannotBeSavedIsReported) {
+    StartFrame();
+    QDir(ProgramFolder()).rename("Language", "lan.set");  // a folder where the file should go
+    Frame().close();
+    ASSERT_EQ(messages_.size(), 1);
+    EXPECT_TRUE(messages_[0].startsWith("Cann't save file: ")) << messages_[0].toStdString();
+}
+
+TEST_F(MainFrame, MenusAndToolbarButtonsAreNamedByTheirLanguageTexts) {
+    StartFrame({{"shouty.lug", ShoutyLanguageText()}});
+    const auto menuNames = [&] {
+        QStringList names;
+        QAccessibleInterface* bar = QAccessible::queryAccessibleInterface(Frame().menuBar());
+        for (int i = 0; i < bar->childCount(); ++i) names << bar->child(i)->text(QAccessible::Name);
+        return names;
+    };
+    const auto viewEntries = [&] {
+        QStringList names;
+        QAccessibleInterface* menu =
+            QAccessible::queryAccessibleInterface(Frame().menuBar()->actions().at(kViewMenuPosition)->menu());
+        for (int i = 0; i < menu->childCount(); ++i) names << menu->child(i)->text(QAccessible::Name);
+        return names;
+    };
+    EXPECT_EQ(menuNames(), QStringList({"File", "View", "Display", "User", "Initial", "Acquire", "Utility", "Help"}));
+    EXPECT_EQ(viewEntries(), QStringList({"Tool Bar", "Status Bar", "Control Bar"}));  // no Application Look
+    EXPECT_EQ(AccessibleName(Frame().ControlPane()), "Control Bar");
+
+    const struct {
+        int command;
+        QString name;
+    } buttons[] = {
+        {kCmdLoadData, "Load Data"},
+        {kCmdLoadSetup, "Load Setup"},
+        {kCmdSaveData, "Save Data"},
+        {kCmdSaveSetup, "Save Setup"},
+        {kCmdVectors, "Vectors"},
+        {kCmdDots, "Dots"},
+        {kCmdHorizontalZoomIn, "Horizontal Zoom In"},
+        {kCmdHorizontalZoomOut, "Horizontal Zoom Out"},
+        {kCmdHorizontalMove, "Horizontal Move"},
+        {kCmdVerticalZoomIn, "Vertical Zoom In"},
+        {kCmdVerticalZoomOut, "Vertical Zoom Out"},
+        {kCmdVerticalMove, "Vertical Move"},
+        {kCmdEditPoints, "Edit Points"},
+        {kCmdPrintPreview, "Print Preview"},
+        {kCmdContent, "Help Content"},
+    };
+    ASSERT_EQ(std::size(buttons), 15u);
+    for (const bool builtIn : {true, false}) {
+        for (const auto& b : buttons) {
+            QWidget* button = Frame().MainToolBar()->widgetForAction(Frame().Action(b.command));
+            ASSERT_NE(button, nullptr) << b.command;
+            EXPECT_EQ(AccessibleName(button), builtIn ? b.name : b.name.toUpper()) << b.command;
+            EXPECT_TRUE(button->focusPolicy() & Qt::TabFocus) << b.command;  // reachable by keyboard
+            EXPECT_FALSE(Frame().Action(b.command)->icon().isNull()) << b.command;
+        }
+        Frame().Action(kCmdFirstLanguage)->trigger();
+        EXPECT_EQ(menuNames().first(), "FILE");
+    }
+}
+
+TEST_F(MainFrame, KeyboardReachesMenusToolbarAndPane) {
+    StartFrame();
+    Frame().activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&Frame()));
+
+    // F6 walks the regions that take the focus: toolbar, control pane, and
+    // round again (the placeholder view takes none), wherever it starts.
+    const auto regionOfFocus = [&]() -> QString {
+        QWidget* focus = QApplication::focusWidget();
+        if (focus && Frame().MainToolBar()->isAncestorOf(focus)) return "toolbar";
+        if (focus && Frame().ControlPane()->isAncestorOf(focus)) return "pane";
+        return "elsewhere";
+    };
+    QStringList visited;
+    for (int i = 0; i < 3; ++i) {
+        QTest::keyClick(&Frame(), Qt::Key_F6);
+        visited << regionOfFocus();
+    }
+    EXPECT_TRUE(visited == QStringList({"toolbar", "pane", "toolbar"}) ||
+                visited == QStringList({"pane", "toolbar", "pane"}))
+        << visited.join(", ").toStdString();
+
+    // Alt and a menu's mnemonic open it; its entries are then a key press away.
+    QTest::keyClick(&Frame(), Qt::Key_I, Qt::AltModifier);
+    auto* open = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    ASSERT_NE(open, nullptr);
+    EXPECT_EQ(open->title(), "&Initial");
+    QTest::keyClick(open, Qt::Key_D);  // "&Demo"
+    EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
+}
+
+TEST_F(MainFrame, FileEditAndZoomCommandsFollowTheWaveTypeAndTheViewWindow) {
+    StartFrame();
+    const int commands[] = {kCmdLoadData,        kCmdLoadSetup,         kCmdSaveData,       kCmdSaveSetup,
+                            kCmdImportData,      kCmdExportData,        kCmdEditPoints,     kCmdHorizontalZoomIn,
+                            kCmdHorizontalZoomOut, kCmdHorizontalMove,  kCmdVerticalZoomIn, kCmdVerticalZoomOut,
+                            kCmdVerticalMove};
+    const std::uint32_t points = Settings().Record(0).arbitraryPointCount;
+    ASSERT_GT(points, 100u);
+    struct Window {
+        std::uint32_t first, last;
+        double lower, upper;
+    };
+    const Window whole{0, points - 1, -10.0, 10.0};  // every point, the full +-10 V of 20 Vpp
+    const struct {
+        const char* what;
+        std::uint16_t waveType;
+        Window window;
+        std::uint16_t bitsBefore;
+        // Per command above: enabled, then checked ('1'/'0'); Edit Points
+        // waits for its dialog and stays disabled.
+        const char* enabled;
+        const char* checked;
+        std::uint16_t bitsAfter;
+    } rows[] = {
+        {"sine", kWaveSine, whole, 0, "0101000000000", "0000000000000", 0},
+        {"sine keeps a tool bit", kWaveSine, whole, kZoomHorizontalIn, "0101000000000", "0000000000000",
+         kZoomHorizontalIn},
+        {"arbitrary, all visible", kWaveArbitrary, whole, 0, "1010110100100", "0000000000000", 0},
+        {"arbitrary, zoomed", kWaveArbitrary, {10, 100, -5.0, 5.0}, kZoomHorizontalIn | kZoomVerticalIn,
+         "1010110111111", "0000000100100", kZoomHorizontalIn | kZoomVerticalIn},
+        {"13 points visible", kWaveArbitrary, {0, 12, -5.0, 5.0}, kZoomHorizontalIn, "1010110011111",
+         "0000000000000", 0},
+        {"move with all visible", kWaveArbitrary, whole, kZoomHorizontalMove, "1010110100100", "0000000000000", 0},
+        {"vertical zoom out at full range", kWaveArbitrary, {10, 100, -10.0, 10.0}, kZoomVerticalOut,
+         "1010110111100", "0000000000000", 0},
+    };
+    for (const auto& row : rows) {
+        Settings().SetWaveType(0, row.waveType);
+        Settings().ModifyRecord(0, [&](ChannelRecord& r) {
+            r.arbitraryViewFirst = row.window.first;
+            r.arbitraryViewLast = row.window.last;
+            r.arbitraryViewLower = row.window.lower;
+            r.arbitraryViewUpper = row.window.upper;
+            r.zoomToolBits = row.bitsBefore;
+        });
+        Frame().UpdateCommandStates();
+        QString enabled, checked;
+        for (const int c : commands) {
+            enabled += Frame().Action(c)->isEnabled() ? '1' : '0';
+            checked += Frame().Action(c)->isChecked() ? '1' : '0';
+        }
+        EXPECT_EQ(enabled, row.enabled) << row.what;
+        EXPECT_EQ(checked, row.checked) << row.what;
+        EXPECT_EQ(Settings().Record(0).zoomToolBits, row.bitsAfter) << row.what;
+    }
+}
+
+TEST_F(MainFrame, FileCommandsShowTheDocumentsMessagesAndRefresh) {
+    StartFrame();
+    const QString folder = ProgramFolder();
+    const struct {
+        const char* what;
+        std::uint16_t waveType;
+        int command;
+        QString file;  // "" = the dialog was cancelled
+        QStringList messages;
+        bool refreshed;
+    } rows[] = {
+        {"setup as .txt", kWaveSine, kCmdLoadSetup, folder + "/a.txt", {"File is not *.set", "Failure: Load Setup"}, false},
+        {"save setup", kWaveSine, kCmdSaveSetup, folder + "/a.set", {"Success: Save Setup"}, false},
+        {"load setup", kWaveSine, kCmdLoadSetup, folder + "/a.set", {"Success: Load Setup"}, true},
+        {"cancelled", kWaveSine, kCmdLoadSetup, "", {}, false},
+        {"data while sine", kWaveSine, kCmdLoadData, folder + "/w.arb", {}, false},  // disabled
+        {"save data", kWaveArbitrary, kCmdSaveData, folder + "/w.ARB", {"Success: Save arb data"}, false},
+        {"data as .qwf", kWaveArbitrary, kCmdLoadData, folder + "/w.qwf", {"File is not *.arb", "Failure: Load arb data"},
+         false},
+        {"load data", kWaveArbitrary, kCmdLoadData, folder + "/w.ARB", {"Success: Load arb data"}, true},
+        {"export", kWaveArbitrary, kCmdExportData, folder + "/w.qwf", {"Success: Export arb data"}, false},
+        {"import missing", kWaveArbitrary, kCmdImportData, folder + "/none.qwf",
+         {"Cann't Load file: No such file or directory", "Failure: Import data"}, false},
+        {"import", kWaveArbitrary, kCmdImportData, folder + "/w.qwf", {"Success: Import data"}, true},
+    };
+    for (const auto& row : rows) {
+        Settings().SetWaveType(0, row.waveType);
+        Frame().UpdateCommandStates();
+        messages_.clear();
+        chosenFile_ = row.file;
+        View(Frame()).TakeRefreshMask();
+        const int refreshes = Panel(Frame()).RefreshCount();
+        Frame().RunCommand(row.command);
+        EXPECT_EQ(messages_, row.messages) << row.what;
+        EXPECT_EQ(Panel(Frame()).RefreshCount() - refreshes, row.refreshed ? 1 : 0) << row.what;
+        EXPECT_EQ(View(Frame()).TakeRefreshMask(), row.refreshed ? 0xFFFu : 0u) << row.what;
+    }
+    EXPECT_TRUE(QFile::exists(folder + "/a.set"));
+}
+
+// The session against the generator simulator on its virtual USB device,
+// which the link uses before any Connect.
+class MainFrameOnline : public FrameTest {
+protected:
+    void SetUp() override {
+        std::string error;
+        sim_ = Gensim::Start({true, true, extraArgs_}, &error);
+        ASSERT_NE(sim_, nullptr) << error;
+        setenv("QRV_USB_DEVICE", sim_->usbDevice().c_str(), 1);
+    }
+    void TearDown() override {
+        FrameTest::TearDown();
+        unsetenv("QRV_USB_DEVICE");
+    }
+    QString StatusField(const char* name) {
+        for (QLabel* label : Frame().statusBar()->findChildren<QLabel*>())
+            if (label->accessibleName() == name) return label->text();
+        return "<none>";
+    }
+    bool JobDone() { return Settings().JobFlags() == 0 && Settings().IsIdle(); }
+
+    std::vector<std::string> extraArgs_;
+    std::unique_ptr<Gensim> sim_;
+};
+
+TEST_F(MainFrameOnline, WriteAndReadOperationReachTheInstrument) {
+    StartFrame();
+    UdpClient lan(sim_->lanAddress());
+    EXPECT_EQ(StatusField("Instrument link"), "USB");
+    EXPECT_EQ(StatusField("Last job"), "No job yet");
+
+    Settings().SetParameter(0, Parameter::Frequency, 1234.5);  // demo: stored, not sent
+    const int refreshes = Panel(Frame()).RefreshCount();
+    Frame().Action(kCmdWriteOperation)->trigger();
+    ASSERT_TRUE(WaitFor([&] { return JobDone() && Panel(Frame()).RefreshCount() > refreshes; }));
+    EXPECT_EQ(lan.Ask("SOURce1:FREQuency?"), "1234.5");
+    EXPECT_FALSE(Frame().Action(kCmdDemo)->isChecked());
+
+    ASSERT_TRUE(lan.Ask("SOURce1:FREQuency 2500"));
+    Frame().Action(kCmdReadOperation)->trigger();
+    ASSERT_TRUE(WaitFor([&] { return JobDone() && Settings().Record(0).Value(Parameter::Frequency) == 2500.0; }));
+    EXPECT_NE(Settings().CopyLimits(0), LimitsBlock::BuiltIn());  // the simulator's own ranges
+    Frame().UpdateStatus();
+    EXPECT_EQ(StatusField("Session state"), "Online");
+    EXPECT_EQ(StatusField("Last job"), "Last job succeeded");
+
+    // The instrument goes away: the next idle poll finds nothing.
+    sim_->process().Stop();
+    ASSERT_TRUE(WaitFor([&] { return Settings().DemoFlag() != 0; }));
+    Frame().UpdateStatus();
+    EXPECT_EQ(StatusField("Last job"), "Last job failed: no link to the instrument");
+    Frame().UpdateCommandStates();
+    EXPECT_TRUE(Frame().Action(kCmdDemo)->isChecked());
+}
+
+TEST_F(MainFrameOnline, ClosingWhileTheWorkerWaitsForThePanelDoesNotHang) {
+    StartFrame();
+    const int refreshes = Panel(Frame()).RefreshCount();
+    Frame().Action(kCmdWriteOperation)->trigger();
+    // No events are processed now: at the end of the batch the worker sends
+    // UpdatePanel and waits for this thread.
+    QElapsedTimer timer;
+    timer.start();
+    while (Settings().JobFlags() != 0 && timer.elapsed() < 10000) QThread::msleep(5);
+    ASSERT_EQ(Settings().JobFlags(), 0);
+    QThread::msleep(100);
+    timer.restart();
+    Frame().close();
+    EXPECT_LT(timer.elapsed(), 2000);
+    EXPECT_FALSE(Frame().Session().Pump().Running());
+    QApplication::processEvents();  // the notice still queued is dropped, not served
+    EXPECT_EQ(Panel(Frame()).RefreshCount(), refreshes);
+}
+
+class MainFrameSlowInstrument : public MainFrameOnline {
+protected:
+    void SetUp() override {
+        extraArgs_ = {"--delay", "40"};
+        MainFrameOnline::SetUp();
+    }
+};
+
+TEST_F(MainFrameSlowInstrument, ClosingDuringAJobEndsItsStepAndReturns) {
+    StartFrame();
+    Frame().Action(kCmdWriteOperation)->trigger();
+    // Somewhere inside the batches (each exchange takes 40 ms).
+    ASSERT_TRUE(WaitFor([&] { return Settings().PendingCommands().size() > 0; }));
+    QThread::msleep(120);
+    QElapsedTimer timer;
+    timer.start();
+    Frame().close();
+    EXPECT_FALSE(Frame().isVisible());
+    EXPECT_FALSE(Frame().Session().Pump().Running());
+    // At most the rest of one batch: 27 exchanges of 40 ms.
+    EXPECT_LT(timer.elapsed(), 3000);
+}
+
+}  // namespace
+}  // namespace zorbel::test
