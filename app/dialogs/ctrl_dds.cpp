@@ -207,10 +207,14 @@ void CDlgCtrlDDS::UpdatePanel() {
 void CDlgCtrlDDS::SelectWaveType(std::uint16_t type) {
     CheckChannelRadios();
     CheckWaveTypeRadio(type);
-    for (CDlgWaveParameter* page : pages_) page->hide();
-    if (CDlgWaveParameter* page = Page(type)) {
-        page->UpdatePage();
-        page->show();
+    // The page that stays is never hidden on the way: a field of it may have
+    // the focus (a frequency taken there updates the whole panel).
+    CDlgWaveParameter* shown = Page(type);
+    for (CDlgWaveParameter* page : pages_)
+        if (page != shown) page->hide();
+    if (shown) {
+        shown->UpdatePage();
+        shown->show();
     }
     // Noise has no frequency.
     const bool hasFrequency = type != kWaveNoise;
