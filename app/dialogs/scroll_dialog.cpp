@@ -13,6 +13,8 @@ CScrollDialog::CScrollDialog(QWidget* parent) : QScrollArea(parent), body_(new Q
     // Larger than the contents need: they stretch; smaller: they scroll.
     setWidgetResizable(true);
     setWidget(body_);
+    // Not a Tab stop of its own: tabbing to a control scrolls it into view.
+    setFocusPolicy(Qt::NoFocus);
 }
 
 }  // namespace zorbel
