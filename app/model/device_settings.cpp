@@ -241,6 +241,13 @@ double DeviceSettings::ParseNumberText(std::string_view text) const {
     return TryParseNumberText(text).value_or(0.0);
 }
 
+std::optional<ArbitraryControl> DeviceSettings::BestArbitraryControl(double frequency, std::uint32_t minimumPoints,
+                                                                     std::uint32_t maximumPoints) const {
+    ArbitraryControl best{};
+    if (api_.GetBestArbitraryControlFromFreq(&best, frequency, minimumPoints, maximumPoints) != 1) return std::nullopt;
+    return best;
+}
+
 void DeviceSettings::EnqueueCommand(std::uint16_t code, std::int32_t channel, std::int64_t integerArgument,
                                     double realArgument) {
     queue_.Enqueue(InstrumentCommand{code, channel, integerArgument, realArgument});

@@ -176,6 +176,13 @@ public:
     std::optional<double> TryParseNumberText(std::u16string_view text) const;
     std::optional<double> TryParseNumberText(std::string_view text) const;
 
+    // ---- Pure computation of the generator library (any thread) -------------
+    // The library's sample clock for an arbitrary waveform of `frequency`
+    // hertz with minimumPoints to maximumPoints points per period; nothing
+    // when it finds none.
+    std::optional<ArbitraryControl> BestArbitraryControl(double frequency, std::uint32_t minimumPoints,
+                                                         std::uint32_t maximumPoints) const;
+
     // ---- Command queue --------------------------------------------------------
     void EnqueueCommand(std::uint16_t code, std::int32_t channel, std::int64_t integerArgument = 0,
                         double realArgument = 0.0);

@@ -1,0 +1,358 @@
+// CDlgCtrlDDS: building the panel, and its handlers.
+#include "zorbel/dialogs/ctrl_dds.h"
+
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QRadioButton>
+#include <QVBoxLayout>
+#include <algorithm>
+
+#include "zorbel/dialogs/edit_ex.h"
+#include "zorbel/dialogs/value_fields.h"
+#include "zorbel/dialogs/wave_parameter_pages.h"
+#include "zorbel/model/session_observer.h"
+
+namespace zorbel {
+namespace {
+
+// Per wave type 1..6: template caption, button id, indicator radio id.
+struct WaveTypeControl {
+    const char* caption;
+    int buttonId;
+    int radioId;
+};
+constexpr std::array<WaveTypeControl, 6> kWaveTypeControls = {{
+    {"Sine", 1006, 1005},
+    {"Square", 1008, 1007},
+    {"Ramp", 1010, 1009},
+    {"Pulse", 1012, 1011},
+    {"Noise", 1014, 1013},
+    {"Arb", 1016, 1015},
+}};
+
+constexpr std::array<const char*, 3> kUnitCaptions = {" Hz", " KHz", " MHz"};
+constexpr std::array<int, 3> kUnitIds = {1059, 1060, 1061};
+
+double UnitFactor(std::uint16_t unit) {
+    constexpr std::array<double, 3> kFactors = {1.0, 1e3, 1e6};
+    return kFactors[std::min<std::uint16_t>(unit, 2)];
+}
+
+// Checks the radio at `index` and unchecks the others; none for an index out
+// of range, which exclusive radios would not allow.
+template <std::size_t N>
+void CheckOnly(const std::array<QRadioButton*, N>& radios, int index) {
+    for (int i = 0; i < static_cast<int>(N); ++i) {
+        radios[i]->setAutoExclusive(false);
+        radios[i]->setChecked(i == index);
+        radios[i]->setAutoExclusive(true);
+    }
+}
+
+template <class W>
+W* WithId(W* control, int id) {
+    SetControlId(control, id);
+    return control;
+}
+
+}  // namespace
+
+CDlgCtrlDDS::CDlgCtrlDDS(QWidget* parent) : CScrollDialog(parent) {
+    QWidget* body = Body();
+    QPalette colours = body->palette();
+    colours.setColor(QPalette::Window, kPanelColour);
+    colours.setColor(QPalette::WindowText, Qt::black);
+    body->setPalette(colours);
+    body->setAutoFillBackground(true);
+    QFont arial = body->font();
+    arial.setFamily(QStringLiteral("Arial"));
+    body->setFont(arial);
+
+    // Created top to bottom: that is also the order Tab moves in.
+    auto* column = new QVBoxLayout(body);
+    column->addLayout(BuildTop(body));
+    column->addWidget(BuildWaveTypes(body));
+    column->addWidget(BuildPages(body));
+    column->addWidget(BuildFrequency(body));
+    column->addStretch(1);
+}
+
+QLayout* CDlgCtrlDDS::BuildTop(QWidget* body) {
+    auto* grid = new QGridLayout;
+    auto* enabled = WithId(new QLabel(QStringLiteral("Enabled :"), body), 1056);
+    outputSwitch_ = WithId(new QPushButton(QStringLiteral("On"), body), 1001);
+    enabled->setBuddy(outputSwitch_);
+    auto* channel = WithId(new QLabel(QStringLiteral("Channel :"), body), 1057);
+    channelRadios_[0] = WithId(new QRadioButton(QStringLiteral("CH1"), body), 1002);
+    channelRadios_[1] = WithId(new QRadioButton(QStringLiteral("CH2"), body), 1003);
+    channel->setBuddy(channelRadios_[0]);
+    grid->addWidget(enabled, 0, 0);
+    grid->addWidget(outputSwitch_, 0, 1, 1, 2);
+    grid->addWidget(channel, 1, 0);
+    grid->addWidget(channelRadios_[0], 1, 1);
+    grid->addWidget(channelRadios_[1], 1, 2);
+
+    connect(outputSwitch_, &QPushButton::clicked, this, [this] { ToggleOutput(); });
+    for (std::uint16_t ch = 0; ch < 2; ++ch)
+        connect(channelRadios_[ch], &QRadioButton::clicked, this, [this, ch] { ChooseChannel(ch); });
+    return grid;
+}
+
+QGroupBox* CDlgCtrlDDS::BuildWaveTypes(QWidget* body) {
+    auto* group = WithId(new QGroupBox(QStringLiteral("Type"), body), 1004);
+    auto* grid = new QGridLayout(group);
+    grid->setColumnStretch(1, 1);
+    grid->setColumnStretch(3, 1);
+    for (std::uint16_t i = 0; i < kWaveTypeControls.size(); ++i) {
+        const WaveTypeControl& control = kWaveTypeControls[i];
+        // The indicator radio has no caption: it is named like its button.
+        auto* radio = WithId(new QRadioButton(group), control.radioId);
+        radio->setAccessibleName(QString::fromLatin1(control.caption));
+        auto* button = WithId(new QPushButton(QString::fromLatin1(control.caption), group), control.buttonId);
+        grid->addWidget(radio, i / 2, (i % 2) * 2);
+        grid->addWidget(button, i / 2, (i % 2) * 2 + 1);
+        waveTypeRadios_[i] = radio;
+        waveTypeButtons_[i] = button;
+        const std::uint16_t type = i + 1;
+        connect(radio, &QRadioButton::clicked, this, [this, type] { SelectWaveType(type); });
+        connect(button, &QPushButton::clicked, this, [this, type] { SelectWaveType(type); });
+    }
+    return group;
+}
+
+QGroupBox* CDlgCtrlDDS::BuildPages(QWidget* body) {
+    auto* group = WithId(new QGroupBox(QStringLiteral("Parameter"), body), 1041);
+    auto* layout = new QVBoxLayout(group);
+    pageFrame_ = WithId(new QWidget(group), 1017);
+    layout->addWidget(pageFrame_);
+    pages_ = {new CDlgWaveParameterSine(pageFrame_),  new CDlgWaveParameterSquare(pageFrame_),
+              new CDlgWaveParameterRamp(pageFrame_),  new CDlgWaveParameterPulse(pageFrame_),
+              new CDlgWaveParameterNoise(pageFrame_), new CDlgWaveParameterArbitrary(pageFrame_)};
+    // All six on the same place; the frame is as large as the largest, so
+    // that the panel keeps its size whichever page is shown.
+    auto* place = new QGridLayout(pageFrame_);
+    place->setContentsMargins(0, 0, 0, 0);
+    QSize largest;
+    for (CDlgWaveParameter* page : pages_) {
+        place->addWidget(page, 0, 0);
+        largest = largest.expandedTo(page->sizeHint());
+        page->SetPanelUpdate([this] { UpdatePanel(); });
+        page->hide();
+    }
+    pageFrame_->setMinimumSize(largest);
+    pages_[0]->show();
+    return group;
+}
+
+QGroupBox* CDlgCtrlDDS::BuildFrequency(QWidget* body) {
+    auto* group = WithId(new QGroupBox(QStringLiteral("Frequncy"), body), 1058);
+    auto* grid = new QGridLayout(group);
+    for (std::uint16_t unit = 0; unit < 3; ++unit) {
+        unitRadios_[unit] = WithId(new QRadioButton(QString::fromLatin1(kUnitCaptions[unit]), group), kUnitIds[unit]);
+        grid->addWidget(unitRadios_[unit], 0, unit);
+        connect(unitRadios_[unit], &QRadioButton::clicked, this, [this, unit] { ApplyFrequencyUnit(unit); });
+    }
+    // No label of its own: screen readers name it by the group's caption.
+    frequencyEdit_ = WithId(new CEditEx(group), 1062);
+    frequencyEdit_->SetDecimals(6);
+    formatButton_ = WithId(new QPushButton(QStringLiteral("Format"), group), 1063);
+    grid->addWidget(frequencyEdit_, 1, 0, 1, 2);
+    grid->addWidget(formatButton_, 1, 2);
+    connect(frequencyEdit_, &CEditEx::LeftNormalized, this, [this] { FrequencyFieldLeft(); });
+    connect(formatButton_, &QPushButton::clicked, this, [this] {
+        if (settings_) ShowChannelFrequency();
+    });
+    return group;
+}
+
+void CDlgCtrlDDS::Attach(DeviceSettings* settings, ViewRedraw* view) {
+    settings_ = settings;
+    view_ = view;
+    for (CDlgWaveParameter* page : pages_) page->Attach(settings, view);
+}
+
+void CDlgCtrlDDS::SetMessageSink(MessageSink sink) {
+    messages_ = sink;
+    for (CDlgWaveParameter* page : pages_) page->SetMessageSink(sink);
+}
+
+void CDlgCtrlDDS::Retranslate(const LanguageLookup& languageText) {
+    TranslateControls(this, languageText);
+    const auto text = [&](int item, const char* fallback) {
+        const QString found = languageText ? languageText(item) : QString();
+        return found.isEmpty() ? QString::fromLatin1(fallback) : found;
+    };
+    onText_ = text(10000, "ON");
+    offText_ = text(10001, "OFF");
+    ShowOutputCaption();
+    for (std::size_t i = 0; i < waveTypeRadios_.size(); ++i)
+        waveTypeRadios_[i]->setAccessibleName(waveTypeButtons_[i]->text());
+}
+
+CDlgWaveParameter* CDlgCtrlDDS::Page(std::uint16_t type) const {
+    return type >= 1 && type <= pages_.size() ? pages_[type - 1] : nullptr;
+}
+
+void CDlgCtrlDDS::UpdatePanel() {
+    if (!settings_) return;
+    const auto [output, type] = settings_->ReadRecord(
+        settings_->CurrentChannel(), [](const ChannelRecord& r) { return std::pair{r.outputState, r.waveType}; });
+    CheckChannelRadios();
+    outputOn_ = output == 1;
+    ShowOutputCaption();
+    SelectWaveType(type);
+}
+
+void CDlgCtrlDDS::SelectWaveType(std::uint16_t type) {
+    CheckChannelRadios();
+    CheckWaveTypeRadio(type);
+    // The page that stays is never hidden on the way: a field of it may have
+    // the focus (a frequency taken there updates the whole panel).
+    CDlgWaveParameter* shown = Page(type);
+    for (CDlgWaveParameter* page : pages_)
+        if (page != shown) page->hide();
+    if (shown) {
+        shown->UpdatePage();
+        shown->show();
+    }
+    // Noise has no frequency.
+    const bool hasFrequency = type != kWaveNoise;
+    for (QWidget* control : std::initializer_list<QWidget*>{unitRadios_[0], unitRadios_[1], unitRadios_[2],
+                                                            frequencyEdit_, formatButton_})
+        control->setEnabled(hasFrequency);
+    if (!settings_) return;
+
+    const std::uint16_t channel = settings_->CurrentChannel();
+    const auto [waveType, frequency, arbitraryFrequency] = settings_->ReadRecord(channel, [](const ChannelRecord& r) {
+        return std::tuple{r.waveType, r.Value(Parameter::Frequency), r.arbitraryFrequency};
+    });
+    SplitFrequency(type == kWaveArbitrary ? arbitraryFrequency : frequency);
+    ShowFrequency(mantissa_, unit_);
+    if (type != waveType && IsValidWaveType(type)) {
+        settings_->SetWaveType(channel, type);
+        RequestRedraw(kRefreshAnnotations);
+    }
+}
+
+void CDlgCtrlDDS::SplitFrequency(double frequency) {
+    if (frequency < 1000) {
+        unit_ = 0;
+        mantissa_ = frequency;
+    } else if (frequency < 1000000) {
+        unit_ = 1;
+        mantissa_ = frequency / 1000;
+    } else {
+        unit_ = 2;
+        mantissa_ = frequency / 1000000;
+    }
+}
+
+void CDlgCtrlDDS::ShowFrequency(double mantissa, std::uint16_t unit) {
+    CheckOnly(unitRadios_, unit);
+    frequencyEdit_->SetValue(mantissa);
+}
+
+void CDlgCtrlDDS::ApplyFrequencyUnit(std::uint16_t unit) {
+    if (!settings_) return;
+    // The number as last shown or accepted, not as it stands in the field.
+    EnterFrequency(mantissa_ * UnitFactor(unit), unit, true);
+}
+
+void CDlgCtrlDDS::FrequencyFieldLeft() {
+    if (!settings_) return;
+    const double typed = settings_->ParseNumberText(std::u16string_view(frequencyEdit_->text().toStdU16String()));
+    EnterFrequency(typed * UnitFactor(unit_), unit_, false);
+}
+
+void CDlgCtrlDDS::EnterFrequency(double frequency, std::uint16_t unit, bool unitClicked) {
+    const std::uint16_t channel = settings_->CurrentChannel();
+    const CheckedValue checked =
+        CheckTypedValue(Parameter::Frequency, channel, frequency, settings_->CopyLimits(channel));
+    if (checked.refusal) {
+        Refuse(*checked.refusal);
+        if (!settings_) return;  // detached while the message was up
+        ShowChannelFrequency();
+        if (unitClicked) {
+            CheckChannelRadios();
+            CheckWaveTypeRadio(ChannelFrequency().first);
+        }
+        return;
+    }
+    const auto [type, current] = ChannelFrequency();
+    // Only the instrument's own frequency is sent; the arbitrary frequency
+    // chooses the sample clock and is kept as typed.
+    const double value = type == kWaveArbitrary ? frequency : checked.sent;
+    unit_ = unit;
+    mantissa_ = value / UnitFactor(unit);
+    ShowFrequency(mantissa_, unit_);
+    if (value != current) {
+        if (type >= kWaveSine && type <= kWavePulse) {
+            settings_->SetParameter(channel, Parameter::Frequency, value);
+            Page(type)->UpdatePage();
+        } else if (type == kWaveArbitrary) {
+            if (ChooseArbitraryControl(*settings_, channel, value)) RequestRedraw(kRefreshAnnotations);
+            Page(type)->UpdatePage();
+        }
+        RequestRedraw(kRefreshWaveform);
+    }
+    if (unitClicked) {
+        CheckChannelRadios();
+        CheckWaveTypeRadio(type);
+    }
+}
+
+std::pair<std::uint16_t, double> CDlgCtrlDDS::ChannelFrequency() const {
+    return settings_->ReadRecord(settings_->CurrentChannel(), [](const ChannelRecord& r) {
+        return std::pair{r.waveType, r.waveType == kWaveArbitrary ? r.arbitraryFrequency : r.Value(Parameter::Frequency)};
+    });
+}
+
+void CDlgCtrlDDS::ShowChannelFrequency() {
+    SplitFrequency(ChannelFrequency().second);
+    ShowFrequency(mantissa_, unit_);
+}
+
+void CDlgCtrlDDS::ToggleOutput() {
+    if (!settings_) return;
+    const std::uint16_t channel = settings_->CurrentChannel();
+    const std::uint16_t state = settings_->ReadRecord(channel, [](const ChannelRecord& r) { return r.outputState; });
+    // Switch and model disagree only when the model changed behind the
+    // panel's back; the next UpdatePanel realigns them.
+    if (outputOn_ != (state == 1)) return;
+    outputOn_ = !outputOn_;
+    settings_->SetOutputState(channel, outputOn_ ? 1 : 0);
+    ShowOutputCaption();
+    RequestRedraw(kRefreshWaveform);
+}
+
+void CDlgCtrlDDS::ChooseChannel(std::uint16_t channel) {
+    if (!settings_) return;
+    if (settings_->CurrentChannel() != channel) {
+        settings_->SetCurrentChannel(channel);
+        RequestRedraw(kRefreshEverything);
+    }
+    UpdatePanel();
+}
+
+void CDlgCtrlDDS::CheckChannelRadios() {
+    if (settings_) CheckOnly(channelRadios_, settings_->CurrentChannel());
+}
+
+void CDlgCtrlDDS::CheckWaveTypeRadio(std::uint16_t type) { CheckOnly(waveTypeRadios_, type - 1); }
+
+void CDlgCtrlDDS::ShowOutputCaption() { outputSwitch_->setText(outputOn_ ? onText_ : offText_); }
+
+void CDlgCtrlDDS::Refuse(const std::string& message) {
+    const QString text = QString::fromStdString(message);
+    if (messages_)
+        messages_(text);
+    else
+        ShowMessageBox(this, text);
+}
+
+void CDlgCtrlDDS::RequestRedraw(std::uint32_t mask) {
+    if (view_) view_->RequestRedraw(mask);
+}
+
+}  // namespace zorbel

@@ -1,0 +1,77 @@
+// CEditEx: the numeric edit of every number the user types in the panel and
+// the pages. It lets through only what can make a signed decimal number,
+// brings the text to a fixed number of decimals when the field is left,
+// takes the value on Enter while the focus stays, and shows grey digits on
+// black in 10-point Arial.
+#pragma once
+
+#include <QLineEdit>
+#include <QString>
+#include <cstdint>
+
+namespace zorbel {
+
+// Whether typing `c` over the selection [selectionStart, selectionEnd) of
+// `text` (the caret position twice when nothing is selected) is let through:
+// digits; "." not first, only after a leading digit, and only once (or over
+// the selected "."); a sign only at the front, only once, and "-" only when
+// negatives are allowed. Characters above 'z' and all others are refused.
+bool AcceptsNumberCharacter(QChar c, const QString& text, int selectionStart, int selectionEnd,
+                            bool negativesAllowed);
+
+// The text a field shows once it is left: `decimals` digits after the point
+// (cut, never rounded; no point at all for 0 decimals), superfluous leading
+// zeros dropped, all zeros shown as "0.000...". Text that cannot be brought
+// into that form (empty, "-", "-0.000", a point first or after the sign)
+// gives `lastText` back; without negatives a leading sign is dropped.
+QString NormalizeNumberText(const QString& text, const QString& lastText, int decimals, bool negativesAllowed);
+
+class CEditEx : public QLineEdit {
+    Q_OBJECT
+
+public:
+    explicit CEditEx(QWidget* parent = nullptr);
+
+    // Digits kept after the point when the field is left (3 until set).
+    void SetDecimals(std::uint16_t decimals) { decimals_ = decimals; }
+    std::uint16_t Decimals() const { return decimals_; }
+    void SetNegativesAllowed(bool allowed) { negativesAllowed_ = allowed; }
+    void SetNormalize(bool normalize) { normalize_ = normalize; }
+
+    // Shows `value` with the field's decimals ("%.*f", always with a ".")
+    // and makes it the text the field returns to.
+    void SetValue(double value);
+    // The same with "%d".
+    void SetInteger(long long value);
+    const QString& LastText() const { return lastText_; }
+
+    // Takes the value as leaving the field does, the focus staying here:
+    // what Enter does.
+    void TakeValue();
+
+signals:
+    // The field was left (or Enter pressed): first with the text as typed,
+    // then with the text it now shows. Owners take the value from the second.
+    void LeftAsTyped(const QString& text);
+    void LeftNormalized(const QString& text);
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
+private:
+    void Leave();
+    void CaretToEnd();
+
+    QString lastText_;
+    bool negativesAllowed_ = true;
+    std::uint16_t decimals_ = 3;
+    bool normalize_ = true;
+    bool leaving_ = false;  // a message shown while leaving takes the focus: not a second leave
+};
+
+}  // namespace zorbel

@@ -1,0 +1,321 @@
+// The control panel and its pages on a scripted generator: what a typed
+// value or a click queues on the model, what the user is told, what the
+// fields show afterwards.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+#include <optional>
+
+#include "dialog_helpers.h"
+#include "fake_generator.h"
+#include "zorbel/dialogs/ctrl_dds.h"
+#include "zorbel/dialogs/edit_ex.h"
+#include "zorbel/dialogs/wave_parameter_pages.h"
+
+namespace zorbel {
+namespace {
+
+using test::RecordingView;
+
+// The scripted generator, with the library's own number rules.
+class PanelGenerator : public test::FakeGenerator {
+public:
+    std::uint16_t TurnStringIntoDouble(double* value, const char* text, std::int32_t length) override {
+        return qmkHDTurnStringIntoDouble(value, text, length);
+    }
+};
+
+struct Queued {
+    std::uint16_t code;
+    std::int32_t channel;
+    double real = 0;
+    friend bool operator==(const Queued&, const Queued&) = default;
+};
+
+void PrintTo(const Queued& q, std::ostream* os) {
+    *os << std::hex << "0x" << q.code << std::dec << " ch" << q.channel << " " << q.real;
+}
+
+class PanelTest : public ::testing::Test {
+protected:
+    PanelTest() {
+        panel.SetMessageSink([this](const QString& text) { messages.push_back(text.toStdString()); });
+        panel.Retranslate(test::BuiltInLanguage());
+        panel.Attach(&settings, &view);
+        panel.UpdatePanel();
+    }
+
+    // The model as a test sets it up: no commands queued, no redraws asked.
+    void Prepare(std::uint16_t channel, std::uint16_t waveType, const std::function<void(ChannelRecord&)>& change) {
+        settings.SetCurrentChannel(channel);
+        settings.ModifyRecord(channel, [&](ChannelRecord& r) {
+            r.waveType = waveType;
+            change(r);
+        });
+        panel.UpdatePanel();
+        TakeQueue();
+        view.masks.clear();
+        messages.clear();
+    }
+
+    std::vector<Queued> TakeQueue() {
+        std::vector<Queued> taken;
+        for (InstrumentCommand c = settings.DequeueCommand(); c.code != 0; c = settings.DequeueCommand())
+            taken.push_back({c.code, c.channel, c.realArgument});
+        return taken;
+    }
+
+    template <class W = QWidget>
+    W* Control(int id) {
+        W* control = FindControl<W>(&panel, id);
+        EXPECT_NE(control, nullptr) << "control " << id;
+        return control;
+    }
+
+    // Types `text` over the whole field (of the panel, or of `page`) and presses Enter.
+    void Type(int editId, const QString& text, QWidget* page = nullptr) {
+        CEditEx* edit = page ? FindControl<CEditEx>(page, editId) : Control<CEditEx>(editId);
+        edit->selectAll();
+        QTest::keyClicks(edit, text);
+        QTest::keyClick(edit, Qt::Key_Return);
+    }
+
+    std::string Shown(int editId) { return Control<CEditEx>(editId)->text().toStdString(); }
+
+    std::uint16_t CheckedUnit() {
+        for (std::uint16_t unit = 0; unit < 3; ++unit)
+            if (Control<QRadioButton>(1059 + unit)->isChecked()) return unit;
+        return 99;
+    }
+
+    PanelGenerator fake;
+    DeviceSettings settings{fake};
+    RecordingView view;
+    std::vector<std::string> messages;
+    CDlgCtrlDDS panel;
+};
+
+// Limits every value of which a field can show with its decimals.
+LimitsBlock TypeableLimits() {
+    LimitsBlock limits;
+    limits.Set(Parameter::Amplitude, 10, 0.005);
+    limits.Set(Parameter::Frequency, 25000000, 0.000001);
+    limits.Set(Parameter::Offset, 5, -5);
+    limits.Set(Parameter::Phase, 360, 0);
+    limits.Set(Parameter::SquareDuty, 0.9998, 0.0002);
+    limits.Set(Parameter::RampSymmetry, 0.99, 0.01);
+    limits.Set(Parameter::PulseDuty, 0.9998, 0);
+    limits.Set(Parameter::PulseWidth, 0.0009998, 0.00000002);
+    limits.Set(Parameter::PulseLeading, 0.0000625, 0.000000014);
+    limits.Set(Parameter::PulseTrailing, 0.0000625, 0.000000063);
+    return limits;
+}
+
+struct RangeRow {
+    std::uint16_t waveType;
+    std::uint16_t channel;
+    Parameter parameter;
+    double current;
+    const char* typed;
+    const char* refusal;              // the message; nullptr when taken
+    const char* written = nullptr;    // what is written when not the typed value
+};
+
+TEST_F(PanelTest, EveryFieldTakesItsLimitAndRefusesTheNextValueBeyond) {
+    using P = Parameter;
+    const RangeRow rows[] = {
+        {kWaveSine, 0, P::Amplitude, 2, "0.005", nullptr},
+        {kWaveSine, 0, P::Amplitude, 2, "0.004", "Set CH1 Amplitude(V) Error: (0.004) is out of range(0.005,10)"},
+        {kWaveSine, 0, P::Frequency, 1000, "25000000", nullptr},
+        {kWaveSine, 0, P::Frequency, 1000, "25000000.000001",
+         "Set CH1 Frequency(Hz) Error: (2.5E+007) is out of range(1E-006,2.5E+007)"},
+        // More than six significant digits: written, held and shown as the instrument holds it.
+        {kWaveSine, 0, P::Frequency, 1000, "1234.5678", nullptr, "1234.57"},
+        {kWaveSine, 1, P::Offset, 0, "5", nullptr},
+        {kWaveSine, 1, P::Offset, 0, "5.001", "Set CH2 Offset(V) Error: (5.001) is out of range(-5,5)"},
+        // The instrument refuses its offset minimum itself (and the session would latch).
+        {kWaveSine, 1, P::Offset, 0, "-4.999", nullptr},
+        {kWaveSine, 1, P::Offset, 0, "-5", "Set CH2 Offset(V) Error: (-5) is out of range(-5,5)"},
+        {kWaveSine, 0, P::Phase, 90, "360", nullptr},
+        {kWaveSine, 0, P::Phase, 90, "360.01", "Set CH1 Phase Error: (360.01) is out of range(0,360)"},
+        {kWaveSquare, 0, P::SquareDuty, 0.5, "0.0002", nullptr},
+        {kWaveSquare, 0, P::SquareDuty, 0.5, "0.0001", "Set CH1 Square Duty Error: (0.0001) is out of range(0.0002,0.9998)"},
+        {kWaveRamp, 1, P::RampSymmetry, 0.5, "0.99", nullptr},
+        {kWaveRamp, 1, P::RampSymmetry, 0.5, "0.9901", "Set CH2 Ramp Symmetry Error: (0.9901) is out of range(0.01,0.99)"},
+        {kWavePulse, 0, P::PulseDuty, 0.1, "0", nullptr},
+        {kWavePulse, 0, P::PulseDuty, 0.1, "-0.0001", "Set CH1 Pulse Duty: (-0.0001) is out of range(0,0.9998)"},
+        {kWavePulse, 0, P::PulseWidth, 1e-4, "0.0009998", nullptr},
+        {kWavePulse, 0, P::PulseWidth, 1e-4, "0.000999801", "Set CH1 Pulse Width: (0.000999801) is out of range(2E-008,0.0009998)"},
+        {kWavePulse, 1, P::PulseLeading, 2e-8, "0.000000014", nullptr},
+        {kWavePulse, 1, P::PulseLeading, 2e-8, "0.000000013", "Set CH2 Pulse Leading: (1.3E-008) is out of range(1.4E-008,6.25E-005)"},
+        {kWavePulse, 0, P::PulseTrailing, 1e-7, "0.0000625", nullptr},
+        {kWavePulse, 0, P::PulseTrailing, 1e-7, "0.000062501",
+         "Set CH1 Pulse Trailing: (6.2501E-005) is out of range(6.3E-008,6.25E-005)"},
+        // Unchanged: nothing is queued.
+        {kWavePulse, 0, P::PulseTrailing, 1e-7, "0.0000001", nullptr, ""},
+    };
+    static const int kEditIds[] = {1024, 1022, 1026, 1028, 1030, 1032, 1034, 1036, 1038, 1040};
+    for (const RangeRow& row : rows) {
+        SCOPED_TRACE(std::string(kParameters[Index(row.parameter)].name) + " typed " + row.typed);
+        Prepare(row.channel, row.waveType, [&](ChannelRecord& r) {
+            r.limits = TypeableLimits();
+            r.Value(row.parameter) = row.current;
+        });
+        CEditEx* edit = FindControl<CEditEx>(panel.Page(row.waveType), kEditIds[Index(row.parameter)]);
+        ASSERT_NE(edit, nullptr);
+        Type(kEditIds[Index(row.parameter)], row.typed, panel.Page(row.waveType));
+
+        const bool unchanged = row.written && !*row.written;
+        const bool taken = !row.refusal && !unchanged;
+        const double written = QString::fromLatin1(row.written && *row.written ? row.written : row.typed).toDouble();
+        const double held = taken ? written : row.current;
+        const bool scale = row.parameter == P::Amplitude || row.parameter == P::Offset;
+        std::vector<Queued> queued;
+        std::vector<std::uint32_t> masks;
+        if (taken) {
+            queued.push_back({WriteParameterCode(row.parameter), row.channel, written});
+            masks.push_back(scale ? 0xFF : 0x8FF);
+        }
+        EXPECT_EQ(TakeQueue(), queued);
+        EXPECT_EQ(view.masks, masks);
+        EXPECT_EQ(messages, row.refusal ? std::vector<std::string>{row.refusal} : std::vector<std::string>{});
+        EXPECT_EQ(settings.ReadRecord(row.channel, [&](const ChannelRecord& r) { return r.Value(row.parameter); }), held);
+        EXPECT_EQ(edit->text().toDouble(), held) << edit->text().toStdString();
+    }
+}
+
+TEST_F(PanelTest, FieldsLeftWhileTheWindowClosesOrWithoutTheModelDoNothing) {
+    panel.show();
+    QApplication::setActiveWindow(&panel);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&panel));
+    // Out of range, so that anything taking it would also show a message.
+    CEditEx* amplitude = Control<CEditEx>(1024);
+    amplitude->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(amplitude, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(amplitude, "99");
+    panel.close();
+    amplitude->clearFocus();
+
+    panel.Attach(nullptr, nullptr);
+    Type(1024, "99");
+    Type(1062, "5");
+    for (int id : {1061, 1001, 1003}) Control<QAbstractButton>(id)->click();
+    EXPECT_EQ(TakeQueue(), std::vector<Queued>{});
+    EXPECT_EQ(messages, std::vector<std::string>{});
+    EXPECT_EQ(settings.CurrentChannel(), 0);
+}
+
+struct FrequencyStep {
+    enum Kind { TypeText, ClickUnit, ClickFormat } kind;
+    QString typed;
+    std::uint16_t unit = 0;
+};
+
+struct FrequencyRow {
+    const char* name;
+    std::uint16_t waveType;
+    double start;  // the channel's frequency (the arbitrary frequency for Arb)
+    double maximum;
+    std::vector<FrequencyStep> steps;
+    std::vector<Queued> queued;
+    const char* message;
+    const char* shown;
+    std::uint16_t unit;
+};
+
+TEST_F(PanelTest, TheFrequencyGroupTakesTheNumberInItsUnit) {
+    using S = FrequencyStep;
+    fake.SetBestArbitrary(7, 1000);
+    const FrequencyRow rows[] = {
+        {"1.5 in KHz", kWaveSine, 1000, 3e7, {{S::TypeText, "1.5"}}, {{0xA004, 0, 1500}}, nullptr, "1.500000", 1},
+        {"MHz clicked on 2 Hz", kWaveSquare, 2, 3e7, {{S::ClickUnit, "", 2}}, {{0xA004, 0, 2e6}}, nullptr, "2.000000", 2},
+        {"MHz clicked beyond the maximum", kWaveSine, 2, 1e6, {{S::ClickUnit, "", 2}}, {},
+         "Set CH1 Frequency(Hz) Error: (2E+006) is out of range(1E-006,1E+006)", "2.000000", 0},
+        {"Format on 1500 typed in Hz", kWaveRamp, 5, 3e7, {{S::TypeText, "1500"}, {S::ClickFormat, ""}}, {{0xA004, 0, 1500}}, nullptr,
+         "1.500000", 1},
+        {"Format on 999.5 typed in KHz", kWavePulse, 2000, 3e7, {{S::TypeText, "0.9995"}, {S::ClickFormat, ""}},
+         {{0xA004, 0, 999.5}}, nullptr, "999.500000", 0},
+        {"seven digits shown as sent", kWaveSine, 1000, 3e7, {{S::TypeText, "1.234567"}}, {{0xA004, 0, 1234.57}}, nullptr,
+         "1.234570", 1},
+        {"arbitrary frequency chooses the sample clock", kWaveArbitrary, 1000, 3e7, {{S::TypeText, "2"}},
+         {{0x3006, 0, 0}}, nullptr, "2.000000", 1},
+        {"noise greys the group: no unit click", kWaveNoise, 1000, 3e7, {{S::ClickUnit, "", 0}}, {}, nullptr, "1.000000",
+         1},
+    };
+    for (const FrequencyRow& row : rows) {
+        SCOPED_TRACE(row.name);
+        Prepare(0, row.waveType, [&](ChannelRecord& r) {
+            r.limits.Set(Parameter::Frequency, row.maximum, 1e-6);
+            r.Value(Parameter::Frequency) = row.start;
+            r.arbitraryFrequency = row.start;
+        });
+        for (const FrequencyStep& step : row.steps) {
+            if (step.kind == S::TypeText) Type(1062, step.typed);
+            if (step.kind == S::ClickUnit) Control<QRadioButton>(1059 + step.unit)->click();
+            if (step.kind == S::ClickFormat) Control<QPushButton>(1063)->click();
+        }
+        EXPECT_EQ(TakeQueue(), row.queued);
+        EXPECT_EQ(messages, row.message ? std::vector<std::string>{row.message} : std::vector<std::string>{});
+        EXPECT_EQ(Shown(1062), row.shown);
+        EXPECT_EQ(CheckedUnit(), row.unit);
+        EXPECT_EQ(panel.FrequencyUnit(), row.unit);
+        for (int id : {1059, 1060, 1061, 1062, 1063}) EXPECT_EQ(Control(id)->isEnabled(), row.waveType != kWaveNoise);
+        // The page shows the new frequency at once; Arb keeps the channel's own.
+        if (row.waveType == kWaveArbitrary) {
+            EXPECT_EQ(Shown(1055), "2000.000000");
+            EXPECT_EQ(Shown(1051), "992");
+            EXPECT_EQ(settings.Record(0).Value(Parameter::Frequency), row.start);
+        } else if (!row.queued.empty()) {
+            EXPECT_EQ(FindControl<CEditEx>(panel.Page(row.waveType), 1022)->text().toDouble(), row.queued.back().real);
+        }
+    }
+}
+
+TEST_F(PanelTest, ArbitraryPageFieldsAndWrite) {
+    fake.SetBestArbitrary(7, 1000);
+    const struct {
+        int control;
+        QString typed;  // empty: a click
+        std::vector<Queued> queued;
+        const char* message;
+        std::uint32_t points;
+        std::uint16_t divider;
+    } rows[] = {
+        {1051, "100", {}, nullptr, 96, 11},
+        {1051, "-5", {}, "Set CH1 Sample Div Error: (-5) is out of range(0,67108864)", 5680, 11},
+        {1053, "250", {{0x3006, 0}}, nullptr, 5680, 250},
+        {1053, "251", {}, "Set CH1 Sample Div Error: (251) is out of range(0,250)", 5680, 11},
+        {1053, "65636", {}, "Set CH1 Sample Div Error: (65636) is out of range(0,250)", 5680, 11},
+        {1055, "2000", {{0x3006, 0}}, nullptr, 992, 7},
+        {1055, "50000000", {}, "Set CH1  Arb Frequency(Hz) Error: (5E+007) is out of range(1E-006,3E+007)", 5680, 11},
+        {1042, "", {{0x3007, 0}}, nullptr, 5680, 11},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(std::to_string(row.control) + " " + row.typed.toStdString());
+        Prepare(0, kWaveArbitrary, [](ChannelRecord& r) {
+            r.arbitraryFrequency = 1000;
+            r.arbitraryDivider = 11;
+            r.arbitraryPointCount = 5680;
+            r.arbitrarySamples.assign(5680, 0.25);
+        });
+        if (row.typed.isEmpty())
+            Control<QPushButton>(row.control)->click();
+        else
+            Type(row.control, row.typed);
+        EXPECT_EQ(TakeQueue(), row.queued);
+        EXPECT_EQ(messages, row.message ? std::vector<std::string>{row.message} : std::vector<std::string>{});
+        const ChannelRecord record = settings.Record(0);
+        EXPECT_EQ(record.arbitraryPointCount, row.points);
+        EXPECT_EQ(record.arbitraryDivider, row.divider);
+        EXPECT_EQ(record.arbitrarySamples.at(row.points ? row.points - 1 : 0), row.points ? 0.25 : 0.0);
+        // The fields show what the model holds, and that is what was taken.
+        EXPECT_EQ(Shown(1051), std::to_string(row.points));
+        EXPECT_EQ(Shown(1053), std::to_string(row.divider));
+    }
+}
+
+}  // namespace
+}  // namespace zorbel
