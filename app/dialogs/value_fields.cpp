@@ -38,18 +38,8 @@ std::span<const Parameter> PageFields(std::uint16_t waveType) {
     }
 }
 
-double ValueAsSent(double value) {
-    double sent = value;
-    return parseDouble(formatWindowsG(value), sent) ? sent : value;
-}
-
 CheckedValue CheckTypedValue(Parameter p, std::uint16_t channel, double typed, const LimitsBlock& limits) {
-    const double sent = ValueAsSent(typed);
-    // Checked as typed, and once more as rounded for sending, which can land
-    // on a limit the instrument refuses. Both show the same "%G" text.
-    std::optional<std::string> refusal = OutOfRangeMessage(p, channel, typed, limits);
-    if (!refusal) refusal = OutOfRangeMessage(p, channel, sent, limits);
-    return {sent, std::move(refusal)};
+    return {roundToWindowsG(typed), OutOfRangeMessage(p, channel, typed, limits)};
 }
 
 long long TruncatedInteger(double value) {

@@ -21,13 +21,15 @@ std::optional<std::string> OutOfRangeMessage(Parameter p, std::uint16_t channel,
                                              const LimitsBlock& limits) {
     const double minimum = limits.Minimum(p);
     const double maximum = limits.Maximum(p);
-    // What is checked is what the setter stores and sends: the rounded value
-    // (-9.8999999 goes out as -9.9).
-    const double sent = roundToWindowsG(value);
     // The generator library refuses an offset equal to its minimum without
     // sending it, which latches the session; so that minimum is outside too.
-    const bool aboveMinimum = p == Parameter::Offset ? sent > minimum : sent >= minimum;
-    if (aboveMinimum && sent <= maximum) return std::nullopt;  // NaN is refused too
+    const auto inside = [&](double v) {
+        const bool aboveMinimum = p == Parameter::Offset ? v > minimum : v >= minimum;
+        return aboveMinimum && v <= maximum;  // NaN is refused too
+    };
+    // Both the value as typed and as the setter stores and sends it, rounded
+    // to six digits (-9.8999999 goes out as -9.9), must lie inside.
+    if (inside(value) && inside(roundToWindowsG(value))) return std::nullopt;
     return "Set CH" + formatInt(channel + 1) + " " + std::string(kLabels[Index(p)]) + ": (" + formatWindowsG(value) +
            ") is out of range(" + formatWindowsG(minimum) + "," + formatWindowsG(maximum) + ")";
 }

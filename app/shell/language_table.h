@@ -12,14 +12,13 @@
 #include <cstdint>
 
 class QAction;
+#include "zorbel/dialogs/control_texts.h"  // kControlIdProperty: a control's id, its text's item number
+
 class QMenuBar;
 class QWidget;
 
 namespace zorbel {
 
-// Dynamic property that names a control's id, which is also the item number
-// of its text.
-inline constexpr char kControlIdProperty[] = "zorbelId";
 // Property of a QAction: the shortcut it has without any language ("#" text).
 inline constexpr char kDefaultShortcutProperty[] = "zorbelDefaultShortcut";
 

@@ -23,6 +23,7 @@
 #include "language_choice.h"
 #include "language_table.h"
 #include "menu_template.h"
+#include "control_panel_host.h"
 #include "messages.h"
 #include "placeholders.h"
 #include "session_status.h"
@@ -215,7 +216,8 @@ void CMainFrame::CreateControlPane() {
     controlPane_->setAllowedAreas(Qt::RightDockWidgetArea);
     controlPane_->setFeatures(QDockWidget::DockWidgetMovable | QDockWidget::DockWidgetFloatable |
                               QDockWidget::DockWidgetClosable);
-    panel_ = new PlaceholderPanel(controlPane_);
+    panelHost_ = std::make_unique<ControlPanelHost>(Settings(), *view_, controlPane_);
+    panel_ = panelHost_.get();
     controlPane_->setWidget(panel_->Widget());
     addDockWidget(Qt::RightDockWidgetArea, controlPane_);
     resizeDocks({controlPane_}, {kControlPaneWidth}, Qt::Horizontal);
@@ -303,6 +305,14 @@ void CMainFrame::UpdateStatus() {
     linkIndicator_->setText(texts.link);
     stateIndicator_->setText(texts.state);
     outcomeIndicator_->setText(texts.outcome);
+    // Said once per refused job; the flag is set before the modal message
+    // runs its own event loop, in which this timer fires again.
+    const bool busy = Settings().InstrumentBusy();
+    if (busy && !busyReported_) {
+        busyReported_ = true;
+        ShowMessage(this, QString::fromLatin1(kInstrumentBusyMessage));
+    }
+    if (!busy) busyReported_ = false;
 }
 
 void CMainFrame::Shutdown() {

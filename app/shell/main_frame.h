@@ -21,6 +21,8 @@ class QToolBar;
 
 namespace zorbel {
 
+class ControlPanelHost;
+
 class LanguageTable;
 
 // The first size of the window and the least height the user can drag it
@@ -107,12 +109,14 @@ private:
     QTimer* updateTimer_ = nullptr;
 
     // Their widgets belong to the pane and to the frame (central widget).
+    std::unique_ptr<ControlPanelHost> panelHost_;
     ShellPanel* panel_ = nullptr;
     ShellView* view_ = nullptr;
     int applicationLook_ = 0;
     int frameDecorationHeight_ = -1;  // title bar and borders, once the window manager tells
     bool firstStartSize_ = false;
     bool shutDown_ = false;
+    bool busyReported_ = false;  // the busy message was shown for the present refusal
 
     std::unique_ptr<SessionBridge> session_;  // stopped before the widgets go
 };

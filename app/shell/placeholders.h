@@ -1,9 +1,7 @@
-// Stand-ins for the channel control panel and the waveform view until those
-// parts of the program exist: they show what will be there and keep what the
-// frame hands them (redraw requests, display style).
+// Stand-in for the waveform view until it exists: it shows what will be
+// there and keeps what the frame hands it (redraw requests, display style).
 #pragma once
 
-#include <QLabel>
 #include <QWidget>
 
 #include <atomic>
@@ -11,19 +9,6 @@
 #include "shell_interfaces.h"
 
 namespace zorbel {
-
-class PlaceholderPanel final : public QWidget, public ShellPanel {
-public:
-    explicit PlaceholderPanel(QWidget* parent = nullptr);
-    QWidget* Widget() override { return this; }
-    void RefreshPanel() override { ++refreshCount_; }
-    void Retranslate(const LanguageTable& languages) override;
-    int RefreshCount() const { return refreshCount_; }
-
-private:
-    QLabel* note_;
-    int refreshCount_ = 0;
-};
 
 class PlaceholderView final : public QWidget, public ShellView {
 public:

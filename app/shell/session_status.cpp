@@ -42,7 +42,9 @@ SessionStatusTexts DescribeSession(const DeviceSettings& settings) {
         texts.state = online ? QStringLiteral("Online") : QStringLiteral("Offline: nothing is sent until Read or Write Operation");
 
     // Nothing has been tried yet while the session never left demo mode.
-    if (settings.LastJobRefused())
+    if (settings.InstrumentBusy())
+        texts.outcome = QString::fromLatin1(kInstrumentBusyMessage);
+    else if (settings.LastJobRefused())
         texts.outcome = QStringLiteral("Last job: No Device Found!");
     else if (settings.LinkState() == 0 && settings.LastStatus() == kStatusNoLink && settings.DemoFlag() != 0)
         texts.outcome = QStringLiteral("No job yet");

@@ -21,6 +21,7 @@
 
 #include "language_choice.h"
 #include "menu_template.h"
+#include "control_panel_host.h"
 #include "placeholders.h"
 #include "shell_fixture.h"
 #include "sim_clients.h"
@@ -36,7 +37,7 @@ QString AccessibleName(QObject* object) {
     return face ? face->text(QAccessible::Name) : QString("<no interface>");
 }
 
-PlaceholderPanel& Panel(CMainFrame& frame) { return static_cast<PlaceholderPanel&>(frame.Panel()); }
+ControlPanelHost& Panel(CMainFrame& frame) { return static_cast<ControlPanelHost&>(frame.Panel()); }
 PlaceholderView& View(CMainFrame& frame) { return static_cast<PlaceholderView&>(frame.View()); }
 
 // Processes events until `done` or `seconds` passed.

@@ -54,14 +54,10 @@ struct CheckedValue {
 };
 CheckedValue CheckTypedValue(Parameter p, std::uint16_t channel, double typed, const LimitsBlock& limits);
 
-// The value the instrument receives and holds for `value`.
-double ValueAsSent(double value);
-
 // The whole part of a typed number, saturated to the range of long long (0 for NaN).
 long long TruncatedInteger(double value);
 
 // Arbitrary waveform fields: the messages when a typed value is refused.
-inline constexpr long long kMaxArbitraryDivider = 250;
 std::optional<std::string> ArbitraryFrequencyRefusal(std::uint16_t channel, double typed, const LimitsBlock& limits);
 std::optional<std::string> DividerRefusal(std::uint16_t channel, long long typed);
 std::optional<std::string> PointCountRefusal(std::uint16_t channel, long long count);

@@ -1,0 +1,22 @@
+// The control panel hosted in the frame's pane.
+#include "control_panel_host.h"
+
+#include "language_table.h"
+
+namespace zorbel {
+
+ControlPanelHost::ControlPanelHost(DeviceSettings& settings, ShellView& view, QWidget* parent)
+    : view_(view), panel_(new CDlgCtrlDDS(parent)) {
+    panel_->Attach(&settings, this);
+}
+
+void ControlPanelHost::RefreshPanel() {
+    ++refreshCount_;
+    panel_->UpdatePanel();
+}
+
+void ControlPanelHost::Retranslate(const LanguageTable& languages) {
+    panel_->Retranslate([&languages](int id) { return languages.LanguageText(id); });
+}
+
+}  // namespace zorbel

@@ -1,0 +1,37 @@
+// The channel control panel in the "Control Bar" pane, as the frame sees it:
+// CDlgCtrlDDS attached to the document's model, redrawing through the frame's
+// view, relabelled by the program's language table.
+#pragma once
+
+#include <QWidget>
+
+#include "shell_interfaces.h"
+#include "zorbel/dialogs/ctrl_dds.h"
+
+namespace zorbel {
+
+class ControlPanelHost final : public ShellPanel, private ViewRedraw {
+public:
+    // `settings` and `view` must outlive the host (Detach first otherwise).
+    ControlPanelHost(DeviceSettings& settings, ShellView& view, QWidget* parent);
+    ~ControlPanelHost() override { Detach(); }
+
+    QWidget* Widget() override { return panel_; }
+    void RefreshPanel() override;
+    void Retranslate(const LanguageTable& languages) override;
+
+    // The model is about to go: no control changes anything any more.
+    void Detach() { panel_->Attach(nullptr, nullptr); }
+    CDlgCtrlDDS& Panel() { return *panel_; }
+    // How often the panel was brought in line with the model (for tests).
+    int RefreshCount() const { return refreshCount_; }
+
+private:
+    void RequestRedraw(std::uint32_t mask) override { view_.RequestRedraw(mask); }
+
+    ShellView& view_;
+    CDlgCtrlDDS* panel_;  // owned by its Qt parent
+    int refreshCount_ = 0;
+};
+
+}  // namespace zorbel
