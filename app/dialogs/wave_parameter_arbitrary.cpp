@@ -74,7 +74,7 @@ void CDlgWaveParameterArbitrary::FrequencyLeft() {
             channel, [](const ChannelRecord& r) { return std::pair{r.arbitraryPointCount, r.arbitraryDivider}; });
         pointCount_->SetInteger(points);
         divider_->SetInteger(divider);
-        RequestRedraw(kRefreshAnnotations);
+        RequestRedraw(RefreshMask::Annotations);
     }
     RequestPanelUpdate();
 }
@@ -105,7 +105,7 @@ void CDlgWaveParameterArbitrary::PointCountLeft() {
         pointCount_->SetInteger(current());
         return;
     }
-    RequestRedraw(kRefreshAnnotations);
+    RequestRedraw(RefreshMask::Annotations);
 }
 
 void CDlgWaveParameterArbitrary::DividerLeft() {

@@ -27,7 +27,7 @@ public:
     int RefreshCount() const { return refreshCount_; }
 
 private:
-    void RequestRedraw(std::uint32_t mask) override { view_.RequestRedraw(mask); }
+    void RequestRedraw(RefreshMask mask) override { view_.RequestRedraw(mask); }
 
     ShellView& view_;
     CDlgCtrlDDS* panel_;  // owned by its Qt parent
