@@ -19,7 +19,7 @@ constexpr std::size_t kChunkBytes = 64 * 1024;
 std::string SystemText(int error) { return std::strerror(error); }
 
 // Distinguishes temporary files of several saves in one process.
-std::atomic<unsigned> g_tempCounter{0};
+std::atomic<unsigned> gTempCounter{0};
 
 // Links followed before a save gives up, as the kernel does (ELOOP).
 constexpr int kMaxLinkHops = 40;
@@ -79,7 +79,7 @@ bool AtomicFile::Create(const std::string& path) {
         return false;
     }
     for (int attempt = 0; attempt < 100 && fd_ < 0; ++attempt) {
-        temp_ = target_ + ".~" + std::to_string(::getpid()) + "-" + std::to_string(g_tempCounter++) + ".tmp";
+        temp_ = target_ + ".~" + std::to_string(::getpid()) + "-" + std::to_string(gTempCounter++) + ".tmp";
         fd_ = ::open(temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd_ < 0 && errno != EEXIST) break;
     }

@@ -2,6 +2,7 @@
 // every number the user types goes through them. The C library's own
 // conversion (strtod/strtoll in the "C" locale) is the oracle for the prefix
 // and whole-text parsers; formatting must give texts that parse back.
+#include <locale.h>
 #include <cerrno>
 #include <clocale>
 #include <cmath>
@@ -9,7 +10,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <limits>
-#include <locale.h>
 #include <string>
 #include <string_view>
 
@@ -21,8 +21,8 @@
 namespace {
 
 locale_t CLocale() {
-    static const locale_t c = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
-    return c;
+    static const locale_t kC = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
+    return kC;
 }
 
 bool SameDouble(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
@@ -38,7 +38,7 @@ bool StrtodComparable(std::string_view text) {
 
 void CheckPrefix(std::string_view text) {
     double value = -1.0;
-    const std::size_t taken = zorbel::parseDoublePrefix(text, value);
+    const std::size_t taken = zorbel::ParseDoublePrefix(text, value);
     FUZZ_CHECK(taken <= text.size());
     if (taken == 0) FUZZ_CHECK(value == 0.0);
     if (StrtodComparable(text)) {
@@ -49,14 +49,14 @@ void CheckPrefix(std::string_view text) {
         FUZZ_CHECK(SameDouble(expected, value));
     }
     double whole = -2.0;
-    const bool parsed = zorbel::parseDouble(text, whole);
+    const bool parsed = zorbel::ParseDouble(text, whole);
     FUZZ_CHECK(parsed == (!text.empty() && taken == text.size()));
     FUZZ_CHECK(parsed ? SameDouble(whole, value) : whole == -2.0);
 }
 
 void CheckInt(std::string_view text) {
     long long value = -7;
-    const bool parsed = zorbel::parseInt(text, value);
+    const bool parsed = zorbel::ParseInt(text, value);
     if (!parsed) {
         FUZZ_CHECK(value == -7);
         return;
@@ -74,16 +74,16 @@ void CheckFormatting(double value) {
     if (!std::isfinite(value)) return;
     // 17 significant digits always give the same double back.
     double back = 0.0;
-    FUZZ_CHECK(zorbel::parseDouble(zorbel::formatWindowsG(value, 0, 17), back));
+    FUZZ_CHECK(zorbel::ParseDouble(zorbel::FormatWindowsG(value, 0, 17), back));
     FUZZ_CHECK(back == value);
     // "%G" keeps six digits; it must still be one whole number text.
-    const std::string g = zorbel::formatWindowsG(value);
-    FUZZ_CHECK(zorbel::parseDouble(g, back));
+    const std::string g = zorbel::FormatWindowsG(value);
+    FUZZ_CHECK(zorbel::ParseDouble(g, back));
     // Within the six digits, and within the spacing of the smallest doubles.
     FUZZ_CHECK(std::fabs(back - value) <= std::fabs(value) * 5e-6 + std::numeric_limits<double>::denorm_min());
     const auto e = g.find('E');
     if (e != std::string::npos) FUZZ_CHECK(g.size() - e >= 5);  // E, sign, three digits
-    FUZZ_CHECK(zorbel::parseDouble(zorbel::formatFixed(value), back));
+    FUZZ_CHECK(zorbel::ParseDouble(zorbel::FormatFixed(value), back));
 }
 
 void CheckRules(std::string_view text) {
@@ -93,7 +93,7 @@ void CheckRules(std::string_view text) {
         FUZZ_CHECK(value == 123.0);
     } else {
         double prefix = 0.0;
-        zorbel::parseDoublePrefix(text, prefix);
+        zorbel::ParseDoublePrefix(text, prefix);
         FUZZ_CHECK(SameDouble(prefix, value));
     }
     if (text.find_first_of("eE") == std::string_view::npos) FUZZ_CHECK(number == qrv::IsNumberText(text));
@@ -117,6 +117,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     CheckInt(text);
     CheckRules(text);
     double value = 0.0;
-    if (zorbel::parseDoublePrefix(text, value) > 0) CheckFormatting(value);
+    if (zorbel::ParseDoublePrefix(text, value) > 0) CheckFormatting(value);
     return 0;
 }

@@ -20,21 +20,21 @@
 
 namespace {
 
-int g_memfd = -1;
+int gMemfd = -1;
 
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    g_memfd = memfd_create("zorbel-fuzz-setup", MFD_CLOEXEC);
-    if (g_memfd < 0) std::abort();
+    gMemfd = memfd_create("zorbel-fuzz-setup", MFD_CLOEXEC);
+    if (gMemfd < 0) std::abort();
     return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size > (1u << 20)) return 0;
-    if (ftruncate(g_memfd, 0) != 0 || lseek(g_memfd, 0, SEEK_SET) != 0) std::abort();
+    if (ftruncate(gMemfd, 0) != 0 || lseek(gMemfd, 0, SEEK_SET) != 0) std::abort();
     for (std::size_t done = 0; done < size;) {
-        const ssize_t n = write(g_memfd, data + done, size - done);
+        const ssize_t n = write(gMemfd, data + done, size - done);
         if (n <= 0) std::abort();
         done += static_cast<std::size_t>(n);
     }
@@ -42,7 +42,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     zorbel::fuzz::OfflineGenerator generator;
     zorbel::DeviceSettings first(generator);
     std::string error;
-    if (!zorbel::ReadSetupFile(first, "/proc/self/fd/" + std::to_string(g_memfd), &error)) {
+    if (!zorbel::ReadSetupFile(first, "/proc/self/fd/" + std::to_string(gMemfd), &error)) {
         // Only a value that is not a finite number refuses a readable file,
         // and the refused load changed nothing.
         FUZZ_CHECK(error.find("is not a finite number") != std::string::npos);
@@ -59,7 +59,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     const auto written = zorbel::SetupFileEntries(first);
     zorbel::ProfileFile file;
-    for (const auto& entry : written) FUZZ_CHECK(file.setString(entry.section, entry.key, entry.value));
+    for (const auto& entry : written) FUZZ_CHECK(file.SetString(entry.section, entry.key, entry.value));
     zorbel::DeviceSettings second(generator);
     FUZZ_CHECK(zorbel::ApplySetupProfile(second, file, &error));
     const auto again = zorbel::SetupFileEntries(second);

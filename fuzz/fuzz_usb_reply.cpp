@@ -21,8 +21,8 @@
 
 namespace {
 
-std::mutex g_mutex;
-std::string g_reply;  // the packet the device sends for the next read request
+std::mutex gMutex;
+std::string gReply;  // the packet the device sends for the next read request
 
 void Serve(int listener) {
     for (;;) {
@@ -33,13 +33,12 @@ void Serve(int listener) {
         if (got == 12 && request[0] == 2) {
             std::string reply;
             {
-                std::lock_guard lock(g_mutex);
-                reply = g_reply;
+                std::lock_guard lock(gMutex);
+                reply = gReply;
             }
             send(fd, reply.data(), reply.size(), MSG_NOSIGNAL);
         }
-        while (recv(fd, request, sizeof request, 0) > 0) {
-        }
+        while (recv(fd, request, sizeof request, 0) > 0) {}
         close(fd);
     }
 }
@@ -68,8 +67,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size > 65536) return 0;  // more than one packet of the socket can carry
     const std::string packet(reinterpret_cast<const char*>(data), size);
     {
-        std::lock_guard lock(g_mutex);
-        g_reply = packet;
+        std::lock_guard lock(gMutex);
+        gReply = packet;
     }
     const std::string before = "\x01unchanged";
     std::string answer = before;

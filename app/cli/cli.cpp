@@ -80,10 +80,10 @@ int PrintSetup(Context& c) {
 // which is rarely what its user meant: most likely it is another kind of file.
 void WarnWithoutSetupSections(Context& c, const std::string& path) {
     ProfileFile profile;
-    if (profile.load(path) != ProfileFile::LoadResult::Loaded) return;
+    if (profile.Load(path) != ProfileFile::LoadResult::Loaded) return;
     std::string names;
     for (const SetupEntry& e : SetupFileEntries(c.Settings())) {
-        if (profile.hasSection(utf8ToUtf16(e.section))) return;
+        if (profile.HasSection(Utf8ToUtf16(e.section))) return;
         const std::string name = "[" + e.section + "]";
         if (names.find(name) == std::string::npos) names += (names.empty() ? "" : ", ") + name;
     }
@@ -220,12 +220,18 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     doc.SetMessages(&messages);
     Context c{options, out, err, progress, doc, messages};
     switch (options.command) {
-    case Command::Show: return Show(c);
-    case Command::Read: return Read(c);
-    case Command::Write: return Write(c);
-    case Command::Set: return Set(c);
-    case Command::Arb: return Arb(c);
-    case Command::Convert: return Convert(c);
+    case Command::Show:
+        return Show(c);
+    case Command::Read:
+        return Read(c);
+    case Command::Write:
+        return Write(c);
+    case Command::Set:
+        return Set(c);
+    case Command::Arb:
+        return Arb(c);
+    case Command::Convert:
+        return Convert(c);
     }
     return kExitBadInput;
 }

@@ -29,12 +29,12 @@ CEditEx::CEditEx(QWidget* parent) : QLineEdit(parent) {
 }
 
 void CEditEx::SetValue(double value) {
-    setText(QString::fromStdString(formatFixed(value, decimals_)));
+    setText(QString::fromStdString(FormatFixed(value, decimals_)));
     lastText_ = text();
 }
 
 void CEditEx::SetInteger(long long value) {
-    setText(QString::fromStdString(formatInt(value)));
+    setText(QString::fromStdString(FormatInt(value)));
     lastText_ = text();
 }
 

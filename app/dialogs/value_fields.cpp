@@ -9,37 +9,42 @@
 
 namespace zorbel {
 
-
 namespace {
 
 using P = Parameter;
 constexpr std::array kSineFields = {P::Frequency, P::Amplitude, P::Offset, P::Phase};
 constexpr std::array kSquareFields = {P::Frequency, P::Amplitude, P::Offset, P::Phase, P::SquareDuty};
 constexpr std::array kRampFields = {P::Frequency, P::Amplitude, P::Offset, P::Phase, P::RampSymmetry};
-constexpr std::array kPulseFields = {P::Frequency,  P::Amplitude,  P::Offset,       P::Phase,
-                                     P::PulseDuty,  P::PulseWidth, P::PulseLeading, P::PulseTrailing};
+constexpr std::array kPulseFields = {P::Frequency, P::Amplitude,  P::Offset,       P::Phase,
+                                     P::PulseDuty, P::PulseWidth, P::PulseLeading, P::PulseTrailing};
 constexpr std::array kNoiseFields = {P::Amplitude, P::Offset};
 
 std::string DividerStyleMessage(std::uint16_t channel, long long value, long long maximum) {
-    return "Set CH" + formatInt(channel + 1) + " Sample Div Error: (" + formatInt(value) + ") is out of range(0," +
-           formatInt(maximum) + ")";
+    return "Set CH" + FormatInt(channel + 1) + " Sample Div Error: (" + FormatInt(value) + ") is out of range(0," +
+           FormatInt(maximum) + ")";
 }
 
 }  // namespace
 
 std::span<const Parameter> PageFields(std::uint16_t waveType) {
     switch (waveType) {
-    case kWaveSine: return kSineFields;
-    case kWaveSquare: return kSquareFields;
-    case kWaveRamp: return kRampFields;
-    case kWavePulse: return kPulseFields;
-    case kWaveNoise: return kNoiseFields;
-    default: return {};
+    case kWaveSine:
+        return kSineFields;
+    case kWaveSquare:
+        return kSquareFields;
+    case kWaveRamp:
+        return kRampFields;
+    case kWavePulse:
+        return kPulseFields;
+    case kWaveNoise:
+        return kNoiseFields;
+    default:
+        return {};
     }
 }
 
 CheckedValue CheckTypedValue(Parameter p, std::uint16_t channel, double typed, const LimitsBlock& limits) {
-    return {roundToWindowsG(typed), OutOfRangeMessage(p, channel, typed, limits)};
+    return {RoundToWindowsG(typed), OutOfRangeMessage(p, channel, typed, limits)};
 }
 
 long long TruncatedInteger(double value) {
@@ -52,9 +57,9 @@ long long TruncatedInteger(double value) {
 std::optional<std::string> ArbitraryFrequencyRefusal(std::uint16_t channel, double typed, const LimitsBlock& limits) {
     // The frequency range rule, with the arbitrary page's own words.
     if (!OutOfRangeMessage(Parameter::Frequency, channel, typed, limits)) return std::nullopt;
-    return "Set CH" + formatInt(channel + 1) + "  Arb Frequency(Hz) Error: (" + formatWindowsG(typed) +
-           ") is out of range(" + formatWindowsG(limits.Minimum(Parameter::Frequency)) + "," +
-           formatWindowsG(limits.Maximum(Parameter::Frequency)) + ")";
+    return "Set CH" + FormatInt(channel + 1) + "  Arb Frequency(Hz) Error: (" + FormatWindowsG(typed) +
+           ") is out of range(" + FormatWindowsG(limits.Minimum(Parameter::Frequency)) + "," +
+           FormatWindowsG(limits.Maximum(Parameter::Frequency)) + ")";
 }
 
 std::optional<std::string> DividerRefusal(std::uint16_t channel, long long typed) {

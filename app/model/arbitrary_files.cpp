@@ -56,7 +56,7 @@ bool ReadHeader(LineSource& file, std::array<std::string, Count>& lines) {
 bool CheckPointCount(std::int32_t announced, std::string_view text, std::string* error) {
     if (announced >= 0 && static_cast<std::uint32_t>(announced) <= kMaxArbitraryPoints) return true;
     return Fail(error, "the file announces " + files::ShownText(text) + " samples; 0 to " +
-                           formatInt(kMaxArbitraryPoints) + " are possible");
+                           FormatInt(kMaxArbitraryPoints) + " are possible");
 }
 
 // The divider as the file holds it, checked before it is narrowed to 16
@@ -64,7 +64,7 @@ bool CheckPointCount(std::int32_t announced, std::string_view text, std::string*
 bool CheckDivider(double divider, std::string_view text, std::string_view name, std::string* error) {
     if (divider >= 0 && divider <= kMaxArbitraryDivider) return true;
     return Fail(error, "the divider (" + std::string(name) + ") " + files::ShownText(text) + " is outside 0 to " +
-                           formatInt(kMaxArbitraryDivider));
+                           FormatInt(kMaxArbitraryDivider));
 }
 
 bool IsGainCode(double code) { return code == 1.0 || code == 4.0 || code == 20.0; }
@@ -88,7 +88,7 @@ std::optional<double> TakeSample(std::string_view text, double scale, SampleTall
 }
 
 bool RefuseSample(std::string* error, std::size_t lineNumber, std::string_view text) {
-    return Fail(error, "line " + formatInt(static_cast<long long>(lineNumber)) + ": the sample " +
+    return Fail(error, "line " + FormatInt(static_cast<long long>(lineNumber)) + ": the sample " +
                            files::ShownText(text) + " is not a finite number");
 }
 
@@ -97,7 +97,7 @@ void Warn(LoadWarnings* warnings, std::string text) {
 }
 
 std::string Samples(std::size_t count) {
-    return formatInt(static_cast<long long>(count)) + (count == 1 ? " sample" : " samples");
+    return FormatInt(static_cast<long long>(count)) + (count == 1 ? " sample" : " samples");
 }
 
 // The remarks of a load that succeeded: `announced` samples written as
@@ -106,19 +106,19 @@ void WarnAboutSamples(LoadWarnings* warnings, std::string_view announcedText, st
                       std::size_t expected, std::size_t present, const SampleTally& tally) {
     if (present < expected) {
         Warn(warnings, "the file announces " + files::ShownText(announcedText) + " samples but holds " +
-                           formatInt(static_cast<long long>(present)) + "; the other " +
-                           formatInt(static_cast<long long>(announced - present)) + " are 0");
+                           FormatInt(static_cast<long long>(present)) + "; the other " +
+                           FormatInt(static_cast<long long>(announced - present)) + " are 0");
     }
     if (tally.notNumbers > 0)
         Warn(warnings, Samples(tally.notNumbers) + (tally.notNumbers == 1 ? " is not a number" : " are not numbers") +
                            ", loaded as 0");
     if (tally.tooLarge > 0) {
-        Warn(warnings, Samples(tally.tooLarge) + " beyond " + formatWindowsG(kMaxArbitraryVolts) +
+        Warn(warnings, Samples(tally.tooLarge) + " beyond " + FormatWindowsG(kMaxArbitraryVolts) +
                            " V either way (the most the instrument plays), clamped by the download");
     }
     if (announced % 16 != 0) {
-        Warn(warnings, "the point count " + formatInt(static_cast<long long>(announced)) + " was rounded down to " +
-                           formatInt(static_cast<long long>(announced & ~std::size_t{15})) + ", a multiple of 16");
+        Warn(warnings, "the point count " + FormatInt(static_cast<long long>(announced)) + " was rounded down to " +
+                           FormatInt(static_cast<long long>(announced & ~std::size_t{15})) + ", a multiple of 16");
     }
 }
 
@@ -290,17 +290,17 @@ bool WriteArbFile(const DeviceSettings& settings, TextSink& file, std::uint16_t 
     if (channel >= kChannelCount) return Fail(error, "no such channel");
     const WaveformCopy wave = CopyWaveform(settings, channel);
     if (!IsGainCode(wave.zoom)) {
-        return Fail(error, "the gain code " + formatInt(wave.zoom) + " is not 1, 4 or 20");
+        return Fail(error, "the gain code " + FormatInt(wave.zoom) + " is not 1, 4 or 20");
     }
     const double zoom = wave.zoom;
     LineWriter out(file);
-    out.Line("version," + formatInt(16));
-    out.Line("type," + formatInt(2));
-    out.Line("samples," + formatInt(static_cast<long long>(wave.samples.size())));
-    out.Line("sps," + formatFixed(kArbitrarySampleRate));
-    out.Line("#zoom," + formatInt(wave.zoom));
-    out.Line("div," + formatInt(wave.divider));
-    for (double sample : wave.samples) out.Line(formatFixed(sample / zoom));
+    out.Line("version," + FormatInt(16));
+    out.Line("type," + FormatInt(2));
+    out.Line("samples," + FormatInt(static_cast<long long>(wave.samples.size())));
+    out.Line("sps," + FormatFixed(kArbitrarySampleRate));
+    out.Line("#zoom," + FormatInt(wave.zoom));
+    out.Line("div," + FormatInt(wave.divider));
+    for (double sample : wave.samples) out.Line(FormatFixed(sample / zoom));
     if (!out.Finish()) return Fail(error, "the file could not be written");
     return true;
 }
@@ -309,12 +309,12 @@ bool WriteQwfFile(const DeviceSettings& settings, TextSink& file, std::uint16_t 
     if (channel >= kChannelCount) return Fail(error, "no such channel");
     const WaveformCopy wave = CopyWaveform(settings, channel);
     LineWriter out(file);
-    out.Line("#Total=" + formatWindowsG(kArbitrarySampleRate));
-    out.Line("#SAMPLE=" + formatInt(wave.divider));
-    out.Line("#SIZE=" + formatInt(static_cast<long long>(wave.samples.size())));
-    out.Line("#Freq=" + formatFixed(wave.frequency));
+    out.Line("#Total=" + FormatWindowsG(kArbitrarySampleRate));
+    out.Line("#SAMPLE=" + FormatInt(wave.divider));
+    out.Line("#SIZE=" + FormatInt(static_cast<long long>(wave.samples.size())));
+    out.Line("#Freq=" + FormatFixed(wave.frequency));
     for (std::size_t i = 0; i < wave.samples.size(); ++i) {
-        out.Append(formatWindowsG(wave.samples[i], kQwfFieldWidth));
+        out.Append(FormatWindowsG(wave.samples[i], kQwfFieldWidth));
         // Every full line ends with its break; the last partial one without.
         out.Append((i + 1) % kQwfValuesPerLine == 0 ? std::string_view(",\r\n") : std::string_view(","));
     }

@@ -24,14 +24,14 @@ inline std::string_view SkipBlanks(std::string_view text) {
 // Decimal floating-point prefix; 0.0 when the text does not start with a number.
 inline double ReadReal(std::string_view text) {
     double value = 0.0;
-    parseDoublePrefix(SkipBlanks(text), value);
+    ParseDoublePrefix(SkipBlanks(text), value);
     return value;
 }
 
 // True when a number field starts with a number (else it reads as 0).
 inline bool StartsWithNumber(std::string_view text) {
     double value = 0.0;
-    return parseDoublePrefix(SkipBlanks(text), value) > 0;
+    return ParseDoublePrefix(SkipBlanks(text), value) > 0;
 }
 
 // A real as ReadReal takes it, or nothing when the field holds a value no
@@ -75,7 +75,7 @@ inline std::int32_t ReadInteger(std::string_view text) {
     while (end < text.size() && text[end] >= '0' && text[end] <= '9') ++end;
     if (end == digitsFrom) return 0;
     long long value = 0;
-    if (!parseInt(text.substr(0, end), value))  // more digits than 64 bits hold
+    if (!ParseInt(text.substr(0, end), value))  // more digits than 64 bits hold
         return text[0] == '-' ? std::numeric_limits<std::int32_t>::min() : std::numeric_limits<std::int32_t>::max();
     if (value > std::numeric_limits<std::int32_t>::max()) return std::numeric_limits<std::int32_t>::max();
     if (value < std::numeric_limits<std::int32_t>::min()) return std::numeric_limits<std::int32_t>::min();

@@ -66,8 +66,8 @@ std::string UsbLockName() {
 
 std::string InstrumentLockName(std::uint16_t connectionType, std::uint32_t lanAddress) {
     if (connectionType == kConnectionUsb) return UsbLockName();
-    return "zorbel-lan-" + formatInt((lanAddress >> 24) & 0xFF) + "." + formatInt((lanAddress >> 16) & 0xFF) + "." +
-           formatInt((lanAddress >> 8) & 0xFF) + "." + formatInt(lanAddress & 0xFF) + ".lock";
+    return "zorbel-lan-" + FormatInt((lanAddress >> 24) & 0xFF) + "." + FormatInt((lanAddress >> 16) & 0xFF) + "." +
+           FormatInt((lanAddress >> 8) & 0xFF) + "." + FormatInt(lanAddress & 0xFF) + ".lock";
 }
 
 std::string InstrumentLockFolder() {

@@ -11,8 +11,8 @@ namespace {
 
 // Indexed by Index(Parameter). The pulse rows have no "Error", as the pages show them.
 constexpr std::array<std::string_view, kParameterCount> kLabels = {
-    "Amplitude(V) Error", "Frequency(Hz) Error", "Offset(V) Error", "Phase Error", "Square Duty Error",
-    "Ramp Symmetry Error", "Pulse Duty", "Pulse Width", "Pulse Leading", "Pulse Trailing",
+    "Amplitude(V) Error",  "Frequency(Hz) Error", "Offset(V) Error", "Phase Error",   "Square Duty Error",
+    "Ramp Symmetry Error", "Pulse Duty",          "Pulse Width",     "Pulse Leading", "Pulse Trailing",
 };
 
 }  // namespace
@@ -29,9 +29,9 @@ std::optional<std::string> OutOfRangeMessage(Parameter p, std::uint16_t channel,
     };
     // Both the value as typed and as the setter stores and sends it, rounded
     // to six digits (-9.8999999 goes out as -9.9), must lie inside.
-    if (inside(value) && inside(roundToWindowsG(value))) return std::nullopt;
-    return "Set CH" + formatInt(channel + 1) + " " + std::string(kLabels[Index(p)]) + ": (" + formatWindowsG(value) +
-           ") is out of range(" + formatWindowsG(minimum) + "," + formatWindowsG(maximum) + ")";
+    if (inside(value) && inside(RoundToWindowsG(value))) return std::nullopt;
+    return "Set CH" + FormatInt(channel + 1) + " " + std::string(kLabels[Index(p)]) + ": (" + FormatWindowsG(value) +
+           ") is out of range(" + FormatWindowsG(minimum) + "," + FormatWindowsG(maximum) + ")";
 }
 
 }  // namespace zorbel

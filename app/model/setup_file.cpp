@@ -37,8 +37,8 @@ constexpr std::array<LimitKeys, kParameterCount> kLimitKeys = {{
 constexpr std::string_view kCurrentSection = "Current";
 constexpr std::string_view kCurrentKey = "Channel";
 
-std::string StandardSection(int channel) { return "Standard_" + formatInt(channel + 1); }
-std::string ChannelSection(int channel) { return "Channel_" + formatInt(channel + 1); }
+std::string StandardSection(int channel) { return "Standard_" + FormatInt(channel + 1); }
+std::string ChannelSection(int channel) { return "Channel_" + FormatInt(channel + 1); }
 
 // What the file holds of one channel.
 struct ChannelCopy {
@@ -77,8 +77,8 @@ std::vector<SetupEntry> SetupFileEntries(const DeviceSettings& settings) {
         const std::string section = StandardSection(ch);
         const LimitsBlock& limits = channels[ch].limits;
         for (const LimitKeys& row : kLimitKeys) {
-            entries.push_back({section, std::string(row.maximumKey), formatWindowsG(limits.Maximum(row.parameter))});
-            entries.push_back({section, std::string(row.minimumKey), formatWindowsG(limits.Minimum(row.parameter))});
+            entries.push_back({section, std::string(row.maximumKey), FormatWindowsG(limits.Maximum(row.parameter))});
+            entries.push_back({section, std::string(row.minimumKey), FormatWindowsG(limits.Minimum(row.parameter))});
         }
     }
     for (int ch = 0; ch < kChannelCount; ++ch) {
@@ -87,20 +87,26 @@ std::vector<SetupEntry> SetupFileEntries(const DeviceSettings& settings) {
         for (const SetupChannelKey& key : kSetupChannelKeys) {
             std::string value;
             switch (key.kind) {
-            case SetupChannelKey::Kind::OnOff: value = formatInt(c.outputState); break;
-            case SetupChannelKey::Kind::WaveType: value = formatInt(c.waveType); break;
-            case SetupChannelKey::Kind::Number: value = formatWindowsG(c.values[Index(key.parameter)]); break;
+            case SetupChannelKey::Kind::OnOff:
+                value = FormatInt(c.outputState);
+                break;
+            case SetupChannelKey::Kind::WaveType:
+                value = FormatInt(c.waveType);
+                break;
+            case SetupChannelKey::Kind::Number:
+                value = FormatWindowsG(c.values[Index(key.parameter)]);
+                break;
             }
             entries.push_back({section, std::string(key.key), std::move(value)});
         }
     }
-    entries.push_back({std::string(kCurrentSection), std::string(kCurrentKey), formatInt(settings.CurrentChannel())});
+    entries.push_back({std::string(kCurrentSection), std::string(kCurrentKey), FormatInt(settings.CurrentChannel())});
     return entries;
 }
 
 bool ApplySetupProfile(DeviceSettings& settings, const ProfileFile& profile, std::string* error) {
     const auto read = [&](const std::string& section, std::string_view key, std::string_view fallback) {
-        return profile.getString(section, key, fallback, kMaxValueChars);
+        return profile.GetString(section, key, fallback, kMaxValueChars);
     };
     // Every real is read and checked before the model changes, so that a
     // refused file changes nothing.
@@ -164,7 +170,7 @@ bool ApplySetupProfile(DeviceSettings& settings, const ProfileFile& profile, std
 bool ReadSetupFile(DeviceSettings& settings, const std::string& path, std::string* error) {
     ProfileFile profile;
     std::string why;
-    if (profile.load(path, &why) == ProfileFile::LoadResult::Failed) {
+    if (profile.Load(path, &why) == ProfileFile::LoadResult::Failed) {
         if (error) *error = why;
         return false;
     }
@@ -176,17 +182,17 @@ bool WriteSetupFile(const DeviceSettings& settings, const std::string& path, std
     // saving an empty profile over an unreadable file would lose its content.
     ProfileFile profile(TextEncoding::Utf8);
     std::string why;
-    if (profile.load(path, &why) == ProfileFile::LoadResult::Failed) {
+    if (profile.Load(path, &why) == ProfileFile::LoadResult::Failed) {
         if (error) *error = why;
         return false;
     }
     for (const SetupEntry& entry : SetupFileEntries(settings)) {
-        if (!profile.setString(entry.section, entry.key, entry.value)) {
+        if (!profile.SetString(entry.section, entry.key, entry.value)) {
             if (error) *error = "cannot store " + entry.key + "=" + entry.value;
             return false;
         }
     }
-    return profile.save(path, error);
+    return profile.Save(path, error);
 }
 
 }  // namespace zorbel

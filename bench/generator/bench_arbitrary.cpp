@@ -32,17 +32,17 @@ zorbel::test::Gensim* sim = nullptr;
 
 // One period of a 0.5 V sine, well inside the full scale of gain 1.
 const std::vector<double>& Wave() {
-    static const std::vector<double> wave = [] {
+    static const std::vector<double> kWave = [] {
         std::vector<double> w(kPoints);
         for (std::uint32_t i = 0; i < kPoints; ++i) w[i] = 0.5 * std::sin(2 * std::numbers::pi * i / kPoints);
         return w;
     }();
-    return wave;
+    return kWave;
 }
 
 // The packets the library sends for the whole waveform, built once.
 const std::vector<std::string>& Packets() {
-    static const std::vector<std::string> packets = [] {
+    static const std::vector<std::string> kPackets = [] {
         std::vector<std::string> out;
         for (std::uint32_t first = 0; first < kPoints; first += qrv::arb::kMaxChunkPoints) {
             const std::uint32_t n = std::min(qrv::arb::kMaxChunkPoints, kPoints - first);
@@ -51,7 +51,7 @@ const std::vector<std::string>& Packets() {
         }
         return out;
     }();
-    return packets;
+    return kPackets;
 }
 
 // USB command packet: 12-byte header (type 1, tag 0 as in every fresh exchange) + payload.
@@ -70,7 +70,7 @@ void Download(benchmark::State& state) {
     for (auto _ : state) {
         const std::uint16_t status = qmkHDWriteArbitraryData(0, wave.data(), kPoints, 0, kPoints, kGain);
         if (status != 2) {
-            state.SkipWithError(("download returned status " + zorbel::formatInt(status)).c_str());
+            state.SkipWithError(("download returned status " + zorbel::FormatInt(status)).c_str());
             break;
         }
     }
@@ -78,7 +78,7 @@ void Download(benchmark::State& state) {
 }
 
 void BM_LanLibraryDownload(benchmark::State& state) {
-    qmkHDInitComType(1, sim->lanAddressValue());
+    qmkHDInitComType(1, sim->LanAddressValue());
     Download(state);
 }
 
@@ -89,7 +89,7 @@ void BM_LanRawPackets(benchmark::State& state) {
     sockaddr_in to{};
     to.sin_family = AF_INET;
     to.sin_port = htons(9966);
-    inet_pton(AF_INET, sim->lanAddress().c_str(), &to.sin_addr);
+    inet_pton(AF_INET, sim->LanAddress().c_str(), &to.sin_addr);
     for (auto _ : state) {
         for (const std::string& p : packets) {
             if (sendto(fd, p.data(), p.size(), 0, reinterpret_cast<const sockaddr*>(&to), sizeof to) !=
@@ -104,8 +104,8 @@ void BM_LanRawPackets(benchmark::State& state) {
 }
 
 void BM_UsbLibraryDownload(benchmark::State& state) {
-    setenv("QRV_USB_DEVICE", sim->usbDevice().c_str(), 1);
-    qmkHDInitComType(0, sim->lanAddressValue());
+    setenv("QRV_USB_DEVICE", sim->UsbDevice().c_str(), 1);
+    qmkHDInitComType(0, sim->LanAddressValue());
     Download(state);
 }
 
@@ -116,7 +116,7 @@ void BM_UsbRawPackets(benchmark::State& state) {
     for (const std::string& p : Packets()) packets.push_back(UsbPacket(p));
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
-    std::memcpy(address.sun_path, sim->usbPath().c_str(), sim->usbPath().size());
+    std::memcpy(address.sun_path, sim->UsbPath().c_str(), sim->UsbPath().size());
     for (auto _ : state) {
         for (const std::string& p : packets) {
             const int fd = socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);

@@ -41,7 +41,7 @@ std::string UsbHeader(std::uint8_t type, std::uint8_t tag, std::uint32_t length)
 }
 
 void BM_LanLibraryWrite(benchmark::State& state) {
-    qmkHDInitComType(1, sim->lanAddressValue());
+    qmkHDInitComType(1, sim->LanAddressValue());
     for (auto _ : state) {
         if (qmkHDWriteChannelFrequency(0, 1000, 2e7, 0) != 2) state.SkipWithError("write not confirmed");
     }
@@ -52,7 +52,7 @@ void BM_LanRawRoundTrip(benchmark::State& state) {
     sockaddr_in to{};
     to.sin_family = AF_INET;
     to.sin_port = htons(9966);
-    inet_pton(AF_INET, sim->lanAddress().c_str(), &to.sin_addr);
+    inet_pton(AF_INET, sim->LanAddress().c_str(), &to.sin_addr);
     char buffer[10255];
     for (auto _ : state) {
         sendto(fd, kCommand.data(), kCommand.size(), 0, reinterpret_cast<const sockaddr*>(&to), sizeof to);
@@ -62,8 +62,8 @@ void BM_LanRawRoundTrip(benchmark::State& state) {
 }
 
 void BM_UsbLibraryWrite(benchmark::State& state) {
-    setenv("QRV_USB_DEVICE", sim->usbDevice().c_str(), 1);
-    qmkHDInitComType(0, sim->lanAddressValue());
+    setenv("QRV_USB_DEVICE", sim->UsbDevice().c_str(), 1);
+    qmkHDInitComType(0, sim->LanAddressValue());
     for (auto _ : state) {
         if (qmkHDWriteChannelFrequency(0, 1000, 2e7, 0) != 2) state.SkipWithError("write not confirmed");
     }
@@ -74,7 +74,7 @@ void BM_UsbLibraryWrite(benchmark::State& state) {
 void UsbRawRoundTrip(benchmark::State& state, bool pause) {
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
-    std::memcpy(address.sun_path, sim->usbPath().c_str(), sim->usbPath().size());
+    std::memcpy(address.sun_path, sim->UsbPath().c_str(), sim->UsbPath().size());
     const std::string command = UsbHeader(1, 0, static_cast<std::uint32_t>(kCommand.size())) + kCommand;
     const std::string request = UsbHeader(2, 1, 10255);
     char buffer[10267];

@@ -35,7 +35,7 @@ void BM_ModelWriteOperation(benchmark::State& state) {
     zorbel::DeviceSettings settings;
     zorbel::SessionPump pump(settings);
     pump.Start();
-    settings.SetConnection(zorbel::kConnectionLan, sim->lanAddressValue());
+    settings.SetConnection(zorbel::kConnectionLan, sim->LanAddressValue());
     ApplySetup(settings);
     pump.WaitUntilIdle(5s);
     for (auto _ : state) {
@@ -49,7 +49,7 @@ void BM_RawRoundTrips(benchmark::State& state) {
     sockaddr_in to{};
     to.sin_family = AF_INET;
     to.sin_port = htons(9966);
-    inet_pton(AF_INET, sim->lanAddress().c_str(), &to.sin_addr);
+    inet_pton(AF_INET, sim->LanAddress().c_str(), &to.sin_addr);
     const std::string query = "SOURce1:VOLTage? MAXimum";
     char answer[10255];
     for (auto _ : state) {

@@ -17,12 +17,11 @@ std::int16_t SampleCode(double volts, unsigned gain) {
     return static_cast<std::int16_t>(code);  // truncates toward zero
 }
 
-void BuildDac16Block(std::string& out, const double* samplesVolts, std::uint32_t count,
-                     unsigned gain) {
+void BuildDac16Block(std::string& out, const double* samplesVolts, std::uint32_t count, unsigned gain) {
     if (count == 0) return;
     // The digit count of the header follows the point count, not the byte count.
     const std::size_t width = count < 50 ? 2 : count < 500 ? 3 : 4;
-    const std::string bytes = zorbel::formatInt(2LL * count);
+    const std::string bytes = zorbel::FormatInt(2LL * count);
     out += '#';
     out += static_cast<char>('0' + width);
     if (bytes.size() < width) out.append(width - bytes.size(), ' ');
@@ -38,18 +37,17 @@ void BuildDac16Block(std::string& out, const double* samplesVolts, std::uint32_t
     }
 }
 
-void BuildDac16Packet(std::string& packet, std::uint16_t channel, std::uint32_t totalPoints,
-                      std::uint32_t endIndex, const double* samplesVolts, std::uint32_t count,
-                      unsigned gain) {
+void BuildDac16Packet(std::string& packet, std::uint16_t channel, std::uint32_t totalPoints, std::uint32_t endIndex,
+                      const double* samplesVolts, std::uint32_t count, unsigned gain) {
     packet.clear();
     packet += "SOURce";
-    packet += zorbel::formatInt(channel + 1LL);
+    packet += zorbel::FormatInt(channel + 1LL);
     packet += ":DATA:DAC16:BIN ";
-    packet += zorbel::formatInt(totalPoints);
+    packet += zorbel::FormatInt(totalPoints);
     packet += ',';
-    packet += zorbel::formatInt(endIndex);
+    packet += zorbel::FormatInt(endIndex);
     packet += ',';
-    packet += zorbel::formatInt(count);
+    packet += zorbel::FormatInt(count);
     packet += ',';
     BuildDac16Block(packet, samplesVolts, count, gain);
     packet += ";\r\n";

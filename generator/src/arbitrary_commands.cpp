@@ -22,7 +22,7 @@ constexpr double kConfirmTolerance = 1e-7;
 // "SOURce<channel+1>:" + rest.
 std::string SourceCommand(std::uint16_t channel, std::string_view rest) {
     std::string command = "SOURce";
-    command += zorbel::formatInt(channel + 1LL);
+    command += zorbel::FormatInt(channel + 1LL);
     command += ':';
     command += rest;
     return command;
@@ -45,15 +45,14 @@ std::uint16_t AskNumber(const std::string& command, double& value) {
 }
 
 // "SOURce%d:DATA:<word> %ld,%ld": download and output windows of the memory.
-std::uint16_t WriteWindow(std::uint16_t channel, std::string_view word, std::uint32_t address,
-                          std::uint32_t length) {
+std::uint16_t WriteWindow(std::uint16_t channel, std::string_view word, std::uint32_t address, std::uint32_t length) {
     if (!FitsWaveMemory(address, length)) return kStatusRejected;
     std::string rest = "DATA:";
     rest += word;
     rest += ' ';
-    rest += zorbel::formatInt(address);
+    rest += zorbel::FormatInt(address);
     rest += ',';
-    rest += zorbel::formatInt(length);
+    rest += zorbel::FormatInt(length);
     return SendWithoutAnswer(SourceCommand(channel, rest));
 }
 
@@ -68,7 +67,7 @@ extern "C" {
 QRV_API uint16_t qmkHDWriteArbitraryZoomValue(uint16_t channel, uint16_t gain) {
     return NoThrow([&] {
         if (!IsGainCode(gain)) return kStatusRejected;
-        return SendWithoutAnswer(SourceCommand(channel, "DATA:GAIN " + zorbel::formatInt(gain)));
+        return SendWithoutAnswer(SourceCommand(channel, "DATA:GAIN " + zorbel::FormatInt(gain)));
     });
 }
 
@@ -76,9 +75,8 @@ QRV_API uint16_t qmkHDWriteArbitrarySampleRateDiv(uint16_t channel, uint16_t div
     return NoThrow([&] {
         if (divider > kMaxDivider) return kStatusRejected;
         double repeated = 0;
-        const std::uint16_t status = AskNumber(
-            SourceCommand(channel, "FUNCtion:ARBitrary:SRATe " + zorbel::formatInt(divider)),
-            repeated);
+        const std::uint16_t status =
+            AskNumber(SourceCommand(channel, "FUNCtion:ARBitrary:SRATe " + zorbel::FormatInt(divider)), repeated);
         if (status != kStatusOk) return status;
         return std::fabs(repeated - divider) < kConfirmTolerance ? kStatusOk : kStatusRejected;
     });
@@ -88,8 +86,7 @@ QRV_API uint16_t qmkHDReadArbitrarySampleRateDiv(uint16_t channel, int16_t* divi
     return NoThrow([&] {
         if (divider == nullptr) return kStatusRejected;
         double value = 0;
-        const std::uint16_t status =
-            AskNumber(SourceCommand(channel, "FUNCtion:ARBitrary:SRATe?"), value);
+        const std::uint16_t status = AskNumber(SourceCommand(channel, "FUNCtion:ARBitrary:SRATe?"), value);
         if (status != kStatusOk) return status;
         if (!(value >= 0.0 && value <= kMaxDivider)) return kStatusRejected;
         *divider = static_cast<int16_t>(value);  // truncated; 0..250 always fits
@@ -97,18 +94,16 @@ QRV_API uint16_t qmkHDReadArbitrarySampleRateDiv(uint16_t channel, int16_t* divi
     });
 }
 
-QRV_API uint16_t qmkHDWriteArbitraryAddressAndLength(uint16_t channel, uint32_t address,
-                                                     uint32_t length) {
+QRV_API uint16_t qmkHDWriteArbitraryAddressAndLength(uint16_t channel, uint32_t address, uint32_t length) {
     return NoThrow([&] { return WriteWindow(channel, "DOWNload", address, length); });
 }
 
-QRV_API uint16_t qmkHDWriteDeviceArbitraryOutput(uint16_t channel, uint32_t address,
-                                                 uint32_t length) {
+QRV_API uint16_t qmkHDWriteDeviceArbitraryOutput(uint16_t channel, uint32_t address, uint32_t length) {
     return NoThrow([&] { return WriteWindow(channel, "OUTPut", address, length); });
 }
 
-QRV_API uint16_t qmkHDWriteArbitraryData(uint16_t channel, const double* data, uint32_t points,
-                                         uint32_t first, uint32_t count, uint16_t gain) {
+QRV_API uint16_t qmkHDWriteArbitraryData(uint16_t channel, const double* data, uint32_t points, uint32_t first,
+                                         uint32_t count, uint16_t gain) {
     return NoThrow([&] {
         std::string unused;
         const PacketSender send = [&unused](std::string_view packet) {

@@ -60,7 +60,7 @@ using qrv::NoThrow;
 extern "C" {
 
 QRV_API uint16_t qmkHDCSelectCalibrateChannel(uint16_t channel) {
-    return NoThrow([&] { return qrv::Send("CALibration:SOURce CH" + zorbel::formatInt(channel + 1)); });
+    return NoThrow([&] { return qrv::Send("CALibration:SOURce CH" + zorbel::FormatInt(channel + 1)); });
 }
 
 QRV_API uint16_t qmkHDCReadCalibrateStepTotalNum(int16_t* steps) {
@@ -70,7 +70,7 @@ QRV_API uint16_t qmkHDCReadCalibrateStepTotalNum(int16_t* steps) {
 // The step number goes out as given: the instrument counts steps from 1.
 QRV_API uint16_t qmkHDCSetCalibrateCurStep(uint16_t step, int16_t* result) {
     if (result == nullptr) return qrv::kStatusRejected;
-    return NoThrow([&] { return qrv::QueryInt16("CALibration:SETup " + zorbel::formatInt(step), result); });
+    return NoThrow([&] { return qrv::QueryInt16("CALibration:SETup " + zorbel::FormatInt(step), result); });
 }
 
 // First value: reference voltage (V); second: reference frequency (Hz).
@@ -88,7 +88,7 @@ QRV_API uint16_t qmkHDCReadCalibrateRefValueVsCurStep(double* first, double* sec
 }
 
 QRV_API uint16_t qmkHDCWriteCalibrateMeasResultVsCurStep(double measured) {
-    return NoThrow([&] { return qrv::Send("CALibration:VALue " + zorbel::formatWindowsG(measured)); });
+    return NoThrow([&] { return qrv::Send("CALibration:VALue " + zorbel::FormatWindowsG(measured)); });
 }
 
 // Verdict of the current step: 0 pass, -1 fail, -2 fail that needs the previous step again.

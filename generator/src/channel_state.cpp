@@ -12,7 +12,7 @@ namespace {
 
 using namespace qrv;
 
-std::string ChannelNumber(uint16_t channel) { return zorbel::formatInt(static_cast<long long>(channel) + 1); }
+std::string ChannelNumber(uint16_t channel) { return zorbel::FormatInt(static_cast<long long>(channel) + 1); }
 
 // Sends `command` in mode WriteRead; on success the answer is in `answer`.
 int Ask(const std::string& command, std::string& answer) {
@@ -37,9 +37,12 @@ uint16_t qmkHDReadChannelOnOff(uint16_t channel, int16_t* state) {
         std::string answer;
         const int sent = Ask("OUTPut" + ChannelNumber(channel) + "?", answer);
         if (sent != kExchangeDone) return FailureStatus(sent);
-        if (answer == "ON") *state = 1;
-        else if (answer == "OFF") *state = 0;
-        else return kStatusRejected;
+        if (answer == "ON")
+            *state = 1;
+        else if (answer == "OFF")
+            *state = 0;
+        else
+            return kStatusRejected;
         return kStatusOk;
     });
 }

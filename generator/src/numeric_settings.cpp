@@ -39,7 +39,7 @@ constexpr bool RowsInEnumerationOrder() {
 static_assert(RowsInEnumerationOrder(), "kSettings rows must follow NumericQuantity");
 
 std::string Prefix(NumericQuantity quantity, std::uint16_t channel) {
-    std::string text = "SOURce" + zorbel::formatInt(static_cast<long long>(channel) + 1) + ":";
+    std::string text = "SOURce" + zorbel::FormatInt(static_cast<long long>(channel) + 1) + ":";
     text += Setting(quantity).word;
     return text;
 }
@@ -88,7 +88,7 @@ std::uint16_t WriteNumeric(NumericQuantity quantity, std::uint16_t channel, doub
     // value, so its repeat is compared with that, read back from the very
     // text sent. Comparing with the unrounded value would refuse every value
     // of seven digits the instrument took, and latch the session.
-    const std::string valueText = zorbel::formatWindowsG(value * setting.toInstrument);
+    const std::string valueText = zorbel::FormatWindowsG(value * setting.toInstrument);
     double sentValue = 0;
     if (!TurnStringIntoDouble(valueText, sentValue)) return kStatusRejected;
     std::string answer;
@@ -105,8 +105,8 @@ std::uint16_t ReadNumeric(NumericQuantity quantity, std::uint16_t channel, doubl
     const NumericSetting& setting = Setting(quantity);
     if (value == nullptr || !LimitsAcceptable(setting.rule, maximum, minimum)) return kStatusRejected;
     std::string answer;
-    const int sent = SendCommand(QueryCommand(quantity, channel), answer,
-                                 static_cast<std::uint32_t>(ExchangeMode::WriteRead));
+    const int sent =
+        SendCommand(QueryCommand(quantity, channel), answer, static_cast<std::uint32_t>(ExchangeMode::WriteRead));
     if (sent != kExchangeDone) return FailureStatus(sent);
     double parsed = 0;
     if (!TurnStringIntoDouble(answer, parsed)) return kStatusRejected;

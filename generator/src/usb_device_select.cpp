@@ -28,8 +28,8 @@ std::unique_ptr<UsbPipes> OpenUsbDevice() {
     constexpr std::size_t kMaxSocketPath = sizeof(sockaddr_un{}.sun_path) - 1;
     if (path.size() > kMaxSocketPath) {
         ReportEnvironment("QRV_USB_DEVICE", text,
-                          "the socket path has " + zorbel::formatInt(static_cast<long long>(path.size())) +
-                              " bytes, the system allows " + zorbel::formatInt(kMaxSocketPath) +
+                          "the socket path has " + zorbel::FormatInt(static_cast<long long>(path.size())) +
+                              " bytes, the system allows " + zorbel::FormatInt(kMaxSocketPath) +
                               "; no USB device is used");
         return nullptr;
     }

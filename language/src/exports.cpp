@@ -8,7 +8,7 @@
 #include <optional>
 #include <string>
 
-using zorbel::language::processStore;
+using zorbel::language::ProcessStore;
 
 namespace {
 
@@ -16,7 +16,7 @@ namespace {
 // within reach) is refused instead of being read further.
 constexpr std::size_t kMaxArgumentChars = 32767;
 
-std::optional<std::u16string> argumentText(const char16_t* text) {
+std::optional<std::u16string> ArgumentText(const char16_t* text) {
     if (!text) return std::nullopt;
     std::size_t n = 0;
     while (n <= kMaxArgumentChars && text[n] != 0) ++n;
@@ -25,8 +25,7 @@ std::optional<std::u16string> argumentText(const char16_t* text) {
 }
 
 // Length and capacity rules shared by the two name functions.
-int32_t handOutName(const std::optional<std::u16string>& name, char16_t* buffer, uint16_t capacity,
-                    uint16_t* length) {
+int32_t HandOutName(const std::optional<std::u16string>& name, char16_t* buffer, uint16_t capacity, uint16_t* length) {
     if (!name) return 0;  // index out of range: nothing written
     const std::size_t size = std::min<std::size_t>(name->size(), UINT16_MAX);
     if (length) *length = static_cast<uint16_t>(size);
@@ -37,7 +36,7 @@ int32_t handOutName(const std::optional<std::u16string>& name, char16_t* buffer,
 }
 
 template <typename F>
-int32_t guarded(F&& body) noexcept {
+int32_t Guarded(F&& body) noexcept {
     try {
         return body();
     } catch (...) {
@@ -50,42 +49,43 @@ int32_t guarded(F&& body) noexcept {
 extern "C" {
 
 QRVL_API int32_t qmkHLSetLanguageFileFolderName(const char16_t* folder, const char16_t* extension) {
-    return guarded([&]() -> int32_t {
-        const auto f = argumentText(folder);
-        const auto e = argumentText(extension);
+    return Guarded([&]() -> int32_t {
+        const auto f = ArgumentText(folder);
+        const auto e = ArgumentText(extension);
         if (!f || !e) return 0;
-        return processStore().setFolder(*f, *e) ? 1 : 0;
+        return ProcessStore().SetFolder(*f, *e) ? 1 : 0;
     });
 }
 
 QRVL_API int16_t qmkHLGetLanguageFileCount(void) {
-    return static_cast<int16_t>(guarded([] { return static_cast<int32_t>(processStore().fileCount()); }));
+    return static_cast<int16_t>(Guarded([] { return static_cast<int32_t>(ProcessStore().FileCount()); }));
 }
 
 QRVL_API int32_t qmkHLGetLanguageFileName(uint16_t index, char16_t* buffer, uint16_t capacity, uint16_t* length) {
-    return guarded([&] { return handOutName(processStore().fileName(index), buffer, capacity, length); });
+    return Guarded([&] { return HandOutName(ProcessStore().FileName(index), buffer, capacity, length); });
 }
 
 QRVL_API int32_t qmkHLGetLanguageName(uint16_t index, char16_t* buffer, uint16_t capacity, uint16_t* length) {
-    return guarded([&] { return handOutName(processStore().languageName(index), buffer, capacity, length); });
+    return Guarded([&] { return HandOutName(ProcessStore().LanguageName(index), buffer, capacity, length); });
 }
 
 QRVL_API int32_t qmkHLLoadContenFromFile_Index(uint16_t index) {
-    return guarded([&] { return processStore().loadByIndex(index) ? 1 : 0; });
+    return Guarded([&] { return ProcessStore().LoadByIndex(index) ? 1 : 0; });
 }
 
-QRVL_API int32_t qmkHLLoadContenFromFile_Point(const char16_t* path, uint16_t /*pathLength: the text ends at its terminator*/) {
-    return guarded([&] {
+QRVL_API int32_t qmkHLLoadContenFromFile_Point(const char16_t* path,
+                                               uint16_t /*pathLength: the text ends at its terminator*/) {
+    return Guarded([&] {
         // A path that cannot be taken is a file that cannot be opened.
-        const auto p = argumentText(path);
-        return processStore().loadByPath(p ? *p : std::u16string()) ? 1 : 0;
+        const auto p = ArgumentText(path);
+        return ProcessStore().LoadByPath(p ? *p : std::u16string()) ? 1 : 0;
     });
 }
 
 QRVL_API int32_t qmkHLGetContenItem(uint16_t index, char16_t* itemNumber, char16_t* itemText) {
-    return guarded([&]() -> int32_t {
+    return Guarded([&]() -> int32_t {
         if (!itemNumber || !itemText) return 0;
-        const auto item = processStore().item(index);
+        const auto item = ProcessStore().ItemAt(index);
         if (!item) return 0;
         std::copy(item->number.begin(), item->number.end(), itemNumber);
         itemNumber[item->number.size()] = 0;

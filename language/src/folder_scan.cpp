@@ -3,27 +3,27 @@
 
 #include "zorbel/profile_file.h"
 
-#include <algorithm>
 #include <dirent.h>
+#include <sys/stat.h>
+#include <algorithm>
 #include <memory>
 #include <set>
-#include <sys/stat.h>
 #include <utility>
 
 namespace zorbel::language {
 
 namespace {
 
-char16_t foldAscii(char16_t c) { return (c >= u'A' && c <= u'Z') ? static_cast<char16_t>(c + 32) : c; }
+char16_t FoldAscii(char16_t c) { return (c >= u'A' && c <= u'Z') ? static_cast<char16_t>(c + 32) : c; }
 
 // The pattern is "*." + extension; the dot is not compared, only the
 // extension's characters against the end of the name.
-bool nameMatches(std::u16string_view name, std::u16string_view extension) {
+bool NameMatches(std::u16string_view name, std::u16string_view extension) {
     if (extension == u"*") return true;
     if (name.size() < extension.size()) return false;
     const auto tail = name.substr(name.size() - extension.size());
     return std::equal(tail.begin(), tail.end(), extension.begin(),
-                      [](char16_t a, char16_t b) { return foldAscii(a) == foldAscii(b); });
+                      [](char16_t a, char16_t b) { return FoldAscii(a) == FoldAscii(b); });
 }
 
 struct DirCloser {
@@ -32,15 +32,14 @@ struct DirCloser {
 
 }  // namespace
 
-void sortByBareName(std::vector<FoundFile>& files) {
+void SortByBareName(std::vector<FoundFile>& files) {
     std::stable_sort(files.begin(), files.end(), [](const FoundFile& a, const FoundFile& b) {
-        return std::lexicographical_compare(
-            a.bareName.begin(), a.bareName.end(), b.bareName.begin(), b.bareName.end(),
-            [](char16_t x, char16_t y) { return foldAscii(x) < foldAscii(y); });
+        return std::lexicographical_compare(a.bareName.begin(), a.bareName.end(), b.bareName.begin(), b.bareName.end(),
+                                            [](char16_t x, char16_t y) { return FoldAscii(x) < FoldAscii(y); });
     });
 }
 
-ScanResult scanFolderTree(const std::string& root, const std::u16string& extension, const ScanLimits& limits) {
+ScanResult ScanFolderTree(const std::string& root, const std::u16string& extension, const ScanLimits& limits) {
     ScanResult result;
     const std::size_t slots = std::max<std::size_t>(limits.queueSlots, 2);
     std::vector<std::string> queue(slots);  // relative paths; "" is the root itself
@@ -81,14 +80,14 @@ ScanResult scanFolderTree(const std::string& root, const std::u16string& extensi
             // dangling link and special files are not language files.
             if (S_ISLNK(st.st_mode) && (::stat(full.c_str(), &st) != 0)) continue;
             if (!S_ISREG(st.st_mode)) continue;
-            std::u16string bare = utf8ToUtf16(name);
-            if (!nameMatches(bare, extension)) continue;
+            std::u16string bare = Utf8ToUtf16(name);
+            if (!NameMatches(bare, extension)) continue;
             if (result.files.size() >= limits.maxFiles) continue;
             result.files.push_back({std::move(bare), childRelative});
         }
         head = (head + 1) % slots;
     }
-    sortByBareName(result.files);
+    SortByBareName(result.files);
     return result;
 }
 

@@ -15,7 +15,7 @@
 namespace zorbel::language {
 
 // Limits of the file format, in UTF-16 characters without terminator.
-inline constexpr std::size_t kMaxLineChars = 799;         // "number=text"
+inline constexpr std::size_t kMaxLineChars = 799;          // "number=text"
 inline constexpr std::size_t kSectionBufferChars = 18000;  // with every terminator
 inline constexpr std::size_t kMaxDisplayNameChars = 259;
 
@@ -30,20 +30,20 @@ public:
 
     // Scans `folder` (a trailing "/" ignored) for files ending in `extension`;
     // true when at least one is listed. The loaded items stay.
-    bool setFolder(const std::u16string& folder, const std::u16string& extension);
-    std::int16_t fileCount() const;
+    bool SetFolder(const std::u16string& folder, const std::u16string& extension);
+    std::int16_t FileCount() const;
     // Nothing when the index is not below the count.
-    std::optional<std::u16string> fileName(std::size_t index) const;
-    std::optional<std::u16string> languageName(std::size_t index) const;
+    std::optional<std::u16string> FileName(std::size_t index) const;
+    std::optional<std::u16string> LanguageName(std::size_t index) const;
 
-    bool loadByIndex(std::size_t index);
-    bool loadByPath(const std::u16string& path);
+    bool LoadByIndex(std::size_t index);
+    bool LoadByPath(const std::u16string& path);
     // Nothing when no file is loaded or the index is past the end.
-    std::optional<Item> item(std::size_t index) const;
+    std::optional<Item> ItemAt(std::size_t index) const;
 
 private:
-    bool loadLocked(const std::string& path);
-    std::string pathOf(std::size_t index) const;
+    bool LoadLocked(const std::string& path);
+    std::string PathOf(std::size_t index) const;
 
     mutable std::mutex mutex_;
     ScanLimits limits_;
@@ -55,6 +55,6 @@ private:
 };
 
 // The one store of the process.
-LanguageStore& processStore();
+LanguageStore& ProcessStore();
 
 }  // namespace zorbel::language

@@ -10,7 +10,7 @@ namespace qmk {
 
 std::chrono::milliseconds ScaledPause(std::chrono::milliseconds described, const char* percentSetting) {
     long long percent = 100;
-    if (percentSetting && !zorbel::parseInt(percentSetting, percent)) percent = 100;
+    if (percentSetting && !zorbel::ParseInt(percentSetting, percent)) percent = 100;
     if (percent < 0 || percent > 100) percent = 100;
     return described * percent / 100;
 }

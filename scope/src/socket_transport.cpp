@@ -27,8 +27,8 @@ public:
     }
     Socket(const Socket&) = delete;
     Socket& operator=(const Socket&) = delete;
-    int fd() const { return fd_; }
-    bool valid() const { return fd_ >= 0; }
+    int Fd() const { return fd_; }
+    bool Valid() const { return fd_ >= 0; }
 
 private:
     int fd_;
@@ -40,21 +40,21 @@ public:
 
     bool Write(std::span<const std::uint8_t> data) override {
         Socket socket(Connect());
-        if (!socket.valid()) return false;
-        const ssize_t sent = ::send(socket.fd(), data.data(), data.size(), MSG_NOSIGNAL);
+        if (!socket.Valid()) return false;
+        const ssize_t sent = ::send(socket.Fd(), data.data(), data.size(), MSG_NOSIGNAL);
         return sent >= 0 && static_cast<std::size_t>(sent) == data.size();
     }
 
     std::size_t Read(std::span<std::uint8_t> buffer, std::chrono::milliseconds timeout) override {
         Socket socket(Connect());
-        if (!socket.valid()) return 0;
-        ::shutdown(socket.fd(), SHUT_WR);
-        if (!WaitReadable(socket.fd(), timeout)) return 0;
-        const ssize_t got = ::recv(socket.fd(), buffer.data(), buffer.size(), 0);
+        if (!socket.Valid()) return 0;
+        ::shutdown(socket.Fd(), SHUT_WR);
+        if (!WaitReadable(socket.Fd(), timeout)) return 0;
+        const ssize_t got = ::recv(socket.Fd(), buffer.data(), buffer.size(), 0);
         return got > 0 ? static_cast<std::size_t>(got) : 0;
     }
 
-    bool Present() override { return Socket(Connect()).valid(); }
+    bool Present() override { return Socket(Connect()).Valid(); }
 
 private:
     // A connected socket, or -1 when the device is absent.

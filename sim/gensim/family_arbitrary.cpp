@@ -24,7 +24,7 @@ namespace {
 
 constexpr std::uint32_t kMemoryPoints = 67'108'864;  // 2^26 points per channel
 constexpr long long kMaxDivider = 250;
-constexpr long long kMaxDumpCodes = 1000;             // keeps an answer far below 10255 bytes
+constexpr long long kMaxDumpCodes = 1000;  // keeps an answer far below 10255 bytes
 
 // Sparse memory: only pages that were written exist (a full channel would be 128 MiB).
 class WaveMemory {
@@ -33,8 +33,8 @@ public:
         for (std::uint32_t k = 0; k < count; ++k, ++address) {
             auto& page = pages_[address / kPagePoints];
             if (!page) page = std::make_unique<Page>();  // zero-filled
-            (*page)[address % kPagePoints] = static_cast<std::int16_t>(
-                littleEndian[2 * k] | (littleEndian[2 * k + 1] << 8));
+            (*page)[address % kPagePoints] =
+                static_cast<std::int16_t>(littleEndian[2 * k] | (littleEndian[2 * k + 1] << 8));
         }
     }
     std::int16_t At(std::uint32_t address) const {
@@ -66,8 +66,7 @@ struct ArbitraryChannel {
 // Reads the comma-terminated integer at the front of `text` and drops it.
 bool TakeInt(std::string_view& text, long long& value) {
     const auto comma = text.find(',');
-    if (comma == std::string_view::npos || !zorbel::parseInt(text.substr(0, comma), value))
-        return false;
+    if (comma == std::string_view::npos || !zorbel::ParseInt(text.substr(0, comma), value)) return false;
     text.remove_prefix(comma + 1);
     return true;
 }
@@ -76,12 +75,10 @@ bool TakeInt(std::string_view& text, long long& value) {
 bool ParseWindow(std::string_view argument, Window& window) {
     const auto comma = argument.find(',');
     Window parsed;
-    if (comma == std::string_view::npos ||
-        !zorbel::parseInt(argument.substr(0, comma), parsed.address) ||
-        !zorbel::parseInt(argument.substr(comma + 1), parsed.length))
+    if (comma == std::string_view::npos || !zorbel::ParseInt(argument.substr(0, comma), parsed.address) ||
+        !zorbel::ParseInt(argument.substr(comma + 1), parsed.length))
         return false;
-    if (parsed.address < 0 || parsed.length < 0 || parsed.address + parsed.length > kMemoryPoints)
-        return false;
+    if (parsed.address < 0 || parsed.length < 0 || parsed.address + parsed.length > kMemoryPoints) return false;
     window = parsed;
     return true;
 }
@@ -116,14 +113,13 @@ private:
         std::string_view argument;
         SplitHeader(rest, header, argument);
         long long value = 0;
-        if (header == "FUNCtion:ARBitrary:SRATe?" && argument.empty())
-            return Answers{zorbel::formatInt(ch.divider)};
+        if (header == "FUNCtion:ARBitrary:SRATe?" && argument.empty()) return Answers{zorbel::FormatInt(ch.divider)};
         if (header == "FUNCtion:ARBitrary:SRATe") {
-            if (zorbel::parseInt(argument, value) && value >= 0 && value <= kMaxDivider) ch.divider = value;
-            return Answers{zorbel::formatInt(ch.divider)};  // the divider as now set
+            if (zorbel::ParseInt(argument, value) && value >= 0 && value <= kMaxDivider) ch.divider = value;
+            return Answers{zorbel::FormatInt(ch.divider)};  // the divider as now set
         }
         if (header == "DATA:GAIN") {
-            if (zorbel::parseInt(argument, value) && (value == 1 || value == 4 || value == 20)) ch.gain = value;
+            if (zorbel::ParseInt(argument, value) && (value == 1 || value == 4 || value == 20)) ch.gain = value;
             return Answers{};
         }
         if (header == "DATA:DOWNload") {
@@ -155,13 +151,12 @@ private:
         if (field.size() != width) return false;
         field.remove_prefix(std::min(field.find_first_not_of(' '), field.size()));  // blank-padded
         long long bytes = 0;
-        if (!zorbel::parseInt(field, bytes) || bytes != 2 * count) return false;
+        if (!zorbel::ParseInt(field, bytes) || bytes != 2 * count) return false;
         const std::string_view samples = text.substr(2 + width);
         if (static_cast<long long>(samples.size()) != bytes) return false;
 
         ch.memory.Store(static_cast<std::uint32_t>(ch.download.address + end - count),
-                        reinterpret_cast<const unsigned char*>(samples.data()),
-                        static_cast<std::uint32_t>(count));
+                        reinterpret_cast<const unsigned char*>(samples.data()), static_cast<std::uint32_t>(count));
         return true;
     }
 
@@ -171,13 +166,13 @@ private:
         SplitHeader(rest, header, argument);
         long long channel = 0;
         if (header == "?") {
-            if (!zorbel::parseInt(argument, channel) || channel < 1 || channel > 2) return std::nullopt;
+            if (!zorbel::ParseInt(argument, channel) || channel < 1 || channel > 2) return std::nullopt;
             const ArbitraryChannel& ch = channels_[channel - 1];
             std::string answer;
             for (long long v : {ch.gain, ch.divider, ch.download.address, ch.download.length, ch.output.address,
                                 ch.output.length, ch.packetsTaken, ch.packetsRefused}) {
                 if (!answer.empty()) answer += ',';
-                answer += zorbel::formatInt(v);
+                answer += zorbel::FormatInt(v);
             }
             return Answers{answer};
         }
@@ -185,7 +180,7 @@ private:
             std::string_view args = argument;
             long long address = 0, count = 0;
             if (!TakeInt(args, channel) || channel < 1 || channel > 2 || !TakeInt(args, address) ||
-                !zorbel::parseInt(args, count) || address < 0 || count < 1)
+                !zorbel::ParseInt(args, count) || address < 0 || count < 1)
                 return std::nullopt;
             count = std::min({count, kMaxDumpCodes, kMemoryPoints - address});
             if (count < 1) return std::nullopt;
@@ -193,7 +188,7 @@ private:
             std::string answer;
             for (long long k = 0; k < count; ++k) {
                 if (k > 0) answer += ',';
-                answer += zorbel::formatInt(ch.memory.At(static_cast<std::uint32_t>(address + k)));
+                answer += zorbel::FormatInt(ch.memory.At(static_cast<std::uint32_t>(address + k)));
             }
             return Answers{answer};
         }

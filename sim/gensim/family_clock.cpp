@@ -24,14 +24,14 @@ bool ThreeNumbers(std::string_view text, std::array<long long, 3>& values) {
         std::string_view item = text.substr(0, comma);
         while (!item.empty() && item.front() == ' ') item.remove_prefix(1);
         while (!item.empty() && item.back() == ' ') item.remove_suffix(1);
-        if (!zorbel::parseInt(item, values[i])) return false;
+        if (!zorbel::ParseInt(item, values[i])) return false;
         text = comma == std::string_view::npos ? std::string_view() : text.substr(comma + 1);
     }
     return true;
 }
 
 std::string Triple(long long a, long long b, long long c) {
-    return zorbel::formatInt(a) + "," + zorbel::formatInt(b) + "," + zorbel::formatInt(c);
+    return zorbel::FormatInt(a) + "," + zorbel::FormatInt(b) + "," + zorbel::FormatInt(c);
 }
 
 class ClockFamily final : public CommandFamily {
@@ -45,8 +45,10 @@ public:
         if (header != "SYSTem:DATE" && header != "SYSTem:TIME") return std::nullopt;
         std::array<long long, 3> values{};
         if (!query && ThreeNumbers(argument, values)) {
-            if (header == "SYSTem:DATE") SetDate(values);
-            else SetTime(values);
+            if (header == "SYSTem:DATE")
+                SetDate(values);
+            else
+                SetTime(values);
         }
         return Answers{header == "SYSTem:DATE" ? DateText() : TimeText()};
     }

@@ -43,7 +43,7 @@ bool TakeComma(std::string_view& text) {
 
 bool TakeInt(std::string_view& text, long long& value) {
     const auto comma = text.find(',');
-    if (comma == std::string_view::npos || !zorbel::parseInt(TrimBlanks(text.substr(0, comma)), value)) return false;
+    if (comma == std::string_view::npos || !zorbel::ParseInt(TrimBlanks(text.substr(0, comma)), value)) return false;
     text.remove_prefix(comma + 1);
     return true;
 }
@@ -120,16 +120,16 @@ private:
     }
 
     Answers Pieces(const std::string& text) const {
-        const std::string total = zorbel::formatInt(static_cast<long long>(text.size()));
+        const std::string total = zorbel::FormatInt(static_cast<long long>(text.size()));
         Answers pieces;
         std::size_t offset = 0;
         do {
             const std::size_t count = std::min(pieceSize_, text.size() - offset);
             long long end = static_cast<long long>(offset + count);
             if (pieceGap_ && offset > 0) ++end;
-            pieces.push_back(zorbel::formatInt(static_cast<long long>(pieces.size() + 1)) + "," + total + "," +
-                             zorbel::formatInt(end) + "," + zorbel::formatInt(static_cast<long long>(count)) +
-                             ",\"" + text.substr(offset, count) + "\"");
+            pieces.push_back(zorbel::FormatInt(static_cast<long long>(pieces.size() + 1)) + "," + total + "," +
+                             zorbel::FormatInt(end) + "," + zorbel::FormatInt(static_cast<long long>(count)) + ",\"" +
+                             text.substr(offset, count) + "\"");
             offset += count;
         } while (offset < text.size());
         return pieces;

@@ -55,8 +55,8 @@ bool ParseRangeOption(std::string_view option, ParsedRange& out) {
     if (comma == std::string_view::npos) return false;
     out.channel = option[0] - '0';
     out.header = option.substr(colon + 1, equals - colon - 1);
-    if (!zorbel::parseDouble(values.substr(0, comma), out.range.maximum) ||
-        !zorbel::parseDouble(values.substr(comma + 1), out.range.minimum))
+    if (!zorbel::ParseDouble(values.substr(0, comma), out.range.maximum) ||
+        !zorbel::ParseDouble(values.substr(comma + 1), out.range.minimum))
         return false;
     for (const auto& row : kDefaultRanges)
         if (row.header == out.header) return true;
@@ -87,8 +87,8 @@ public:
         for (const auto& row : ranges_) {
             if (row.header != header) continue;
             const Range& r = row.range[channel - 1];
-            if (bound == "MAXimum") return Answers{zorbel::formatWindowsG(r.maximum)};
-            if (bound == "MINimum") return Answers{zorbel::formatWindowsG(r.minimum)};
+            if (bound == "MAXimum") return Answers{zorbel::FormatWindowsG(r.maximum)};
+            if (bound == "MINimum") return Answers{zorbel::FormatWindowsG(r.minimum)};
         }
         return std::nullopt;
     }

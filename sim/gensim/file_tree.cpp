@@ -22,7 +22,7 @@ FileTree::FileTree() : root_(std::make_unique<Node>()), current_(root_.get()) {
     Node* readme = NewChild(*root_, "readme.txt", Node::Kind::File);
     readme->content = "Simulated generator memory.\nFiles up and down in pieces.\n";
     Node* wave = NewChild(*root_->children["WAVE"], "ramp16.csv", Node::Kind::File);
-    for (int i = 0; i < 16; ++i) wave->content += zorbel::formatInt(i * 4096 - 32768) + "\n";
+    for (int i = 0; i < 16; ++i) wave->content += zorbel::FormatInt(i * 4096 - 32768) + "\n";
 }
 
 FileTree::Node* FileTree::NewChild(Node& directory, const std::string& name, Node::Kind kind) {
@@ -71,8 +71,7 @@ std::optional<FileTree::Place> FileTree::Resolve(std::string_view path) const {
         // The name collected so far must be a directory to go on.
         if (!last.empty()) {
             const auto found = directory->children.find(last);
-            if (found == directory->children.end() || found->second->kind != Node::Kind::Directory)
-                return std::nullopt;
+            if (found == directory->children.end() || found->second->kind != Node::Kind::Directory) return std::nullopt;
             directory = found->second.get();
             last.clear();
         }
@@ -199,10 +198,9 @@ bool FileTree::StoreState(std::string_view path, const GeneratorState& state) {
     for (std::size_t i = 0; i < state.channels.size(); ++i) {
         const ChannelOutput& out = state.channels[i];
         const bool known = out.wave >= 1 && out.wave <= kWaveWords.size();
-        node->content += "CH" + zorbel::formatInt(static_cast<long long>(i + 1)) + (out.on ? ",ON," : ",OFF,") +
+        node->content += "CH" + zorbel::FormatInt(static_cast<long long>(i + 1)) + (out.on ? ",ON," : ",OFF,") +
                          std::string(known ? kWaveWords[out.wave - 1] : "?") + "," +
-                         zorbel::formatWindowsG(out.frequency) +
-                         "," + zorbel::formatWindowsG(out.amplitude) + "\n";
+                         zorbel::FormatWindowsG(out.frequency) + "," + zorbel::FormatWindowsG(out.amplitude) + "\n";
     }
     return true;
 }
@@ -245,12 +243,14 @@ std::string FileTree::Catalog() const {
     std::string text;
     for (const auto& [name, child] : current_->children) {
         switch (child->kind) {
-        case Node::Kind::Directory: text += name + ",DIR,\n"; break;
+        case Node::Kind::Directory:
+            text += name + ",DIR,\n";
+            break;
         case Node::Kind::File:
-            text += name + ",FILE," + zorbel::formatInt(static_cast<long long>(child->content.size())) + "\n";
+            text += name + ",FILE," + zorbel::FormatInt(static_cast<long long>(child->content.size())) + "\n";
             break;
         case Node::Kind::State:
-            text += name + ",STATE," + zorbel::formatInt(static_cast<long long>(child->content.size())) + "\n";
+            text += name + ",STATE," + zorbel::FormatInt(static_cast<long long>(child->content.size())) + "\n";
             break;
         }
     }

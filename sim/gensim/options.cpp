@@ -27,13 +27,13 @@ struct OptionRow {
 
 bool ParseCount(std::string_view text, int& out, long long maximum) {
     long long value = 0;
-    if (!zorbel::parseInt(text, value) || value < 0 || value > maximum) return false;
+    if (!zorbel::ParseInt(text, value) || value < 0 || value > maximum) return false;
     out = static_cast<int>(value);
     return true;
 }
 
 const std::vector<OptionRow>& Rows() {
-    static const std::vector<OptionRow> rows = {
+    static const std::vector<OptionRow> kRows = {
         {"--lan", "ADDRESS", "serve LAN on ADDRESS (127.x.y.z), UDP port 9966",
          [](SimOptions& o, std::string_view v, std::string& why) {
              in_addr a{};
@@ -80,9 +80,13 @@ const std::vector<OptionRow>& Rows() {
              return true;
          }},
         {"--cal-script", "FILE", "calibration steps, one per line",
-         [](SimOptions& o, std::string_view v, std::string&) { return ReadCalibrationScript(std::string(v), o.calibrationSteps); }},
+         [](SimOptions& o, std::string_view v, std::string&) {
+             return ReadCalibrationScript(std::string(v), o.calibrationSteps);
+         }},
         {"--piece-size", "N", "characters per piece of catalog and upload answers (1..10000)",
-         [](SimOptions& o, std::string_view v, std::string&) { return ParseCount(v, o.pieceSize, 10000) && o.pieceSize > 0; }},
+         [](SimOptions& o, std::string_view v, std::string&) {
+             return ParseCount(v, o.pieceSize, 10000) && o.pieceSize > 0;
+         }},
         {"--piece-gap", "", "pieces after the first claim an end one too far",
          [](SimOptions& o, std::string_view, std::string&) {
              o.pieceGap = true;
@@ -94,7 +98,7 @@ const std::vector<OptionRow>& Rows() {
              return true;
          }},
     };
-    return rows;
+    return kRows;
 }
 
 std::string Usage() {
@@ -136,7 +140,8 @@ bool ParseOptions(int argc, char** argv, SimOptions& options, std::string& error
         }
         std::string why;
         if (!match->apply(options, value, why)) {
-            error = "bad value for " + std::string(arg) + ": " + std::string(value) + (why.empty() ? "" : " (" + why + ")");
+            error =
+                "bad value for " + std::string(arg) + ": " + std::string(value) + (why.empty() ? "" : " (" + why + ")");
             return false;
         }
     }

@@ -37,7 +37,7 @@ public:
     ChannelSignal Signal(int channel) override {
         ChannelSignal off;
         off.on = false;
-        const std::string query = "SIMulator:OUTPut? " + zorbel::formatInt(outputs_[channel == 0 ? 0 : 1]);
+        const std::string query = "SIMulator:OUTPut? " + zorbel::FormatInt(outputs_[channel == 0 ? 0 : 1]);
         Discard();
         if (::sendto(fd_, query.data(), query.size(), 0, reinterpret_cast<const sockaddr*>(&peer_), sizeof peer_) < 0)
             return off;
@@ -50,8 +50,7 @@ private:
     // Late answers to earlier queries must not be taken for this one.
     void Discard() {
         char sink[512];
-        while (::recv(fd_, sink, sizeof sink, MSG_DONTWAIT) > 0) {
-        }
+        while (::recv(fd_, sink, sizeof sink, MSG_DONTWAIT) > 0) {}
     }
 
     std::optional<std::string> Receive() {
@@ -98,8 +97,8 @@ std::optional<ChannelSignal> ParseOutputAnswer(std::string_view answer) {
     else
         return std::nullopt;
     signal.wave = WaveFromWord(std::string(fields[1]));
-    if (!zorbel::parseDouble(fields[2], signal.frequencyHz) || !zorbel::parseDouble(fields[3], signal.amplitudeVpp) ||
-        !zorbel::parseDouble(fields[4], signal.offsetV))
+    if (!zorbel::ParseDouble(fields[2], signal.frequencyHz) || !zorbel::ParseDouble(fields[3], signal.amplitudeVpp) ||
+        !zorbel::ParseDouble(fields[4], signal.offsetV))
         return std::nullopt;
     if (!std::isfinite(signal.frequencyHz) || !std::isfinite(signal.amplitudeVpp) || !std::isfinite(signal.offsetV))
         return std::nullopt;

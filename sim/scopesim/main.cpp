@@ -16,19 +16,19 @@
 
 namespace {
 
-int g_wakeWrite = -1;
+int gWakeWrite = -1;
 
 extern "C" void OnStopSignal(int) {
     const char byte = 1;
-    [[maybe_unused]] const ssize_t ignored = ::write(g_wakeWrite, &byte, 1);
+    [[maybe_unused]] const ssize_t ignored = ::write(gWakeWrite, &byte, 1);
 }
 
 std::string Hex(std::span<const std::uint8_t> bytes) {
-    static const char digits[] = "0123456789ABCDEF";
+    static const char kDigits[] = "0123456789ABCDEF";
     std::string text;
     for (std::size_t i = 0; i < bytes.size() && i < 48; ++i) {
-        text += digits[bytes[i] >> 4];
-        text += digits[bytes[i] & 15];
+        text += kDigits[bytes[i] >> 4];
+        text += kDigits[bytes[i] & 15];
         text += ' ';
     }
     if (bytes.size() > 48) text += "...";
@@ -71,7 +71,7 @@ int main(int argc, char** argv) {
 
     int wake[2];
     if (::pipe2(wake, O_CLOEXEC | O_NONBLOCK) != 0) return 1;
-    g_wakeWrite = wake[1];
+    gWakeWrite = wake[1];
     struct sigaction action {};
     action.sa_handler = OnStopSignal;
     // SIGHUP too: a simulator started from a terminal that closes must still remove its socket.
@@ -92,8 +92,7 @@ int main(int argc, char** argv) {
     });
 
     AnnounceReady(*options);
-    while (!device->Serve(std::chrono::milliseconds(1000), wake[0])) {
-    }
+    while (!device->Serve(std::chrono::milliseconds(1000), wake[0])) {}
     device.reset();  // removes the socket file
     return 0;
 }

@@ -13,7 +13,7 @@ namespace {
 
 bool ParseCount(std::string_view text, int& out, long long maximum) {
     long long value = 0;
-    if (!zorbel::parseInt(text, value) || value < 0 || value > maximum) return false;
+    if (!zorbel::ParseInt(text, value) || value < 0 || value > maximum) return false;
     out = static_cast<int>(value);
     return true;
 }
@@ -28,7 +28,7 @@ struct OptionDef {
 };
 
 const std::vector<OptionDef>& Defs() {
-    static const std::vector<OptionDef> defs = {
+    static const std::vector<OptionDef> kDefs = {
         {"--usb", "unix:PATH", "serve the virtual USB device on the seqpacket socket PATH (required)",
          [](Options& o, std::string_view v, std::string& why) {
              return zorbel::sim::ParseSocketOption(v, o.usbPath, why);
@@ -62,7 +62,7 @@ const std::vector<OptionDef>& Defs() {
              return true;
          }},
     };
-    return defs;
+    return kDefs;
 }
 
 std::string Usage() {

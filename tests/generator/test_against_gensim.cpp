@@ -54,8 +54,8 @@ protected:
     }
     void SetUp() override {
         ASSERT_NE(sim, nullptr);
-        setenv("QRV_USB_DEVICE", sim->usbDevice().c_str(), 1);
-        qmkHDInitComType(GetParam() == Link::Lan ? 1 : 0, sim->lanAddressValue());
+        setenv("QRV_USB_DEVICE", sim->UsbDevice().c_str(), 1);
+        qmkHDInitComType(GetParam() == Link::Lan ? 1 : 0, sim->LanAddressValue());
     }
 
     static Gensim* sim;

@@ -31,7 +31,7 @@ std::vector<long long> SplitInts(const std::string& text) {
         std::size_t comma = text.find(',', start);
         if (comma == std::string::npos) comma = text.size();
         long long v = 0;
-        if (!zorbel::parseInt(std::string_view(text).substr(start, comma - start), v)) return {};
+        if (!zorbel::ParseInt(std::string_view(text).substr(start, comma - start), v)) return {};
         values.push_back(v);
         start = comma + 1;
     }
@@ -44,8 +44,8 @@ protected:
         std::string error;
         sim = Gensim::Start({}, &error);
         ASSERT_NE(sim, nullptr) << error;
-        setenv("QRV_USB_DEVICE", sim->usbDevice().c_str(), 1);
-        qmkHDInitComType(GetParam() == Link::Lan ? 1 : 0, sim->lanAddressValue());
+        setenv("QRV_USB_DEVICE", sim->UsbDevice().c_str(), 1);
+        qmkHDInitComType(GetParam() == Link::Lan ? 1 : 0, sim->LanAddressValue());
     }
     void TearDown() override { unsetenv("QRV_USB_DEVICE"); }
 
@@ -59,15 +59,15 @@ protected:
 
     // gain, divider, download address/length, output address/length, packets taken, refused
     std::vector<long long> MemoryState(int channel) {
-        return SplitInts(Ask("SIMulator:ARBitrary? " + zorbel::formatInt(channel + 1)));
+        return SplitInts(Ask("SIMulator:ARBitrary? " + zorbel::FormatInt(channel + 1)));
     }
 
     std::vector<long long> Codes(int channel, std::uint32_t address, std::uint32_t count) {
         std::vector<long long> codes;
         while (count > 0) {
             const std::uint32_t piece = std::min<std::uint32_t>(count, 1000);
-            const auto part = SplitInts(Ask("SIMulator:ARBitrary:DATA? " + zorbel::formatInt(channel + 1) + "," +
-                                            zorbel::formatInt(address) + "," + zorbel::formatInt(piece)));
+            const auto part = SplitInts(Ask("SIMulator:ARBitrary:DATA? " + zorbel::FormatInt(channel + 1) + "," +
+                                            zorbel::FormatInt(address) + "," + zorbel::FormatInt(piece)));
             if (part.size() != piece) {
                 ADD_FAILURE() << "dump at " << address << " gave " << part.size() << " codes";
                 return codes;

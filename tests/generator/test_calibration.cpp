@@ -41,40 +41,102 @@ struct CommandCase {
 };
 
 const CommandCase kCommands[] = {
-    {"SelectSendsChannelPlusOne", [](Outputs&) { return qmkHDCSelectCalibrateChannel(1); }, nullptr,
-     "CALibration:SOURce CH2", 2, {}},
-    {"CountTakesTheFirstNumber", [](Outputs& o) { return qmkHDCReadCalibrateStepTotalNum(&o.number); }, "12,x",
-     "CALibration:COUNt?", 2, {12}},
-    {"CountNeedsANumberFirst", [](Outputs& o) { return qmkHDCReadCalibrateStepTotalNum(&o.number); }, "x,12",
-     "CALibration:COUNt?", 3, {}},
-    {"CountBlankAnswer", [](Outputs& o) { return qmkHDCReadCalibrateStepTotalNum(&o.number); }, " ",
-     "CALibration:COUNt?", 3, {}},
-    {"CountBeyond16Bits", [](Outputs& o) { return qmkHDCReadCalibrateStepTotalNum(&o.number); }, "40000",
-     "CALibration:COUNt?", 3, {}},
-    {"StepIsSentUnchanged", [](Outputs& o) { return qmkHDCSetCalibrateCurStep(3, &o.number); }, "2",
-     "CALibration:SETup 3", 2, {2}},
-    {"StepResultTruncated", [](Outputs& o) { return qmkHDCSetCalibrateCurStep(65535, &o.number); }, "-1.9",
-     "CALibration:SETup 65535", 2, {-1}},
-    {"ReferenceBlanksRemoved", [](Outputs& o) { return qmkHDCReadCalibrateRefValueVsCurStep(&o.first, &o.second); },
-     "0.5, 1.25", "CALibration:MEASure?", 2, {-99, 0.5, 1.25}},
+    {"SelectSendsChannelPlusOne",
+     [](Outputs&) { return qmkHDCSelectCalibrateChannel(1); },
+     nullptr,
+     "CALibration:SOURce CH2",
+     2,
+     {}},
+    {"CountTakesTheFirstNumber",
+     [](Outputs& o) { return qmkHDCReadCalibrateStepTotalNum(&o.number); },
+     "12,x",
+     "CALibration:COUNt?",
+     2,
+     {12}},
+    {"CountNeedsANumberFirst",
+     [](Outputs& o) { return qmkHDCReadCalibrateStepTotalNum(&o.number); },
+     "x,12",
+     "CALibration:COUNt?",
+     3,
+     {}},
+    {"CountBlankAnswer",
+     [](Outputs& o) { return qmkHDCReadCalibrateStepTotalNum(&o.number); },
+     " ",
+     "CALibration:COUNt?",
+     3,
+     {}},
+    {"CountBeyond16Bits",
+     [](Outputs& o) { return qmkHDCReadCalibrateStepTotalNum(&o.number); },
+     "40000",
+     "CALibration:COUNt?",
+     3,
+     {}},
+    {"StepIsSentUnchanged",
+     [](Outputs& o) { return qmkHDCSetCalibrateCurStep(3, &o.number); },
+     "2",
+     "CALibration:SETup 3",
+     2,
+     {2}},
+    {"StepResultTruncated",
+     [](Outputs& o) { return qmkHDCSetCalibrateCurStep(65535, &o.number); },
+     "-1.9",
+     "CALibration:SETup 65535",
+     2,
+     {-1}},
+    {"ReferenceBlanksRemoved",
+     [](Outputs& o) { return qmkHDCReadCalibrateRefValueVsCurStep(&o.first, &o.second); },
+     "0.5, 1.25",
+     "CALibration:MEASure?",
+     2,
+     {-99, 0.5, 1.25}},
     {"ReferenceExtraItemsIgnored",
-     [](Outputs& o) { return qmkHDCReadCalibrateRefValueVsCurStep(&o.first, &o.second); }, "1E3,2,x",
-     "CALibration:MEASure?", 2, {-99, 1000, 2}},
-    {"ReferenceNeedsTwo", [](Outputs& o) { return qmkHDCReadCalibrateRefValueVsCurStep(&o.first, &o.second); },
-     "0.5", "CALibration:MEASure?", 3, {}},
+     [](Outputs& o) { return qmkHDCReadCalibrateRefValueVsCurStep(&o.first, &o.second); },
+     "1E3,2,x",
+     "CALibration:MEASure?",
+     2,
+     {-99, 1000, 2}},
+    {"ReferenceNeedsTwo",
+     [](Outputs& o) { return qmkHDCReadCalibrateRefValueVsCurStep(&o.first, &o.second); },
+     "0.5",
+     "CALibration:MEASure?",
+     3,
+     {}},
     {"ReferenceSecondNotANumber",
-     [](Outputs& o) { return qmkHDCReadCalibrateRefValueVsCurStep(&o.first, &o.second); }, "0.5,1.25V",
-     "CALibration:MEASure?", 3, {}},
-    {"MeasuredValueAsG", [](Outputs&) { return qmkHDCWriteCalibrateMeasResultVsCurStep(1234567); }, nullptr,
-     "CALibration:VALue 1.23457E+006", 2, {}},
-    {"SmallMeasuredValueAsG", [](Outputs&) { return qmkHDCWriteCalibrateMeasResultVsCurStep(-0.00001); },
-     nullptr, "CALibration:VALue -1E-005", 2, {}},
-    {"StateTruncatedTowardZero", [](Outputs& o) { return qmkHDCReadCalibrateStateVsCurStep(&o.number); }, "7.9",
-     "CALibration?", 2, {7}},
-    {"StateNegative", [](Outputs& o) { return qmkHDCReadCalibrateStateVsCurStep(&o.number); }, "-2",
-     "CALibration?", 2, {-2}},
-    {"StateUnanswered", [](Outputs& o) { return qmkHDCReadCalibrateStateVsCurStep(&o.number); }, nullptr,
-     "CALibration?", 1, {}},
+     [](Outputs& o) { return qmkHDCReadCalibrateRefValueVsCurStep(&o.first, &o.second); },
+     "0.5,1.25V",
+     "CALibration:MEASure?",
+     3,
+     {}},
+    {"MeasuredValueAsG",
+     [](Outputs&) { return qmkHDCWriteCalibrateMeasResultVsCurStep(1234567); },
+     nullptr,
+     "CALibration:VALue 1.23457E+006",
+     2,
+     {}},
+    {"SmallMeasuredValueAsG",
+     [](Outputs&) { return qmkHDCWriteCalibrateMeasResultVsCurStep(-0.00001); },
+     nullptr,
+     "CALibration:VALue -1E-005",
+     2,
+     {}},
+    {"StateTruncatedTowardZero",
+     [](Outputs& o) { return qmkHDCReadCalibrateStateVsCurStep(&o.number); },
+     "7.9",
+     "CALibration?",
+     2,
+     {7}},
+    {"StateNegative",
+     [](Outputs& o) { return qmkHDCReadCalibrateStateVsCurStep(&o.number); },
+     "-2",
+     "CALibration?",
+     2,
+     {-2}},
+    {"StateUnanswered",
+     [](Outputs& o) { return qmkHDCReadCalibrateStateVsCurStep(&o.number); },
+     nullptr,
+     "CALibration?",
+     1,
+     {}},
     {"Store", [](Outputs&) { return qmkHDCSaveCalibrateData(); }, nullptr, "CALibration:STORe", 2, {}},
 };
 
@@ -84,15 +146,17 @@ class CalibrationCommand : public ::testing::TestWithParam<CommandCase> {
 protected:
     void SetUp() override {
         unsetenv("QRV_USB_DEVICE");
-        qmkHDInitComType(1, peer.addressValue());
+        qmkHDInitComType(1, peer.AddressValue());
     }
     ScriptedUdpPeer peer;
 };
 
 TEST_P(CalibrationCommand, SendsAndReads) {
     const CommandCase& c = GetParam();
-    if (c.answer != nullptr) peer.QueueReply(c.answer);
-    else peer.QueueSilence();
+    if (c.answer != nullptr)
+        peer.QueueReply(c.answer);
+    else
+        peer.QueueSilence();
     Outputs out;
     EXPECT_EQ(c.call(out), c.status);
     ASSERT_TRUE(peer.WaitForReceived(1, 1s));
@@ -108,7 +172,7 @@ INSTANTIATE_TEST_SUITE_P(Commands, CalibrationCommand, ::testing::ValuesIn(kComm
 TEST(CalibrationNumbers, FollowNoLocale) {
     zorbel::test::DecimalCommaLocale german;
     ScriptedUdpPeer peer;
-    qmkHDInitComType(1, peer.addressValue());
+    qmkHDInitComType(1, peer.AddressValue());
     peer.QueueReply("0.5,1.25");
     double first = 0;
     double second = 0;
@@ -151,20 +215,20 @@ class CalibrationRun : public ::testing::TestWithParam<Link> {
 protected:
     void SetUp() override {
         GensimConfig config;
-        config.extraArgs = {"--cal-step", "CH1 mean 0 0 pass 0.01",       //
-                            "--cal-step", "CH2 none",                     //
-                            "--cal-step", "CH2 mean 0 0 pass 0.01",       //
+        config.extraArgs = {"--cal-step", "CH1 mean 0 0 pass 0.01",        //
+                            "--cal-step", "CH2 none",                      //
+                            "--cal-step", "CH2 mean 0 0 pass 0.01",        //
                             "--cal-step", "CH2 p2p 2 1000 needprev 0.05",  //
                             "--cal-step", "CH2 p2p 5 1E6 fail"};
         std::string error;
         sim = Gensim::Start(config, &error);
         ASSERT_TRUE(sim) << error;
         if (GetParam() == Link::Usb) {
-            setenv("QRV_USB_DEVICE", sim->usbDevice().c_str(), 1);
-            qmkHDInitComType(0, sim->lanAddressValue());
+            setenv("QRV_USB_DEVICE", sim->UsbDevice().c_str(), 1);
+            qmkHDInitComType(0, sim->LanAddressValue());
         } else {
             unsetenv("QRV_USB_DEVICE");
-            qmkHDInitComType(1, sim->lanAddressValue());
+            qmkHDInitComType(1, sim->LanAddressValue());
         }
     }
     void TearDown() override { unsetenv("QRV_USB_DEVICE"); }
@@ -248,7 +312,7 @@ TEST(CalibrationScript, BadStepsStopTheSimulator) {
 
 TEST(CalibrationScript, StepsFromAFile) {
     zorbel::test::TempDir dir;
-    const std::string script = dir.file("steps.txt");
+    const std::string script = dir.File("steps.txt");
     std::ofstream(script) << "# channel kind volts hertz rule tolerance\n"
                              "CH1 none\n\n"
                              "CH1 p2p 1 1000 pass 0.02\n"
@@ -260,7 +324,7 @@ TEST(CalibrationScript, StepsFromAFile) {
     auto sim = Gensim::Start(config, &error);
     ASSERT_TRUE(sim) << error;
     unsetenv("QRV_USB_DEVICE");
-    qmkHDInitComType(1, sim->lanAddressValue());
+    qmkHDInitComType(1, sim->LanAddressValue());
     int16_t number = -99;
     ASSERT_EQ(qmkHDCSelectCalibrateChannel(0), 2);
     ASSERT_EQ(qmkHDCReadCalibrateStepTotalNum(&number), 2);

@@ -23,8 +23,8 @@ struct Member {
     const char* word;  // after "SOURce<n>:"
     WriteFn write;
     ReadFn read;
-    double scale;      // interface to instrument units
-    char rule;         // 'A', 'B' or 'C'
+    double scale;  // interface to instrument units
+    char rule;     // 'A', 'B' or 'C'
 };
 
 const Member kMembers[] = {
@@ -42,7 +42,7 @@ const Member kMembers[] = {
 
 class ChannelSettings : public ::testing::Test {
 protected:
-    void SetUp() override { qmkHDInitComType(1, peer.addressValue()); }
+    void SetUp() override { qmkHDInitComType(1, peer.AddressValue()); }
 
     // The commands the instrument received so far (waits briefly for `count`).
     std::vector<std::string> Sent(std::size_t count) {
@@ -213,7 +213,7 @@ TEST_F(ChannelSettings, ConfirmationToleranceIsTenToTheMinusSeven) {
 
 TEST_F(ChannelSettings, NumbersGoOutWithAPointUnderADecimalCommaLocale) {
     zorbel::test::DecimalCommaLocale comma;
-    ASSERT_TRUE(comma.active());
+    ASSERT_TRUE(comma.Active());
     peer.QueueReply("0.5");
     EXPECT_EQ(qmkHDWriteChannelOffsetVoltage(0, 0.5, 1, -1), 2);
     peer.QueueReply("12.5");
@@ -291,7 +291,7 @@ TEST_F(ChannelSettings, NoAnswerIsStatusOneAndNoLinkIsStatusZero) {
     peer.QueueSilence();
     EXPECT_EQ(qmkHDWriteChannelOnOff(0, 1), 1);
     setenv("QRV_USB_DEVICE", "unix:/nonexistent/zorbel.sock", 1);
-    qmkHDInitComType(0, peer.addressValue());
+    qmkHDInitComType(0, peer.AddressValue());
     double value = 0;
     int16_t code = 0;
     EXPECT_EQ(qmkHDWriteChannelFrequency(0, 1, 10, 0), 0);

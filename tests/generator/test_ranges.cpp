@@ -23,11 +23,11 @@ enum class Link { Lan, Usb };
 // Points the library at the simulator over the chosen link.
 void UseLink(const Gensim& sim, Link link) {
     if (link == Link::Usb) {
-        setenv("QRV_USB_DEVICE", sim.usbDevice().c_str(), 1);
-        qmkHDInitComType(0, sim.lanAddressValue());
+        setenv("QRV_USB_DEVICE", sim.UsbDevice().c_str(), 1);
+        qmkHDInitComType(0, sim.LanAddressValue());
     } else {
         unsetenv("QRV_USB_DEVICE");
-        qmkHDInitComType(1, sim.lanAddressValue());
+        qmkHDInitComType(1, sim.LanAddressValue());
     }
 }
 
@@ -63,18 +63,18 @@ const Quantity kQuantities[] = {
 
 class RangesOverLink : public ::testing::TestWithParam<Link> {
 protected:
-    static void SetUpTestSuite() { sim_ = StartSim(); }
+    static void SetUpTestSuite() { sim = StartSim(); }
     static void TearDownTestSuite() {
-        sim_.reset();
+        sim.reset();
         unsetenv("QRV_USB_DEVICE");
     }
     void SetUp() override {
-        ASSERT_TRUE(sim_);
-        UseLink(*sim_, GetParam());
+        ASSERT_TRUE(sim);
+        UseLink(*sim, GetParam());
     }
-    static std::unique_ptr<Gensim> sim_;
+    static std::unique_ptr<Gensim> sim;
 };
-std::unique_ptr<Gensim> RangesOverLink::sim_;
+std::unique_ptr<Gensim> RangesOverLink::sim;
 
 TEST_P(RangesOverLink, EveryQuantityOnBothChannels) {
     for (const Quantity& q : kQuantities) {

@@ -1,17 +1,17 @@
 // Temporary language-file trees for the language library's tests.
 #pragma once
 
+#include <gtest/gtest.h>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <gtest/gtest.h>
 #include <string>
 #include <string_view>
 
 namespace zorbel::test {
 
 // UTF-16LE bytes with byte-order mark, as language files are written.
-inline std::string utf16File(std::u16string_view text) {
+inline std::string Utf16File(std::u16string_view text) {
     std::string out = "\xFF\xFE";
     for (char16_t c : text) {
         out.push_back(static_cast<char>(c & 0xFF));
@@ -31,13 +31,13 @@ protected:
     void TearDown() override { std::filesystem::remove_all(root_); }
 
     // Writes `bytes` to root/relative, creating the folders on the way.
-    std::string put(const std::string& relative, const std::string& bytes = "") const {
+    std::string Put(const std::string& relative, const std::string& bytes = "") const {
         const auto p = root_ / relative;
         std::filesystem::create_directories(p.parent_path());
         std::ofstream(p, std::ios::binary) << bytes;
         return p.string();
     }
-    std::string mkdir(const std::string& relative) const {
+    std::string Mkdir(const std::string& relative) const {
         std::filesystem::create_directories(root_ / relative);
         return (root_ / relative).string();
     }

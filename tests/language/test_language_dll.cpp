@@ -7,11 +7,11 @@
 #include <thread>
 
 namespace fs = std::filesystem;
-using zorbel::test::utf16File;
+using zorbel::test::Utf16File;
 
 namespace {
 
-std::u16string u16(const fs::path& p) { return zorbel::utf8ToUtf16(p.string()); }
+std::u16string U16(const fs::path& p) { return zorbel::Utf8ToUtf16(p.string()); }
 
 struct Name {
     int32_t result;
@@ -22,7 +22,7 @@ struct Name {
 // Calls one of the two name functions with a sentinel-filled buffer;
 // `written` is everything up to the first untouched sentinel.
 template <typename F>
-Name callName(F function, uint16_t index, uint16_t capacity = 999) {
+Name CallName(F function, uint16_t index, uint16_t capacity = 999) {
     std::u16string buffer(1000, u'#');
     Name n{0, 0xBEEF, {}};
     n.result = function(index, buffer.data(), capacity, &n.length);
@@ -32,35 +32,37 @@ Name callName(F function, uint16_t index, uint16_t capacity = 999) {
 
 class LanguageDll : public zorbel::test::TempTree {
 protected:
-    int32_t scan(const std::u16string& extension = u"lug") const {
-        return qmkHLSetLanguageFileFolderName(u16(root_).c_str(), extension.c_str());
+    int32_t Scan(const std::u16string& extension = u"lug") const {
+        return qmkHLSetLanguageFileFolderName(U16(root_).c_str(), extension.c_str());
     }
 };
 
 TEST_F(LanguageDll, ListsFilesAndDisplayNames) {
-    put("b.lug", utf16File(u"[App]\r\n8888= Deutsch\r\n"));
-    put("A.lug", utf16File(u"[app]\r\n8888=\"  Fran\u00e7ais  \"\r\n"));
-    put("c.LUG", "[App]\n8888=\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E\n");  // UTF-8 without BOM
-    put("d.x.lug", utf16File(u"[Other]\r\n8888=Not here\r\n"));
-    put("catalug");
-    put("notes.txt");
-    ASSERT_EQ(scan(), 1);
+    Put("b.lug", Utf16File(u"[App]\r\n8888= Deutsch\r\n"));
+    Put("A.lug", Utf16File(u"[app]\r\n8888=\"  Fran\u00e7ais  \"\r\n"));
+    Put("c.LUG", "[App]\n8888=\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E\n");  // UTF-8 without BOM
+    Put("d.x.lug", Utf16File(u"[Other]\r\n8888=Not here\r\n"));
+    Put("catalug");
+    Put("notes.txt");
+    ASSERT_EQ(Scan(), 1);
     ASSERT_EQ(qmkHLGetLanguageFileCount(), 5);
     struct Row {
         std::u16string file;
         int32_t nameResult;
         std::u16string name;
     } const rows[] = {
-        {u"A.lug", 1, u"  Fran\u00e7ais  "}, {u"b.lug", 1, u"Deutsch"}, {u"c.LUG", 1, u"\u65e5\u672c\u8a9e"},
-        {u"catalug", 0, u""},  // no item 8888 and no "." in the name
+        {u"A.lug", 1, u"  Fran\u00e7ais  "},
+        {u"b.lug", 1, u"Deutsch"},
+        {u"c.LUG", 1, u"\u65e5\u672c\u8a9e"},
+        {u"catalug", 0, u""},   // no item 8888 and no "." in the name
         {u"d.x.lug", 1, u"d"},  // up to the first "."
     };
     for (uint16_t i = 0; i < 5; ++i) {
-        const Name file = callName(qmkHLGetLanguageFileName, i);
+        const Name file = CallName(qmkHLGetLanguageFileName, i);
         EXPECT_EQ(file.result, 1);
         EXPECT_EQ(file.written, rows[i].file + u'\0');
         EXPECT_EQ(file.length, rows[i].file.size());
-        const Name name = callName(qmkHLGetLanguageName, i);
+        const Name name = CallName(qmkHLGetLanguageName, i);
         EXPECT_EQ(name.result, rows[i].nameResult) << i;
         EXPECT_EQ(name.written, name.result ? rows[i].name + u'\0' : u"") << i;
         EXPECT_EQ(name.length, rows[i].name.size()) << i;
@@ -68,8 +70,8 @@ TEST_F(LanguageDll, ListsFilesAndDisplayNames) {
 }
 
 TEST_F(LanguageDll, BufferCapacityRules) {
-    put("de.lug", utf16File(u"[App]\r\n8888=Deutsch\r\n"));
-    ASSERT_EQ(scan(), 1);
+    Put("de.lug", Utf16File(u"[App]\r\n8888=Deutsch\r\n"));
+    ASSERT_EQ(Scan(), 1);
     const auto name = qmkHLGetLanguageName;
     const auto file = qmkHLGetLanguageFileName;
     struct Row {
@@ -86,7 +88,7 @@ TEST_F(LanguageDll, BufferCapacityRules) {
         {file, 0xFFFF, 999, {0, 0xBEEF, u""}},
     };
     for (const auto& r : rows) {
-        const Name n = callName(r.function, r.index, r.capacity);
+        const Name n = CallName(r.function, r.index, r.capacity);
         EXPECT_EQ(n.result, r.expected.result) << r.index << "/" << r.capacity;
         EXPECT_EQ(n.length, r.expected.length) << r.index << "/" << r.capacity;
         EXPECT_EQ(n.written, r.expected.written) << r.index << "/" << r.capacity;
@@ -99,34 +101,34 @@ TEST_F(LanguageDll, BufferCapacityRules) {
 }
 
 TEST_F(LanguageDll, DisplayNameIsCutTo259Characters) {
-    put("long.lug", utf16File(u"[App]\r\n8888=" + std::u16string(300, u'x') + u"\r\n"));
-    ASSERT_EQ(scan(), 1);
-    EXPECT_EQ(callName(qmkHLGetLanguageName, 0).length, 259);
+    Put("long.lug", Utf16File(u"[App]\r\n8888=" + std::u16string(300, u'x') + u"\r\n"));
+    ASSERT_EQ(Scan(), 1);
+    EXPECT_EQ(CallName(qmkHLGetLanguageName, 0).length, 259);
 }
 
 TEST_F(LanguageDll, ScanReplacesTheListAndReportsEmptyResults) {
-    put("a.lug");
-    put("sub/b.txt");
-    ASSERT_EQ(scan(), 1);
+    Put("a.lug");
+    Put("sub/b.txt");
+    ASSERT_EQ(Scan(), 1);
     EXPECT_EQ(qmkHLGetLanguageFileCount(), 1);
-    EXPECT_EQ(scan(u"none"), 0);
+    EXPECT_EQ(Scan(u"none"), 0);
     EXPECT_EQ(qmkHLGetLanguageFileCount(), 0);
-    EXPECT_EQ(scan(u""), 1);  // every file, subfolders included
+    EXPECT_EQ(Scan(u""), 1);  // every file, subfolders included
     EXPECT_EQ(qmkHLGetLanguageFileCount(), 2);
-    EXPECT_EQ(qmkHLSetLanguageFileFolderName(u16(root_ / "absent").c_str(), u"lug"), 0);
+    EXPECT_EQ(qmkHLSetLanguageFileFolderName(U16(root_ / "absent").c_str(), u"lug"), 0);
     EXPECT_EQ(qmkHLGetLanguageFileCount(), 0);
     EXPECT_EQ(qmkHLSetLanguageFileFolderName(nullptr, u"lug"), 0);
-    EXPECT_EQ(qmkHLSetLanguageFileFolderName(u16(root_).c_str(), nullptr), 0);
+    EXPECT_EQ(qmkHLSetLanguageFileFolderName(U16(root_).c_str(), nullptr), 0);
 }
 
 TEST_F(LanguageDll, CallsFromSeveralThreadsMeetSafely) {
-    for (int i = 0; i < 8; ++i) put("l" + std::to_string(i) + ".lug", utf16File(u"[App]\r\n8888=L\r\n1=one\r\n"));
-    ASSERT_EQ(scan(), 1);
+    for (int i = 0; i < 8; ++i) Put("l" + std::to_string(i) + ".lug", Utf16File(u"[App]\r\n8888=L\r\n1=one\r\n"));
+    ASSERT_EQ(Scan(), 1);
     auto reader = [] {
         char16_t number[800], text[800];
         for (int k = 0; k < 200; ++k) {
             const int16_t count = qmkHLGetLanguageFileCount();
-            Name n = callName(qmkHLGetLanguageName, static_cast<uint16_t>(k % 9));
+            Name n = CallName(qmkHLGetLanguageName, static_cast<uint16_t>(k % 9));
             if (n.result) {
                 EXPECT_EQ(n.written, std::u16string(u"L\0", 2));
             }
@@ -137,7 +139,7 @@ TEST_F(LanguageDll, CallsFromSeveralThreadsMeetSafely) {
         }
     };
     std::thread a(reader), b(reader);
-    const std::u16string folder = u16(root_);
+    const std::u16string folder = U16(root_);
     for (int k = 0; k < 50; ++k) qmkHLSetLanguageFileFolderName(folder.c_str(), u"lug");
     a.join();
     b.join();

@@ -29,8 +29,8 @@ const char* LinkName(LinkKind link) { return link == LinkKind::Lan ? "Lan" : "Us
 
 // Points the library at the instrument, as the Connect dialog does.
 void Select(const FaultyInstrument& instrument) {
-    if (instrument.link() == LinkKind::Usb) setenv("QRV_USB_DEVICE", instrument.UsbDevice().c_str(), 1);
-    qmkHDInitComType(instrument.link() == LinkKind::Lan ? 1 : 0, instrument.AddressValue());
+    if (instrument.Link() == LinkKind::Usb) setenv("QRV_USB_DEVICE", instrument.UsbDevice().c_str(), 1);
+    qmkHDInitComType(instrument.Link() == LinkKind::Lan ? 1 : 0, instrument.AddressValue());
 }
 
 const double kFrequencyMax = FaultyInstrument::RangeMaximum("FREQuency", 1);
@@ -159,8 +159,8 @@ TEST_P(SimulatorFaultTest, EveryReadFailsAndNoneTakesAnotherOnesAnswer) {
     std::string error;
     const auto sim = test::Gensim::Start({c.link == LinkKind::Lan, c.link == LinkKind::Usb, c.options}, &error);
     ASSERT_NE(sim, nullptr) << error;
-    if (c.link == LinkKind::Usb) setenv("QRV_USB_DEVICE", sim->usbDevice().c_str(), 1);
-    qmkHDInitComType(c.link == LinkKind::Lan ? 1 : 0, sim->lanAddressValue());
+    if (c.link == LinkKind::Usb) setenv("QRV_USB_DEVICE", sim->UsbDevice().c_str(), 1);
+    qmkHDInitComType(c.link == LinkKind::Lan ? 1 : 0, sim->LanAddressValue());
     double hertz = -1, volts = -1;
     EXPECT_EQ(qmkHDReadChannelFrequency(0, &hertz, 1e9, 0), c.status);
     EXPECT_EQ(qmkHDReadChannelAmplitude(0, &volts, 1e9, 0), c.status);
@@ -185,8 +185,15 @@ constexpr std::array<double, kParameterCount> kValues = {2.5, 1234.5, -0.5, 45, 
 // The limits the session must have read: the instrument's ranges, percent as fractions.
 bool LimitsAreTheInstruments(const DeviceSettings& settings) {
     static const char* const kHeaders[] = {
-        "VOLTage", "FREQuency", "VOLTage:OFFSet", "PHASe", "FUNCtion:SQUare:DCYCle", "FUNCtion:RAMP:SYMMetry",
-        "FUNCtion:PULSe:DCYCle", "FUNCtion:PULSe:WIDTh", "FUNCtion:PULSe:TRANsition:LEADing",
+        "VOLTage",
+        "FREQuency",
+        "VOLTage:OFFSet",
+        "PHASe",
+        "FUNCtion:SQUare:DCYCle",
+        "FUNCtion:RAMP:SYMMetry",
+        "FUNCtion:PULSe:DCYCle",
+        "FUNCtion:PULSe:WIDTh",
+        "FUNCtion:PULSe:TRANsition:LEADing",
         "FUNCtion:PULSe:TRANsition:TRAiling",
     };
     bool same = true;
@@ -259,7 +266,7 @@ TEST_P(SessionFaultTest, LatchesThenTheNextJobTakesOnlyItsOwnAnswers) {
     EXPECT_TRUE(next.Succeeded()) << "status " << next.lastStatus;
     EXPECT_TRUE(LimitsAreTheInstruments(settings));
     EXPECT_EQ(instrument.Setting("SOURce1:FREQuency"),
-              formatWindowsG(expected == GeneratorStatus::Ok ? kValues[1] : 4321.0));
+              FormatWindowsG(expected == GeneratorStatus::Ok ? kValues[1] : 4321.0));
     pump.Stop();
 }
 
@@ -267,12 +274,10 @@ INSTANTIATE_TEST_SUITE_P(
     Matrix, SessionFaultTest,
     ::testing::Values(SessionFault{LinkKind::Lan, Fault::Lost, 1}, SessionFault{LinkKind::Lan, Fault::Late, 1},
                       SessionFault{LinkKind::Lan, Fault::Duplicated, 2},
-                      SessionFault{LinkKind::Lan, Fault::Truncated, 3},
-                      SessionFault{LinkKind::Lan, Fault::Oversize, 3}, SessionFault{LinkKind::Lan, Fault::Garbage, 3},
-                      SessionFault{LinkKind::Lan, Fault::GoneDuring, 1}, SessionFault{LinkKind::Usb, Fault::Lost, 1},
-                      SessionFault{LinkKind::Usb, Fault::Duplicated, 2},
-                      SessionFault{LinkKind::Usb, Fault::Truncated, 3},
-                      SessionFault{LinkKind::Usb, Fault::Garbage, 3},
+                      SessionFault{LinkKind::Lan, Fault::Truncated, 3}, SessionFault{LinkKind::Lan, Fault::Oversize, 3},
+                      SessionFault{LinkKind::Lan, Fault::Garbage, 3}, SessionFault{LinkKind::Lan, Fault::GoneDuring, 1},
+                      SessionFault{LinkKind::Usb, Fault::Lost, 1}, SessionFault{LinkKind::Usb, Fault::Duplicated, 2},
+                      SessionFault{LinkKind::Usb, Fault::Truncated, 3}, SessionFault{LinkKind::Usb, Fault::Garbage, 3},
                       SessionFault{LinkKind::Usb, Fault::GoneDuring, 1}),
     [](const auto& info) { return std::string(LinkName(info.param.link)) + FaultName(info.param.fault); });
 

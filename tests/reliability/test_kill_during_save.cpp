@@ -58,8 +58,7 @@ pid_t Spawn(const std::vector<std::string>& args, int* out) {
 
 int Wait(pid_t pid) {
     int status = 0;
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {}
     return status;
 }
 
@@ -104,9 +103,9 @@ TEST_P(KillDuringSave, FileIsAlwaysTheOldOrTheNewOneComplete) {
     constexpr int kRuns = 100;
     const Kind kind = GetParam();
     zorbel::test::TempDir dir;
-    const std::string target = dir.file(std::string("target") + kind.extension);
-    const std::string refA = dir.file(std::string("a") + kind.extension);
-    const std::string refB = dir.file(std::string("b") + kind.extension);
+    const std::string target = dir.File(std::string("target") + kind.extension);
+    const std::string refA = dir.File(std::string("a") + kind.extension);
+    const std::string refB = dir.File(std::string("b") + kind.extension);
     for (const auto& [path, version] : {std::pair{refA, "A"}, std::pair{refB, "B"}}) {
         const pid_t pid = Spawn({Helper(), kind.name, path, "once", version}, nullptr);
         ASSERT_GT(pid, 0) << Helper();
@@ -126,7 +125,7 @@ TEST_P(KillDuringSave, FileIsAlwaysTheOldOrTheNewOneComplete) {
     // Within the first three saves' time after the helper starts saving: the
     // kill lands before the first save ends, inside a later one (writing,
     // flushing, renaming) or between two.
-    const auto save = SaveDuration(kind.name, dir.file(std::string("calibration") + kind.extension));
+    const auto save = SaveDuration(kind.name, dir.File(std::string("calibration") + kind.extension));
     std::uniform_int_distribution<long> delayUs(0, 3 * save.count());
     std::size_t saves = 0;
     int sawA = 0, sawB = 0;
@@ -141,10 +140,13 @@ TEST_P(KillDuringSave, FileIsAlwaysTheOldOrTheNewOneComplete) {
         saves += Drain(out);
         ASSERT_TRUE(WIFSIGNALED(status)) << "run " << run << ": the helper ended by itself";
         const std::string now = ReadAll(target);
-        if (now == a) ++sawA;
-        else if (now == b) ++sawB;
-        else FAIL() << "run " << run << ": a torn file of " << now.size() << " bytes (versions: " << a.size() << ", "
-                    << b.size() << ")";
+        if (now == a)
+            ++sawA;
+        else if (now == b)
+            ++sawB;
+        else
+            FAIL() << "run " << run << ": a torn file of " << now.size() << " bytes (versions: " << a.size() << ", "
+                   << b.size() << ")";
     }
     // The kills did land among saves, not only before the first one.
     EXPECT_GT(saves, 0u);
@@ -153,11 +155,12 @@ TEST_P(KillDuringSave, FileIsAlwaysTheOldOrTheNewOneComplete) {
     // A killed save leaves its temporary file behind (nobody is left to remove
     // it); it never takes the target's name.
     int leftovers = 0;
-    for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
+    for (const auto& entry : std::filesystem::directory_iterator(dir.Path()))
         leftovers += entry.path().filename().string().find(".tmp") != std::string::npos;
-    std::printf("%s: %d kills within %ld us of the first save, %zu saves completed, file A %d times, B %d times, "
-                "%d temporary files left\n",
-                kind.name, kRuns, static_cast<long>(3 * save.count()), saves, sawA, sawB, leftovers);
+    std::printf(
+        "%s: %d kills within %ld us of the first save, %zu saves completed, file A %d times, B %d times, "
+        "%d temporary files left\n",
+        kind.name, kRuns, static_cast<long>(3 * save.count()), saves, sawA, sawB, leftovers);
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, KillDuringSave,

@@ -33,7 +33,7 @@ TEST(NumberFaults, OutOfRangeNumbersReadAsTheCLibraryReadsThem) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         double value = 42.0;
-        EXPECT_EQ(zorbel::parseDoublePrefix(c.text, value), c.taken);
+        EXPECT_EQ(zorbel::ParseDoublePrefix(c.text, value), c.taken);
         EXPECT_EQ(value, c.expected);
         EXPECT_EQ(std::signbit(value), std::signbit(c.expected));
     }

@@ -76,7 +76,7 @@ TEST_F(ScopeOperations, OversizedRepliesAreCutToTheirBuffers) {
 const std::string kItemTable = [] {
     std::string text = "[TOTAL] 16 [START]";
     for (int i = 1; i <= 8; ++i)
-        text += " [MEASURE-ITEM" + zorbel::formatInt(i) + "] 1 [MEASURE-ITEM" + zorbel::formatInt(i) + "-SRC] 1";
+        text += " [MEASURE-ITEM" + zorbel::FormatInt(i) + "] 1 [MEASURE-ITEM" + zorbel::FormatInt(i) + "-SRC] 1";
     return text + " [END]";
 }();
 
@@ -87,7 +87,7 @@ TEST_F(ScopeOperations, MeasurementItemArgumentsOutsideTheirRangesChangeNothing)
     };
     for (const Case c : {Case{0, 0, 1}, Case{9, 0, 1}, Case{1, 2, 1}, Case{1, 0, 12}})
         EXPECT_EQ(dsoSetMeasurementItem(c.item, c.source, c.type), 0) << c.item << " " << c.source << " " << c.type;
-    for (int i = 1; i <= 8; ++i) EXPECT_EQ(FieldBytes(("MEASURE-ITEM" + zorbel::formatInt(i)).c_str()), Bytes{0});
+    for (int i = 1; i <= 8; ++i) EXPECT_EQ(FieldBytes(("MEASURE-ITEM" + zorbel::FormatInt(i)).c_str()), Bytes{0});
 
     EXPECT_EQ(dsoSetMeasurementItem(8, 1, 11), 1);
     EXPECT_EQ(FieldBytes("MEASURE-ITEM8"), Bytes{11});
@@ -196,8 +196,7 @@ TEST_F(ScopeOperations, ControlRequestsAndWhichEndWithASync) {
     for (const Bytes& request : requests)
         if (IsSync(request)) numbers.push_back(SyncNumber(request));
     ASSERT_EQ(numbers.size(), 5u);
-    for (std::size_t i = 1; i < numbers.size(); ++i)
-        EXPECT_EQ(numbers[i], static_cast<std::uint16_t>(numbers[0] + i));
+    for (std::size_t i = 1; i < numbers.size(); ++i) EXPECT_EQ(numbers[i], static_cast<std::uint16_t>(numbers[0] + i));
 }
 
 }  // namespace

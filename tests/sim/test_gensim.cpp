@@ -42,7 +42,7 @@ std::optional<std::string> UsbAsk(const std::string& socketPath, const std::stri
 TEST(Gensim, AnswersSetsWithTheValueAsNowSetAndQueriesWithTheCurrentValue) {
     auto sim = StartOrFail({true, false, {}});
     ASSERT_NE(sim, nullptr);
-    UdpClient lan(sim->lanAddress());
+    UdpClient lan(sim->LanAddress());
     struct Exchange {
         const char* command;
         const char* answer;
@@ -69,7 +69,7 @@ TEST(Gensim, AnswersSetsWithTheValueAsNowSetAndQueriesWithTheCurrentValue) {
 TEST(Gensim, CommandsWithoutAnswerAndUnknownCommandsStaySilent) {
     auto sim = StartOrFail({true, false, {}});
     ASSERT_NE(sim, nullptr);
-    UdpClient lan(sim->lanAddress());
+    UdpClient lan(sim->LanAddress());
     for (const char* command : {"DISPlay:REFResh", "SOURce3:FREQuency?", "OUTPut1 MAYBE", "SIMulator:OUTPut? 3",
                                 "SOURce12:FREQuency?", "NOTHing"})
         EXPECT_EQ(lan.Ask(command, 100ms), std::nullopt) << command;
@@ -79,8 +79,8 @@ TEST(Gensim, CommandsWithoutAnswerAndUnknownCommandsStaySilent) {
 TEST(Gensim, UsbRepliesWithTheRequestsTagAndLength) {
     auto sim = StartOrFail({false, true, {}});
     ASSERT_NE(sim, nullptr);
-    UsbClient usb(sim->usbPath());
-    ASSERT_TRUE(usb.connected());
+    UsbClient usb(sim->UsbPath());
+    ASSERT_TRUE(usb.Connected());
     usb.Send(UsbCommandPacket(0, "SOURce1:PHASe 90"));
     usb.Send(UsbReadRequest(1));
     EXPECT_EQ(usb.Receive(), UsbReplyPacket(1, "90"));
@@ -97,16 +97,16 @@ TEST(Gensim, UsbAnswersOutliveTheConnectionUntilTheNextCommand) {
     auto sim = StartOrFail({false, true, {}});
     ASSERT_NE(sim, nullptr);
     {
-        UsbClient first(sim->usbPath());
+        UsbClient first(sim->UsbPath());
         first.Send(UsbCommandPacket(0, "SOURce1:VOLTage?"));
     }
     {
-        UsbClient second(sim->usbPath());  // a ReadOnly exchange picks the answer up
+        UsbClient second(sim->UsbPath());  // a ReadOnly exchange picks the answer up
         second.Send(UsbReadRequest(0));
         EXPECT_EQ(second.Receive(), UsbReplyPacket(0, "1"));
     }
     {
-        UsbClient third(sim->usbPath());
+        UsbClient third(sim->UsbPath());
         third.Send(UsbCommandPacket(0, "SOURce1:VOLTage?"));
         third.Send(UsbCommandPacket(1, "DISPlay:REFResh"));  // a new command drops the unread answer
         third.Send(UsbReadRequest(2));
@@ -123,45 +123,45 @@ TEST(Gensim, MalformedUsbPacketsAreNotExecuted) {
     std::string badLength = UsbCommandPacket(0, command);
     badLength[4] = 3;
     for (const auto& packet : {badComplement, badLength, std::string("\x01\x00", 2)}) {
-        UsbClient usb(sim->usbPath());
+        UsbClient usb(sim->UsbPath());
         usb.Send(packet);
     }
-    EXPECT_EQ(UsbAsk(sim->usbPath(), "SOURce1:VOLTage?"), UsbReplyPacket(1, "1"));
+    EXPECT_EQ(UsbAsk(sim->UsbPath(), "SOURce1:VOLTage?"), UsbReplyPacket(1, "1"));
 }
 
 TEST(Gensim, LanAndUsbReachTheSameInstrument) {
     auto sim = StartOrFail();
     ASSERT_NE(sim, nullptr);
-    UdpClient lan(sim->lanAddress());
+    UdpClient lan(sim->LanAddress());
     EXPECT_EQ(lan.Ask("SOURce2:FREQuency 440"), "440");
-    EXPECT_EQ(UsbAsk(sim->usbPath(), "SOURce2:FREQuency?"), UsbReplyPacket(1, "440"));
+    EXPECT_EQ(UsbAsk(sim->UsbPath(), "SOURce2:FREQuency?"), UsbReplyPacket(1, "440"));
 }
 
 TEST(GensimFaults, DelayedAnswers) {
     auto sim = StartOrFail({true, true, {"--delay", "300"}});
     ASSERT_NE(sim, nullptr);
-    UdpClient lan(sim->lanAddress());
+    UdpClient lan(sim->LanAddress());
     const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(lan.Ask("OUTPut1?"), "OFF");
     EXPECT_GE(std::chrono::steady_clock::now() - start, 290ms);
-    EXPECT_EQ(UsbAsk(sim->usbPath(), "OUTPut1?"), UsbReplyPacket(1, "OFF"));
+    EXPECT_EQ(UsbAsk(sim->UsbPath(), "OUTPut1?"), UsbReplyPacket(1, "OFF"));
 }
 
 TEST(GensimFaults, EveryNthAnswerIsDroppedOnBothLinks) {
     auto sim = StartOrFail({true, true, {"--drop", "2"}});
     ASSERT_NE(sim, nullptr);
-    UdpClient lan(sim->lanAddress());
+    UdpClient lan(sim->LanAddress());
     EXPECT_EQ(lan.Ask("OUTPut1?"), "OFF");
     EXPECT_EQ(lan.Ask("OUTPut1?", 150ms), std::nullopt);
     EXPECT_EQ(lan.Ask("OUTPut1?"), "OFF");
-    EXPECT_EQ(UsbAsk(sim->usbPath(), "OUTPut1?"), std::nullopt);  // the fourth answer
-    EXPECT_EQ(UsbAsk(sim->usbPath(), "OUTPut1?"), UsbReplyPacket(1, "OFF"));
+    EXPECT_EQ(UsbAsk(sim->UsbPath(), "OUTPut1?"), std::nullopt);  // the fourth answer
+    EXPECT_EQ(UsbAsk(sim->UsbPath(), "OUTPut1?"), UsbReplyPacket(1, "OFF"));
 }
 
 TEST(GensimFaults, WrongAnswerText) {
     auto sim = StartOrFail({true, false, {"--answer", "25\n"}});
     ASSERT_NE(sim, nullptr);
-    UdpClient lan(sim->lanAddress());
+    UdpClient lan(sim->LanAddress());
     EXPECT_EQ(lan.Ask("SOURce1:FREQuency 25"), "25\n");
     EXPECT_EQ(lan.Ask("DISPlay:REFResh", 100ms), std::nullopt) << "commands without an answer stay silent";
 }
@@ -171,20 +171,20 @@ TEST(GensimProcess, StopsCleanlyOnTermAndInterruptAndRemovesItsSocket) {
         auto sim = StartOrFail();
         ASSERT_NE(sim, nullptr);
         struct stat info {};
-        ASSERT_EQ(stat(sim->usbPath().c_str(), &info), 0);
+        ASSERT_EQ(stat(sim->UsbPath().c_str(), &info), 0);
         int status = -1;
         if (signal == SIGTERM) {
-            const auto stopped = sim->process().Stop();
+            const auto stopped = sim->Process().Stop();
             ASSERT_TRUE(stopped.has_value());
             status = *stopped;
         } else {
-            kill(sim->process().pid(), signal);
-            ASSERT_EQ(waitpid(sim->process().pid(), &status, 0), sim->process().pid());
+            kill(sim->Process().Pid(), signal);
+            ASSERT_EQ(waitpid(sim->Process().Pid(), &status, 0), sim->Process().Pid());
         }
         EXPECT_TRUE(WIFEXITED(status));
         EXPECT_EQ(WEXITSTATUS(status), 0);
-        EXPECT_NE(stat(sim->usbPath().c_str(), &info), 0) << "socket file left behind";
-        if (signal != SIGTERM) sim->process().Stop();  // already reaped: only marks it stopped
+        EXPECT_NE(stat(sim->UsbPath().c_str(), &info), 0) << "socket file left behind";
+        if (signal != SIGTERM) sim->Process().Stop();  // already reaped: only marks it stopped
     }
 }
 
@@ -199,7 +199,8 @@ TEST(GensimProcess, RefusesBadCommandLines) {
          "bad value for --lan: 10.0.0.1 (not a loopback address (127.x.y.z); the simulator serves nothing else)"},
         {{"--lan", "127.0.0"},
          "bad value for --lan: 127.0.0 (not an IPv4 address in dotted-quad form such as 127.0.0.2)"},
-        {{"--usb", "/tmp/x.sock"}, "bad value for --usb: /tmp/x.sock (must be unix:PATH, the path of the socket to serve)"},
+        {{"--usb", "/tmp/x.sock"},
+         "bad value for --usb: /tmp/x.sock (must be unix:PATH, the path of the socket to serve)"},
         {{"--usb", "unix:"}, "bad value for --usb: unix: (the socket path after unix: is empty)"},
         {{"--usb", longPath},
          "bad value for --usb: " + longPath + " (the socket path has 130 bytes; the system takes at most 107)"},
@@ -223,7 +224,7 @@ TEST(SimulatorProcesses, ASecondOneOnALiveSocketIsRefusedAndTheFirstKeepsServing
     for (const char* program : {"zorbel-gensim", "zorbel-scopesim"}) {
         SCOPED_TRACE(program);
         zorbel::test::TempDir dir;
-        const std::string path = dir.file("device.sock");
+        const std::string path = dir.File("device.sock");
         std::string error;
         auto first = zorbel::test::SimProcess::Start(program, {"--usb", "unix:" + path}, &error);
         ASSERT_NE(first, nullptr) << error;
@@ -231,11 +232,11 @@ TEST(SimulatorProcesses, ASecondOneOnALiveSocketIsRefusedAndTheFirstKeepsServing
         const auto second = zorbel::test::RunProgram(program, {"--usb", "unix:" + path}, {}, 5s);
         EXPECT_EQ(second.status, 1);
         EXPECT_EQ(second.err, std::string(program) + ": a device already answers at " + path + "\n");
-        EXPECT_TRUE(UsbClient(path).connected()) << "the first one's socket is gone";
+        EXPECT_TRUE(UsbClient(path).Connected()) << "the first one's socket is gone";
 
-        kill(first->pid(), SIGHUP);
+        kill(first->Pid(), SIGHUP);
         int status = -1;
-        ASSERT_EQ(waitpid(first->pid(), &status, 0), first->pid());
+        ASSERT_EQ(waitpid(first->Pid(), &status, 0), first->Pid());
         first->Stop();  // already reaped: only marks it stopped
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
         struct stat info {};

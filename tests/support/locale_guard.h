@@ -15,7 +15,7 @@ public:
     DecimalCommaLocale(const DecimalCommaLocale&) = delete;
     DecimalCommaLocale& operator=(const DecimalCommaLocale&) = delete;
 
-    bool active() const { return active_; }
+    bool Active() const { return active_; }
 
 private:
     std::string previous_;

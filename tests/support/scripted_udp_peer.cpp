@@ -61,7 +61,7 @@ ScriptedUdpPeer::~ScriptedUdpPeer() {
     close(alternateFd_);
 }
 
-std::uint32_t ScriptedUdpPeer::addressValue() const { return AddressValue(address_); }
+std::uint32_t ScriptedUdpPeer::AddressValue() const { return test::AddressValue(address_); }
 
 void ScriptedUdpPeer::QueueReply(Reply reply) {
     std::lock_guard lock(mutex_);

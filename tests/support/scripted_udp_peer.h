@@ -21,9 +21,9 @@ class ScriptedUdpPeer {
 public:
     // What to do with one received datagram.
     struct Reply {
-        std::vector<std::string> datagrams;        // sent in order; none: stay silent
-        std::chrono::milliseconds delay{0};        // after receipt (the peer keeps receiving meanwhile)
-        bool fromAlternatePort = false;            // answer from the peer's second port
+        std::vector<std::string> datagrams;  // sent in order; none: stay silent
+        std::chrono::milliseconds delay{0};  // after receipt (the peer keeps receiving meanwhile)
+        bool fromAlternatePort = false;      // answer from the peer's second port
     };
 
     struct Datagram {
@@ -40,9 +40,9 @@ public:
     ScriptedUdpPeer(const ScriptedUdpPeer&) = delete;
     ScriptedUdpPeer& operator=(const ScriptedUdpPeer&) = delete;
 
-    const std::string& address() const { return address_; }
-    std::uint32_t addressValue() const;  // for qmkHDInitComType
-    std::uint16_t alternatePort() const { return alternatePort_; }
+    const std::string& Address() const { return address_; }
+    std::uint32_t AddressValue() const;  // for qmkHDInitComType
+    std::uint16_t AlternatePort() const { return alternatePort_; }
 
     // The n-th datagram received takes the n-th queued reply; when none is
     // queued the responder answers (if set), otherwise the peer is silent.

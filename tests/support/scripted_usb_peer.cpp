@@ -37,7 +37,7 @@ std::string UsbReplyPacket(std::uint8_t tag, const std::string& payload, std::op
     return Header(2, tag, claimedLength.value_or(static_cast<std::uint32_t>(payload.size())), 1) + payload;
 }
 
-ScriptedUsbPeer::ScriptedUsbPeer() : path_(dir_.file("usb.sock")) {
+ScriptedUsbPeer::ScriptedUsbPeer() : path_(dir_.File("usb.sock")) {
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
     std::memcpy(address.sun_path, path_.c_str(), path_.size());
@@ -101,8 +101,10 @@ bool ScriptedUsbPeer::OnPacket(std::size_t connection, int fd) {
             } else {
                 reply.emplace();
                 if (responder_) {
-                    if (auto text = responder_(lastCommand_)) reply->payload = std::move(*text);
-                    else reply->silent = true;
+                    if (auto text = responder_(lastCommand_))
+                        reply->payload = std::move(*text);
+                    else
+                        reply->silent = true;
                 }
             }
         }
@@ -112,7 +114,8 @@ bool ScriptedUsbPeer::OnPacket(std::size_t connection, int fd) {
     // A delayed reply holds up this peer's thread: enough for one exchange at a time.
     if (reply->delay.count() > 0) std::this_thread::sleep_for(reply->delay);
     const auto tag = static_cast<std::uint8_t>(packet[1]);
-    const std::string bytes = reply->rawPacket ? *reply->rawPacket : UsbReplyPacket(tag, reply->payload, reply->claimedLength);
+    const std::string bytes =
+        reply->rawPacket ? *reply->rawPacket : UsbReplyPacket(tag, reply->payload, reply->claimedLength);
     send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
     return true;
 }

@@ -21,8 +21,8 @@ namespace zorbel::test {
 
 // Packet bytes as they cross the USB pipes: 12-byte header (type, tag, tag
 // complement, 0, length little-endian, end-of-message flag, three zeros).
-std::string UsbCommandPacket(std::uint8_t tag, const std::string& payload);   // type 1, flag 1
-std::string UsbReadRequest(std::uint8_t tag, std::uint32_t requested = 10255); // type 2, flag 0
+std::string UsbCommandPacket(std::uint8_t tag, const std::string& payload);     // type 1, flag 1
+std::string UsbReadRequest(std::uint8_t tag, std::uint32_t requested = 10255);  // type 2, flag 0
 // A reply: type 2, the request's tag, flag 1; `claimedLength` replaces the
 // payload length in the header (to claim more or less than is carried).
 std::string UsbReplyPacket(std::uint8_t tag, const std::string& payload,
@@ -45,8 +45,8 @@ public:
     ScriptedUsbPeer(const ScriptedUsbPeer&) = delete;
     ScriptedUsbPeer& operator=(const ScriptedUsbPeer&) = delete;
 
-    const std::string& path() const { return path_; }
-    std::string device() const { return "unix:" + path_; }  // for QRV_USB_DEVICE
+    const std::string& Path() const { return path_; }
+    std::string Device() const { return "unix:" + path_; }  // for QRV_USB_DEVICE
 
     // The n-th read request takes the n-th queued reply; unscripted read
     // requests get the responder's answer to the last command payload, or,

@@ -36,7 +36,7 @@ public:
     UsbClient(const UsbClient&) = delete;
     UsbClient& operator=(const UsbClient&) = delete;
 
-    bool connected() const { return fd_ >= 0; }
+    bool Connected() const { return fd_ >= 0; }
     void Send(const std::string& packet);
     // One packet, or nullopt after `timeout`.
     std::optional<std::string> Receive(std::chrono::milliseconds timeout = std::chrono::milliseconds(1000));

@@ -123,13 +123,13 @@ std::optional<int> SimProcess::Stop() {
     return status_;
 }
 
-std::uint32_t Gensim::lanAddressValue() const { return AddressValue(lanAddress_); }
+std::uint32_t Gensim::LanAddressValue() const { return AddressValue(lanAddress_); }
 
 std::unique_ptr<Gensim> Gensim::Start(const GensimConfig& config, std::string* error) {
     std::unique_ptr<Gensim> sim(new Gensim());
     if (config.usb) {
         sim->dir_ = std::make_unique<TempDir>();
-        sim->usbPath_ = sim->dir_->file("usb.sock");
+        sim->usbPath_ = sim->dir_->File("usb.sock");
     }
     // A taken address makes the simulator exit before "ready": try another.
     for (int attempt = 0; attempt < 5; ++attempt) {

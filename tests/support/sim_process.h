@@ -33,7 +33,7 @@ public:
     SimProcess(const SimProcess&) = delete;
     SimProcess& operator=(const SimProcess&) = delete;
 
-    pid_t pid() const { return pid_; }
+    pid_t Pid() const { return pid_; }
 
     // SIGTERM, then waits up to 5 s (SIGKILL after that). Returns the exit
     // status (as waitpid reports it), or nullopt when it had to be killed.
@@ -49,9 +49,9 @@ private:
 
 // What to start zorbel-gensim with.
 struct GensimConfig {
-    bool lan = true;                      // serve LAN on a fresh loopback address
-    bool usb = true;                      // serve the virtual USB device in a fresh temp folder
-    std::vector<std::string> extraArgs;   // fault options: "--delay", "300", ...
+    bool lan = true;                     // serve LAN on a fresh loopback address
+    bool usb = true;                     // serve the virtual USB device in a fresh temp folder
+    std::vector<std::string> extraArgs;  // fault options: "--delay", "300", ...
 };
 
 // zorbel-gensim on its own loopback address and/or socket path.
@@ -61,11 +61,11 @@ public:
     // when the chosen one is taken. nullptr (and `error`) on failure.
     static std::unique_ptr<Gensim> Start(const GensimConfig& config = {}, std::string* error = nullptr);
 
-    const std::string& lanAddress() const { return lanAddress_; }  // empty without LAN
-    std::uint32_t lanAddressValue() const;                          // for qmkHDInitComType
-    const std::string& usbPath() const { return usbPath_; }        // empty without USB
-    std::string usbDevice() const { return "unix:" + usbPath_; }   // for QRV_USB_DEVICE
-    SimProcess& process() { return *process_; }
+    const std::string& LanAddress() const { return lanAddress_; }  // empty without LAN
+    std::uint32_t LanAddressValue() const;                         // for qmkHDInitComType
+    const std::string& UsbPath() const { return usbPath_; }        // empty without USB
+    std::string UsbDevice() const { return "unix:" + usbPath_; }   // for QRV_USB_DEVICE
+    SimProcess& Process() { return *process_; }
 
 private:
     Gensim() = default;

@@ -13,9 +13,9 @@ public:
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
 
-    const std::string& path() const { return path_; }
+    const std::string& Path() const { return path_; }
     // path() + "/" + name
-    std::string file(const std::string& name) const { return path_ + "/" + name; }
+    std::string File(const std::string& name) const { return path_ + "/" + name; }
 
 private:
     std::string path_;

@@ -38,10 +38,10 @@ enum class TextEncoding {
 
 // Encoding helpers, also used for file names and paths.
 // Strict UTF-8 decoding: nothing when the bytes are not valid UTF-8.
-std::optional<std::u16string> decodeUtf8Strict(std::string_view bytes);
+std::optional<std::u16string> DecodeUtf8Strict(std::string_view bytes);
 // Lenient conversions: each invalid byte or lone surrogate becomes U+FFFD.
-std::u16string utf8ToUtf16(std::string_view bytes);
-std::string utf16ToUtf8(std::u16string_view text);
+std::u16string Utf8ToUtf16(std::string_view bytes);
+std::string Utf16ToUtf8(std::u16string_view text);
 
 // Upper limit of a file this module reads (bytes); larger files fail to load
 // rather than exhaust memory.
@@ -62,23 +62,23 @@ public:
     // Replaces the content with the file at `path` (a UTF-8 file-system path).
     // Never blocks on special files: only regular files are read. After
     // Failed the content is empty: a writer must not save it over the file.
-    LoadResult load(const std::string& path, std::string* error = nullptr);
+    LoadResult Load(const std::string& path, std::string* error = nullptr);
 
     // Writes the content to `path` through a temporary file in the same folder
     // and a rename. False (old file untouched, temporary removed) on any
     // failure, with the reason in `error`. A symbolic link is written through.
-    bool save(const std::string& path, std::string* error = nullptr) const;
+    bool Save(const std::string& path, std::string* error = nullptr) const;
 
-    TextEncoding encoding() const { return encoding_; }
+    TextEncoding Encoding() const { return encoding_; }
 
     // GetPrivateProfileString: the key's value, blanks removed, then one pair
     // of enclosing quotes (" or ') removed, then cut to `maxChars` characters
     // (never between the halves of a surrogate pair); `fallback`, treated the
     // same way, when the section or the key is missing.
-    std::u16string getString(std::u16string_view section, std::u16string_view key,
-                             std::u16string_view fallback, std::size_t maxChars) const;
-    std::string getString(std::string_view section, std::string_view key,
-                          std::string_view fallback, std::size_t maxChars) const;
+    std::u16string GetString(std::u16string_view section, std::u16string_view key, std::u16string_view fallback,
+                             std::size_t maxChars) const;
+    std::string GetString(std::string_view section, std::string_view key, std::string_view fallback,
+                          std::size_t maxChars) const;
 
     // GetPrivateProfileSection: the lines of the section in file order, each
     // "key=value" with blanks around key and value removed ("key" alone for
@@ -86,17 +86,16 @@ public:
     // pass through a buffer of `bufferChars` characters that holds every line
     // with its terminator and one final terminator: only whole lines that fit
     // are returned, and the first line that does not fit ends the list.
-    std::vector<std::u16string> sectionLines(std::u16string_view section,
-                                             std::size_t bufferChars) const;
+    std::vector<std::u16string> SectionLines(std::u16string_view section, std::size_t bufferChars) const;
 
-    bool hasSection(std::u16string_view section) const;
+    bool HasSection(std::u16string_view section) const;
 
     // WritePrivateProfileString. Refuses (false, nothing changed) a section,
     // key or value that would change the file's structure: line breaks
     // anywhere, "]" in a section, "=" or a leading "[" or ";" in a key, or an
     // empty or blank section or key.
-    bool setString(std::u16string_view section, std::u16string_view key, std::u16string_view value);
-    bool setString(std::string_view section, std::string_view key, std::string_view value);
+    bool SetString(std::u16string_view section, std::u16string_view key, std::u16string_view value);
+    bool SetString(std::string_view section, std::string_view key, std::string_view value);
 
 private:
     struct Line {
@@ -108,9 +107,9 @@ private:
         std::size_t end;     // one past the section's last line
     };
 
-    std::optional<SectionSpan> findSection(std::u16string_view section) const;
-    std::optional<std::size_t> findKey(const SectionSpan& span, std::u16string_view key) const;
-    std::u16string newLineEnd() const;
+    std::optional<SectionSpan> FindSection(std::u16string_view section) const;
+    std::optional<std::size_t> FindKey(const SectionSpan& span, std::u16string_view key) const;
+    std::u16string NewLineEnd() const;
 
     std::vector<Line> lines_;
     TextEncoding encoding_;

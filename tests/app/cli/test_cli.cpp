@@ -47,7 +47,8 @@ TEST(Cli, BadUsageAndBadValuesExitWith2AndOneLine) {
         {{"--bogus", "show"}, "unknown option '--bogus' (see zorbel-cli --help)"},
         {{"--channel", "3", "read"}, "--channel is 1 or 2, not '3' (see zorbel-cli --help)"},
         {{"read", "--lan"}, "--lan needs a value (see zorbel-cli --help)"},
-        {{"--lan", "10.0.0", "read"}, "--lan needs an IPv4 address such as 192.168.1.100, not '10.0.0' (see zorbel-cli --help)"},
+        {{"--lan", "10.0.0", "read"},
+         "--lan needs an IPv4 address such as 192.168.1.100, not '10.0.0' (see zorbel-cli --help)"},
         {{"--timeout", "0", "read"}, "--timeout needs a number of seconds above 0, not '0' (see zorbel-cli --help)"},
         {{"--wait", "-1", "read"}, "--wait needs a number of seconds, 0 or more, not '-1' (see zorbel-cli --help)"},
         {{"read", "-o"}, "-o needs a value (see zorbel-cli --help)"},
@@ -94,7 +95,7 @@ TEST(Cli, ShowPrintsTheDefaultsInSetupFileForm) {
 // What show prints is a setup file itself (LF lines), and loads back to the same.
 TEST(Cli, ShowOfAFileAppliesItAndPrintsWhatLoadsBackTheSame) {
     TempDir dir;
-    const std::string path = dir.file("bench.SET");
+    const std::string path = dir.File("bench.SET");
     WriteText(path, "[Channel_2]\r\nType=6\r\nAmplitude(V)=1.5\r\n[Current]\r\nChannel=1\r\n");
     const Result first = RunInProcess({"show", path});
     ASSERT_EQ(first.status, 0) << first.err;
@@ -103,8 +104,8 @@ TEST(Cli, ShowOfAFileAppliesItAndPrintsWhatLoadsBackTheSame) {
     EXPECT_NE(first.out.find("MinRampSymmetry=0\n"), std::string::npos);  // the file's own default
     EXPECT_EQ(first.out.substr(first.out.size() - 20), "[Current]\nChannel=1\n");
 
-    WriteText(dir.file("printed.set"), first.out);
-    const Result again = RunInProcess({"show", dir.file("printed.set")});
+    WriteText(dir.File("printed.set"), first.out);
+    const Result again = RunInProcess({"show", dir.File("printed.set")});
     EXPECT_EQ(again.out, first.out);
 
     const Result overridden = RunInProcess({"show", path, "--channel", "1"});
@@ -113,12 +114,12 @@ TEST(Cli, ShowOfAFileAppliesItAndPrintsWhatLoadsBackTheSame) {
 
 TEST(Cli, ShowRefusesAMissingOrMisnamedSetupFile) {
     TempDir dir;
-    const Result missing = RunInProcess({"show", dir.file("absent.set")});
+    const Result missing = RunInProcess({"show", dir.File("absent.set")});
     EXPECT_EQ(missing.status, 2);
-    EXPECT_EQ(missing.err, "zorbel-cli: " + dir.file("absent.set") + ": Cann't Load file: No such file or directory\n");
-    const Result misnamed = RunInProcess({"show", dir.file("bench.ini")});
+    EXPECT_EQ(missing.err, "zorbel-cli: " + dir.File("absent.set") + ": Cann't Load file: No such file or directory\n");
+    const Result misnamed = RunInProcess({"show", dir.File("bench.ini")});
     EXPECT_EQ(misnamed.status, 2);
-    EXPECT_EQ(misnamed.err, "zorbel-cli: " + dir.file("bench.ini") + ": File is not *.set\n");
+    EXPECT_EQ(misnamed.err, "zorbel-cli: " + dir.File("bench.ini") + ": File is not *.set\n");
     EXPECT_EQ(misnamed.out, "");
 }
 
@@ -132,12 +133,12 @@ TEST(Cli, ShowIntoAFileWritesThePrintedSetupOrLeavesTheFileAlone) {
         std::string err;
         std::string content;  // of the file afterwards
     };
-    WriteText(dir.file("old.set"), "[Current]\nChannel=1\n");
+    WriteText(dir.File("old.set"), "[Current]\nChannel=1\n");
     const Row rows[] = {
-        {dir.file("old.set"), 0, "", printed},
-        {dir.file("new.set"), 0, "", printed},
-        {dir.file("absent/new.set"), 1,
-         "zorbel-cli: " + dir.file("absent/new.set") + ": Cann't save file: No such file or directory\n", ""},
+        {dir.File("old.set"), 0, "", printed},
+        {dir.File("new.set"), 0, "", printed},
+        {dir.File("absent/new.set"), 1,
+         "zorbel-cli: " + dir.File("absent/new.set") + ": Cann't save file: No such file or directory\n", ""},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.path);
@@ -165,23 +166,26 @@ TEST(Cli, DoubtfulInputsAreRefusedOrWarnedAbout) {
         std::string err;  // after the file's path
     };
     const Row rows[] = {
-        {"short.arb", eightSamples, {"convert", dir.file("out.qwf")}, 2,
-         ": warning: the point count 8 was rounded down to 0, a multiple of 16\nzorbel-cli: " + dir.file("short.arb") +
+        {"short.arb",
+         eightSamples,
+         {"convert", dir.File("out.qwf")},
+         2,
+         ": warning: the point count 8 was rounded down to 0, a multiple of 16\nzorbel-cli: " + dir.File("short.arb") +
              ": the waveform has fewer than 16 points: nothing to convert\n"},
         {"notes.set", "[Notes]\nText=hello\n", {"show"}, 0, warning},
         {"empty.set", "", {"show"}, 0, warning},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.file);
-        WriteText(dir.file(row.file), row.content);
-        std::vector<std::string> args = {row.args[0], dir.file(row.file)};
+        WriteText(dir.File(row.file), row.content);
+        std::vector<std::string> args = {row.args[0], dir.File(row.file)};
         args.insert(args.end(), row.args.begin() + 1, row.args.end());
         const Result r = RunInProcess(args);
         EXPECT_EQ(r.status, row.status);
-        EXPECT_EQ(r.err, "zorbel-cli: " + dir.file(row.file) + row.err);
+        EXPECT_EQ(r.err, "zorbel-cli: " + dir.File(row.file) + row.err);
         EXPECT_EQ(r.out.empty(), row.status != 0);  // a warning still shows the setup
     }
-    EXPECT_FALSE(std::filesystem::exists(dir.file("out.qwf")));
+    EXPECT_FALSE(std::filesystem::exists(dir.File("out.qwf")));
 }
 
 TEST(Cli, ConvertBetweenQwfAndArbKeepsTheSamples) {
@@ -189,27 +193,32 @@ TEST(Cli, ConvertBetweenQwfAndArbKeepsTheSamples) {
     std::string qwf = "#Total=2.5E+008\r\n#SAMPLE=5\r\n#SIZE=32\r\n#Freq=440.000000\r\n";
     // -16.25, -15.25, ... -1.25, 0.25, 1.25, ... 15.25 on one long line
     for (int i = 0; i < 32; ++i) qwf += std::to_string(i - 16) + ".25,";
-    WriteText(dir.file("in.qwf"), qwf);
+    WriteText(dir.File("in.qwf"), qwf);
 
-    ASSERT_EQ(RunInProcess({"convert", dir.file("in.qwf"), dir.file("mid.ARB")}).status, 0);
-    const std::string arb = ReadText(dir.file("mid.ARB"));
-    EXPECT_EQ(arb.rfind("version,16\r\ntype,2\r\nsamples,32\r\nsps,250000000.000000\r\n#zoom,20\r\ndiv,5\r\n-0.812500\r\n", 0), 0u);
+    ASSERT_EQ(RunInProcess({"convert", dir.File("in.qwf"), dir.File("mid.ARB")}).status, 0);
+    const std::string arb = ReadText(dir.File("mid.ARB"));
+    EXPECT_EQ(
+        arb.rfind("version,16\r\ntype,2\r\nsamples,32\r\nsps,250000000.000000\r\n#zoom,20\r\ndiv,5\r\n-0.812500\r\n",
+                  0),
+        0u);
 
-    const Result back = RunInProcess({"convert", dir.file("mid.ARB"), dir.file("out.qwf")});
+    const Result back = RunInProcess({"convert", dir.File("mid.ARB"), dir.File("out.qwf")});
     ASSERT_EQ(back.status, 0) << back.err;
-    const std::string out = ReadText(dir.file("out.qwf"));
+    const std::string out = ReadText(dir.File("out.qwf"));
     EXPECT_EQ(out.rfind("#Total=2.5E+008\r\n#SAMPLE=5\r\n#SIZE=32\r\n#Freq=1000.000000\r\n        -16.25,", 0), 0u);
-    EXPECT_NE(out.find("         13.25,\r\n"), std::string::npos);  // the 30th value ends the third line
+    EXPECT_NE(out.find("         13.25,\r\n"), std::string::npos);             // the 30th value ends the third line
     EXPECT_EQ(out.substr(out.size() - 30), "         14.25,         15.25,");  // the last line has no break
 }
 
 TEST(Cli, ConvertOfARefusedFileWritesNothing) {
     TempDir dir;
-    WriteText(dir.file("bad.arb"), "version,16\r\ntype,2\r\nsamples,32\r\nsps,250000000.000000\r\n#zoom,0\r\ndiv,5\r\n");
-    const Result r = RunInProcess({"convert", dir.file("bad.arb"), dir.file("out.qwf")});
+    WriteText(dir.File("bad.arb"),
+              "version,16\r\ntype,2\r\nsamples,32\r\nsps,250000000.000000\r\n#zoom,0\r\ndiv,5\r\n");
+    const Result r = RunInProcess({"convert", dir.File("bad.arb"), dir.File("out.qwf")});
     EXPECT_EQ(r.status, 2);
-    EXPECT_EQ(r.err, "zorbel-cli: " + dir.file("bad.arb") + ": Cann't Load file: the gain code (#zoom) 0 is not 1, 4 or 20\n");
-    EXPECT_FALSE(std::filesystem::exists(dir.file("out.qwf")));
+    EXPECT_EQ(r.err,
+              "zorbel-cli: " + dir.File("bad.arb") + ": Cann't Load file: the gain code (#zoom) 0 is not 1, 4 or 20\n");
+    EXPECT_FALSE(std::filesystem::exists(dir.File("out.qwf")));
 }
 
 }  // namespace

@@ -12,12 +12,12 @@
 #include <thread>
 
 #include "QRVHardDll.h"
-#include "program_run.h"
 #include "loopback.h"
+#include "program_run.h"
 #include "sim_clients.h"
 #include "sim_process.h"
-#include "zorbel/model/instrument_lock.h"
 #include "zorbel/model/device_settings.h"
+#include "zorbel/model/instrument_lock.h"
 #include "zorbel/numbers.h"
 
 namespace zorbel::test {
@@ -28,29 +28,34 @@ class TracedGensim {
 public:
     static std::unique_ptr<TracedGensim> Start(std::string* error, const std::vector<std::string>& extra = {}) {
         std::unique_ptr<TracedGensim> sim(new TracedGensim());
-        sim->usbPath_ = sim->dir_.file("usb.sock");
-        sim->log_ = sim->dir_.file("trace.log");
+        sim->usbPath_ = sim->dir_.File("usb.sock");
+        sim->log_ = sim->dir_.File("trace.log");
         for (int attempt = 0; attempt < 5 && !sim->process_; ++attempt) {
             sim->address_ = UniqueLoopbackAddress();
             // The shell only redirects standard error, then becomes the simulator.
-            std::vector<std::string> args = {"-c", "exec \"$0\" \"$@\" 2>>'" + sim->log_ + "'",
-                                             BinDir() + "/zorbel-gensim", "--lan", sim->address_, "--usb",
-                                             "unix:" + sim->usbPath_, "--verbose"};
+            std::vector<std::string> args = {"-c",
+                                             "exec \"$0\" \"$@\" 2>>'" + sim->log_ + "'",
+                                             BinDir() + "/zorbel-gensim",
+                                             "--lan",
+                                             sim->address_,
+                                             "--usb",
+                                             "unix:" + sim->usbPath_,
+                                             "--verbose"};
             args.insert(args.end(), extra.begin(), extra.end());
             sim->process_ = SimProcess::Start("/bin/sh", args, error);
         }
         return sim->process_ ? std::move(sim) : nullptr;
     }
 
-    const std::string& address() const { return address_; }
+    const std::string& Address() const { return address_; }
     // Lock files go to the simulator's own folder, not the user's.
     std::map<std::string, std::string> Env(bool usb = true) const {
         return {{"QRV_LAN_ADDRESS", address_},
-                {"QRV_USB_DEVICE", "unix:" + (usb ? usbPath_ : dir_.file("none"))},
-                {"XDG_RUNTIME_DIR", dir_.path()}};
+                {"QRV_USB_DEVICE", "unix:" + (usb ? usbPath_ : dir_.File("none"))},
+                {"XDG_RUNTIME_DIR", dir_.Path()}};
     }
     std::string LanLockPath() const {
-        return dir_.path() + "/" + InstrumentLockName(kConnectionLan, AddressValue(address_));
+        return dir_.Path() + "/" + InstrumentLockName(kConnectionLan, AddressValue(address_));
     }
     // Every command received after `from` bytes of the trace, in order.
     std::vector<std::string> CommandsSince(std::size_t from) const {
@@ -119,11 +124,11 @@ protected:
         std::string error;
         sim = TracedGensim::Start(&error);
         ASSERT_NE(sim, nullptr) << error;
-        setupPath = dir.file("bench.set");
+        setupPath = dir.File("bench.set");
         std::ofstream(setupPath, std::ios::binary) << kBenchSetup;
     }
     CliRun Cli(std::vector<std::string> args, bool usb = false) {
-        if (!usb) args.insert(args.begin(), {"--lan", sim->address()});
+        if (!usb) args.insert(args.begin(), {"--lan", sim->Address()});
         return RunZorbelCli(args, sim->Env());
     }
     // A known state on the instrument (a fresh simulator's pulse edges lie
@@ -144,7 +149,8 @@ TEST_F(CliAgainstGensim, WrittenSetupReadsBackOverLanAndUsb) {
         const CliRun written = Cli({"write", setupPath}, usb);
         ASSERT_EQ(written.status, 0) << written.err;
         EXPECT_EQ(written.err, "");
-        EXPECT_NE(Section(written.out, "Channel_1").find("Frequency(Hz)=12345.6\nAmplitude(V)=3.5\n"), std::string::npos);
+        EXPECT_NE(Section(written.out, "Channel_1").find("Frequency(Hz)=12345.6\nAmplitude(V)=3.5\n"),
+                  std::string::npos);
         // The limits printed are the instrument's, read at the start of the job.
         EXPECT_NE(Section(written.out, "Standard_1").find("MaxAmplitude(V)=10\n"), std::string::npos);
         EXPECT_EQ(Section(written.out, "Current"), "[Current]\nChannel=1\n");
@@ -155,16 +161,16 @@ TEST_F(CliAgainstGensim, WrittenSetupReadsBackOverLanAndUsb) {
             EXPECT_EQ(Section(read.out, section), Section(written.out, section)) << section;
         EXPECT_EQ(Section(read.out, "Current"), "[Current]\nChannel=0\n");
 
-        const CliRun saved = Cli({"read", "-o", dir.file("now.set")}, usb);
+        const CliRun saved = Cli({"read", "-o", dir.File("now.set")}, usb);
         ASSERT_EQ(saved.status, 0) << saved.err;
         EXPECT_EQ(saved.out + saved.err, "");
-        std::ifstream file(dir.file("now.set"), std::ios::binary);
+        std::ifstream file(dir.File("now.set"), std::ios::binary);
         EXPECT_EQ(std::string(std::istreambuf_iterator<char>(file), {}), read.out);
     }
 }
 
 struct OutOfRangeRow {
-    const char* line;     // replaces the bench setup's line of the same key in that section
+    const char* line;  // replaces the bench setup's line of the same key in that section
     const char* section;
     const char* message;  // after "zorbel-cli: FILE: "
 };
@@ -174,8 +180,10 @@ struct OutOfRangeRow {
 TEST_F(CliAgainstGensim, WriteChecksEveryValueOfTheFileBeforeSendingAny) {
     const OutOfRangeRow rows[] = {
         {"Offset(V)=4", "Channel_2", "[Channel_2] Offset(V): Set CH2 Offset(V) Error: (4) is out of range(-2.5,2.5)"},
-        {"PulseWidth(s)=1", "Channel_1", "[Channel_1] PulseWidth(s): Set CH1 Pulse Width: (1) is out of range(2E-008,0.5)"},
-        {"SquareDuty=0.9", "Channel_1", "[Channel_1] SquareDuty: Set CH1 Square Duty Error: (0.9) is out of range(0.2,0.8)"},
+        {"PulseWidth(s)=1", "Channel_1",
+         "[Channel_1] PulseWidth(s): Set CH1 Pulse Width: (1) is out of range(2E-008,0.5)"},
+        {"SquareDuty=0.9", "Channel_1",
+         "[Channel_1] SquareDuty: Set CH1 Square Duty Error: (0.9) is out of range(0.2,0.8)"},
     };
     WriteBench();
     for (const OutOfRangeRow& row : rows) {
@@ -185,7 +193,7 @@ TEST_F(CliAgainstGensim, WriteChecksEveryValueOfTheFileBeforeSendingAny) {
         const auto at = setup.find(key, setup.find(std::string("[") + row.section + "]"));
         ASSERT_NE(at, std::string::npos);
         setup.replace(at, setup.find('\r', at) - at, row.line);
-        const std::string path = dir.file("refused.set");
+        const std::string path = dir.File("refused.set");
         std::ofstream(path, std::ios::binary) << setup;
 
         const std::size_t from = sim->TraceSize();
@@ -209,7 +217,8 @@ TEST_F(CliAgainstGensim, OneProgramAtATimeOnTheInstrument) {
         const char* err;
     };
     const Row rows[] = {
-        {"held throughout", std::chrono::hours(1), "0.3", 1, "zorbel-cli: the instrument is busy with another program\n"},
+        {"held throughout", std::chrono::hours(1), "0.3", 1,
+         "zorbel-cli: the instrument is busy with another program\n"},
         {"freed during the wait", std::chrono::milliseconds(400), "10", 0, ""},
     };
     for (const Row& row : rows) {
@@ -224,8 +233,10 @@ TEST_F(CliAgainstGensim, OneProgramAtATimeOnTheInstrument) {
         other.Release();
         EXPECT_EQ(result.status, row.status);
         EXPECT_EQ(result.err, row.err);
-        if (row.status != 0) EXPECT_TRUE(sim->CommandsSince(from).empty()) << "a busy job sends nothing";
-        else EXPECT_GE(std::chrono::steady_clock::now() - start, row.holdFor);
+        if (row.status != 0)
+            EXPECT_TRUE(sim->CommandsSince(from).empty()) << "a busy job sends nothing";
+        else
+            EXPECT_GE(std::chrono::steady_clock::now() - start, row.holdFor);
     }
 
     // Two programs at once: each job's commands in one piece, never mixed.
@@ -255,7 +266,7 @@ TEST(CliSlowInstrument, TimeOutEndsTheRunWithinOneExchangeAndSaysTheLimitAsGiven
     for (const auto& row : rows) {
         SCOPED_TRACE(row.timeout);
         const auto start = std::chrono::steady_clock::now();
-        const CliRun run = RunZorbelCli({"--lan", sim->address(), "--timeout", row.timeout, "read"}, sim->Env());
+        const CliRun run = RunZorbelCli({"--lan", sim->Address(), "--timeout", row.timeout, "read"}, sim->Env());
         const auto took = std::chrono::steady_clock::now() - start;
         EXPECT_EQ(run.status, 1);
         EXPECT_EQ(run.err, std::string("zorbel-cli: Read Operation did not finish within ") + row.timeout + " s\n");
@@ -296,11 +307,11 @@ TEST_F(CliAgainstGensim, ArbDownloadsTheFileIntoTheChannelsWaveformMemory) {
     std::vector<double> volts;
     for (int i = 0; i < 64; ++i) {
         volts.push_back(0.25 * (i % 8) - 1.0);
-        arb += formatFixed(volts.back() / 4) + "\r\n";
+        arb += FormatFixed(volts.back() / 4) + "\r\n";
     }
-    std::ofstream(dir.file("steps.arb"), std::ios::binary) << arb;
+    std::ofstream(dir.File("steps.arb"), std::ios::binary) << arb;
 
-    const CliRun run = Cli({"--channel", "2", "arb", dir.file("steps.arb")}, true);
+    const CliRun run = Cli({"--channel", "2", "arb", dir.File("steps.arb")}, true);
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.out + run.err, "");  // standard error is no terminal: no progress line
 
@@ -318,22 +329,23 @@ TEST(CliWithoutInstrument, AbsentInstrumentExitsWith1) {
     TempDir dir;
     const std::string address = UniqueLoopbackAddress();  // nobody listens there
     const std::map<std::string, std::string> env = {{"QRV_LAN_ADDRESS", address},
-                                                    {"QRV_USB_DEVICE", "unix:" + dir.file("none")}};
+                                                    {"QRV_USB_DEVICE", "unix:" + dir.File("none")}};
     const CliRun usb = RunZorbelCli({"read"}, env);
     EXPECT_EQ(usb.status, 1);
     EXPECT_EQ(usb.err, "zorbel-cli: No Device Found!\n");
     EXPECT_EQ(usb.out, "");
 
     // A failed read leaves the file it would have written as it was.
-    std::ofstream(dir.file("now.set"), std::ios::binary) << "[Current]\nChannel=1\n";
-    EXPECT_EQ(RunZorbelCli({"read", "-o", dir.file("now.set")}, env).status, 1);
-    std::ifstream kept(dir.file("now.set"), std::ios::binary);
+    std::ofstream(dir.File("now.set"), std::ios::binary) << "[Current]\nChannel=1\n";
+    EXPECT_EQ(RunZorbelCli({"read", "-o", dir.File("now.set")}, env).status, 1);
+    std::ifstream kept(dir.File("now.set"), std::ios::binary);
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), "[Current]\nChannel=1\n");
 
-    std::ofstream(dir.file("steps.arb"), std::ios::binary)
+    std::ofstream(dir.File("steps.arb"), std::ios::binary)
         << "version,16\r\ntype,2\r\nsamples,16\r\nsps,250000000.000000\r\n#zoom,1\r\ndiv,3\r\n"
-        << "0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n";  // all 16: no load warning
-    const CliRun lan = RunZorbelCli({"--lan", address, "arb", dir.file("steps.arb")}, env);
+        << "0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n";  // all 16: no load
+                                                                                                // warning
+    const CliRun lan = RunZorbelCli({"--lan", address, "arb", dir.File("steps.arb")}, env);
     EXPECT_EQ(lan.status, 1);
     EXPECT_EQ(lan.err.rfind("zorbel-cli: Read Operation failed: ", 0), 0u) << lan.err;
 }

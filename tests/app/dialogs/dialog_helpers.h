@@ -17,7 +17,7 @@ namespace zorbel::test {
 
 // The texts of the built-in language file, through the language library.
 inline LanguageLookup BuiltInLanguage() {
-    static const QHash<int, QString> texts = [] {
+    static const QHash<int, QString> kTexts = [] {
         QHash<int, QString> loaded;
         const std::u16string path = QString::fromUtf8(ZORBEL_DEFAULT_LUG).toStdU16String();
         if (qmkHLLoadContenFromFile_Point(path.c_str(), static_cast<std::uint16_t>(path.size())) != 1) return loaded;
@@ -27,7 +27,7 @@ inline LanguageLookup BuiltInLanguage() {
             loaded.insert(QString::fromUtf16(number).toInt(), QString::fromUtf16(text));
         return loaded;
     }();
-    return [](int item) { return texts.value(item); };
+    return [](int item) { return kTexts.value(item); };
 }
 
 class RecordingView final : public ViewRedraw {

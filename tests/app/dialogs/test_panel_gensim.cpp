@@ -34,7 +34,7 @@ TEST(PanelAgainstGensim, KeyboardAloneSetsTheSecondChannelOnTheInstrument) {
     DeviceSettings settings;
     SessionPump pump(settings);
     pump.Start();
-    settings.SetConnection(kConnectionLan, sim->lanAddressValue());
+    settings.SetConnection(kConnectionLan, sim->LanAddressValue());
     ASSERT_TRUE(pump.RunReadOperation(20s).Succeeded());
 
     test::RecordingView view;

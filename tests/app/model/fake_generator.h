@@ -21,7 +21,7 @@ namespace zorbel::test {
 inline constexpr std::uint16_t kOk = ToNumber(GeneratorStatus::Ok);
 
 struct Call {
-    std::string name;  // "Write", "Read", "Range", "WriteOnOff", "ArbData", ...
+    std::string name;    // "Write", "Read", "Range", "WriteOnOff", "ArbData", ...
     int parameter = -1;  // Index(Parameter) for the numeric family
     int channel = -1;
     double a = 0, b = 0, c = 0;  // value / maximum / minimum, or address / length ...
@@ -232,50 +232,50 @@ class RecordingObserver : public SessionObserver {
 public:
     void UpdatePanel(std::stop_token) override {
         std::lock_guard l(mutex_);
-        ++updatePanel;
+        ++updatePanel_;
     }
     void ShowProgress(Job flags) override {
         std::lock_guard l(mutex_);
-        progress.push_back(ToNumber(flags));
+        progress_.push_back(ToNumber(flags));
     }
     void CalibrationStep(std::uint16_t code, std::stop_token) override {
         std::lock_guard l(mutex_);
-        calibrationSteps.push_back(code);
+        calibrationSteps_.push_back(code);
     }
     void RequestRefresh(RefreshMask mask) override {
         std::lock_guard l(mutex_);
-        refreshMasks.push_back(ToNumber(mask));
+        refreshMasks_.push_back(ToNumber(mask));
     }
     void Clear() {
         std::lock_guard l(mutex_);
-        updatePanel = 0;
-        progress.clear();
-        calibrationSteps.clear();
-        refreshMasks.clear();
+        updatePanel_ = 0;
+        progress_.clear();
+        calibrationSteps_.clear();
+        refreshMasks_.clear();
     }
     int UpdatePanelCount() const {
         std::lock_guard l(mutex_);
-        return updatePanel;
+        return updatePanel_;
     }
     std::vector<std::uint16_t> Progress() const {
         std::lock_guard l(mutex_);
-        return progress;
+        return progress_;
     }
     std::vector<std::uint16_t> CalibrationSteps() const {
         std::lock_guard l(mutex_);
-        return calibrationSteps;
+        return calibrationSteps_;
     }
     std::vector<std::uint32_t> RefreshMasks() const {
         std::lock_guard l(mutex_);
-        return refreshMasks;
+        return refreshMasks_;
     }
 
 private:
     mutable std::mutex mutex_;
-    int updatePanel = 0;
-    std::vector<std::uint16_t> progress;
-    std::vector<std::uint16_t> calibrationSteps;
-    std::vector<std::uint32_t> refreshMasks;
+    int updatePanel_ = 0;
+    std::vector<std::uint16_t> progress_;
+    std::vector<std::uint16_t> calibrationSteps_;
+    std::vector<std::uint32_t> refreshMasks_;
 };
 
 }  // namespace zorbel::test

@@ -33,7 +33,8 @@ public:
     std::vector<std::string> paths;
 };
 
-const char* const kSmallArb = "version,16\r\ntype,2\r\nsamples,16\r\nsps,250000000.000000\r\n#zoom,1\r\ndiv,2\r\n0.5\r\n";
+const char* const kSmallArb =
+    "version,16\r\ntype,2\r\nsamples,16\r\nsps,250000000.000000\r\n#zoom,1\r\ndiv,2\r\n0.5\r\n";
 const char* const kSmallQwf = "#Total=2.5E+008\r\n#SAMPLE=2\r\n#SIZE=16\r\n#Freq=50.000000\r\n0.5,";
 
 class Document : public ::testing::Test {
@@ -67,21 +68,29 @@ TEST_F(Document, ExtensionChecksIgnoreCaseAndNameTheExpectedType) {
         {Op::SaveSetup, 0, "setup.txt", "File is not *.set"},
         {Op::SaveSetup, 0, "set", "File is not *.set"},
     };
-    WriteText(dir.file("wave.ARB"), kSmallArb);
-    WriteText(dir.file("wave.qwf"), kSmallQwf);
-    WriteText(dir.file("wave.Qwf"), kSmallQwf);
-    WriteText(dir.file("wave.arb"), kSmallArb);
+    WriteText(dir.File("wave.ARB"), kSmallArb);
+    WriteText(dir.File("wave.qwf"), kSmallQwf);
+    WriteText(dir.File("wave.Qwf"), kSmallQwf);
+    WriteText(dir.File("wave.arb"), kSmallArb);
     for (const ExtensionRow& row : rows) {
         SCOPED_TRACE(row.name);
         log.messages.clear();
-        const std::string path = dir.file(row.name);
+        const std::string path = dir.File(row.name);
         const bool existed = std::filesystem::exists(path);
         bool ok = false;
         switch (row.op) {
-        case Op::LoadSetup: ok = doc.LoadSetup(path); break;
-        case Op::SaveSetup: ok = doc.SaveSetup(path); break;
-        case Op::LoadArbitrary: ok = doc.LoadArbitrary(row.kind, path); break;
-        case Op::SaveArbitrary: ok = doc.SaveArbitrary(row.kind, path); break;
+        case Op::LoadSetup:
+            ok = doc.LoadSetup(path);
+            break;
+        case Op::SaveSetup:
+            ok = doc.SaveSetup(path);
+            break;
+        case Op::LoadArbitrary:
+            ok = doc.LoadArbitrary(row.kind, path);
+            break;
+        case Op::SaveArbitrary:
+            ok = doc.SaveArbitrary(row.kind, path);
+            break;
         }
         EXPECT_EQ(ok, row.message == nullptr);
         if (row.message) {
@@ -94,20 +103,20 @@ TEST_F(Document, ExtensionChecksIgnoreCaseAndNameTheExpectedType) {
 }
 
 TEST_F(Document, UnknownKindFailsWithoutAMessage) {
-    WriteText(dir.file("wave.arb"), kSmallArb);
-    EXPECT_FALSE(doc.LoadArbitrary(2, dir.file("wave.arb")));
-    EXPECT_FALSE(doc.SaveArbitrary(2, dir.file("wave.arb")));
+    WriteText(dir.File("wave.arb"), kSmallArb);
+    EXPECT_FALSE(doc.LoadArbitrary(2, dir.File("wave.arb")));
+    EXPECT_FALSE(doc.SaveArbitrary(2, dir.File("wave.arb")));
     EXPECT_TRUE(log.messages.empty());
 }
 
 TEST_F(Document, LoadsGoToTheCurrentChannel) {
-    WriteText(dir.file("wave.arb"), kSmallArb);
+    WriteText(dir.File("wave.arb"), kSmallArb);
     doc.GetDeviceSettings().SetCurrentChannel(1);
     const ChannelRecord first = doc.GetDeviceSettings().Record(0);
-    ASSERT_TRUE(doc.LoadArbitrary(kArbitraryDataFile, dir.file("wave.arb")));
+    ASSERT_TRUE(doc.LoadArbitrary(kArbitraryDataFile, dir.File("wave.arb")));
     // The reader's remarks reach the user, the load stands.
     EXPECT_EQ(log.warnings, std::vector<std::string>{"the file announces 16 samples but holds 1; the other 15 are 0"});
-    EXPECT_EQ(log.paths, std::vector<std::string>{dir.file("wave.arb")});
+    EXPECT_EQ(log.paths, std::vector<std::string>{dir.File("wave.arb")});
     EXPECT_TRUE(log.messages.empty());
     EXPECT_EQ(doc.GetDeviceSettings().Record(1).arbitraryPointCount, 16u);
     EXPECT_EQ(doc.GetDeviceSettings().Record(1).arbitrarySamples[0], 0.5);
@@ -115,24 +124,24 @@ TEST_F(Document, LoadsGoToTheCurrentChannel) {
 }
 
 TEST_F(Document, FilesThatCannotBeOpenedGiveTheSystemsReason) {
-    ASSERT_EQ(mkfifo(dir.file("pipe.arb").c_str(), 0600), 0);
-    std::filesystem::create_symlink("pipe.arb", dir.file("link.qwf"));
-    std::filesystem::create_directory(dir.file("folder.qwf"));
+    ASSERT_EQ(mkfifo(dir.File("pipe.arb").c_str(), 0600), 0);
+    std::filesystem::create_symlink("pipe.arb", dir.File("link.qwf"));
+    std::filesystem::create_directory(dir.File("folder.qwf"));
     const struct {
         bool load;
         std::uint16_t kind;
         std::string path;
         std::string message;
     } rows[] = {
-        {true, 0, dir.file("missing.arb"), "Cann't Load file: No such file or directory"},
-        {true, 0, dir.file("pipe.arb"), "Cann't Load file: Not a regular file"},  // and no wait for a writer
-        {true, 1, dir.file("folder.qwf"), "Cann't Load file: Is a directory"},
-        {false, 1, dir.file("folder.qwf"), "Cann't save file: Is a directory"},
-        {false, 0, dir.file("no/such/folder.arb"), "Cann't save file: No such file or directory"},
+        {true, 0, dir.File("missing.arb"), "Cann't Load file: No such file or directory"},
+        {true, 0, dir.File("pipe.arb"), "Cann't Load file: Not a regular file"},  // and no wait for a writer
+        {true, 1, dir.File("folder.qwf"), "Cann't Load file: Is a directory"},
+        {false, 1, dir.File("folder.qwf"), "Cann't save file: Is a directory"},
+        {false, 0, dir.File("no/such/folder.arb"), "Cann't save file: No such file or directory"},
         // A save must not put a regular file in place of a FIFO or a device.
-        {false, 0, dir.file("pipe.arb"), "Cann't save file: it is a FIFO, not a regular file"},
-        {false, 1, dir.file("link.qwf"),
-         "Cann't save file: it leads to " + dir.file("pipe.arb") + ", a FIFO, not a regular file"},
+        {false, 0, dir.File("pipe.arb"), "Cann't save file: it is a FIFO, not a regular file"},
+        {false, 1, dir.File("link.qwf"),
+         "Cann't save file: it leads to " + dir.File("pipe.arb") + ", a FIFO, not a regular file"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.path);
@@ -143,15 +152,15 @@ TEST_F(Document, FilesThatCannotBeOpenedGiveTheSystemsReason) {
     }
     EXPECT_TRUE(doc.GetDeviceSettings().PendingCommands().empty());
     struct stat st {};
-    ASSERT_EQ(::stat(dir.file("pipe.arb").c_str(), &st), 0);
+    ASSERT_EQ(::stat(dir.File("pipe.arb").c_str(), &st), 0);
     EXPECT_TRUE(S_ISFIFO(st.st_mode));
-    EXPECT_TRUE(std::filesystem::is_symlink(dir.file("link.qwf")));
+    EXPECT_TRUE(std::filesystem::is_symlink(dir.File("link.qwf")));
 }
 
 TEST_F(Document, RefusedContentIsAFailedLoad) {
-    WriteText(dir.file("big.arb"),
+    WriteText(dir.File("big.arb"),
               "version,16\r\ntype,2\r\nsamples,100000000\r\nsps,250000000.000000\r\n#zoom,1\r\ndiv,2\r\n");
-    EXPECT_FALSE(doc.LoadArbitrary(kArbitraryDataFile, dir.file("big.arb")));
+    EXPECT_FALSE(doc.LoadArbitrary(kArbitraryDataFile, dir.File("big.arb")));
     ASSERT_EQ(log.messages.size(), 1u);
     EXPECT_EQ(log.messages[0], "Cann't Load file: the file announces 100000000 samples; 0 to 67108864 are possible");
 }
@@ -165,13 +174,13 @@ TEST_F(Document, FailedSaveKeepsTheEarlierFile) {
         std::string name;
         std::function<bool()> save;
     } rows[] = {
-        {"kept.set", [&] { return doc.SaveSetup(dir.file("kept.set")); }},
-        {"kept.arb", [&] { return doc.SaveArbitrary(kArbitraryDataFile, dir.file("kept.arb")); }},
-        {"kept.qwf", [&] { return doc.SaveArbitrary(kArbitraryExchangeFile, dir.file("kept.qwf")); }},
+        {"kept.set", [&] { return doc.SaveSetup(dir.File("kept.set")); }},
+        {"kept.arb", [&] { return doc.SaveArbitrary(kArbitraryDataFile, dir.File("kept.arb")); }},
+        {"kept.qwf", [&] { return doc.SaveArbitrary(kArbitraryExchangeFile, dir.File("kept.qwf")); }},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
-        const std::string path = dir.file(row.name);
+        const std::string path = dir.File(row.name);
         WriteText(path, "earlier content\r\n");
         log.messages.clear();
         bool saved = true;
@@ -184,7 +193,7 @@ TEST_F(Document, FailedSaveKeepsTheEarlierFile) {
         EXPECT_EQ(log.messages[0].rfind("Cann't save file: ", 0), 0u) << log.messages[0];
         EXPECT_NE(log.messages[0].find("File too large"), std::string::npos) << log.messages[0];
         EXPECT_EQ(ReadText(path), "earlier content\r\n");
-        EXPECT_EQ(FolderEntries(dir.path()), std::vector<std::string>{row.name});
+        EXPECT_EQ(FolderEntries(dir.Path()), std::vector<std::string>{row.name});
         std::filesystem::remove(path);
         EXPECT_TRUE(row.save());  // without the cap the same save succeeds
         std::filesystem::remove(path);
@@ -201,7 +210,8 @@ TEST(RangeCheck, LimitsAreAllowedAndTheMessageNamesChannelValueAndRange) {
     const Case cases[] = {
         {Parameter::Frequency, 0, 3e7, nullptr},
         {Parameter::Frequency, 0, 1e-6, nullptr},
-        {Parameter::Frequency, 1, 3.00001e7, "Set CH2 Frequency(Hz) Error: (3.00001E+007) is out of range(1E-006,3E+007)"},
+        {Parameter::Frequency, 1, 3.00001e7,
+         "Set CH2 Frequency(Hz) Error: (3.00001E+007) is out of range(1E-006,3E+007)"},
         {Parameter::PulseWidth, 0, -1, "Set CH1 Pulse Width: (-1) is out of range(1.6E-008,0.0009998)"},
         {Parameter::Amplitude, 0, std::nextafter(20.0, 21.0), ""},  // beyond as typed, though sent as "20"
         {Parameter::Amplitude, 0, 20.0001, ""},

@@ -39,7 +39,7 @@ std::vector<CodeAndChannel> ChannelWrites(std::int32_t ch) {
 
 class SetupFile : public ::testing::Test {
 protected:
-    std::string Path(const std::string& name = "setup.set") const { return dir.file(name); }
+    std::string Path(const std::string& name = "setup.set") const { return dir.File(name); }
     bool Load(DeviceSettings& into, const std::string& text) {
         WriteText(Path(), text);
         return ReadSetupFile(into, Path());
@@ -120,15 +120,15 @@ TEST_F(SetupFile, OnlyChannel2Type6LoadsDefaultsElsewhere) {
 }
 
 TEST_F(SetupFile, MissingFileLoadsDefaultsAndUnreadableOneChangesNothing) {
-    EXPECT_TRUE(ReadSetupFile(settings, dir.file("absent.set")));
+    EXPECT_TRUE(ReadSetupFile(settings, dir.File("absent.set")));
     EXPECT_EQ(settings.CopyLimits(0), SetupFileDefaultLimits());
     EXPECT_EQ(settings.PendingCommands().size(), 24u);
 
     FakeGenerator otherFake;
     DeviceSettings untouched{otherFake};
-    std::filesystem::create_directory(dir.file("folder.set"));
+    std::filesystem::create_directory(dir.File("folder.set"));
     std::string error;
-    EXPECT_FALSE(ReadSetupFile(untouched, dir.file("folder.set"), &error));
+    EXPECT_FALSE(ReadSetupFile(untouched, dir.File("folder.set"), &error));
     EXPECT_FALSE(error.empty());
     EXPECT_TRUE(untouched.PendingCommands().empty());
     EXPECT_EQ(untouched.CopyLimits(0), LimitsBlock::BuiltIn());
@@ -188,7 +188,7 @@ struct TypeRow {
 };
 
 TEST_F(SetupFile, WaveTypeOutsideOneToSevenIsLeftAsItWasAndTheRestLoads) {
-    const TypeRow rows[] = {{"0", kWaveSquare}, {"8", kWaveSquare}, {"65542", kWaveSquare},
+    const TypeRow rows[] = {{"0", kWaveSquare},  {"8", kWaveSquare},   {"65542", kWaveSquare},
                             {"-1", kWaveSquare}, {"7", kWaveHarmonic}, {"3.9", kWaveRamp}};
     for (const TypeRow& row : rows) {
         SCOPED_TRACE(row.value);
@@ -200,8 +200,7 @@ TEST_F(SetupFile, WaveTypeOutsideOneToSevenIsLeftAsItWasAndTheRestLoads) {
         EXPECT_EQ(model.Record(0).waveType, row.after);
         EXPECT_EQ(model.Record(0).Value(Parameter::Amplitude), 4.5);
         const auto pending = Pending(model);
-        const bool typeQueued =
-            std::find(pending.begin(), pending.end(), CodeAndChannel{0xA002, 0}) != pending.end();
+        const bool typeQueued = std::find(pending.begin(), pending.end(), CodeAndChannel{0xA002, 0}) != pending.end();
         EXPECT_EQ(typeQueued, row.after != kWaveSquare);
     }
 }
@@ -232,7 +231,9 @@ TEST_F(SetupFile, HandWrittenFileFollowsTheProfileRules) {
     const std::vector<std::string> head(lines.begin(), lines.begin() + 7);
     EXPECT_EQ(head, (std::vector<std::string>{"; bench setup", "[channel_1]", "onoff=0", "FREQUENCY(HZ)=3000",
                                               "; keep this note", "Amplitude(V)=3.5", "Type=1"}));
-    const auto at = [&](const std::string& line) { return std::find(lines.begin(), lines.end(), line) - lines.begin(); };
+    const auto at = [&](const std::string& line) {
+        return std::find(lines.begin(), lines.end(), line) - lines.begin();
+    };
     // The nine keys the file lacked follow its last key, before the blank line.
     EXPECT_EQ(lines[7], "Offset(V)=0");
     EXPECT_EQ(lines[14], "PulseTrailing(s)=0.0001");  // the default the load took
@@ -243,12 +244,14 @@ TEST_F(SetupFile, HandWrittenFileFollowsTheProfileRules) {
     EXPECT_LT(at("[Standard_1]"), at("[Standard_2]"));
     EXPECT_LT(at("[Standard_2]"), at("[Channel_2]"));
     EXPECT_LT(at("[Channel_2]"), at("[Current]"));
-    EXPECT_EQ(std::count(lines.begin(), lines.end(), "[channel_1]") + std::count(lines.begin(), lines.end(), "[Channel_1]"), 1);
+    EXPECT_EQ(
+        std::count(lines.begin(), lines.end(), "[channel_1]") + std::count(lines.begin(), lines.end(), "[Channel_1]"),
+        1);
 }
 
 TEST_F(SetupFile, NumbersIgnoreADecimalCommaLocale) {
     DecimalCommaLocale locale;
-    ASSERT_TRUE(locale.active());
+    ASSERT_TRUE(locale.Active());
     settings.SetParameter(0, Parameter::Amplitude, 2.75);
     settings.SetParameter(1, Parameter::SquareDuty, 0.125);
     ASSERT_TRUE(WriteSetupFile(settings, Path()));

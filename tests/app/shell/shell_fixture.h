@@ -32,7 +32,7 @@ protected:
     void StartFrame(const QList<QPair<QString, QString>>& languageFiles = {}, int storedLanguage = -1);
     void TearDown() override;
 
-    QString ProgramFolder() const { return QString::fromStdString(folder_.path()); }
+    QString ProgramFolder() const { return QString::fromStdString(folder_.Path()); }
     CMainFrame& Frame() { return *frame_; }
     DeviceSettings& Settings() { return document_->GetDeviceSettings(); }
     LanguageTable& Languages() { return languages_; }

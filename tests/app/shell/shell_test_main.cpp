@@ -13,8 +13,8 @@
 
 int main(int argc, char** argv) {
     zorbel::test::TempDir isolated;
-    const std::string config = isolated.file("config");
-    const std::string temp = isolated.file("tmp");
+    const std::string config = isolated.File("config");
+    const std::string temp = isolated.File("tmp");
     std::filesystem::create_directories(config);
     std::filesystem::create_directories(temp);
     setenv("XDG_CONFIG_HOME", config.c_str(), 1);

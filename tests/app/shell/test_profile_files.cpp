@@ -33,7 +33,7 @@ TEST(LanguageChoiceFile, LayoutBothWays) {
 
     // Written to disk and read back through the files.
     TempDir folder;
-    const QString path = LanguageChoicePath(QString::fromStdString(folder.path()));
+    const QString path = LanguageChoicePath(QString::fromStdString(folder.Path()));
     QString error;
     ASSERT_TRUE(WriteLanguageChoiceFile(path, 3, &error)) << error.toStdString();
     QFile file(path);
@@ -62,7 +62,7 @@ TEST(LanguageChoiceFile, AnythingButTheLayoutIsRefused) {
         {"8-bit marker", asciiMarker},
     };
     TempDir folder;
-    const QString path = LanguageChoicePath(QString::fromStdString(folder.path()));
+    const QString path = LanguageChoicePath(QString::fromStdString(folder.Path()));
     for (const auto& row : rows) {
         EXPECT_FALSE(DecodeLanguageChoice(row.bytes)) << row.what;
         QFile file(path);
@@ -75,13 +75,13 @@ TEST(LanguageChoiceFile, AnythingButTheLayoutIsRefused) {
 
     // A folder that is not there: nothing written, the reason told.
     QString error;
-    EXPECT_FALSE(WriteLanguageChoiceFile(QString::fromStdString(folder.file("gone/lan.set")), 0, &error));
+    EXPECT_FALSE(WriteLanguageChoiceFile(QString::fromStdString(folder.File("gone/lan.set")), 0, &error));
     EXPECT_FALSE(error.isEmpty());
 }
 
 TEST(ProfileRule, ModifyTimeOverThreeStarts) {
     TempDir folder;
-    const QString program = QString::fromStdString(folder.file("Zorbel"));
+    const QString program = QString::fromStdString(folder.File("Zorbel"));
     QFile(program).open(QIODevice::WriteOnly);
     QSettings(kProfileOrganisation).clear();
     QSettings saved(kProfileOrganisation, kProfileApplication);
