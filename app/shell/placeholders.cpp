@@ -1,7 +1,9 @@
 // The placeholder view.
 #include "placeholders.h"
 
+#include <QImage>
 #include <QLabel>
+#include <QPixmap>
 #include <QVBoxLayout>
 
 
@@ -18,6 +20,11 @@ PlaceholderView::PlaceholderView(QWidget* parent) : QWidget(parent) {
 void PlaceholderView::RequestRedraw(std::uint32_t mask) {
     refreshMask_.fetch_or(mask);
     QMetaObject::invokeMethod(this, qOverload<>(&QWidget::update), Qt::QueuedConnection);
+}
+
+QImage PlaceholderView::CompositeImage() const {
+    // The widget renders itself (grab does not read the screen).
+    return const_cast<PlaceholderView*>(this)->grab().toImage();
 }
 
 }  // namespace zorbel

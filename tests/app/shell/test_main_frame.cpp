@@ -222,8 +222,7 @@ TEST_F(MainFrame, FileEditAndZoomCommandsFollowTheWaveTypeAndTheViewWindow) {
         std::uint16_t waveType;
         Window window;
         std::uint16_t bitsBefore;
-        // Per command above: enabled, then checked ('1'/'0'); Edit Points
-        // waits for its dialog and stays disabled.
+        // Per command above: enabled, then checked ('1'/'0').
         const char* enabled;
         const char* checked;
         std::uint16_t bitsAfter;
@@ -231,14 +230,14 @@ TEST_F(MainFrame, FileEditAndZoomCommandsFollowTheWaveTypeAndTheViewWindow) {
         {"sine", kWaveSine, whole, 0, "0101000000000", "0000000000000", 0},
         {"sine keeps a tool bit", kWaveSine, whole, kZoomHorizontalIn, "0101000000000", "0000000000000",
          kZoomHorizontalIn},
-        {"arbitrary, all visible", kWaveArbitrary, whole, 0, "1010110100100", "0000000000000", 0},
+        {"arbitrary, all visible", kWaveArbitrary, whole, 0, "1010111100100", "0000000000000", 0},
         {"arbitrary, zoomed", kWaveArbitrary, {10, 100, -5.0, 5.0}, kZoomHorizontalIn | kZoomVerticalIn,
-         "1010110111111", "0000000100100", kZoomHorizontalIn | kZoomVerticalIn},
-        {"13 points visible", kWaveArbitrary, {0, 12, -5.0, 5.0}, kZoomHorizontalIn, "1010110011111",
+         "1010111111111", "0000000100100", kZoomHorizontalIn | kZoomVerticalIn},
+        {"13 points visible", kWaveArbitrary, {0, 12, -5.0, 5.0}, kZoomHorizontalIn, "1010111011111",
          "0000000000000", 0},
-        {"move with all visible", kWaveArbitrary, whole, kZoomHorizontalMove, "1010110100100", "0000000000000", 0},
+        {"move with all visible", kWaveArbitrary, whole, kZoomHorizontalMove, "1010111100100", "0000000000000", 0},
         {"vertical zoom out at full range", kWaveArbitrary, {10, 100, -10.0, 10.0}, kZoomVerticalOut,
-         "1010110111100", "0000000000000", 0},
+         "1010111111100", "0000000000000", 0},
     };
     for (const auto& row : rows) {
         Settings().SetWaveType(0, row.waveType);
