@@ -39,6 +39,8 @@ std::optional<std::vector<ArbitraryControl>> ListArbitraryControls(double freque
 // "Based On Frequency": one row per candidate with its number, divider,
 // points per period, resulting frequency and error in percent.
 class CDlgArbitraryControl final : public QDialog {
+    Q_OBJECT
+
 public:
     explicit CDlgArbitraryControl(std::span<const ArbitraryControl> controls, QWidget* parent = nullptr);
     QTableWidget* List() const { return list_; }
@@ -55,6 +57,8 @@ private:
 // close box) keeps the index for the next opening and recomputes the
 // channel's gain code for the edited points.
 class CDlgEditPoints final : public QDialog {
+    Q_OBJECT
+
 public:
     // `view` may be nullptr.
     CDlgEditPoints(DeviceSettings& settings, ViewRedraw* view, const LanguageLookup& languageText,

@@ -28,6 +28,8 @@ QString Ipv4Text(std::uint32_t address);
 
 // "Connect Type". The caller stores the result in the model on OK.
 class CDlgConnect final : public QDialog {
+    Q_OBJECT
+
 public:
     CDlgConnect(std::uint16_t connectionType, std::uint32_t lanAddress, const LanguageLookup& languageText,
                 QWidget* parent = nullptr);
@@ -84,6 +86,8 @@ enum ColourTarget : std::uint16_t {
 // reaches the model and the view within 200 ms while the dialog stays open;
 // it closes with Escape or the close box.
 class CDlgColor final : public QDialog {
+    Q_OBJECT
+
 public:
     static constexpr int kPollMs = 200;
 
