@@ -41,8 +41,8 @@ constexpr int kCellsPerRow = 4;
 class PageScale {
 public:
     explicit PageScale(const QRect& page) : w_(page.width() / 1000.0), h_(page.height() / 1000.0) {}
-    double w() const { return w_; }
-    double h() const { return h_; }
+    double XUnit() const { return w_; }
+    double YUnit() const { return h_; }
     QPointF At(double x, double y) const { return {x * w_, y * h_}; }
     QRectF Box(double left, double top, double right, double bottom) const {
         return QRectF(At(left, top), At(right, bottom));
@@ -219,7 +219,7 @@ ReportPage ReportOf(const DeviceSettings& settings, std::uint16_t channel, int d
 void DrawReportPage(QPainter& painter, const QRect& page, const ReportPage& report) {
     const PageScale p(page);
     const auto text = [&](int item) { return report.text ? report.text(item) : QString(); };
-    const double line = std::max(1.0, p.w());
+    const double line = std::max(1.0, p.XUnit());
 
     painter.save();
     painter.translate(page.topLeft());

@@ -74,21 +74,21 @@ TEST(ArbitraryList, OtherOnThePageShowsEveryClockOfTheFrequencyInListOrder) {
 class PointEditor : public ::testing::Test {
 protected:
     PointEditor() {
-        settings.SetCurrentChannel(1);
-        settings.ResizeArbitrary(1, 64);
-        settings.ModifyRecord(1, [](ChannelRecord& r) {
+        settings_.SetCurrentChannel(1);
+        settings_.ResizeArbitrary(1, 64);
+        settings_.ModifyRecord(1, [](ChannelRecord& r) {
             for (std::uint32_t i = 0; i < 64; ++i) r.arbitrarySamples[i] = 0.25;
         });
     }
-    double Sample(std::uint32_t i) { return settings.Record(1).arbitrarySamples[i]; }
+    double Sample(std::uint32_t i) { return settings_.Record(1).arbitrarySamples[i]; }
     static void Type(CEditEx* field, const QString& text) {
         field->selectAll();
         QTest::keyClicks(field, text);
         QTest::keyClick(field, Qt::Key_Return);
     }
 
-    DeviceSettings settings;  // amplitude maximum 20 V: points within +-10 V
-    RecordingView view;
+    DeviceSettings settings_;  // amplitude maximum 20 V: points within +-10 V
+    RecordingView view_;
 };
 
 TEST_F(PointEditor, IndexAndVoltageRules) {
@@ -113,12 +113,12 @@ TEST_F(PointEditor, IndexAndVoltageRules) {
         {"the same voltage asks for no redraw", 9, "volt", "0.25", 9, "0.2500", 0.25, false},
     };
     for (const auto& row : rows) {
-        settings.ModifyRecord(1, [&](ChannelRecord& r) {
+        settings_.ModifyRecord(1, [&](ChannelRecord& r) {
             r.editPointIndex = row.start;
             r.arbitrarySamples[row.index] = 0.25;
         });
-        view.masks.clear();
-        CDlgEditPoints editor(settings, &view, test::BuiltInLanguage());
+        view_.masks.clear();
+        CDlgEditPoints editor(settings_, &view_, test::BuiltInLanguage());
         ASSERT_EQ(editor.CurrentIndex(), row.start) << row.what;
         const std::string action = row.action;
         if (action == "previous") editor.PreviousButton()->click();
@@ -129,24 +129,25 @@ TEST_F(PointEditor, IndexAndVoltageRules) {
         EXPECT_EQ(editor.IndexField()->text(), QString::number(row.index)) << row.what;
         EXPECT_EQ(editor.VoltageField()->text(), row.shownVoltage) << row.what;
         EXPECT_EQ(Sample(row.index), row.stored) << row.what;
-        EXPECT_EQ(view.masks, row.redrawn ? std::vector<std::uint32_t>{kRefreshWaveform} : std::vector<std::uint32_t>{})
+        EXPECT_EQ(view_.masks,
+                  row.redrawn ? std::vector<std::uint32_t>{kRefreshWaveform} : std::vector<std::uint32_t>{})
             << row.what;
     }
 }
 
 TEST_F(PointEditor, LeavingKeepsTheIndexAndSetsTheGainForTheEditedPoints) {
-    settings.ModifyRecord(1, [](ChannelRecord& r) { r.arbitraryZoom = 1; });
+    settings_.ModifyRecord(1, [](ChannelRecord& r) { r.arbitraryZoom = 1; });
     {
-        CDlgEditPoints editor(settings, &view, test::BuiltInLanguage());
+        CDlgEditPoints editor(settings_, &view_, test::BuiltInLanguage());
         EXPECT_EQ(editor.windowTitle(), "Edit Points");
         Type(editor.IndexField(), "12");
-        Type(editor.VoltageField(), "3");                // above the 2.5 V of gain 4
-        EXPECT_EQ(settings.Record(1).arbitraryZoom, 1);  // only when leaving
+        Type(editor.VoltageField(), "3");                 // above the 2.5 V of gain 4
+        EXPECT_EQ(settings_.Record(1).arbitraryZoom, 1);  // only when leaving
         QTest::keyClick(&editor, Qt::Key_Escape);
     }
-    EXPECT_EQ(settings.Record(1).editPointIndex, 12u);
-    EXPECT_EQ(settings.Record(1).arbitraryZoom, 20);
-    CDlgEditPoints again(settings, &view, test::BuiltInLanguage());
+    EXPECT_EQ(settings_.Record(1).editPointIndex, 12u);
+    EXPECT_EQ(settings_.Record(1).arbitraryZoom, 20);
+    CDlgEditPoints again(settings_, &view_, test::BuiltInLanguage());
     EXPECT_EQ(again.CurrentIndex(), 12u);
     EXPECT_EQ(again.VoltageField()->text(), "3.0000");
 }
