@@ -10,11 +10,11 @@ namespace {
 constexpr std::chrono::milliseconds kPerPacket{2000};
 constexpr std::uint32_t kPointsPerPacket = 960;
 
-std::string_view StatusText(std::uint16_t status) {
+std::string_view StatusText(GeneratorStatus status) {
     switch (status) {
-    case kStatusNoLink: return "no link to the instrument";
-    case kStatusFailed: return "the exchange with the instrument failed (no answer, or a late one)";
-    case kStatusRejected: return "the instrument refused a value or gave an unacceptable answer";
+    case GeneratorStatus::NoLink: return "no link to the instrument";
+    case GeneratorStatus::Failed: return "the exchange with the instrument failed (no answer, or a late one)";
+    case GeneratorStatus::Rejected: return "the instrument refused a value or gave an unacceptable answer";
     default: return "unexpected status";
     }
 }
@@ -26,8 +26,8 @@ void DownloadProgress::Begin(std::uint16_t channel, std::uint32_t points) {
     points_ = points;
 }
 
-void DownloadProgress::ShowProgress(std::uint16_t jobFlags) {
-    if (!enabled_ || !(jobFlags & kJobArbitraryDownload)) return;
+void DownloadProgress::ShowProgress(Job jobFlags) {
+    if (!enabled_ || !Any(jobFlags, Job::ArbitraryDownload)) return;
     err_ << "\rCH" << formatInt(channel_ + 1) << ": sending " << formatInt(points_) << " points..." << std::flush;
 }
 
@@ -76,7 +76,7 @@ int InstrumentSession::Run(const std::function<void(DeviceSettings&)>& trigger, 
     }
     if (!outcome.Succeeded()) {
         err_ << "zorbel-cli: " << job << " failed: " << StatusText(outcome.lastStatus) << " (status "
-             << formatInt(outcome.lastStatus) << ")\n";
+             << formatInt(ToNumber(outcome.lastStatus)) << ")\n";
         return kExitFailed;
     }
     return kExitOk;

@@ -21,7 +21,7 @@ class DownloadProgress final : public SessionObserver {
 public:
     DownloadProgress(std::ostream& err, bool enabled) : err_(err), enabled_(enabled) {}
     void Begin(std::uint16_t channel, std::uint32_t points);
-    void ShowProgress(std::uint16_t jobFlags) override;
+    void ShowProgress(Job jobFlags) override;
     void End(bool succeeded);
 
 private:

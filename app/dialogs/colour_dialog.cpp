@@ -91,13 +91,13 @@ std::uint32_t CDlgColor::TargetColour() const {
 void CDlgColor::StoreColour(std::uint32_t colour) {
     if (target_ == kColourChannel1 || target_ == kColourChannel2) {
         settings_.ModifyRecord(target_ - kColourChannel1, [colour](ChannelRecord& r) { r.traceColour = colour; });
-        if (view_) view_->RequestRedraw(kRefreshWaveform);
+        if (view_) view_->RequestRedraw(RefreshMask::Waveform);
         return;
     }
     GridColours grid = settings_.Grid();
     (target_ == kColourGridScale ? grid.scale : target_ == kColourGridMain ? grid.mainLine : grid.subLine) = colour;
     settings_.SetGrid(grid);
-    if (view_) view_->RequestRedraw(kRefreshEverything);
+    if (view_) view_->RequestRedraw(RefreshMask::Everything);
 }
 
 void CDlgColor::Poll() {

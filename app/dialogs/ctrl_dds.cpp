@@ -231,7 +231,7 @@ void CDlgCtrlDDS::SelectWaveType(std::uint16_t type) {
     ShowFrequency(mantissa_, unit_);
     if (type != waveType && IsValidWaveType(type)) {
         settings_->SetWaveType(channel, type);
-        RequestRedraw(kRefreshAnnotations);
+        RequestRedraw(RefreshMask::Annotations);
     }
 }
 
@@ -291,10 +291,10 @@ void CDlgCtrlDDS::EnterFrequency(double frequency, std::uint16_t unit, bool unit
             settings_->SetParameter(channel, Parameter::Frequency, value);
             Page(type)->UpdatePage();
         } else if (type == kWaveArbitrary) {
-            if (ChooseArbitraryControl(*settings_, channel, value)) RequestRedraw(kRefreshAnnotations);
+            if (ChooseArbitraryControl(*settings_, channel, value)) RequestRedraw(RefreshMask::Annotations);
             Page(type)->UpdatePage();
         }
-        RequestRedraw(kRefreshWaveform);
+        RequestRedraw(RefreshMask::Waveform);
     }
     if (unitClicked) {
         CheckChannelRadios();
@@ -323,14 +323,14 @@ void CDlgCtrlDDS::ToggleOutput() {
     outputOn_ = !outputOn_;
     settings_->SetOutputState(channel, outputOn_ ? 1 : 0);
     ShowOutputCaption();
-    RequestRedraw(kRefreshWaveform);
+    RequestRedraw(RefreshMask::Waveform);
 }
 
 void CDlgCtrlDDS::ChooseChannel(std::uint16_t channel) {
     if (!settings_) return;
     if (settings_->CurrentChannel() != channel) {
         settings_->SetCurrentChannel(channel);
-        RequestRedraw(kRefreshEverything);
+        RequestRedraw(RefreshMask::Everything);
     }
     UpdatePanel();
 }
@@ -351,7 +351,7 @@ void CDlgCtrlDDS::Refuse(const std::string& message) {
         ShowMessageBox(this, text);
 }
 
-void CDlgCtrlDDS::RequestRedraw(std::uint32_t mask) {
+void CDlgCtrlDDS::RequestRedraw(RefreshMask mask) {
     if (view_) view_->RequestRedraw(mask);
 }
 

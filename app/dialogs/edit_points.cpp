@@ -116,7 +116,7 @@ void CDlgEditPoints::VoltageLeft() {
         r.arbitrarySamples[current_] = v;
         return true;
     });
-    if (changed && view_) view_->RequestRedraw(kRefreshWaveform);
+    if (changed && view_) view_->RequestRedraw(RefreshMask::Waveform);
 }
 
 void CDlgEditPoints::reject() {

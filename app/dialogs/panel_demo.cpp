@@ -20,7 +20,9 @@ namespace {
 
 class PrintedRedraw final : public zorbel::ViewRedraw {
 public:
-    void RequestRedraw(std::uint32_t mask) override { std::printf("redraw 0x%X\n", static_cast<unsigned>(mask)); }
+    void RequestRedraw(zorbel::RefreshMask mask) override {
+        std::printf("redraw 0x%X\n", static_cast<unsigned>(zorbel::ToNumber(mask)));
+    }
 };
 
 QHash<int, QString> LoadLanguage(const QString& path) {

@@ -76,7 +76,7 @@ void CDlgWaveParameterArbitrary::FrequencyLeft() {
             channel, [](const ChannelRecord& r) { return std::pair{r.arbitraryPointCount, r.arbitraryDivider}; });
         pointCount_->SetInteger(points);
         divider_->SetInteger(divider);
-        RequestRedraw(kRefreshAnnotations);
+        RequestRedraw(RefreshMask::Annotations);
     }
     RequestPanelUpdate();
 }
@@ -107,7 +107,7 @@ void CDlgWaveParameterArbitrary::PointCountLeft() {
         pointCount_->SetInteger(current());
         return;
     }
-    RequestRedraw(kRefreshAnnotations);
+    RequestRedraw(RefreshMask::Annotations);
 }
 
 void CDlgWaveParameterArbitrary::DividerLeft() {

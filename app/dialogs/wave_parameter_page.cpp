@@ -73,7 +73,7 @@ void CDlgWaveParameter::Refuse(const std::string& message) {
         ShowMessageBox(this, text);
 }
 
-void CDlgWaveParameter::RequestRedraw(std::uint32_t mask) {
+void CDlgWaveParameter::RequestRedraw(RefreshMask mask) {
     if (view_) view_->RequestRedraw(mask);
 }
 

@@ -74,7 +74,7 @@ bool DeviceSettings::SetCurrentChannel(std::uint16_t channel) {
 
 bool DeviceSettings::IsIdle() const {
     if (!queue_.Empty()) return false;
-    return jobFlags_ == 0 || demo_ != 0;
+    return JobFlags() == Job::None || demo_ != 0;
 }
 
 // Demo off before the job flags: a worker that sees the flags then also sees
@@ -83,21 +83,21 @@ void DeviceSettings::StartReadOperation() {
     jobRefused_ = false;
     busy_ = false;
     demo_ = 0;
-    jobFlags_ = kJobReadLimits | kJobReadSettings;
+    SetJobFlags(Job::ReadLimits | Job::ReadSettings);
 }
 
 void DeviceSettings::StartWriteOperation() {
     jobRefused_ = false;
     busy_ = false;
     demo_ = 0;
-    jobFlags_ = kJobReadLimits | kJobWriteSettings;
+    SetJobFlags(Job::ReadLimits | Job::WriteSettings);
 }
 
 void DeviceSettings::StartReadLimits() {
     jobRefused_ = false;
     busy_ = false;
     demo_ = 0;
-    jobFlags_ = kJobReadLimits;
+    SetJobFlags(Job::ReadLimits);
 }
 
 void DeviceSettings::StartArbitraryDownload(std::uint16_t channel) {
@@ -188,26 +188,26 @@ std::uint16_t DeviceSettings::ZoomFromData(std::uint16_t channel) {
     return gain;
 }
 
-void DeviceSettings::SetZoomTool(std::uint16_t bit) {
+void DeviceSettings::SetZoomTool(ZoomTool bit) {
     // Horizontal and vertical tools of the same kind stay on together.
-    constexpr std::array<std::pair<std::uint16_t, std::uint16_t>, 6> kPartners = {{
-        {kZoomHorizontalIn, kZoomVerticalIn},
-        {kZoomHorizontalOut, kZoomVerticalOut},
-        {kZoomHorizontalMove, kZoomVerticalMove},
-        {kZoomVerticalIn, kZoomHorizontalIn},
-        {kZoomVerticalOut, kZoomHorizontalOut},
-        {kZoomVerticalMove, kZoomHorizontalMove},
+    constexpr std::array<std::pair<ZoomTool, ZoomTool>, 6> kPartners = {{
+        {ZoomTool::HorizontalIn, ZoomTool::VerticalIn},
+        {ZoomTool::HorizontalOut, ZoomTool::VerticalOut},
+        {ZoomTool::HorizontalMove, ZoomTool::VerticalMove},
+        {ZoomTool::VerticalIn, ZoomTool::HorizontalIn},
+        {ZoomTool::VerticalOut, ZoomTool::HorizontalOut},
+        {ZoomTool::VerticalMove, ZoomTool::HorizontalMove},
     }};
     const auto entry = std::find_if(kPartners.begin(), kPartners.end(), [&](auto& e) { return e.first == bit; });
     if (entry == kPartners.end()) return;
-    const std::uint16_t partner = entry->second;
+    const ZoomTool partner = entry->second;
     ModifyRecord(currentChannel_, [&](ChannelRecord& r) {
-        const std::uint16_t bits = static_cast<std::uint16_t>(((r.zoomToolBits ^ bit) & bit) | (r.zoomToolBits & partner));
+        const ZoomTool bits = ((r.zoomToolBits ^ bit) & bit) | (r.zoomToolBits & partner);
         r.zoomToolBits = bits;
-        r.zoomToolCursor = static_cast<std::uint16_t>(((bits & kZoomHorizontalIn) ? kCursorHorizontalZoomIn : 0) |
-                                                      ((bits & kZoomVerticalIn) ? kCursorVerticalZoomIn : 0));
+        r.zoomToolCursor = static_cast<std::uint16_t>((Any(bits, ZoomTool::HorizontalIn) ? kCursorHorizontalZoomIn : 0) |
+                                                      (Any(bits, ZoomTool::VerticalIn) ? kCursorVerticalZoomIn : 0));
     });
-    Observer().RequestRefresh(kRefreshEverything);
+    Observer().RequestRefresh(RefreshMask::Everything);
 }
 
 std::optional<double> DeviceSettings::TryParseNumberText(std::string_view text) const {
@@ -258,7 +258,7 @@ void DeviceSettings::QueueCalibrationStart(std::uint16_t channel) {
 }
 
 void DeviceSettings::QueueCalibrationStop(std::int32_t discard) {
-    calibrationRunState_ = kCalibrationStopping;
+    calibrationRunState_ = CalibrationRun::Stopping;
     EnqueueCommand(code::kCalStop, kWholeInstrument, discard);
 }
 

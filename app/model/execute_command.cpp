@@ -27,17 +27,18 @@ bool ChangesWindow(Parameter p) { return p == Parameter::Amplitude || p == Param
 
 }  // namespace
 
-std::optional<std::uint16_t> DeviceSettings::LibraryGuard(const InstrumentCommand& command,
-                                                          bool addressesChannel) const {
-    if (demo_ != 0) return kStatusFailed;
-    const std::uint16_t last = lastStatus_;
-    if (last != kStatusOk) return last;  // the latch: nothing reaches the instrument
-    if (addressesChannel && static_cast<std::uint16_t>(command.channel) >= kChannelCount) return kStatusRejected;
+std::optional<GeneratorStatus> DeviceSettings::LibraryGuard(const InstrumentCommand& command,
+                                                            bool addressesChannel) const {
+    if (demo_ != 0) return GeneratorStatus::Failed;
+    const GeneratorStatus last = lastStatus_;
+    if (last != GeneratorStatus::Ok) return last;  // the latch: nothing reaches the instrument
+    if (addressesChannel && static_cast<std::uint16_t>(command.channel) >= kChannelCount)
+        return GeneratorStatus::Rejected;
     return std::nullopt;
 }
 
-std::uint16_t DeviceSettings::ExecuteCommand(const InstrumentCommand& command) {
-    if (linkState_ != 1) return kStatusNoLink;  // nothing is done without a link
+CommandResult DeviceSettings::ExecuteCommand(const InstrumentCommand& command) {
+    if (linkState_ != Link::Up) return GeneratorStatus::NoLink;  // nothing is done without a link
     const std::uint16_t code = command.code;
     const auto channel = static_cast<std::uint16_t>(command.channel);
 
@@ -46,7 +47,7 @@ std::uint16_t DeviceSettings::ExecuteCommand(const InstrumentCommand& command) {
     case code::kReadLimitsEnd:
     case code::kReadSettingsEnd:
     case code::kWriteSettingsEnd:
-        return code;
+        return CommandResult::OwnCode(code);
     case code::kRefresh:
         // For the whole instrument: the batch-end refresh carries channel -1.
         if (auto skipped = LibraryGuard(command, false)) return *skipped;
@@ -59,10 +60,10 @@ std::uint16_t DeviceSettings::ExecuteCommand(const InstrumentCommand& command) {
     if (InRange(code, 0x3001, 0x3009)) return ExecuteArbitrary(command, channel);
     // Unknown codes, and the calibration commands until the calibration
     // procedure executes them: refused, nothing sent, the session untouched.
-    return kStatusRejected;
+    return GeneratorStatus::Rejected;
 }
 
-std::uint16_t DeviceSettings::ExecuteRead(const InstrumentCommand& command, std::uint16_t channel) {
+GeneratorStatus DeviceSettings::ExecuteRead(const InstrumentCommand& command, std::uint16_t channel) {
     if (auto skipped = LibraryGuard(command, true)) return *skipped;
     const std::uint16_t code = command.code;
 
@@ -71,22 +72,22 @@ std::uint16_t DeviceSettings::ExecuteRead(const InstrumentCommand& command, std:
         // minimum query then fails, and a half-read pair (maximum below the old
         // minimum, say) would make every later write of it be rejected.
         double maximum = 0.0, minimum = 0.0;
-        const std::uint16_t status = Store(api_.ReadParameterRange(*p, channel, &maximum, &minimum));
-        if (status == kStatusOk) ModifyRecord(channel, [&](ChannelRecord& r) { r.limits.Set(*p, maximum, minimum); });
+        const GeneratorStatus status = Store(api_.ReadParameterRange(*p, channel, &maximum, &minimum));
+        if (status == GeneratorStatus::Ok) ModifyRecord(channel, [&](ChannelRecord& r) { r.limits.Set(*p, maximum, minimum); });
         return status;
     }
     if (code == code::kReadOnOff) {
         std::int16_t state = 0;
-        const std::uint16_t status = Store(api_.ReadOnOff(channel, &state));
-        if (status == kStatusOk) ModifyRecord(channel, [&](ChannelRecord& r) { r.outputState = state ? 1 : 0; });
+        const GeneratorStatus status = Store(api_.ReadOnOff(channel, &state));
+        if (status == GeneratorStatus::Ok) ModifyRecord(channel, [&](ChannelRecord& r) { r.outputState = state ? 1 : 0; });
         return status;
     }
     if (code == code::kReadWaveType) {
         std::int16_t type = 0;
-        const std::uint16_t status = Store(api_.ReadWaveType(channel, &type));
-        if (status != kStatusOk) return status;
+        const GeneratorStatus status = Store(api_.ReadWaveType(channel, &type));
+        if (status != GeneratorStatus::Ok) return status;
         // Refused but not latched: last status stays what the library said.
-        if (!IsValidWaveType(type)) return kStatusRejected;
+        if (!IsValidWaveType(type)) return GeneratorStatus::Rejected;
         ModifyRecord(channel, [&](ChannelRecord& r) {
             r.waveType = static_cast<std::uint16_t>(type);
             SynthesizePreview(r);
@@ -96,8 +97,8 @@ std::uint16_t DeviceSettings::ExecuteRead(const InstrumentCommand& command, std:
     const Parameter p = *ParameterOfCode(code, kReadParameterCodeBase);
     const LimitsBlock limits = CopyLimits(channel);
     double value = 0.0;
-    const std::uint16_t status = Store(api_.ReadParameter(p, channel, &value, limits.Maximum(p), limits.Minimum(p)));
-    if (status == kStatusOk) {
+    const GeneratorStatus status = Store(api_.ReadParameter(p, channel, &value, limits.Maximum(p), limits.Minimum(p)));
+    if (status == GeneratorStatus::Ok) {
         ModifyRecord(channel, [&](ChannelRecord& r) {
             r.Value(p) = value;
             UpdatePreview(r, ChangesWindow(p));
@@ -106,14 +107,14 @@ std::uint16_t DeviceSettings::ExecuteRead(const InstrumentCommand& command, std:
     return status;
 }
 
-std::uint16_t DeviceSettings::ExecuteWrite(const InstrumentCommand& command, std::uint16_t channel) {
+GeneratorStatus DeviceSettings::ExecuteWrite(const InstrumentCommand& command, std::uint16_t channel) {
     if (auto skipped = LibraryGuard(command, true)) return *skipped;
     switch (command.code) {
     case code::kWriteOnOff:
         // Any non-zero state is "on"; a plain narrowing could turn 0x10000 into "off".
         return Store(api_.WriteOnOff(channel, command.integerArgument != 0 ? 1 : 0));
     case code::kWriteWaveType:
-        if (!IsValidWaveType(command.integerArgument)) return kStatusRejected;  // nothing sent
+        if (!IsValidWaveType(command.integerArgument)) return GeneratorStatus::Rejected;  // nothing sent
         return Store(api_.WriteWaveType(channel, static_cast<std::uint16_t>(command.integerArgument)));
     default: {
         const Parameter p = *ParameterOfCode(command.code, kWriteParameterCodeBase);
@@ -133,21 +134,21 @@ void DeviceSettings::StartDownload(std::uint16_t channel) {
     });
     downloadChannel_ = channel;
     EnqueueCommand(code::kArbAddressLength, channel);
-    jobFlags_ = kJobArbitraryDownload;  // the whole word, as the download owns the worker now
+    SetJobFlags(Job::ArbitraryDownload);  // the whole word, as the download owns the worker now
 }
 
-std::uint16_t DeviceSettings::ExecuteArbitrary(const InstrumentCommand& command, std::uint16_t channel) {
+CommandResult DeviceSettings::ExecuteArbitrary(const InstrumentCommand& command, std::uint16_t channel) {
     const std::uint16_t code = command.code;
     const bool queuesOnly = code == code::kArbStartDownload || code == code::kArbSendData || code == code::kArbFinish;
     // Every arbitrary command indexes a record: a bad channel ends here, after
     // the demo and latch guards for those that call the library.
     if (channel >= kChannelCount)
-        return queuesOnly ? kStatusRejected : LibraryGuard(command, true).value_or(kStatusRejected);
+        return queuesOnly ? GeneratorStatus::Rejected : LibraryGuard(command, true).value_or(GeneratorStatus::Rejected);
     if (queuesOnly) {
         if (code == code::kArbStartDownload) {
             // A waveform below 16 points has no valid sample: nothing to download.
             if (ReadRecord(channel, [](const ChannelRecord& r) { return r.arbitraryPointCount; }) == 0)
-                return kStatusRejected;
+                return GeneratorStatus::Rejected;
             StartDownload(channel);
         } else if (code == code::kArbSendData) {
             EnqueueCommand(code::kArbData, channel);
@@ -155,9 +156,9 @@ std::uint16_t DeviceSettings::ExecuteArbitrary(const InstrumentCommand& command,
             EnqueueCommand(code::kArbZoom, channel);
             EnqueueCommand(code::kArbOutput, channel);
             EnqueueCommand(code::kArbDivider, channel);
-            ClearJobFlag(kJobArbitraryDownload);
+            ClearJobFlag(Job::ArbitraryDownload);
         }
-        return code;
+        return CommandResult::OwnCode(code);
     }
 
     if (code == code::kArbData) {
@@ -176,7 +177,7 @@ std::uint16_t DeviceSettings::ExecuteArbitrary(const InstrumentCommand& command,
         });
         data.resize(length, 0.0);
         auto skipped = LibraryGuard(command, true);
-        const std::uint16_t status =
+        const GeneratorStatus status =
             skipped ? *skipped : Store(api_.WriteArbitraryData(channel, data.data(), length, sent, length, zoom));
         // Advanced even when the call was skipped: otherwise a latched session
         // would queue the same chunk again at every step, for ever.
@@ -199,7 +200,7 @@ std::uint16_t DeviceSettings::ExecuteArbitrary(const InstrumentCommand& command,
     case code::kArbDivider:
         return Store(api_.WriteArbitrarySampleRateDiv(channel, play.divider));
     default:
-        return kStatusRejected;  // 0x3005: no such command
+        return GeneratorStatus::Rejected;  // 0x3005: no such command
     }
 }
 

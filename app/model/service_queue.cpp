@@ -6,10 +6,10 @@ namespace zorbel {
 namespace {
 
 // Lowest of the job flags phase 1 starts (calibration is started by the dialog).
-std::uint16_t FirstStartableJob(std::uint16_t flags) {
-    for (std::uint16_t bit : {kJobReadLimits, kJobReadSettings, kJobWriteSettings, kJobArbitraryDownload})
-        if (flags & bit) return bit;
-    return 0;
+Job FirstStartableJob(Job flags) {
+    for (Job bit : {Job::ReadLimits, Job::ReadSettings, Job::WriteSettings, Job::ArbitraryDownload})
+        if (Any(flags, bit)) return bit;
+    return Job::None;
 }
 
 }  // namespace
@@ -27,8 +27,8 @@ void DeviceSettings::ServiceQueue(std::stop_token stop) {
 // session that is not latched (those of a latched one are dropped unsent).
 bool DeviceSettings::WantsInstrument() const {
     if (demo_ != 0) return false;
-    if (jobFlags_ != 0) return true;
-    return !queue_.Empty() && linkState_ == 1 && lastStatus_ == kStatusOk;
+    if (JobFlags() != Job::None) return true;
+    return !queue_.Empty() && Online();
 }
 
 // False while the step must not talk to the instrument: another program holds
@@ -59,9 +59,9 @@ bool DeviceSettings::HoldInstrument() {
 
 void DeviceSettings::RefuseBusy() {
     waitingSince_.reset();
-    jobFlags_ = 0;
+    SetJobFlags(Job::None);
     queue_.Clear();
-    linkState_ = 0;
+    linkState_ = Link::Down;
     busy_ = true;
 }
 
@@ -70,18 +70,18 @@ void DeviceSettings::ServiceStep(std::stop_token stop) {
     if (demo_ == 0) StartJobs(observer);
 
     const std::uint16_t front = queue_.FrontCode();
-    const std::uint16_t flags = jobFlags_;
-    if (flags & kJobReadLimits) {
+    const Job flags = JobFlags();
+    if (Any(flags, Job::ReadLimits)) {
         if (front == code::kNone || !DrainBatch(code::kReadLimitsEnd, stop)) return;
-        linkState_ = lastStatus_ == kStatusOk ? 1 : 0;
-        ClearJobFlag(kJobReadLimits);
-    } else if (flags & kJobReadSettings) {
+        linkState_ = lastStatus_ == GeneratorStatus::Ok ? Link::Up : Link::Down;
+        ClearJobFlag(Job::ReadLimits);
+    } else if (Any(flags, Job::ReadSettings)) {
         if (front == code::kNone || !DrainBatch(code::kReadSettingsEnd, stop)) return;
-        EndSettingsBatch(kJobReadSettings, observer);
-    } else if (flags == kJobWriteSettings) {
+        EndSettingsBatch(Job::ReadSettings, observer, stop);
+    } else if (flags == Job::WriteSettings) {
         if (front == code::kNone || !DrainBatch(code::kWriteSettingsEnd, stop)) return;
-        EndSettingsBatch(kJobWriteSettings, observer);
-    } else if (flags & kJobCalibration) {
+        EndSettingsBatch(Job::WriteSettings, observer, stop);
+    } else if (Any(flags, Job::Calibration)) {
         DrainCalibration(front, observer, stop);
     } else {
         DrainNormal(front, stop);
@@ -95,52 +95,52 @@ void DeviceSettings::ApplyPendingConnection() {
 }
 
 void DeviceSettings::StartJobs(SessionObserver& observer) {
-    const std::uint16_t flags = jobFlags_;
-    if (flags == 0) {
+    const Job flags = JobFlags();
+    if (flags == Job::None) {
         // Idle online: notice an instrument that has gone away.
         if (api_.DeviceConnect() == 0) {
-            lastStatus_ = kStatusNoLink;
+            lastStatus_ = GeneratorStatus::NoLink;
             demo_ = 1;
         }
         return;
     }
-    const std::uint16_t job = FirstStartableJob(flags);
-    if (job == 0) return;
+    const Job job = FirstStartableJob(flags);
+    if (job == Job::None) return;
     if (api_.DeviceConnect() != 1) {
         // The job is simply not done; the next idle step notices the absence.
-        jobFlags_ = 0;
+        SetJobFlags(Job::None);
         jobRefused_ = true;
         return;
     }
     switch (job) {
-    case kJobReadLimits:
+    case Job::ReadLimits:
         // A new job re-establishes the link: this is where the latch opens.
         demo_ = 0;
-        lastStatus_ = kStatusOk;
-        linkState_ = 1;
+        lastStatus_ = GeneratorStatus::Ok;
+        linkState_ = Link::Up;
         QueueBatch(job);
-        observer.ShowProgress(jobFlags_);
+        observer.ShowProgress(JobFlags());
         break;
-    case kJobReadSettings:
-    case kJobWriteSettings:
+    case Job::ReadSettings:
+    case Job::WriteSettings:
         QueueBatch(job);
-        observer.ShowProgress(jobFlags_);
+        observer.ShowProgress(JobFlags());
         break;
-    case kJobArbitraryDownload: {
+    case Job::ArbitraryDownload: {
         // Served for the channel whose download was started, not the one that
         // happens to be current now: switching channels mid-download must not
         // send the other channel's waveform.
         const std::uint16_t channel = downloadChannel_;
-        if (linkState_ != 1) {
+        if (linkState_ != Link::Up) {
             // Without a link neither 0x3008 nor 0x3009 would ever run.
-            ClearJobFlag(kJobArbitraryDownload);
+            ClearJobFlag(Job::ArbitraryDownload);
             break;
         }
         const bool pointsLeft =
             ReadRecord(channel, [](const ChannelRecord& r) { return r.arbitrarySent < r.arbitraryLength; });
         if (pointsLeft) {
             EnqueueCommand(code::kArbSendData, channel);
-            observer.ShowProgress(jobFlags_);
+            observer.ShowProgress(JobFlags());
         } else {
             EnqueueCommand(code::kArbFinish, channel);
         }
@@ -151,11 +151,11 @@ void DeviceSettings::StartJobs(SessionObserver& observer) {
     }
 }
 
-void DeviceSettings::QueueBatch(std::uint16_t job) {
+void DeviceSettings::QueueBatch(Job job) {
     for (std::int32_t ch = 0; ch < kChannelCount; ++ch) {
-        if (job == kJobReadLimits) {
+        if (job == Job::ReadLimits) {
             for (std::size_t n = 0; n < kParameterCount; ++n) EnqueueCommand(ReadLimitsCode(ParameterAt(n)), ch);
-        } else if (job == kJobReadSettings) {
+        } else if (job == Job::ReadSettings) {
             EnqueueCommand(code::kReadOnOff, ch);
             EnqueueCommand(code::kReadWaveType, ch);
             for (std::size_t n = 0; n < kParameterCount; ++n) EnqueueCommand(ReadParameterCode(ParameterAt(n)), ch);
@@ -167,11 +167,11 @@ void DeviceSettings::QueueBatch(std::uint16_t job) {
                 EnqueueCommand(WriteParameterCode(ParameterAt(n)), ch, 0, record.values[n]);
         }
     }
-    if (job == kJobReadLimits) {
+    if (job == Job::ReadLimits) {
         EnqueueCommand(code::kReadLimitsEnd, kWholeInstrument);
     } else {
         EnqueueCommand(code::kRefresh, kWholeInstrument);
-        EnqueueCommand(job == kJobReadSettings ? code::kReadSettingsEnd : code::kWriteSettingsEnd, kWholeInstrument);
+        EnqueueCommand(job == Job::ReadSettings ? code::kReadSettingsEnd : code::kWriteSettingsEnd, kWholeInstrument);
     }
 }
 
@@ -188,16 +188,17 @@ bool DeviceSettings::DrainBatch(std::uint16_t endCode, std::stop_token stop) {
     }
 }
 
-void DeviceSettings::EndSettingsBatch(std::uint16_t job, SessionObserver& observer) {
-    linkState_ = lastStatus_ == kStatusOk ? 1 : 0;
+void DeviceSettings::EndSettingsBatch(Job job, SessionObserver& observer, std::stop_token stop) {
+    linkState_ = lastStatus_ == GeneratorStatus::Ok ? Link::Up : Link::Down;
     ClearJobFlag(job);
-    observer.UpdatePanel();
-    observer.RequestRefresh(kRefreshAnnotations);
+    // Sent: no user that is stopping the worker is waited for.
+    if (!stop.stop_requested()) observer.UpdatePanel(stop);
+    observer.RequestRefresh(RefreshMask::Annotations);
 }
 
 void DeviceSettings::DrainCalibration(std::uint16_t front, SessionObserver& observer, std::stop_token stop) {
     if (api_.DeviceConnect() != 1) {
-        calibrationRunState_ = kCalibrationIdle;
+        calibrationRunState_ = CalibrationRun::Idle;
         return;
     }
     if (front == code::kNone) return;
@@ -205,15 +206,15 @@ void DeviceSettings::DrainCalibration(std::uint16_t front, SessionObserver& obse
         if (stop.stop_requested()) return;
         const InstrumentCommand command = queue_.Dequeue();
         if (command.code == code::kNone) return;
-        if (calibrationRunState_ == kCalibrationIdle) continue;  // stopped: dropped unexecuted
+        if (calibrationRunState_ == CalibrationRun::Idle) continue;  // stopped: dropped unexecuted
         ExecuteCommand(command);
-        observer.CalibrationStep(command.code);
-        if (command.code == code::kCalStop) calibrationRunState_ = kCalibrationIdle;
-        if (lastStatus_ != kStatusOk) {
-            linkState_ = 0;
+        if (!stop.stop_requested()) observer.CalibrationStep(command.code, stop);
+        if (command.code == code::kCalStop) calibrationRunState_ = CalibrationRun::Idle;
+        if (lastStatus_ != GeneratorStatus::Ok) {
+            linkState_ = Link::Down;
             return;
         }
-        linkState_ = 1;
+        linkState_ = Link::Up;
     }
 }
 
@@ -226,7 +227,7 @@ void DeviceSettings::DrainNormal(std::uint16_t front, std::stop_token stop) {
         if (command.code == code::kRefresh) continue;  // only batches refresh
         ExecuteCommand(command);
     }
-    if (sync_ && linkState_ == 1 && demo_ == 0 && lastStatus_ == kStatusOk) lastStatus_ = api_.RefreshDevice();
+    if (sync_ && demo_ == 0 && Online()) Store(api_.RefreshDevice());
 }
 
 }  // namespace zorbel

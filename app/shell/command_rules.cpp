@@ -11,33 +11,33 @@ namespace {
 bool IsArbitrary(const CommandSnapshot& s) { return s.waveType == kWaveArbitrary; }
 
 // Zoom tools: whether each may be chosen with the present view window.
-bool ZoomToolAllowed(std::uint16_t bit, const CommandSnapshot& s) {
+bool ZoomToolAllowed(ZoomTool bit, const CommandSnapshot& s) {
     // Every point visible: nothing to zoom out of or move.
     const bool wholeWaveform = s.viewLast + 1 >= s.arbitraryPointCount && s.viewFirst == 0;
     // The window is the channel's whole amplitude range, centred.
     const bool fullVoltageRange =
         s.viewUpper == s.amplitudeMaximum * 0.5 && s.viewLower == s.amplitudeMaximum * -0.5;
     switch (bit) {
-    case kZoomHorizontalIn: return s.viewFirst + 12 < s.viewLast;  // more than 13 points visible
-    case kZoomHorizontalOut:
-    case kZoomHorizontalMove: return !wholeWaveform;
-    case kZoomVerticalIn: return s.viewLower < s.viewUpper;
-    case kZoomVerticalOut:
-    case kZoomVerticalMove: return !fullVoltageRange;
+    case ZoomTool::HorizontalIn: return s.viewFirst + 12 < s.viewLast;  // more than 13 points visible
+    case ZoomTool::HorizontalOut:
+    case ZoomTool::HorizontalMove: return !wholeWaveform;
+    case ZoomTool::VerticalIn: return s.viewLower < s.viewUpper;
+    case ZoomTool::VerticalOut:
+    case ZoomTool::VerticalMove: return !fullVoltageRange;
     default: return false;
     }
 }
 
 }  // namespace
 
-std::optional<std::uint16_t> ZoomToolOfCommand(int command) {
+std::optional<ZoomTool> ZoomToolOfCommand(int command) {
     switch (command) {
-    case kCmdHorizontalZoomIn: return kZoomHorizontalIn;
-    case kCmdHorizontalZoomOut: return kZoomHorizontalOut;
-    case kCmdHorizontalMove: return kZoomHorizontalMove;
-    case kCmdVerticalZoomIn: return kZoomVerticalIn;
-    case kCmdVerticalZoomOut: return kZoomVerticalOut;
-    case kCmdVerticalMove: return kZoomVerticalMove;
+    case kCmdHorizontalZoomIn: return ZoomTool::HorizontalIn;
+    case kCmdHorizontalZoomOut: return ZoomTool::HorizontalOut;
+    case kCmdHorizontalMove: return ZoomTool::HorizontalMove;
+    case kCmdVerticalZoomIn: return ZoomTool::VerticalIn;
+    case kCmdVerticalZoomOut: return ZoomTool::VerticalOut;
+    case kCmdVerticalMove: return ZoomTool::VerticalMove;
     default: return std::nullopt;
     }
 }
@@ -64,7 +64,7 @@ CommandState EvaluateCommand(int command, const CommandSnapshot& s) {
     if (const auto bit = ZoomToolOfCommand(command)) {
         if (!IsArbitrary(s)) return {false, false};
         const bool allowed = ZoomToolAllowed(*bit, s);
-        return {allowed, allowed && (s.zoomBits & *bit) != 0};
+        return {allowed, allowed && Any(s.zoomBits, *bit)};
     }
     if (command >= kCmdFirstLanguage && command <= kCmdLastLanguage) {
         const int index = command - kCmdFirstLanguage;
@@ -94,12 +94,13 @@ CommandState EvaluateCommand(int command, const CommandSnapshot& s) {
     }
 }
 
-std::optional<std::uint16_t> LeftOverZoomTool(const CommandSnapshot& s) {
+std::optional<ZoomTool> LeftOverZoomTool(const CommandSnapshot& s) {
     if (!IsArbitrary(s)) return std::nullopt;
-    constexpr std::array<std::uint16_t, 6> kTools = {kZoomHorizontalIn, kZoomHorizontalOut, kZoomHorizontalMove,
-                                                     kZoomVerticalIn,   kZoomVerticalOut,   kZoomVerticalMove};
-    for (const std::uint16_t bit : kTools)
-        if ((s.zoomBits & bit) != 0 && !ZoomToolAllowed(bit, s)) return bit;
+    constexpr std::array<ZoomTool, 6> kTools = {ZoomTool::HorizontalIn, ZoomTool::HorizontalOut,
+                                                ZoomTool::HorizontalMove, ZoomTool::VerticalIn,
+                                                ZoomTool::VerticalOut, ZoomTool::VerticalMove};
+    for (const ZoomTool bit : kTools)
+        if (Any(s.zoomBits, bit) && !ZoomToolAllowed(bit, s)) return bit;
     return std::nullopt;
 }
 

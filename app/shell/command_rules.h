@@ -20,7 +20,7 @@ struct CommandSnapshot {
     double viewLower = 0.0;  // visible voltage window, volts
     double viewUpper = 0.0;
     double amplitudeMaximum = 0.0;  // first value of the channel's limits
-    std::uint16_t zoomBits = 0;
+    ZoomTool zoomBits = ZoomTool::None;
     // Session.
     bool demo = true;
     bool sync = false;
@@ -45,11 +45,11 @@ struct CommandState {
 CommandState EvaluateCommand(int command, const CommandSnapshot& snapshot);
 
 // The zoom tool bit (1, 2, 4, 16, 32, 64) a zoom command chooses.
-std::optional<std::uint16_t> ZoomToolOfCommand(int command);
+std::optional<ZoomTool> ZoomToolOfCommand(int command);
 
 // A zoom tool whose bit is still set although its command is disabled: the
 // frame chooses it once more (SetZoomTool), which clears the bit. Nothing
 // when no bit is left over.
-std::optional<std::uint16_t> LeftOverZoomTool(const CommandSnapshot& snapshot);
+std::optional<ZoomTool> LeftOverZoomTool(const CommandSnapshot& snapshot);
 
 }  // namespace zorbel

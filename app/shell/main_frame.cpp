@@ -104,8 +104,8 @@ CMainFrame::CMainFrame(LanguageTable& languages, CZorbelDoc& document, ProgramPa
     session_ = std::make_unique<SessionBridge>(Settings());
     session_->SetHandlers({
         [this] { panel_->RefreshPanel(); },
-        [this](std::uint16_t jobFlags) { ShowJobProgress(jobFlags); },
-        [view = view_](std::uint32_t mask) { view->RequestRedraw(mask); },
+        [this](Job jobFlags) { ShowJobProgress(jobFlags); },
+        [view = view_](RefreshMask mask) { view->RequestRedraw(mask); },
     });
 
     // F6 moves the keyboard focus between toolbar, control pane and view.
@@ -220,7 +220,7 @@ void CMainFrame::CreateControlPane() {
     panel_ = panelHost_.get();
     controlPane_->setWidget(panel_->Widget());
     addDockWidget(Qt::RightDockWidgetArea, controlPane_);
-    resizeDocks({controlPane_}, {kControlPaneWidth}, Qt::Horizontal);
+    resizeDocks({controlPane_}, {std::max(kControlPaneWidth, panelHost_->PreferredWidth())}, Qt::Horizontal);
 }
 
 QAction* CMainFrame::Action(int command) const {

@@ -92,7 +92,7 @@ private:
     void OpenHelp();
     void ShowAbout();
     void SetApplicationLook(int look);
-    void ShowJobProgress(std::uint16_t jobFlags);
+    void ShowJobProgress(Job jobFlags);
     void SaveImage();
     void Connect();
     void ChooseColour(int command);

@@ -154,7 +154,7 @@ void CMainFrame::RunFileCommand(int command) {
                       : document_.LoadArbitrary(static_cast<std::uint16_t>(c.kind), file);
     ShowMessage(this, languages_.LanguageText(done ? c.successItem : c.successItem + 1));
     if (done && !c.save) {
-        view_->RequestRedraw(kRefreshEverything);
+        view_->RequestRedraw(RefreshMask::Everything);
         panel_->RefreshPanel();
     }
 }
@@ -162,7 +162,7 @@ void CMainFrame::RunFileCommand(int command) {
 void CMainFrame::SetDisplayStyle(int style) {
     if (view_->DisplayStyle() == style) return;
     view_->SetDisplayStyle(style);
-    view_->RequestRedraw(0x8FF);  // the waveform layer and above
+    view_->RequestRedraw(RefreshMask::Waveform);
 }
 
 void CMainFrame::StartJob(int command) {
@@ -203,7 +203,7 @@ void CMainFrame::SetApplicationLook(int look) {
     QApplication::restoreOverrideCursor();
 }
 
-void CMainFrame::ShowJobProgress(std::uint16_t jobFlags) {
+void CMainFrame::ShowJobProgress(Job jobFlags) {
     // The progress dialog comes with the view; until then the status bar says it.
     if (const int item = ProgressTextItem(jobFlags))
         statusBar()->showMessage(languages_.LanguageText(item), kProgressMessageMs);

@@ -17,8 +17,8 @@ PlaceholderView::PlaceholderView(QWidget* parent) : QWidget(parent) {
     setAccessibleName(QStringLiteral("Waveform view"));
 }
 
-void PlaceholderView::RequestRedraw(std::uint32_t mask) {
-    refreshMask_.fetch_or(mask);
+void PlaceholderView::RequestRedraw(RefreshMask mask) {
+    refreshMask_.fetch_or(ToNumber(mask));
     QMetaObject::invokeMethod(this, qOverload<>(&QWidget::update), Qt::QueuedConnection);
 }
 

@@ -14,12 +14,12 @@ class PlaceholderView final : public QWidget, public ShellView {
 public:
     explicit PlaceholderView(QWidget* parent = nullptr);
     QWidget* Widget() override { return this; }
-    void RequestRedraw(std::uint32_t mask) override;
+    void RequestRedraw(RefreshMask mask) override;
     int DisplayStyle() const override { return displayStyle_; }
     void SetDisplayStyle(int style) override { displayStyle_ = style; }
     QImage CompositeImage() const override;
     // The mask asked for since the last call, then 0.
-    std::uint32_t TakeRefreshMask() { return refreshMask_.exchange(0); }
+    RefreshMask TakeRefreshMask() { return static_cast<RefreshMask>(refreshMask_.exchange(0)); }
 
 private:
     std::atomic<std::uint32_t> refreshMask_{0};

@@ -30,7 +30,7 @@ bool SessionBridge::Closing() {
     return closing_;
 }
 
-void SessionBridge::UpdatePanel() {
+void SessionBridge::UpdatePanel(std::stop_token stopping) {
     if (Closing() || !handlers_.updatePanel) return;
     // Shared with the invocation, which may run after this call has given up.
     auto done = std::make_shared<bool>(false);
@@ -45,11 +45,16 @@ void SessionBridge::UpdatePanel() {
             handled_.notify_all();
         },
         Qt::QueuedConnection);
+    // A stop of the worker ends the wait as closing does, whoever stops it.
+    const std::stop_callback wakeOnStop(stopping, [this] {
+        std::lock_guard lock(mutex_);
+        handled_.notify_all();
+    });
     std::unique_lock lock(mutex_);
-    handled_.wait(lock, [&] { return *done || closing_; });
+    handled_.wait(lock, [&] { return *done || closing_ || stopping.stop_requested(); });
 }
 
-void SessionBridge::ShowProgress(std::uint16_t jobFlags) {
+void SessionBridge::ShowProgress(Job jobFlags) {
     if (Closing() || !handlers_.showProgress) return;
     QMetaObject::invokeMethod(
         context_.get(),
@@ -59,7 +64,7 @@ void SessionBridge::ShowProgress(std::uint16_t jobFlags) {
         Qt::QueuedConnection);
 }
 
-void SessionBridge::RequestRefresh(std::uint32_t mask) {
+void SessionBridge::RequestRefresh(RefreshMask mask) {
     if (!Closing() && handlers_.redraw) handlers_.redraw(mask);
 }
 

@@ -15,6 +15,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <stop_token>
 
 #include "zorbel/model/session_observer.h"
 #include "zorbel/model/session_pump.h"
@@ -27,8 +28,8 @@ public:
     // except `redraw`, which is called on whichever thread asks for a redraw.
     struct Handlers {
         std::function<void()> updatePanel;
-        std::function<void(std::uint16_t jobFlags)> showProgress;
-        std::function<void(std::uint32_t mask)> redraw;
+        std::function<void(Job jobFlags)> showProgress;
+        std::function<void(RefreshMask mask)> redraw;
     };
 
     explicit SessionBridge(DeviceSettings& settings);
@@ -47,9 +48,9 @@ public:
     SessionPump& Pump() { return pump_; }
 
     // SessionObserver, on the worker thread (RequestRefresh also on the interface thread).
-    void UpdatePanel() override;
-    void ShowProgress(std::uint16_t jobFlags) override;
-    void RequestRefresh(std::uint32_t mask) override;
+    void UpdatePanel(std::stop_token stopping) override;
+    void ShowProgress(Job jobFlags) override;
+    void RequestRefresh(RefreshMask mask) override;
 
 private:
     bool Closing();

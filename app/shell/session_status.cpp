@@ -12,13 +12,13 @@ QString DottedAddress(std::uint32_t address) {
         .arg(address & 0xFF);
 }
 
-QString StatusMeaning(std::uint16_t status) {
+QString StatusMeaning(GeneratorStatus status) {
     switch (status) {
-    case kStatusOk: return QStringLiteral("succeeded");
-    case kStatusNoLink: return QStringLiteral("failed: no link to the instrument");
-    case kStatusFailed: return QStringLiteral("failed: no answer from the instrument");
-    case kStatusRejected: return QStringLiteral("failed: the instrument refused a value");
-    default: return QStringLiteral("failed (status %1)").arg(status);
+    case GeneratorStatus::Ok: return QStringLiteral("succeeded");
+    case GeneratorStatus::NoLink: return QStringLiteral("failed: no link to the instrument");
+    case GeneratorStatus::Failed: return QStringLiteral("failed: no answer from the instrument");
+    case GeneratorStatus::Rejected: return QStringLiteral("failed: the instrument refused a value");
+    default: return QStringLiteral("failed (status %1)").arg(ToNumber(status));
     }
 }
 
@@ -30,13 +30,13 @@ SessionStatusTexts DescribeSession(const DeviceSettings& settings) {
                      ? QStringLiteral("LAN %1").arg(DottedAddress(settings.LanAddress()))
                      : QStringLiteral("USB");
 
-    const std::uint16_t jobs = settings.JobFlags();
-    const bool online = settings.LinkState() == 1 && settings.LastStatus() == kStatusOk;
+    const Job jobs = settings.JobFlags();
+    const bool online = settings.LinkState() == Link::Up && settings.LastStatus() == GeneratorStatus::Ok;
     if (settings.DemoFlag() != 0)
         texts.state = QStringLiteral("Demo: nothing is sent");
-    else if (jobs & kJobCalibration)
+    else if (Any(jobs, Job::Calibration))
         texts.state = QStringLiteral("Calibrating");
-    else if (jobs != 0)
+    else if (jobs != Job::None)
         texts.state = QStringLiteral("Job running");
     else
         texts.state = online ? QStringLiteral("Online") : QStringLiteral("Offline: nothing is sent until Read or Write Operation");
@@ -46,18 +46,18 @@ SessionStatusTexts DescribeSession(const DeviceSettings& settings) {
         texts.outcome = QString::fromLatin1(kInstrumentBusyMessage);
     else if (settings.LastJobRefused())
         texts.outcome = QStringLiteral("Last job: No Device Found!");
-    else if (settings.LinkState() == 0 && settings.LastStatus() == kStatusNoLink && settings.DemoFlag() != 0)
+    else if (settings.LinkState() == Link::Down && settings.LastStatus() == GeneratorStatus::NoLink && settings.DemoFlag() != 0)
         texts.outcome = QStringLiteral("No job yet");
     else
         texts.outcome = QStringLiteral("Last job %1").arg(StatusMeaning(settings.LastStatus()));
     return texts;
 }
 
-int ProgressTextItem(std::uint16_t jobFlags) {
-    if (jobFlags & kJobReadLimits) return 10041;
-    if (jobFlags & kJobReadSettings) return 10042;
-    if (jobFlags & kJobWriteSettings) return 10043;
-    if (jobFlags & kJobArbitraryDownload) return 10044;
+int ProgressTextItem(Job jobFlags) {
+    if (Any(jobFlags, Job::ReadLimits)) return 10041;
+    if (Any(jobFlags, Job::ReadSettings)) return 10042;
+    if (Any(jobFlags, Job::WriteSettings)) return 10043;
+    if (Any(jobFlags, Job::ArbitraryDownload)) return 10044;
     return 0;
 }
 

@@ -25,6 +25,6 @@ SessionStatusTexts DescribeSession(const DeviceSettings& settings);
 
 // Language item of the progress text for a job that was just queued
 // (10041 reading limits ... 10044 writing arbitrary data); 0 for none.
-int ProgressTextItem(std::uint16_t jobFlags);
+int ProgressTextItem(Job jobFlags);
 
 }  // namespace zorbel

@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+#include "zorbel/model/session_state.h"
+
 class QImage;
 class QWidget;
 
@@ -29,9 +31,8 @@ class ShellView {
 public:
     virtual ~ShellView() = default;
     virtual QWidget* Widget() = 0;
-    // Layers to redraw, as refresh mask bits (0xFFF everything, 0x8FF the
-    // waveform and above, 0xFF the annotations). May be called from any thread.
-    virtual void RequestRedraw(std::uint32_t mask) = 0;
+    // Layers to redraw. May be called from any thread.
+    virtual void RequestRedraw(RefreshMask mask) = 0;
     // 1 = vectors, 0 = dots.
     virtual int DisplayStyle() const = 0;
     virtual void SetDisplayStyle(int style) = 0;

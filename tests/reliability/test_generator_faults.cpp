@@ -238,12 +238,13 @@ TEST_P(SessionFaultTest, LatchesThenTheNextJobTakesOnlyItsOwnAnswers) {
     const JobOutcome spoiled = pump.RunWriteOperation(20s);
     ASSERT_TRUE(spoiled.finished);
     // A virtual USB device that went away is noticed by the next step's probe: no link.
-    if (c.fault == Fault::GoneDuring && c.link == LinkKind::Usb && spoiled.lastStatus == kStatusNoLink)
+    const GeneratorStatus expected = ToGeneratorStatus(c.lastStatus);
+    if (c.fault == Fault::GoneDuring && c.link == LinkKind::Usb && spoiled.lastStatus == GeneratorStatus::NoLink)
         EXPECT_TRUE(spoiled.demo);
     else
-        EXPECT_EQ(spoiled.lastStatus, c.lastStatus);
-    if (c.lastStatus != kStatusOk) {
-        EXPECT_EQ(spoiled.linkState, 0);
+        EXPECT_EQ(spoiled.lastStatus, expected);
+    if (expected != GeneratorStatus::Ok) {
+        EXPECT_EQ(spoiled.linkState, Link::Down);
         EXPECT_EQ(instrument.Commands().size(), before + kSpoiled + 1) << "the latch let commands through";
         // A setting changed now is not sent until a new job.
         settings.SetParameter(0, Parameter::Frequency, 4321);
@@ -258,7 +259,7 @@ TEST_P(SessionFaultTest, LatchesThenTheNextJobTakesOnlyItsOwnAnswers) {
     EXPECT_TRUE(next.Succeeded()) << "status " << next.lastStatus;
     EXPECT_TRUE(LimitsAreTheInstruments(settings));
     EXPECT_EQ(instrument.Setting("SOURce1:FREQuency"),
-              formatWindowsG(c.lastStatus == kStatusOk ? kValues[1] : 4321.0));
+              formatWindowsG(expected == GeneratorStatus::Ok ? kValues[1] : 4321.0));
     pump.Stop();
 }
 

@@ -25,16 +25,16 @@ class CallingBackObserver final : public SessionObserver {
 public:
     explicit CallingBackObserver(DeviceSettings& settings) : settings_(settings) {}
 
-    void UpdatePanel() override {
+    void UpdatePanel(std::stop_token) override {
         panels_ += settings_.Record(settings_.CurrentChannel()).waveType > 0 ? 1 : 0;
         (void)settings_.CopyLimits(1);
     }
-    void ShowProgress(std::uint16_t flags) override { lastFlags_ = flags; }
-    void CalibrationStep(std::uint16_t) override {
+    void ShowProgress(Job flags) override { lastFlags_ = ToNumber(flags); }
+    void CalibrationStep(std::uint16_t, std::stop_token) override {
         (void)settings_.Calibration();  // reads the calibration values while the worker runs
         ++steps_;
     }
-    void RequestRefresh(std::uint32_t mask) override { mask_ = mask; }
+    void RequestRefresh(RefreshMask mask) override { mask_ = ToNumber(mask); }
 
     int Panels() const { return panels_; }
     int Steps() const { return steps_; }
@@ -80,8 +80,8 @@ TEST(SessionThreads, EveryJobWhileTheInterfaceAndTheDisplayWork) {
             settings.StartArbitraryDownload(round % 2);
             break;
         default:
-            settings.SetJobFlag(kJobCalibration);
-            settings.SetCalibrationRunState(kCalibrationRunning);
+            settings.SetJobFlag(Job::Calibration);
+            settings.SetCalibrationRunState(CalibrationRun::Running);
             settings.QueueCalibrationStart(0);
             for (std::uint16_t step = 0; step < 5; ++step) {
                 settings.QueueCalibrationStep(step);
@@ -96,7 +96,7 @@ TEST(SessionThreads, EveryJobWhileTheInterfaceAndTheDisplayWork) {
             settings.SetParameter(ch, ParameterAt(i % kParameterCount), 0.5 + i % 5);
             settings.SetWaveType(ch, static_cast<std::uint16_t>(1 + i % 5));
             settings.SetOutputState(ch, i % 3 == 0);
-            settings.SetZoomTool(i % 2 ? kZoomHorizontalIn : kZoomVerticalOut);
+            settings.SetZoomTool(i % 2 ? ZoomTool::HorizontalIn : ZoomTool::VerticalOut);
             settings.SetCurrentChannel(ch);
             if (i % 25 == 0) settings.ToggleSyncMachine();
             if (i % 40 == 0) settings.SetConnection(kConnectionLan, 0x7F000001);
@@ -109,8 +109,8 @@ TEST(SessionThreads, EveryJobWhileTheInterfaceAndTheDisplayWork) {
             const auto until = std::chrono::steady_clock::now() + 10s;
             while (!settings.PendingCommands().empty() && std::chrono::steady_clock::now() < until)
                 std::this_thread::sleep_for(1ms);
-            settings.ClearJobFlag(kJobCalibration);
-            settings.SetCalibrationRunState(kCalibrationIdle);
+            settings.ClearJobFlag(Job::Calibration);
+            settings.SetCalibrationRunState(CalibrationRun::Idle);
         }
         EXPECT_TRUE(pump.WaitUntilIdle(10s).finished);
         if (round == 5) {  // the view stops and restarts its threads

@@ -32,7 +32,7 @@ inline LanguageLookup BuiltInLanguage() {
 
 class RecordingView final : public ViewRedraw {
 public:
-    void RequestRedraw(std::uint32_t mask) override { masks.push_back(mask); }
+    void RequestRedraw(RefreshMask mask) override { masks.push_back(ToNumber(mask)); }
     std::vector<std::uint32_t> masks;
 };
 

@@ -130,7 +130,7 @@ TEST_F(PointEditor, IndexAndVoltageRules) {
         EXPECT_EQ(editor.VoltageField()->text(), row.shownVoltage) << row.what;
         EXPECT_EQ(Sample(row.index), row.stored) << row.what;
         EXPECT_EQ(view_.masks,
-                  row.redrawn ? std::vector<std::uint32_t>{kRefreshWaveform} : std::vector<std::uint32_t>{})
+                  row.redrawn ? std::vector<std::uint32_t>{RefreshMask::Waveform} : std::vector<std::uint32_t>{})
             << row.what;
     }
 }

@@ -80,7 +80,7 @@ TEST(PanelAgainstGensim, KeyboardAloneSetsTheSecondChannelOnTheInstrument) {
 
     ASSERT_TRUE(pump.WaitUntilIdle(10s).finished);
     pump.Stop();
-    EXPECT_EQ(settings.LastStatus(), kStatusOk);
+    EXPECT_EQ(settings.LastStatus(), GeneratorStatus::Ok);
     EXPECT_EQ(messages, std::vector<std::string>{});
 
     const LimitsBlock limits = settings.CopyLimits(1);
@@ -89,17 +89,17 @@ TEST(PanelAgainstGensim, KeyboardAloneSetsTheSecondChannelOnTheInstrument) {
     double seconds = 0;
     double hertz = 0;
     double volts = 0;
-    EXPECT_EQ(qmkHDReadChannelWaveType(1, &waveType), kStatusOk);
-    EXPECT_EQ(qmkHDReadChannelOnOff(1, &state), kStatusOk);
+    EXPECT_EQ(qmkHDReadChannelWaveType(1, &waveType), ToNumber(GeneratorStatus::Ok));
+    EXPECT_EQ(qmkHDReadChannelOnOff(1, &state), ToNumber(GeneratorStatus::Ok));
     EXPECT_EQ(qmkHDReadChannelPulseWidth(1, &seconds, limits.Maximum(Parameter::PulseWidth),
                                          limits.Minimum(Parameter::PulseWidth)),
-              kStatusOk);
+              ToNumber(GeneratorStatus::Ok));
     EXPECT_EQ(qmkHDReadChannelFrequency(1, &hertz, limits.Maximum(Parameter::Frequency),
                                         limits.Minimum(Parameter::Frequency)),
-              kStatusOk);
+              ToNumber(GeneratorStatus::Ok));
     EXPECT_EQ(qmkHDReadChannelAmplitude(1, &volts, limits.Maximum(Parameter::Amplitude),
                                         limits.Minimum(Parameter::Amplitude)),
-              kStatusOk);
+              ToNumber(GeneratorStatus::Ok));
     EXPECT_EQ(waveType, kWavePulse);
     EXPECT_EQ(state, output ? 0 : 1);
     EXPECT_DOUBLE_EQ(seconds, 0.000123456);

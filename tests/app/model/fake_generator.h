@@ -17,6 +17,9 @@
 
 namespace zorbel::test {
 
+// Success as the library's C interface returns it.
+inline constexpr std::uint16_t kOk = ToNumber(GeneratorStatus::Ok);
+
 struct Call {
     std::string name;  // "Write", "Read", "Range", "WriteOnOff", "ArbData", ...
     int parameter = -1;  // Index(Parameter) for the numeric family
@@ -36,9 +39,9 @@ public:
     // ---- script (set before the worker runs, or under the test's own order)
     // The k-th instrument call from now (0 = the next; DeviceConnect and the
     // pure computations not counted) returns `status`.
-    void FailCallFromNow(std::size_t k, std::uint16_t status) {
+    void FailCallFromNow(std::size_t k, GeneratorStatus status) {
         std::lock_guard l(mutex_);
-        failAt_[total_ + k] = status;
+        failAt_[total_ + k] = ToNumber(status);
     }
     void SetConnect(std::uint16_t result) {
         std::lock_guard l(mutex_);
@@ -113,7 +116,7 @@ public:
     }
     std::uint16_t ReadOnOff(std::uint16_t ch, std::int16_t* state) override {
         const std::uint16_t s = Record({"ReadOnOff", -1, ch});
-        if (s == kStatusOk) *state = onOff[ch];
+        if (s == kOk) *state = onOff[ch];
         return s;
     }
     std::uint16_t WriteWaveType(std::uint16_t ch, std::uint16_t type) override {
@@ -121,7 +124,7 @@ public:
     }
     std::uint16_t ReadWaveType(std::uint16_t ch, std::int16_t* type) override {
         const std::uint16_t s = Record({"ReadWaveType", -1, ch});
-        if (s == kStatusOk) *type = waveType[ch];
+        if (s == kOk) *type = waveType[ch];
         return s;
     }
     std::uint16_t WriteParameter(Parameter p, std::uint16_t ch, double v, double max, double min) override {
@@ -129,14 +132,14 @@ public:
     }
     std::uint16_t ReadParameter(Parameter p, std::uint16_t ch, double* v, double max, double min) override {
         const std::uint16_t s = Record({"Read", int(Index(p)), ch, 0, max, min});
-        if (s == kStatusOk) *v = values[ch][Index(p)];
+        if (s == kOk) *v = values[ch][Index(p)];
         return s;
     }
     std::uint16_t ReadParameterRange(Parameter p, std::uint16_t ch, double* max, double* min) override {
         const std::uint16_t s = Record({"Range", int(Index(p)), ch});
         // As the library does: the maximum lands even when the minimum fails.
         *max = ranges[ch].Maximum(p);
-        if (s == kStatusOk) *min = ranges[ch].Minimum(p);
+        if (s == kOk) *min = ranges[ch].Minimum(p);
         return s;
     }
     std::uint16_t WriteArbitraryAddressAndLength(std::uint16_t ch, std::uint32_t address,
@@ -200,7 +203,7 @@ public:
     }
 
 private:
-    std::uint16_t Record(Call call, std::uint16_t normal = kStatusOk) {
+    std::uint16_t Record(Call call, std::uint16_t normal = kOk) {
         if (const auto ms = callDuration_.load()) std::this_thread::sleep_for(std::chrono::milliseconds(ms));
         std::lock_guard l(mutex_);
         const std::size_t n = total_++;
@@ -227,21 +230,21 @@ private:
 // A SessionObserver that records what it was told.
 class RecordingObserver : public SessionObserver {
 public:
-    void UpdatePanel() override {
+    void UpdatePanel(std::stop_token) override {
         std::lock_guard l(mutex_);
         ++updatePanel;
     }
-    void ShowProgress(std::uint16_t flags) override {
+    void ShowProgress(Job flags) override {
         std::lock_guard l(mutex_);
-        progress.push_back(flags);
+        progress.push_back(ToNumber(flags));
     }
-    void CalibrationStep(std::uint16_t code) override {
+    void CalibrationStep(std::uint16_t code, std::stop_token) override {
         std::lock_guard l(mutex_);
         calibrationSteps.push_back(code);
     }
-    void RequestRefresh(std::uint32_t mask) override {
+    void RequestRefresh(RefreshMask mask) override {
         std::lock_guard l(mutex_);
-        refreshMasks.push_back(mask);
+        refreshMasks.push_back(ToNumber(mask));
     }
     void Clear() {
         std::lock_guard l(mutex_);

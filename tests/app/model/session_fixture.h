@@ -17,15 +17,15 @@ protected:
         settings.StartReadOperation();
         settings.ServiceQueue();
         settings.ServiceQueue();
-        ASSERT_EQ(settings.JobFlags(), 0);
-        ASSERT_EQ(settings.LinkState(), 1);
-        ASSERT_EQ(settings.LastStatus(), kStatusOk);
+        ASSERT_EQ(settings.JobFlags(), Job::None);
+        ASSERT_EQ(settings.LinkState(), Link::Up);
+        ASSERT_EQ(settings.LastStatus(), GeneratorStatus::Ok);
         fake.ClearCalls();
         observer.Clear();
     }
 
     // Latches the session: the next instrument call fails with `status`.
-    void Latch(std::uint16_t status = kStatusFailed) {
+    void Latch(GeneratorStatus status = GeneratorStatus::Failed) {
         fake.FailCallFromNow(0, status);
         settings.SetOutputState(0, 1);
         settings.ServiceQueue();

@@ -38,9 +38,9 @@ TEST_F(Download, Of4096PointsIssuesAddressDataThenGainOutputDivider) {
     EXPECT_EQ(calls[3].b, 4096.0);
     EXPECT_EQ(calls[4].a, 11.0);  // divider
     EXPECT_EQ(fake.LastArbData()[1], 3.0);
-    EXPECT_EQ(settings.JobFlags(), 0);
+    EXPECT_EQ(settings.JobFlags(), Job::None);
     EXPECT_EQ(settings.Record(0).arbitrarySent, 4096u);
-    EXPECT_EQ(observer.Progress(), std::vector<std::uint16_t>{kJobArbitraryDownload});
+    EXPECT_EQ(observer.Progress(), std::vector<std::uint16_t>{ToNumber(Job::ArbitraryDownload)});
 }
 
 TEST_F(Download, StaysOnItsChannelWhenTheCurrentChannelChanges) {
@@ -73,7 +73,7 @@ TEST_F(Download, LatchedSessionStillEndsTheDownload) {
     settings.StartArbitraryDownload(0);
     for (int step = 0; step < 5; ++step) settings.ServiceQueue();
     EXPECT_TRUE(fake.Calls().empty());
-    EXPECT_EQ(settings.JobFlags(), 0);
+    EXPECT_EQ(settings.JobFlags(), Job::None);
     EXPECT_EQ(observer.Progress().size(), 1u);
 }
 
@@ -82,7 +82,7 @@ TEST_F(Download, EmptyWaveformIsNotStarted) {
     settings.StartArbitraryDownload(0);
     settings.ServiceQueue();
     EXPECT_TRUE(fake.Calls().empty());
-    EXPECT_EQ(settings.JobFlags(), 0);
+    EXPECT_EQ(settings.JobFlags(), Job::None);
 }
 
 TEST_F(Download, OfflineDoesNothing) {

@@ -13,8 +13,8 @@ TEST(DeviceSettings, NewRecordsCarryTheirDefaults) {
     FakeGenerator fake;
     DeviceSettings settings(fake);
     EXPECT_EQ(settings.DemoFlag(), 1);
-    EXPECT_EQ(settings.LinkState(), 0);
-    EXPECT_EQ(settings.CalibrationRunState(), kCalibrationIdle);
+    EXPECT_EQ(settings.LinkState(), Link::Down);
+    EXPECT_EQ(settings.CalibrationRunState(), CalibrationRun::Idle);
     EXPECT_TRUE(settings.IsIdle());
     for (std::uint16_t ch : {0, 1}) {
         const ChannelRecord r = settings.Record(ch);
@@ -117,10 +117,10 @@ TEST_P(ZoomTools, PairHorizontalWithVerticalAndClearTheRest) {
     RecordingObserver observer;
     settings.SetObserver(&observer);
     settings.SetCurrentChannel(1);
-    for (std::uint16_t bit : GetParam().chosen) settings.SetZoomTool(bit);
-    EXPECT_EQ(settings.Record(1).zoomToolBits, GetParam().bits);
+    for (std::uint16_t bit : GetParam().chosen) settings.SetZoomTool(static_cast<ZoomTool>(bit));
+    EXPECT_EQ(ToNumber(settings.Record(1).zoomToolBits), GetParam().bits);
     EXPECT_EQ(settings.Record(1).zoomToolCursor, GetParam().cursor);
-    EXPECT_EQ(settings.Record(0).zoomToolBits, 0);
+    EXPECT_EQ(settings.Record(0).zoomToolBits, ZoomTool::None);
     for (std::uint32_t mask : observer.RefreshMasks()) EXPECT_EQ(mask, 4095u);
 }
 

@@ -101,7 +101,7 @@ TEST(InstrumentLock, ASecondProgramOnTheLinkWaitsThenIsBusyOtherLinksNeverWait) 
         EXPECT_EQ(outcome.Succeeded(), !row.busy);
         if (row.busy) {
             EXPECT_EQ(fake.Names(), std::vector<std::string>{"InitComType"}) << "a busy job sends nothing";
-            EXPECT_EQ(settings.LinkState(), 0);
+            EXPECT_EQ(settings.LinkState(), Link::Down);
             EXPECT_GE(took, row.wait);
         } else if (row.heldAddress == kAddress && row.heldType == kConnectionLan) {
             EXPECT_GE(took, row.holdFor) << "ran while the other program held the instrument";

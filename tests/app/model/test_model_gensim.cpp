@@ -122,8 +122,8 @@ TEST(ModelAgainstGensimFaults, DroppedAnswerLatchesUntilTheNextOperation) {
     const JobOutcome lost = pump.RunReadOperation(20s);
     EXPECT_TRUE(lost.finished);
     EXPECT_FALSE(lost.Succeeded());
-    EXPECT_EQ(lost.lastStatus, 1);  // exchange failed: no answer
-    EXPECT_EQ(lost.linkState, 0);
+    EXPECT_EQ(lost.lastStatus, GeneratorStatus::Failed);  // exchange failed: no answer
+    EXPECT_EQ(lost.linkState, zorbel::Link::Down);
 
     settings.SetParameter(0, Parameter::Amplitude, 3.25);
     ASSERT_TRUE(pump.WaitUntilIdle(5s).finished);

@@ -27,7 +27,7 @@ TEST_F(SessionTest, WriteOperationReadsLimitsThenWritesBothChannelsWithThoseLimi
 
     settings.ServiceQueue();  // setter write + read-limits batch
     EXPECT_EQ(fake.Count("Range"), 2 * kParameterCount);
-    EXPECT_EQ(settings.JobFlags(), kJobWriteSettings);
+    EXPECT_EQ(settings.JobFlags(), Job::WriteSettings);
     EXPECT_EQ(settings.CopyLimits(1).Maximum(Parameter::Frequency), 5e6);
     fake.ClearCalls();
 
@@ -38,8 +38,8 @@ TEST_F(SessionTest, WriteOperationReadsLimitsThenWritesBothChannelsWithThoseLimi
     EXPECT_EQ(frequency1.a, 1234.0);
     EXPECT_EQ(frequency1.b, 5e6);   // the channel's own limits, as read
     EXPECT_EQ(frequency1.c, 2e-6);
-    EXPECT_EQ(settings.JobFlags(), 0);
-    EXPECT_EQ(settings.LinkState(), 1);
+    EXPECT_EQ(settings.JobFlags(), Job::None);
+    EXPECT_EQ(settings.LinkState(), Link::Up);
     EXPECT_EQ(observer.UpdatePanelCount(), 1);
     EXPECT_EQ(observer.RefreshMasks(), std::vector<std::uint32_t>{0xFF});
     EXPECT_EQ(observer.Progress(), (std::vector<std::uint16_t>{5, 4}));
@@ -49,15 +49,15 @@ TEST_F(SessionTest, FailureAtThirdWriteConsumesTheBatchAndLatchesUntilTheNextJob
     settings.StartWriteOperation();
     settings.ServiceQueue();
     fake.ClearCalls();
-    fake.FailCallFromNow(2, kStatusFailed);  // ch0 amplitude
+    fake.FailCallFromNow(2, GeneratorStatus::Failed);  // ch0 amplitude
     settings.ServiceQueue();
 
     EXPECT_EQ(fake.Names(), (Names{"WriteOnOff", "WriteWaveType", "Write"}));
     EXPECT_TRUE(settings.PendingCommands().empty());
     EXPECT_EQ(observer.UpdatePanelCount(), 1);
-    EXPECT_EQ(settings.LinkState(), 0);
-    EXPECT_EQ(settings.LastStatus(), kStatusFailed);
-    EXPECT_EQ(settings.JobFlags(), 0);
+    EXPECT_EQ(settings.LinkState(), Link::Down);
+    EXPECT_EQ(settings.LastStatus(), GeneratorStatus::Failed);
+    EXPECT_EQ(settings.JobFlags(), Job::None);
 
     fake.ClearCalls();
     settings.SetParameter(0, Parameter::Frequency, 5.0);
@@ -68,7 +68,7 @@ TEST_F(SessionTest, FailureAtThirdWriteConsumesTheBatchAndLatchesUntilTheNextJob
     settings.ServiceQueue();
     settings.ServiceQueue();
     EXPECT_EQ(fake.Count("Write"), 2 * kParameterCount);
-    EXPECT_EQ(settings.LinkState(), 1);
+    EXPECT_EQ(settings.LinkState(), Link::Up);
 }
 
 TEST_F(SessionTest, ReadOperationStoresEverySettingAndRedoesThePreview) {
@@ -89,16 +89,16 @@ TEST_F(SessionTest, WaveTypeZeroReadBackIsNotStoredAndDoesNotLatch) {
     GoOnline();
     EXPECT_EQ(settings.Record(0).waveType, kWaveSine);
     EXPECT_EQ(settings.Record(1).waveType, kWaveRamp);
-    EXPECT_EQ(settings.LastStatus(), kStatusOk);
+    EXPECT_EQ(settings.LastStatus(), GeneratorStatus::Ok);
 }
 
 TEST_F(SessionTest, FailedRangeReadKeepsThePreviousPair) {
     fake.ranges[0].Set(Parameter::Amplitude, 1.0, 5.0);
-    fake.FailCallFromNow(0, kStatusRejected);  // the library stored the maximum all the same
+    fake.FailCallFromNow(0, GeneratorStatus::Rejected);  // the library stored the maximum all the same
     settings.StartReadOperation();
     settings.ServiceQueue();
     EXPECT_EQ(settings.CopyLimits(0), LimitsBlock::BuiltIn());
-    EXPECT_EQ(settings.LinkState(), 0);
+    EXPECT_EQ(settings.LinkState(), Link::Down);
     EXPECT_EQ(fake.Calls().size(), 1u);  // the rest of the batch was not sent
 }
 
@@ -110,7 +110,7 @@ struct GuardCase {
     const char* what;
     State state;
     InstrumentCommand command;
-    std::uint16_t status;
+    CommandResult result;
     Names calls;
 };
 
@@ -120,9 +120,9 @@ TEST_P(Guards, DecideWhetherTheLibraryIsCalled) {
     const GuardCase c = GetParam();
     if (c.state != State::Offline) GoOnline();
     if (c.state == State::Demo) settings.SelectDemo();
-    if (c.state == State::Latched) Latch(kStatusFailed);
-    const std::uint16_t lastBefore = settings.LastStatus();
-    EXPECT_EQ(settings.ExecuteCommand(c.command), c.status) << c.what;
+    if (c.state == State::Latched) Latch(GeneratorStatus::Failed);
+    const GeneratorStatus lastBefore = settings.LastStatus();
+    EXPECT_EQ(settings.ExecuteCommand(c.command), c.result) << c.what;
     EXPECT_EQ(fake.Names(), c.calls) << c.what;
     if (c.calls.empty()) {
         EXPECT_EQ(settings.LastStatus(), lastBefore) << c.what;
@@ -134,21 +134,21 @@ const std::uint16_t kAmp = WriteParameterCode(Parameter::Amplitude);
 INSTANTIATE_TEST_SUITE_P(
     Table, Guards,
     ::testing::Values(
-        GuardCase{"no link: nothing", State::Offline, {kAmp, 0, 0, 1.0}, 0, {}},
-        GuardCase{"demo", State::Demo, {kAmp, 0, 0, 1.0}, 1, {}},
-        GuardCase{"demo, end marker", State::Demo, {code::kWriteSettingsEnd, -1}, code::kWriteSettingsEnd, {}},
-        GuardCase{"latched", State::Latched, {kAmp, 0, 0, 1.0}, kStatusFailed, {}},
-        GuardCase{"channel 2", State::Online, {kAmp, 2, 0, 1.0}, kStatusRejected, {}},
-        GuardCase{"channel -1 on a channel command", State::Online, {kAmp, -1, 0, 1.0}, kStatusRejected, {}},
-        GuardCase{"latched before channel", State::Latched, {kAmp, 7, 0, 1.0}, kStatusFailed, {}},
-        GuardCase{"refresh for the whole instrument", State::Online, {code::kRefresh, -1}, 2, {"Refresh"}},
-        GuardCase{"wave type 0", State::Online, {code::kWriteWaveType, 0, 0}, kStatusRejected, {}},
-        GuardCase{"wave type 8", State::Online, {code::kWriteWaveType, 1, 8}, kStatusRejected, {}},
-        GuardCase{"wave type 6", State::Online, {code::kWriteWaveType, 1, 6}, 2, {"WriteWaveType"}},
-        GuardCase{"read channel 3", State::Online, {code::kReadOnOff, 3}, kStatusRejected, {}},
-        GuardCase{"download channel 2", State::Online, {code::kArbStartDownload, 2}, kStatusRejected, {}},
-        GuardCase{"data channel 9", State::Online, {code::kArbData, 9}, kStatusRejected, {}},
-        GuardCase{"unknown code", State::Online, {0x3005, 0}, kStatusRejected, {}}),
+        GuardCase{"no link: nothing", State::Offline, {kAmp, 0, 0, 1.0}, GeneratorStatus::NoLink, {}},
+        GuardCase{"demo", State::Demo, {kAmp, 0, 0, 1.0}, GeneratorStatus::Failed, {}},
+        GuardCase{"demo, end marker", State::Demo, {code::kWriteSettingsEnd, -1}, CommandResult::OwnCode(code::kWriteSettingsEnd), {}},
+        GuardCase{"latched", State::Latched, {kAmp, 0, 0, 1.0}, GeneratorStatus::Failed, {}},
+        GuardCase{"channel 2", State::Online, {kAmp, 2, 0, 1.0}, GeneratorStatus::Rejected, {}},
+        GuardCase{"channel -1 on a channel command", State::Online, {kAmp, -1, 0, 1.0}, GeneratorStatus::Rejected, {}},
+        GuardCase{"latched before channel", State::Latched, {kAmp, 7, 0, 1.0}, GeneratorStatus::Failed, {}},
+        GuardCase{"refresh for the whole instrument", State::Online, {code::kRefresh, -1}, GeneratorStatus::Ok, {"Refresh"}},
+        GuardCase{"wave type 0", State::Online, {code::kWriteWaveType, 0, 0}, GeneratorStatus::Rejected, {}},
+        GuardCase{"wave type 8", State::Online, {code::kWriteWaveType, 1, 8}, GeneratorStatus::Rejected, {}},
+        GuardCase{"wave type 6", State::Online, {code::kWriteWaveType, 1, 6}, GeneratorStatus::Ok, {"WriteWaveType"}},
+        GuardCase{"read channel 3", State::Online, {code::kReadOnOff, 3}, GeneratorStatus::Rejected, {}},
+        GuardCase{"download channel 2", State::Online, {code::kArbStartDownload, 2}, GeneratorStatus::Rejected, {}},
+        GuardCase{"data channel 9", State::Online, {code::kArbData, 9}, GeneratorStatus::Rejected, {}},
+        GuardCase{"unknown code", State::Online, {0x3005, 0}, GeneratorStatus::Rejected, {}}),
     [](const auto& info) { return CaseName(info.param.what); });
 
 TEST_F(SessionTest, OnOffWriteSendsAnyNonZeroStateAsOn) {
@@ -191,14 +191,14 @@ TEST_F(SessionTest, InstrumentGoneWhileIdleSwitchesToDemo) {
     fake.SetConnect(0);
     settings.ServiceQueue();
     EXPECT_EQ(settings.DemoFlag(), 1);
-    EXPECT_EQ(settings.LastStatus(), kStatusNoLink);
+    EXPECT_EQ(settings.LastStatus(), GeneratorStatus::NoLink);
 }
 
 TEST_F(SessionTest, JobIsDroppedWhenTheInstrumentDoesNotAnswerAtItsStart) {
     fake.SetConnect(0);
     settings.StartWriteOperation();
     settings.ServiceQueue();
-    EXPECT_EQ(settings.JobFlags(), 0);
+    EXPECT_EQ(settings.JobFlags(), Job::None);
     EXPECT_TRUE(settings.LastJobRefused());
     EXPECT_TRUE(settings.PendingCommands().empty());
     EXPECT_TRUE(observer.Progress().empty());
@@ -220,36 +220,36 @@ TEST_F(SessionTest, ConnectionChangeReachesTheLibraryOnTheWorkersNextStep) {
 
 TEST_F(SessionTest, CalibrationNotifiesEachCommandAndDropsThemOnceStopped) {
     GoOnline();
-    settings.SetJobFlag(kJobCalibration);
-    settings.SetCalibrationRunState(kCalibrationRunning);
+    settings.SetJobFlag(Job::Calibration);
+    settings.SetCalibrationRunState(CalibrationRun::Running);
     settings.QueueCalibrationCommand(code::kCalGetStepCount);
     settings.QueueCalibrationStop(1);
     settings.QueueCalibrationCommand(code::kCalGetState);  // behind the stop: dropped
     settings.ServiceQueue();
     EXPECT_EQ(observer.CalibrationSteps(), (std::vector<std::uint16_t>{code::kCalGetStepCount, code::kCalStop}));
-    EXPECT_EQ(settings.CalibrationRunState(), kCalibrationIdle);
+    EXPECT_EQ(settings.CalibrationRunState(), CalibrationRun::Idle);
     EXPECT_TRUE(settings.PendingCommands().empty());
 }
 
 TEST_F(SessionTest, CalibrationEndsWhenTheGeneratorIsGone) {
     GoOnline();
-    settings.SetJobFlag(kJobCalibration);
-    settings.SetCalibrationRunState(kCalibrationRunning);
+    settings.SetJobFlag(Job::Calibration);
+    settings.SetCalibrationRunState(CalibrationRun::Running);
     fake.SetConnect(0);
     settings.ServiceQueue();
-    EXPECT_EQ(settings.CalibrationRunState(), kCalibrationIdle);
+    EXPECT_EQ(settings.CalibrationRunState(), CalibrationRun::Idle);
 }
 
 TEST_F(SessionTest, CalibrationStopsAtAFailedCallAndDropsTheLink) {
     GoOnline();
-    settings.SetJobFlag(kJobCalibration);
-    settings.SetCalibrationRunState(kCalibrationRunning);
-    fake.FailCallFromNow(0, kStatusFailed);
+    settings.SetJobFlag(Job::Calibration);
+    settings.SetCalibrationRunState(CalibrationRun::Running);
+    fake.FailCallFromNow(0, GeneratorStatus::Failed);
     settings.EnqueueCommand(code::kRefresh, kWholeInstrument);  // a library call during calibration
     settings.QueueCalibrationCommand(code::kCalGetState);
     settings.ServiceQueue();
     EXPECT_EQ(observer.CalibrationSteps(), std::vector<std::uint16_t>{code::kRefresh});
-    EXPECT_EQ(settings.LinkState(), 0);
+    EXPECT_EQ(settings.LinkState(), Link::Down);
     EXPECT_EQ(settings.PendingCommands().size(), 1u);  // taken at the next step
 }
 
@@ -259,7 +259,7 @@ TEST(CalibrationQueueing, HelpersSetTheRunStateAndStepAndQueueForTheWholeInstrum
     settings.QueueCalibrationStart(1);
     settings.QueueCalibrationStep(4);
     settings.QueueCalibrationStop(0);
-    EXPECT_EQ(settings.CalibrationRunState(), kCalibrationStopping);
+    EXPECT_EQ(settings.CalibrationRunState(), CalibrationRun::Stopping);
     EXPECT_EQ(settings.Calibration().currentStep, 4);
     const std::vector<InstrumentCommand> expected = {
         {code::kCalStart, 1, 0, 0.0}, {code::kCalSetStep, -1, 5, 0.0}, {code::kCalStop, -1, 0, 0.0}};

@@ -37,12 +37,12 @@ TEST(SessionPump, ReportsAFailedJobAndAnAbsentInstrument) {
     DeviceSettings settings(fake);
     SessionPump pump(settings);
     pump.Start();
-    fake.FailCallFromNow(25, kStatusFailed);
+    fake.FailCallFromNow(25, GeneratorStatus::Failed);
     JobOutcome outcome = pump.RunReadOperation(5s);
     EXPECT_TRUE(outcome.finished);
     EXPECT_FALSE(outcome.Succeeded());
-    EXPECT_EQ(outcome.lastStatus, kStatusFailed);
-    EXPECT_EQ(outcome.linkState, 0);
+    EXPECT_EQ(outcome.lastStatus, GeneratorStatus::Failed);
+    EXPECT_EQ(outcome.linkState, Link::Down);
 
     fake.SetConnect(0);
     outcome = pump.RunWriteOperation(5s);
@@ -61,7 +61,7 @@ TEST(SessionPump, DownloadJobEndsWithItsOutcome) {
     const JobOutcome outcome = pump.RunArbitraryDownload(1, 5s);
     EXPECT_TRUE(outcome.Succeeded());
     EXPECT_EQ(fake.Count("ArbDivider"), 1u);
-    EXPECT_EQ(settings.JobFlags(), 0);
+    EXPECT_EQ(settings.JobFlags(), Job::None);
 }
 
 struct TimeoutRow {
@@ -168,7 +168,7 @@ TEST(SessionPump, UiEditsAndReadsWhileTheWorkerRuns) {
         pump.Wake();
         for (int i = 0; i < 200; ++i) {
             settings.SetParameter(i % 2, Parameter::Amplitude, 1.0 + i % 7);
-            settings.SetZoomTool(kZoomHorizontalIn);
+            settings.SetZoomTool(ZoomTool::HorizontalIn);
             (void)settings.CopyLimits(1);
             (void)settings.Record(0).waveType;
         }

@@ -225,23 +225,23 @@ TEST_F(MainFrame, FileEditAndZoomCommandsFollowTheWaveTypeAndTheViewWindow) {
         const char* what;
         std::uint16_t waveType;
         Window window;
-        std::uint16_t bitsBefore;
+        ZoomTool bitsBefore;
         // Per command above: enabled, then checked ('1'/'0').
         const char* enabled;
         const char* checked;
-        std::uint16_t bitsAfter;
+        ZoomTool bitsAfter;
     } rows[] = {
-        {"sine", kWaveSine, whole, 0, "0101000000000", "0000000000000", 0},
-        {"sine keeps a tool bit", kWaveSine, whole, kZoomHorizontalIn, "0101000000000", "0000000000000",
-         kZoomHorizontalIn},
-        {"arbitrary, all visible", kWaveArbitrary, whole, 0, "1010111100100", "0000000000000", 0},
-        {"arbitrary, zoomed", kWaveArbitrary, {10, 100, -5.0, 5.0}, kZoomHorizontalIn | kZoomVerticalIn,
-         "1010111111111", "0000000100100", kZoomHorizontalIn | kZoomVerticalIn},
-        {"13 points visible", kWaveArbitrary, {0, 12, -5.0, 5.0}, kZoomHorizontalIn, "1010111011111",
-         "0000000000000", 0},
-        {"move with all visible", kWaveArbitrary, whole, kZoomHorizontalMove, "1010111100100", "0000000000000", 0},
-        {"vertical zoom out at full range", kWaveArbitrary, {10, 100, -10.0, 10.0}, kZoomVerticalOut,
-         "1010111111100", "0000000000000", 0},
+        {"sine", kWaveSine, whole, ZoomTool::None, "0101000000000", "0000000000000", ZoomTool::None},
+        {"sine keeps a tool bit", kWaveSine, whole, ZoomTool::HorizontalIn, "0101000000000", "0000000000000",
+         ZoomTool::HorizontalIn},
+        {"arbitrary, all visible", kWaveArbitrary, whole, ZoomTool::None, "1010111100100", "0000000000000", ZoomTool::None},
+        {"arbitrary, zoomed", kWaveArbitrary, {10, 100, -5.0, 5.0}, ZoomTool::HorizontalIn | ZoomTool::VerticalIn,
+         "1010111111111", "0000000100100", ZoomTool::HorizontalIn | ZoomTool::VerticalIn},
+        {"13 points visible", kWaveArbitrary, {0, 12, -5.0, 5.0}, ZoomTool::HorizontalIn, "1010111011111",
+         "0000000000000", ZoomTool::None},
+        {"move with all visible", kWaveArbitrary, whole, ZoomTool::HorizontalMove, "1010111100100", "0000000000000", ZoomTool::None},
+        {"vertical zoom out at full range", kWaveArbitrary, {10, 100, -10.0, 10.0}, ZoomTool::VerticalOut,
+         "1010111111100", "0000000000000", ZoomTool::None},
     };
     for (const auto& row : rows) {
         Settings().SetWaveType(0, row.waveType);
@@ -299,7 +299,7 @@ TEST_F(MainFrame, FileCommandsShowTheDocumentsMessagesAndRefresh) {
         Frame().RunCommand(row.command);
         EXPECT_EQ(messages_, row.messages) << row.what;
         EXPECT_EQ(Panel(Frame()).RefreshCount() - refreshes, row.refreshed ? 1 : 0) << row.what;
-        EXPECT_EQ(View(Frame()).TakeRefreshMask(), row.refreshed ? 0xFFFu : 0u) << row.what;
+        EXPECT_EQ(View(Frame()).TakeRefreshMask(), row.refreshed ? RefreshMask::Everything : RefreshMask::None) << row.what;
     }
     EXPECT_TRUE(QFile::exists(folder + "/a.set"));
 }
@@ -383,7 +383,7 @@ protected:
             if (label->accessibleName() == name) return label->text();
         return "<none>";
     }
-    bool JobDone() { return Settings().JobFlags() == 0 && Settings().IsIdle(); }
+    bool JobDone() { return Settings().JobFlags() == Job::None && Settings().IsIdle(); }
 
     std::vector<std::string> extraArgs_;
     std::unique_ptr<Gensim> sim_;
@@ -441,8 +441,8 @@ TEST_F(MainFrameOnline, ClosingWhileTheWorkerWaitsForThePanelDoesNotHang) {
     // UpdatePanel and waits for this thread.
     QElapsedTimer timer;
     timer.start();
-    while (Settings().JobFlags() != 0 && timer.elapsed() < 10000) QThread::msleep(5);
-    ASSERT_EQ(Settings().JobFlags(), 0);
+    while (Settings().JobFlags() != Job::None && timer.elapsed() < 10000) QThread::msleep(5);
+    ASSERT_EQ(Settings().JobFlags(), Job::None);
     QThread::msleep(100);
     timer.restart();
     Frame().close();

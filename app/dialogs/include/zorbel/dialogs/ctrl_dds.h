@@ -79,7 +79,7 @@ private:
     // The frequency entry: `frequency` hertz typed in `unit`.
     void EnterFrequency(double frequency, std::uint16_t unit, bool unitClicked);
     void Refuse(const std::string& message);
-    void RequestRedraw(std::uint32_t mask);
+    void RequestRedraw(RefreshMask mask);
     // The current channel's wave type and its frequency (the arbitrary
     // frequency for the arbitrary wave type).
     std::pair<std::uint16_t, double> ChannelFrequency() const;

@@ -6,20 +6,19 @@
 #include <cstdint>
 #include <functional>
 
+#include "zorbel/model/session_state.h"
+
 class QWidget;
 
 namespace zorbel {
-
-// Refresh mask of a changed waveform (grid, waveform and annotations are
-// redrawn); amplitude and offset changes ask for kRefreshAnnotations (0xFF).
-inline constexpr std::uint32_t kRefreshWaveform = 0x8FF;
 
 // The waveform view as the dialogs see it. Called on the user-interface thread.
 class ViewRedraw {
 public:
     virtual ~ViewRedraw() = default;
-    // The view's refresh mask is to become `mask` (0xFF, 0x8FF or 0xFFF).
-    virtual void RequestRedraw(std::uint32_t mask) = 0;
+    // The view is to redraw `mask`: Waveform after a change of the waveform,
+    // Annotations after amplitude and offset, Everything after a new channel.
+    virtual void RequestRedraw(RefreshMask mask) = 0;
 };
 
 // Shows one message to the user and returns when it has been seen. The

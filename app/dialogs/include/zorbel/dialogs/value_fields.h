@@ -23,23 +23,23 @@ struct ValueField {
     int editId;
     const char* label;         // template caption of the label
     std::uint16_t decimals;    // digits shown after the point
-    std::uint32_t refreshMask; // what the view redraws after a write
+    RefreshMask refreshMask;  // what the view redraws after a write
 };
 
 // In parameter order, so that FieldOf is an index. Amplitude and offset move
 // the vertical scale, so the annotations are redrawn; every other parameter
 // changes the waveform only.
 inline constexpr std::array<ValueField, kParameterCount> kValueFields = {{
-    {Parameter::Amplitude, 1023, 1024, "Amplitude:", 3, kRefreshAnnotations},
-    {Parameter::Frequency, 1021, 1022, "Frequency:", 6, kRefreshWaveform},
-    {Parameter::Offset, 1025, 1026, "Offset:", 3, kRefreshAnnotations},
-    {Parameter::Phase, 1027, 1028, "Phase:", 2, kRefreshWaveform},
-    {Parameter::SquareDuty, 1029, 1030, "Duty:", 4, kRefreshWaveform},
-    {Parameter::RampSymmetry, 1031, 1032, "Symmetry:", 4, kRefreshWaveform},
-    {Parameter::PulseDuty, 1033, 1034, "Duty:", 4, kRefreshWaveform},
-    {Parameter::PulseWidth, 1035, 1036, "Width:", 9, kRefreshWaveform},
-    {Parameter::PulseLeading, 1037, 1038, "Leading:", 9, kRefreshWaveform},
-    {Parameter::PulseTrailing, 1039, 1040, "Trailing:", 9, kRefreshWaveform},
+    {Parameter::Amplitude, 1023, 1024, "Amplitude:", 3, RefreshMask::Annotations},
+    {Parameter::Frequency, 1021, 1022, "Frequency:", 6, RefreshMask::Waveform},
+    {Parameter::Offset, 1025, 1026, "Offset:", 3, RefreshMask::Annotations},
+    {Parameter::Phase, 1027, 1028, "Phase:", 2, RefreshMask::Waveform},
+    {Parameter::SquareDuty, 1029, 1030, "Duty:", 4, RefreshMask::Waveform},
+    {Parameter::RampSymmetry, 1031, 1032, "Symmetry:", 4, RefreshMask::Waveform},
+    {Parameter::PulseDuty, 1033, 1034, "Duty:", 4, RefreshMask::Waveform},
+    {Parameter::PulseWidth, 1035, 1036, "Width:", 9, RefreshMask::Waveform},
+    {Parameter::PulseLeading, 1037, 1038, "Leading:", 9, RefreshMask::Waveform},
+    {Parameter::PulseTrailing, 1039, 1040, "Trailing:", 9, RefreshMask::Waveform},
 }};
 static_assert(RowsFollow(kValueFields));
 inline const ValueField& FieldOf(Parameter p) { return kValueFields[Index(p)]; }

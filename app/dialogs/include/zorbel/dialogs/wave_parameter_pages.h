@@ -58,7 +58,7 @@ protected:
     std::uint16_t Channel() const { return settings_->CurrentChannel(); }
     double ParseField(const CEditEx* edit) const;
     void Refuse(const std::string& message);
-    void RequestRedraw(std::uint32_t mask);
+    void RequestRedraw(RefreshMask mask);
     void RequestPanelUpdate();
 
 private:

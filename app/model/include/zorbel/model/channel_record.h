@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "zorbel/model/parameters.h"
+#include "zorbel/model/session_state.h"
 
 namespace zorbel {
 
@@ -24,15 +25,8 @@ enum WaveType : std::uint16_t {
 };
 inline constexpr bool IsValidWaveType(long long code) { return code >= kWaveSine && code <= kWaveHarmonic; }
 
-// Arbitrary view tools (zoom-tool bits) and the cursor word derived from them.
-enum ZoomTool : std::uint16_t {
-    kZoomHorizontalIn = 1,
-    kZoomHorizontalOut = 2,
-    kZoomHorizontalMove = 4,
-    kZoomVerticalIn = 16,
-    kZoomVerticalOut = 32,
-    kZoomVerticalMove = 64,
-};
+// The cursor word derived from the arbitrary view's tools (ZoomTool,
+// session_state.h): which rubber bands the view draws.
 inline constexpr std::uint16_t kCursorHorizontalZoomIn = 2;
 inline constexpr std::uint16_t kCursorVerticalZoomIn = 1;
 
@@ -68,7 +62,7 @@ struct ChannelRecord {
     std::uint32_t arbitrarySent = 0;          // points handed to the library so far
     std::uint32_t editPointIndex = 0;         // point shown by the point editor
 
-    std::uint16_t zoomToolBits = 0;
+    ZoomTool zoomToolBits = ZoomTool::None;
     std::uint16_t zoomToolCursor = 0;
     double arbitraryViewLower = -10.0;  // volts
     double arbitraryViewUpper = 10.0;   // volts

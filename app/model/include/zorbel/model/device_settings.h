@@ -18,6 +18,7 @@
 #include <cstdint>
 #include <mutex>
 #include <optional>
+#include <ostream>
 #include <stdexcept>
 #include <stop_token>
 #include <string>
@@ -29,23 +30,12 @@
 #include "zorbel/model/generator_api.h"
 #include "zorbel/model/instrument_lock.h"
 #include "zorbel/model/session_observer.h"
+#include "zorbel/model/session_state.h"
 
 namespace zorbel {
 
-// Job flags, named by their values.
-inline constexpr std::uint16_t kJobReadLimits = 1;
-inline constexpr std::uint16_t kJobReadSettings = 2;
-inline constexpr std::uint16_t kJobWriteSettings = 4;
-inline constexpr std::uint16_t kJobArbitraryDownload = 8;
-inline constexpr std::uint16_t kJobCalibration = 16;
-
 inline constexpr std::uint16_t kConnectionUsb = 0;
 inline constexpr std::uint16_t kConnectionLan = 1;
-
-// Calibration run state.
-inline constexpr std::int32_t kCalibrationIdle = -1;
-inline constexpr std::int32_t kCalibrationRunning = 0;
-inline constexpr std::int32_t kCalibrationStopping = 1;
 
 // Largest arbitrary waveform, points: the instrument's waveform memory (2^26).
 inline constexpr std::uint32_t kMaxArbitraryPoints = 67108864;
@@ -55,6 +45,24 @@ inline constexpr std::uint16_t kMaxArbitraryDivider = 250;
 // scale at the largest gain code (0.625 V x 20); the generator library
 // clamps larger samples to it when it downloads them.
 inline constexpr double kMaxArbitraryVolts = 12.5;
+
+// What ExecuteCommand did: the library's status or, for a command that calls
+// no library function (an end marker, a download step that only queues
+// others), that command's own code.
+struct CommandResult {
+    CommandResult(GeneratorStatus s) : status(s) {}  // NOLINT(google-explicit-constructor): a status is a result
+    static CommandResult OwnCode(std::uint16_t code) {
+        CommandResult r(GeneratorStatus::Ok);
+        r.ownCode = code;
+        return r;
+    }
+    GeneratorStatus status;
+    std::uint16_t ownCode = 0;  // 0: the status counts
+    friend bool operator==(const CommandResult&, const CommandResult&) = default;
+    friend std::ostream& operator<<(std::ostream& out, const CommandResult& r) {
+        return r.ownCode ? out << "code " << r.ownCode : out << "status " << r.status;
+    }
+};
 
 class DeviceSettings {
 public:
@@ -76,15 +84,15 @@ public:
     std::uint16_t CurrentChannel() const { return currentChannel_; }
     bool SetCurrentChannel(std::uint16_t channel);
     std::int32_t DemoFlag() const { return demo_; }
-    std::uint16_t LinkState() const { return linkState_; }
-    std::uint16_t JobFlags() const { return jobFlags_; }
-    std::uint16_t LastStatus() const { return lastStatus_; }
+    Link LinkState() const { return linkState_; }
+    Job JobFlags() const { return static_cast<Job>(jobFlags_.load()); }
+    GeneratorStatus LastStatus() const { return lastStatus_; }
     std::int32_t SyncFlag() const { return sync_; }
-    std::int32_t CalibrationRunState() const { return calibrationRunState_; }
-    void SetCalibrationRunState(std::int32_t state) { calibrationRunState_ = state; }
-    // The view sets and clears job flag 16 around the calibration dialog.
-    void SetJobFlag(std::uint16_t bit) { jobFlags_ |= bit; }
-    void ClearJobFlag(std::uint16_t bit) { jobFlags_ &= static_cast<std::uint16_t>(~bit); }
+    CalibrationRun CalibrationRunState() const { return calibrationRunState_; }
+    void SetCalibrationRunState(CalibrationRun state) { calibrationRunState_ = state; }
+    // The view sets and clears the calibration job around the calibration dialog.
+    void SetJobFlag(Job bit) { jobFlags_ |= ToNumber(bit); }
+    void ClearJobFlag(Job bit) { jobFlags_ &= ToNumber(~bit); }
     // True when the last job was dropped at its start because the instrument
     // did not answer qmkHDDeviceConnect (cleared by every job trigger).
     bool LastJobRefused() const { return jobRefused_; }
@@ -174,7 +182,7 @@ public:
     std::uint16_t ZoomFromData(std::uint16_t channel);
     // Applies zoom tool `bit` (1, 2, 4, 16, 32, 64) to the current channel and
     // asks for a full redraw. Other values are ignored.
-    void SetZoomTool(std::uint16_t bit);
+    void SetZoomTool(ZoomTool bit);
 
     // ---- Numbers typed by the user ------------------------------------------
     // The value by the generator library's number rules, 0.0 when the text is
@@ -213,10 +221,10 @@ public:
     // the worker starts and clear it only after the worker has stopped.
     void SetObserver(SessionObserver* observer) { observer_ = observer; }
     // One command per the command table, with the guards in order: link state
-    // 1; then, for library calls, demo flag clear, last status 2 (the latch),
-    // channel 0 or 1 for commands that address one. Returns the status
-    // (commands without a library call: their code).
-    std::uint16_t ExecuteCommand(const InstrumentCommand& command);
+    // up; then, for library calls, demo flag clear, last status Ok (the
+    // latch), channel 0 or 1 for commands that address one. Returns the
+    // status (commands without a library call: their code).
+    CommandResult ExecuteCommand(const InstrumentCommand& command);
     // One step of the worker: take the instrument, start jobs, drain the
     // queue. A stop request ends the step between two commands; what is left
     // stays queued for the next step.
@@ -228,16 +236,20 @@ private:
         return channel;
     }
     SessionObserver& Observer() const;
-    std::optional<std::uint16_t> LibraryGuard(const InstrumentCommand& command, bool addressesChannel) const;
-    std::uint16_t Store(std::uint16_t status) {
+    std::optional<GeneratorStatus> LibraryGuard(const InstrumentCommand& command, bool addressesChannel) const;
+    // A library call's result becomes the last status.
+    GeneratorStatus Store(std::uint16_t raw) {
+        const GeneratorStatus status = ToGeneratorStatus(raw);
         lastStatus_ = status;
         return status;
     }
+    void SetJobFlags(Job flags) { jobFlags_ = ToNumber(flags); }
+    bool Online() const { return linkState_ == Link::Up && lastStatus_ == GeneratorStatus::Ok; }
 
     // execute_command.cpp
-    std::uint16_t ExecuteRead(const InstrumentCommand& command, std::uint16_t channel);
-    std::uint16_t ExecuteWrite(const InstrumentCommand& command, std::uint16_t channel);
-    std::uint16_t ExecuteArbitrary(const InstrumentCommand& command, std::uint16_t channel);
+    GeneratorStatus ExecuteRead(const InstrumentCommand& command, std::uint16_t channel);
+    GeneratorStatus ExecuteWrite(const InstrumentCommand& command, std::uint16_t channel);
+    CommandResult ExecuteArbitrary(const InstrumentCommand& command, std::uint16_t channel);
     void StartDownload(std::uint16_t channel);
 
     // service_queue.cpp
@@ -247,11 +259,11 @@ private:
     void RefuseBusy();
     void ApplyPendingConnection();
     void StartJobs(SessionObserver& observer);
-    void QueueBatch(std::uint16_t job);
+    void QueueBatch(Job job);
     bool DrainBatch(std::uint16_t endCode, std::stop_token stop);
     void DrainCalibration(std::uint16_t front, SessionObserver& observer, std::stop_token stop);
     void DrainNormal(std::uint16_t front, std::stop_token stop);
-    void EndSettingsBatch(std::uint16_t job, SessionObserver& observer);
+    void EndSettingsBatch(Job job, SessionObserver& observer, std::stop_token stop);
 
     GeneratorApi& api_;
     std::atomic<SessionObserver*> observer_{nullptr};
@@ -261,10 +273,10 @@ private:
     std::atomic<bool> connectionPending_{false};
     std::atomic<std::uint16_t> currentChannel_{0};
     std::atomic<std::int32_t> demo_{1};
-    std::atomic<std::uint16_t> linkState_{0};
-    std::atomic<std::uint16_t> jobFlags_{0};
-    std::atomic<std::uint16_t> lastStatus_{0};
-    std::atomic<std::int32_t> calibrationRunState_{kCalibrationIdle};
+    std::atomic<Link> linkState_{Link::Down};
+    std::atomic<std::uint16_t> jobFlags_{0};  // Job bits, kept as a number for the atomic bit operations
+    std::atomic<GeneratorStatus> lastStatus_{GeneratorStatus::NoLink};
+    std::atomic<CalibrationRun> calibrationRunState_{CalibrationRun::Idle};
     std::atomic<std::int32_t> sync_{0};
     std::atomic<bool> jobRefused_{false};
     // Channel whose download job bit 8 serves (set by 0x3007).

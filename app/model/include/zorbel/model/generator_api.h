@@ -2,21 +2,18 @@
 // session logic can be exercised against a scripted double. The default
 // implementation forwards every call to the exported qmkHD* functions.
 //
-// Status results are the library's: 0 no link, 1 exchange failed, 2 success,
-// 3 argument rejected or answer not acceptable.
+// Results are the library's 16-bit numbers, as they cross its C interface;
+// the model turns them into a GeneratorStatus (session_state.h) where it
+// stores them.
 #pragma once
 
 #include <cstdint>
 
 #include "QRVHardDll.h"
 #include "zorbel/model/parameters.h"
+#include "zorbel/model/session_state.h"
 
 namespace zorbel {
-
-inline constexpr std::uint16_t kStatusNoLink = 0;
-inline constexpr std::uint16_t kStatusFailed = 1;
-inline constexpr std::uint16_t kStatusOk = 2;
-inline constexpr std::uint16_t kStatusRejected = 3;
 
 class GeneratorApi {
 public:

@@ -1,45 +1,50 @@
-// What the instrument session tells the outside world. The view turns these
-// calls into queued (posted) or blocking queued (sent) invocations on its own
-// thread; a command-line tool may ignore or log them; tests record them.
+// What the instrument session tells its user: the program's frame and view,
+// a command-line tool (which may ignore the notices), or a test (which
+// records them).
 //
-// Calls come from the worker thread (ServiceQueue) and, for RequestRefresh,
+// Notices come from the worker thread (ServiceQueue) and, for RequestRefresh,
 // also from the user-interface thread (SetZoomTool). No lock of the model is
-// held during a call, so an implementation may call back into the model.
+// held during a notice, so an implementation may call back into the model.
+//
+// Two kinds:
+// - Sent notices (UpdatePanel, CalibrationStep): the worker waits until the
+//   call returns, typically while the user-interface thread reacts. The
+//   worker passes its stop token and sends nothing once a stop has been
+//   requested; an implementation that waits for another thread must also
+//   stop waiting as soon as `stopping` is requested (a std::stop_callback
+//   that wakes its wait), because the user that stops the worker then joins
+//   it and can no longer serve the notice. That is what keeps a stop from
+//   deadlocking against a notice under way.
+// - Posted notices (ShowProgress, RequestRefresh): must return at once,
+//   without waiting for another thread.
 #pragma once
 
 #include <cstdint>
+#include <stop_token>
+
+#include "zorbel/model/session_state.h"
 
 namespace zorbel {
-
-// Window message numbers of the design, for receivers that keep them.
-inline constexpr std::uint32_t WM_UPDATE_PANEL = 0x464;
-inline constexpr std::uint32_t WM_SHOW_PROGRESS = 0x465;
-inline constexpr std::uint32_t WM_CALIBRATION_STEP = 0x466;
-
-// Refresh mask values (view layers to redraw).
-inline constexpr std::uint32_t kRefreshAnnotations = 0xFF;
-inline constexpr std::uint32_t kRefreshEverything = 0xFFF;
 
 class SessionObserver {
 public:
     virtual ~SessionObserver() = default;
 
-    // WM_UPDATE_PANEL, sent: a read-settings or write-settings batch has ended.
-    // The worker waits until it returns. An implementation that blocks on
-    // another thread must stop doing so once that thread stops serving it.
-    virtual void UpdatePanel() {}
+    // Sent: a read-settings or write-settings batch has ended; the panel is
+    // to show the model's values.
+    virtual void UpdatePanel(std::stop_token /*stopping*/) {}
 
-    // WM_SHOW_PROGRESS, posted: a batch or an arbitrary chunk was queued;
-    // `jobFlags` are the job flags at that moment. Must not block.
-    virtual void ShowProgress(std::uint16_t /*jobFlags*/) {}
+    // Sent to the calibration dialog after each command executed during the
+    // calibration job; the dialog reacts before the next command runs.
+    virtual void CalibrationStep(std::uint16_t /*commandCode*/, std::stop_token /*stopping*/) {}
 
-    // WM_CALIBRATION_STEP, sent to the calibration dialog after each command
-    // executed during the calibration job; `commandCode` is wParam.
-    virtual void CalibrationStep(std::uint16_t /*commandCode*/) {}
+    // Posted: a batch or an arbitrary chunk was queued; `jobFlags` are the
+    // job flags at that moment.
+    virtual void ShowProgress(Job /*jobFlags*/) {}
 
-    // The view's refresh mask is to become `mask` (0xFF after a settings
-    // batch, 0xFFF after a zoom tool change).
-    virtual void RequestRefresh(std::uint32_t /*mask*/) {}
+    // Posted: the view is to redraw `mask` (Annotations after a settings
+    // batch, Everything after a zoom tool change).
+    virtual void RequestRefresh(RefreshMask /*mask*/) {}
 };
 
 }  // namespace zorbel

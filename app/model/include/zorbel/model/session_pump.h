@@ -21,11 +21,12 @@ struct JobOutcome {
     bool instrumentAbsent = false;  // the job was dropped: the instrument did not answer at its start
     bool busy = false;              // the job was dropped: another program held the instrument too long
     bool demo = false;              // demo mode: nothing reached the instrument
-    std::uint16_t linkState = 0;
-    std::uint16_t lastStatus = 0;   // library status of the last call; 2 success
+    Link linkState = Link::Down;
+    GeneratorStatus lastStatus = GeneratorStatus::NoLink;  // of the last library call
 
     bool Succeeded() const {
-        return finished && !instrumentAbsent && !busy && !demo && linkState == 1 && lastStatus == 2;
+        return finished && !instrumentAbsent && !busy && !demo && linkState == Link::Up &&
+               lastStatus == GeneratorStatus::Ok;
     }
 };
 

@@ -24,8 +24,8 @@ constexpr GeneratorStatus ToGeneratorStatus(std::uint16_t raw) {
 }
 constexpr std::uint16_t ToNumber(GeneratorStatus status) { return static_cast<std::uint16_t>(status); }
 
-// Whether the session has a working link to the instrument.
-enum class LinkState : std::uint16_t { Down = 0, Up = 1 };
+// The session's link state: whether it has a working link to the instrument.
+enum class Link : std::uint16_t { Down = 0, Up = 1 };
 
 // Flags of a set, as an enum class with the bit operators. Each flag type
 // opts in with `template <> inline constexpr bool kIsFlagSet<T> = true;`.
@@ -41,6 +41,11 @@ template <class T>
     requires kIsFlagSet<T>
 constexpr T operator&(T a, T b) {
     return static_cast<T>(static_cast<std::uint32_t>(a) & static_cast<std::uint32_t>(b));
+}
+template <class T>
+    requires kIsFlagSet<T>
+constexpr T operator^(T a, T b) {
+    return static_cast<T>(static_cast<std::uint32_t>(a) ^ static_cast<std::uint32_t>(b));
 }
 template <class T>
     requires kIsFlagSet<T>
@@ -64,9 +69,10 @@ constexpr bool Any(T flags, T bits) {
     return static_cast<std::uint32_t>(flags & bits) != 0;
 }
 
-// Jobs the worker runs, lowest bit first. Read Operation is ReadLimits |
-// ReadSettings (3), Write Operation ReadLimits | WriteSettings (5).
-enum class JobFlags : std::uint16_t {
+// The session's job flags: jobs the worker runs, lowest bit first. Read
+// Operation is ReadLimits | ReadSettings (3), Write Operation ReadLimits |
+// WriteSettings (5).
+enum class Job : std::uint16_t {
     None = 0,
     ReadLimits = 1,
     ReadSettings = 2,
@@ -75,11 +81,26 @@ enum class JobFlags : std::uint16_t {
     Calibration = 16,
 };
 template <>
-inline constexpr bool kIsFlagSet<JobFlags> = true;
-constexpr std::uint16_t ToNumber(JobFlags flags) { return static_cast<std::uint16_t>(flags); }
+inline constexpr bool kIsFlagSet<Job> = true;
+constexpr std::uint16_t ToNumber(Job flags) { return static_cast<std::uint16_t>(flags); }
 
 // The calibration procedure's run state.
-enum class CalibrationRunState : std::int32_t { Idle = -1, Running = 0, Stopping = 1 };
+enum class CalibrationRun : std::int32_t { Idle = -1, Running = 0, Stopping = 1 };
+
+// The arbitrary view's tools (zoom-tool bits): at most one horizontal and one
+// vertical tool at a time.
+enum class ZoomTool : std::uint16_t {
+    None = 0,
+    HorizontalIn = 1,
+    HorizontalOut = 2,
+    HorizontalMove = 4,
+    VerticalIn = 16,
+    VerticalOut = 32,
+    VerticalMove = 64,
+};
+template <>
+inline constexpr bool kIsFlagSet<ZoomTool> = true;
+constexpr std::uint16_t ToNumber(ZoomTool tools) { return static_cast<std::uint16_t>(tools); }
 
 // The view's layers to redraw. Only the four named masks are ever stored:
 // Annotations after a settings batch, Everything after a zoom tool change,
@@ -96,11 +117,10 @@ inline constexpr bool kIsFlagSet<RefreshMask> = true;
 constexpr std::uint32_t ToNumber(RefreshMask mask) { return static_cast<std::uint32_t>(mask); }
 
 inline std::ostream& operator<<(std::ostream& out, GeneratorStatus s) { return out << ToNumber(s); }
-inline std::ostream& operator<<(std::ostream& out, LinkState s) { return out << static_cast<std::uint16_t>(s); }
-inline std::ostream& operator<<(std::ostream& out, JobFlags f) { return out << ToNumber(f); }
-inline std::ostream& operator<<(std::ostream& out, CalibrationRunState s) {
-    return out << static_cast<std::int32_t>(s);
-}
+inline std::ostream& operator<<(std::ostream& out, Link s) { return out << static_cast<std::uint16_t>(s); }
+inline std::ostream& operator<<(std::ostream& out, Job f) { return out << ToNumber(f); }
+inline std::ostream& operator<<(std::ostream& out, CalibrationRun s) { return out << static_cast<std::int32_t>(s); }
+inline std::ostream& operator<<(std::ostream& out, ZoomTool t) { return out << static_cast<std::uint16_t>(t); }
 inline std::ostream& operator<<(std::ostream& out, RefreshMask m) { return out << ToNumber(m); }
 
 }  // namespace zorbel
