@@ -37,7 +37,7 @@ constexpr double kMaxTimeoutSeconds = 24 * 3600;
 // A number of seconds, 0 < seconds <= a day (`zeroAllowed`: 0 too), as milliseconds (at least 1 when above 0).
 std::optional<std::chrono::milliseconds> ParseSeconds(const std::string& text, bool zeroAllowed) {
     double seconds = 0;
-    if (!parseDouble(text, seconds) || !(zeroAllowed ? seconds >= 0 : seconds > 0) || seconds > kMaxTimeoutSeconds)
+    if (!ParseDouble(text, seconds) || !(zeroAllowed ? seconds >= 0 : seconds > 0) || seconds > kMaxTimeoutSeconds)
         return std::nullopt;
     const auto ms = static_cast<long long>(seconds * 1000.0 + 0.5);
     return std::chrono::milliseconds(seconds > 0 && ms == 0 ? 1 : ms);

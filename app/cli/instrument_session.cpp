@@ -12,10 +12,14 @@ constexpr std::uint32_t kPointsPerPacket = 960;
 
 std::string_view StatusText(GeneratorStatus status) {
     switch (status) {
-    case GeneratorStatus::NoLink: return "no link to the instrument";
-    case GeneratorStatus::Failed: return "the exchange with the instrument failed (no answer, or a late one)";
-    case GeneratorStatus::Rejected: return "the instrument refused a value or gave an unacceptable answer";
-    default: return "unexpected status";
+    case GeneratorStatus::NoLink:
+        return "no link to the instrument";
+    case GeneratorStatus::Failed:
+        return "the exchange with the instrument failed (no answer, or a late one)";
+    case GeneratorStatus::Rejected:
+        return "the instrument refused a value or gave an unacceptable answer";
+    default:
+        return "unexpected status";
     }
 }
 
@@ -28,13 +32,13 @@ void DownloadProgress::Begin(std::uint16_t channel, std::uint32_t points) {
 
 void DownloadProgress::ShowProgress(Job jobFlags) {
     if (!enabled_ || !Any(jobFlags, Job::ArbitraryDownload)) return;
-    err_ << "\rCH" << formatInt(channel_ + 1) << ": sending " << formatInt(points_) << " points..." << std::flush;
+    err_ << "\rCH" << FormatInt(channel_ + 1) << ": sending " << FormatInt(points_) << " points..." << std::flush;
 }
 
 void DownloadProgress::End(bool succeeded) {
     if (!enabled_) return;
     // Overwrites the progress line, so that a message after it starts clean.
-    err_ << "\rCH" << formatInt(channel_ + 1) << ": " << formatInt(points_) << " points "
+    err_ << "\rCH" << FormatInt(channel_ + 1) << ": " << FormatInt(points_) << " points "
          << (succeeded ? "sent.     " : "not sent. ") << "\n"
          << std::flush;
 }
@@ -76,7 +80,7 @@ int InstrumentSession::Run(const std::function<void(DeviceSettings&)>& trigger, 
     }
     if (!outcome.Succeeded()) {
         err_ << "zorbel-cli: " << job << " failed: " << StatusText(outcome.lastStatus) << " (status "
-             << formatInt(ToNumber(outcome.lastStatus)) << ")\n";
+             << FormatInt(ToNumber(outcome.lastStatus)) << ")\n";
         return kExitFailed;
     }
     return kExitOk;
@@ -105,7 +109,7 @@ int InstrumentSession::Download(std::uint16_t channel, std::uint32_t points) {
     // The data call cannot be cut short, so the wait allows for every packet.
     const auto timeout = options_.timeout + kPerPacket * (points / kPointsPerPacket + 1);
     return Run([channel](DeviceSettings& s) { s.StartArbitraryDownload(channel); }, "the download", timeout,
-               formatWindowsG(static_cast<double>(timeout.count()) / 1000.0));
+               FormatWindowsG(static_cast<double>(timeout.count()) / 1000.0));
 }
 
 }  // namespace zorbel::cli

@@ -81,11 +81,11 @@ CDlgArbitraryControl::CDlgArbitraryControl(std::span<const ArbitraryControl> con
     for (std::size_t r = 0; r < controls.size(); ++r) {
         const ArbitraryControl& a = controls[r];
         const std::array<QString, 5> cells = {
-            Text(formatInt(static_cast<long long>(r))),
-            Text(formatInt(a.divider)),
-            Text(formatInt(a.points)),
-            Text(formatFixed(a.resultingFrequency)),
-            Text(formatFixed(a.error * 100.0, 3)) + u'%',
+            Text(FormatInt(static_cast<long long>(r))),
+            Text(FormatInt(a.divider)),
+            Text(FormatInt(a.points)),
+            Text(FormatFixed(a.resultingFrequency)),
+            Text(FormatFixed(a.error * 100.0, 3)) + u'%',
         };
         for (std::size_t c = 0; c < cells.size(); ++c) {
             auto* item = new QTableWidgetItem(cells[c]);

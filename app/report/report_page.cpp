@@ -67,8 +67,8 @@ QString Title(const ReportPage& report) {
     return QStringLiteral("%1(%2)%3").arg(text(kTitleItem)).arg(report.channel + 1).arg(text(kTitleWaveItem));
 }
 
-QString Number(double value) { return QString::fromStdString(formatWindowsG(value)); }
-QString Fixed(double value, int decimals) { return QString::fromStdString(formatFixed(value, decimals)); }
+QString Number(double value) { return QString::fromStdString(FormatWindowsG(value)); }
+QString Fixed(double value, int decimals) { return QString::fromStdString(FormatFixed(value, decimals)); }
 
 // The parameter block: "Type: Sine", then the values the wave type uses.
 std::vector<QString> ParameterTexts(const ReportPage& report) {

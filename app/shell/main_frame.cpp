@@ -20,10 +20,10 @@
 
 #include "app_look.h"
 #include "command_rules.h"
+#include "control_panel_host.h"
 #include "language_choice.h"
 #include "language_table.h"
 #include "menu_template.h"
-#include "control_panel_host.h"
 #include "messages.h"
 #include "placeholders.h"
 #include "session_status.h"
@@ -53,7 +53,8 @@ bool IsCheckable(int command) {
     case kCmdVerticalZoomIn:
     case kCmdVerticalZoomOut:
     case kCmdVerticalMove:
-    case kCmdDefaultLanguage: return true;
+    case kCmdDefaultLanguage:
+        return true;
     default:
         return (command >= kCmdLookFirst && command <= kCmdLookLast) ||
                (command >= kCmdFirstLanguage && command <= kCmdLastLanguage);
@@ -89,7 +90,8 @@ CMainFrame::CMainFrame(LanguageTable& languages, CZorbelDoc& document, ProgramPa
     resize(kFrameWidth, kFrameHeight);
     document_.SetMessages(documentMessages_.get());
 
-    applicationLook_ = ProgramSettings().value(QString::fromLatin1(kApplicationLookKey), kDefaultApplicationLook).toInt();
+    applicationLook_ =
+        ProgramSettings().value(QString::fromLatin1(kApplicationLookKey), kDefaultApplicationLook).toInt();
     SetApplicationLook(applicationLook_);
 
     view_ = new PlaceholderView(this);
@@ -143,8 +145,7 @@ QAction* CMainFrame::MakeAction(int command, const QString& caption, const QKeyS
 void CMainFrame::CreateActions() {
     const auto make = [this](const auto& self, const std::vector<MenuEntry>& entries) -> void {
         for (const MenuEntry& entry : entries) {
-            if (entry.command != kCmdNone)
-                MakeAction(entry.command, QString::fromUtf8(entry.caption), entry.shortcut);
+            if (entry.command != kCmdNone) MakeAction(entry.command, QString::fromUtf8(entry.caption), entry.shortcut);
             self(self, entry.children);
         }
     };

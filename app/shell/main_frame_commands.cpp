@@ -70,7 +70,7 @@ LanguageLookup TextsOf(const LanguageTable& languages) {
 class RedrawOf final : public ViewRedraw {
 public:
     explicit RedrawOf(ShellView& view) : view_(view) {}
-    void RequestRedraw(std::uint32_t mask) override { view_.RequestRedraw(mask); }
+    void RequestRedraw(RefreshMask mask) override { view_.RequestRedraw(mask); }
 
 private:
     ShellView& view_;
@@ -96,36 +96,75 @@ void CMainFrame::RunCommand(int command) {
     case kCmdSaveData:
     case kCmdSaveSetup:
     case kCmdImportData:
-    case kCmdExportData: RunFileCommand(command); break;
-    case kCmdSaveImage: SaveImage(); break;
-    case kCmdPrint: Print(); break;
-    case kCmdPrintPreview: PrintPreview(); break;
-    case kCmdConnect: Connect(); break;
-    case kCmdAdvance: break;  // has no behaviour
+    case kCmdExportData:
+        RunFileCommand(command);
+        break;
+    case kCmdSaveImage:
+        SaveImage();
+        break;
+    case kCmdPrint:
+        Print();
+        break;
+    case kCmdPrintPreview:
+        PrintPreview();
+        break;
+    case kCmdConnect:
+        Connect();
+        break;
+    case kCmdAdvance:
+        break;  // has no behaviour
     case kCmdColourCh1:
     case kCmdColourCh2:
     case kCmdColourGridScale:
     case kCmdColourMainLine:
-    case kCmdColourSubLine: ChooseColour(command); break;
-    case kCmdEditPoints: EditPoints(); break;
-    case kCmdControlBar: controlPane_->setVisible(!controlPane_->isVisible()); break;
-    case kCmdToolBar: toolBar_->setVisible(!toolBar_->isVisible()); break;
-    case kCmdStatusBar: statusBar()->setVisible(!statusBar()->isVisible()); break;
-    case kCmdVectors: SetDisplayStyle(1); break;
-    case kCmdDots: SetDisplayStyle(0); break;
-    case kCmdDemo: Settings().SelectDemo(); break;
+    case kCmdColourSubLine:
+        ChooseColour(command);
+        break;
+    case kCmdEditPoints:
+        EditPoints();
+        break;
+    case kCmdControlBar:
+        controlPane_->setVisible(!controlPane_->isVisible());
+        break;
+    case kCmdToolBar:
+        toolBar_->setVisible(!toolBar_->isVisible());
+        break;
+    case kCmdStatusBar:
+        statusBar()->setVisible(!statusBar()->isVisible());
+        break;
+    case kCmdVectors:
+        SetDisplayStyle(1);
+        break;
+    case kCmdDots:
+        SetDisplayStyle(0);
+        break;
+    case kCmdDemo:
+        Settings().SelectDemo();
+        break;
     case kCmdReadOperation:
-    case kCmdWriteOperation: StartJob(command); break;
-    case kCmdSyncMachine: Settings().ToggleSyncMachine(); break;
+    case kCmdWriteOperation:
+        StartJob(command);
+        break;
+    case kCmdSyncMachine:
+        Settings().ToggleSyncMachine();
+        break;
     case kCmdHorizontalZoomIn:
     case kCmdHorizontalZoomOut:
     case kCmdHorizontalMove:
     case kCmdVerticalZoomIn:
     case kCmdVerticalZoomOut:
-    case kCmdVerticalMove: Settings().SetZoomTool(*ZoomToolOfCommand(command)); break;
-    case kCmdContent: OpenHelp(); break;
-    case kCmdAbout: ShowAbout(); break;
-    case kCmdExit: close(); break;
+    case kCmdVerticalMove:
+        Settings().SetZoomTool(*ZoomToolOfCommand(command));
+        break;
+    case kCmdContent:
+        OpenHelp();
+        break;
+    case kCmdAbout:
+        ShowAbout();
+        break;
+    case kCmdExit:
+        close();
+        break;
     default:
         if (command == kCmdDefaultLanguage || (command >= kCmdFirstLanguage && command <= kCmdLastLanguage))
             SwitchLanguageCommand(command);
@@ -142,8 +181,8 @@ void CMainFrame::RunFileCommand(int command) {
                                     [command](const FileCommand& c) { return c.command == command; });
     if (found == kFileCommands.end()) return;
     const FileCommand& c = *found;
-    const QString path = ChooseFile(this, {c.save, languages_.LanguageText(c.titleItem),
-                                           QString::fromLatin1(c.filter), QString::fromLatin1(c.suffix)});
+    const QString path = ChooseFile(this, {c.save, languages_.LanguageText(c.titleItem), QString::fromLatin1(c.filter),
+                                           QString::fromLatin1(c.suffix)});
     if (path.isEmpty()) return;
     const std::string file = QFile::encodeName(path).toStdString();
     bool done = false;

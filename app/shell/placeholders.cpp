@@ -6,7 +6,6 @@
 #include <QPixmap>
 #include <QVBoxLayout>
 
-
 namespace zorbel {
 
 PlaceholderView::PlaceholderView(QWidget* parent) : QWidget(parent) {

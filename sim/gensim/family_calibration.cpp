@@ -26,11 +26,11 @@ namespace {
 enum class Rule { Pass, Fail, NeedPrevious };
 
 struct Step {
-    int kind = 0;               // 0 no measurement, 1 mean value, 2 peak to peak
-    double volts = 0;           // reference output, volts
-    double hertz = 0;           // reference output, hertz
+    int kind = 0;      // 0 no measurement, 1 mean value, 2 peak to peak
+    double volts = 0;  // reference output, volts
+    double hertz = 0;  // reference output, hertz
     Rule rule = Rule::Pass;
-    double tolerance = 0;       // volts
+    double tolerance = 0;  // volts
     // Run-time state.
     std::optional<double> measured;  // last value written back, volts
     bool toldNeedPrevious = false;   // answered -2 and waits for the previous step
@@ -55,31 +55,30 @@ bool ParseStep(std::string_view option, int& channel, Step& step) {
     if (w.size() < 2 || (w[0] != "CH1" && w[0] != "CH2")) return false;
     channel = w[0][2] - '0';
     if (w[1] == "none") return w.size() == 2;
-    if (w[1] == "mean") step.kind = 1;
-    else if (w[1] == "p2p") step.kind = 2;
-    else return false;
-    if (w.size() < 5 || !zorbel::parseDouble(w[2], step.volts) || !zorbel::parseDouble(w[3], step.hertz))
+    if (w[1] == "mean")
+        step.kind = 1;
+    else if (w[1] == "p2p")
+        step.kind = 2;
+    else
         return false;
+    if (w.size() < 5 || !zorbel::parseDouble(w[2], step.volts) || !zorbel::parseDouble(w[3], step.hertz)) return false;
     if (w[4] == "fail") {
         step.rule = Rule::Fail;
         return w.size() == 5;
     }
-    if (w[4] == "pass") step.rule = Rule::Pass;
-    else if (w[4] == "needprev") step.rule = Rule::NeedPrevious;
-    else return false;
+    if (w[4] == "pass")
+        step.rule = Rule::Pass;
+    else if (w[4] == "needprev")
+        step.rule = Rule::NeedPrevious;
+    else
+        return false;
     return w.size() == 6 && zorbel::parseDouble(w[5], step.tolerance) && step.tolerance >= 0;
 }
 
 // Used when no step is given: both channels pass with sensible values.
 constexpr std::string_view kDefaultScript[] = {
-    "CH1 none",
-    "CH1 mean 0 0 pass 0.01",
-    "CH1 p2p 1 1000 pass 0.02",
-    "CH1 p2p 5 1000 pass 0.05",
-    "CH2 none",
-    "CH2 mean 0 0 pass 0.01",
-    "CH2 p2p 1 1000 pass 0.02",
-    "CH2 p2p 5 1000 pass 0.05",
+    "CH1 none", "CH1 mean 0 0 pass 0.01", "CH1 p2p 1 1000 pass 0.02", "CH1 p2p 5 1000 pass 0.05",
+    "CH2 none", "CH2 mean 0 0 pass 0.01", "CH2 p2p 1 1000 pass 0.02", "CH2 p2p 5 1000 pass 0.05",
 };
 
 class CalibrationFamily final : public CommandFamily {
@@ -113,8 +112,7 @@ public:
         }
         if (header == "CALibration:VALue") {
             double value = 0;
-            if (Step* step = Current(); step != nullptr && zorbel::parseDouble(argument, value))
-                step->measured = value;
+            if (Step* step = Current(); step != nullptr && zorbel::parseDouble(argument, value)) step->measured = value;
             return Answers{};
         }
         if (command == "CALibration?") {
@@ -166,8 +164,7 @@ private:
 
     // A pass also releases a following step that asked for this one.
     int Passed(std::size_t index) {
-        if (index + 1 < Steps().size() && Steps()[index + 1].toldNeedPrevious)
-            Steps()[index + 1].previousDone = true;
+        if (index + 1 < Steps().size() && Steps()[index + 1].toldNeedPrevious) Steps()[index + 1].previousDone = true;
         return 0;
     }
 

@@ -40,9 +40,12 @@ std::string OnOffWord(bool on) { return on ? "ON" : "OFF"; }
 // "OUTPut<n> ON|OFF" and "OUTPut<n>?"; rest is what follows the channel digit.
 std::optional<Answers> Output(ChannelOutput& out, std::string_view rest) {
     if (rest == "?") return Answers{OnOffWord(out.on)};
-    if (rest == " ON") out.on = true;
-    else if (rest == " OFF") out.on = false;
-    else return std::nullopt;
+    if (rest == " ON")
+        out.on = true;
+    else if (rest == " OFF")
+        out.on = false;
+    else
+        return std::nullopt;
     return Answers{OnOffWord(out.on)};
 }
 

@@ -23,14 +23,14 @@ using Clock = std::chrono::steady_clock;
 constexpr std::uint32_t kAddress = 0x7F0A0B0C;  // never contacted: the generator is a fake
 
 std::string LockPath(const TempDir& dir, std::uint16_t type, std::uint32_t address) {
-    return dir.file(InstrumentLockName(type, address));
+    return dir.File(InstrumentLockName(type, address));
 }
 
 TEST(InstrumentLock, HeldFromTheJobsFirstStepUntilTheSessionIsIdle) {
     TempDir dir;
     FakeGenerator fake;
     DeviceSettings settings(fake);
-    settings.SetInstrumentLockFolder(dir.path());
+    settings.SetInstrumentLockFolder(dir.Path());
     settings.SetConnection(kConnectionLan, kAddress);
     const std::string path = LockPath(dir, kConnectionLan, kAddress);
     InstrumentLock other;
@@ -56,7 +56,7 @@ TEST(InstrumentLock, HeldFromTheJobsFirstStepUntilTheSessionIsIdle) {
 
 struct LockRow {
     const char* name;
-    std::uint16_t heldType;      // the link the other program holds
+    std::uint16_t heldType;  // the link the other program holds
     std::uint32_t heldAddress;
     std::chrono::milliseconds holdFor;  // then it lets go; 1 h: for the whole test
     std::chrono::milliseconds wait;     // the session's bound for waiting
@@ -87,7 +87,7 @@ TEST(InstrumentLock, ASecondProgramOnTheLinkWaitsThenIsBusyOtherLinksNeverWait) 
 
         FakeGenerator fake;
         DeviceSettings settings(fake);
-        settings.SetInstrumentLockFolder(dir.path());
+        settings.SetInstrumentLockFolder(dir.Path());
         settings.SetInstrumentWait(row.wait);
         settings.SetConnection(kConnectionLan, kAddress);
         SessionPump pump(settings);

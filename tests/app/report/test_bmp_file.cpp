@@ -84,7 +84,7 @@ TEST(BmpFile, HeadersDepthsTablesAndPadding) {
 TEST(BmpFile, AJpgNameStillGetsABmpFile) {
     test::TempDir folder;
     const QImage image = Picture(QImage::Format_RGB32, 7, 4);
-    const QString path = QString::fromStdString(folder.file("view.jpg"));
+    const QString path = QString::fromStdString(folder.File("view.jpg"));
     QString error;
     ASSERT_TRUE(SaveBmpFile(image, path, &error)) << error.toStdString();
     QFile file(path);
@@ -94,7 +94,7 @@ TEST(BmpFile, AJpgNameStillGetsABmpFile) {
 
 TEST(BmpFile, AFailedSaveKeepsTheEarlierFile) {
     test::TempDir folder;
-    const QString path = QString::fromStdString(folder.file("view.bmp"));
+    const QString path = QString::fromStdString(folder.File("view.bmp"));
     {
         QFile earlier(path);
         ASSERT_TRUE(earlier.open(QIODevice::WriteOnly));

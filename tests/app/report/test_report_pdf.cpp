@@ -30,7 +30,7 @@ std::string WriteSetup(const test::TempDir& folder) {
     s.SetParameter(1, Parameter::PulseWidth, 2.5e-5);
     s.SetParameter(1, Parameter::PulseLeading, 1e-7);
     s.SetParameter(1, Parameter::PulseTrailing, 2e-7);
-    const std::string path = folder.file("bench.set");
+    const std::string path = folder.File("bench.set");
     EXPECT_TRUE(doc.SaveSetup(path));
     return path;
 }
@@ -59,7 +59,7 @@ TEST(ReportPdf, ThePageOfASetupChannelAsText) {
           "Phase: 90.00 Pulse Width: 2.5E-005(s) Leading: 1E-007(s) Trailing: 2E-007(s)", "Note:"}},
     };
     for (const auto& row : rows) {
-        const std::string pdf = folder.file("report.pdf");
+        const std::string pdf = folder.File("report.pdf");
         std::vector<std::string> args = row.options;
         args.insert(args.end(), {"report", setup, pdf});
         const test::CliRun run = test::RunZorbelCli(args);
@@ -85,7 +85,7 @@ TEST(ReportPdf, ThePageOfASetupChannelAsText) {
 TEST(ReportPdf, RefusalsAreOneLineAndLeaveNoFile) {
     test::TempDir folder;
     const std::string setup = WriteSetup(folder);
-    std::filesystem::create_directory(folder.file("folder.pdf"));
+    std::filesystem::create_directory(folder.File("folder.pdf"));
     const struct {
         const char* what;
         std::vector<std::string> args;
@@ -93,17 +93,17 @@ TEST(ReportPdf, RefusalsAreOneLineAndLeaveNoFile) {
         std::string errStart;
     } rows[] = {
         {"missing setup",
-         {"report", folder.file("none.set"), folder.file("a.pdf")},
+         {"report", folder.File("none.set"), folder.File("a.pdf")},
          2,
-         "zorbel-cli: " + folder.file("none.set") + ": Cann't Load file: No such file or directory"},
+         "zorbel-cli: " + folder.File("none.set") + ": Cann't Load file: No such file or directory"},
         {"not a setup file",
-         {"report", folder.file("a.txt"), folder.file("a.pdf")},
+         {"report", folder.File("a.txt"), folder.File("a.pdf")},
          2,
-         "zorbel-cli: " + folder.file("a.txt") + ": File is not *.set"},
+         "zorbel-cli: " + folder.File("a.txt") + ": File is not *.set"},
         {"output that is a folder",
-         {"report", setup, folder.file("folder.pdf")},
+         {"report", setup, folder.File("folder.pdf")},
          1,
-         "zorbel-cli: " + folder.file("folder.pdf") + ": Cann't save file: "},
+         "zorbel-cli: " + folder.File("folder.pdf") + ": Cann't save file: "},
         {"no output named", {"report", setup}, 2, "zorbel-cli: usage: zorbel-cli [options] report SETUP.set OUT.pdf"},
     };
     for (const auto& row : rows) {
@@ -112,7 +112,7 @@ TEST(ReportPdf, RefusalsAreOneLineAndLeaveNoFile) {
         EXPECT_EQ(run.err.rfind(row.errStart, 0), 0u) << row.what << ": " << run.err;
         EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << row.what << ": " << run.err;
     }
-    EXPECT_FALSE(std::filesystem::exists(folder.file("a.pdf")));
+    EXPECT_FALSE(std::filesystem::exists(folder.File("a.pdf")));
 }
 
 }  // namespace

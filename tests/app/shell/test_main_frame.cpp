@@ -10,21 +10,21 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
-#include <QStatusBar>
-#include <QThread>
-#include <QTest>
-#include <QLineEdit>
 #include <QRadioButton>
+#include <QStatusBar>
+#include <QTest>
+#include <QThread>
 #include <QTimer>
 #include <QToolBar>
 
 #include <functional>
 
+#include "control_panel_host.h"
 #include "language_choice.h"
 #include "menu_template.h"
-#include "control_panel_host.h"
 #include "placeholders.h"
 #include "shell_fixture.h"
 #include "sim_clients.h"
@@ -210,9 +210,9 @@ TEST_F(MainFrame, KeyboardReachesMenusToolbarAndPane) {
 
 TEST_F(MainFrame, FileEditAndZoomCommandsFollowTheWaveTypeAndTheViewWindow) {
     StartFrame();
-    const int commands[] = {kCmdLoadData,        kCmdLoadSetup,         kCmdSaveData,       kCmdSaveSetup,
-                            kCmdImportData,      kCmdExportData,        kCmdEditPoints,     kCmdHorizontalZoomIn,
-                            kCmdHorizontalZoomOut, kCmdHorizontalMove,  kCmdVerticalZoomIn, kCmdVerticalZoomOut,
+    const int commands[] = {kCmdLoadData,          kCmdLoadSetup,      kCmdSaveData,       kCmdSaveSetup,
+                            kCmdImportData,        kCmdExportData,     kCmdEditPoints,     kCmdHorizontalZoomIn,
+                            kCmdHorizontalZoomOut, kCmdHorizontalMove, kCmdVerticalZoomIn, kCmdVerticalZoomOut,
                             kCmdVerticalMove};
     const std::uint32_t points = Settings().Record(0).arbitraryPointCount;
     ASSERT_GT(points, 100u);
@@ -234,14 +234,31 @@ TEST_F(MainFrame, FileEditAndZoomCommandsFollowTheWaveTypeAndTheViewWindow) {
         {"sine", kWaveSine, whole, ZoomTool::None, "0101000000000", "0000000000000", ZoomTool::None},
         {"sine keeps a tool bit", kWaveSine, whole, ZoomTool::HorizontalIn, "0101000000000", "0000000000000",
          ZoomTool::HorizontalIn},
-        {"arbitrary, all visible", kWaveArbitrary, whole, ZoomTool::None, "1010111100100", "0000000000000", ZoomTool::None},
-        {"arbitrary, zoomed", kWaveArbitrary, {10, 100, -5.0, 5.0}, ZoomTool::HorizontalIn | ZoomTool::VerticalIn,
-         "1010111111111", "0000000100100", ZoomTool::HorizontalIn | ZoomTool::VerticalIn},
-        {"13 points visible", kWaveArbitrary, {0, 12, -5.0, 5.0}, ZoomTool::HorizontalIn, "1010111011111",
-         "0000000000000", ZoomTool::None},
-        {"move with all visible", kWaveArbitrary, whole, ZoomTool::HorizontalMove, "1010111100100", "0000000000000", ZoomTool::None},
-        {"vertical zoom out at full range", kWaveArbitrary, {10, 100, -10.0, 10.0}, ZoomTool::VerticalOut,
-         "1010111111100", "0000000000000", ZoomTool::None},
+        {"arbitrary, all visible", kWaveArbitrary, whole, ZoomTool::None, "1010111100100", "0000000000000",
+         ZoomTool::None},
+        {"arbitrary, zoomed",
+         kWaveArbitrary,
+         {10, 100, -5.0, 5.0},
+         ZoomTool::HorizontalIn | ZoomTool::VerticalIn,
+         "1010111111111",
+         "0000000100100",
+         ZoomTool::HorizontalIn | ZoomTool::VerticalIn},
+        {"13 points visible",
+         kWaveArbitrary,
+         {0, 12, -5.0, 5.0},
+         ZoomTool::HorizontalIn,
+         "1010111011111",
+         "0000000000000",
+         ZoomTool::None},
+        {"move with all visible", kWaveArbitrary, whole, ZoomTool::HorizontalMove, "1010111100100", "0000000000000",
+         ZoomTool::None},
+        {"vertical zoom out at full range",
+         kWaveArbitrary,
+         {10, 100, -10.0, 10.0},
+         ZoomTool::VerticalOut,
+         "1010111111100",
+         "0000000000000",
+         ZoomTool::None},
     };
     for (const auto& row : rows) {
         Settings().SetWaveType(0, row.waveType);
@@ -275,18 +292,31 @@ TEST_F(MainFrame, FileCommandsShowTheDocumentsMessagesAndRefresh) {
         QStringList messages;
         bool refreshed;
     } rows[] = {
-        {"setup as .txt", kWaveSine, kCmdLoadSetup, folder + "/a.txt", {"File is not *.set", "Failure: Load Setup"}, false},
+        {"setup as .txt",
+         kWaveSine,
+         kCmdLoadSetup,
+         folder + "/a.txt",
+         {"File is not *.set", "Failure: Load Setup"},
+         false},
         {"save setup", kWaveSine, kCmdSaveSetup, folder + "/a.set", {"Success: Save Setup"}, false},
         {"load setup", kWaveSine, kCmdLoadSetup, folder + "/a.set", {"Success: Load Setup"}, true},
         {"cancelled", kWaveSine, kCmdLoadSetup, "", {}, false},
         {"data while sine", kWaveSine, kCmdLoadData, folder + "/w.arb", {}, false},  // disabled
         {"save data", kWaveArbitrary, kCmdSaveData, folder + "/w.ARB", {"Success: Save arb data"}, false},
-        {"data as .qwf", kWaveArbitrary, kCmdLoadData, folder + "/w.qwf", {"File is not *.arb", "Failure: Load arb data"},
+        {"data as .qwf",
+         kWaveArbitrary,
+         kCmdLoadData,
+         folder + "/w.qwf",
+         {"File is not *.arb", "Failure: Load arb data"},
          false},
         {"load data", kWaveArbitrary, kCmdLoadData, folder + "/w.ARB", {"Success: Load arb data"}, true},
         {"export", kWaveArbitrary, kCmdExportData, folder + "/w.qwf", {"Success: Export arb data"}, false},
-        {"import missing", kWaveArbitrary, kCmdImportData, folder + "/none.qwf",
-         {"Cann't Load file: No such file or directory", "Failure: Import data"}, false},
+        {"import missing",
+         kWaveArbitrary,
+         kCmdImportData,
+         folder + "/none.qwf",
+         {"Cann't Load file: No such file or directory", "Failure: Import data"},
+         false},
         {"import", kWaveArbitrary, kCmdImportData, folder + "/w.qwf", {"Success: Import data"}, true},
     };
     for (const auto& row : rows) {
@@ -299,7 +329,8 @@ TEST_F(MainFrame, FileCommandsShowTheDocumentsMessagesAndRefresh) {
         Frame().RunCommand(row.command);
         EXPECT_EQ(messages_, row.messages) << row.what;
         EXPECT_EQ(Panel(Frame()).RefreshCount() - refreshes, row.refreshed ? 1 : 0) << row.what;
-        EXPECT_EQ(View(Frame()).TakeRefreshMask(), row.refreshed ? RefreshMask::Everything : RefreshMask::None) << row.what;
+        EXPECT_EQ(View(Frame()).TakeRefreshMask(), row.refreshed ? RefreshMask::Everything : RefreshMask::None)
+            << row.what;
     }
     EXPECT_TRUE(QFile::exists(folder + "/a.set"));
 }
@@ -391,7 +422,7 @@ protected:
 
 TEST_F(MainFrameOnline, WriteAndReadOperationReachTheInstrument) {
     StartFrame();
-    UdpClient lan(sim_->lanAddress());
+    UdpClient lan(sim_->LanAddress());
     EXPECT_EQ(StatusField("Instrument link"), "USB");
     EXPECT_EQ(StatusField("Last job"), "No job yet");
 
@@ -422,14 +453,14 @@ TEST_F(MainFrameOnline, WriteAndReadOperationReachTheInstrument) {
 TEST_F(MainFrameOnline, AReadAfterConnectingToLanGoesOverTheNetwork) {
     StartFrame();
     setenv("QRV_USB_DEVICE", "unix:/nonexistent/zorbel-usb", 1);  // USB would find nothing now
-    UdpClient lan(sim_->lanAddress());
+    UdpClient lan(sim_->LanAddress());
     ASSERT_TRUE(lan.Ask("SOURce2:FREQuency 4321"));
-    AnswerConnect(QString::fromStdString(sim_->lanAddress()), true);
+    AnswerConnect(QString::fromStdString(sim_->LanAddress()), true);
     Frame().RunCommand(kCmdConnect);
     Frame().Action(kCmdReadOperation)->trigger();
     ASSERT_TRUE(WaitFor([&] { return JobDone() && Settings().Record(1).Value(Parameter::Frequency) == 4321.0; }));
     Frame().UpdateStatus();
-    EXPECT_EQ(StatusField("Instrument link"), QString::fromStdString("LAN " + sim_->lanAddress()));
+    EXPECT_EQ(StatusField("Instrument link"), QString::fromStdString("LAN " + sim_->LanAddress()));
     EXPECT_EQ(StatusField("Session state"), "Online");
 }
 
