@@ -8,6 +8,7 @@
 
 #include "cli_options.h"
 #include "instrument_session.h"
+#include "report_command.h"
 #include "setting_changes.h"
 #include "zorbel/atomic_file.h"
 #include "zorbel/model/document.h"
@@ -202,6 +203,18 @@ int Convert(Context& c) {
     return kExitOk;
 }
 
+// The printed page of a setup file's channel, for a lab's records.
+int Report(Context& c) {
+    const std::string& out = c.options.arguments[1];
+    if (int status = LoadSetup(c, c.options.arguments[0])) return status;
+    std::string error;
+    if (!WriteReport(c.Settings(), c.Settings().CurrentChannel(), out, &error)) {
+        c.messages.ShowMessage(std::string(kCannotSaveMessage) + error, out);
+        return kExitFailed;
+    }
+    return kExitOk;
+}
+
 }  // namespace
 
 int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, bool progress) {
@@ -232,6 +245,8 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
         return Arb(c);
     case Command::Convert:
         return Convert(c);
+    case Command::Report:
+        return Report(c);
     }
     return kExitBadInput;
 }

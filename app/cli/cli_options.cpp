@@ -22,13 +22,14 @@ struct CommandRow {
 
 constexpr std::size_t kAny = static_cast<std::size_t>(-1);
 
-constexpr std::array<CommandRow, 6> kCommands = {{
+constexpr std::array<CommandRow, 7> kCommands = {{
     {"show", Command::Show, 0, 1, "show [FILE.set]"},
     {"read", Command::Read, 0, 0, "read"},
     {"write", Command::Write, 1, 1, "write FILE.set"},
     {"set", Command::Set, 1, kAny, "set KEY=VALUE..."},
     {"arb", Command::Arb, 1, 1, "arb FILE.arb|FILE.qwf"},
     {"convert", Command::Convert, 2, 2, "convert IN OUT"},
+    {"report", Command::Report, 2, 2, "report SETUP.set OUT.pdf"},
 }};
 
 constexpr double kMaxTimeoutSeconds = 24 * 3600;
@@ -137,13 +138,17 @@ Commands:
                       (.arb as "Load Data", .qwf as "Import Data") to it
   convert IN OUT      convert an arbitrary waveform between .arb and .qwf
                       (a .qwf made from an .arb carries 1000 Hz); no instrument
+  report SETUP.set OUT.pdf
+                      draw the printed report page of a channel of SETUP.set
+                      (Load Setup) into the PDF file OUT.pdf; no instrument
 
 Options:
   --usb               connect over USB (default); QRV_USB_ID=vvvv:pppp picks the
                       device, QRV_USB_DEVICE=unix:PATH a virtual one
   --lan ADDRESS       connect over the network to the instrument at ADDRESS
-  --channel 1|2       the current channel for set and arb, and the one printed
-                      as [Current]; default: channel 1, or the setup file's
+  --channel 1|2       the current channel for set and arb, the one printed
+                      as [Current] and the one report draws; default:
+                      channel 1, or the setup file's
   --timeout SECONDS   longest wait for one instrument job (default 30; a
                       download gets more time for every 960 points); the run
                       ends within one exchange (at most 2 s) after it
@@ -177,6 +182,7 @@ Examples:
   zorbel-cli --channel 2 set Frequency=2500 Amplitude(V)=1.5 Type=square
   zorbel-cli --channel 1 arb chirp.qwf
   zorbel-cli convert chirp.qwf chirp.arb
+  zorbel-cli --channel 2 report bench.set bench-ch2.pdf
 )";
 }
 

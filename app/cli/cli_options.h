@@ -15,7 +15,7 @@ inline constexpr int kExitOk = 0;
 inline constexpr int kExitFailed = 1;    // instrument absent, or a command failed (the session latched)
 inline constexpr int kExitBadInput = 2;  // bad usage, or a file or value that is refused
 
-enum class Command { Show, Read, Write, Set, Arb, Convert };
+enum class Command { Show, Read, Write, Set, Arb, Convert, Report };
 
 struct Options {
     bool help = false;

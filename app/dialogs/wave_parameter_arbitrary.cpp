@@ -5,6 +5,7 @@
 #include <QPushButton>
 #include <new>
 
+#include "zorbel/dialogs/arbitrary_tools.h"
 #include "zorbel/dialogs/edit_ex.h"
 #include "zorbel/dialogs/value_fields.h"
 #include "zorbel/dialogs/wave_parameter_pages.h"
@@ -26,11 +27,11 @@ CDlgWaveParameterArbitrary::CDlgWaveParameterArbitrary(QWidget* parent) : CDlgWa
     AddWide(Instruction(1045, "First, please set the Frequency.", this));
     frequency_ = AddField(1054, 1055, "Frequency:", 6);
     AddWide(Instruction(1046, "Second, select other controls.", this));
-    // Opens the list of every sample clock for the frequency; it comes with
-    // the arbitrary tools and stays hidden until then.
+    // Opens the list of every sample clock for the frequency. The instrument
+    // software drew this button invisible; here it is shown, since a list
+    // that no user can reach is of no use.
     auto* other = new QPushButton(QStringLiteral("Other"), this);
     SetControlId(other, 1049);
-    other->hide();
     AddWide(other);
     pointCount_ = AddField(1050, 1051, "Counter:", 0);
     divider_ = AddField(1052, 1053, "Sample:", 0);
@@ -44,6 +45,7 @@ CDlgWaveParameterArbitrary::CDlgWaveParameterArbitrary(QWidget* parent) : CDlgWa
     connect(pointCount_, &CEditEx::LeftNormalized, this, [this] { PointCountLeft(); });
     connect(divider_, &CEditEx::LeftNormalized, this, [this] { DividerLeft(); });
     connect(write, &QPushButton::clicked, this, [this] { Write(); });
+    connect(other, &QPushButton::clicked, this, [this] { ShowArbitraryControls(); });
 }
 
 void CDlgWaveParameterArbitrary::UpdatePage() {
@@ -123,6 +125,16 @@ void CDlgWaveParameterArbitrary::DividerLeft() {
         return;
     }
     if (divider != current()) Settings()->SetArbitraryDivider(channel, static_cast<std::uint16_t>(divider));
+}
+
+void CDlgWaveParameterArbitrary::ShowArbitraryControls() {
+    if (!Settings()) return;
+    const double frequency =
+        Settings()->ReadRecord(Channel(), [](const ChannelRecord& r) { return r.arbitraryFrequency; });
+    const auto controls = ListArbitraryControls(frequency);
+    if (!controls) return;
+    CDlgArbitraryControl list(*controls, this);
+    list.exec();
 }
 
 void CDlgWaveParameterArbitrary::Write() {

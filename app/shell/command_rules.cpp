@@ -125,22 +125,4 @@ std::optional<ZoomTool> LeftOverZoomTool(const CommandSnapshot& s) {
     return std::nullopt;
 }
 
-bool AwaitsLaterPart(int command) {
-    switch (command) {
-    case kCmdSaveImage:
-    case kCmdConnect:
-    case kCmdColourCh1:
-    case kCmdColourCh2:
-    case kCmdColourGridScale:
-    case kCmdColourMainLine:
-    case kCmdColourSubLine:
-    case kCmdEditPoints:
-    case kCmdPrint:
-    case kCmdPrintPreview:
-        return true;
-    default:
-        return false;
-    }
-}
-
 }  // namespace zorbel

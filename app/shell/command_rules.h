@@ -52,8 +52,4 @@ std::optional<ZoomTool> ZoomToolOfCommand(int command);
 // when no bit is left over.
 std::optional<ZoomTool> LeftOverZoomTool(const CommandSnapshot& snapshot);
 
-// Commands whose dialogs or view functions come with later parts of the
-// program: present, but disabled until then.
-bool AwaitsLaterPart(int command);
-
 }  // namespace zorbel

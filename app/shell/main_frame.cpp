@@ -296,7 +296,7 @@ void CMainFrame::UpdateCommandStates() {
     snapshot.applicationLook = applicationLook_;
     for (const auto& [command, action] : actions_) {
         const CommandState state = EvaluateCommand(command, snapshot);
-        action->setEnabled(state.enabled && !AwaitsLaterPart(command));
+        action->setEnabled(state.enabled);
         if (action->isCheckable()) action->setChecked(state.checked);
     }
 }

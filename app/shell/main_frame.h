@@ -93,6 +93,12 @@ private:
     void ShowAbout();
     void SetApplicationLook(int look);
     void ShowJobProgress(Job jobFlags);
+    void SaveImage();
+    void Connect();
+    void ChooseColour(int command);
+    void EditPoints();
+    void Print();
+    void PrintPreview();
 
     LanguageTable& languages_;
     CZorbelDoc& document_;

@@ -1,10 +1,15 @@
-// The frame's command handlers: file commands through the document, display
-// style, the real-time jobs, zoom tools, languages, help and About.
+// The frame's command handlers: file commands through the document, the
+// image and the printed page, the connection, colour and point dialogs,
+// display style, the real-time jobs, zoom tools, languages, help and About.
 #include <QAction>
 #include <QApplication>
 #include <QDesktopServices>
 #include <QDockWidget>
 #include <QFileInfo>
+#include <QPainter>
+#include <QPrintDialog>
+#include <QPrintPreviewDialog>
+#include <QPrinter>
 #include <QSettings>
 #include <QStatusBar>
 #include <QToolBar>
@@ -21,6 +26,10 @@
 #include "messages.h"
 #include "placeholders.h"
 #include "session_status.h"
+#include "zorbel/dialogs/arbitrary_tools.h"
+#include "zorbel/dialogs/small_dialogs.h"
+#include "zorbel/report/bmp_file.h"
+#include "zorbel/report/report_page.h"
 
 namespace zorbel {
 namespace {
@@ -49,6 +58,33 @@ constexpr std::array<FileCommand, 6> kFileCommands = {{
     {kCmdExportData, true, kArbitraryExchangeFile, "Qwf Data File(*.qwf)", "qwf", 10069, 10070},
 }};
 
+constexpr int kSaveImageTitleItem = 10063;
+constexpr int kSaveImageSuccessItem = 10064;
+
+// The current language's texts, as the dialogs and the page look them up.
+LanguageLookup TextsOf(const LanguageTable& languages) {
+    return [&languages](int item) { return languages.LanguageText(item); };
+}
+
+// The view as the dialogs ask it for redraws.
+class RedrawOf final : public ViewRedraw {
+public:
+    explicit RedrawOf(ShellView& view) : view_(view) {}
+    void RequestRedraw(RefreshMask mask) override { view_.RequestRedraw(mask); }
+
+private:
+    ShellView& view_;
+};
+
+// The page fills the printable area; false when the printer (or the PDF
+// file it prints to) could not be opened.
+bool PrintPage(QPrinter& printer, const ReportPage& report) {
+    QPainter painter;
+    if (!painter.begin(&printer)) return false;
+    DrawReportPage(painter, QRect(0, 0, printer.width(), printer.height()), report);
+    return painter.end();
+}
+
 }  // namespace
 
 void CMainFrame::RunCommand(int command) {
@@ -63,8 +99,30 @@ void CMainFrame::RunCommand(int command) {
     case kCmdExportData:
         RunFileCommand(command);
         break;
+    case kCmdSaveImage:
+        SaveImage();
+        break;
+    case kCmdPrint:
+        Print();
+        break;
+    case kCmdPrintPreview:
+        PrintPreview();
+        break;
+    case kCmdConnect:
+        Connect();
+        break;
     case kCmdAdvance:
         break;  // has no behaviour
+    case kCmdColourCh1:
+    case kCmdColourCh2:
+    case kCmdColourGridScale:
+    case kCmdColourMainLine:
+    case kCmdColourSubLine:
+        ChooseColour(command);
+        break;
+    case kCmdEditPoints:
+        EditPoints();
+        break;
     case kCmdControlBar:
         controlPane_->setVisible(!controlPane_->isVisible());
         break;
@@ -188,6 +246,67 @@ void CMainFrame::ShowJobProgress(Job jobFlags) {
     // The progress dialog comes with the view; until then the status bar says it.
     if (const int item = ProgressTextItem(jobFlags))
         statusBar()->showMessage(languages_.LanguageText(item), kProgressMessageMs);
+}
+
+void CMainFrame::SaveImage() {
+    const QString path = ChooseFile(this, {true, languages_.LanguageText(kSaveImageTitleItem),
+                                           QStringLiteral("BMP File(*.bmp);;JPEG File(*.jpg)"), QStringLiteral("bmp")});
+    if (path.isEmpty()) return;
+    // Success is told once the whole file is on disk; a file that cannot be
+    // written leaves an earlier one of that name as it was.
+    QString error;
+    if (SaveBmpFile(view_->CompositeImage(), path, &error))
+        ShowMessage(this, languages_.LanguageText(kSaveImageSuccessItem));
+    else
+        ShowMessage(this, QString::fromStdString(std::string(kCannotSaveMessage)) + error);
+}
+
+void CMainFrame::Connect() {
+    CDlgConnect dialog(Settings().ConnectionType(), Settings().LanAddress(), TextsOf(languages_), this);
+    if (dialog.exec() != QDialog::Accepted) return;
+    // The worker hands both to the generator library at its next step, never
+    // under an exchange that is under way.
+    Settings().SetConnection(dialog.ConnectionType(), dialog.LanAddress());
+    session_->Wake();
+}
+
+void CMainFrame::ChooseColour(int command) {
+    const auto target = static_cast<std::uint16_t>(kColourChannel1 + command - kCmdColourCh1);
+    RedrawOf redraw(*view_);
+    CDlgColor dialog(target, Settings(), &redraw, TextsOf(languages_), this);
+    dialog.exec();
+}
+
+void CMainFrame::EditPoints() {
+    RedrawOf redraw(*view_);
+    CDlgEditPoints dialog(Settings(), &redraw, TextsOf(languages_), this);
+    dialog.exec();
+}
+
+void CMainFrame::Print() {
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setPageOrientation(QPageLayout::Landscape);  // the view's shape
+    QPrintDialog dialog(&printer, this);
+    if (dialog.exec() != QDialog::Accepted) return;
+    const ReportPage report =
+        ReportOf(Settings(), Settings().CurrentChannel(), view_->DisplayStyle(), TextsOf(languages_));
+    if (PrintPage(printer, report)) return;
+    if (!printer.outputFileName().isEmpty())
+        ShowMessage(this, QString::fromStdString(std::string(kCannotSaveMessage)) + printer.outputFileName());
+    else
+        ShowMessage(this, QStringLiteral("Cann't print on %1").arg(printer.printerName()));
+}
+
+void CMainFrame::PrintPreview() {
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setPageOrientation(QPageLayout::Landscape);
+    // One snapshot for every repaint of the preview, so that its pages agree.
+    const ReportPage report =
+        ReportOf(Settings(), Settings().CurrentChannel(), view_->DisplayStyle(), TextsOf(languages_));
+    QPrintPreviewDialog preview(&printer, this);
+    connect(&preview, &QPrintPreviewDialog::paintRequested, this,
+            [&report](QPrinter* target) { PrintPage(*target, report); });
+    preview.exec();
 }
 
 }  // namespace zorbel

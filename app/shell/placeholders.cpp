@@ -1,7 +1,9 @@
 // The placeholder view.
 #include "placeholders.h"
 
+#include <QImage>
 #include <QLabel>
+#include <QPixmap>
 #include <QVBoxLayout>
 
 namespace zorbel {
@@ -17,6 +19,11 @@ PlaceholderView::PlaceholderView(QWidget* parent) : QWidget(parent) {
 void PlaceholderView::RequestRedraw(RefreshMask mask) {
     refreshMask_.fetch_or(ToNumber(mask));
     QMetaObject::invokeMethod(this, qOverload<>(&QWidget::update), Qt::QueuedConnection);
+}
+
+QImage PlaceholderView::CompositeImage() const {
+    // The widget renders itself (grab does not read the screen).
+    return const_cast<PlaceholderView*>(this)->grab().toImage();
 }
 
 }  // namespace zorbel

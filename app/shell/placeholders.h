@@ -17,6 +17,7 @@ public:
     void RequestRedraw(RefreshMask mask) override;
     int DisplayStyle() const override { return displayStyle_; }
     void SetDisplayStyle(int style) override { displayStyle_ = style; }
+    QImage CompositeImage() const override;
     // The mask asked for since the last call, then 0.
     RefreshMask TakeRefreshMask() { return static_cast<RefreshMask>(refreshMask_.exchange(0)); }
 

@@ -7,6 +7,7 @@
 
 #include "zorbel/model/session_state.h"
 
+class QImage;
 class QWidget;
 
 namespace zorbel {
@@ -35,6 +36,10 @@ public:
     // 1 = vectors, 0 = dots.
     virtual int DisplayStyle() const = 0;
     virtual void SetDisplayStyle(int style) = 0;
+    // The view's own picture (what Save Image writes), never a copy of the
+    // screen, so a window lying over the view does not end up in it.
+    // Interface thread only.
+    virtual QImage CompositeImage() const = 0;
 };
 
 }  // namespace zorbel

@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFile>
 
+#include "QRVHardDll.h"
 #include "messages.h"
 
 namespace zorbel::test {
@@ -51,6 +52,9 @@ void FrameTest::StartFrame(const QList<QPair<QString, QString>>& languageFiles, 
 void FrameTest::TearDown() {
     frame_.reset();
     document_.reset();
+    // The generator library's link is the process's: a test that chose LAN
+    // must not leave it to the next, which starts on USB as a program does.
+    qmkHDInitComType(0, 0x7F000001);
     SetMessageHandler({});
     SetFileChooser({});
 }

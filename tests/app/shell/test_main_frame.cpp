@@ -10,11 +10,14 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QRadioButton>
 #include <QStatusBar>
 #include <QTest>
 #include <QThread>
+#include <QTimer>
 #include <QToolBar>
 
 #include <functional>
@@ -26,6 +29,7 @@
 #include "shell_fixture.h"
 #include "sim_clients.h"
 #include "sim_process.h"
+#include "zorbel/dialogs/small_dialogs.h"
 
 namespace zorbel::test {
 namespace {
@@ -222,8 +226,7 @@ TEST_F(MainFrame, FileEditAndZoomCommandsFollowTheWaveTypeAndTheViewWindow) {
         std::uint16_t waveType;
         Window window;
         ZoomTool bitsBefore;
-        // Per command above: enabled, then checked ('1'/'0'); Edit Points
-        // waits for its dialog and stays disabled.
+        // Per command above: enabled, then checked ('1'/'0').
         const char* enabled;
         const char* checked;
         ZoomTool bitsAfter;
@@ -231,29 +234,29 @@ TEST_F(MainFrame, FileEditAndZoomCommandsFollowTheWaveTypeAndTheViewWindow) {
         {"sine", kWaveSine, whole, ZoomTool::None, "0101000000000", "0000000000000", ZoomTool::None},
         {"sine keeps a tool bit", kWaveSine, whole, ZoomTool::HorizontalIn, "0101000000000", "0000000000000",
          ZoomTool::HorizontalIn},
-        {"arbitrary, all visible", kWaveArbitrary, whole, ZoomTool::None, "1010110100100", "0000000000000",
+        {"arbitrary, all visible", kWaveArbitrary, whole, ZoomTool::None, "1010111100100", "0000000000000",
          ZoomTool::None},
         {"arbitrary, zoomed",
          kWaveArbitrary,
          {10, 100, -5.0, 5.0},
          ZoomTool::HorizontalIn | ZoomTool::VerticalIn,
-         "1010110111111",
+         "1010111111111",
          "0000000100100",
          ZoomTool::HorizontalIn | ZoomTool::VerticalIn},
         {"13 points visible",
          kWaveArbitrary,
          {0, 12, -5.0, 5.0},
          ZoomTool::HorizontalIn,
-         "1010110011111",
+         "1010111011111",
          "0000000000000",
          ZoomTool::None},
-        {"move with all visible", kWaveArbitrary, whole, ZoomTool::HorizontalMove, "1010110100100", "0000000000000",
+        {"move with all visible", kWaveArbitrary, whole, ZoomTool::HorizontalMove, "1010111100100", "0000000000000",
          ZoomTool::None},
         {"vertical zoom out at full range",
          kWaveArbitrary,
          {10, 100, -10.0, 10.0},
          ZoomTool::VerticalOut,
-         "1010110111100",
+         "1010111111100",
          "0000000000000",
          ZoomTool::None},
     };
@@ -332,6 +335,66 @@ TEST_F(MainFrame, FileCommandsShowTheDocumentsMessagesAndRefresh) {
     EXPECT_TRUE(QFile::exists(folder + "/a.set"));
 }
 
+std::uint32_t U32(const QByteArray& bytes, int at) {
+    std::uint32_t value = 0;
+    for (int i = 3; i >= 0; --i) value = value << 8 | static_cast<std::uint8_t>(bytes[at + i]);
+    return value;
+}
+
+TEST_F(MainFrame, SaveImageTellsSuccessOnlyOnceTheViewsPictureIsWritten) {
+    StartFrame();
+    const QString folder = ProgramFolder();
+    QDir(folder).mkdir("taken.bmp");
+    const QSize view = View(Frame()).size();
+    const struct {
+        const char* what;
+        QString file;
+        QStringList messages;
+    } rows[] = {
+        {"a .jpg name", folder + "/view.jpg", {"Success: Save Image"}},
+        {"a folder in the way", folder + "/taken.bmp", {"Cann't save file: Is a directory"}},
+        {"cancelled", "", {}},
+    };
+    for (const auto& row : rows) {
+        messages_.clear();
+        chosenFile_ = row.file;
+        Frame().RunCommand(kCmdSaveImage);
+        EXPECT_EQ(messages_, row.messages) << row.what;
+    }
+    QFile image(folder + "/view.jpg");
+    ASSERT_TRUE(image.open(QIODevice::ReadOnly));
+    const QByteArray bytes = image.readAll();
+    ASSERT_GE(bytes.size(), 54);
+    EXPECT_EQ(bytes.left(2), "BM");
+    EXPECT_EQ(U32(bytes, 2), static_cast<std::uint32_t>(bytes.size()));
+    EXPECT_EQ(U32(bytes, 18), static_cast<std::uint32_t>(view.width()));
+    EXPECT_EQ(U32(bytes, 22), static_cast<std::uint32_t>(view.height()));
+}
+
+// Answers the Connect dialog once it is up: LAN with `address`, then OK or Cancel.
+void AnswerConnect(const QString& address, bool ok) {
+    QTimer::singleShot(0, [=] {
+        auto* dialog = qobject_cast<CDlgConnect*>(QApplication::activeModalWidget());
+        if (!dialog) return;
+        dialog->LanButton()->click();
+        dialog->AddressField()->setText(address);
+        ok ? dialog->accept() : dialog->reject();
+    });
+}
+
+TEST_F(MainFrame, ConnectStoresTypeAndAddressOnOkOnly) {
+    StartFrame();
+    const std::uint32_t address = Settings().LanAddress();
+    AnswerConnect("127.0.0.77", false);
+    Frame().RunCommand(kCmdConnect);
+    EXPECT_EQ(Settings().ConnectionType(), kConnectionUsb);
+    EXPECT_EQ(Settings().LanAddress(), address);
+    AnswerConnect("127.0.0.77", true);
+    Frame().RunCommand(kCmdConnect);
+    EXPECT_EQ(Settings().ConnectionType(), kConnectionLan);
+    EXPECT_EQ(Settings().LanAddress(), 0x7F00004Du);
+}
+
 // The session against the generator simulator on its virtual USB device,
 // which the link uses before any Connect.
 class MainFrameOnline : public FrameTest {
@@ -385,6 +448,20 @@ TEST_F(MainFrameOnline, WriteAndReadOperationReachTheInstrument) {
     EXPECT_EQ(StatusField("Last job"), "Last job failed: no link to the instrument");
     Frame().UpdateCommandStates();
     EXPECT_TRUE(Frame().Action(kCmdDemo)->isChecked());
+}
+
+TEST_F(MainFrameOnline, AReadAfterConnectingToLanGoesOverTheNetwork) {
+    StartFrame();
+    setenv("QRV_USB_DEVICE", "unix:/nonexistent/zorbel-usb", 1);  // USB would find nothing now
+    UdpClient lan(sim_->LanAddress());
+    ASSERT_TRUE(lan.Ask("SOURce2:FREQuency 4321"));
+    AnswerConnect(QString::fromStdString(sim_->LanAddress()), true);
+    Frame().RunCommand(kCmdConnect);
+    Frame().Action(kCmdReadOperation)->trigger();
+    ASSERT_TRUE(WaitFor([&] { return JobDone() && Settings().Record(1).Value(Parameter::Frequency) == 4321.0; }));
+    Frame().UpdateStatus();
+    EXPECT_EQ(StatusField("Instrument link"), QString::fromStdString("LAN " + sim_->LanAddress()));
+    EXPECT_EQ(StatusField("Session state"), "Online");
 }
 
 TEST_F(MainFrameOnline, ClosingWhileTheWorkerWaitsForThePanelDoesNotHang) {

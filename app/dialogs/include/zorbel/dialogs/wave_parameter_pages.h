@@ -107,6 +107,7 @@ private:
     void FrequencyLeft();
     void PointCountLeft();
     void DividerLeft();
+    void ShowArbitraryControls();
     void Write();
 
     CEditEx* frequency_;

@@ -77,6 +77,14 @@ struct ChannelRecord {
     double Value(Parameter p) const { return values[Index(p)]; }
 };
 
+// Colours of the view's grid, 0x00BBGGRR, chosen in the colour dialog; the
+// view and the printed page draw with them.
+struct GridColours {
+    std::uint32_t scale = 0x009B9B9B;  // frame and scale texts
+    std::uint32_t mainLine = 0x009B9B9B;
+    std::uint32_t subLine = 0x003C3C3C;
+};
+
 // Values of the calibration procedure, written by the worker while it
 // executes calibration commands and read by the calibration dialog.
 struct CalibrationValues {

@@ -157,6 +157,15 @@ public:
         std::lock_guard lock(recordsMutex_);
         return f(records_[CheckedChannel(channel)]);
     }
+    // Grid colours (colour dialog); any thread.
+    GridColours Grid() const {
+        std::lock_guard lock(recordsMutex_);
+        return grid_;
+    }
+    void SetGrid(const GridColours& grid) {
+        std::lock_guard lock(recordsMutex_);
+        grid_ = grid;
+    }
     CalibrationValues Calibration() const;
     template <class F>
     decltype(auto) ModifyCalibration(F&& f) {
@@ -286,6 +295,7 @@ private:
     mutable std::mutex recordsMutex_;
     std::array<ChannelRecord, kChannelCount> records_;
     CalibrationValues calibration_;
+    GridColours grid_;
 
     CommandQueue queue_;
 };

@@ -1,0 +1,111 @@
+// The list of sample clocks for an arbitrary frequency and its order.
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+#include <array>
+#include <cmath>
+#include <utility>
+
+#include "zorbel/dialogs/arbitrary_tools.h"
+#include "zorbel/numbers.h"
+
+namespace zorbel {
+namespace {
+
+constexpr double kErrorBand = 0.002;
+
+struct Column {
+    const char* title;
+    int width;  // pixels
+};
+constexpr std::array<Column, 5> kColumns = {{
+    {"Serial", 60},
+    {"Sample", 90},
+    {"Counter", 120},
+    {"Frequency", 140},
+    {"Precent", 120},
+}};
+
+QString Text(const std::string& text) { return QString::fromStdString(text); }
+
+}  // namespace
+
+void OrderArbitraryControls(std::span<ArbitraryControl> controls) {
+    const std::size_t n = controls.size();
+    if (n < 2) return;
+    // Exchange sorts, as the instrument software has always listed them:
+    // records of equal rank keep the order the exchanges leave them in.
+    for (std::size_t p = 0; p + 1 < n; ++p)
+        for (std::size_t q = p + 1; q < n; ++q)
+            if (std::fabs(controls[p].error) > std::fabs(controls[q].error)) std::swap(controls[p], controls[q]);
+    for (std::size_t p = 0; p + 1 < n; ++p) {
+        const double top = (std::trunc(std::fabs(controls[p].error) / kErrorBand) + 1.0) * kErrorBand;
+        for (std::size_t q = p + 1; q < n; ++q)
+            if (std::fabs(controls[q].error) < top && controls[q].points < controls[p].points)
+                std::swap(controls[p], controls[q]);
+    }
+}
+
+std::optional<std::vector<ArbitraryControl>> ListArbitraryControls(double frequency) {
+    std::vector<ArbitraryControl> controls(kArbitraryListCapacity);
+    std::uint32_t count = 0;
+    // A pure computation of the library: no instrument traffic.
+    if (qmkHDGetWholeArbitraryControlFromFreq(controls.data(), kArbitraryListCapacity, &count, frequency) != 1)
+        return std::nullopt;
+    controls.resize(std::min(count, kArbitraryListCapacity));
+    OrderArbitraryControls(controls);
+    return controls;
+}
+
+CDlgArbitraryControl::CDlgArbitraryControl(std::span<const ArbitraryControl> controls, QWidget* parent)
+    : QDialog(parent),
+      list_(new QTableWidget(static_cast<int>(controls.size()), static_cast<int>(kColumns.size()), this)) {
+    // The template's caption; it has no language item.
+    setWindowTitle(QStringLiteral("Based On Frequency"));
+    QFont font(QStringLiteral("Arial"));
+    font.setPixelSize(18);
+    list_->setFont(font);
+    list_->setAccessibleName(windowTitle());
+    list_->setShowGrid(true);
+    list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    list_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    list_->verticalHeader()->hide();
+    for (std::size_t c = 0; c < kColumns.size(); ++c) {
+        auto* header = new QTableWidgetItem(QString::fromLatin1(kColumns[c].title));
+        header->setTextAlignment(Qt::AlignCenter);
+        list_->setHorizontalHeaderItem(static_cast<int>(c), header);
+        list_->setColumnWidth(static_cast<int>(c), kColumns[c].width);
+    }
+    for (std::size_t r = 0; r < controls.size(); ++r) {
+        const ArbitraryControl& a = controls[r];
+        const std::array<QString, 5> cells = {
+            Text(FormatInt(static_cast<long long>(r))),
+            Text(FormatInt(a.divider)),
+            Text(FormatInt(a.points)),
+            Text(FormatFixed(a.resultingFrequency)),
+            Text(FormatFixed(a.error * 100.0, 3)) + u'%',
+        };
+        for (std::size_t c = 0; c < cells.size(); ++c) {
+            auto* item = new QTableWidgetItem(cells[c]);
+            item->setTextAlignment(Qt::AlignCenter);
+            list_->setItem(static_cast<int>(r), static_cast<int>(c), item);
+        }
+    }
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(list_);
+    resize(560, 320);
+}
+
+void CDlgArbitraryControl::keyPressEvent(QKeyEvent* event) {
+    // Enter closes the list as Escape does: it only informs.
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+}  // namespace zorbel

@@ -1,0 +1,132 @@
+// The point editor.
+#include <QApplication>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+
+#include <algorithm>
+
+#include "zorbel/dialogs/arbitrary_tools.h"
+#include "zorbel/dialogs/edit_ex.h"
+#include "zorbel/dialogs/value_fields.h"
+
+namespace zorbel {
+namespace {
+
+constexpr int kCaptionItem = 317;
+
+}  // namespace
+
+CDlgEditPoints::CDlgEditPoints(DeviceSettings& settings, ViewRedraw* view, const LanguageLookup& languageText,
+                               QWidget* parent)
+    : QDialog(parent),
+      settings_(settings),
+      view_(view),
+      channel_(settings.CurrentChannel()),
+      index_(new CEditEx(this)),
+      voltage_(new CEditEx(this)),
+      previous_(new QPushButton(QStringLiteral("Previous"), this)),
+      next_(new QPushButton(QStringLiteral("Next"), this)) {
+    auto* indexLabel = new QLabel(QStringLiteral("Index:"), this);
+    auto* voltageLabel = new QLabel(QStringLiteral("Volt:"), this);
+    indexLabel->setBuddy(index_);
+    voltageLabel->setBuddy(voltage_);
+    index_->SetDecimals(0);
+    voltage_->SetDecimals(4);
+    SetControlId(indexLabel, 1101);
+    SetControlId(voltageLabel, 1102);
+    SetControlId(index_, 1103);
+    SetControlId(voltage_, 1104);
+    SetControlId(previous_, 1105);
+    SetControlId(next_, 1106);
+
+    auto* grid = new QGridLayout(this);
+    grid->addWidget(indexLabel, 0, 0);
+    grid->addWidget(index_, 0, 1);
+    grid->addWidget(voltageLabel, 1, 0);
+    grid->addWidget(voltage_, 1, 1);
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(previous_);
+    buttons->addWidget(next_);
+    grid->addLayout(buttons, 2, 0, 1, 2);
+
+    const QString caption = languageText ? languageText(kCaptionItem) : QString();
+    setWindowTitle(caption.isEmpty() ? QStringLiteral("Edit Points") : caption);
+    TranslateControls(this, languageText);
+
+    connect(previous_, &QPushButton::clicked, this, [this] { Step(-1); });
+    connect(next_, &QPushButton::clicked, this, [this] { Step(1); });
+    connect(index_, &CEditEx::LeftNormalized, this, [this] { IndexLeft(); });
+    connect(voltage_, &CEditEx::LeftNormalized, this, [this] { VoltageLeft(); });
+
+    // The point edited last time, unless the waveform has become shorter since.
+    const std::uint32_t kept = settings_.ReadRecord(channel_, [](const ChannelRecord& r) { return r.editPointIndex; });
+    const std::uint32_t count = PointCount();
+    current_ = count == 0 ? 0 : std::min(kept, count - 1);
+    ShowPoint();
+}
+
+std::uint32_t CDlgEditPoints::PointCount() const {
+    return settings_.ReadRecord(channel_, [](const ChannelRecord& r) {
+        return static_cast<std::uint32_t>(std::min<std::size_t>(r.arbitraryPointCount, r.arbitrarySamples.size()));
+    });
+}
+
+double CDlgEditPoints::PointVoltage() const {
+    return settings_.ReadRecord(channel_, [this](const ChannelRecord& r) {
+        return current_ < r.arbitrarySamples.size() ? r.arbitrarySamples[current_] : 0.0;
+    });
+}
+
+void CDlgEditPoints::ShowPoint() {
+    index_->SetInteger(current_);
+    voltage_->SetValue(PointVoltage());
+}
+
+void CDlgEditPoints::Step(int direction) {
+    if (direction < 0 && current_ > 0) --current_;
+    if (direction > 0 && current_ + 1 < PointCount()) ++current_;
+    ShowPoint();
+}
+
+void CDlgEditPoints::IndexLeft() {
+    const std::uint32_t count = PointCount();
+    const long long typed =
+        TruncatedInteger(settings_.ParseNumberText(std::u16string_view(index_->text().toStdU16String())));
+    // Anything that is not a point (-1 among them) means the last one.
+    if (typed < 0 || typed >= static_cast<long long>(count)) {
+        current_ = count == 0 ? 0 : count - 1;
+        index_->SetInteger(current_);
+    } else {
+        current_ = static_cast<std::uint32_t>(typed);
+    }
+    voltage_->SetValue(PointVoltage());
+}
+
+void CDlgEditPoints::VoltageLeft() {
+    double v = settings_.ParseNumberText(std::u16string_view(voltage_->text().toStdU16String()));
+    const double half = settings_.CopyLimits(channel_).Maximum(Parameter::Amplitude) / 2.0;
+    v = std::clamp(v, -half, half);  // silently, as the instrument could not play more
+    voltage_->SetValue(v);
+    const bool changed = settings_.ModifyRecord(channel_, [&](ChannelRecord& r) {
+        if (current_ >= r.arbitraryPointCount || current_ >= r.arbitrarySamples.size() ||
+            r.arbitrarySamples[current_] == v)
+            return false;
+        r.arbitrarySamples[current_] = v;
+        return true;
+    });
+    if (changed && view_) view_->RequestRedraw(RefreshMask::Waveform);
+}
+
+void CDlgEditPoints::reject() {
+    // A value typed into a field that still has the focus counts, as if the
+    // field had been left first, so that the gain below covers it.
+    if (auto* field = qobject_cast<CEditEx*>(QApplication::focusWidget()); field && isAncestorOf(field))
+        field->TakeValue();
+    settings_.ModifyRecord(channel_, [this](ChannelRecord& r) { r.editPointIndex = current_; });
+    settings_.ZoomFromData(channel_);
+    QDialog::reject();
+}
+
+}  // namespace zorbel

@@ -1,0 +1,156 @@
+// The arbitrary waveform's dialogs on the real model, headless: the order of
+// the sample-clock list and the page button that shows it, and the point
+// editor's index and voltage rules with what leaving it keeps.
+#include <gtest/gtest.h>
+
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTimer>
+
+#include "dialog_helpers.h"
+#include "zorbel/dialogs/arbitrary_tools.h"
+#include "zorbel/dialogs/edit_ex.h"
+#include "zorbel/dialogs/wave_parameter_pages.h"
+
+namespace zorbel {
+namespace {
+
+using test::RecordingView;
+
+ArbitraryControl Candidate(double error, std::uint32_t points) {
+    return {static_cast<std::int16_t>(points / 16), 1000.0, 1000.0 * (1 + error), points, error};
+}
+
+TEST(ArbitraryList, OrdersByErrorThenFewerPointsWithinABand) {
+    const struct {
+        const char* what;
+        std::vector<ArbitraryControl> given;
+        std::vector<std::uint32_t> pointsInOrder;
+    } rows[] = {
+        {"one band: fewer points first", {Candidate(0.0011, 400), Candidate(0.0019, 200)}, {200, 400}},
+        {"one record", {Candidate(0.5, 16)}, {16}},
+        {"the sign does not count; the next band keeps its place",
+         {Candidate(0.0025, 100), Candidate(-0.0005, 300), Candidate(0.001, 200)},
+         {200, 300, 100}},
+        {"no points (infinite error) stay last", {Candidate(INFINITY, 0), Candidate(-0.003, 32)}, {32, 0}},
+    };
+    for (const auto& row : rows) {
+        std::vector<ArbitraryControl> list = row.given;
+        OrderArbitraryControls(list);
+        std::vector<std::uint32_t> points;
+        for (const ArbitraryControl& a : list) points.push_back(a.points);
+        EXPECT_EQ(points, row.pointsInOrder) << row.what;
+    }
+}
+
+TEST(ArbitraryList, OtherOnThePageShowsEveryClockOfTheFrequencyInListOrder) {
+    DeviceSettings settings;
+    settings.ModifyRecord(0, [](ChannelRecord& r) { r.arbitraryFrequency = 2500.0; });
+    const auto expected = ListArbitraryControls(2500.0);
+    ASSERT_TRUE(expected && !expected->empty());
+
+    CDlgWaveParameterArbitrary page;
+    page.Attach(&settings, nullptr);
+    auto* other = FindControl<QPushButton>(&page, 1049);
+    ASSERT_NE(other, nullptr);
+    EXPECT_FALSE(other->isHidden());
+    QStringList firstRow;
+    int rows = -1;
+    QTimer::singleShot(0, [&] {
+        auto* list = qobject_cast<CDlgArbitraryControl*>(QApplication::activeModalWidget());
+        if (!list) return;
+        rows = list->List()->rowCount();
+        for (int c = 0; c < list->List()->columnCount(); ++c) firstRow << list->List()->item(0, c)->text();
+        list->close();
+    });
+    other->click();
+    EXPECT_EQ(rows, static_cast<int>(expected->size()));
+    const ArbitraryControl& best = expected->front();
+    EXPECT_EQ(firstRow, QStringList({"0", QString::number(best.divider), QString::number(best.points),
+                                     QString::number(best.resultingFrequency, 'f', 6),
+                                     QString::number(best.error * 100, 'f', 3) + "%"}));
+}
+
+class PointEditor : public ::testing::Test {
+protected:
+    PointEditor() {
+        settings_.SetCurrentChannel(1);
+        settings_.ResizeArbitrary(1, 64);
+        settings_.ModifyRecord(1, [](ChannelRecord& r) {
+            for (std::uint32_t i = 0; i < 64; ++i) r.arbitrarySamples[i] = 0.25;
+        });
+    }
+    double Sample(std::uint32_t i) { return settings_.Record(1).arbitrarySamples[i]; }
+    static void Type(CEditEx* field, const QString& text) {
+        field->selectAll();
+        QTest::keyClicks(field, text);
+        QTest::keyClick(field, Qt::Key_Return);
+    }
+
+    DeviceSettings settings_;  // amplitude maximum 20 V: points within +-10 V
+    RecordingView view_;
+};
+
+TEST_F(PointEditor, IndexAndVoltageRules) {
+    const struct {
+        const char* what;
+        std::uint32_t start;
+        const char* action;  // "previous", "next", "index", "volt"
+        const char* typed;
+        std::uint32_t index;
+        const char* shownVoltage;
+        double stored;  // the point's value afterwards
+        bool redrawn;
+    } rows[] = {
+        {"Previous at 0 stays", 0, "previous", "", 0, "0.2500", 0.25, false},
+        {"Next at the last point stays", 63, "next", "", 63, "0.2500", 0.25, false},
+        {"Next", 5, "next", "", 6, "0.2500", 0.25, false},
+        {"-1 selects the last point", 3, "index", "-1", 63, "0.2500", 0.25, false},
+        {"past the end selects the last point", 3, "index", "64", 63, "0.2500", 0.25, false},
+        {"a voltage above half the maximum is stored as half", 7, "volt", "25", 7, "10.0000", 10.0, true},
+        {"and below minus half as minus half", 7, "volt", "-10.5", 7, "-10.0000", -10.0, true},
+        {"a voltage within", 8, "volt", "1.5", 8, "1.5000", 1.5, true},
+        {"the same voltage asks for no redraw", 9, "volt", "0.25", 9, "0.2500", 0.25, false},
+    };
+    for (const auto& row : rows) {
+        settings_.ModifyRecord(1, [&](ChannelRecord& r) {
+            r.editPointIndex = row.start;
+            r.arbitrarySamples[row.index] = 0.25;
+        });
+        view_.masks.clear();
+        CDlgEditPoints editor(settings_, &view_, test::BuiltInLanguage());
+        ASSERT_EQ(editor.CurrentIndex(), row.start) << row.what;
+        const std::string action = row.action;
+        if (action == "previous") editor.PreviousButton()->click();
+        if (action == "next") editor.NextButton()->click();
+        if (action == "index") Type(editor.IndexField(), row.typed);
+        if (action == "volt") Type(editor.VoltageField(), row.typed);
+        EXPECT_EQ(editor.CurrentIndex(), row.index) << row.what;
+        EXPECT_EQ(editor.IndexField()->text(), QString::number(row.index)) << row.what;
+        EXPECT_EQ(editor.VoltageField()->text(), row.shownVoltage) << row.what;
+        EXPECT_EQ(Sample(row.index), row.stored) << row.what;
+        EXPECT_EQ(view_.masks,
+                  row.redrawn ? std::vector<std::uint32_t>{ToNumber(RefreshMask::Waveform)} : std::vector<std::uint32_t>{})
+            << row.what;
+    }
+}
+
+TEST_F(PointEditor, LeavingKeepsTheIndexAndSetsTheGainForTheEditedPoints) {
+    settings_.ModifyRecord(1, [](ChannelRecord& r) { r.arbitraryZoom = 1; });
+    {
+        CDlgEditPoints editor(settings_, &view_, test::BuiltInLanguage());
+        EXPECT_EQ(editor.windowTitle(), "Edit Points");
+        Type(editor.IndexField(), "12");
+        Type(editor.VoltageField(), "3");                 // above the 2.5 V of gain 4
+        EXPECT_EQ(settings_.Record(1).arbitraryZoom, 1);  // only when leaving
+        QTest::keyClick(&editor, Qt::Key_Escape);
+    }
+    EXPECT_EQ(settings_.Record(1).editPointIndex, 12u);
+    EXPECT_EQ(settings_.Record(1).arbitraryZoom, 20);
+    CDlgEditPoints again(settings_, &view_, test::BuiltInLanguage());
+    EXPECT_EQ(again.CurrentIndex(), 12u);
+    EXPECT_EQ(again.VoltageField()->text(), "3.0000");
+}
+
+}  // namespace
+}  // namespace zorbel
