@@ -128,22 +128,28 @@ void MinMaxEnvelope::Columns(const double* samples, std::size_t first, std::size
                              std::vector<double>& out) const {
     out.clear();
     if (columns == 0 || first > last || first >= count_) return;
+    out.resize(2 * columns);
+    RenewColumns(samples, first, last, columns, 0, columns, out);
+}
+
+void MinMaxEnvelope::RenewColumns(const double* samples, std::size_t first, std::size_t last, std::size_t columns,
+                                  std::size_t columnBegin, std::size_t columnEnd, std::vector<double>& out) const {
+    if (columns == 0 || first > last || first >= count_ || out.size() != 2 * columns) return;
     last = std::min(last, count_ - 1);
+    columnEnd = std::min(columnEnd, columns);
     const std::size_t n = last - first + 1;
-    out.reserve(2 * columns);
-    double previous = std::nan("");
-    for (std::size_t c = 0; c < columns; ++c) {
+    double previous = columnBegin > 0 ? out[2 * columnBegin - 1] : std::nan("");
+    for (std::size_t c = columnBegin; c < columnEnd; ++c) {
         const MinMax m = Range(samples, first + n * c / columns, first + n * (c + 1) / columns);
         if (m.Empty()) {  // more columns than points: this column repeats the last value
             const double v = std::isnan(previous) ? samples[first] : previous;
-            out.push_back(v);
-            out.push_back(v);
+            out[2 * c] = out[2 * c + 1] = v;
             continue;
         }
         const bool maxFirst = !std::isnan(previous) && std::abs(m.max - previous) < std::abs(m.min - previous);
-        out.push_back(maxFirst ? m.max : m.min);
-        out.push_back(maxFirst ? m.min : m.max);
-        previous = out.back();
+        out[2 * c] = maxFirst ? m.max : m.min;
+        out[2 * c + 1] = maxFirst ? m.min : m.max;
+        previous = out[2 * c + 1];
     }
 }
 

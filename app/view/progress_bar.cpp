@@ -63,7 +63,12 @@ void CDlgProgressBar::Follow(std::uint16_t jobFlags, const QString& label) {
 int CDlgProgressBar::Position() const { return bar_->value(); }
 
 void CDlgProgressBar::Tick() {
-    if (settings_.JobFlags() != jobFlags_ || settings_.DemoFlag() != 0) {
+    const std::uint16_t now = settings_.JobFlags();
+    // Read and Write Operation are two jobs in a row (limits, then the
+    // settings): the dialog stays for the second instead of flickering off
+    // and on; its label follows with the second job's notice.
+    if (now != 0 && now != jobFlags_ && (now & ~jobFlags_) == 0) jobFlags_ = now;
+    if (now != jobFlags_ || settings_.DemoFlag() != 0) {
         timer_->stop();
         accept();
         return;

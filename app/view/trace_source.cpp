@@ -52,11 +52,12 @@ void TraceSource::ReadArbitrary(std::uint16_t channel, const ChannelRecord& r, s
         // Loads and resizes put a new array in place: start over.
         c.envelope.Clear();
         c.valid = false;
+        c.shownColumns = 0;
         c.data = data;
         c.count = count;
-    } else if (c.valid && changed) {
-        c.envelope.Update(data, changed->first, changed->second);
     }
+    if (!c.valid) changed.reset();  // a build to come reads every point anyway
+    if (changed) c.envelope.Update(data, changed->first, changed->second);
     if (count == 0) {
         out.first = out.last = 0;
         return;
@@ -72,8 +73,26 @@ void TraceSource::ReadArbitrary(std::uint16_t channel, const ChannelRecord& r, s
     if (!c.valid) {
         c.envelope.Build(data, count);
         c.valid = true;
+        c.shownColumns = 0;
     }
-    c.envelope.Columns(data, first, last, columns, out.samples);
+    if (c.shownColumns == columns && c.shownFirst == first && c.shownLast == last) {
+        if (changed && changed->second >= first && changed->first <= last) {
+            // The columns over the edited points, and one either side whose
+            // joining order may follow them.
+            const std::size_t n = last - first + 1;
+            const std::size_t from = std::max<std::size_t>(changed->first, first) - first;
+            const std::size_t to = std::min<std::size_t>(changed->second, last) - first;
+            const std::size_t begin = from * columns / n;
+            const std::size_t end = to * columns / n + 1;
+            c.envelope.RenewColumns(data, first, last, columns, begin > 0 ? begin - 1 : 0, end + 1, c.columns);
+        }
+    } else {
+        c.envelope.Columns(data, first, last, columns, c.columns);
+        c.shownFirst = first;
+        c.shownLast = last;
+        c.shownColumns = columns;
+    }
+    out.samples = c.columns;
 }
 
 }  // namespace zorbel

@@ -6,7 +6,11 @@
 #include <QPainter>
 
 #include <cmath>
+#include <cstdlib>
+#include <cstring>
 #include <string>
+
+#include <sys/mman.h>
 
 #include "QRVDisplayDll.h"
 
@@ -22,10 +26,41 @@ QRVRect ToRect(const GridRect& g) { return QRVRect{g.left, g.top, g.right, g.bot
 
 // Every layer has the same pixel format as the screen's backing store, so
 // copying one onto another or onto the screen is a plain copy of memory.
+//
+// The pixels lie in 2 MiB pages where the kernel offers them: a render step
+// that has just read the envelope of a big waveform across hundreds of
+// megabytes finds the layers' page-table entries gone, and 4 KiB pages would
+// then cost one table walk per 4 KiB of every copy.
 QImage NewLayer(QSize size, qreal ratio) {
-    QImage image(size * ratio, QImage::Format_RGB32);
+    constexpr std::size_t kHugePage = std::size_t{2} << 20;
+    const QSize pixels = size * ratio;
+    const qsizetype bytesPerLine = qsizetype{pixels.width()} * 4;
+    const std::size_t bytes = static_cast<std::size_t>(bytesPerLine) * static_cast<std::size_t>(pixels.height());
+    const std::size_t rounded = (bytes + kHugePage - 1) / kHugePage * kHugePage;
+    void* memory = std::aligned_alloc(kHugePage, rounded);
+    QImage image;
+    if (memory != nullptr) {
+        madvise(memory, rounded, MADV_HUGEPAGE);  // advice only: 4 KiB pages otherwise
+        image = QImage(
+            static_cast<uchar*>(memory), pixels.width(), pixels.height(), bytesPerLine, QImage::Format_RGB32,
+            [](void* p) { std::free(p); }, memory);
+    } else {
+        image = QImage(pixels, QImage::Format_RGB32);
+    }
     image.setDevicePixelRatio(ratio);
+    image.fill(Qt::black);
     return image;
+}
+
+// `from` into `to`'s own pixels. A fresh image for every step would cost an
+// allocation and a page fault per 4 KiB, more than the copy itself; only a
+// layer still shared with the screen's picture gets new memory.
+void CopyLayer(const QImage& from, QImage& to) {
+    if (to.size() != from.size() || to.format() != from.format() || !to.isDetached()) {
+        to = from.copy();
+        return;
+    }
+    std::memcpy(to.bits(), from.constBits(), static_cast<std::size_t>(from.sizeInBytes()));
 }
 
 }  // namespace
@@ -56,15 +91,19 @@ bool ViewLayers::Resize(QSize size, qreal devicePixelRatio) {
     size_ = size;
     ratio_ = devicePixelRatio;
     grid_ = GridOf(size.width(), size.height());
+    QImage* layers[] = {&gridLayer_,           &waveformLayer_,   &annotationLayers_[0],
+                        &annotationLayers_[1], &cursorLayers_[0], &cursorLayers_[1]};
     if (size.isEmpty()) {
-        stretched_ = gridLayer_ = waveformLayer_ = annotationLayer_ = cursorLayer_ = composite_ = QImage();
+        stretched_ = composite_ = QImage();
+        for (QImage* layer : layers) *layer = QImage();
         return true;
     }
     stretched_ = background_.scaled(size * ratio_, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
                      .convertToFormat(QImage::Format_RGB32);
     stretched_.setDevicePixelRatio(ratio_);
-    gridLayer_ = waveformLayer_ = annotationLayer_ = cursorLayer_ = composite_ = NewLayer(size_, ratio_);
-    composite_.fill(Qt::black);
+    for (QImage* layer : layers) *layer = NewLayer(size_, ratio_);
+    gridShows_.reset();
+    composite_ = annotationLayers_[annotation_];
     return true;
 }
 
@@ -83,16 +122,24 @@ LayerSet ViewLayers::Render(RefreshMask mask, const ViewScene& scene) {
 }
 
 void ViewLayers::DrawGrid(const ViewScene& scene) {
-    gridLayer_ = stretched_;  // painting detaches it: the background stays as it is
-    QPainter painter(&gridLayer_);
     const GridStyle& s = scene.style;
+    const TraceScene& t = scene.trace;
+    const GridKey shows{s, t.arbitrary, t.lower, t.upper, t.first, t.last};
+    if (gridShows_ == shows) return;
+    CopyLayer(stretched_, gridLayer_);
+    QPainter painter(&gridLayer_);
     QRVDrawGridLine(&painter, ToRect(grid_), s.mainColour, s.levelDivisions, s.indexDivisions, s.labelGap,
-                    BackgroundGridFlags(scene.trace.arbitrary), s.subColour, s.subDivisions, s.tickLength,
-                    s.subTickLength);
+                    BackgroundGridFlags(t.arbitrary), s.subColour, s.subDivisions, s.tickLength, s.subTickLength);
+    for (const ScaleLabel& label : ScaleLabels(grid_, s, t.lower, t.upper, t.arbitrary, t.first, t.last)) {
+        const std::u16string text(label.text.begin(), label.text.end());  // digits, sign and point: ASCII
+        QRVDrawDefineText(&painter, s.scaleColour, kLabelBackground, kLabelHeight, kLabelFont, kLabelTransparent,
+                          text.c_str(), static_cast<std::int32_t>(text.size()), label.x, label.y);
+    }
+    gridShows_ = shows;
 }
 
 void ViewLayers::DrawWaveform(const ViewScene& scene) {
-    waveformLayer_ = gridLayer_;
+    CopyLayer(gridLayer_, waveformLayer_);
     const TraceScene& t = scene.trace;
     if (t.samples.empty()) return;
     QPainter painter(&waveformLayer_);
@@ -103,30 +150,29 @@ void ViewLayers::DrawWaveform(const ViewScene& scene) {
 }
 
 void ViewLayers::DrawAnnotations(const ViewScene& scene) {
-    annotationLayer_ = waveformLayer_;
+    annotation_ = 1 - annotation_;
+    QImage& layer = annotationLayers_[annotation_];
+    CopyLayer(waveformLayer_, layer);
     {
-        QPainter painter(&annotationLayer_);
+        QPainter painter(&layer);
         const GridStyle& s = scene.style;
         const TraceScene& t = scene.trace;
         QRVDrawGridLine(&painter, ToRect(grid_), s.mainColour, s.levelDivisions, s.indexDivisions, s.labelGap,
                         AnnotationFlags(t.arbitrary), s.subColour, s.subDivisions, s.tickLength, s.subTickLength);
-        for (const ScaleLabel& label : ScaleLabels(grid_, s, t.lower, t.upper, t.arbitrary, t.first, t.last)) {
-            const std::u16string text(label.text.begin(), label.text.end());  // digits, sign and point: ASCII
-            QRVDrawDefineText(&painter, s.scaleColour, kLabelBackground, kLabelHeight, kLabelFont, kLabelTransparent,
-                              text.c_str(), static_cast<std::int32_t>(text.size()), label.x, label.y);
-        }
     }
-    composite_ = annotationLayer_;
+    composite_ = layer;
 }
 
 void ViewLayers::DrawCursor(const ViewScene& scene) {
-    cursorLayer_ = annotationLayer_;
+    cursor_ = 1 - cursor_;
+    QImage& layer = cursorLayers_[cursor_];
+    CopyLayer(annotationLayers_[annotation_], layer);
     {
-        QPainter painter(&cursorLayer_);
+        QPainter painter(&layer);
         QRVDrawCursorLine(&painter, ToRect(grid_), scene.trace.cursorWord, scene.press.x(), scene.press.y(),
                           scene.current.x(), scene.current.y());
     }
-    composite_ = cursorLayer_;
+    composite_ = layer;
 }
 
 }  // namespace zorbel

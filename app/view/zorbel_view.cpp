@@ -65,6 +65,8 @@ void CZorbelView::ShowProgress(std::uint16_t jobFlags, const QString& label) {
     }
     progress_ = new CDlgProgressBar(settings_, jobFlags, label, this);
     progress_->setAttribute(Qt::WA_DeleteOnClose);
+    // Gone for the next notice at once, not only when it is deleted later.
+    connect(progress_, &QDialog::finished, this, [this] { progress_ = nullptr; });
     // Modal without a nested event loop: the worker's notices keep arriving
     // in the program's own loop while the dialog is up.
     progress_->open();

@@ -35,12 +35,12 @@ typedef struct QRVRect {
 } QRVRect;
 
 /* Grid flags. Without any of the low three bits the call draws the
- * background grid: the division lines in the sub-line colour and a dotted
- * line at every sub-division. With them it draws the marks that belong above
- * the trace, in the main line colour. */
+ * background grid: the division lines in the sub-line colour, a dotted line
+ * at every sub-division and the centre cross in the main line colour. With
+ * them it draws the marks that belong above the trace, in the main colour. */
 #define QRV_GRID_FRAME 0x001u        /* the rectangle's border */
 #define QRV_GRID_TICKS 0x002u        /* ticks at divisions and sub-divisions along the border */
-#define QRV_GRID_AXES 0x004u         /* the centre cross, with sub-division ticks */
+#define QRV_GRID_AXES 0x004u         /* ticks at sub-divisions across the centre cross */
 #define QRV_GRID_INDEX_LINES 0x010u  /* background: vertical division lines in the main colour, dotted */
 #define QRV_GRID_LEVEL_LINES 0x020u  /* background: horizontal division lines in the main colour, dotted */
 /* Other bits (the view keeps 0x100 and 0x200 for its own scale texts) draw nothing. */
@@ -71,8 +71,9 @@ QRV_DISPLAY_API void QRVDrawCursorLine(QPainter* dc, QRVRect grid, uint16_t curs
                                        int32_t pressY, int32_t x, int32_t y);
 
 /* length UTF-16 code units of text in fontName (NUL-terminated) at a pixel
- * height of `height`, centred on (x, y). transparent 1 leaves the background
- * as it is; 0 fills the text's box with backgroundColour first. */
+ * height of `height`, centred on (x, y) but moved inside the painter's
+ * window where it would stick out. transparent 1 leaves the background as it
+ * is; 0 fills the text's box with backgroundColour first. */
 QRV_DISPLAY_API void QRVDrawDefineText(QPainter* dc, uint32_t colour, uint32_t backgroundColour, int32_t height,
                                        const char16_t* fontName, int32_t transparent, const char16_t* text,
                                        int32_t length, int32_t x, int32_t y);

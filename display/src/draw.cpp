@@ -69,6 +69,10 @@ void DrawBackgroundGrid(QPainter* dc, const QRVRect& g, QColor main, int levels,
         const int y = g.bottom - i * (g.bottom - g.top) / levels;
         dc->drawLine(g.left, y, lastX, y);
     }
+    // The centre cross lies under the trace, so a trace at 0 V stays visible.
+    dc->setPen(QPen(main, 0));
+    dc->drawLine(g.left, (g.top + lastY) / 2, lastX, (g.top + lastY) / 2);
+    dc->drawLine((g.left + lastX) / 2, g.top, (g.left + lastX) / 2, lastY);
 }
 
 // Ticks of `length` pixels at n divisions along a horizontal (y fixed) or
@@ -106,8 +110,6 @@ void DrawMarks(QPainter* dc, const QRVRect& g, QColor main, int levels, int inde
     if (flags & QRV_GRID_AXES) {
         const int midX = (g.left + lastX) / 2;
         const int midY = (g.top + lastY) / 2;
-        dc->drawLine(g.left, midY, lastX, midY);
-        dc->drawLine(midX, g.top, midX, lastY);
         DrawTicks(dc, true, g.left, g.right, midY, indexes * subs, subTickLength, 0);
         DrawTicks(dc, false, g.top, g.bottom, midX, levels * subs, subTickLength, 0);
     }
@@ -189,6 +191,74 @@ void DrawReduced(QPainter* dc, const TraceMapping& m, const double* samples, std
     FlushRun(dc, run, lines);
 }
 
+// A dense trace, at least one sample per device pixel column, written
+// straight into the pixels of a 32-bit image: per column one vertical run
+// from its lowest to its highest level, reaching halfway to each neighbour's
+// joining level, which is what the joined lines cover there. The raster
+// engine would spend several times as long on the same pixels, and a trace
+// of noise across a wide view has hundreds of thousands of them. False (and
+// nothing drawn) when the painter or the data do not allow it.
+bool DrawDenseIntoImage(QPainter* dc, const QRVRect& g, const TraceMapping& m, QColor colour, const double* samples,
+                        std::uint32_t first, std::uint32_t last) {
+    if (dc->device() == nullptr || dc->device()->devType() != QInternal::Image || dc->hasClipping()) return false;
+    auto* image = static_cast<QImage*>(dc->device());
+    const QImage::Format format = image->format();
+    if (format != QImage::Format_RGB32 && format != QImage::Format_ARGB32 &&
+        format != QImage::Format_ARGB32_Premultiplied)
+        return false;
+    const QTransform t = dc->deviceTransform();
+    if (t.type() > QTransform::TxScale || t.m11() <= 0.0 || t.m22() <= 0.0 || dc->opacity() != 1.0 ||
+        dc->compositionMode() != QPainter::CompositionMode_SourceOver)
+        return false;
+    const int left = std::max(0, static_cast<int>(std::lround(g.left * t.m11() + t.dx())));
+    const int right = std::min(image->width(), static_cast<int>(std::lround(g.right * t.m11() + t.dx())));
+    const int top = std::max(0, static_cast<int>(std::lround(g.top * t.m22() + t.dy())));
+    const int bottom = std::min(image->height(), static_cast<int>(std::lround(g.bottom * t.m22() + t.dy())));
+    const int columns = right - left;
+    const std::uint64_t n = std::uint64_t(last) - first + 1;
+    if (columns <= 0 || bottom <= top) return true;
+    if (n < std::uint64_t(columns)) return false;
+
+    struct Column {
+        double low = std::numeric_limits<double>::infinity();
+        double high = -std::numeric_limits<double>::infinity();
+        double entry = 0.0, exit = 0.0;  // levels of its first and last sample
+    };
+    std::vector<Column> column(static_cast<std::size_t>(columns));
+    for (std::uint64_t k = 0; k < n; ++k) {
+        const double v = samples[first + k];
+        if (std::isnan(v)) continue;
+        const long x = std::lround(m.X(double(k)) * t.m11() + t.dx()) - left;
+        Column& c = column[static_cast<std::size_t>(std::clamp<long>(x, 0, columns - 1))];
+        const double y = m.Y(v) * t.m22() + t.dy();
+        if (c.low > c.high) c.entry = y;
+        c.exit = y;
+        c.low = std::min(c.low, y);
+        c.high = std::max(c.high, y);
+    }
+    for (int x = 1; x < columns; ++x) {
+        Column& a = column[x - 1];
+        Column& b = column[x];
+        if (a.low > a.high || b.low > b.high) continue;
+        const double middle = (a.exit + b.entry) / 2.0;
+        a.low = std::min(a.low, middle);
+        a.high = std::max(a.high, middle);
+        b.low = std::min(b.low, middle);
+        b.high = std::max(b.high, middle);
+    }
+    const QRgb pixel = colour.rgb();
+    uchar* bits = image->bits();
+    const qsizetype bytesPerLine = image->bytesPerLine();
+    for (int x = 0; x < columns; ++x) {
+        const Column& c = column[x];
+        if (c.low > c.high) continue;
+        const int y0 = std::max(top, static_cast<int>(std::floor(c.low + 0.5)));
+        const int y1 = std::min(bottom - 1, static_cast<int>(std::floor(c.high + 0.5)));
+        for (int y = y0; y <= y1; ++y) reinterpret_cast<QRgb*>(bits + y * bytesPerLine)[left + x] = pixel;
+    }
+    return true;
+}
+
 }  // namespace
 
 extern "C" {
@@ -214,12 +284,13 @@ QRV_DISPLAY_API void QRVDrawSourceWaveInGrid(QPainter* dc, const QRVRect* grid, 
     if (dc == nullptr || grid == nullptr || samples == nullptr || count == 0 || IsEmpty(*grid)) return;
     last = std::min(last, count - 1);
     if (first > last) return;
+    const bool lines = style != 0;
+    const TraceMapping m = MapTrace(*grid, lower, upper, last - first);
+    if (lines && DrawDenseIntoImage(dc, *grid, m, FromColourRef(colour), samples, first, last)) return;
     SavedState saved(dc);
     dc->setRenderHint(QPainter::Antialiasing, false);
     dc->setClipRect(ToQRect(*grid), Qt::IntersectClip);
     dc->setPen(QPen(FromColourRef(colour), 0));
-    const bool lines = style != 0;
-    const TraceMapping m = MapTrace(*grid, lower, upper, last - first);
 
     // Device pixels across the rectangle (more than its logical width on a
     // high-density image).
@@ -282,7 +353,14 @@ QRV_DISPLAY_API void QRVDrawDefineText(QPainter* dc, uint32_t colour, uint32_t b
     const QString s = QString::fromUtf16(text, length);
     const QFontMetricsF metrics(font, dc->device());
     const QSizeF size(metrics.horizontalAdvance(s), metrics.height());
-    const QRectF box(QPointF(x - size.width() / 2.0, y - size.height() / 2.0), size);
+    QRectF box(QPointF(x - size.width() / 2.0, y - size.height() / 2.0), size);
+    // A label at the picture's edge (the last index of a long waveform) is
+    // moved in rather than cut.
+    const QRectF picture = dc->window();
+    if (box.right() > picture.right()) box.moveRight(picture.right());
+    if (box.left() < picture.left()) box.moveLeft(picture.left());
+    if (box.bottom() > picture.bottom()) box.moveBottom(picture.bottom());
+    if (box.top() < picture.top()) box.moveTop(picture.top());
     if (transparent == 0) dc->fillRect(box, FromColourRef(backgroundColour));
     dc->setPen(FromColourRef(colour));
     dc->drawText(box, Qt::AlignCenter, s);

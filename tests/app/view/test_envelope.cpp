@@ -7,9 +7,11 @@
 #include <random>
 #include <vector>
 
+#include "fake_generator.h"
 #include "zorbel/view/envelope.h"
+#include "zorbel/view/trace_source.h"
 
-namespace zorbel {
+namespace zorbel::test {
 namespace {
 
 MinMax Oracle(const std::vector<double>& s, std::size_t begin, std::size_t end) {
@@ -28,10 +30,8 @@ std::vector<double> Waveform(std::size_t count, std::mt19937& random) {
 }
 
 // Each column holds its slice's least and greatest value, in either order.
-void ExpectColumns(const MinMaxEnvelope& envelope, const std::vector<double>& s, std::size_t first, std::size_t last,
+void ExpectColumns(const std::vector<double>& out, const std::vector<double>& s, std::size_t first, std::size_t last,
                    std::size_t columns) {
-    std::vector<double> out;
-    envelope.Columns(s.data(), first, last, columns, out);
     ASSERT_EQ(out.size(), 2 * columns);
     const std::size_t n = last - first + 1;
     for (std::size_t c = 0; c < columns; ++c) {
@@ -64,8 +64,11 @@ void ExpectMatchesOracle(const MinMaxEnvelope& envelope, const std::vector<doubl
         EXPECT_EQ(got.min, want.min) << begin << ".." << end;
         EXPECT_EQ(got.max, want.max) << begin << ".." << end;
     }
-    for (const std::size_t columns : {std::size_t{1}, std::size_t{7}, std::size_t{1200}})
-        ExpectColumns(envelope, s, first, last, columns);
+    for (const std::size_t columns : {std::size_t{1}, std::size_t{7}, std::size_t{1200}}) {
+        std::vector<double> out;
+        envelope.Columns(s.data(), first, last, columns, out);
+        ExpectColumns(out, s, first, last, columns);
+    }
 }
 
 TEST(Envelope, MatchesAPlainScanBeforeAndAfterEditsAtTheWindowsEdges) {
@@ -122,5 +125,73 @@ TEST(Envelope, TakesAtMostAnEighthOfThePointsMemory) {
     EXPECT_LE(envelope.MemoryBytes(), s.size() * sizeof(double) / 8);
 }
 
+// What the view draws of a big arbitrary channel, step after step: the
+// columns it keeps are renewed over every edit, and a load starts afresh.
+TEST(Envelope, TheViewsColumnsFollowEditsZoomsAndLoads) {
+    constexpr std::size_t kPoints = 300000;
+    constexpr std::size_t kColumns = 1120;
+    FakeGenerator fake;
+    DeviceSettings settings(fake);
+    settings.SetWaveType(0, kWaveArbitrary);
+    settings.ResizeArbitrary(0, kPoints);
+    std::mt19937 random(11);
+    std::vector<double> s = Waveform(kPoints, random);
+    const auto store = [&](std::size_t from, std::size_t to) {
+        settings.ModifyRecord(0, [&](ChannelRecord& r) { std::copy(&s[from], &s[to] + 1, &r.arbitrarySamples[from]); });
+    };
+    const auto window = [&](std::uint32_t first, std::uint32_t last) {
+        settings.ModifyRecord(0, [&](ChannelRecord& r) {
+            r.arbitraryViewFirst = first;
+            r.arbitraryViewLast = last;
+        });
+    };
+    store(0, kPoints - 1);
+    TraceSource source;
+    TraceScene trace;
+    const struct Step {
+        const char* what;
+        std::size_t first, last;       // window
+        std::size_t editFrom, editTo;  // points changed before the step (editTo < editFrom: none)
+        double volts;
+        bool reported;  // the edit is told to the view; a load is not
+    } steps[] = {
+        {"every point", 0, kPoints - 1, 1, 0, 0.0, true},
+        {"spike at the first point", 0, kPoints - 1, 0, 0, 9.0, true},
+        {"zoomed in", 1023, 250000, 1, 0, 0.0, true},
+        {"spike at the window's first point", 1023, 250000, 1023, 1023, -9.0, true},
+        {"dip at the window's last point", 1023, 250000, 249990, 250000, -7.0, true},
+        {"edit across a column edge", 1023, 250000, 1023 + 222, 1023 + 224, 8.5, true},
+        {"edit outside the window", 1023, 250000, 260000, 260100, 11.0, true},
+        {"fewer points than columns", 5000, 5999, 5500, 5500, 4.0, true},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.what);
+        for (std::size_t i = step.editFrom; i <= step.editTo; ++i) s[i] = step.volts;
+        if (step.editFrom <= step.editTo) {
+            store(step.editFrom, step.editTo);
+            source.PointsChanged(0, std::uint32_t(step.editFrom), std::uint32_t(step.editTo));
+        }
+        window(std::uint32_t(step.first), std::uint32_t(step.last));
+        source.Read(settings, kColumns, trace);
+        EXPECT_EQ(trace.first, step.first);
+        EXPECT_EQ(trace.last, step.last);
+        if (step.last - step.first + 1 <= kColumns)
+            EXPECT_EQ(trace.samples, std::vector<double>(&s[step.first], &s[step.last] + 1));
+        else
+            ASSERT_NO_FATAL_FAILURE(ExpectColumns(trace.samples, s, step.first, step.last, kColumns));
+    }
+
+    // A load puts a new array in place, untold: the envelope is made anew.
+    s = Waveform(kPoints, random);
+    s[123457] = 12.0;
+    settings.ModifyRecord(0, [&](ChannelRecord& r) {
+        std::vector<double> loaded = s;
+        r.arbitrarySamples.swap(loaded);
+    });
+    window(0, kPoints - 1);
+    source.Read(settings, kColumns, trace);
+    ExpectColumns(trace.samples, s, 0, kPoints - 1, kColumns);
+}
+
 }  // namespace
-}  // namespace zorbel
+}  // namespace zorbel::test

@@ -51,6 +51,10 @@ public:
     // 2 x columns values in `out`. Every extreme of the window is among them.
     void Columns(const double* samples, std::size_t first, std::size_t last, std::size_t columns,
                  std::vector<double>& out) const;
+    // The same for columns [columnBegin, columnEnd) only, into an `out` that
+    // already holds all 2 x columns values (after an edit under them).
+    void RenewColumns(const double* samples, std::size_t first, std::size_t last, std::size_t columns,
+                      std::size_t columnBegin, std::size_t columnEnd, std::vector<double>& out) const;
 
     std::size_t Count() const { return count_; }
     std::size_t MemoryBytes() const;

@@ -2,7 +2,8 @@
 // names the job, shows a bar that sweeps every two seconds (an arbitrary
 // download shows the fraction of points already sent instead) and closes
 // itself within one 20 ms tick of the job's end, or when the session falls
-// back to demo mode.
+// back to demo mode. The second job of a Read or Write Operation (the
+// settings after the limits) keeps it open.
 #pragma once
 
 #include <QDialog>
@@ -26,7 +27,7 @@ public:
     static constexpr int kTickMs = 20;
 
     // `jobFlags`: the job flags when the job was announced; the dialog closes
-    // as soon as they are different.
+    // as soon as they are different, unless only some of them are left.
     CDlgProgressBar(const DeviceSettings& settings, std::uint16_t jobFlags, const QString& label,
                     QWidget* parent = nullptr);
 

@@ -49,6 +49,11 @@ private:
         bool valid = false;            // built from the array below and up to date
         const double* data = nullptr;  // the array it was built from
         std::size_t count = 0;
+        // The columns last taken from the envelope and the window they show:
+        // a step that changes neither (a colour, the rubber band) reuses
+        // them, an edit renews those over its points.
+        std::vector<double> columns;
+        std::size_t shownFirst = 0, shownLast = 0, shownColumns = 0;
     };
     using Range = std::pair<std::uint32_t, std::uint32_t>;
 

@@ -47,6 +47,7 @@ struct GridStyle {
     std::uint16_t subDivisions = 5;
     std::uint16_t tickLength = 10;
     std::uint16_t subTickLength = 3;
+    bool operator==(const GridStyle&) const = default;
 };
 
 // Grid flags of the drawing library: the background grid (with the index and

@@ -6,11 +6,19 @@
 // and the top one drawn becomes the composite, the picture the widget shows.
 // Used by the display thread alone; the composite is handed out as a copy
 // (images share their pixels until one of them is painted on).
+//
+// The scale texts lie in the margins, which the trace never reaches, so they
+// are drawn with the grid; the grid layer, dotted lines and texts being the
+// dearest part of a step, is drawn again only when something it shows
+// changed (size, colours, scale). A step while the user draws or drags the
+// rubber band then costs little more than the copies of its layers.
 #pragma once
 
 #include <QImage>
 #include <QPoint>
 #include <QSize>
+
+#include <optional>
 
 #include "zorbel/model/session_state.h"
 #include "zorbel/view/trace_source.h"
@@ -61,7 +69,23 @@ private:
     QSize size_;
     qreal ratio_ = 1.0;
     GridRect grid_;
-    QImage gridLayer_, waveformLayer_, annotationLayer_, cursorLayer_, composite_;
+    // Layers keep their pixels from step to step: a copy from the layer below
+    // writes into memory that is already there. The two top layers are
+    // doubled, so that the one handed out as the composite is never painted
+    // on while the screen may still be showing it.
+    QImage gridLayer_, waveformLayer_;
+    struct GridKey {
+        GridStyle style;
+        bool arbitrary = false;
+        double lower = 0.0, upper = 0.0;
+        std::uint32_t first = 0, last = 0;
+        bool operator==(const GridKey&) const = default;
+    };
+    std::optional<GridKey> gridShows_;  // what the grid layer holds; nothing after a resize
+    QImage annotationLayers_[2], cursorLayers_[2];
+    int annotation_ = 0;  // the annotation layer drawn last
+    int cursor_ = 0;
+    QImage composite_;
 };
 
 }  // namespace zorbel
