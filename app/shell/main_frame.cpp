@@ -19,11 +19,12 @@
 #include <algorithm>
 
 #include "app_look.h"
+#include "calibration_command.h"
 #include "command_rules.h"
+#include "control_panel_host.h"
 #include "language_choice.h"
 #include "language_table.h"
 #include "menu_template.h"
-#include "control_panel_host.h"
 #include "messages.h"
 #include "placeholders.h"
 #include "session_status.h"
@@ -107,6 +108,13 @@ CMainFrame::CMainFrame(LanguageTable& languages, CZorbelDoc& document, ProgramPa
         [this](Job jobFlags) { ShowJobProgress(jobFlags); },
         [view = view_](RefreshMask mask) { view->RequestRedraw(mask); },
     });
+
+    // The calibration command has no menu entry, only its keys, window-wide.
+    for (const QKeySequence& keys : CalibrationShortcuts()) {
+        auto* calibration = new QShortcut(keys, this);
+        calibration->setContext(Qt::WindowShortcut);
+        connect(calibration, &QShortcut::activated, this, [this] { OpenCalibrationDialog(); });
+    }
 
     // F6 moves the keyboard focus between toolbar, control pane and view.
     auto* nextRegion = new QShortcut(QKeySequence(Qt::Key_F6), this);
@@ -237,6 +245,8 @@ void CMainFrame::RestoreProfileState() {
 }
 
 void CMainFrame::StartSession() { session_->Start(); }
+
+void CMainFrame::OpenCalibrationDialog() { OpenCalibration(this, Settings(), *session_, paths_); }
 
 void CMainFrame::SwitchLanguage(int index) {
     languages_.LoadLanguage(index);
