@@ -173,7 +173,10 @@ void CDlgCalibrate::BuildControls() {
     auto* openFolder = AddButton(kOpenFolder, "打开文件夹", 402, 241, 50, 14);
     exit_ = AddButton(kExit, "退出", 480, 241, 50, 14);
 
-    connect(start_, &QPushButton::clicked, this, [this] { sequence_.Start(); });
+    connect(start_, &QPushButton::clicked, this, [this] {
+        sequence_.Start();
+        ApplyRunState();
+    });
     connect(stop_, &QPushButton::clicked, this, [this] { sequence_.Stop(); });
     connect(report, &QPushButton::clicked, this, [this] { WriteReport(); });
     connect(openFolder, &QPushButton::clicked, this, [this] { prompts_.openFolder(folder_); });
@@ -192,6 +195,7 @@ void CDlgCalibrate::SetPrompts(CalibrationPrompts prompts) {
 }
 
 bool CDlgCalibrate::Ask(const std::string& question) {
+    ShowRows();  // the count that ends the run is on screen behind its question
     if (prompts_.ask) return prompts_.ask(Text(question));
     return AskYesNo(this, Text(question), question_);
 }

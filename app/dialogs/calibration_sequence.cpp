@@ -56,6 +56,10 @@ void CalibrationSequence::Start() {
     });
     settings_.SetCalibrationRunState(CalibrationRun::Running);
     settings_.QueueCalibrationStart(choices_.channel);
+    // Locked at once, not only when the start has run (the oscilloscope's
+    // set-up takes seconds): a dialog closed meanwhile would leave a run
+    // without anyone to answer its notices.
+    running_ = true;
 }
 
 void CalibrationSequence::Stop() {

@@ -103,6 +103,7 @@ TEST_F(CalibrateDialog, ARunLocksTheChoicesUntilItsStopHasRun) {
     std::vector<bool> whileAsked;
     onQuestion = [&] { whileAsked = States(); };
     Control(kStart)->click();
+    EXPECT_EQ(States(), kLocked);  // at once: "退出" must not leave the run without its dialog
     settings.ServiceQueue();
 
     EXPECT_EQ(seen.at(code::kCalStart), kLocked);

@@ -53,7 +53,7 @@ public:
     // One notice of the worker: the command it has just executed.
     void OnStep(std::uint16_t code);
 
-    // Between the notices of the start and of the stop: the choices are locked.
+    // From "开始" to the notice of the stop: the choices are locked.
     bool Running() const { return running_; }
     const std::vector<CalibrationRow>& Rows() const { return rows_; }
     // The row the list highlights, -1 none.
