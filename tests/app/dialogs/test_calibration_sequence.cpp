@@ -228,23 +228,6 @@ TEST_F(SequenceRun, EveryVerdictBranchRetriedOrNotEndsWithItsQuestion) {
     }
 }
 
-TEST_F(SequenceRun, RowsShowTheReferenceTheMeasurementAndStepsWithoutOne) {
-    fake.calStepTotal = 3;
-    fake.calKinds = {0, 1, 2};
-    fake.calReference = {1.0, 1000.0};
-    Run();
-    const std::vector<CalibrationRow> expected = {
-        {"步骤1", "不可用", "不可用", "不可用", "不可用", "不可用", "成(1)败(0)"},
-        {"步骤2", "1000.000", "1.0000", "平均值", "0.000", "1.5000", "成(1)败(0)"},
-        {"步骤3", "1000.000", "1.0000", "峰峰值", "1500.000", "1.5000", "成(1)败(0)"},
-    };
-    EXPECT_EQ(sequence.Rows(), expected);
-    EXPECT_EQ(sequence.HighlightedRow(), 2);
-    // The channel travels with the start; the generator calibrates that one.
-    EXPECT_EQ(fake.Calls().front().name, "CalSelect");
-    EXPECT_EQ(fake.Calls().front().channel, 0);
-}
-
 TEST_F(SequenceRun, StopAnsweredYesDiscardsAndNoKeepsWhateverIsQueuedBehind) {
     fake.calStepTotal = 2;
     fake.calKinds = {2, 2};
