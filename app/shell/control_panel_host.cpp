@@ -1,6 +1,8 @@
 // The control panel hosted in the frame's pane.
 #include "control_panel_host.h"
 
+#include <QScrollBar>
+
 #include "language_table.h"
 
 namespace zorbel {
@@ -8,6 +10,10 @@ namespace zorbel {
 ControlPanelHost::ControlPanelHost(DeviceSettings& settings, ShellView& view, QWidget* parent)
     : view_(view), panel_(new CDlgCtrlDDS(parent)) {
     panel_->Attach(&settings, this);
+}
+
+int ControlPanelHost::PreferredWidth() const {
+    return panel_->widget()->sizeHint().width() + panel_->verticalScrollBar()->sizeHint().width();
 }
 
 void ControlPanelHost::RefreshPanel() {

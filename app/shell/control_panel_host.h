@@ -23,6 +23,9 @@ public:
     // The model is about to go: no control changes anything any more.
     void Detach() { panel_->Attach(nullptr, nullptr); }
     CDlgCtrlDDS& Panel() { return *panel_; }
+    // Width at which the panel shows without a horizontal scroll bar (a
+    // vertical one may still appear on a short screen).
+    int PreferredWidth() const;
     // How often the panel was brought in line with the model (for tests).
     int RefreshCount() const { return refreshCount_; }
 

@@ -228,7 +228,7 @@ void CMainFrame::CreateControlPane() {
     panel_ = panelHost_.get();
     controlPane_->setWidget(panel_->Widget());
     addDockWidget(Qt::RightDockWidgetArea, controlPane_);
-    resizeDocks({controlPane_}, {kControlPaneWidth}, Qt::Horizontal);
+    resizeDocks({controlPane_}, {std::max(kControlPaneWidth, panelHost_->PreferredWidth())}, Qt::Horizontal);
 }
 
 QAction* CMainFrame::Action(int command) const {
