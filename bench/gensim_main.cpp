@@ -7,8 +7,7 @@
 
 namespace zorbel::bench {
 
-int RunAgainstGensim(int argc, char** argv, const zorbel::test::GensimConfig& config,
-                     zorbel::test::Gensim*& sim) {
+int RunAgainstGensim(int argc, char** argv, const zorbel::test::GensimConfig& config, zorbel::test::Gensim*& sim) {
     benchmark::Initialize(&argc, argv);
     std::string error;
     auto started = zorbel::test::Gensim::Start(config, &error);

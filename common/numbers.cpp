@@ -45,8 +45,8 @@ bool BelowOne(std::string_view number) {
     const auto point = std::min(mantissa.find('.'), mantissa.size());
     const auto first = mantissa.find_first_of("123456789");
     if (first == std::string_view::npos) return true;  // zero
-    const long long lead = first < point ? static_cast<long long>(point - first) - 1
-                                         : -static_cast<long long>(first - point);
+    const long long lead =
+        first < point ? static_cast<long long>(point - first) - 1 : -static_cast<long long>(first - point);
     return lead + exponent < 0;
 }
 
@@ -62,8 +62,8 @@ std::string formatWindowsG(double value, int width, int precision) {
     if (std::isnan(value)) return padLeft(std::signbit(value) ? "-NAN" : "NAN", width);
     if (std::isinf(value)) return padLeft(value < 0 ? "-INF" : "INF", width);
     std::array<char, 64> buf{};
-    const auto res = std::to_chars(buf.data(), buf.data() + buf.size(), value,
-                                   std::chars_format::general, precision < 1 ? 1 : precision);
+    const auto res = std::to_chars(buf.data(), buf.data() + buf.size(), value, std::chars_format::general,
+                                   precision < 1 ? 1 : precision);
     return padLeft(widenExponent(std::string_view(buf.data(), res.ptr - buf.data())), width);
 }
 
@@ -78,8 +78,8 @@ std::string formatFixed(double value, int decimals) {
     if (std::isnan(value)) return "NAN";
     if (std::isinf(value)) return value < 0 ? "-INF" : "INF";
     std::array<char, 400> buf{};  // fits the largest double in fixed form
-    const auto res = std::to_chars(buf.data(), buf.data() + buf.size(), value,
-                                   std::chars_format::fixed, decimals < 0 ? 0 : decimals);
+    const auto res = std::to_chars(buf.data(), buf.data() + buf.size(), value, std::chars_format::fixed,
+                                   decimals < 0 ? 0 : decimals);
     return std::string(buf.data(), res.ptr - buf.data());
 }
 
@@ -96,13 +96,12 @@ std::size_t parseDoublePrefix(std::string_view text, double& value) {
     if (pos < text.size() && (text[pos] == '+' || text[pos] == '-')) negative = text[pos++] == '-';
     // from_chars takes no '+' and would accept "inf"/"nan"; require a digit or '.' digit.
     const std::string_view rest = text.substr(pos);
-    const bool startsNumber = !rest.empty() &&
-        ((rest[0] >= '0' && rest[0] <= '9') ||
-         (rest[0] == '.' && rest.size() > 1 && rest[1] >= '0' && rest[1] <= '9'));
+    const bool startsNumber =
+        !rest.empty() &&
+        ((rest[0] >= '0' && rest[0] <= '9') || (rest[0] == '.' && rest.size() > 1 && rest[1] >= '0' && rest[1] <= '9'));
     if (!startsNumber) return 0;
     double parsed = 0.0;
-    const auto res = std::from_chars(rest.data(), rest.data() + rest.size(), parsed,
-                                     std::chars_format::general);
+    const auto res = std::from_chars(rest.data(), rest.data() + rest.size(), parsed, std::chars_format::general);
     if (res.ec == std::errc::invalid_argument) return 0;
     // Out of range: strtod gives +-HUGE_VAL for overflow and 0 for underflow.
     // Which one it is depends on the whole number taken ("0.000...1" has no

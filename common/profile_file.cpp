@@ -4,11 +4,11 @@
 
 #include "zorbel/atomic_file.h"
 
-#include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <cerrno>
+#include <cstring>
 
 namespace zorbel {
 
@@ -25,11 +25,25 @@ bool decodeOne(std::string_view s, std::size_t& i, char32_t& cp) {
     const unsigned char c = b(i);
     std::size_t n = 0;
     char32_t min = 0;
-    if (c < 0x80) { cp = c; ++i; return true; }
-    if ((c & 0xE0) == 0xC0) { n = 1; cp = c & 0x1F; min = 0x80; }
-    else if ((c & 0xF0) == 0xE0) { n = 2; cp = c & 0x0F; min = 0x800; }
-    else if ((c & 0xF8) == 0xF0) { n = 3; cp = c & 0x07; min = 0x10000; }
-    else return false;
+    if (c < 0x80) {
+        cp = c;
+        ++i;
+        return true;
+    }
+    if ((c & 0xE0) == 0xC0) {
+        n = 1;
+        cp = c & 0x1F;
+        min = 0x80;
+    } else if ((c & 0xF0) == 0xE0) {
+        n = 2;
+        cp = c & 0x0F;
+        min = 0x800;
+    } else if ((c & 0xF8) == 0xF0) {
+        n = 3;
+        cp = c & 0x07;
+        min = 0x10000;
+    } else
+        return false;
     if (i + n >= s.size()) return false;
     for (std::size_t k = 1; k <= n; ++k) {
         if ((b(i + k) & 0xC0) != 0x80) return false;
@@ -228,9 +242,12 @@ ProfileFile::LoadResult ProfileFile::load(const std::string& path, std::string* 
     struct stat st {};
     std::string bytes;
     std::string problem;
-    if (::fstat(fd, &st) != 0) problem = errnoText("cannot inspect", path);
-    else if (!S_ISREG(st.st_mode)) problem = "not a regular file: " + path;
-    else if (static_cast<std::size_t>(st.st_size) > kProfileMaxFileBytes) problem = "file too large: " + path;
+    if (::fstat(fd, &st) != 0)
+        problem = errnoText("cannot inspect", path);
+    else if (!S_ISREG(st.st_mode))
+        problem = "not a regular file: " + path;
+    else if (static_cast<std::size_t>(st.st_size) > kProfileMaxFileBytes)
+        problem = "file too large: " + path;
     else {
         // Read until end of file but never beyond the limit, even when the
         // file grows while it is read.
@@ -238,10 +255,16 @@ ProfileFile::LoadResult ProfileFile::load(const std::string& path, std::string* 
         for (;;) {
             const ssize_t n = ::read(fd, chunk, sizeof chunk);
             if (n < 0 && errno == EINTR) continue;
-            if (n < 0) { problem = errnoText("cannot read", path); break; }
+            if (n < 0) {
+                problem = errnoText("cannot read", path);
+                break;
+            }
             if (n == 0) break;
             bytes.append(chunk, static_cast<std::size_t>(n));
-            if (bytes.size() > kProfileMaxFileBytes) { problem = "file too large: " + path; break; }
+            if (bytes.size() > kProfileMaxFileBytes) {
+                problem = "file too large: " + path;
+                break;
+            }
         }
     }
     ::close(fd);
@@ -352,8 +375,7 @@ bool ProfileFile::setString(std::u16string_view section, std::u16string_view key
     if (hasLineBreak(section) || hasLineBreak(key) || hasLineBreak(value)) return false;
     if (trim(section).empty() || section.find(u']') != std::u16string_view::npos) return false;
     const auto k = trim(key);
-    if (k.empty() || k.find(u'=') != std::u16string_view::npos || k.front() == u'[' || k.front() == u';')
-        return false;
+    if (k.empty() || k.find(u'=') != std::u16string_view::npos || k.front() == u'[' || k.front() == u';') return false;
 
     const std::u16string eol = newLineEnd();
     if (const auto span = findSection(section)) {

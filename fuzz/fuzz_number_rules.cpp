@@ -2,6 +2,7 @@
 // every number the user types goes through them. The C library's own
 // conversion (strtod/strtoll in the "C" locale) is the oracle for the prefix
 // and whole-text parsers; formatting must give texts that parse back.
+#include <locale.h>
 #include <cerrno>
 #include <clocale>
 #include <cmath>
@@ -9,7 +10,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <limits>
-#include <locale.h>
 #include <string>
 #include <string_view>
 

@@ -5,8 +5,8 @@
 #include <unistd.h>
 
 #include <array>
-#include <cstdint>
 #include <cstddef>
+#include <cstdint>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -22,10 +22,11 @@ namespace {
 using zorbel::ProfileFile;
 using zorbel::TextEncoding;
 
-int g_memfd = -1;         // the input, as a regular file without touching the disk
-std::string g_savePath;   // where the edited profile is saved (tmpfs when there is one)
+int g_memfd = -1;        // the input, as a regular file without touching the disk
+std::string g_savePath;  // where the edited profile is saved (tmpfs when there is one)
 
-const std::array<std::u16string_view, 5> kSections = {u"App", u"Channel_1", u"Standard_2", u"Current", u"\u00e9t\u00e9"};
+const std::array<std::u16string_view, 5> kSections = {u"App", u"Channel_1", u"Standard_2", u"Current",
+                                                      u"\u00e9t\u00e9"};
 const std::array<std::u16string_view, 4> kKeys = {u"8888", u"Frequency(Hz)", u"Channel", u"Type"};
 
 bool IsHigh(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
@@ -103,7 +104,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 } else {
                     // Cut to the limit, or one less when that ends in a high surrogate,
                     // and never between the halves of a pair.
-                    FUZZ_CHECK(value.size() == maxChars || (value.size() + 1 == maxChars && IsHigh(whole[value.size()])));
+                    FUZZ_CHECK(value.size() == maxChars ||
+                               (value.size() + 1 == maxChars && IsHigh(whole[value.size()])));
                     FUZZ_CHECK(value.empty() || !(IsHigh(value.back()) && IsLow(whole[value.size()])));
                 }
             }

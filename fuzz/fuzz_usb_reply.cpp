@@ -38,8 +38,7 @@ void Serve(int listener) {
             }
             send(fd, reply.data(), reply.size(), MSG_NOSIGNAL);
         }
-        while (recv(fd, request, sizeof request, 0) > 0) {
-        }
+        while (recv(fd, request, sizeof request, 0) > 0) {}
         close(fd);
     }
 }

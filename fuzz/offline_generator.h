@@ -19,9 +19,15 @@ public:
     std::uint16_t ReadOnOff(std::uint16_t, std::int16_t*) override { return ToNumber(GeneratorStatus::NoLink); }
     std::uint16_t WriteWaveType(std::uint16_t, std::uint16_t) override { return ToNumber(GeneratorStatus::NoLink); }
     std::uint16_t ReadWaveType(std::uint16_t, std::int16_t*) override { return ToNumber(GeneratorStatus::NoLink); }
-    std::uint16_t WriteParameter(Parameter, std::uint16_t, double, double, double) override { return ToNumber(GeneratorStatus::NoLink); }
-    std::uint16_t ReadParameter(Parameter, std::uint16_t, double*, double, double) override { return ToNumber(GeneratorStatus::NoLink); }
-    std::uint16_t ReadParameterRange(Parameter, std::uint16_t, double*, double*) override { return ToNumber(GeneratorStatus::NoLink); }
+    std::uint16_t WriteParameter(Parameter, std::uint16_t, double, double, double) override {
+        return ToNumber(GeneratorStatus::NoLink);
+    }
+    std::uint16_t ReadParameter(Parameter, std::uint16_t, double*, double, double) override {
+        return ToNumber(GeneratorStatus::NoLink);
+    }
+    std::uint16_t ReadParameterRange(Parameter, std::uint16_t, double*, double*) override {
+        return ToNumber(GeneratorStatus::NoLink);
+    }
     std::uint16_t WriteArbitraryAddressAndLength(std::uint16_t, std::uint32_t, std::uint32_t) override {
         return ToNumber(GeneratorStatus::NoLink);
     }
@@ -29,15 +35,23 @@ public:
                                      std::uint16_t) override {
         return ToNumber(GeneratorStatus::NoLink);
     }
-    std::uint16_t WriteArbitraryZoomValue(std::uint16_t, std::uint16_t) override { return ToNumber(GeneratorStatus::NoLink); }
+    std::uint16_t WriteArbitraryZoomValue(std::uint16_t, std::uint16_t) override {
+        return ToNumber(GeneratorStatus::NoLink);
+    }
     std::uint16_t WriteDeviceArbitraryOutput(std::uint16_t, std::uint32_t, std::uint32_t) override {
         return ToNumber(GeneratorStatus::NoLink);
     }
-    std::uint16_t WriteArbitrarySampleRateDiv(std::uint16_t, std::uint16_t) override { return ToNumber(GeneratorStatus::NoLink); }
+    std::uint16_t WriteArbitrarySampleRateDiv(std::uint16_t, std::uint16_t) override {
+        return ToNumber(GeneratorStatus::NoLink);
+    }
     std::uint16_t CSelectCalibrateChannel(std::uint16_t) override { return ToNumber(GeneratorStatus::NoLink); }
     std::uint16_t CReadCalibrateStepTotalNum(std::int16_t*) override { return ToNumber(GeneratorStatus::NoLink); }
-    std::uint16_t CSetCalibrateCurStep(std::uint16_t, std::int16_t*) override { return ToNumber(GeneratorStatus::NoLink); }
-    std::uint16_t CReadCalibrateRefValueVsCurStep(double*, double*) override { return ToNumber(GeneratorStatus::NoLink); }
+    std::uint16_t CSetCalibrateCurStep(std::uint16_t, std::int16_t*) override {
+        return ToNumber(GeneratorStatus::NoLink);
+    }
+    std::uint16_t CReadCalibrateRefValueVsCurStep(double*, double*) override {
+        return ToNumber(GeneratorStatus::NoLink);
+    }
     std::uint16_t CWriteCalibrateMeasResultVsCurStep(double) override { return ToNumber(GeneratorStatus::NoLink); }
     std::uint16_t CReadCalibrateStateVsCurStep(std::int16_t*) override { return ToNumber(GeneratorStatus::NoLink); }
     std::uint16_t CSaveCalibrateData() override { return ToNumber(GeneratorStatus::NoLink); }

@@ -220,12 +220,18 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     doc.SetMessages(&messages);
     Context c{options, out, err, progress, doc, messages};
     switch (options.command) {
-    case Command::Show: return Show(c);
-    case Command::Read: return Read(c);
-    case Command::Write: return Write(c);
-    case Command::Set: return Set(c);
-    case Command::Arb: return Arb(c);
-    case Command::Convert: return Convert(c);
+    case Command::Show:
+        return Show(c);
+    case Command::Read:
+        return Read(c);
+    case Command::Write:
+        return Write(c);
+    case Command::Set:
+        return Set(c);
+    case Command::Arb:
+        return Arb(c);
+    case Command::Convert:
+        return Convert(c);
     }
     return kExitBadInput;
 }

@@ -19,15 +19,15 @@ enum class Command { Show, Read, Write, Set, Arb, Convert };
 
 struct Options {
     bool help = false;
-    bool lan = false;                        // false: USB
-    std::optional<std::uint32_t> lanAddress; // IPv4, first octet most significant
-    std::optional<std::uint16_t> channel;    // 0 or 1 (the user writes 1 or 2)
-    std::chrono::milliseconds timeout{30000};// longest wait for one instrument job
-    std::string timeoutText = "30";          // the time-out as the user wrote it, for messages
-    std::chrono::milliseconds wait{5000};    // longest wait for another program to free the instrument
-    std::optional<std::string> output;       // -o FILE: the printed setup goes there instead
+    bool lan = false;                          // false: USB
+    std::optional<std::uint32_t> lanAddress;   // IPv4, first octet most significant
+    std::optional<std::uint16_t> channel;      // 0 or 1 (the user writes 1 or 2)
+    std::chrono::milliseconds timeout{30000};  // longest wait for one instrument job
+    std::string timeoutText = "30";            // the time-out as the user wrote it, for messages
+    std::chrono::milliseconds wait{5000};      // longest wait for another program to free the instrument
+    std::optional<std::string> output;         // -o FILE: the printed setup goes there instead
     Command command = Command::Show;
-    std::vector<std::string> arguments;      // after the command word
+    std::vector<std::string> arguments;  // after the command word
 };
 
 struct ParsedCommandLine {

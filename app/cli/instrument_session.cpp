@@ -12,10 +12,14 @@ constexpr std::uint32_t kPointsPerPacket = 960;
 
 std::string_view StatusText(GeneratorStatus status) {
     switch (status) {
-    case GeneratorStatus::NoLink: return "no link to the instrument";
-    case GeneratorStatus::Failed: return "the exchange with the instrument failed (no answer, or a late one)";
-    case GeneratorStatus::Rejected: return "the instrument refused a value or gave an unacceptable answer";
-    default: return "unexpected status";
+    case GeneratorStatus::NoLink:
+        return "no link to the instrument";
+    case GeneratorStatus::Failed:
+        return "the exchange with the instrument failed (no answer, or a late one)";
+    case GeneratorStatus::Rejected:
+        return "the instrument refused a value or gave an unacceptable answer";
+    default:
+        return "unexpected status";
     }
 }
 

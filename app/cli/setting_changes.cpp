@@ -71,9 +71,12 @@ std::optional<double> ParseValue(const SetupChannelKey& key, std::string_view te
 
 double CurrentValue(const ChannelRecord& r, const SetupChannelKey& key) {
     switch (key.kind) {
-    case Kind::OnOff: return r.outputState;
-    case Kind::WaveType: return r.waveType;
-    case Kind::Number: return r.Value(key.parameter);
+    case Kind::OnOff:
+        return r.outputState;
+    case Kind::WaveType:
+        return r.waveType;
+    case Kind::Number:
+        return r.Value(key.parameter);
     }
     return 0.0;
 }
@@ -119,8 +122,9 @@ std::string CheckLimits(const std::vector<SettingChange>& changes, std::uint16_t
 
 std::string CheckSetupLimits(const DeviceSettings& settings) {
     for (std::uint16_t channel = 0; channel < kChannelCount; ++channel) {
-        const auto [values, limits] =
-            settings.ReadRecord(channel, [](const ChannelRecord& r) { return std::pair{r.values, r.limits}; });
+        const auto [values, limits] = settings.ReadRecord(channel, [](const ChannelRecord& r) {
+            return std::pair{r.values, r.limits};
+        });
         for (const SetupChannelKey& key : kSetupChannelKeys) {
             if (key.kind != Kind::Number) continue;
             if (auto message = OutOfRangeMessage(key.parameter, channel, values[Index(key.parameter)], limits))
@@ -133,12 +137,19 @@ std::string CheckSetupLimits(const DeviceSettings& settings) {
 void ApplySettingChanges(const std::vector<SettingChange>& changes, std::uint16_t channel, DeviceSettings& settings) {
     for (const SettingChange& change : changes) {
         // As on the pages: an unchanged value is not written again.
-        const double current = settings.ReadRecord(channel, [&](const ChannelRecord& r) { return CurrentValue(r, *change.key); });
+        const double current =
+            settings.ReadRecord(channel, [&](const ChannelRecord& r) { return CurrentValue(r, *change.key); });
         if (change.value == current) continue;
         switch (change.key->kind) {
-        case Kind::OnOff: settings.SetOutputState(channel, static_cast<std::uint16_t>(change.value)); break;
-        case Kind::WaveType: settings.SetWaveType(channel, static_cast<std::uint16_t>(change.value)); break;
-        case Kind::Number: settings.SetParameter(channel, change.key->parameter, change.value); break;
+        case Kind::OnOff:
+            settings.SetOutputState(channel, static_cast<std::uint16_t>(change.value));
+            break;
+        case Kind::WaveType:
+            settings.SetWaveType(channel, static_cast<std::uint16_t>(change.value));
+            break;
+        case Kind::Number:
+            settings.SetParameter(channel, change.key->parameter, change.value);
+            break;
         }
     }
 }

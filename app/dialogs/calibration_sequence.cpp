@@ -29,9 +29,9 @@ enum Column {
 }  // namespace
 
 namespace calibration_text {
-std::string StepLabel(int row) { return "步骤" + formatInt(row + 1); }
+std::string StepLabel(int row) { return "步骤" + FormatInt(row + 1); }
 std::string Counts(int successes, int failures) {
-    return "成(" + formatInt(successes) + ")败(" + formatInt(failures) + ")";
+    return "成(" + FormatInt(successes) + ")败(" + FormatInt(failures) + ")";
 }
 }  // namespace calibration_text
 
@@ -88,10 +88,10 @@ void CalibrationSequence::OnStep(std::uint16_t code) {
         settings_.QueueCalibrationCommand(code::kCalGetState);
         const CalibrationValues c = settings_.Calibration();
         const int row = SelectedStep();
-        SetCell(row, kReferenceFrequency, formatFixed(c.referenceFrequency, 3));
-        SetCell(row, kReferenceVoltage, formatFixed(c.referenceVoltage, 4));
-        SetCell(row, kMeasuredFrequency, formatFixed(c.measuredFrequency, 3));
-        SetCell(row, kMeasuredVoltage, formatFixed(c.measuredVoltage, 4));
+        SetCell(row, kReferenceFrequency, FormatFixed(c.referenceFrequency, 3));
+        SetCell(row, kReferenceVoltage, FormatFixed(c.referenceVoltage, 4));
+        SetCell(row, kMeasuredFrequency, FormatFixed(c.measuredFrequency, 3));
+        SetCell(row, kMeasuredVoltage, FormatFixed(c.measuredVoltage, 4));
         break;
     }
     case code::kCalGetState:
@@ -236,14 +236,14 @@ void CalibrationSequence::EndTest() {
         return;
     }
     const int total = settings_.Calibration().stepTotal;
-    const bool keep = ask_("已完成总步骤数" + formatInt(total) + "中的步骤" + formatInt(choices_.startStep + 1) +
-                           "到步骤" + formatInt(choices_.endStep) + ",是否更新仪器中的校准数据");
+    const bool keep = ask_("已完成总步骤数" + FormatInt(total) + "中的步骤" + FormatInt(choices_.startStep + 1) +
+                           "到步骤" + FormatInt(choices_.endStep) + ",是否更新仪器中的校准数据");
     settings_.QueueCalibrationStop(keep ? 0 : 1);
 }
 
 void CalibrationSequence::AskRepeatLimit(int row) {
-    const bool keep = ask_("校准过程中第" + formatInt(row + 1) + "步骤碰到错误且重复次数达到上限" +
-                           formatInt(choices_.repeatLimit) + ",是否保存之前校准的数据");
+    const bool keep = ask_("校准过程中第" + FormatInt(row + 1) + "步骤碰到错误且重复次数达到上限" +
+                           FormatInt(choices_.repeatLimit) + ",是否保存之前校准的数据");
     settings_.QueueCalibrationStop(keep ? 0 : 1);
 }
 

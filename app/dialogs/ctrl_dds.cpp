@@ -196,8 +196,9 @@ CDlgWaveParameter* CDlgCtrlDDS::Page(std::uint16_t type) const {
 
 void CDlgCtrlDDS::UpdatePanel() {
     if (!settings_) return;
-    const auto [output, type] = settings_->ReadRecord(
-        settings_->CurrentChannel(), [](const ChannelRecord& r) { return std::pair{r.outputState, r.waveType}; });
+    const auto [output, type] = settings_->ReadRecord(settings_->CurrentChannel(), [](const ChannelRecord& r) {
+        return std::pair{r.outputState, r.waveType};
+    });
     CheckChannelRadios();
     outputOn_ = output == 1;
     ShowOutputCaption();
@@ -218,8 +219,8 @@ void CDlgCtrlDDS::SelectWaveType(std::uint16_t type) {
     }
     // Noise has no frequency.
     const bool hasFrequency = type != kWaveNoise;
-    for (QWidget* control : std::initializer_list<QWidget*>{unitRadios_[0], unitRadios_[1], unitRadios_[2],
-                                                            frequencyEdit_, formatButton_})
+    for (QWidget* control :
+         std::initializer_list<QWidget*>{unitRadios_[0], unitRadios_[1], unitRadios_[2], frequencyEdit_, formatButton_})
         control->setEnabled(hasFrequency);
     if (!settings_) return;
 
@@ -304,7 +305,8 @@ void CDlgCtrlDDS::EnterFrequency(double frequency, std::uint16_t unit, bool unit
 
 std::pair<std::uint16_t, double> CDlgCtrlDDS::ChannelFrequency() const {
     return settings_->ReadRecord(settings_->CurrentChannel(), [](const ChannelRecord& r) {
-        return std::pair{r.waveType, r.waveType == kWaveArbitrary ? r.arbitraryFrequency : r.Value(Parameter::Frequency)};
+        return std::pair{r.waveType,
+                         r.waveType == kWaveArbitrary ? r.arbitraryFrequency : r.Value(Parameter::Frequency)};
     });
 }
 

@@ -11,8 +11,7 @@ bool IsSign(QChar c) { return c == QLatin1Char('+') || c == QLatin1Char('-'); }
 
 }  // namespace
 
-bool AcceptsNumberCharacter(QChar c, const QString& text, int selectionStart, int selectionEnd,
-                            bool negativesAllowed) {
+bool AcceptsNumberCharacter(QChar c, const QString& text, int selectionStart, int selectionEnd, bool negativesAllowed) {
     if (c.unicode() > 'z') return false;
     if (IsAsciiDigit(c) || c == QLatin1Char('\b')) return true;
     // A character the typed one replaces may be typed again (a selected "."

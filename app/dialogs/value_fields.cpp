@@ -9,15 +9,14 @@
 
 namespace zorbel {
 
-
 namespace {
 
 using P = Parameter;
 constexpr std::array kSineFields = {P::Frequency, P::Amplitude, P::Offset, P::Phase};
 constexpr std::array kSquareFields = {P::Frequency, P::Amplitude, P::Offset, P::Phase, P::SquareDuty};
 constexpr std::array kRampFields = {P::Frequency, P::Amplitude, P::Offset, P::Phase, P::RampSymmetry};
-constexpr std::array kPulseFields = {P::Frequency,  P::Amplitude,  P::Offset,       P::Phase,
-                                     P::PulseDuty,  P::PulseWidth, P::PulseLeading, P::PulseTrailing};
+constexpr std::array kPulseFields = {P::Frequency, P::Amplitude,  P::Offset,       P::Phase,
+                                     P::PulseDuty, P::PulseWidth, P::PulseLeading, P::PulseTrailing};
 constexpr std::array kNoiseFields = {P::Amplitude, P::Offset};
 
 std::string DividerStyleMessage(std::uint16_t channel, long long value, long long maximum) {
@@ -29,12 +28,18 @@ std::string DividerStyleMessage(std::uint16_t channel, long long value, long lon
 
 std::span<const Parameter> PageFields(std::uint16_t waveType) {
     switch (waveType) {
-    case kWaveSine: return kSineFields;
-    case kWaveSquare: return kSquareFields;
-    case kWaveRamp: return kRampFields;
-    case kWavePulse: return kPulseFields;
-    case kWaveNoise: return kNoiseFields;
-    default: return {};
+    case kWaveSine:
+        return kSineFields;
+    case kWaveSquare:
+        return kSquareFields;
+    case kWaveRamp:
+        return kRampFields;
+    case kWavePulse:
+        return kPulseFields;
+    case kWaveNoise:
+        return kNoiseFields;
+    default:
+        return {};
     }
 }
 

@@ -70,8 +70,9 @@ void CDlgWaveParameterArbitrary::FrequencyLeft() {
     }
     if (typed == current()) return;
     if (ChooseArbitraryControl(*Settings(), channel, typed)) {
-        const auto [points, divider] = Settings()->ReadRecord(
-            channel, [](const ChannelRecord& r) { return std::pair{r.arbitraryPointCount, r.arbitraryDivider}; });
+        const auto [points, divider] = Settings()->ReadRecord(channel, [](const ChannelRecord& r) {
+            return std::pair{r.arbitraryPointCount, r.arbitraryDivider};
+        });
         pointCount_->SetInteger(points);
         divider_->SetInteger(divider);
         RequestRedraw(RefreshMask::Annotations);

@@ -84,7 +84,9 @@ void CDlgWaveParameter::RequestPanelUpdate() {
 void CDlgWaveParameter::ValueFieldLeft(Parameter p, CEditEx* edit) {
     if (!settings_) return;
     const std::uint16_t channel = Channel();
-    const auto current = [&] { return settings_->ReadRecord(channel, [p](const ChannelRecord& r) { return r.Value(p); }); };
+    const auto current = [&] {
+        return settings_->ReadRecord(channel, [p](const ChannelRecord& r) { return r.Value(p); });
+    };
     const double typed = ParseField(edit);
     const CheckedValue checked = CheckTypedValue(p, channel, typed, settings_->CopyLimits(channel));
     if (checked.refusal) {

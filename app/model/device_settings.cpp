@@ -135,7 +135,7 @@ bool DeviceSettings::SetParameter(std::uint16_t channel, Parameter p, double val
     // The instrument gets the value as "%G" text, six significant digits: the
     // record, the preview and the queued write all hold that value, so what
     // the program shows is what the instrument holds.
-    value = roundToWindowsG(value);
+    value = RoundToWindowsG(value);
     ModifyRecord(channel, [&](ChannelRecord& r) {
         r.Value(p) = value;
         UpdatePreview(r, p == Parameter::Amplitude || p == Parameter::Offset);
@@ -170,8 +170,7 @@ bool DeviceSettings::ResizeArbitrary(std::uint16_t channel, std::uint32_t n) {
     // Allocated outside the lock: the display thread keeps drawing meanwhile.
     std::vector<double> samples(n, 0.0);
     ModifyRecord(channel, [&](ChannelRecord& r) {
-        const std::size_t keep =
-            std::min<std::size_t>({r.arbitraryPointCount, m, r.arbitrarySamples.size()});
+        const std::size_t keep = std::min<std::size_t>({r.arbitraryPointCount, m, r.arbitrarySamples.size()});
         std::copy_n(r.arbitrarySamples.begin(), keep, samples.begin());
         r.arbitrarySamples.swap(samples);
         r.arbitraryPointCount = m;
@@ -209,8 +208,9 @@ void DeviceSettings::SetZoomTool(ZoomTool bit) {
     ModifyRecord(currentChannel_, [&](ChannelRecord& r) {
         const ZoomTool bits = ((r.zoomToolBits ^ bit) & bit) | (r.zoomToolBits & partner);
         r.zoomToolBits = bits;
-        r.zoomToolCursor = static_cast<std::uint16_t>((Any(bits, ZoomTool::HorizontalIn) ? kCursorHorizontalZoomIn : 0) |
-                                                      (Any(bits, ZoomTool::VerticalIn) ? kCursorVerticalZoomIn : 0));
+        r.zoomToolCursor =
+            static_cast<std::uint16_t>((Any(bits, ZoomTool::HorizontalIn) ? kCursorHorizontalZoomIn : 0) |
+                                       (Any(bits, ZoomTool::VerticalIn) ? kCursorVerticalZoomIn : 0));
     });
     Observer().RequestRefresh(RefreshMask::Everything);
 }
@@ -222,8 +222,7 @@ std::optional<double> DeviceSettings::TryParseNumberText(std::string_view text) 
     const std::size_t length = std::min<std::size_t>(text.size(), buffer.size() - 1);
     std::copy_n(text.begin(), length, buffer.begin());
     double value = 0.0;
-    if (api_.TurnStringIntoDouble(&value, buffer.data(), static_cast<std::int32_t>(length)) == 0)
-        return std::nullopt;
+    if (api_.TurnStringIntoDouble(&value, buffer.data(), static_cast<std::int32_t>(length)) == 0) return std::nullopt;
     return value;
 }
 
@@ -242,9 +241,7 @@ double DeviceSettings::ParseNumberText(std::u16string_view text) const {
     return TryParseNumberText(text).value_or(0.0);
 }
 
-double DeviceSettings::ParseNumberText(std::string_view text) const {
-    return TryParseNumberText(text).value_or(0.0);
-}
+double DeviceSettings::ParseNumberText(std::string_view text) const { return TryParseNumberText(text).value_or(0.0); }
 
 std::optional<ArbitraryControl> DeviceSettings::BestArbitraryControl(double frequency, std::uint32_t minimumPoints,
                                                                      std::uint32_t maximumPoints) const {
@@ -272,8 +269,6 @@ void DeviceSettings::QueueCalibrationStep(std::uint16_t step) {
     EnqueueCommand(code::kCalSetStep, kWholeInstrument, std::int64_t{step} + 1);
 }
 
-void DeviceSettings::QueueCalibrationCommand(std::uint16_t code) {
-    EnqueueCommand(code, kWholeInstrument);
-}
+void DeviceSettings::QueueCalibrationCommand(std::uint16_t code) { EnqueueCommand(code, kWholeInstrument); }
 
 }  // namespace zorbel

@@ -78,13 +78,15 @@ GeneratorStatus DeviceSettings::ExecuteRead(const InstrumentCommand& command, st
         // minimum, say) would make every later write of it be rejected.
         double maximum = 0.0, minimum = 0.0;
         const GeneratorStatus status = Store(api_.ReadParameterRange(*p, channel, &maximum, &minimum));
-        if (status == GeneratorStatus::Ok) ModifyRecord(channel, [&](ChannelRecord& r) { r.limits.Set(*p, maximum, minimum); });
+        if (status == GeneratorStatus::Ok)
+            ModifyRecord(channel, [&](ChannelRecord& r) { r.limits.Set(*p, maximum, minimum); });
         return status;
     }
     if (code == code::kReadOnOff) {
         std::int16_t state = 0;
         const GeneratorStatus status = Store(api_.ReadOnOff(channel, &state));
-        if (status == GeneratorStatus::Ok) ModifyRecord(channel, [&](ChannelRecord& r) { r.outputState = state ? 1 : 0; });
+        if (status == GeneratorStatus::Ok)
+            ModifyRecord(channel, [&](ChannelRecord& r) { r.outputState = state ? 1 : 0; });
         return status;
     }
     if (code == code::kReadWaveType) {
@@ -192,8 +194,8 @@ CommandResult DeviceSettings::ExecuteArbitrary(const InstrumentCommand& command,
 
     if (auto skipped = LibraryGuard(command, true)) return *skipped;
     const ArbitraryPlay play = ReadRecord(channel, [](const ChannelRecord& r) {
-        return ArbitraryPlay{r.arbitraryAddress, r.arbitraryLength, r.arbitraryOutputStart,
-                             r.arbitraryPointCount, r.arbitraryZoom, r.arbitraryDivider};
+        return ArbitraryPlay{r.arbitraryAddress,    r.arbitraryLength, r.arbitraryOutputStart,
+                             r.arbitraryPointCount, r.arbitraryZoom,   r.arbitraryDivider};
     });
     switch (code) {
     case code::kArbAddressLength:

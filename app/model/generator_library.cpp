@@ -21,14 +21,20 @@ struct ParameterExports {
 constexpr std::array<ParameterExports, kParameterCount> kExports = {{
     {Parameter::Amplitude, qmkHDWriteChannelAmplitude, qmkHDReadChannelAmplitude, qmkHDReadChannelAmplitudeStandard},
     {Parameter::Frequency, qmkHDWriteChannelFrequency, qmkHDReadChannelFrequency, qmkHDReadChannelFrequencyStandard},
-    {Parameter::Offset, qmkHDWriteChannelOffsetVoltage, qmkHDReadChannelOffsetVoltage, qmkHDReadChannelOffsetVoltageStandard},
+    {Parameter::Offset, qmkHDWriteChannelOffsetVoltage, qmkHDReadChannelOffsetVoltage,
+     qmkHDReadChannelOffsetVoltageStandard},
     {Parameter::Phase, qmkHDWriteChannelInitPhase, qmkHDReadChannelInitPhase, qmkHDReadChannelInitPhaseStandard},
-    {Parameter::SquareDuty, qmkHDWriteChannelSquareDuty, qmkHDReadChannelSquareDuty, qmkHDReadChannelSquareDutyStandard},
-    {Parameter::RampSymmetry, qmkHDWriteChannelRampSymmetry, qmkHDReadChannelRampSymmetry, qmkHDReadChannelRampSymmetryStandard},
+    {Parameter::SquareDuty, qmkHDWriteChannelSquareDuty, qmkHDReadChannelSquareDuty,
+     qmkHDReadChannelSquareDutyStandard},
+    {Parameter::RampSymmetry, qmkHDWriteChannelRampSymmetry, qmkHDReadChannelRampSymmetry,
+     qmkHDReadChannelRampSymmetryStandard},
     {Parameter::PulseDuty, qmkHDWriteChannelPulseDuty, qmkHDReadChannelPulseDuty, qmkHDReadChannelPulseDutyStandard},
-    {Parameter::PulseWidth, qmkHDWriteChannelPulseWidth, qmkHDReadChannelPulseWidth, qmkHDReadChannelPulseWidthStandard},
-    {Parameter::PulseLeading, qmkHDWriteChannelPulseLeading, qmkHDReadChannelPulseLeading, qmkHDReadChannelPulseLeadingStandard},
-    {Parameter::PulseTrailing, qmkHDWriteChannelPulseTrailing, qmkHDReadChannelPulseTrailing, qmkHDReadChannelPulseTrailingStandard},
+    {Parameter::PulseWidth, qmkHDWriteChannelPulseWidth, qmkHDReadChannelPulseWidth,
+     qmkHDReadChannelPulseWidthStandard},
+    {Parameter::PulseLeading, qmkHDWriteChannelPulseLeading, qmkHDReadChannelPulseLeading,
+     qmkHDReadChannelPulseLeadingStandard},
+    {Parameter::PulseTrailing, qmkHDWriteChannelPulseTrailing, qmkHDReadChannelPulseTrailing,
+     qmkHDReadChannelPulseTrailingStandard},
 }};
 static_assert(RowsFollow(kExports), "kExports rows must follow Parameter");
 
@@ -103,8 +109,8 @@ public:
     }
     std::uint16_t CSaveCalibrateData() override { return qmkHDCSaveCalibrateData(); }
 
-    std::uint16_t GetBestArbitraryControlFromFreq(ArbitraryControl* best, double frequency,
-                                                  std::uint32_t minimumPoints, std::uint32_t maximumPoints) override {
+    std::uint16_t GetBestArbitraryControlFromFreq(ArbitraryControl* best, double frequency, std::uint32_t minimumPoints,
+                                                  std::uint32_t maximumPoints) override {
         return qmkHDGetBestArbitraryControlFromFreq(best, frequency, minimumPoints, maximumPoints);
     }
     std::uint16_t GetZoomFromData(double maximum, double minimum) override {

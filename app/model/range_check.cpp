@@ -11,8 +11,8 @@ namespace {
 
 // Indexed by Index(Parameter). The pulse rows have no "Error", as the pages show them.
 constexpr std::array<std::string_view, kParameterCount> kLabels = {
-    "Amplitude(V) Error", "Frequency(Hz) Error", "Offset(V) Error", "Phase Error", "Square Duty Error",
-    "Ramp Symmetry Error", "Pulse Duty", "Pulse Width", "Pulse Leading", "Pulse Trailing",
+    "Amplitude(V) Error",  "Frequency(Hz) Error", "Offset(V) Error", "Phase Error",   "Square Duty Error",
+    "Ramp Symmetry Error", "Pulse Duty",          "Pulse Width",     "Pulse Leading", "Pulse Trailing",
 };
 
 }  // namespace

@@ -102,8 +102,7 @@ JobOutcome SessionPump::Collect(bool finished) const {
     return outcome;
 }
 
-JobOutcome SessionPump::RunJob(const std::function<void(DeviceSettings&)>& trigger,
-                               std::chrono::milliseconds timeout) {
+JobOutcome SessionPump::RunJob(const std::function<void(DeviceSettings&)>& trigger, std::chrono::milliseconds timeout) {
     trigger(settings_);
     return WaitUntilIdle(timeout);
 }

@@ -87,9 +87,15 @@ std::vector<SetupEntry> SetupFileEntries(const DeviceSettings& settings) {
         for (const SetupChannelKey& key : kSetupChannelKeys) {
             std::string value;
             switch (key.kind) {
-            case SetupChannelKey::Kind::OnOff: value = formatInt(c.outputState); break;
-            case SetupChannelKey::Kind::WaveType: value = formatInt(c.waveType); break;
-            case SetupChannelKey::Kind::Number: value = formatWindowsG(c.values[Index(key.parameter)]); break;
+            case SetupChannelKey::Kind::OnOff:
+                value = formatInt(c.outputState);
+                break;
+            case SetupChannelKey::Kind::WaveType:
+                value = formatInt(c.waveType);
+                break;
+            case SetupChannelKey::Kind::Number:
+                value = formatWindowsG(c.values[Index(key.parameter)]);
+                break;
             }
             entries.push_back({section, std::string(key.key), std::move(value)});
         }

@@ -20,17 +20,28 @@ struct Look {
 
 Look LookOf(int look) {
     switch (look) {
-    case 205: return {"Windows", 0, 0};                              // Windows 2000
-    case 206: return {"Fusion", 0xF7F6F2, 0x316AC5};                 // Office XP
-    case 207: return {"Windows", 0xECE9D8, 0x316AC5};                // Windows XP
-    case 208: return {"Fusion", 0xE3EFFF, 0x4B7BBE};                 // Office 2003
-    case 209: return {"Fusion", 0xEEEDE5, 0x3399FF};                 // Visual Studio 2005
-    case 210: return {"Fusion", 0, 0};                               // Visual Studio 2008
-    case 216: return {"Fusion", 0x3A3A3A, 0x5B8BD0, true};           // Office 2007 black
-    case 217: return {"Fusion", 0xE8EAEE, 0x7D8CA6};                 // Office 2007 silver
-    case 218: return {"Fusion", 0xE4F1F1, 0x3B9DAF};                 // Office 2007 aqua
-    case 219: return {"Fusion", 0xF0F0F0, 0x3399FF};                 // Windows 7
-    default: return {"Fusion", 0xDBE6F4, 0x4E79B6};                  // Office 2007 blue (215)
+    case 205:
+        return {"Windows", 0, 0};  // Windows 2000
+    case 206:
+        return {"Fusion", 0xF7F6F2, 0x316AC5};  // Office XP
+    case 207:
+        return {"Windows", 0xECE9D8, 0x316AC5};  // Windows XP
+    case 208:
+        return {"Fusion", 0xE3EFFF, 0x4B7BBE};  // Office 2003
+    case 209:
+        return {"Fusion", 0xEEEDE5, 0x3399FF};  // Visual Studio 2005
+    case 210:
+        return {"Fusion", 0, 0};  // Visual Studio 2008
+    case 216:
+        return {"Fusion", 0x3A3A3A, 0x5B8BD0, true};  // Office 2007 black
+    case 217:
+        return {"Fusion", 0xE8EAEE, 0x7D8CA6};  // Office 2007 silver
+    case 218:
+        return {"Fusion", 0xE4F1F1, 0x3B9DAF};  // Office 2007 aqua
+    case 219:
+        return {"Fusion", 0xF0F0F0, 0x3399FF};  // Windows 7
+    default:
+        return {"Fusion", 0xDBE6F4, 0x4E79B6};  // Office 2007 blue (215)
     }
 }
 
@@ -62,7 +73,7 @@ QPalette PaletteOf(const Look& look, const QStyle& style) {
 void ApplyApplicationLook(int look) {
     const Look chosen = LookOf(look);
     QStyle* style = QStyleFactory::create(QString::fromLatin1(chosen.style));
-    if (!style) return;  // a style this Qt lacks: keep the present one
+    if (!style) return;             // a style this Qt lacks: keep the present one
     QApplication::setStyle(style);  // takes ownership
     QApplication::setPalette(PaletteOf(chosen, *style));
 }

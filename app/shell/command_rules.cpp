@@ -15,16 +15,20 @@ bool ZoomToolAllowed(ZoomTool bit, const CommandSnapshot& s) {
     // Every point visible: nothing to zoom out of or move.
     const bool wholeWaveform = s.viewLast + 1 >= s.arbitraryPointCount && s.viewFirst == 0;
     // The window is the channel's whole amplitude range, centred.
-    const bool fullVoltageRange =
-        s.viewUpper == s.amplitudeMaximum * 0.5 && s.viewLower == s.amplitudeMaximum * -0.5;
+    const bool fullVoltageRange = s.viewUpper == s.amplitudeMaximum * 0.5 && s.viewLower == s.amplitudeMaximum * -0.5;
     switch (bit) {
-    case ZoomTool::HorizontalIn: return s.viewFirst + 12 < s.viewLast;  // more than 13 points visible
+    case ZoomTool::HorizontalIn:
+        return s.viewFirst + 12 < s.viewLast;  // more than 13 points visible
     case ZoomTool::HorizontalOut:
-    case ZoomTool::HorizontalMove: return !wholeWaveform;
-    case ZoomTool::VerticalIn: return s.viewLower < s.viewUpper;
+    case ZoomTool::HorizontalMove:
+        return !wholeWaveform;
+    case ZoomTool::VerticalIn:
+        return s.viewLower < s.viewUpper;
     case ZoomTool::VerticalOut:
-    case ZoomTool::VerticalMove: return !fullVoltageRange;
-    default: return false;
+    case ZoomTool::VerticalMove:
+        return !fullVoltageRange;
+    default:
+        return false;
     }
 }
 
@@ -32,13 +36,20 @@ bool ZoomToolAllowed(ZoomTool bit, const CommandSnapshot& s) {
 
 std::optional<ZoomTool> ZoomToolOfCommand(int command) {
     switch (command) {
-    case kCmdHorizontalZoomIn: return ZoomTool::HorizontalIn;
-    case kCmdHorizontalZoomOut: return ZoomTool::HorizontalOut;
-    case kCmdHorizontalMove: return ZoomTool::HorizontalMove;
-    case kCmdVerticalZoomIn: return ZoomTool::VerticalIn;
-    case kCmdVerticalZoomOut: return ZoomTool::VerticalOut;
-    case kCmdVerticalMove: return ZoomTool::VerticalMove;
-    default: return std::nullopt;
+    case kCmdHorizontalZoomIn:
+        return ZoomTool::HorizontalIn;
+    case kCmdHorizontalZoomOut:
+        return ZoomTool::HorizontalOut;
+    case kCmdHorizontalMove:
+        return ZoomTool::HorizontalMove;
+    case kCmdVerticalZoomIn:
+        return ZoomTool::VerticalIn;
+    case kCmdVerticalZoomOut:
+        return ZoomTool::VerticalOut;
+    case kCmdVerticalMove:
+        return ZoomTool::VerticalMove;
+    default:
+        return std::nullopt;
     }
 }
 
@@ -76,29 +87,39 @@ CommandState EvaluateCommand(int command, const CommandSnapshot& s) {
     case kCmdSaveData:
     case kCmdImportData:
     case kCmdExportData:
-    case kCmdEditPoints: return {IsArbitrary(s), false};
+    case kCmdEditPoints:
+        return {IsArbitrary(s), false};
     case kCmdLoadSetup:
-    case kCmdSaveSetup: return {!IsArbitrary(s), false};
-    case kCmdVectors: return {true, s.displayStyle == 1};
-    case kCmdDots: return {true, s.displayStyle == 0};
-    case kCmdDemo: return {true, s.demo};
-    case kCmdSyncMachine: return {true, s.sync};
-    case kCmdControlBar: return {true, s.controlBarVisible};
-    case kCmdToolBar: return {true, s.toolBarVisible};
-    case kCmdStatusBar: return {true, s.statusBarVisible};
+    case kCmdSaveSetup:
+        return {!IsArbitrary(s), false};
+    case kCmdVectors:
+        return {true, s.displayStyle == 1};
+    case kCmdDots:
+        return {true, s.displayStyle == 0};
+    case kCmdDemo:
+        return {true, s.demo};
+    case kCmdSyncMachine:
+        return {true, s.sync};
+    case kCmdControlBar:
+        return {true, s.controlBarVisible};
+    case kCmdToolBar:
+        return {true, s.toolBarVisible};
+    case kCmdStatusBar:
+        return {true, s.statusBarVisible};
     // A stored language that is not listed any more is shown as the built-in
     // one: its texts stand in for it, and some entry must carry the mark.
     case kCmdDefaultLanguage:
         return {true, s.currentLanguage < 0 || s.currentLanguage >= s.languageCount};
-    default: return {true, false};
+    default:
+        return {true, false};
     }
 }
 
 std::optional<ZoomTool> LeftOverZoomTool(const CommandSnapshot& s) {
     if (!IsArbitrary(s)) return std::nullopt;
-    constexpr std::array<ZoomTool, 6> kTools = {ZoomTool::HorizontalIn, ZoomTool::HorizontalOut,
+    constexpr std::array<ZoomTool, 6> kTools = {ZoomTool::HorizontalIn,   ZoomTool::HorizontalOut,
                                                 ZoomTool::HorizontalMove, ZoomTool::VerticalIn,
-                                                ZoomTool::VerticalOut, ZoomTool::VerticalMove};
+                                                ZoomTool::VerticalOut,    ZoomTool::VerticalMove};
     for (const ZoomTool bit : kTools)
         if (Any(s.zoomBits, bit) && !ZoomToolAllowed(bit, s)) return bit;
     return std::nullopt;
@@ -115,8 +136,10 @@ bool AwaitsLaterPart(int command) {
     case kCmdColourSubLine:
     case kCmdEditPoints:
     case kCmdPrint:
-    case kCmdPrintPreview: return true;
-    default: return false;
+    case kCmdPrintPreview:
+        return true;
+    default:
+        return false;
     }
 }
 

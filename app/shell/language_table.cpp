@@ -53,8 +53,7 @@ bool WriteUnchanged(const QString& path, const QByteArray& bytes) {
     existing.close();
     AtomicFile file;
     return file.Create(QFile::encodeName(path).toStdString()) &&
-           file.Write(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size()))) &&
-           file.Commit();
+           file.Write(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size()))) && file.Commit();
 }
 
 void SetControlText(QWidget* control, const QString& text) {
@@ -190,8 +189,7 @@ void LanguageTable::TranslateMenu(QMenuBar* menuBar) const {
                 else
                     ApplyMenuText(entry, text);
             }
-            if (QMenu* menu = entry->menu(); menu && level < kMenuLevels)
-                self(self, menu->actions(), key, level + 1);
+            if (QMenu* menu = entry->menu(); menu && level < kMenuLevels) self(self, menu->actions(), key, level + 1);
         }
     };
     // Top-level keys are 800 + p: the children of an imaginary key 8.

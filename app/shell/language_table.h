@@ -61,7 +61,9 @@ public:
     int CurrentLanguage() const { return current_; }
     void SetCurrentLanguage(int index) { current_ = index; }  // the stored choice, before any load
     // True when `index` names the built-in language or a listed file.
-    bool IsListedLanguage(int index) const { return index == kBuiltInLanguage || (index >= 0 && index < names_.size()); }
+    bool IsListedLanguage(int index) const {
+        return index == kBuiltInLanguage || (index >= 0 && index < names_.size());
+    }
 
     int LanguageCount() const { return static_cast<int>(names_.size()); }
     QString LanguageName(int i) const { return names_.value(i); }
@@ -92,7 +94,7 @@ private:
     QStringList names_;
     QVector<QString> numbers_;
     QVector<QString> texts_;
-    QHash<QString, int> firstByNumber_;    // exact number text -> first position
+    QHash<QString, int> firstByNumber_;      // exact number text -> first position
     QHash<std::int64_t, int> firstByValue_;  // number read as an integer -> first position
 };
 

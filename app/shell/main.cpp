@@ -6,12 +6,12 @@
 #include <QTimer>
 #include <QWindow>
 
+#include <unistd.h>
 #include <chrono>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
 #include <string>
-#include <unistd.h>
 
 #include "main_frame.h"
 #include "termination_signals.h"

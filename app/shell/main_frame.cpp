@@ -54,7 +54,8 @@ bool IsCheckable(int command) {
     case kCmdVerticalZoomIn:
     case kCmdVerticalZoomOut:
     case kCmdVerticalMove:
-    case kCmdDefaultLanguage: return true;
+    case kCmdDefaultLanguage:
+        return true;
     default:
         return (command >= kCmdLookFirst && command <= kCmdLookLast) ||
                (command >= kCmdFirstLanguage && command <= kCmdLastLanguage);
@@ -90,7 +91,8 @@ CMainFrame::CMainFrame(LanguageTable& languages, CZorbelDoc& document, ProgramPa
     resize(kFrameWidth, kFrameHeight);
     document_.SetMessages(documentMessages_.get());
 
-    applicationLook_ = ProgramSettings().value(QString::fromLatin1(kApplicationLookKey), kDefaultApplicationLook).toInt();
+    applicationLook_ =
+        ProgramSettings().value(QString::fromLatin1(kApplicationLookKey), kDefaultApplicationLook).toInt();
     SetApplicationLook(applicationLook_);
 
     view_ = new PlaceholderView(this);
@@ -151,8 +153,7 @@ QAction* CMainFrame::MakeAction(int command, const QString& caption, const QKeyS
 void CMainFrame::CreateActions() {
     const auto make = [this](const auto& self, const std::vector<MenuEntry>& entries) -> void {
         for (const MenuEntry& entry : entries) {
-            if (entry.command != kCmdNone)
-                MakeAction(entry.command, QString::fromUtf8(entry.caption), entry.shortcut);
+            if (entry.command != kCmdNone) MakeAction(entry.command, QString::fromUtf8(entry.caption), entry.shortcut);
             self(self, entry.children);
         }
     };

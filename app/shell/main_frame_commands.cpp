@@ -60,26 +60,53 @@ void CMainFrame::RunCommand(int command) {
     case kCmdSaveData:
     case kCmdSaveSetup:
     case kCmdImportData:
-    case kCmdExportData: RunFileCommand(command); break;
-    case kCmdAdvance: break;  // has no behaviour
-    case kCmdControlBar: controlPane_->setVisible(!controlPane_->isVisible()); break;
-    case kCmdToolBar: toolBar_->setVisible(!toolBar_->isVisible()); break;
-    case kCmdStatusBar: statusBar()->setVisible(!statusBar()->isVisible()); break;
-    case kCmdVectors: SetDisplayStyle(1); break;
-    case kCmdDots: SetDisplayStyle(0); break;
-    case kCmdDemo: Settings().SelectDemo(); break;
+    case kCmdExportData:
+        RunFileCommand(command);
+        break;
+    case kCmdAdvance:
+        break;  // has no behaviour
+    case kCmdControlBar:
+        controlPane_->setVisible(!controlPane_->isVisible());
+        break;
+    case kCmdToolBar:
+        toolBar_->setVisible(!toolBar_->isVisible());
+        break;
+    case kCmdStatusBar:
+        statusBar()->setVisible(!statusBar()->isVisible());
+        break;
+    case kCmdVectors:
+        SetDisplayStyle(1);
+        break;
+    case kCmdDots:
+        SetDisplayStyle(0);
+        break;
+    case kCmdDemo:
+        Settings().SelectDemo();
+        break;
     case kCmdReadOperation:
-    case kCmdWriteOperation: StartJob(command); break;
-    case kCmdSyncMachine: Settings().ToggleSyncMachine(); break;
+    case kCmdWriteOperation:
+        StartJob(command);
+        break;
+    case kCmdSyncMachine:
+        Settings().ToggleSyncMachine();
+        break;
     case kCmdHorizontalZoomIn:
     case kCmdHorizontalZoomOut:
     case kCmdHorizontalMove:
     case kCmdVerticalZoomIn:
     case kCmdVerticalZoomOut:
-    case kCmdVerticalMove: Settings().SetZoomTool(*ZoomToolOfCommand(command)); break;
-    case kCmdContent: OpenHelp(); break;
-    case kCmdAbout: ShowAbout(); break;
-    case kCmdExit: close(); break;
+    case kCmdVerticalMove:
+        Settings().SetZoomTool(*ZoomToolOfCommand(command));
+        break;
+    case kCmdContent:
+        OpenHelp();
+        break;
+    case kCmdAbout:
+        ShowAbout();
+        break;
+    case kCmdExit:
+        close();
+        break;
     default:
         if (command == kCmdDefaultLanguage || (command >= kCmdFirstLanguage && command <= kCmdLastLanguage))
             SwitchLanguageCommand(command);
@@ -96,8 +123,8 @@ void CMainFrame::RunFileCommand(int command) {
                                     [command](const FileCommand& c) { return c.command == command; });
     if (found == kFileCommands.end()) return;
     const FileCommand& c = *found;
-    const QString path = ChooseFile(this, {c.save, languages_.LanguageText(c.titleItem),
-                                           QString::fromLatin1(c.filter), QString::fromLatin1(c.suffix)});
+    const QString path = ChooseFile(this, {c.save, languages_.LanguageText(c.titleItem), QString::fromLatin1(c.filter),
+                                           QString::fromLatin1(c.suffix)});
     if (path.isEmpty()) return;
     const std::string file = QFile::encodeName(path).toStdString();
     bool done = false;

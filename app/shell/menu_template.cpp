@@ -18,69 +18,76 @@ MenuEntry Submenu(const char* caption, std::vector<MenuEntry> entries) {
 
 const std::vector<MenuEntry>& MainMenuTemplate() {
     static const std::vector<MenuEntry> menus = {
-        Submenu("&File", {
-            Command(kCmdLoadData, "Load Data"),
-            Command(kCmdLoadSetup, "Load Setup"),
-            Separator(),
-            Command(kCmdSaveData, "Save Data"),
-            Command(kCmdSaveSetup, "Save Setup"),
-            Command(kCmdSaveImage, "Save Image"),
-            Separator(),
-            Command(kCmdImportData, "Import Data"),
-            Command(kCmdExportData, "Export Data As.."),
-            Separator(),
-            Command(kCmdPrint, "&Print", QKeySequence(Qt::CTRL | Qt::Key_P)),
-            Command(kCmdPrintPreview, "Print Pre&view"),
-            Separator(),
-            Command(kCmdConnect, "&Connect"),
-            Command(kCmdAdvance, "&Advance"),
-            Separator(),
-            Command(kCmdExit, "&Exit"),
-        }),
-        Submenu("&View", {
-            Command(kCmdToolBar, "Tool Bar"),
-            Command(kCmdStatusBar, "Status Bar"),
-            Command(kCmdControlBar, "Control Bar"),
-            Submenu("Application Look", {
-                Command(205, "Windows 2000"),
-                Command(206, "Office XP"),
-                Command(207, "Windows XP"),
-                Command(208, "Office 2003"),
-                Command(209, "Visual Studio 2005"),
-                Command(210, "Visual Studio 2008"),
-                Command(215, "Office 2007 (Blue)"),
-                Command(216, "Office 2007 (Black)"),
-                Command(217, "Office 2007 (Silver)"),
-                Command(218, "Office 2007 (Aqua)"),
-                Command(219, "Windows 7"),
-            }),
-        }),
-        Submenu("&Display", {
-            Submenu("&Type", {Command(kCmdVectors, "&Vectors"), Command(kCmdDots, "&Dots")}),
-            Submenu("&Color", {
-                Command(kCmdColourCh1, "CH1"),
-                Command(kCmdColourCh2, "CH2"),
-                Command(kCmdColourGridScale, "Grid Scale"),
-                Command(kCmdColourMainLine, "Grid Main"),
-                Command(kCmdColourSubLine, "Grid Sub"),
-            }),
-        }),
+        Submenu("&File",
+                {
+                    Command(kCmdLoadData, "Load Data"),
+                    Command(kCmdLoadSetup, "Load Setup"),
+                    Separator(),
+                    Command(kCmdSaveData, "Save Data"),
+                    Command(kCmdSaveSetup, "Save Setup"),
+                    Command(kCmdSaveImage, "Save Image"),
+                    Separator(),
+                    Command(kCmdImportData, "Import Data"),
+                    Command(kCmdExportData, "Export Data As.."),
+                    Separator(),
+                    Command(kCmdPrint, "&Print", QKeySequence(Qt::CTRL | Qt::Key_P)),
+                    Command(kCmdPrintPreview, "Print Pre&view"),
+                    Separator(),
+                    Command(kCmdConnect, "&Connect"),
+                    Command(kCmdAdvance, "&Advance"),
+                    Separator(),
+                    Command(kCmdExit, "&Exit"),
+                }),
+        Submenu("&View",
+                {
+                    Command(kCmdToolBar, "Tool Bar"),
+                    Command(kCmdStatusBar, "Status Bar"),
+                    Command(kCmdControlBar, "Control Bar"),
+                    Submenu("Application Look",
+                            {
+                                Command(205, "Windows 2000"),
+                                Command(206, "Office XP"),
+                                Command(207, "Windows XP"),
+                                Command(208, "Office 2003"),
+                                Command(209, "Visual Studio 2005"),
+                                Command(210, "Visual Studio 2008"),
+                                Command(215, "Office 2007 (Blue)"),
+                                Command(216, "Office 2007 (Black)"),
+                                Command(217, "Office 2007 (Silver)"),
+                                Command(218, "Office 2007 (Aqua)"),
+                                Command(219, "Windows 7"),
+                            }),
+                }),
+        Submenu("&Display",
+                {
+                    Submenu("&Type", {Command(kCmdVectors, "&Vectors"), Command(kCmdDots, "&Dots")}),
+                    Submenu("&Color",
+                            {
+                                Command(kCmdColourCh1, "CH1"),
+                                Command(kCmdColourCh2, "CH2"),
+                                Command(kCmdColourGridScale, "Grid Scale"),
+                                Command(kCmdColourMainLine, "Grid Main"),
+                                Command(kCmdColourSubLine, "Grid Sub"),
+                            }),
+                }),
         Submenu("&User", {Command(kCmdEditPoints, "&Edit Dots")}),
-        Submenu("&Initial", {
-            Command(kCmdDemo, "&Demo"),
-            Submenu("Real &Time", {Command(kCmdReadOperation, "&Read Operation"),
-                                   Command(kCmdWriteOperation, "&Write Operation")}),
-            Command(kCmdSyncMachine, "&Sync Machine"),
-        }),
-        Submenu("&Acquire", {
-            Command(kCmdHorizontalZoomIn, "Horizontal Zoom In"),
-            Command(kCmdHorizontalZoomOut, "Horizontal Zoom Out"),
-            Command(kCmdHorizontalMove, "Horizontal Move"),
-            Separator(),
-            Command(kCmdVerticalZoomIn, "Vertical Zoom In"),
-            Command(kCmdVerticalZoomOut, "Vertical Zoom Out"),
-            Command(kCmdVerticalMove, "Vertical Move"),
-        }),
+        Submenu("&Initial",
+                {
+                    Command(kCmdDemo, "&Demo"),
+                    Submenu("Real &Time", {Command(kCmdReadOperation, "&Read Operation"),
+                                           Command(kCmdWriteOperation, "&Write Operation")}),
+                    Command(kCmdSyncMachine, "&Sync Machine"),
+                }),
+        Submenu("&Acquire",
+                {
+                    Command(kCmdHorizontalZoomIn, "Horizontal Zoom In"),
+                    Command(kCmdHorizontalZoomOut, "Horizontal Zoom Out"),
+                    Command(kCmdHorizontalMove, "Horizontal Move"),
+                    Separator(),
+                    Command(kCmdVerticalZoomIn, "Vertical Zoom In"),
+                    Command(kCmdVerticalZoomOut, "Vertical Zoom Out"),
+                    Command(kCmdVerticalMove, "Vertical Move"),
+                }),
         Submenu("&Utility", {Submenu("&Language", {Command(kCmdDefaultLanguage, "Default(English)")})}),
         Submenu("&Help", {Command(kCmdContent, "&Content"), Command(kCmdAbout, "&About")}),
     };
@@ -89,12 +96,26 @@ const std::vector<MenuEntry>& MainMenuTemplate() {
 
 const std::vector<int>& MainToolBarTemplate() {
     static const std::vector<int> buttons = {
-        kCmdLoadData,         kCmdLoadSetup,         kCmdNone,           //
-        kCmdSaveData,         kCmdSaveSetup,         kCmdNone,           //
-        kCmdVectors,          kCmdDots,              kCmdNone,           //
-        kCmdHorizontalZoomIn, kCmdHorizontalZoomOut, kCmdHorizontalMove, kCmdNone,  //
-        kCmdVerticalZoomIn,   kCmdVerticalZoomOut,   kCmdVerticalMove,   kCmdNone,  //
-        kCmdEditPoints,       kCmdPrintPreview,      kCmdContent,
+        kCmdLoadData,
+        kCmdLoadSetup,
+        kCmdNone,  //
+        kCmdSaveData,
+        kCmdSaveSetup,
+        kCmdNone,  //
+        kCmdVectors,
+        kCmdDots,
+        kCmdNone,  //
+        kCmdHorizontalZoomIn,
+        kCmdHorizontalZoomOut,
+        kCmdHorizontalMove,
+        kCmdNone,  //
+        kCmdVerticalZoomIn,
+        kCmdVerticalZoomOut,
+        kCmdVerticalMove,
+        kCmdNone,  //
+        kCmdEditPoints,
+        kCmdPrintPreview,
+        kCmdContent,
     };
     return buttons;
 }

@@ -4,7 +4,6 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
-
 namespace zorbel {
 
 PlaceholderView::PlaceholderView(QWidget* parent) : QWidget(parent) {

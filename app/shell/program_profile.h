@@ -29,9 +29,9 @@ struct ProgramPaths {
 QString ProgramFileTime(const QString& file);
 
 enum class ProfileCheck {
-    Passed,     // the stored time equals the program's: the saved state is kept
-    FirstStart, // no stored time: nothing discarded, the time is stored
-    Discarded,  // another program file saved the state: all of it was removed, the time stored
+    Passed,      // the stored time equals the program's: the saved state is kept
+    FirstStart,  // no stored time: nothing discarded, the time is stored
+    Discarded,   // another program file saved the state: all of it was removed, the time stored
 };
 
 // Compares `fileTime` with the stored "ModifyTime", discards the program's

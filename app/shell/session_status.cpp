@@ -14,11 +14,16 @@ QString DottedAddress(std::uint32_t address) {
 
 QString StatusMeaning(GeneratorStatus status) {
     switch (status) {
-    case GeneratorStatus::Ok: return QStringLiteral("succeeded");
-    case GeneratorStatus::NoLink: return QStringLiteral("failed: no link to the instrument");
-    case GeneratorStatus::Failed: return QStringLiteral("failed: no answer from the instrument");
-    case GeneratorStatus::Rejected: return QStringLiteral("failed: the instrument refused a value");
-    default: return QStringLiteral("failed (status %1)").arg(ToNumber(status));
+    case GeneratorStatus::Ok:
+        return QStringLiteral("succeeded");
+    case GeneratorStatus::NoLink:
+        return QStringLiteral("failed: no link to the instrument");
+    case GeneratorStatus::Failed:
+        return QStringLiteral("failed: no answer from the instrument");
+    case GeneratorStatus::Rejected:
+        return QStringLiteral("failed: the instrument refused a value");
+    default:
+        return QStringLiteral("failed (status %1)").arg(ToNumber(status));
     }
 }
 
@@ -39,14 +44,16 @@ SessionStatusTexts DescribeSession(const DeviceSettings& settings) {
     else if (jobs != Job::None)
         texts.state = QStringLiteral("Job running");
     else
-        texts.state = online ? QStringLiteral("Online") : QStringLiteral("Offline: nothing is sent until Read or Write Operation");
+        texts.state = online ? QStringLiteral("Online")
+                             : QStringLiteral("Offline: nothing is sent until Read or Write Operation");
 
     // Nothing has been tried yet while the session never left demo mode.
     if (settings.InstrumentBusy())
         texts.outcome = QString::fromLatin1(kInstrumentBusyMessage);
     else if (settings.LastJobRefused())
         texts.outcome = QStringLiteral("Last job: No Device Found!");
-    else if (settings.LinkState() == Link::Down && settings.LastStatus() == GeneratorStatus::NoLink && settings.DemoFlag() != 0)
+    else if (settings.LinkState() == Link::Down && settings.LastStatus() == GeneratorStatus::NoLink &&
+             settings.DemoFlag() != 0)
         texts.outcome = QStringLiteral("No job yet");
     else
         texts.outcome = QStringLiteral("Last job %1").arg(StatusMeaning(settings.LastStatus()));

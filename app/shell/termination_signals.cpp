@@ -6,9 +6,9 @@
 #include <QSocketNotifier>
 #include <QWidget>
 
-#include <csignal>
 #include <fcntl.h>
 #include <unistd.h>
+#include <csignal>
 
 namespace zorbel {
 namespace {

@@ -109,10 +109,22 @@ void Zoom(QPainter& p, bool horizontal, int kind) {
 
 void Draw(QPainter& p, int command) {
     switch (command) {
-    case kCmdLoadData: Folder(p); Sine(p, QRectF(7, 15, 20, 10), kAccent); break;
-    case kCmdLoadSetup: Folder(p); Sliders(p, QRectF(7, 13, 20, 14)); break;
-    case kCmdSaveData: Disk(p); Sine(p, QRectF(10, 17, 12, 7), kAccent); break;
-    case kCmdSaveSetup: Disk(p); Sliders(p, QRectF(10, 15, 12, 11)); break;
+    case kCmdLoadData:
+        Folder(p);
+        Sine(p, QRectF(7, 15, 20, 10), kAccent);
+        break;
+    case kCmdLoadSetup:
+        Folder(p);
+        Sliders(p, QRectF(7, 13, 20, 14));
+        break;
+    case kCmdSaveData:
+        Disk(p);
+        Sine(p, QRectF(10, 17, 12, 7), kAccent);
+        break;
+    case kCmdSaveSetup:
+        Disk(p);
+        Sliders(p, QRectF(10, 15, 12, 11));
+        break;
     case kCmdVectors: {
         p.setPen(Pen(kInk, 1));
         p.drawRect(QRectF(2, 4, 28, 24));
@@ -128,12 +140,24 @@ void Draw(QPainter& p, int command) {
             p.drawEllipse(QPointF(4 + 2 * i, 16 - 8 * std::sin(i / 12.0 * 2 * M_PI)), 1.4, 1.4);
         break;
     }
-    case kCmdHorizontalZoomIn: Zoom(p, true, 0); break;
-    case kCmdHorizontalZoomOut: Zoom(p, true, 1); break;
-    case kCmdHorizontalMove: Zoom(p, true, 2); break;
-    case kCmdVerticalZoomIn: Zoom(p, false, 0); break;
-    case kCmdVerticalZoomOut: Zoom(p, false, 1); break;
-    case kCmdVerticalMove: Zoom(p, false, 2); break;
+    case kCmdHorizontalZoomIn:
+        Zoom(p, true, 0);
+        break;
+    case kCmdHorizontalZoomOut:
+        Zoom(p, true, 1);
+        break;
+    case kCmdHorizontalMove:
+        Zoom(p, true, 2);
+        break;
+    case kCmdVerticalZoomIn:
+        Zoom(p, false, 0);
+        break;
+    case kCmdVerticalZoomOut:
+        Zoom(p, false, 1);
+        break;
+    case kCmdVerticalMove:
+        Zoom(p, false, 2);
+        break;
     case kCmdEditPoints: {
         p.setPen(Qt::NoPen);
         p.setBrush(kAccent);
@@ -164,7 +188,8 @@ void Draw(QPainter& p, int command) {
         p.drawText(QRectF(3, 3, 26, 26), Qt::AlignCenter, QStringLiteral("?"));
         break;
     }
-    default: break;
+    default:
+        break;
     }
 }
 

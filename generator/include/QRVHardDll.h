@@ -95,11 +95,11 @@ QRV_API uint16_t qmkHDReadChannelPulseTrailingStandard(uint16_t channel, double*
 /* One sample-clock candidate. Sample clock: 250 MHz for divider 0, else
  * 250 MHz / (4 x divider); points per period are multiples of 16. */
 typedef struct ArbitraryControl {
-    int16_t divider;             /* sample clock divider, 0..250 */
-    double requestedFrequency;   /* Hz */
-    double resultingFrequency;   /* clock / points, Hz (+inf for 0 points) */
-    uint32_t points;             /* points per period */
-    double error;                /* resulting / requested - 1 */
+    int16_t divider;           /* sample clock divider, 0..250 */
+    double requestedFrequency; /* Hz */
+    double resultingFrequency; /* clock / points, Hz (+inf for 0 points) */
+    uint32_t points;           /* points per period */
+    double error;              /* resulting / requested - 1 */
 } ArbitraryControl;
 
 /* Pure computations: no instrument traffic, no heap, safe on any thread.
@@ -108,13 +108,13 @@ typedef struct ArbitraryControl {
  * is reached; candidates whose points would not fit 32 bits are left out.
  * Result 1, or 0 (outputs untouched) when frequency is not above 0, a pointer
  * is missing or capacity is 0. */
-QRV_API uint16_t qmkHDGetWholeArbitraryControlFromFreq(ArbitraryControl* table, uint32_t capacity,
-                                                       uint32_t* count, double frequency);
+QRV_API uint16_t qmkHDGetWholeArbitraryControlFromFreq(ArbitraryControl* table, uint32_t capacity, uint32_t* count,
+                                                       double frequency);
 /* The highest sample clock whose points fit minimumPoints..maximumPoints (the
  * fewest points when none does), then the closer of that clock's two point
  * counts. 0 (output untouched) also when no candidate exists at all. */
-QRV_API uint16_t qmkHDGetBestArbitraryControlFromFreq(ArbitraryControl* best, double frequency,
-                                                      uint32_t minimumPoints, uint32_t maximumPoints);
+QRV_API uint16_t qmkHDGetBestArbitraryControlFromFreq(ArbitraryControl* best, double frequency, uint32_t minimumPoints,
+                                                      uint32_t maximumPoints);
 /* clock(divider) / points, Hz (+inf for 0 points); 0 when divider > 250. */
 QRV_API uint16_t qmkHDGetArbFrequency(double* frequency, uint32_t points, uint16_t divider);
 /* Gain code 1, 4 or 20 (full scale +-0.625 V x gain) for the samples' extremes, volts. */
@@ -135,8 +135,8 @@ QRV_API uint16_t qmkHDWriteArbitraryAddressAndLength(uint16_t channel, uint32_t 
  * first + count > 2^26, data missing while points are to be sent. A count
  * reaching past the waveform's end is cut to it. Status of the last packet
  * sent; packets sent before a failure stay in the instrument. */
-QRV_API uint16_t qmkHDWriteArbitraryData(uint16_t channel, const double* data, uint32_t points,
-                                         uint32_t first, uint32_t count, uint16_t gain);
+QRV_API uint16_t qmkHDWriteArbitraryData(uint16_t channel, const double* data, uint32_t points, uint32_t first,
+                                         uint32_t count, uint16_t gain);
 /* Output window in waveform memory, points; address + length <= 2^26 (else 3). */
 QRV_API uint16_t qmkHDWriteDeviceArbitraryOutput(uint16_t channel, uint32_t address, uint32_t length);
 
@@ -155,12 +155,12 @@ QRV_API uint16_t qmkHDCSaveCalibrateData(void);
 /* One directory entry of qmkHDMGetCatalog. Texts are always NUL-terminated
  * within their fields (longer names are cut). */
 typedef struct CatalogEntry {
-    int16_t kind;          /* 1 directory, 2 file */
+    int16_t kind; /* 1 directory, 2 file */
     char name[1002];
-    int32_t nameLength;    /* characters in name */
-    int32_t size;          /* bytes, 0 when not given */
-    char directory[1000];  /* the directory text given to qmkHDMGetCatalog */
-    int32_t tag;           /* the tag given to qmkHDMGetCatalog */
+    int32_t nameLength;   /* characters in name */
+    int32_t size;         /* bytes, 0 when not given */
+    char directory[1000]; /* the directory text given to qmkHDMGetCatalog */
+    int32_t tag;          /* the tag given to qmkHDMGetCatalog */
 } CatalogEntry;
 
 /* Paths of the directory functions get "/" appended in the caller's buffer
@@ -180,13 +180,12 @@ QRV_API uint16_t qmkHDMDownLoadFile(const char* name, uint32_t unused, const cha
                                     uint32_t start, uint32_t length);
 /* The whole file, read in pieces; *length gets its size even when it does not
  * fit (size + NUL must not exceed capacity, else 3). */
-QRV_API uint16_t qmkHDMUpLoadFile(const char* name, uint32_t unused, char* buffer, uint32_t capacity,
-                                  uint32_t* length);
+QRV_API uint16_t qmkHDMUpLoadFile(const char* name, uint32_t unused, char* buffer, uint32_t capacity, uint32_t* length);
 /* Lists the instrument's current directory; `directory` and `tag` are copied
  * into every entry as labels. An instrument that stops sending pieces ends the
  * call with 1 after the receive time-out. */
-QRV_API uint16_t qmkHDMGetCatalog(const char* directory, int32_t tag, CatalogEntry* entries,
-                                  uint32_t maximumEntries, uint32_t* count);
+QRV_API uint16_t qmkHDMGetCatalog(const char* directory, int32_t tag, CatalogEntry* entries, uint32_t maximumEntries,
+                                  uint32_t* count);
 /* Date year, month, day; time hour, minute, second. The getters store *count
  * (numbers in the answer, at most 3) whenever an answer arrived, the values
  * only with status 2. An empty current-directory answer stores length 0. */

@@ -65,8 +65,7 @@ bool TruncateToInt32(double value, std::int32_t& out) {
 
 std::optional<BlockPiece> ParseBlockAnswer(std::string_view rest) {
     BlockPiece piece;
-    if (!TakeIntField(rest, piece.total) || !TakeIntField(rest, piece.end) ||
-        !TakeIntField(rest, piece.count))
+    if (!TakeIntField(rest, piece.total) || !TakeIntField(rest, piece.end) || !TakeIntField(rest, piece.count))
         return std::nullopt;
     const auto open = rest.find('"');
     const auto close = rest.rfind('"');

@@ -17,8 +17,7 @@ std::int16_t SampleCode(double volts, unsigned gain) {
     return static_cast<std::int16_t>(code);  // truncates toward zero
 }
 
-void BuildDac16Block(std::string& out, const double* samplesVolts, std::uint32_t count,
-                     unsigned gain) {
+void BuildDac16Block(std::string& out, const double* samplesVolts, std::uint32_t count, unsigned gain) {
     if (count == 0) return;
     // The digit count of the header follows the point count, not the byte count.
     const std::size_t width = count < 50 ? 2 : count < 500 ? 3 : 4;
@@ -38,9 +37,8 @@ void BuildDac16Block(std::string& out, const double* samplesVolts, std::uint32_t
     }
 }
 
-void BuildDac16Packet(std::string& packet, std::uint16_t channel, std::uint32_t totalPoints,
-                      std::uint32_t endIndex, const double* samplesVolts, std::uint32_t count,
-                      unsigned gain) {
+void BuildDac16Packet(std::string& packet, std::uint16_t channel, std::uint32_t totalPoints, std::uint32_t endIndex,
+                      const double* samplesVolts, std::uint32_t count, unsigned gain) {
     packet.clear();
     packet += "SOURce";
     packet += zorbel::formatInt(channel + 1LL);

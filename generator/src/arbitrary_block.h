@@ -28,16 +28,14 @@ std::int16_t SampleCode(double volts, unsigned gain);
 // points, "#3%3d" below 500, "#4%4d" otherwise, the number being the byte
 // count 2 x count right-aligned with blanks ("#2 8" for 4 points), then each
 // code little-endian. Nothing at all for 0 points.
-void BuildDac16Block(std::string& out, const double* samplesVolts, std::uint32_t count,
-                     unsigned gain);
+void BuildDac16Block(std::string& out, const double* samplesVolts, std::uint32_t count, unsigned gain);
 
 // Replaces `packet` with one whole data packet:
 // "SOURce<channel+1>:DATA:DAC16:BIN <total>,<end>,<count>," block ";\r\n",
 // where `end` is the waveform index just after the packet's last point and
 // `samplesVolts` points at the packet's first point. Keeps the capacity of
 // `packet`, so one buffer serves a whole download.
-void BuildDac16Packet(std::string& packet, std::uint16_t channel, std::uint32_t totalPoints,
-                      std::uint32_t endIndex, const double* samplesVolts, std::uint32_t count,
-                      unsigned gain);
+void BuildDac16Packet(std::string& packet, std::uint16_t channel, std::uint32_t totalPoints, std::uint32_t endIndex,
+                      const double* samplesVolts, std::uint32_t count, unsigned gain);
 
 }  // namespace qrv::arb

@@ -45,8 +45,7 @@ std::uint16_t AskNumber(const std::string& command, double& value) {
 }
 
 // "SOURce%d:DATA:<word> %ld,%ld": download and output windows of the memory.
-std::uint16_t WriteWindow(std::uint16_t channel, std::string_view word, std::uint32_t address,
-                          std::uint32_t length) {
+std::uint16_t WriteWindow(std::uint16_t channel, std::string_view word, std::uint32_t address, std::uint32_t length) {
     if (!FitsWaveMemory(address, length)) return kStatusRejected;
     std::string rest = "DATA:";
     rest += word;
@@ -76,9 +75,8 @@ QRV_API uint16_t qmkHDWriteArbitrarySampleRateDiv(uint16_t channel, uint16_t div
     return NoThrow([&] {
         if (divider > kMaxDivider) return kStatusRejected;
         double repeated = 0;
-        const std::uint16_t status = AskNumber(
-            SourceCommand(channel, "FUNCtion:ARBitrary:SRATe " + zorbel::formatInt(divider)),
-            repeated);
+        const std::uint16_t status =
+            AskNumber(SourceCommand(channel, "FUNCtion:ARBitrary:SRATe " + zorbel::formatInt(divider)), repeated);
         if (status != kStatusOk) return status;
         return std::fabs(repeated - divider) < kConfirmTolerance ? kStatusOk : kStatusRejected;
     });
@@ -88,8 +86,7 @@ QRV_API uint16_t qmkHDReadArbitrarySampleRateDiv(uint16_t channel, int16_t* divi
     return NoThrow([&] {
         if (divider == nullptr) return kStatusRejected;
         double value = 0;
-        const std::uint16_t status =
-            AskNumber(SourceCommand(channel, "FUNCtion:ARBitrary:SRATe?"), value);
+        const std::uint16_t status = AskNumber(SourceCommand(channel, "FUNCtion:ARBitrary:SRATe?"), value);
         if (status != kStatusOk) return status;
         if (!(value >= 0.0 && value <= kMaxDivider)) return kStatusRejected;
         *divider = static_cast<int16_t>(value);  // truncated; 0..250 always fits
@@ -97,18 +94,16 @@ QRV_API uint16_t qmkHDReadArbitrarySampleRateDiv(uint16_t channel, int16_t* divi
     });
 }
 
-QRV_API uint16_t qmkHDWriteArbitraryAddressAndLength(uint16_t channel, uint32_t address,
-                                                     uint32_t length) {
+QRV_API uint16_t qmkHDWriteArbitraryAddressAndLength(uint16_t channel, uint32_t address, uint32_t length) {
     return NoThrow([&] { return WriteWindow(channel, "DOWNload", address, length); });
 }
 
-QRV_API uint16_t qmkHDWriteDeviceArbitraryOutput(uint16_t channel, uint32_t address,
-                                                 uint32_t length) {
+QRV_API uint16_t qmkHDWriteDeviceArbitraryOutput(uint16_t channel, uint32_t address, uint32_t length) {
     return NoThrow([&] { return WriteWindow(channel, "OUTPut", address, length); });
 }
 
-QRV_API uint16_t qmkHDWriteArbitraryData(uint16_t channel, const double* data, uint32_t points,
-                                         uint32_t first, uint32_t count, uint16_t gain) {
+QRV_API uint16_t qmkHDWriteArbitraryData(uint16_t channel, const double* data, uint32_t points, uint32_t first,
+                                         uint32_t count, uint16_t gain) {
     return NoThrow([&] {
         std::string unused;
         const PacketSender send = [&unused](std::string_view packet) {

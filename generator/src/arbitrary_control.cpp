@@ -16,8 +16,7 @@ constexpr double kMaxCandidatePoints =
 
 // One record; resulting frequency and error are +inf for 0 points (IEEE
 // division), which keeps such candidates last in every comparison of errors.
-ArbitraryControl MakeCandidate(unsigned divider, double frequencyHz, double clockHz,
-                               double points) {
+ArbitraryControl MakeCandidate(unsigned divider, double frequencyHz, double clockHz, double points) {
     ArbitraryControl c{};
     c.divider = static_cast<std::int16_t>(divider);
     c.requestedFrequency = frequencyHz;
@@ -29,12 +28,9 @@ ArbitraryControl MakeCandidate(unsigned divider, double frequencyHz, double cloc
 
 }  // namespace
 
-double SampleClockHz(unsigned divider) {
-    return divider == 0 ? kMasterClockHz : kMasterClockHz / (4.0 * divider);
-}
+double SampleClockHz(unsigned divider) { return divider == 0 ? kMasterClockHz : kMasterClockHz / (4.0 * divider); }
 
-std::uint32_t BuildCandidateTable(ArbitraryControl* table, std::uint32_t capacity,
-                                  double frequencyHz) {
+std::uint32_t BuildCandidateTable(ArbitraryControl* table, std::uint32_t capacity, double frequencyHz) {
     std::uint32_t count = 0;
     if (table == nullptr || capacity == 0 || !(frequencyHz > 0.0)) return 0;
     for (unsigned divider = 0; divider < kSearchDividers; ++divider) {
@@ -53,8 +49,7 @@ std::uint32_t BuildCandidateTable(ArbitraryControl* table, std::uint32_t capacit
     return count;
 }
 
-bool ChooseBestCandidate(ArbitraryControl& best, double frequencyHz, std::uint32_t lo,
-                         std::uint32_t hi) {
+bool ChooseBestCandidate(ArbitraryControl& best, double frequencyHz, std::uint32_t lo, std::uint32_t hi) {
     // Local storage on purpose: the program calls this while the user drags a
     // frequency control, and it must not touch the heap.
     ArbitraryControl table[kCandidateCapacity];
@@ -80,8 +75,7 @@ bool ChooseBestCandidate(ArbitraryControl& best, double frequencyHz, std::uint32
     // Same clock, the other rounding of the points when it is closer to f,
     // even if that neighbour lies outside lo..hi.
     for (std::uint32_t i = 0; i < count; ++i) {
-        if (table[i].divider == table[chosen].divider &&
-            std::fabs(table[i].error) < std::fabs(table[chosen].error)) {
+        if (table[i].divider == table[chosen].divider && std::fabs(table[i].error) < std::fabs(table[chosen].error)) {
             chosen = i;
             break;
         }
@@ -102,8 +96,8 @@ using namespace qrv::arb;
 
 extern "C" {
 
-QRV_API uint16_t qmkHDGetWholeArbitraryControlFromFreq(ArbitraryControl* table, uint32_t capacity,
-                                                       uint32_t* count, double frequency) {
+QRV_API uint16_t qmkHDGetWholeArbitraryControlFromFreq(ArbitraryControl* table, uint32_t capacity, uint32_t* count,
+                                                       double frequency) {
     // Nothing to write into (or nowhere to report the count) is treated like an
     // unusable frequency rather than written past.
     if (!(frequency > 0.0) || table == nullptr || capacity == 0 || count == nullptr) return 0;
@@ -111,8 +105,7 @@ QRV_API uint16_t qmkHDGetWholeArbitraryControlFromFreq(ArbitraryControl* table, 
     return 1;
 }
 
-QRV_API uint16_t qmkHDGetBestArbitraryControlFromFreq(ArbitraryControl* best, double frequency,
-                                                      uint32_t minimumPoints,
+QRV_API uint16_t qmkHDGetBestArbitraryControlFromFreq(ArbitraryControl* best, double frequency, uint32_t minimumPoints,
                                                       uint32_t maximumPoints) {
     if (best == nullptr) return 0;
     return ChooseBestCandidate(*best, frequency, minimumPoints, maximumPoints) ? 1 : 0;
@@ -124,8 +117,6 @@ QRV_API uint16_t qmkHDGetArbFrequency(double* frequency, uint32_t points, uint16
     return 1;
 }
 
-QRV_API uint16_t qmkHDGetZoomFromData(double maximum, double minimum) {
-    return GainForExtremes(maximum, minimum);
-}
+QRV_API uint16_t qmkHDGetZoomFromData(double maximum, double minimum) { return GainForExtremes(maximum, minimum); }
 
 }  // extern "C"

@@ -28,14 +28,12 @@ double SampleClockHz(unsigned divider);
 // clock/f is not a whole multiple, the next one up. Stops when the table is
 // full. A candidate whose points do not fit 32 bits (only for frequencies far
 // below a hertz) is left out. Returns the number written.
-std::uint32_t BuildCandidateTable(ArbitraryControl* table, std::uint32_t capacity,
-                                  double frequencyHz);
+std::uint32_t BuildCandidateTable(ArbitraryControl* table, std::uint32_t capacity, double frequencyHz);
 
 // The best candidate for `frequencyHz` with lo <= points <= hi where possible
 // (see the .cpp for the exact order of choices). False when frequencyHz is not
 // above 0 or no candidate exists; `best` is then untouched. Allocation-free.
-bool ChooseBestCandidate(ArbitraryControl& best, double frequencyHz, std::uint32_t lo,
-                         std::uint32_t hi);
+bool ChooseBestCandidate(ArbitraryControl& best, double frequencyHz, std::uint32_t lo, std::uint32_t hi);
 
 // Gain code 1, 4 or 20 whose full scale (+-0.625 V x gain) holds both extremes.
 std::uint16_t GainForExtremes(double maximumVolts, double minimumVolts);

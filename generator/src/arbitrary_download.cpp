@@ -9,16 +9,14 @@
 
 namespace qrv::arb {
 
-bool FitsWaveMemory(std::uint64_t address, std::uint64_t length) {
-    return address + length <= kWaveMemoryPoints;
-}
+bool FitsWaveMemory(std::uint64_t address, std::uint64_t length) { return address + length <= kWaveMemoryPoints; }
 
 std::uint16_t DownloadArbitraryData(const DownloadRequest& request, const PacketSender& send) {
     const std::uint32_t total = request.totalPoints;
     const std::uint32_t first = request.first;
     std::uint32_t count = request.count;
-    if (!IsGainCode(request.gain) || total > kWaveMemoryPoints || count > total ||
-        first > total || !FitsWaveMemory(first, count))
+    if (!IsGainCode(request.gain) || total > kWaveMemoryPoints || count > total || first > total ||
+        !FitsWaveMemory(first, count))
         return kStatusRejected;
     if (static_cast<std::uint64_t>(first) + count > total) count = total - first;
     // Without samples only an empty download can be sent.
@@ -33,8 +31,7 @@ std::uint16_t DownloadArbitraryData(const DownloadRequest& request, const Packet
         const std::uint32_t chunk = std::min(kMaxChunkPoints, count - sent);
         const std::uint32_t start = first + sent;
         const double* samples = chunk > 0 ? request.samplesVolts + start : nullptr;
-        BuildDac16Packet(packet, request.channel, total, start + chunk, samples, chunk,
-                         request.gain);
+        BuildDac16Packet(packet, request.channel, total, start + chunk, samples, chunk, request.gain);
         result = send(packet);
         sent += chunk;
     } while (result == kExchangeDone && sent < count);

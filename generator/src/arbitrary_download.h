@@ -12,12 +12,12 @@ namespace qrv::arb {
 // One call of the data download: `count` points of the waveform `samplesVolts`
 // (`totalPoints` long), from index `first` on, as codes of gain `gain`.
 struct DownloadRequest {
-    std::uint16_t channel = 0;            // 0-based; packets carry channel + 1
+    std::uint16_t channel = 0;  // 0-based; packets carry channel + 1
     const double* samplesVolts = nullptr;
     std::uint32_t totalPoints = 0;
     std::uint32_t first = 0;
     std::uint32_t count = 0;
-    std::uint16_t gain = 1;               // 1, 4 or 20
+    std::uint16_t gain = 1;  // 1, 4 or 20
 };
 
 // Sends one packet by its exact length (it contains NUL bytes) and returns a

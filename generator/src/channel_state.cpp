@@ -37,9 +37,12 @@ uint16_t qmkHDReadChannelOnOff(uint16_t channel, int16_t* state) {
         std::string answer;
         const int sent = Ask("OUTPut" + ChannelNumber(channel) + "?", answer);
         if (sent != kExchangeDone) return FailureStatus(sent);
-        if (answer == "ON") *state = 1;
-        else if (answer == "OFF") *state = 0;
-        else return kStatusRejected;
+        if (answer == "ON")
+            *state = 1;
+        else if (answer == "OFF")
+            *state = 0;
+        else
+            return kStatusRejected;
         return kStatusOk;
     });
 }

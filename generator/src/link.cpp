@@ -31,8 +31,8 @@ std::string StartupLanAddress() {
     if (text == nullptr || *text == '\0') return kDefaultLanAddress;
     in_addr parsed{};
     if (std::strlen(text) < 20 && inet_pton(AF_INET, text, &parsed) == 1) return text;
-    ReportEnvironment("QRV_LAN_ADDRESS", text, std::string("not a dotted-quad IPv4 address; ") + kDefaultLanAddress +
-                                                   " is used");
+    ReportEnvironment("QRV_LAN_ADDRESS", text,
+                      std::string("not a dotted-quad IPv4 address; ") + kDefaultLanAddress + " is used");
     return kDefaultLanAddress;
 }
 
@@ -79,7 +79,8 @@ int SendCommand(std::string_view command, std::string& answer, std::uint32_t mod
             std::lock_guard lock(state.mutex);
             result = SelectedTransport(state).Exchange(command, received, exchangeMode);
         }
-        if (Reads(exchangeMode) && !received.empty()) answer.assign(received.data(), ::strnlen(received.data(), received.size()));
+        if (Reads(exchangeMode) && !received.empty())
+            answer.assign(received.data(), ::strnlen(received.data(), received.size()));
         return result;
     } catch (...) {
         return kExchangeFailed;
@@ -136,23 +137,27 @@ void ReportEnvironment(std::string_view variable, std::string_view value, std::s
 using namespace qrv;
 
 uint16_t qmkHDInitComType(uint16_t type, uint32_t address) {
-    return NoThrow([&]() -> std::uint16_t {
-        using zorbel::formatInt;
-        const std::string text = formatInt((address >> 24) & 0xFF) + "." + formatInt((address >> 16) & 0xFF) + "." +
-                                 formatInt((address >> 8) & 0xFF) + "." + formatInt(address & 0xFF);
-        LinkState& state = State();
-        std::lock_guard lock(state.mutex);
-        state.lan.Open(text);  // whatever the type: the LAN link is always kept ready
-        state.comType = type;
-        return 1;
-    }, 1);
+    return NoThrow(
+        [&]() -> std::uint16_t {
+            using zorbel::formatInt;
+            const std::string text = formatInt((address >> 24) & 0xFF) + "." + formatInt((address >> 16) & 0xFF) + "." +
+                                     formatInt((address >> 8) & 0xFF) + "." + formatInt(address & 0xFF);
+            LinkState& state = State();
+            std::lock_guard lock(state.mutex);
+            state.lan.Open(text);  // whatever the type: the LAN link is always kept ready
+            state.comType = type;
+            return 1;
+        },
+        1);
 }
 
 uint16_t qmkHDDeviceConnect(void) {
-    return NoThrow([]() -> std::uint16_t {
-        std::string unused;
-        return SendCommand("", unused, static_cast<std::uint32_t>(ExchangeMode::Probe)) == kExchangeDone ? 1 : 0;
-    }, 0);
+    return NoThrow(
+        []() -> std::uint16_t {
+            std::string unused;
+            return SendCommand("", unused, static_cast<std::uint32_t>(ExchangeMode::Probe)) == kExchangeDone ? 1 : 0;
+        },
+        0);
 }
 
 uint16_t qmkHDRefreshDevice(void) {

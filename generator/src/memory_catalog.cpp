@@ -31,8 +31,7 @@ std::int32_t SizeOf(std::string_view text) {
     return static_cast<std::int32_t>(std::clamp(std::trunc(value), kMin, kMax));
 }
 
-void FillEntry(CatalogEntry& entry, std::string_view line, std::string_view directory,
-               std::int32_t tag) {
+void FillEntry(CatalogEntry& entry, std::string_view line, std::string_view directory, std::int32_t tag) {
     CopyCut(entry.directory, directory);
     entry.tag = tag;
     const auto first = line.find(',');
@@ -42,15 +41,17 @@ void FillEntry(CatalogEntry& entry, std::string_view line, std::string_view dire
     const auto second = line.find(',', first + 1);
     if (second == std::string_view::npos) return;
     const std::string_view kind = line.substr(first + 1, second - first - 1);
-    if (kind == "DIR") entry.kind = 1;
-    else if (kind == "FILE") entry.kind = 2;
+    if (kind == "DIR")
+        entry.kind = 1;
+    else if (kind == "FILE")
+        entry.kind = 2;
     entry.size = SizeOf(line.substr(second + 1));
 }
 
 }  // namespace
 
-CatalogSplit SplitCatalog(std::string_view text, std::string_view directory, std::int32_t tag,
-                          CatalogEntry* entries, std::uint32_t maximum) {
+CatalogSplit SplitCatalog(std::string_view text, std::string_view directory, std::int32_t tag, CatalogEntry* entries,
+                          std::uint32_t maximum) {
     CatalogSplit result;
     while (!text.empty() && result.entries < maximum) {
         std::string_view line = text;

@@ -10,7 +10,7 @@
 namespace qrv {
 
 struct CatalogSplit {
-    std::uint32_t entries = 0;        // entries filled, at most the caller's maximum
+    std::uint32_t entries = 0;         // entries filled, at most the caller's maximum
     std::uint32_t untranslatable = 0;  // empty lines and a final line without line feed
 };
 
@@ -22,7 +22,7 @@ struct CatalogSplit {
 // cut so that the field always ends in a NUL. A final line without line feed
 // is taken once; it and every empty line count as untranslatable, which the
 // caller reports.
-CatalogSplit SplitCatalog(std::string_view text, std::string_view directory, std::int32_t tag,
-                          CatalogEntry* entries, std::uint32_t maximum);
+CatalogSplit SplitCatalog(std::string_view text, std::string_view directory, std::int32_t tag, CatalogEntry* entries,
+                          std::uint32_t maximum);
 
 }  // namespace qrv

@@ -22,8 +22,7 @@ std::string Padded(std::uint16_t value, std::size_t width) {
     return text;
 }
 
-std::uint16_t QueryTriple(std::string_view command, std::array<double, 3>& values,
-                          std::size_t& parsed) {
+std::uint16_t QueryTriple(std::string_view command, std::array<double, 3>& values, std::size_t& parsed) {
     std::string answer;
     const int sent = SendCommand(command, answer, static_cast<std::uint32_t>(ExchangeMode::WriteRead));
     if (sent != kExchangeDone) return FailureStatus(sent);
@@ -91,12 +90,8 @@ QRV_API uint16_t qmkHDMGetDeviceSystemTime(int16_t* hourMinuteSecond, uint32_t* 
     return qrv::GetTriple("SYSTem:TIME?", hourMinuteSecond, count);
 }
 
-QRV_API uint16_t qmkHDMReadMemoryStateValidFromUser(uint32_t, uint32_t, uint32_t, uint32_t) {
-    return 1;
-}
+QRV_API uint16_t qmkHDMReadMemoryStateValidFromUser(uint32_t, uint32_t, uint32_t, uint32_t) { return 1; }
 
-QRV_API uint16_t qmkHDMDeleteMemoryStateValidFromUser(uint32_t, uint32_t, uint32_t) {
-    return 1;
-}
+QRV_API uint16_t qmkHDMDeleteMemoryStateValidFromUser(uint32_t, uint32_t, uint32_t) { return 1; }
 
 }  // extern "C"

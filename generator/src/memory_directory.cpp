@@ -47,8 +47,8 @@ QRV_API uint16_t qmkHDMGetCurrentDirectory(char* directory, uint32_t* length) {
     if (directory == nullptr || length == nullptr) return qrv::kStatusRejected;
     return qrv::NoThrow([&]() -> std::uint16_t {
         std::string answer;
-        const int sent = qrv::SendCommand("MMEMory:DIRectory?", answer,
-                                          static_cast<std::uint32_t>(qrv::ExchangeMode::WriteRead));
+        const int sent =
+            qrv::SendCommand("MMEMory:DIRectory?", answer, static_cast<std::uint32_t>(qrv::ExchangeMode::WriteRead));
         if (sent != qrv::kExchangeDone) return qrv::FailureStatus(sent);
         if (answer.empty()) {
             *length = 0;

@@ -60,9 +60,7 @@ QRV_API uint16_t qmkHDMMoveFile(const char* source, const char* destination, uin
     return qrv::TwoNameCommand("MMEMory:MOVE", source, destination);
 }
 
-QRV_API uint16_t qmkHDMDeleteFile(const char* name, uint32_t) {
-    return qrv::NameCommand("MMEMory:DELete", name);
-}
+QRV_API uint16_t qmkHDMDeleteFile(const char* name, uint32_t) { return qrv::NameCommand("MMEMory:DELete", name); }
 
 QRV_API uint16_t qmkHDMLoadStateFile(const char* name, uint32_t) {
     return qrv::NameCommand("MMEMory:LOAD:STATe", name);
@@ -75,8 +73,8 @@ QRV_API uint16_t qmkHDMStoreStateFile(const char* name, uint32_t) {
 // One piece of a file: `length` characters of `piece` that belong at `start`
 // of a file of `total` characters. The instrument reads the numbers as signed
 // 32-bit values, so larger ones are rejected rather than sent wrapped.
-QRV_API uint16_t qmkHDMDownLoadFile(const char* name, uint32_t, const char* piece, uint32_t total,
-                                    uint32_t start, uint32_t length) {
+QRV_API uint16_t qmkHDMDownLoadFile(const char* name, uint32_t, const char* piece, uint32_t total, uint32_t start,
+                                    uint32_t length) {
     if (name == nullptr || piece == nullptr) return qrv::kStatusRejected;
     const std::uint64_t end = std::uint64_t{start} + length;
     if (total > qrv::kIntMax || end > qrv::kIntMax) return qrv::kStatusRejected;
@@ -92,8 +90,7 @@ QRV_API uint16_t qmkHDMDownLoadFile(const char* name, uint32_t, const char* piec
 
 // The whole file in pieces; `*length` gets its size even when it does not fit.
 // It fits when size + NUL <= capacity; an empty file is not acceptable.
-QRV_API uint16_t qmkHDMUpLoadFile(const char* name, uint32_t, char* buffer, uint32_t capacity,
-                                  uint32_t* length) {
+QRV_API uint16_t qmkHDMUpLoadFile(const char* name, uint32_t, char* buffer, uint32_t capacity, uint32_t* length) {
     if (name == nullptr || buffer == nullptr || length == nullptr) return qrv::kStatusRejected;
     return qrv::NoThrow([&]() -> std::uint16_t {
         std::string collected;
@@ -108,8 +105,8 @@ QRV_API uint16_t qmkHDMUpLoadFile(const char* name, uint32_t, char* buffer, uint
 
 // Lists the instrument's current directory. `directory` and `tag` are the
 // caller's own labels, copied into every entry (the directory cut to fit).
-QRV_API uint16_t qmkHDMGetCatalog(const char* directory, int32_t tag, CatalogEntry* entries,
-                                  uint32_t maximumEntries, uint32_t* count) {
+QRV_API uint16_t qmkHDMGetCatalog(const char* directory, int32_t tag, CatalogEntry* entries, uint32_t maximumEntries,
+                                  uint32_t* count) {
     if (directory == nullptr || count == nullptr || (entries == nullptr && maximumEntries > 0))
         return qrv::kStatusRejected;
     return qrv::NoThrow([&]() -> std::uint16_t {
@@ -118,8 +115,7 @@ QRV_API uint16_t qmkHDMGetCatalog(const char* directory, int32_t tag, CatalogEnt
         if (status != qrv::kStatusOk) return status;
         const std::string_view dir(directory, ::strnlen(directory, sizeof(CatalogEntry::directory)));
         const auto split = qrv::SplitCatalog(collected, dir, tag, entries, maximumEntries);
-        for (std::uint32_t i = 0; i < split.untranslatable; ++i)
-            qrv::ShowMessage("Cannot translate Readstring!");
+        for (std::uint32_t i = 0; i < split.untranslatable; ++i) qrv::ShowMessage("Cannot translate Readstring!");
         *count = split.entries;
         return qrv::kStatusOk;
     });

@@ -20,8 +20,10 @@ bool IsNumberText(std::string_view text) {
     if (!IsDigit(text[0]) && text[0] != '+' && text[0] != '-') return false;
     int points = 0;
     for (char c : text.substr(1)) {
-        if (c == '.') ++points;
-        else if (!IsDigit(c)) return false;
+        if (c == '.')
+            ++points;
+        else if (!IsDigit(c))
+            return false;
     }
     return points == 0 || (points == 1 && text.back() != '.');
 }
@@ -43,7 +45,9 @@ bool TurnStringIntoDouble(std::string_view text, double& value) {
 
 uint16_t qmkHDTurnStringIntoDouble(double* value, const char* text, int32_t /*length: not used*/) {
     if (value == nullptr || text == nullptr) return 0;
-    return qrv::NoThrow([&]() -> std::uint16_t {
-        return qrv::TurnStringIntoDouble(std::string_view(text, std::strlen(text)), *value) ? 1 : 0;
-    }, 0);
+    return qrv::NoThrow(
+        [&]() -> std::uint16_t {
+            return qrv::TurnStringIntoDouble(std::string_view(text, std::strlen(text)), *value) ? 1 : 0;
+        },
+        0);
 }

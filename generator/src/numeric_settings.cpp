@@ -105,8 +105,8 @@ std::uint16_t ReadNumeric(NumericQuantity quantity, std::uint16_t channel, doubl
     const NumericSetting& setting = Setting(quantity);
     if (value == nullptr || !LimitsAcceptable(setting.rule, maximum, minimum)) return kStatusRejected;
     std::string answer;
-    const int sent = SendCommand(QueryCommand(quantity, channel), answer,
-                                 static_cast<std::uint32_t>(ExchangeMode::WriteRead));
+    const int sent =
+        SendCommand(QueryCommand(quantity, channel), answer, static_cast<std::uint32_t>(ExchangeMode::WriteRead));
     if (sent != kExchangeDone) return FailureStatus(sent);
     double parsed = 0;
     if (!TurnStringIntoDouble(answer, parsed)) return kStatusRejected;

@@ -36,10 +36,10 @@ enum class LimitRule { A, B, C };
 
 struct NumericSetting {
     NumericQuantity quantity;  // its own row: ties the table's order to the enumeration
-    std::string_view name;  // for messages and tests: "square duty"
-    std::string_view word;  // after "SOURce<n>:", e.g. "FUNCtion:SQUare:DCYCle"
-    double toInstrument;    // interface units to instrument units (100 for percent)
-    double fromInstrument;  // instrument units to interface units (0.01 for percent)
+    std::string_view name;     // for messages and tests: "square duty"
+    std::string_view word;     // after "SOURce<n>:", e.g. "FUNCtion:SQUare:DCYCle"
+    double toInstrument;       // interface units to instrument units (100 for percent)
+    double fromInstrument;     // instrument units to interface units (0.01 for percent)
     LimitRule rule;
 };
 

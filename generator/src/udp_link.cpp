@@ -23,8 +23,7 @@ constexpr int kMaxDiscarded = 4096;
 void UdpLink::Open(std::string_view addressText) {
     Close();
     addressText_.fill('\0');
-    std::copy_n(addressText.begin(), std::min(addressText.size(), addressText_.size() - 1),
-                addressText_.begin());
+    std::copy_n(addressText.begin(), std::min(addressText.size(), addressText_.size() - 1), addressText_.begin());
     if (inet_pton(AF_INET, addressText_.data(), &instrument_) != 1) return;
     const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, IPPROTO_UDP);
     if (fd < 0) return;
@@ -45,20 +44,20 @@ int UdpLink::Exchange(std::string_view command, std::string& received, ExchangeM
     received.clear();
     if (!IsOpen()) return kLinkUnavailable;
     switch (mode) {
-        case ExchangeMode::Probe:
-            return kExchangeDone;  // only whether the socket is open; no traffic
-        case ExchangeMode::WriteOnly:
-            return SendAll(command) ? kExchangeDone : kExchangeFailed;
-        case ExchangeMode::ReadOnly:
-            // No new socket here: the further pieces of an answer come to this one.
-            ReceiveAnswer(received);
-            return received.empty() ? kExchangeFailed : kExchangeDone;
-        case ExchangeMode::WriteRead:
-            RenewSocket();
-            DiscardWaiting();
-            if (!SendAll(command)) return kExchangeFailed;
-            ReceiveAnswer(received);
-            return received.empty() ? kExchangeFailed : kExchangeDone;
+    case ExchangeMode::Probe:
+        return kExchangeDone;  // only whether the socket is open; no traffic
+    case ExchangeMode::WriteOnly:
+        return SendAll(command) ? kExchangeDone : kExchangeFailed;
+    case ExchangeMode::ReadOnly:
+        // No new socket here: the further pieces of an answer come to this one.
+        ReceiveAnswer(received);
+        return received.empty() ? kExchangeFailed : kExchangeDone;
+    case ExchangeMode::WriteRead:
+        RenewSocket();
+        DiscardWaiting();
+        if (!SendAll(command)) return kExchangeFailed;
+        ReceiveAnswer(received);
+        return received.empty() ? kExchangeFailed : kExchangeDone;
     }
     return kExchangeFailed;
 }
@@ -106,8 +105,8 @@ void UdpLink::ReceiveAnswer(std::string& received) {
         if (ready <= 0) return;
         sockaddr_in from{};
         socklen_t fromLength = sizeof from;
-        const ssize_t n = recvfrom(fd_, buffer.data(), buffer.size(), MSG_DONTWAIT,
-                                   reinterpret_cast<sockaddr*>(&from), &fromLength);
+        const ssize_t n =
+            recvfrom(fd_, buffer.data(), buffer.size(), MSG_DONTWAIT, reinterpret_cast<sockaddr*>(&from), &fromLength);
         if (n < 0) {
             if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) continue;
             return;  // a socket error ends the wait as "nothing received"

@@ -48,8 +48,8 @@ private:
     int fd_ = -1;
     // NUL-terminated dotted quad, 20 bytes as the instrument link keeps it.
     std::array<char, 20> addressText_{};
-    in_addr instrument_{};   // answers are taken only from this address
-    sockaddr_in peer_{};     // destination; its port follows each answer's source port
+    in_addr instrument_{};  // answers are taken only from this address
+    sockaddr_in peer_{};    // destination; its port follows each answer's source port
 };
 
 }  // namespace qrv

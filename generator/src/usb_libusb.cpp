@@ -34,9 +34,12 @@ std::optional<UsbId> ParseUsbId(std::string_view id) {
         unsigned value = 0;
         for (char c : part) {
             int digit = -1;
-            if (c >= '0' && c <= '9') digit = c - '0';
-            else if (c >= 'a' && c <= 'f') digit = c - 'a' + 10;
-            else if (c >= 'A' && c <= 'F') digit = c - 'A' + 10;
+            if (c >= '0' && c <= '9')
+                digit = c - '0';
+            else if (c >= 'a' && c <= 'f')
+                digit = c - 'a' + 10;
+            else if (c >= 'A' && c <= 'F')
+                digit = c - 'A' + 10;
             if (digit < 0) return std::nullopt;
             value = value * 16 + static_cast<unsigned>(digit);
         }
@@ -67,8 +70,7 @@ std::optional<Endpoints> FindEndpoints(libusb_device* device, bool anyInterface)
         const libusb_interface& iface = config->interface[i];
         if (iface.num_altsetting < 1) continue;
         const libusb_interface_descriptor& alt = iface.altsetting[0];
-        if (!anyInterface &&
-            (alt.bInterfaceClass != kUsbtmcClass || alt.bInterfaceSubClass != kUsbtmcSubclass))
+        if (!anyInterface && (alt.bInterfaceClass != kUsbtmcClass || alt.bInterfaceSubClass != kUsbtmcSubclass))
             continue;
         Endpoints e;
         e.interfaceNumber = alt.bInterfaceNumber;
@@ -104,9 +106,9 @@ public:
     int WriteOut(std::span<const std::uint8_t> bytes, std::chrono::milliseconds timeout) override {
         int transferred = 0;
         // libusb takes a non-const buffer even for OUT transfers; it does not write to it.
-        const int rc = libusb_bulk_transfer(handle_, endpoints_.out, const_cast<std::uint8_t*>(bytes.data()),
-                                            static_cast<int>(bytes.size()), &transferred,
-                                            static_cast<unsigned>(timeout.count()));
+        const int rc =
+            libusb_bulk_transfer(handle_, endpoints_.out, const_cast<std::uint8_t*>(bytes.data()),
+                                 static_cast<int>(bytes.size()), &transferred, static_cast<unsigned>(timeout.count()));
         if (rc != 0 && rc != LIBUSB_ERROR_TIMEOUT) return -1;
         return transferred;
     }
@@ -175,8 +177,8 @@ std::unique_ptr<UsbPipes> OpenLibusbDevice() {
         libusb_device* device = list[i];
         if (wanted) {
             libusb_device_descriptor descriptor{};
-            if (libusb_get_device_descriptor(device, &descriptor) != 0 ||
-                descriptor.idVendor != wanted->vendor || descriptor.idProduct != wanted->product)
+            if (libusb_get_device_descriptor(device, &descriptor) != 0 || descriptor.idVendor != wanted->vendor ||
+                descriptor.idProduct != wanted->product)
                 continue;
             idSeen = true;
         }

@@ -45,8 +45,7 @@ public:
         const int got = pipes_.ReadIn(reply, kUsbTimeout);
         if (got < static_cast<int>(kUsbHeaderSize)) return;  // failed, or no whole header arrived
         std::uint32_t claimed = static_cast<std::uint32_t>(reply[4]) | static_cast<std::uint32_t>(reply[5]) << 8 |
-                                static_cast<std::uint32_t>(reply[6]) << 16 |
-                                static_cast<std::uint32_t>(reply[7]) << 24;
+                                static_cast<std::uint32_t>(reply[6]) << 16 | static_cast<std::uint32_t>(reply[7]) << 24;
         if (claimed > kMaxBufLen) {
             // The length is unsigned on the wire; it is reported as such.
             ShowMessage("After ReadFile:nchars(" + zorbel::formatInt(claimed) + ") > MAX_BUF_LEN");
@@ -96,18 +95,18 @@ int UsbLink::Exchange(std::string_view command, std::string& received, ExchangeM
     Framing framing(*pipes);
     const int fullPacket = static_cast<int>(command.size() + kUsbHeaderSize);
     switch (mode) {
-        case ExchangeMode::Probe:
-            return kExchangeDone;
-        case ExchangeMode::WriteOnly:
-            return framing.WriteCommand(command) == fullPacket ? kExchangeDone : kExchangeFailed;
-        case ExchangeMode::ReadOnly:
-            framing.ReadAnswer(received);
-            return received.empty() ? kExchangeFailed : kExchangeDone;
-        case ExchangeMode::WriteRead:
-            if (framing.WriteCommand(command) != fullPacket) return kExchangeFailed;
-            PauseBeforeRead();
-            framing.ReadAnswer(received);
-            return received.empty() ? kExchangeFailed : kExchangeDone;
+    case ExchangeMode::Probe:
+        return kExchangeDone;
+    case ExchangeMode::WriteOnly:
+        return framing.WriteCommand(command) == fullPacket ? kExchangeDone : kExchangeFailed;
+    case ExchangeMode::ReadOnly:
+        framing.ReadAnswer(received);
+        return received.empty() ? kExchangeFailed : kExchangeDone;
+    case ExchangeMode::WriteRead:
+        if (framing.WriteCommand(command) != fullPacket) return kExchangeFailed;
+        PauseBeforeRead();
+        framing.ReadAnswer(received);
+        return received.empty() ? kExchangeFailed : kExchangeDone;
     }
     return kExchangeFailed;
 }

@@ -1,7 +1,7 @@
 // The virtual USB device: a Unix-domain SOCK_SEQPACKET connection per
 // exchange, one packet per bulk transfer, bytes exactly as on the pipes.
-#include "usb_device.h"
 #include "transport.h"
+#include "usb_device.h"
 
 #include <poll.h>
 #include <sys/socket.h>

@@ -44,14 +44,12 @@ QRVL_API int16_t qmkHLGetLanguageFileCount(void);
  * Index out of range: 0 and nothing written. Otherwise *length = the name's
  * length, and 0 when that is 0 or above capacity; else the name and its
  * terminator are written and the result is 1. */
-QRVL_API int32_t qmkHLGetLanguageFileName(uint16_t index, char16_t* buffer, uint16_t capacity,
-                                          uint16_t* length);
+QRVL_API int32_t qmkHLGetLanguageFileName(uint16_t index, char16_t* buffer, uint16_t capacity, uint16_t* length);
 
 /* The display name of the file at `index`: its item 8888 with blanks and one
  * pair of quotes removed (at most 259 characters), else the file name up to
  * its first "." (empty for a name without "."). Buffer rules as above. */
-QRVL_API int32_t qmkHLGetLanguageName(uint16_t index, char16_t* buffer, uint16_t capacity,
-                                      uint16_t* length);
+QRVL_API int32_t qmkHLGetLanguageName(uint16_t index, char16_t* buffer, uint16_t capacity, uint16_t* length);
 
 /* Loads the listed file at `index`. Index out of range: 0, nothing changes.
  * A file that can no longer be read: 0 and no items until the next load. */

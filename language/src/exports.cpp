@@ -25,8 +25,7 @@ std::optional<std::u16string> argumentText(const char16_t* text) {
 }
 
 // Length and capacity rules shared by the two name functions.
-int32_t handOutName(const std::optional<std::u16string>& name, char16_t* buffer, uint16_t capacity,
-                    uint16_t* length) {
+int32_t handOutName(const std::optional<std::u16string>& name, char16_t* buffer, uint16_t capacity, uint16_t* length) {
     if (!name) return 0;  // index out of range: nothing written
     const std::size_t size = std::min<std::size_t>(name->size(), UINT16_MAX);
     if (length) *length = static_cast<uint16_t>(size);
@@ -74,7 +73,8 @@ QRVL_API int32_t qmkHLLoadContenFromFile_Index(uint16_t index) {
     return guarded([&] { return processStore().loadByIndex(index) ? 1 : 0; });
 }
 
-QRVL_API int32_t qmkHLLoadContenFromFile_Point(const char16_t* path, uint16_t /*pathLength: the text ends at its terminator*/) {
+QRVL_API int32_t qmkHLLoadContenFromFile_Point(const char16_t* path,
+                                               uint16_t /*pathLength: the text ends at its terminator*/) {
     return guarded([&] {
         // A path that cannot be taken is a file that cannot be opened.
         const auto p = argumentText(path);

@@ -3,11 +3,11 @@
 
 #include "zorbel/profile_file.h"
 
-#include <algorithm>
 #include <dirent.h>
+#include <sys/stat.h>
+#include <algorithm>
 #include <memory>
 #include <set>
-#include <sys/stat.h>
 #include <utility>
 
 namespace zorbel::language {
@@ -34,9 +34,8 @@ struct DirCloser {
 
 void sortByBareName(std::vector<FoundFile>& files) {
     std::stable_sort(files.begin(), files.end(), [](const FoundFile& a, const FoundFile& b) {
-        return std::lexicographical_compare(
-            a.bareName.begin(), a.bareName.end(), b.bareName.begin(), b.bareName.end(),
-            [](char16_t x, char16_t y) { return foldAscii(x) < foldAscii(y); });
+        return std::lexicographical_compare(a.bareName.begin(), a.bareName.end(), b.bareName.begin(), b.bareName.end(),
+                                            [](char16_t x, char16_t y) { return foldAscii(x) < foldAscii(y); });
     });
 }
 

@@ -33,8 +33,7 @@ struct ScanResult {
 // are not followed and a folder is searched at most once, so the scan ends on
 // any tree. Folders that cannot be read are skipped. Never throws except
 // std::bad_alloc.
-ScanResult scanFolderTree(const std::string& root, const std::u16string& extension,
-                          const ScanLimits& limits = {});
+ScanResult scanFolderTree(const std::string& root, const std::u16string& extension, const ScanLimits& limits = {});
 
 // Ascending, comparing A-Z as a-z; stable for names that compare equal.
 void sortByBareName(std::vector<FoundFile>& files);

@@ -15,7 +15,7 @@
 namespace zorbel::language {
 
 // Limits of the file format, in UTF-16 characters without terminator.
-inline constexpr std::size_t kMaxLineChars = 799;         // "number=text"
+inline constexpr std::size_t kMaxLineChars = 799;          // "number=text"
 inline constexpr std::size_t kSectionBufferChars = 18000;  // with every terminator
 inline constexpr std::size_t kMaxDisplayNameChars = 259;
 

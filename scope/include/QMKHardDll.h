@@ -58,8 +58,7 @@ QMK_API uint16_t dsoReadInfKeyProtocol(void);
 QMK_API uint16_t dsoGetBytesNumberFromKeyString(const char* key, int32_t keyLength);
 /* Copies the field's bytes to value and its size to *size: 1, else 0.
  * value must hold dsoGetBytesNumberFromKeyString(key) bytes (at most 65535). */
-QMK_API uint16_t dsoGetConytolResultFromKeyString(const char* key, uint8_t* value, int32_t keyLength,
-                                                  uint32_t* size);
+QMK_API uint16_t dsoGetConytolResultFromKeyString(const char* key, uint8_t* value, int32_t keyLength, uint32_t* size);
 /* Stores valueLength bytes into the field: 1 when the key is known and
  * valueLength equals the field size, else 0 and the image unchanged. */
 QMK_API uint16_t dsoSetKeyStringToConytolValue(const char* key, const uint8_t* value, int32_t keyLength,

@@ -95,9 +95,8 @@ QMK_API uint16_t dsoReadInfProtocol(void) {
 }
 
 QMK_API uint16_t dsoReadInfKeyProtocol(void) {
-    return Serialised<uint16_t>(0, [](ScopeState& state) {
-        return ReadTable(state, kKeyProtocolFile, state.keyProtocol);
-    });
+    return Serialised<uint16_t>(
+        0, [](ScopeState& state) { return ReadTable(state, kKeyProtocolFile, state.keyProtocol); });
 }
 
 QMK_API uint16_t dsoGetBytesNumberFromKeyString(const char* key, int32_t keyLength) {

@@ -15,7 +15,7 @@ using namespace std::chrono_literals;
 namespace qmk {
 namespace {
 
-constexpr auto kOperationPause = 60ms;  // after reads, autoset, run/stop, key lock, capture
+constexpr auto kOperationPause = 60ms;     // after reads, autoset, run/stop, key lock, capture
 constexpr auto kBlockWritePause = 1000ms;  // the instrument applies a written block this long
 
 constexpr std::uint8_t kSubRunStop = 0x00;

@@ -22,7 +22,6 @@ bool StoreKeyValue(ScopeState& state, std::string_view key, std::span<const std:
 
 // The field of `key` when the key is known and the field has at least
 // `minimumSize` bytes inside the image.
-std::optional<std::span<std::uint8_t>> FieldOfKey(ScopeState& state, std::string_view key,
-                                                  std::size_t minimumSize = 0);
+std::optional<std::span<std::uint8_t>> FieldOfKey(ScopeState& state, std::string_view key, std::size_t minimumSize = 0);
 
 }  // namespace qmk

@@ -19,7 +19,7 @@ using Bytes = std::vector<std::uint8_t>;
 inline constexpr std::size_t kMaxTransfer = 65535;
 
 inline constexpr std::uint8_t kFrameStart = 0x53;  // 'S'
-inline constexpr std::size_t kHeaderSize = 4;       // start, N (2), code
+inline constexpr std::size_t kHeaderSize = 4;      // start, N (2), code
 inline constexpr std::uint8_t kReplyBit = 0x80;
 
 // Request codes (reply code = request code | kReplyBit).

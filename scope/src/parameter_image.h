@@ -15,7 +15,7 @@ namespace qmk {
 
 class ParameterImage {
 public:
-    static constexpr std::size_t kImageSize = 65535;             // bytes, length byte included
+    static constexpr std::size_t kImageSize = 65535;              // bytes, length byte included
     static constexpr std::size_t kDataCapacity = kImageSize - 1;  // bytes of the data area
     // The write frame's one-byte length field (count + 2) limits a block to this.
     static constexpr std::size_t kMaxWritableBlock = 253;

@@ -38,7 +38,8 @@ std::size_t ParseTableText(std::string_view text, ProtocolTable& table) {
     const std::size_t close = text.find(']', total_at);
     const std::size_t open = text.find('[', total_at);
     if (close == npos || open == npos || open < close) return 0;
-    const auto total = LeadingNumber(text.substr(close + 1, open - close - 1), std::numeric_limits<std::int32_t>::max());
+    const auto total =
+        LeadingNumber(text.substr(close + 1, open - close - 1), std::numeric_limits<std::int32_t>::max());
     if (!total || *total <= 0) return 0;
 
     // Skip the bracketed name after the total ("START"); it only marks the start.
@@ -53,8 +54,8 @@ std::size_t ParseTableText(std::string_view text, ProtocolTable& table) {
         if (name_end == npos) break;
         const std::size_t next = text.find('[', name_end + 1);
         if (next == npos) break;
-        const auto size = LeadingNumber(text.substr(name_end + 1, next - name_end - 1),
-                                        std::numeric_limits<std::uint16_t>::max());
+        const auto size =
+            LeadingNumber(text.substr(name_end + 1, next - name_end - 1), std::numeric_limits<std::uint16_t>::max());
         if (!size) break;
         sum += *size;
         table.push_back(ProtocolEntry{std::string(text.substr(cursor, name_end - cursor)),

@@ -14,8 +14,8 @@ struct ScopeState {
     // caller forgets to keep its calls on one thread.
     std::mutex lock;
     ParameterImage image;
-    ProtocolTable protocol;     // consulted by every key lookup
-    ProtocolTable keyProtocol;  // loaded and emptied, not consulted
+    ProtocolTable protocol;      // consulted by every key lookup
+    ProtocolTable keyProtocol;   // loaded and emptied, not consulted
     std::uint16_t sequence = 0;  // sync sequence number, 0 at load
 };
 

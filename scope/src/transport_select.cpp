@@ -21,8 +21,7 @@ public:
 std::optional<std::uint16_t> ParseHex16(std::string_view text) {
     unsigned value = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value, 16);
-    if (text.empty() || error != std::errc() || end != text.data() + text.size() || value > 0xFFFF)
-        return std::nullopt;
+    if (text.empty() || error != std::errc() || end != text.data() + text.size() || value > 0xFFFF) return std::nullopt;
     return static_cast<std::uint16_t>(value);
 }
 

@@ -28,9 +28,9 @@ public:
         Session session(OpenDevice());
         if (!session.Claim()) return false;
         int sent = 0;
-        const int rc = libusb_bulk_transfer(session.handle, session.pipe0, const_cast<std::uint8_t*>(data.data()),
-                                            static_cast<int>(data.size()), &sent,
-                                            static_cast<unsigned>(kTransferTimeout.count()));
+        const int rc =
+            libusb_bulk_transfer(session.handle, session.pipe0, const_cast<std::uint8_t*>(data.data()),
+                                 static_cast<int>(data.size()), &sent, static_cast<unsigned>(kTransferTimeout.count()));
         return rc == LIBUSB_SUCCESS && static_cast<std::size_t>(sent) == data.size();
     }
 
@@ -38,8 +38,9 @@ public:
         Session session(OpenDevice());
         if (!session.Claim()) return 0;
         int got = 0;
-        const int rc = libusb_bulk_transfer(session.handle, session.pipe1, buffer.data(), static_cast<int>(buffer.size()),
-                                            &got, static_cast<unsigned>(timeout.count() > 0 ? timeout.count() : 1));
+        const int rc =
+            libusb_bulk_transfer(session.handle, session.pipe1, buffer.data(), static_cast<int>(buffer.size()), &got,
+                                 static_cast<unsigned>(timeout.count() > 0 ? timeout.count() : 1));
         return rc == LIBUSB_SUCCESS && got > 0 ? static_cast<std::size_t>(got) : 0;
     }
 

@@ -15,11 +15,16 @@ namespace {
 
 const char* StatusText(uint16_t status) {
     switch (status) {
-        case 0: return "no link";
-        case 1: return "exchange failed";
-        case 2: return "ok";
-        case 3: return "rejected";
-        default: return "?";
+    case 0:
+        return "no link";
+    case 1:
+        return "exchange failed";
+    case 2:
+        return "ok";
+    case 3:
+        return "rejected";
+    default:
+        return "?";
     }
 }
 
@@ -39,7 +44,8 @@ using ReadFn = uint16_t (*)(uint16_t, double*, double, double);
 void Numeric(uint16_t channel, const char* name, const char* unit, WriteFn write, ReadFn read, double value,
              double maximum, double minimum) {
     const std::string label = "CH" + std::to_string(channel + 1) + " " + name;
-    Report("set " + label + " = " + zorbel::formatWindowsG(value) + " " + unit, write(channel, value, maximum, minimum));
+    Report("set " + label + " = " + zorbel::formatWindowsG(value) + " " + unit,
+           write(channel, value, maximum, minimum));
     double back = 0;
     const uint16_t status = read(channel, &back, maximum, minimum);
     Report("read " + label + (status == 2 ? " -> " + zorbel::formatWindowsG(back) + " " + unit : std::string()),
@@ -59,8 +65,8 @@ void Drive(uint16_t channel, const ChannelPlan& plan) {
     Report("read " + label + " wave" + (waveStatus == 2 ? std::string(" -> ") + kWaveNames[wave] : ""), waveStatus);
     Numeric(channel, "frequency", "Hz", qmkHDWriteChannelFrequency, qmkHDReadChannelFrequency, plan.frequencyHz, 2e7,
             1e-6);
-    Numeric(channel, "amplitude", "Vpp", qmkHDWriteChannelAmplitude, qmkHDReadChannelAmplitude, plan.amplitudeVpp,
-            20, 0.001);
+    Numeric(channel, "amplitude", "Vpp", qmkHDWriteChannelAmplitude, qmkHDReadChannelAmplitude, plan.amplitudeVpp, 20,
+            0.001);
     Numeric(channel, "offset", "V", qmkHDWriteChannelOffsetVoltage, qmkHDReadChannelOffsetVoltage, plan.offsetV, 10,
             -10);
     if (plan.wave == 2)

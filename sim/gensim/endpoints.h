@@ -3,8 +3,8 @@
 // fault policy, after the configured delay.
 #pragma once
 
-#include "faults.h"
 #include "families.h"
+#include "faults.h"
 #include "server.h"
 #include "sim_support.h"
 

@@ -29,17 +29,17 @@ inline constexpr std::array<std::string_view, 7> kWaveWords = {
 // One output as the instrument has it set, in instrument units.
 struct ChannelOutput {
     bool on = false;
-    std::uint16_t wave = 1;         // index into kWaveWords + 1
-    double amplitude = 1.0;         // volts peak to peak
-    double frequency = 1000.0;      // hertz
-    double offset = 0.0;            // volts
-    double phase = 0.0;             // degrees
-    double squareDuty = 50.0;       // percent
-    double rampSymmetry = 50.0;     // percent
-    double pulseDuty = 50.0;        // percent
-    double pulseWidth = 0.0005;     // seconds
-    double pulseLeading = 2e-8;     // seconds (power-on values lie within the ranges)
-    double pulseTrailing = 2e-8;    // seconds
+    std::uint16_t wave = 1;       // index into kWaveWords + 1
+    double amplitude = 1.0;       // volts peak to peak
+    double frequency = 1000.0;    // hertz
+    double offset = 0.0;          // volts
+    double phase = 0.0;           // degrees
+    double squareDuty = 50.0;     // percent
+    double rampSymmetry = 50.0;   // percent
+    double pulseDuty = 50.0;      // percent
+    double pulseWidth = 0.0005;   // seconds
+    double pulseLeading = 2e-8;   // seconds (power-on values lie within the ranges)
+    double pulseTrailing = 2e-8;  // seconds
 };
 
 struct GeneratorState {

@@ -24,7 +24,7 @@ namespace {
 
 constexpr std::uint32_t kMemoryPoints = 67'108'864;  // 2^26 points per channel
 constexpr long long kMaxDivider = 250;
-constexpr long long kMaxDumpCodes = 1000;             // keeps an answer far below 10255 bytes
+constexpr long long kMaxDumpCodes = 1000;  // keeps an answer far below 10255 bytes
 
 // Sparse memory: only pages that were written exist (a full channel would be 128 MiB).
 class WaveMemory {
@@ -33,8 +33,8 @@ public:
         for (std::uint32_t k = 0; k < count; ++k, ++address) {
             auto& page = pages_[address / kPagePoints];
             if (!page) page = std::make_unique<Page>();  // zero-filled
-            (*page)[address % kPagePoints] = static_cast<std::int16_t>(
-                littleEndian[2 * k] | (littleEndian[2 * k + 1] << 8));
+            (*page)[address % kPagePoints] =
+                static_cast<std::int16_t>(littleEndian[2 * k] | (littleEndian[2 * k + 1] << 8));
         }
     }
     std::int16_t At(std::uint32_t address) const {
@@ -66,8 +66,7 @@ struct ArbitraryChannel {
 // Reads the comma-terminated integer at the front of `text` and drops it.
 bool TakeInt(std::string_view& text, long long& value) {
     const auto comma = text.find(',');
-    if (comma == std::string_view::npos || !zorbel::parseInt(text.substr(0, comma), value))
-        return false;
+    if (comma == std::string_view::npos || !zorbel::parseInt(text.substr(0, comma), value)) return false;
     text.remove_prefix(comma + 1);
     return true;
 }
@@ -76,12 +75,10 @@ bool TakeInt(std::string_view& text, long long& value) {
 bool ParseWindow(std::string_view argument, Window& window) {
     const auto comma = argument.find(',');
     Window parsed;
-    if (comma == std::string_view::npos ||
-        !zorbel::parseInt(argument.substr(0, comma), parsed.address) ||
+    if (comma == std::string_view::npos || !zorbel::parseInt(argument.substr(0, comma), parsed.address) ||
         !zorbel::parseInt(argument.substr(comma + 1), parsed.length))
         return false;
-    if (parsed.address < 0 || parsed.length < 0 || parsed.address + parsed.length > kMemoryPoints)
-        return false;
+    if (parsed.address < 0 || parsed.length < 0 || parsed.address + parsed.length > kMemoryPoints) return false;
     window = parsed;
     return true;
 }
@@ -116,8 +113,7 @@ private:
         std::string_view argument;
         SplitHeader(rest, header, argument);
         long long value = 0;
-        if (header == "FUNCtion:ARBitrary:SRATe?" && argument.empty())
-            return Answers{zorbel::formatInt(ch.divider)};
+        if (header == "FUNCtion:ARBitrary:SRATe?" && argument.empty()) return Answers{zorbel::formatInt(ch.divider)};
         if (header == "FUNCtion:ARBitrary:SRATe") {
             if (zorbel::parseInt(argument, value) && value >= 0 && value <= kMaxDivider) ch.divider = value;
             return Answers{zorbel::formatInt(ch.divider)};  // the divider as now set
@@ -160,8 +156,7 @@ private:
         if (static_cast<long long>(samples.size()) != bytes) return false;
 
         ch.memory.Store(static_cast<std::uint32_t>(ch.download.address + end - count),
-                        reinterpret_cast<const unsigned char*>(samples.data()),
-                        static_cast<std::uint32_t>(count));
+                        reinterpret_cast<const unsigned char*>(samples.data()), static_cast<std::uint32_t>(count));
         return true;
     }
 

@@ -33,9 +33,9 @@ namespace {
 enum class Rule { Pass, Fail, NeedPrevious, Sequence };
 
 struct Step {
-    int kind = 0;               // 0 no measurement, 1 mean value, 2 peak to peak
-    double volts = 0;           // reference output, volts
-    double hertz = 0;           // reference output, hertz
+    int kind = 0;      // 0 no measurement, 1 mean value, 2 peak to peak
+    double volts = 0;  // reference output, volts
+    double hertz = 0;  // reference output, hertz
     Rule rule = Rule::Pass;
     double tolerance = 0;       // volts
     std::vector<int> verdicts;  // Rule::Sequence
@@ -64,7 +64,7 @@ bool ParseVerdicts(std::string_view text, std::vector<int>& verdicts) {
     while (true) {
         const auto comma = text.find(',');
         long long verdict = 0;
-        if (!zorbel::parseInt(text.substr(0, comma), verdict) || verdict < -32768 || verdict > 32767) return false;
+        if (!zorbel::ParseInt(text.substr(0, comma), verdict) || verdict < -32768 || verdict > 32767) return false;
         verdicts.push_back(static_cast<int>(verdict));
         if (comma == std::string_view::npos) return true;
         text.remove_prefix(comma + 1);
@@ -76,11 +76,13 @@ bool ParseStep(std::string_view option, int& channel, Step& step) {
     if (w.size() < 2 || (w[0] != "CH1" && w[0] != "CH2")) return false;
     channel = w[0][2] - '0';
     if (w[1] == "none") return w.size() == 2;
-    if (w[1] == "mean") step.kind = 1;
-    else if (w[1] == "p2p") step.kind = 2;
-    else return false;
-    if (w.size() < 5 || !zorbel::parseDouble(w[2], step.volts) || !zorbel::parseDouble(w[3], step.hertz))
+    if (w[1] == "mean")
+        step.kind = 1;
+    else if (w[1] == "p2p")
+        step.kind = 2;
+    else
         return false;
+    if (w.size() < 5 || !zorbel::ParseDouble(w[2], step.volts) || !zorbel::ParseDouble(w[3], step.hertz)) return false;
     if (w[4] == "fail") {
         step.rule = Rule::Fail;
         return w.size() == 5;
@@ -89,22 +91,19 @@ bool ParseStep(std::string_view option, int& channel, Step& step) {
         step.rule = Rule::Sequence;
         return w.size() == 6 && ParseVerdicts(w[5], step.verdicts);
     }
-    if (w[4] == "pass") step.rule = Rule::Pass;
-    else if (w[4] == "needprev") step.rule = Rule::NeedPrevious;
-    else return false;
-    return w.size() == 6 && zorbel::parseDouble(w[5], step.tolerance) && step.tolerance >= 0;
+    if (w[4] == "pass")
+        step.rule = Rule::Pass;
+    else if (w[4] == "needprev")
+        step.rule = Rule::NeedPrevious;
+    else
+        return false;
+    return w.size() == 6 && zorbel::ParseDouble(w[5], step.tolerance) && step.tolerance >= 0;
 }
 
 // Used when no step is given: both channels pass with sensible values.
 constexpr std::string_view kDefaultScript[] = {
-    "CH1 none",
-    "CH1 mean 0 0 pass 0.01",
-    "CH1 p2p 1 1000 pass 0.02",
-    "CH1 p2p 5 1000 pass 0.05",
-    "CH2 none",
-    "CH2 mean 0 0 pass 0.01",
-    "CH2 p2p 1 1000 pass 0.02",
-    "CH2 p2p 5 1000 pass 0.05",
+    "CH1 none", "CH1 mean 0 0 pass 0.01", "CH1 p2p 1 1000 pass 0.02", "CH1 p2p 5 1000 pass 0.05",
+    "CH2 none", "CH2 mean 0 0 pass 0.01", "CH2 p2p 1 1000 pass 0.02", "CH2 p2p 5 1000 pass 0.05",
 };
 
 class CalibrationFamily final : public CommandFamily {
@@ -129,30 +128,29 @@ public:
             }
             return Answers{};
         }
-        if (command == "CALibration:COUNt?") return Answers{zorbel::formatInt(Steps().size())};
+        if (command == "CALibration:COUNt?") return Answers{zorbel::FormatInt(Steps().size())};
         if (header == "CALibration:SETup") return Setup(argument, state);
         if (command == "CALibration:MEASure?") {
             const Step* step = Current();
             if (step == nullptr) return Answers{};
             // The instrument puts a blank after the comma.
-            return Answers{zorbel::formatWindowsG(step->volts) + ", " + zorbel::formatWindowsG(step->hertz)};
+            return Answers{zorbel::FormatWindowsG(step->volts) + ", " + zorbel::FormatWindowsG(step->hertz)};
         }
         if (header == "CALibration:VALue") {
             double value = 0;
-            if (Step* step = Current(); step != nullptr && zorbel::parseDouble(argument, value))
-                step->measured = value;
+            if (Step* step = Current(); step != nullptr && zorbel::ParseDouble(argument, value)) step->measured = value;
             return Answers{};
         }
         if (command == "CALibration?") {
             if (current_ < 0) return Answers{};
-            return Answers{zorbel::formatInt(Verdict(static_cast<std::size_t>(current_)))};
+            return Answers{zorbel::FormatInt(Verdict(static_cast<std::size_t>(current_)))};
         }
         if (command == "CALibration:STORe") {
             ++stores_;
             state.calibrationOutput = {};
             return Answers{};
         }
-        if (command == "SIMulator:CALibration:STORe?") return Answers{zorbel::formatInt(stores_)};
+        if (command == "SIMulator:CALibration:STORe?") return Answers{zorbel::FormatInt(stores_)};
         if (header == "SIMulator:CALibration:VALue?") return WrittenValue(argument);
         return std::nullopt;
     }
@@ -172,13 +170,13 @@ private:
     // unknown step gets no answer.
     std::optional<Answers> Setup(std::string_view argument, GeneratorState& state) {
         long long number = 0;
-        if (!zorbel::parseInt(argument, number) || number < 1 || number > static_cast<long long>(Steps().size()))
+        if (!zorbel::ParseInt(argument, number) || number < 1 || number > static_cast<long long>(Steps().size()))
             return Answers{};
         current_ = static_cast<int>(number - 1);
         Step& step = Steps()[static_cast<std::size_t>(current_)];
         step.measured.reset();
         state.calibrationOutput[channel_] = ReferenceOutput(step);
-        return Answers{zorbel::formatInt(step.kind)};
+        return Answers{zorbel::FormatInt(step.kind)};
     }
 
     static std::optional<ChannelOutput> ReferenceOutput(const Step& step) {
@@ -214,8 +212,7 @@ private:
 
     // A pass also releases a following step that asked for this one.
     int Passed(std::size_t index) {
-        if (index + 1 < Steps().size() && Steps()[index + 1].toldNeedPrevious)
-            Steps()[index + 1].previousDone = true;
+        if (index + 1 < Steps().size() && Steps()[index + 1].toldNeedPrevious) Steps()[index + 1].previousDone = true;
         return 0;
     }
 
@@ -223,13 +220,13 @@ private:
         const auto comma = argument.find(',');
         long long channel = 0;
         long long number = 0;
-        if (comma == std::string_view::npos || !zorbel::parseInt(argument.substr(0, comma), channel) ||
-            !zorbel::parseInt(argument.substr(comma + 1), number) || channel < 1 || channel > 2)
+        if (comma == std::string_view::npos || !zorbel::ParseInt(argument.substr(0, comma), channel) ||
+            !zorbel::ParseInt(argument.substr(comma + 1), number) || channel < 1 || channel > 2)
             return Answers{};
         const auto& steps = steps_[static_cast<std::size_t>(channel - 1)];
         if (number < 1 || number > static_cast<long long>(steps.size())) return Answers{};
         const auto& measured = steps[static_cast<std::size_t>(number - 1)].measured;
-        return Answers{measured ? zorbel::formatWindowsG(*measured) : std::string("NONE")};
+        return Answers{measured ? zorbel::FormatWindowsG(*measured) : std::string("NONE")};
     }
 
     std::array<std::vector<Step>, 2> steps_;

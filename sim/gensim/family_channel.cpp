@@ -41,9 +41,12 @@ std::string OnOffWord(bool on) { return on ? "ON" : "OFF"; }
 // "OUTPut<n> ON|OFF" and "OUTPut<n>?"; rest is what follows the channel digit.
 std::optional<Answers> Output(ChannelOutput& out, std::string_view rest) {
     if (rest == "?") return Answers{OnOffWord(out.on)};
-    if (rest == " ON") out.on = true;
-    else if (rest == " OFF") out.on = false;
-    else return std::nullopt;
+    if (rest == " ON")
+        out.on = true;
+    else if (rest == " OFF")
+        out.on = false;
+    else
+        return std::nullopt;
     return Answers{OnOffWord(out.on)};
 }
 
@@ -70,8 +73,8 @@ std::optional<Answers> Source(ChannelOutput& out, std::string_view rest) {
     for (const auto& row : kNumeric) {
         if (row.word != header) continue;
         double value = 0;
-        if (!query && zorbel::parseDouble(argument, value)) out.*row.value = value;
-        return Answers{zorbel::formatWindowsG(out.*row.value)};
+        if (!query && zorbel::ParseDouble(argument, value)) out.*row.value = value;
+        return Answers{zorbel::FormatWindowsG(out.*row.value)};
     }
     return std::nullopt;
 }
@@ -81,8 +84,8 @@ std::optional<Answers> SimulatorOutput(const GeneratorState& state, std::string_
     if (argument != "1" && argument != "2") return std::nullopt;
     const std::size_t index = argument == "1" ? 0 : 1;
     const ChannelOutput& out = state.calibrationOutput[index] ? *state.calibrationOutput[index] : state.channels[index];
-    return Answers{OnOffWord(out.on) + "," + WaveWord(out.wave) + "," + zorbel::formatWindowsG(out.frequency) + "," +
-                   zorbel::formatWindowsG(out.amplitude) + "," + zorbel::formatWindowsG(out.offset)};
+    return Answers{OnOffWord(out.on) + "," + WaveWord(out.wave) + "," + zorbel::FormatWindowsG(out.frequency) + "," +
+                   zorbel::FormatWindowsG(out.amplitude) + "," + zorbel::FormatWindowsG(out.offset)};
 }
 
 class ChannelFamily final : public CommandFamily {

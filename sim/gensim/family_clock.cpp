@@ -45,8 +45,10 @@ public:
         if (header != "SYSTem:DATE" && header != "SYSTem:TIME") return std::nullopt;
         std::array<long long, 3> values{};
         if (!query && ThreeNumbers(argument, values)) {
-            if (header == "SYSTem:DATE") SetDate(values);
-            else SetTime(values);
+            if (header == "SYSTem:DATE")
+                SetDate(values);
+            else
+                SetTime(values);
         }
         return Answers{header == "SYSTem:DATE" ? DateText() : TimeText()};
     }

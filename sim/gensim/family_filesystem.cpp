@@ -128,8 +128,8 @@ private:
             long long end = static_cast<long long>(offset + count);
             if (pieceGap_ && offset > 0) ++end;
             pieces.push_back(zorbel::formatInt(static_cast<long long>(pieces.size() + 1)) + "," + total + "," +
-                             zorbel::formatInt(end) + "," + zorbel::formatInt(static_cast<long long>(count)) +
-                             ",\"" + text.substr(offset, count) + "\"");
+                             zorbel::formatInt(end) + "," + zorbel::formatInt(static_cast<long long>(count)) + ",\"" +
+                             text.substr(offset, count) + "\"");
             offset += count;
         } while (offset < text.size());
         return pieces;

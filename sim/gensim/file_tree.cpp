@@ -71,8 +71,7 @@ std::optional<FileTree::Place> FileTree::Resolve(std::string_view path) const {
         // The name collected so far must be a directory to go on.
         if (!last.empty()) {
             const auto found = directory->children.find(last);
-            if (found == directory->children.end() || found->second->kind != Node::Kind::Directory)
-                return std::nullopt;
+            if (found == directory->children.end() || found->second->kind != Node::Kind::Directory) return std::nullopt;
             directory = found->second.get();
             last.clear();
         }
@@ -201,8 +200,7 @@ bool FileTree::StoreState(std::string_view path, const GeneratorState& state) {
         const bool known = out.wave >= 1 && out.wave <= kWaveWords.size();
         node->content += "CH" + zorbel::formatInt(static_cast<long long>(i + 1)) + (out.on ? ",ON," : ",OFF,") +
                          std::string(known ? kWaveWords[out.wave - 1] : "?") + "," +
-                         zorbel::formatWindowsG(out.frequency) +
-                         "," + zorbel::formatWindowsG(out.amplitude) + "\n";
+                         zorbel::formatWindowsG(out.frequency) + "," + zorbel::formatWindowsG(out.amplitude) + "\n";
     }
     return true;
 }
@@ -245,7 +243,9 @@ std::string FileTree::Catalog() const {
     std::string text;
     for (const auto& [name, child] : current_->children) {
         switch (child->kind) {
-        case Node::Kind::Directory: text += name + ",DIR,\n"; break;
+        case Node::Kind::Directory:
+            text += name + ",DIR,\n";
+            break;
         case Node::Kind::File:
             text += name + ",FILE," + zorbel::formatInt(static_cast<long long>(child->content.size())) + "\n";
             break;

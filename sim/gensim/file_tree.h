@@ -26,7 +26,7 @@ public:
     // ',', '"' or a control character, which would break catalog lines).
     bool ChangeDirectory(std::string_view path);
     bool MakeDirectory(std::string_view path);
-    bool RemoveDirectory(std::string_view path);  // empty, and not the current one or above it
+    bool RemoveDirectory(std::string_view path);                       // empty, and not the current one or above it
     bool Copy(std::string_view source, std::string_view destination);  // files and states
     bool Move(std::string_view source, std::string_view destination);  // also directories
     bool Delete(std::string_view path);                                // files and states

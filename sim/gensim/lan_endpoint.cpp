@@ -56,8 +56,8 @@ void LanEndpoint::OnReadable() {
     for (;;) {
         sockaddr_in from{};
         socklen_t fromLength = sizeof from;
-        const ssize_t n = recvfrom(fd_, buffer.data(), buffer.size(), MSG_DONTWAIT,
-                                   reinterpret_cast<sockaddr*>(&from), &fromLength);
+        const ssize_t n =
+            recvfrom(fd_, buffer.data(), buffer.size(), MSG_DONTWAIT, reinterpret_cast<sockaddr*>(&from), &fromLength);
         if (n < 0) return;  // EAGAIN: all read
         const std::string_view command(buffer.data(), static_cast<std::size_t>(n));
         if (verbose_) std::cerr << "gensim lan <- " << Printable(command) << '\n';

@@ -80,9 +80,13 @@ const std::vector<OptionRow>& Rows() {
              return true;
          }},
         {"--cal-script", "FILE", "calibration steps, one per line",
-         [](SimOptions& o, std::string_view v, std::string&) { return ReadCalibrationScript(std::string(v), o.calibrationSteps); }},
+         [](SimOptions& o, std::string_view v, std::string&) {
+             return ReadCalibrationScript(std::string(v), o.calibrationSteps);
+         }},
         {"--piece-size", "N", "characters per piece of catalog and upload answers (1..10000)",
-         [](SimOptions& o, std::string_view v, std::string&) { return ParseCount(v, o.pieceSize, 10000) && o.pieceSize > 0; }},
+         [](SimOptions& o, std::string_view v, std::string&) {
+             return ParseCount(v, o.pieceSize, 10000) && o.pieceSize > 0;
+         }},
         {"--piece-gap", "", "pieces after the first claim an end one too far",
          [](SimOptions& o, std::string_view, std::string&) {
              o.pieceGap = true;
@@ -136,7 +140,8 @@ bool ParseOptions(int argc, char** argv, SimOptions& options, std::string& error
         }
         std::string why;
         if (!match->apply(options, value, why)) {
-            error = "bad value for " + std::string(arg) + ": " + std::string(value) + (why.empty() ? "" : " (" + why + ")");
+            error =
+                "bad value for " + std::string(arg) + ": " + std::string(value) + (why.empty() ? "" : " (" + why + ")");
             return false;
         }
     }

@@ -8,15 +8,15 @@
 namespace gensim {
 
 struct SimOptions {
-    std::string lanAddress;     // --lan: loopback IPv4 address to serve on UDP port 9966
-    std::string usbPath;        // --usb unix:PATH: the virtual USB device socket
-    int readyFd = -1;           // --ready-fd: "ready" is written here, then it is closed
-    bool verbose = false;       // --verbose: every command and answer on stderr
+    std::string lanAddress;  // --lan: loopback IPv4 address to serve on UDP port 9966
+    std::string usbPath;     // --usb unix:PATH: the virtual USB device socket
+    int readyFd = -1;        // --ready-fd: "ready" is written here, then it is closed
+    bool verbose = false;    // --verbose: every command and answer on stderr
 
     // Faults, for reliability tests.
-    int answerDelayMs = 0;                    // --delay: every answer this late
-    int dropEvery = 0;                        // --drop N: every N-th answer is never sent
-    std::optional<std::string> answerText;    // --answer TEXT: every answer replaced by TEXT
+    int answerDelayMs = 0;                  // --delay: every answer this late
+    int dropEvery = 0;                      // --drop N: every N-th answer is never sent
+    std::optional<std::string> answerText;  // --answer TEXT: every answer replaced by TEXT
 
     // Content of the simulated instrument.
     std::vector<std::string> rangeOverrides;    // --range CH:HEADER=MAX,MIN (repeatable)

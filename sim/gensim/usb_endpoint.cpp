@@ -118,9 +118,12 @@ void UsbEndpoint::OnPacket(std::uint64_t client) {
         return;
     }
     const std::string_view packet(buffer.data(), static_cast<std::size_t>(n));
-    if (HeaderValid(packet, 1)) OnCommandPacket(packet);
-    else if (HeaderValid(packet, 2)) OnReadRequest(client, packet);
-    else std::cerr << "gensim usb: malformed packet ignored: " << Printable(packet.substr(0, kHeaderSize)) << '\n';
+    if (HeaderValid(packet, 1))
+        OnCommandPacket(packet);
+    else if (HeaderValid(packet, 2))
+        OnReadRequest(client, packet);
+    else
+        std::cerr << "gensim usb: malformed packet ignored: " << Printable(packet.substr(0, kHeaderSize)) << '\n';
 }
 
 void UsbEndpoint::OnCommandPacket(std::string_view packet) {

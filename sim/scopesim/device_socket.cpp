@@ -132,7 +132,7 @@ bool DeviceSocket::Serve(std::chrono::milliseconds timeout, int wakeFd) {
 
     std::vector<pollfd> fds;
     fds.push_back({listenFd_, POLLIN, 0});  // -1 once closed: ignored
-    fds.push_back({wakeFd, POLLIN, 0});  // poll ignores a negative fd
+    fds.push_back({wakeFd, POLLIN, 0});     // poll ignores a negative fd
     for (int fd : fresh_) fds.push_back({fd, POLLIN, 0});
     for (int fd : readers_) fds.push_back({fd, 0, 0});  // only hang-ups matter
     const int ready = ::poll(fds.data(), fds.size(), static_cast<int>(wait.count()));
@@ -141,8 +141,7 @@ bool DeviceSocket::Serve(std::chrono::milliseconds timeout, int wakeFd) {
     const bool woken = ready > 0 && wakeFd >= 0 && (fds[1].revents & POLLIN);
     std::vector<int> decide;
     std::vector<int> keep;
-    for (std::size_t i = 0; i < fresh_.size(); ++i)
-        (fds[2 + i].revents ? decide : keep).push_back(fresh_[i]);
+    for (std::size_t i = 0; i < fresh_.size(); ++i) (fds[2 + i].revents ? decide : keep).push_back(fresh_[i]);
     std::deque<int> waiting;
     for (std::size_t i = 0; i < readers_.size(); ++i) {
         if (fds[2 + fresh_.size() + i].revents & (POLLHUP | POLLERR))

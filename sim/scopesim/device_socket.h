@@ -64,8 +64,8 @@ private:
     zorbel::sim::SocketFile socketFile_;
     bool closed_ = false;
     WriteHandler onWrite_;
-    std::vector<int> fresh_;    // accepted, direction not known yet
-    std::deque<int> readers_;   // bulk reads waiting for a reply, oldest first
+    std::vector<int> fresh_;   // accepted, direction not known yet
+    std::deque<int> readers_;  // bulk reads waiting for a reply, oldest first
     std::deque<Reply> replies_;
 };
 

@@ -50,8 +50,7 @@ private:
     // Late answers to earlier queries must not be taken for this one.
     void Discard() {
         char sink[512];
-        while (::recv(fd_, sink, sizeof sink, MSG_DONTWAIT) > 0) {
-        }
+        while (::recv(fd_, sink, sizeof sink, MSG_DONTWAIT) > 0) {}
     }
 
     std::optional<std::string> Receive() {

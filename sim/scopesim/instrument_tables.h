@@ -15,8 +15,8 @@ namespace scopesim {
 
 struct FieldDef {
     const char* name;
-    std::uint16_t size;     // bytes
-    std::int64_t initial;   // little-endian initial value
+    std::uint16_t size;    // bytes
+    std::int64_t initial;  // little-endian initial value
 };
 
 // Fields of the parameter block, in block order.

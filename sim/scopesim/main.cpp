@@ -92,8 +92,7 @@ int main(int argc, char** argv) {
     });
 
     AnnounceReady(*options);
-    while (!device->Serve(std::chrono::milliseconds(1000), wake[0])) {
-    }
+    while (!device->Serve(std::chrono::milliseconds(1000), wake[0])) {}
     device.reset();  // removes the socket file
     return 0;
 }

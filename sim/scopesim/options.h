@@ -11,11 +11,11 @@
 namespace scopesim {
 
 struct Options {
-    std::string usbPath;              // the virtual device socket
-    std::string gensimAddress;        // empty: built-in signals
+    std::string usbPath;               // the virtual device socket
+    std::string gensimAddress;         // empty: built-in signals
     std::array<int, 2> outputs{1, 2};  // generator output wired to CH1, CH2
     int readyFd = -1;
-    int delayMs = 0;                  // every reply this much later
+    int delayMs = 0;  // every reply this much later
     Faults faults;
     bool verbose = false;
 };

@@ -51,15 +51,31 @@ std::vector<Bytes> ScopeInstrument::Handle(std::span<const std::uint8_t> request
 
     std::vector<Bytes> replies;
     switch (code) {
-        case qmk::kCodeSync: return Sync(data);
-        case qmk::kCodeReadBlock: replies = {Reply(code, block_.Bytes())}; break;
-        case qmk::kCodeWriteBlock: replies = WriteBlock(data); break;
-        case qmk::kCodeReadFile: replies = ReadFile(data); break;
-        case qmk::kCodeControl: replies = Control(data); break;
-        case qmk::kCodeAutoset: replies = Autoset(); break;
-        case qmk::kCodeMeasure: replies = Measure(data); break;
-        case qmk::kCodeCapture: replies = Capture(data); break;
-        default: return {};
+    case qmk::kCodeSync:
+        return Sync(data);
+    case qmk::kCodeReadBlock:
+        replies = {Reply(code, block_.Bytes())};
+        break;
+    case qmk::kCodeWriteBlock:
+        replies = WriteBlock(data);
+        break;
+    case qmk::kCodeReadFile:
+        replies = ReadFile(data);
+        break;
+    case qmk::kCodeControl:
+        replies = Control(data);
+        break;
+    case qmk::kCodeAutoset:
+        replies = Autoset();
+        break;
+    case qmk::kCodeMeasure:
+        replies = Measure(data);
+        break;
+    case qmk::kCodeCapture:
+        replies = Capture(data);
+        break;
+    default:
+        return {};
     }
     if (!replies.empty() && faults_.corruptChecksum > 0) {
         --faults_.corruptChecksum;
@@ -78,8 +94,8 @@ std::vector<Bytes> ScopeInstrument::Sync(std::span<const std::uint8_t> data) {
     if (faults_.wrongSequence > 0) {
         --faults_.wrongSequence;
         const std::uint16_t older = static_cast<std::uint16_t>(((data[0] << 8) | data[1]) - 1);
-        replies.push_back(Reply(qmk::kCodeSync, {static_cast<std::uint8_t>(older >> 8),
-                                                 static_cast<std::uint8_t>(older & 0xFF)}));
+        replies.push_back(
+            Reply(qmk::kCodeSync, {static_cast<std::uint8_t>(older >> 8), static_cast<std::uint8_t>(older & 0xFF)}));
     }
     replies.push_back(Reply(qmk::kCodeSync, data));
     return replies;
@@ -118,12 +134,14 @@ std::vector<Bytes> ScopeInstrument::Autoset() {
         if (!signal.on) continue;
         // About six divisions for the wave, two periods across the screen.
         const double span = std::max(signal.amplitudeVpp + 2 * std::abs(signal.offsetV), 1e-3) * Probe(channel);
-        block_.Set(ChannelKey(channel, "VB"), static_cast<std::int64_t>(FirstStepAtLeast(VoltsPerDivision(), span / 6)));
+        block_.Set(ChannelKey(channel, "VB"),
+                   static_cast<std::int64_t>(FirstStepAtLeast(VoltsPerDivision(), span / 6)));
         block_.Set(ChannelKey(channel, "POS"), 0);
         block_.Set(ChannelKey(channel, "DISP"), 1);
         if (trigger < 0 && signal.wave != Wave::Noise && signal.frequencyHz > 0) {
             trigger = channel;
-            const auto tb = static_cast<std::int64_t>(FirstStepAtLeast(SecondsPerDivision(), 2 / signal.frequencyHz / 12));
+            const auto tb =
+                static_cast<std::int64_t>(FirstStepAtLeast(SecondsPerDivision(), 2 / signal.frequencyHz / 12));
             block_.Set("HORIZ-TB", tb);
             block_.Set("HORIZ-WIN-TB", tb);
         }
@@ -141,8 +159,8 @@ std::vector<Bytes> ScopeInstrument::Measure(std::span<const std::uint8_t> data) 
         const auto type = static_cast<std::uint8_t>(block_.Get("MEASURE-ITEM" + zorbel::formatInt(item)));
         text = MeasurementText(type, signals_.Signal(source), Probe(source));
     }
-    return {Reply(qmk::kCodeMeasure, std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(text.data()),
-                                                                    text.size()))};
+    return {Reply(qmk::kCodeMeasure,
+                  std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()))};
 }
 
 std::vector<Bytes> ScopeInstrument::Capture(std::span<const std::uint8_t> data) {
@@ -156,9 +174,9 @@ std::vector<Bytes> ScopeInstrument::Capture(std::span<const std::uint8_t> data) 
     const std::size_t count = samples.size();
     Bytes body{0x01, static_cast<std::uint8_t>(channel)};
     for (std::int8_t s : samples) body.push_back(static_cast<std::uint8_t>(s));
-    return {Reply(qmk::kCodeCapture, {0x00, static_cast<std::uint8_t>(count & 0xFF),
-                                      static_cast<std::uint8_t>((count >> 8) & 0xFF),
-                                      static_cast<std::uint8_t>((count >> 16) & 0xFF)}),
+    return {Reply(qmk::kCodeCapture,
+                  {0x00, static_cast<std::uint8_t>(count & 0xFF), static_cast<std::uint8_t>((count >> 8) & 0xFF),
+                   static_cast<std::uint8_t>((count >> 16) & 0xFF)}),
             Reply(qmk::kCodeCapture, body)};
 }
 

@@ -38,16 +38,16 @@ std::vector<Prefix> PrefixesFor(const std::string& unit) {
 // Level of the wave at `phase` (0..1 of a period), -1..+1.
 double Shape(Wave wave, double phase, std::uint32_t& noise) {
     switch (wave) {
-        case Wave::Square:
-        case Wave::Pulse:
-            return phase < 0.5 ? 1.0 : -1.0;
-        case Wave::Ramp:
-            return 2 * phase - 1;
-        case Wave::Noise:
-            noise = noise * 1664525u + 1013904223u;  // deterministic, repeatable captures
-            return static_cast<double>(noise >> 8) / static_cast<double>(1u << 23) - 1.0;
-        default:
-            return std::sin(2 * std::numbers::pi * phase);
+    case Wave::Square:
+    case Wave::Pulse:
+        return phase < 0.5 ? 1.0 : -1.0;
+    case Wave::Ramp:
+        return 2 * phase - 1;
+    case Wave::Noise:
+        noise = noise * 1664525u + 1013904223u;  // deterministic, repeatable captures
+        return static_cast<double>(noise >> 8) / static_cast<double>(1u << 23) - 1.0;
+    default:
+        return std::sin(2 * std::numbers::pi * phase);
     }
 }
 
@@ -102,33 +102,33 @@ std::string MeasurementText(std::uint8_t type, const ChannelSignal& s, double pr
     if (s.wave == Wave::Noise) ac = a / 6;
     const double period = HasPeriod(s) ? 1 / s.frequencyHz : 0;
     switch (type) {
-        case kMeasureFrequency:
-            return HasPeriod(s) ? EngineeringText(s.frequencyHz, "Hz") : "?";
-        case kMeasurePeriod:
-            return HasPeriod(s) ? EngineeringText(period, "s") : "?";
-        case kMeasureMean:
-            return EngineeringText(off, "V");
-        case kMeasurePeakToPeak:
-        case kMeasureAmplitude:
-            return EngineeringText(a, "V");
-        case kMeasureRms:
-            return EngineeringText(std::sqrt(off * off + ac * ac), "V");
-        case kMeasureMaximum:
-            return EngineeringText(off + half, "V");
-        case kMeasureMinimum:
-            return EngineeringText(off - half, "V");
-        case kMeasureRiseTime:
-        case kMeasureFallTime: {
-            if (!HasPeriod(s)) return "?";
-            // 10 % to 90 %: a fixed edge for square waves, a share of the period otherwise.
-            const bool edge = s.wave == Wave::Square || s.wave == Wave::Pulse;
-            const double sineShare = std::asin(0.8) / std::numbers::pi;
-            return EngineeringText(edge ? 20e-9 : period * (s.wave == Wave::Ramp ? 0.8 : sineShare), "s");
-        }
-        case kMeasureDuty:
-            return HasPeriod(s) ? zorbel::formatFixed(50.0, 1) + "%" : "?";
-        default:
-            return "?";
+    case kMeasureFrequency:
+        return HasPeriod(s) ? EngineeringText(s.frequencyHz, "Hz") : "?";
+    case kMeasurePeriod:
+        return HasPeriod(s) ? EngineeringText(period, "s") : "?";
+    case kMeasureMean:
+        return EngineeringText(off, "V");
+    case kMeasurePeakToPeak:
+    case kMeasureAmplitude:
+        return EngineeringText(a, "V");
+    case kMeasureRms:
+        return EngineeringText(std::sqrt(off * off + ac * ac), "V");
+    case kMeasureMaximum:
+        return EngineeringText(off + half, "V");
+    case kMeasureMinimum:
+        return EngineeringText(off - half, "V");
+    case kMeasureRiseTime:
+    case kMeasureFallTime: {
+        if (!HasPeriod(s)) return "?";
+        // 10 % to 90 %: a fixed edge for square waves, a share of the period otherwise.
+        const bool edge = s.wave == Wave::Square || s.wave == Wave::Pulse;
+        const double sineShare = std::asin(0.8) / std::numbers::pi;
+        return EngineeringText(edge ? 20e-9 : period * (s.wave == Wave::Ramp ? 0.8 : sineShare), "s");
+    }
+    case kMeasureDuty:
+        return HasPeriod(s) ? zorbel::formatFixed(50.0, 1) + "%" : "?";
+    default:
+        return "?";
     }
 }
 

@@ -2,11 +2,11 @@
 // encodings, and all-or-nothing saving.
 #include "zorbel/profile_file.h"
 
+#include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <filesystem>
 #include <fstream>
-#include <gtest/gtest.h>
 #include <sstream>
-#include <sys/stat.h>
 
 namespace fs = std::filesystem;
 using zorbel::ProfileFile;
@@ -82,14 +82,14 @@ TEST_F(ProfileFileTest, GetStringFollowsTheWindowsRules) {
     } const cases[] = {
         {"standard_1", "maxfrequency(hz)", "3E+007"},  // names ignore case
         {"STANDARD_1", "MinFrequency(Hz)", "1E-006"},  // blanks around key and value removed
-        {"Channel_1", "Type", "1"},                   // first section of a name wins
-        {"Channel_1", "Name", "  quoted  "},          // one pair of quotes removed, inner blanks kept
+        {"Channel_1", "Type", "1"},                    // first section of a name wins
+        {"Channel_1", "Name", "  quoted  "},           // one pair of quotes removed, inner blanks kept
         {"Channel_1", "Single", "x"},
-        {"Channel_1", "Odd", "\"x'"},                 // unmatched quotes stay
+        {"Channel_1", "Odd", "\"x'"},  // unmatched quotes stay
         {"Channel_1", "Empty", ""},
-        {"Channel_1", "NoValue", "dflt"},             // a line without "=" has no value
+        {"Channel_1", "NoValue", "dflt"},  // a line without "=" has no value
         {"Channel_1", "; comment inside", "dflt"},
-        {"Channel_1", "MaxFrequency(Hz)", "dflt"},    // keys belong to their section
+        {"Channel_1", "MaxFrequency(Hz)", "dflt"},  // keys belong to their section
         {"Missing", "Type", "dflt"},
     };
     for (const auto& c : cases)
@@ -106,9 +106,15 @@ TEST_F(ProfileFileTest, EncodingsAreRecognised) {
     } const cases[] = {
         {utf16File(u"[App]\r\n8888= Fran\u00e7ais\r\n"), TextEncoding::Utf16Le, u"Fran\u00e7ais"},
         {utf16File(u"[App]\n8888=\u65e5\u672c\u8a9e\n"), TextEncoding::Utf16Le, u"\u65e5\u672c\u8a9e"},
-        {"\xEF\xBB\xBF[App]\r\n8888=Fran\xC3\xA7" "ais\r\n", TextEncoding::Utf8Bom, u"Fran\u00e7ais"},
-        {"[App]\n8888=Fran\xC3\xA7" "ais", TextEncoding::Utf8, u"Fran\u00e7ais"},
-        {"[App]\n8888=Fran\xE7" "ais\n", TextEncoding::Latin1, u"Fran\u00e7ais"},
+        {"\xEF\xBB\xBF[App]\r\n8888=Fran\xC3\xA7"
+         "ais\r\n",
+         TextEncoding::Utf8Bom, u"Fran\u00e7ais"},
+        {"[App]\n8888=Fran\xC3\xA7"
+         "ais",
+         TextEncoding::Utf8, u"Fran\u00e7ais"},
+        {"[App]\n8888=Fran\xE7"
+         "ais\n",
+         TextEncoding::Latin1, u"Fran\u00e7ais"},
     };
     for (const auto& c : cases) {
         const ProfileFile f = loaded(c.bytes);
@@ -163,7 +169,8 @@ TEST_F(ProfileFileTest, StructureBreakingWritesAreRefused) {
 TEST_F(ProfileFileTest, RoundTripKeepsEachEncodingByteForByte) {
     const std::string files[] = {
         utf16File(u"; \u00fcber\r\n[App]\r\n8888= Deutsch\r\n1=\u00c4nderung\r\n[Z]\r\nq=\U0001F600\r\n"),
-        "\xEF\xBB\xBF[App]\r\n8888=Fran\xC3\xA7" "ais\r\n",
+        "\xEF\xBB\xBF[App]\r\n8888=Fran\xC3\xA7"
+        "ais\r\n",
         "[App]\n1=caf\xC3\xA9\n",
         "[App]\r\n1=caf\xE9\r\n\x80\x81\r\n",
     };
@@ -241,7 +248,9 @@ TEST_F(ProfileFileTest, SaveKeepsModeAndWritesThroughLinks) {
 }
 
 TEST(Utf, ConversionsReplaceWhatCannotBeRepresented) {
-    EXPECT_EQ(zorbel::utf8ToUtf16("a\xC0\x80" "b\xE2\x82"), u"a\uFFFD\uFFFDb\uFFFD\uFFFD");  // overlong, cut short
+    EXPECT_EQ(zorbel::utf8ToUtf16("a\xC0\x80"
+                                  "b\xE2\x82"),
+              u"a\uFFFD\uFFFDb\uFFFD\uFFFD");                            // overlong, cut short
     EXPECT_FALSE(zorbel::decodeUtf8Strict("\xED\xA0\x80").has_value());  // an encoded surrogate
     EXPECT_EQ(zorbel::utf16ToUtf8(std::u16string(1, u'\xD800') + u"\U0001F600"), "\xEF\xBF\xBD\xF0\x9F\x98\x80");
 }

@@ -40,25 +40,22 @@ TEST_P(NumberListTest, ReadsTheLeadingNumbers) {
     for (std::size_t i = n; i < values.size(); ++i) EXPECT_EQ(values[i], -999.0) << "untouched " << i;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Answers, NumberListTest,
-    ::testing::Values(
-        ListCase{"BlanksGoBeforeSplitting", "0.5, 1.25", 2, {0.5, 1.25}},
-        ListCase{"EvenBlanksInsideANumber", " 1 2 , 3 ", 2, {12, 3}},
-        ListCase{"OnlyWhatIsNeededIsRead", "12,x", 1, {12}},
-        ListCase{"BadFirstItemStopsAtOnce", "x,12", 1, {}},
-        ListCase{"BadLaterItemStopsThere", "1,x,3", 3, {1}},
-        ListCase{"EmptyItemIsNotANumber", "1,,3", 3, {1}},
-        ListCase{"ExtraItemsIgnored", "1,2,3,4", 2, {1, 2}},
-        ListCase{"TrailingCommaEndsTheList", "1,", 3, {1}},
-        ListCase{"EmptyAnswer", "", 3, {}},
-        ListCase{"BlankAnswer", "   ", 3, {}},
-        ListCase{"ThreeIntegers", "2025,7,4", 3, {2025, 7, 4}},
-        ListCase{"ExponentsAndSigns", "1E3,-2.5e-1,+7", 3, {1000, -0.25, 7}},
-        ListCase{"NoRoomNothingParsed", "7.9", 0, {}},
-        ListCase{"OnlySpacesAreBlanks", "1\t,2", 2, {}},
-        ListCase{"PointWithoutDigitsAfterIt", "5.,1", 2, {}}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Answers, NumberListTest,
+                         ::testing::Values(ListCase{"BlanksGoBeforeSplitting", "0.5, 1.25", 2, {0.5, 1.25}},
+                                           ListCase{"EvenBlanksInsideANumber", " 1 2 , 3 ", 2, {12, 3}},
+                                           ListCase{"OnlyWhatIsNeededIsRead", "12,x", 1, {12}},
+                                           ListCase{"BadFirstItemStopsAtOnce", "x,12", 1, {}},
+                                           ListCase{"BadLaterItemStopsThere", "1,x,3", 3, {1}},
+                                           ListCase{"EmptyItemIsNotANumber", "1,,3", 3, {1}},
+                                           ListCase{"ExtraItemsIgnored", "1,2,3,4", 2, {1, 2}},
+                                           ListCase{"TrailingCommaEndsTheList", "1,", 3, {1}},
+                                           ListCase{"EmptyAnswer", "", 3, {}}, ListCase{"BlankAnswer", "   ", 3, {}},
+                                           ListCase{"ThreeIntegers", "2025,7,4", 3, {2025, 7, 4}},
+                                           ListCase{"ExponentsAndSigns", "1E3,-2.5e-1,+7", 3, {1000, -0.25, 7}},
+                                           ListCase{"NoRoomNothingParsed", "7.9", 0, {}},
+                                           ListCase{"OnlySpacesAreBlanks", "1\t,2", 2, {}},
+                                           ListCase{"PointWithoutDigitsAfterIt", "5.,1", 2, {}}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(NumberList, IgnoresTheDecimalCommaLocale) {
     zorbel::test::DecimalCommaLocale german;
@@ -110,18 +107,18 @@ TEST(BlockAnswer, NumbersAreTruncatedAndTheTextMayHoldLineFeeds) {
 
 TEST(BlockAnswer, RejectsMalformedPieces) {
     for (const char* bad : {
-             "",                      // nothing
-             "10,5,5",                // no text
-             "10,5,5,abcde",          // text without quotes
-             "10,5,5,\"abcde",        // one quote only
-             "10,5,0,\"\"",           // text must hold at least one character
-             "10,5,4,\"abcde\"",      // count differs from the text
-             "10,5,-5,\"abcde\"",     // negative count
-             "x,5,5,\"abcde\"",       // a field that is not a number
-             "10,,5,\"abcde\"",       // an empty field
-             "10,5.,5,\"abcde\"",     // number rules: no trailing point
-             "1E10,5,5,\"abcde\"",    // does not fit 32 bits
-             "10;5;5;\"abcde\"",      // wrong separators
+             "",                    // nothing
+             "10,5,5",              // no text
+             "10,5,5,abcde",        // text without quotes
+             "10,5,5,\"abcde",      // one quote only
+             "10,5,0,\"\"",         // text must hold at least one character
+             "10,5,4,\"abcde\"",    // count differs from the text
+             "10,5,-5,\"abcde\"",   // negative count
+             "x,5,5,\"abcde\"",     // a field that is not a number
+             "10,,5,\"abcde\"",     // an empty field
+             "10,5.,5,\"abcde\"",   // number rules: no trailing point
+             "1E10,5,5,\"abcde\"",  // does not fit 32 bits
+             "10;5;5;\"abcde\"",    // wrong separators
          })
         EXPECT_FALSE(ParseBlockAnswer(bad)) << bad;
 }
@@ -188,25 +185,23 @@ TEST_P(CatalogLineTest, FillsWhatTheLineHolds) {
     EXPECT_EQ(e.size, c.size);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Lines, CatalogLineTest,
-    ::testing::Values(LineCase{"File", "wave.arb,FILE,1234", 2, "wave.arb", 8, 1234},
-                      LineCase{"EmptySizeIsZero", "sub,DIR,", 1, "sub", 3, 0},
-                      LineCase{"SizeTruncated", "a,FILE,12.7", 2, "a", 1, 12},
-                      LineCase{"SizeNotANumberIsZero", "a,FILE,12 ", 2, "a", 1, 0},
-                      LineCase{"SizeSaturates", "a,FILE,1E12", 2, "a", 1, 2147483647},
-                      LineCase{"UnknownWordKeepsTheKind", "a,LINK,5", 77, "a", 1, 5},
-                      LineCase{"WordsAreExact", "a,dir,5", 77, "a", 1, 5},
-                      LineCase{"NoSecondComma", "a,FILE", 77, "a", 1, 77},
-                      LineCase{"StartsWithAComma", ",FILE,5", 77, "", 0, 77},
-                      LineCase{"NothingButDirectoryAndTag", "noComma", 77, "old", 77, 77},
-                      LineCase{"EmptyLine", "", 77, "old", 77, 77}),
-    [](const auto& info) { return std::string(info.param.caseName); });
+INSTANTIATE_TEST_SUITE_P(Lines, CatalogLineTest,
+                         ::testing::Values(LineCase{"File", "wave.arb,FILE,1234", 2, "wave.arb", 8, 1234},
+                                           LineCase{"EmptySizeIsZero", "sub,DIR,", 1, "sub", 3, 0},
+                                           LineCase{"SizeTruncated", "a,FILE,12.7", 2, "a", 1, 12},
+                                           LineCase{"SizeNotANumberIsZero", "a,FILE,12 ", 2, "a", 1, 0},
+                                           LineCase{"SizeSaturates", "a,FILE,1E12", 2, "a", 1, 2147483647},
+                                           LineCase{"UnknownWordKeepsTheKind", "a,LINK,5", 77, "a", 1, 5},
+                                           LineCase{"WordsAreExact", "a,dir,5", 77, "a", 1, 5},
+                                           LineCase{"NoSecondComma", "a,FILE", 77, "a", 1, 77},
+                                           LineCase{"StartsWithAComma", ",FILE,5", 77, "", 0, 77},
+                                           LineCase{"NothingButDirectoryAndTag", "noComma", 77, "old", 77, 77},
+                                           LineCase{"EmptyLine", "", 77, "old", 77, 77}),
+                         [](const auto& info) { return std::string(info.param.caseName); });
 
 TEST(Catalog, SplitsLinesUpToTheMaximum) {
     auto entries = Prefilled(3);
-    const auto split = qrv::SplitCatalog("a,FILE,1\nb,DIR,\nc,FILE,3\nd,FILE,4\n", "/", 0,
-                                         entries.data(), 3);
+    const auto split = qrv::SplitCatalog("a,FILE,1\nb,DIR,\nc,FILE,3\nd,FILE,4\n", "/", 0, entries.data(), 3);
     EXPECT_EQ(split.entries, 3u);
     EXPECT_EQ(split.untranslatable, 0u);
     EXPECT_STREQ(entries[2].name, "c");

@@ -81,8 +81,10 @@ void PrintTo(Link link, std::ostream* os) { *os << (link == Link::Lan ? "LAN" : 
 class ArbitraryCommands : public ::testing::TestWithParam<Link> {
 protected:
     void SetUp() override {
-        if (GetParam() == Link::Lan) instrument = std::make_unique<LanInstrument>();
-        else instrument = std::make_unique<UsbInstrument>();
+        if (GetParam() == Link::Lan)
+            instrument = std::make_unique<LanInstrument>();
+        else
+            instrument = std::make_unique<UsbInstrument>();
     }
     std::unique_ptr<Instrument> instrument;
 };
@@ -134,8 +136,8 @@ TEST_P(ArbitraryCommands, DividerReadStoresOnlyValuesTheInstrumentCanHave) {
         uint16_t status;
         int16_t stored;
     };
-    const Row rows[] = {{"12.9", 2, 12}, {"250", 2, 250}, {"0", 2, 0},
-                        {"251", 3, -1}, {"-1", 3, -1}, {"1E6", 3, -1}, {"12 ", 3, -1}};
+    const Row rows[] = {{"12.9", 2, 12}, {"250", 2, 250}, {"0", 2, 0},   {"251", 3, -1},
+                        {"-1", 3, -1},   {"1E6", 3, -1},  {"12 ", 3, -1}};
     for (const Row& r : rows) {
         instrument->Answer(r.answer);
         int16_t divider = -1;
@@ -156,8 +158,7 @@ TEST_P(ArbitraryCommands, DownloadSendsEachPacketByItsExactLength) {
     const std::uint32_t counts[] = {960, 960, 80};
     for (std::size_t p = 0; p < 3; ++p) {
         std::string want;
-        qrv::arb::BuildDac16Packet(want, 1, 2000, starts[p] + counts[p], wave.data() + starts[p],
-                                   counts[p], 4);
+        qrv::arb::BuildDac16Packet(want, 1, 2000, starts[p] + counts[p], wave.data() + starts[p], counts[p], 4);
         EXPECT_EQ(commands[p], want) << "packet " << p;
     }
 }

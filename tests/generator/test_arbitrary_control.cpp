@@ -31,8 +31,7 @@ ArbitraryControl Sentinel() { return {-7, 1.5, 2.5, 12345, 3.5}; }
 bool IsSentinel(const ArbitraryControl& c) {
     const ArbitraryControl s = Sentinel();
     return c.divider == s.divider && c.requestedFrequency == s.requestedFrequency &&
-           c.resultingFrequency == s.resultingFrequency && c.points == s.points &&
-           c.error == s.error;
+           c.resultingFrequency == s.resultingFrequency && c.points == s.points && c.error == s.error;
 }
 
 struct BestCase {
@@ -62,10 +61,8 @@ TEST_P(BestCandidate, ChoosesDividerAndPointsAsTheInstrumentExpects) {
 }
 
 INSTANTIATE_TEST_SUITE_P(ProgramLimits, BestCandidate,
-                         ::testing::Values(BestCase{1000, 11, 5680, 1000.3201},
-                                           BestCase{50, 208, 6016, 49.94694},
-                                           BestCase{1, 249, 251008, 0.99998},
-                                           BestCase{20e6, 249, 16, 15687.75},
+                         ::testing::Values(BestCase{1000, 11, 5680, 1000.3201}, BestCase{50, 208, 6016, 49.94694},
+                                           BestCase{1, 249, 251008, 0.99998}, BestCase{20e6, 249, 16, 15687.75},
                                            BestCase{123456, 0, 2032, 123031.50}),
                          [](const auto& info) {
                              return std::to_string(static_cast<long long>(info.param.frequencyHz)) + "Hz";
@@ -150,8 +147,7 @@ TEST(ArbFrequency, IsClockOverPoints) {
         std::uint16_t divider;
         double hz;
     };
-    for (const Row& r : {Row{1000, 1, 62500.0}, Row{2032, 0, 250e6 / 2032}, Row{16, 250, 15625.0},
-                         Row{0, 3, kInf}}) {
+    for (const Row& r : {Row{1000, 1, 62500.0}, Row{2032, 0, 250e6 / 2032}, Row{16, 250, 15625.0}, Row{0, 3, kInf}}) {
         double hz = -1;
         EXPECT_EQ(qmkHDGetArbFrequency(&hz, r.points, r.divider), 1);
         EXPECT_DOUBLE_EQ(hz, r.hz) << r.points << " points, divider " << r.divider;
@@ -166,10 +162,9 @@ TEST(ZoomFromData, SmallestGainWhoseFullScaleHoldsBothExtremes) {
         double maximum, minimum;
         std::uint16_t gain;
     };
-    for (const Row& r : {Row{0.625, -0.625, 1}, Row{0.63, 0, 4}, Row{0, -0.63, 4},
-                         Row{2.5, -2.5, 4}, Row{0, -2.6, 20}, Row{2.6, 0, 20}, Row{0, 0, 1}})
-        EXPECT_EQ(qmkHDGetZoomFromData(r.maximum, r.minimum), r.gain)
-            << r.maximum << ", " << r.minimum;
+    for (const Row& r : {Row{0.625, -0.625, 1}, Row{0.63, 0, 4}, Row{0, -0.63, 4}, Row{2.5, -2.5, 4}, Row{0, -2.6, 20},
+                         Row{2.6, 0, 20}, Row{0, 0, 1}})
+        EXPECT_EQ(qmkHDGetZoomFromData(r.maximum, r.minimum), r.gain) << r.maximum << ", " << r.minimum;
 }
 
 }  // namespace

@@ -33,13 +33,12 @@ TEST(SampleCode, TruncatesTowardZeroAndClampsAtFullScale) {
         unsigned gain;
         int code;
     };
-    for (const Row& r : {
-             Row{0.625, 1, 32767}, Row{-0.625, 1, -32767},   // full scale exactly
-             Row{1e-4, 1, 5}, Row{-1e-4, 1, -5},             // 5.24 codes, toward zero
-             Row{1.25, 4, 16383}, Row{-12.5, 20, -32767},
-             Row{0.7, 1, 32767}, Row{-0.7, 1, -32767},       // beyond full scale: clamped,
-             Row{3.0, 4, 32767}, Row{100.0, 20, 32767},      // not wrapped to the other sign
-             Row{kInf, 1, 32767}, Row{-kInf, 1, -32767}, Row{kNan, 1, 0}})
+    for (const Row& r : {Row{0.625, 1, 32767}, Row{-0.625, 1, -32767},  // full scale exactly
+                         Row{1e-4, 1, 5}, Row{-1e-4, 1, -5},            // 5.24 codes, toward zero
+                         Row{1.25, 4, 16383}, Row{-12.5, 20, -32767}, Row{0.7, 1, 32767},
+                         Row{-0.7, 1, -32767},                       // beyond full scale: clamped,
+                         Row{3.0, 4, 32767}, Row{100.0, 20, 32767},  // not wrapped to the other sign
+                         Row{kInf, 1, 32767}, Row{-kInf, 1, -32767}, Row{kNan, 1, 0}})
         EXPECT_EQ(SampleCode(r.volts, r.gain), r.code) << r.volts << " V at gain " << r.gain;
 }
 
@@ -48,9 +47,8 @@ TEST(Dac16Block, HeaderCountsBytesInAFieldChosenByPoints) {
         std::uint32_t points;
         std::string header;
     };
-    for (const Row& r : {Row{1, "#2 2"}, Row{4, "#2 8"}, Row{49, "#298"}, Row{50, "#3100"},
-                         Row{80, "#3160"}, Row{499, "#3998"}, Row{500, "#41000"},
-                         Row{960, "#41920"}}) {
+    for (const Row& r : {Row{1, "#2 2"}, Row{4, "#2 8"}, Row{49, "#298"}, Row{50, "#3100"}, Row{80, "#3160"},
+                         Row{499, "#3998"}, Row{500, "#41000"}, Row{960, "#41920"}}) {
         const std::vector<double> samples(r.points, 0.0);
         std::string block;
         BuildDac16Block(block, samples.data(), r.points, 1);
@@ -66,8 +64,8 @@ TEST(Dac16Packet, ExactBytesWithLittleEndianSamples) {
     const double samples[] = {0.625, -0.625, 0.0, 0.7};
     std::string packet = "left over from an earlier packet";
     BuildDac16Packet(packet, 1, 2000, 1984, samples, 4, 1);
-    const std::string want = "SOURce2:DATA:DAC16:BIN 2000,1984,4,#2 8" +
-                             Bytes({0xFF, 0x7F, 0x01, 0x80, 0x00, 0x00, 0xFF, 0x7F}) + ";\r\n";
+    const std::string want =
+        "SOURce2:DATA:DAC16:BIN 2000,1984,4,#2 8" + Bytes({0xFF, 0x7F, 0x01, 0x80, 0x00, 0x00, 0xFF, 0x7F}) + ";\r\n";
     EXPECT_EQ(packet, want);
 
     BuildDac16Packet(packet, 0, 0, 0, nullptr, 0, 20);
@@ -110,11 +108,9 @@ TEST(Download, SplitsIntoPacketsOfAtMost960PointsWithEndIndices) {
         const std::size_t block = packet.find('#');
         ASSERT_EQ(packet.compare(block, std::string(headers[p]).size(), headers[p]), 0) << p;
         ASSERT_EQ(packet.substr(packet.size() - 3), ";\r\n");
-        for (std::size_t at = block + std::string(headers[p]).size(); at + 3 < packet.size();
-             at += 2, ++k) {
-            const auto code = static_cast<std::int16_t>(
-                static_cast<std::uint8_t>(packet[at]) |
-                static_cast<std::uint8_t>(packet[at + 1]) << 8);
+        for (std::size_t at = block + std::string(headers[p]).size(); at + 3 < packet.size(); at += 2, ++k) {
+            const auto code = static_cast<std::int16_t>(static_cast<std::uint8_t>(packet[at]) |
+                                                        static_cast<std::uint8_t>(packet[at + 1]) << 8);
             ASSERT_EQ(code, SampleCode(wave[k], 1)) << "point " << k;
         }
     }
@@ -140,11 +136,11 @@ TEST(Download, RejectedArgumentsSendNothing) {
     const auto wave = Ramp(100);
     const std::uint32_t kMemory = 67'108'864;
     const DownloadRequest rejected[] = {
-        {0, wave.data(), 100, 0, 100, 2},          // gain must be 1, 4 or 20
-        {0, wave.data(), 100, 0, 101, 1},          // more points than the waveform has
-        {0, wave.data(), 100, 101, 0, 1},          // first point beyond the waveform
-        {0, wave.data(), kMemory + 1, 0, 0, 1},    // waveform larger than the memory
-        {0, nullptr, 100, 0, 10, 1},               // no samples to send
+        {0, wave.data(), 100, 0, 100, 2},        // gain must be 1, 4 or 20
+        {0, wave.data(), 100, 0, 101, 1},        // more points than the waveform has
+        {0, wave.data(), 100, 101, 0, 1},        // first point beyond the waveform
+        {0, wave.data(), kMemory + 1, 0, 0, 1},  // waveform larger than the memory
+        {0, nullptr, 100, 0, 10, 1},             // no samples to send
     };
     for (const DownloadRequest& req : rejected) {
         Capture capture;
@@ -154,9 +150,7 @@ TEST(Download, RejectedArgumentsSendNothing) {
     }
     // first + count past the memory, with the waveform itself at the limit.
     Capture capture;
-    EXPECT_EQ(DownloadArbitraryData({0, wave.data(), kMemory, kMemory - 5, 10, 1},
-                                    std::ref(capture)),
-              3);
+    EXPECT_EQ(DownloadArbitraryData({0, wave.data(), kMemory, kMemory - 5, 10, 1}, std::ref(capture)), 3);
     EXPECT_TRUE(capture.packets.empty());
 }
 
@@ -170,8 +164,7 @@ TEST(Download, StopsAtTheFirstFailedPacketAndReportsIt) {
         Capture capture;
         capture.failAt = 2;
         capture.failResult = r.sendResult;
-        EXPECT_EQ(DownloadArbitraryData({0, wave.data(), 3000, 0, 3000, 1}, std::ref(capture)),
-                  r.status);
+        EXPECT_EQ(DownloadArbitraryData({0, wave.data(), 3000, 0, 3000, 1}, std::ref(capture)), r.status);
         EXPECT_EQ(capture.packets.size(), 2u);
     }
 }

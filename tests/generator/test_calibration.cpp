@@ -41,40 +41,102 @@ struct CommandCase {
 };
 
 const CommandCase kCommands[] = {
-    {"SelectSendsChannelPlusOne", [](Outputs&) { return qmkHDCSelectCalibrateChannel(1); }, nullptr,
-     "CALibration:SOURce CH2", 2, {}},
-    {"CountTakesTheFirstNumber", [](Outputs& o) { return qmkHDCReadCalibrateStepTotalNum(&o.number); }, "12,x",
-     "CALibration:COUNt?", 2, {12}},
-    {"CountNeedsANumberFirst", [](Outputs& o) { return qmkHDCReadCalibrateStepTotalNum(&o.number); }, "x,12",
-     "CALibration:COUNt?", 3, {}},
-    {"CountBlankAnswer", [](Outputs& o) { return qmkHDCReadCalibrateStepTotalNum(&o.number); }, " ",
-     "CALibration:COUNt?", 3, {}},
-    {"CountBeyond16Bits", [](Outputs& o) { return qmkHDCReadCalibrateStepTotalNum(&o.number); }, "40000",
-     "CALibration:COUNt?", 3, {}},
-    {"StepIsSentUnchanged", [](Outputs& o) { return qmkHDCSetCalibrateCurStep(3, &o.number); }, "2",
-     "CALibration:SETup 3", 2, {2}},
-    {"StepResultTruncated", [](Outputs& o) { return qmkHDCSetCalibrateCurStep(65535, &o.number); }, "-1.9",
-     "CALibration:SETup 65535", 2, {-1}},
-    {"ReferenceBlanksRemoved", [](Outputs& o) { return qmkHDCReadCalibrateRefValueVsCurStep(&o.first, &o.second); },
-     "0.5, 1.25", "CALibration:MEASure?", 2, {-99, 0.5, 1.25}},
+    {"SelectSendsChannelPlusOne",
+     [](Outputs&) { return qmkHDCSelectCalibrateChannel(1); },
+     nullptr,
+     "CALibration:SOURce CH2",
+     2,
+     {}},
+    {"CountTakesTheFirstNumber",
+     [](Outputs& o) { return qmkHDCReadCalibrateStepTotalNum(&o.number); },
+     "12,x",
+     "CALibration:COUNt?",
+     2,
+     {12}},
+    {"CountNeedsANumberFirst",
+     [](Outputs& o) { return qmkHDCReadCalibrateStepTotalNum(&o.number); },
+     "x,12",
+     "CALibration:COUNt?",
+     3,
+     {}},
+    {"CountBlankAnswer",
+     [](Outputs& o) { return qmkHDCReadCalibrateStepTotalNum(&o.number); },
+     " ",
+     "CALibration:COUNt?",
+     3,
+     {}},
+    {"CountBeyond16Bits",
+     [](Outputs& o) { return qmkHDCReadCalibrateStepTotalNum(&o.number); },
+     "40000",
+     "CALibration:COUNt?",
+     3,
+     {}},
+    {"StepIsSentUnchanged",
+     [](Outputs& o) { return qmkHDCSetCalibrateCurStep(3, &o.number); },
+     "2",
+     "CALibration:SETup 3",
+     2,
+     {2}},
+    {"StepResultTruncated",
+     [](Outputs& o) { return qmkHDCSetCalibrateCurStep(65535, &o.number); },
+     "-1.9",
+     "CALibration:SETup 65535",
+     2,
+     {-1}},
+    {"ReferenceBlanksRemoved",
+     [](Outputs& o) { return qmkHDCReadCalibrateRefValueVsCurStep(&o.first, &o.second); },
+     "0.5, 1.25",
+     "CALibration:MEASure?",
+     2,
+     {-99, 0.5, 1.25}},
     {"ReferenceExtraItemsIgnored",
-     [](Outputs& o) { return qmkHDCReadCalibrateRefValueVsCurStep(&o.first, &o.second); }, "1E3,2,x",
-     "CALibration:MEASure?", 2, {-99, 1000, 2}},
-    {"ReferenceNeedsTwo", [](Outputs& o) { return qmkHDCReadCalibrateRefValueVsCurStep(&o.first, &o.second); },
-     "0.5", "CALibration:MEASure?", 3, {}},
+     [](Outputs& o) { return qmkHDCReadCalibrateRefValueVsCurStep(&o.first, &o.second); },
+     "1E3,2,x",
+     "CALibration:MEASure?",
+     2,
+     {-99, 1000, 2}},
+    {"ReferenceNeedsTwo",
+     [](Outputs& o) { return qmkHDCReadCalibrateRefValueVsCurStep(&o.first, &o.second); },
+     "0.5",
+     "CALibration:MEASure?",
+     3,
+     {}},
     {"ReferenceSecondNotANumber",
-     [](Outputs& o) { return qmkHDCReadCalibrateRefValueVsCurStep(&o.first, &o.second); }, "0.5,1.25V",
-     "CALibration:MEASure?", 3, {}},
-    {"MeasuredValueAsG", [](Outputs&) { return qmkHDCWriteCalibrateMeasResultVsCurStep(1234567); }, nullptr,
-     "CALibration:VALue 1.23457E+006", 2, {}},
-    {"SmallMeasuredValueAsG", [](Outputs&) { return qmkHDCWriteCalibrateMeasResultVsCurStep(-0.00001); },
-     nullptr, "CALibration:VALue -1E-005", 2, {}},
-    {"StateTruncatedTowardZero", [](Outputs& o) { return qmkHDCReadCalibrateStateVsCurStep(&o.number); }, "7.9",
-     "CALibration?", 2, {7}},
-    {"StateNegative", [](Outputs& o) { return qmkHDCReadCalibrateStateVsCurStep(&o.number); }, "-2",
-     "CALibration?", 2, {-2}},
-    {"StateUnanswered", [](Outputs& o) { return qmkHDCReadCalibrateStateVsCurStep(&o.number); }, nullptr,
-     "CALibration?", 1, {}},
+     [](Outputs& o) { return qmkHDCReadCalibrateRefValueVsCurStep(&o.first, &o.second); },
+     "0.5,1.25V",
+     "CALibration:MEASure?",
+     3,
+     {}},
+    {"MeasuredValueAsG",
+     [](Outputs&) { return qmkHDCWriteCalibrateMeasResultVsCurStep(1234567); },
+     nullptr,
+     "CALibration:VALue 1.23457E+006",
+     2,
+     {}},
+    {"SmallMeasuredValueAsG",
+     [](Outputs&) { return qmkHDCWriteCalibrateMeasResultVsCurStep(-0.00001); },
+     nullptr,
+     "CALibration:VALue -1E-005",
+     2,
+     {}},
+    {"StateTruncatedTowardZero",
+     [](Outputs& o) { return qmkHDCReadCalibrateStateVsCurStep(&o.number); },
+     "7.9",
+     "CALibration?",
+     2,
+     {7}},
+    {"StateNegative",
+     [](Outputs& o) { return qmkHDCReadCalibrateStateVsCurStep(&o.number); },
+     "-2",
+     "CALibration?",
+     2,
+     {-2}},
+    {"StateUnanswered",
+     [](Outputs& o) { return qmkHDCReadCalibrateStateVsCurStep(&o.number); },
+     nullptr,
+     "CALibration?",
+     1,
+     {}},
     {"Store", [](Outputs&) { return qmkHDCSaveCalibrateData(); }, nullptr, "CALibration:STORe", 2, {}},
 };
 
@@ -91,8 +153,10 @@ protected:
 
 TEST_P(CalibrationCommand, SendsAndReads) {
     const CommandCase& c = GetParam();
-    if (c.answer != nullptr) peer.QueueReply(c.answer);
-    else peer.QueueSilence();
+    if (c.answer != nullptr)
+        peer.QueueReply(c.answer);
+    else
+        peer.QueueSilence();
     Outputs out;
     EXPECT_EQ(c.call(out), c.status);
     ASSERT_TRUE(peer.WaitForReceived(1, 1s));
@@ -151,9 +215,9 @@ class CalibrationRun : public ::testing::TestWithParam<Link> {
 protected:
     void SetUp() override {
         GensimConfig config;
-        config.extraArgs = {"--cal-step", "CH1 mean 0 0 pass 0.01",       //
-                            "--cal-step", "CH2 none",                     //
-                            "--cal-step", "CH2 mean 0 0 pass 0.01",       //
+        config.extraArgs = {"--cal-step", "CH1 mean 0 0 pass 0.01",        //
+                            "--cal-step", "CH2 none",                      //
+                            "--cal-step", "CH2 mean 0 0 pass 0.01",        //
                             "--cal-step", "CH2 p2p 2 1000 needprev 0.05",  //
                             "--cal-step", "CH2 p2p 5 1E6 fail"};
         std::string error;

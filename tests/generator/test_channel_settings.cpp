@@ -23,8 +23,8 @@ struct Member {
     const char* word;  // after "SOURce<n>:"
     WriteFn write;
     ReadFn read;
-    double scale;      // interface to instrument units
-    char rule;         // 'A', 'B' or 'C'
+    double scale;  // interface to instrument units
+    char rule;     // 'A', 'B' or 'C'
 };
 
 const Member kMembers[] = {

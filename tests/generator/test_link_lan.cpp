@@ -58,7 +58,8 @@ TEST_F(LanLink, ModesSendAndReadOnlyWhatTheyShould) {
 
 TEST_F(LanLink, UnknownModeTouchesNothing) {
     std::string answer = "untouched";
-    for (std::uint32_t mode : {4u, 5u, 0xFFFFu}) EXPECT_EQ(SendCommand("OUTPut1 ON", answer, mode), qrv::kExchangeFailed);
+    for (std::uint32_t mode : {4u, 5u, 0xFFFFu})
+        EXPECT_EQ(SendCommand("OUTPut1 ON", answer, mode), qrv::kExchangeFailed);
     EXPECT_EQ(answer, "untouched");
     std::this_thread::sleep_for(50ms);
     EXPECT_TRUE(peer.Received().empty());
@@ -125,10 +126,10 @@ TEST_F(LanLink, AnswerSizesAndEmbeddedNuls) {
         std::size_t expectedLength;
     };
     const Case cases[] = {
-        {std::string(qrv::kMaxBufLen, '7'), qrv::kMaxBufLen},       // largest answer, no NUL anywhere
+        {std::string(qrv::kMaxBufLen, '7'), qrv::kMaxBufLen},         // largest answer, no NUL anywhere
         {std::string(qrv::kMaxBufLen + 2000, '8'), qrv::kMaxBufLen},  // cut to the buffer
-        {std::string("AB\0CD", 5), 2},                               // taken up to the first NUL
-        {std::string(1, '\0'), 0},                                   // received, but empty text
+        {std::string("AB\0CD", 5), 2},                                // taken up to the first NUL
+        {std::string(1, '\0'), 0},                                    // received, but empty text
     };
     for (const auto& c : cases) {
         peer.QueueReply(c.sent);

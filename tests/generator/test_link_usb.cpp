@@ -99,10 +99,10 @@ TEST_F(UsbLink, ReplyLengthIsNeverTrustedBeyondWhatArrived) {
         bool message;
     };
     const Case cases[] = {
-        {"hello", 100, "hello", false},                // claims more than it carries
-        {"hello world", 5, "hello", false},            // claims less: only the claimed bytes
-        {"abc", 0xFFFFFFFFu, "abc", true},             // absurd length: reported unsigned, no overrun
-        {std::string("AB\0CD", 5), 5, "AB", false},    // taken up to the first NUL
+        {"hello", 100, "hello", false},              // claims more than it carries
+        {"hello world", 5, "hello", false},          // claims less: only the claimed bytes
+        {"abc", 0xFFFFFFFFu, "abc", true},           // absurd length: reported unsigned, no overrun
+        {std::string("AB\0CD", 5), 5, "AB", false},  // taken up to the first NUL
     };
     for (const auto& c : cases) {
         ScriptedUsbPeer::Reply reply;
@@ -165,8 +165,8 @@ TEST(UsbTags, CycleThroughOneToTwoHundredFiftyFive) {
     EXPECT_EQ(qrv::NextUsbTag(254), 255);
     EXPECT_EQ(qrv::NextUsbTag(255), 1);
     const auto header = qrv::MakeUsbHeader(qrv::kUsbCommandPacket, 200, 0x01020304);
-    EXPECT_EQ(std::string(header.begin(), header.end()), UsbCommandPacket(200, "").substr(0, 4) + "\x04\x03\x02\x01" +
-                                                             std::string("\x01\x00\x00\x00", 4));
+    EXPECT_EQ(std::string(header.begin(), header.end()),
+              UsbCommandPacket(200, "").substr(0, 4) + "\x04\x03\x02\x01" + std::string("\x01\x00\x00\x00", 4));
 }
 
 TEST(UsbNoDevice, ConnectAndRefreshReportNoLink) {
@@ -209,14 +209,19 @@ TEST(UsbNoDevice, UnusableVariablesAreNoDeviceAndSaySoOnce) {
     qmkHDInitComType(0, 0x7F000001);
     for (const auto& row : rows) {
         SCOPED_TRACE(row.line);
-        if (row.device) setenv("QRV_USB_DEVICE", row.device, 1);
-        else unsetenv("QRV_USB_DEVICE");
-        if (row.id) setenv("QRV_USB_ID", row.id, 1);
-        else unsetenv("QRV_USB_ID");
+        if (row.device)
+            setenv("QRV_USB_DEVICE", row.device, 1);
+        else
+            unsetenv("QRV_USB_DEVICE");
+        if (row.id)
+            setenv("QRV_USB_ID", row.id, 1);
+        else
+            unsetenv("QRV_USB_ID");
         testing::internal::CaptureStderr();
         EXPECT_EQ(qmkHDDeviceConnect(), 0);
         EXPECT_EQ(qmkHDDeviceConnect(), 0);
-        EXPECT_EQ(testing::internal::GetCapturedStderr(), std::string(program_invocation_short_name) + ": " + row.line + "\n");
+        EXPECT_EQ(testing::internal::GetCapturedStderr(),
+                  std::string(program_invocation_short_name) + ": " + row.line + "\n");
     }
     unsetenv("QRV_USB_DEVICE");
     unsetenv("QRV_USB_ID");

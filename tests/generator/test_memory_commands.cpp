@@ -47,10 +47,10 @@ struct PathCase {
     PathFn call;
     const char* path;
     uint32_t length;
-    uint16_t status;      // with an instrument that answers "0"
-    const char* after;    // the caller's buffer afterwards
+    uint16_t status;    // with an instrument that answers "0"
+    const char* after;  // the caller's buffer afterwards
     uint32_t lengthAfter;
-    const char* sent;     // nullptr: no traffic
+    const char* sent;  // nullptr: no traffic
 };
 
 const PathCase kPaths[] = {
@@ -269,8 +269,10 @@ TEST_F(MemoryCommands, UploadNeedsRoomForTheNul) {
         uint32_t length = 0;
         EXPECT_EQ(qmkHDMUpLoadFile("f.txt", 0, buffer, capacity, &length), capacity == 6 ? 2 : 3);
         EXPECT_EQ(length, 5u) << "the size is told even when it does not fit";
-        if (capacity == 6) EXPECT_STREQ(buffer, "hello");
-        else EXPECT_EQ(buffer[0], '#');
+        if (capacity == 6)
+            EXPECT_STREQ(buffer, "hello");
+        else
+            EXPECT_EQ(buffer[0], '#');
     }
     EXPECT_EQ(Sent(2).front(), "MMEMory:UPLoad \"f.txt\"");
 }
@@ -306,11 +308,8 @@ struct ClockReadCase {
 
 TEST_F(MemoryCommands, GetDateStoresTheCountAndOnlyWholeTriples) {
     const ClockReadCase cases[] = {
-        {"2025,7,4", 2, 3, {2025, 7, 4}},
-        {"2025,7", 3, 2, {-99, -99, -99}},
-        {"2025,7,4,1", 2, 3, {2025, 7, 4}},
-        {"x", 3, 0, {-99, -99, -99}},
-        {"70000,1,1", 3, 3, {-99, -99, -99}},  // does not fit 16 bits
+        {"2025,7,4", 2, 3, {2025, 7, 4}},    {"2025,7", 3, 2, {-99, -99, -99}},    {"2025,7,4,1", 2, 3, {2025, 7, 4}},
+        {"x", 3, 0, {-99, -99, -99}},        {"70000,1,1", 3, 3, {-99, -99, -99}},  // does not fit 16 bits
         {"23.9,-0.5,59", 2, 3, {23, 0, 59}},
     };
     for (const auto& c : cases) {

@@ -192,20 +192,19 @@ TEST_P(CatalogPieces, ListTheRootOrFail) {
     EXPECT_EQ(Upload("/readme.txt").size(), 57u);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Sizes, CatalogPieces,
-    ::testing::Values(PieceCase{"OnePieceLan", Link::Lan, {}, 2},
-                      PieceCase{"TwoPiecesLan", Link::Lan, {"--piece-size", "20"}, 2},
-                      PieceCase{"ThreePiecesUsb", Link::Usb, {"--piece-size", "14"}, 2},
-                      PieceCase{"ThreePiecesLan", Link::Lan, {"--piece-size", "14"}, 2},
-                      PieceCase{"CharacterByCharacterUsb", Link::Usb, {"--piece-size", "1"}, 2},
-                      // The second piece's end is not the first end plus its count.
-                      PieceCase{"GapLan", Link::Lan, {"--piece-size", "20", "--piece-gap"}, 3},
-                      PieceCase{"GapUsb", Link::Usb, {"--piece-size", "14", "--piece-gap"}, 3},
-                      // The second piece is lost: the read ends at the receive time-out.
-                      PieceCase{"StallLan", Link::Lan, {"--piece-size", "20", "--drop", "2"}, 1},
-                      PieceCase{"StallUsb", Link::Usb, {"--piece-size", "20", "--drop", "2"}, 1}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Sizes, CatalogPieces,
+                         ::testing::Values(PieceCase{"OnePieceLan", Link::Lan, {}, 2},
+                                           PieceCase{"TwoPiecesLan", Link::Lan, {"--piece-size", "20"}, 2},
+                                           PieceCase{"ThreePiecesUsb", Link::Usb, {"--piece-size", "14"}, 2},
+                                           PieceCase{"ThreePiecesLan", Link::Lan, {"--piece-size", "14"}, 2},
+                                           PieceCase{"CharacterByCharacterUsb", Link::Usb, {"--piece-size", "1"}, 2},
+                                           // The second piece's end is not the first end plus its count.
+                                           PieceCase{"GapLan", Link::Lan, {"--piece-size", "20", "--piece-gap"}, 3},
+                                           PieceCase{"GapUsb", Link::Usb, {"--piece-size", "14", "--piece-gap"}, 3},
+                                           // The second piece is lost: the read ends at the receive time-out.
+                                           PieceCase{"StallLan", Link::Lan, {"--piece-size", "20", "--drop", "2"}, 1},
+                                           PieceCase{"StallUsb", Link::Usb, {"--piece-size", "20", "--drop", "2"}, 1}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(ClockOverLinks, ADateOfTwoNumbers) {
     for (const Link link : {Link::Lan, Link::Usb}) {

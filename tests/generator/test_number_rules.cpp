@@ -28,8 +28,8 @@ const NumberCase kNumberCases[] = {
     {"1E5.5", 100000},  // the exponent passes the text rule; conversion stops at '.'
     {"+", 0},           // a lone sign is a number with the value 0
     {"-", 0},
-    {"1E-", 1},         // a lone sign as exponent passes too
-    {"-.5", -0.5},      // only the first character must be a digit or sign
+    {"1E-", 1},     // a lone sign as exponent passes too
+    {"-.5", -0.5},  // only the first character must be a digit or sign
     {"", std::nullopt},
     {".5", std::nullopt},
     {"5.", std::nullopt},
@@ -81,7 +81,10 @@ TEST(NumberRules, IsNumberTextAlone) {
     EXPECT_TRUE(qrv::IsNumberText("+"));
     EXPECT_FALSE(qrv::IsNumberText("1e5"));  // the exponent split happens before
     EXPECT_FALSE(qrv::IsNumberText("1."));
-    EXPECT_FALSE(qrv::IsNumberText(std::string_view("1\0" "2", 3)));
+    EXPECT_FALSE(
+        qrv::IsNumberText(std::string_view("1\0"
+                                           "2",
+                                           3)));
 }
 
 TEST(NumberRules, ExportSurvivesNullPointers) {

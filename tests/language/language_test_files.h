@@ -1,10 +1,10 @@
 // Temporary language-file trees for the language library's tests.
 #pragma once
 
+#include <gtest/gtest.h>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <gtest/gtest.h>
 #include <string>
 #include <string_view>
 

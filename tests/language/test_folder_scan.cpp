@@ -39,7 +39,7 @@ TEST_F(FolderScan, ComparesOnlyTheNamesTail) {
 
 TEST(SortByBareName, AscendingAndStable) {
     // The relative paths tell which of two equal names came first.
-    std::vector<FoundFile> files = {{u"b.lug", "1"}, {u"B.LUG", "2"}, {u"_x.lug", "3"}, {u"a.lug", "4"},
+    std::vector<FoundFile> files = {{u"b.lug", "1"}, {u"B.LUG", "2"},      {u"_x.lug", "3"}, {u"a.lug", "4"},
                                     {u"b.lug", "5"}, {u"\u00c4.lug", "6"}, {u"A.lug", "7"}};
     sortByBareName(files);
     std::string order;

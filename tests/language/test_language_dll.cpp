@@ -51,8 +51,10 @@ TEST_F(LanguageDll, ListsFilesAndDisplayNames) {
         int32_t nameResult;
         std::u16string name;
     } const rows[] = {
-        {u"A.lug", 1, u"  Fran\u00e7ais  "}, {u"b.lug", 1, u"Deutsch"}, {u"c.LUG", 1, u"\u65e5\u672c\u8a9e"},
-        {u"catalug", 0, u""},  // no item 8888 and no "." in the name
+        {u"A.lug", 1, u"  Fran\u00e7ais  "},
+        {u"b.lug", 1, u"Deutsch"},
+        {u"c.LUG", 1, u"\u65e5\u672c\u8a9e"},
+        {u"catalug", 0, u""},   // no item 8888 and no "." in the name
         {u"d.x.lug", 1, u"d"},  // up to the first "."
     };
     for (uint16_t i = 0; i < 5; ++i) {

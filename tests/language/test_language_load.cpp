@@ -4,8 +4,8 @@
 #include "language_test_files.h"
 #include "zorbel/profile_file.h"
 
-#include <random>
 #include <sys/stat.h>
+#include <random>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -87,7 +87,8 @@ TEST_F(LanguageLoad, LinesAreSplitAtTheFirstEqualsSign) {
     ASSERT_EQ(loadPath(root_ / "x.lug"), 1);
     const auto loaded = items();
     ASSERT_EQ(loaded.size(), 5u);
-    const Pair expected[] = {{u"5", u"a=b"}, {u"6", u""}, {u"", u"no equals sign"}, {u"7", u"padded"}, {u"", u"lonely"}};
+    const Pair expected[] = {
+        {u"5", u"a=b"}, {u"6", u""}, {u"", u"no equals sign"}, {u"7", u"padded"}, {u"", u"lonely"}};
     for (std::size_t i = 0; i < 5; ++i) {
         EXPECT_EQ(loaded[i].number, expected[i].number) << i;
         EXPECT_EQ(loaded[i].text, expected[i].text) << i;
@@ -171,12 +172,19 @@ TEST_F(LanguageLoad, MalformedFilesLoadOrFailCleanly) {
         std::string bytes;
         std::vector<std::u16string> texts;
     } const cases[] = {
-        {"UTF-8, no BOM", "[App]\r\n1=Gr\xC3\xBC\xC3\x9F" "e\r\n", {u"Gr\u00fc\u00dfe"}},
+        {"UTF-8, no BOM",
+         "[App]\r\n1=Gr\xC3\xBC\xC3\x9F"
+         "e\r\n",
+         {u"Gr\u00fc\u00dfe"}},
         {"UTF-8 with BOM, LF", "\xEF\xBB\xBF[App]\n1=\xC3\xA9t\xC3\xA9\n", {u"\u00e9t\u00e9"}},
         {"8-bit, not UTF-8", "[App]\r\n1=caf\xE9\r\n", {u"caf\u00e9"}},
         {"odd byte count", utf16File(u"[App]\r\n1=abc") + "\x41", {u"abc"}},
         {"NUL bytes", std::string("[App]\r\n1=a\0b\r\n2=\0\r\n", 18), {u"ab", u""}},
-        {"UTF-16LE without BOM", std::string("[\0A\0p\0p\0]\0\r\0\n\0" "1\0=\0x\0", 20), {u"x"}},
+        {"UTF-16LE without BOM",
+         std::string("[\0A\0p\0p\0]\0\r\0\n\0"
+                     "1\0=\0x\0",
+                     20),
+         {u"x"}},
         {"BOM only", "\xFF\xFE", {}},
         {"no [App] section", utf16File(u"[Other]\r\n1=one\r\n"), {}},
         {"empty", "", {}},

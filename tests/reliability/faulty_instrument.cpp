@@ -41,8 +41,15 @@ std::string UsbReply(std::uint8_t tag, const std::string& payload, std::uint32_t
 // Quantity headers in the order of the library's range table: the index
 // makes each range distinct, so a misplaced answer shows.
 const char* const kQuantities[] = {
-    "VOLTage", "FREQuency", "VOLTage:OFFSet", "PHASe", "FUNCtion:SQUare:DCYCle", "FUNCtion:RAMP:SYMMetry",
-    "FUNCtion:PULSe:DCYCle", "FUNCtion:PULSe:WIDTh", "FUNCtion:PULSe:TRANsition:LEADing",
+    "VOLTage",
+    "FREQuency",
+    "VOLTage:OFFSet",
+    "PHASe",
+    "FUNCtion:SQUare:DCYCle",
+    "FUNCtion:RAMP:SYMMetry",
+    "FUNCtion:PULSe:DCYCle",
+    "FUNCtion:PULSe:WIDTh",
+    "FUNCtion:PULSe:TRANsition:LEADing",
     "FUNCtion:PULSe:TRANsition:TRAiling",
 };
 
@@ -64,15 +71,24 @@ bool SplitHeader(const std::string& header, int& channel, std::string& quantity)
 
 const char* FaultName(Fault fault) {
     switch (fault) {
-    case Fault::None: return "None";
-    case Fault::Lost: return "Lost";
-    case Fault::Late: return "Late";
-    case Fault::Slow: return "Slow";
-    case Fault::Duplicated: return "Duplicated";
-    case Fault::Truncated: return "Truncated";
-    case Fault::Oversize: return "Oversize";
-    case Fault::Garbage: return "Garbage";
-    case Fault::GoneDuring: return "GoneDuring";
+    case Fault::None:
+        return "None";
+    case Fault::Lost:
+        return "Lost";
+    case Fault::Late:
+        return "Late";
+    case Fault::Slow:
+        return "Slow";
+    case Fault::Duplicated:
+        return "Duplicated";
+    case Fault::Truncated:
+        return "Truncated";
+    case Fault::Oversize:
+        return "Oversize";
+    case Fault::Garbage:
+        return "Garbage";
+    case Fault::GoneDuring:
+        return "GoneDuring";
     }
     return "?";
 }
@@ -122,8 +138,10 @@ void FaultyInstrument::Listen() {
         local.sin_port = htons(9966);
         inet_pton(AF_INET, address_.c_str(), &local.sin_addr);
         const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-        if (fd >= 0 && bind(fd, reinterpret_cast<const sockaddr*>(&local), sizeof local) == 0) listenFd_ = fd;
-        else if (fd >= 0) close(fd);
+        if (fd >= 0 && bind(fd, reinterpret_cast<const sockaddr*>(&local), sizeof local) == 0)
+            listenFd_ = fd;
+        else if (fd >= 0)
+            close(fd);
         return;
     }
     sockaddr_un address{};
@@ -132,7 +150,8 @@ void FaultyInstrument::Listen() {
     const int fd = socket(AF_UNIX, SOCK_SEQPACKET | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     if (fd >= 0 && bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0 && listen(fd, 16) == 0)
         listenFd_ = fd;
-    else if (fd >= 0) close(fd);
+    else if (fd >= 0)
+        close(fd);
 }
 
 // Called with the mutex held or after the thread has ended.
@@ -237,10 +256,17 @@ void FaultyInstrument::SendAnswer(int fd, const std::string& answer, Fault fault
         return usb ? UsbReply(tag, payload, static_cast<std::uint32_t>(payload.size())) : payload;
     };
     switch (fault) {
-    case Fault::None: Send(fd, whole(answer), to, 0ms); break;
-    case Fault::Lost: break;
-    case Fault::Late: Send(fd, whole(answer), to, LateDelay(link_)); break;
-    case Fault::Slow: Send(fd, whole(answer), to, kSlowDelay); break;
+    case Fault::None:
+        Send(fd, whole(answer), to, 0ms);
+        break;
+    case Fault::Lost:
+        break;
+    case Fault::Late:
+        Send(fd, whole(answer), to, LateDelay(link_));
+        break;
+    case Fault::Slow:
+        Send(fd, whole(answer), to, kSlowDelay);
+        break;
     case Fault::Duplicated:
         // The copy a little later, while the library already waits for its next answer.
         Send(fd, whole(answer), to, 0ms);
@@ -256,8 +282,12 @@ void FaultyInstrument::SendAnswer(int fd, const std::string& answer, Fault fault
         Send(fd, usb ? UsbReply(tag, big, kOversizeClaim) : big, to, 0ms);
         break;
     }
-    case Fault::Garbage: Send(fd, whole(kGarbage), to, 0ms); break;
-    case Fault::GoneDuring: StopListening(); break;
+    case Fault::Garbage:
+        Send(fd, whole(kGarbage), to, 0ms);
+        break;
+    case Fault::GoneDuring:
+        StopListening();
+        break;
     }
 }
 
@@ -266,7 +296,8 @@ void FaultyInstrument::OnLanDatagram() {
     for (;;) {
         sockaddr_in from{};
         socklen_t length = sizeof from;
-        const ssize_t n = recvfrom(listenFd_, buffer.data(), buffer.size(), 0, reinterpret_cast<sockaddr*>(&from), &length);
+        const ssize_t n =
+            recvfrom(listenFd_, buffer.data(), buffer.size(), 0, reinterpret_cast<sockaddr*>(&from), &length);
         if (n < 0) return;
         const std::string command(buffer.data(), static_cast<std::size_t>(n));
         const auto answer = Answer(command);
@@ -322,8 +353,7 @@ void FaultyInstrument::Run() {
         if (stop_) return;
         if (fds[0].revents) {
             char scrap[64];
-            while (read(wake_[0], scrap, sizeof scrap) > 0) {
-            }
+            while (read(wake_[0], scrap, sizeof scrap) > 0) {}
         }
         // Events of descriptors closed meanwhile (the device went) are stale: skip them.
         for (std::size_t i = 1; i < fds.size(); ++i) {

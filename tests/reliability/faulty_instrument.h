@@ -78,9 +78,9 @@ public:
 private:
     struct Outgoing {
         std::chrono::steady_clock::time_point due;
-        int fd;                 // LAN: the socket; USB: the connection
+        int fd;  // LAN: the socket; USB: the connection
         std::string bytes;
-        std::string to;         // LAN: sockaddr bytes of the sender
+        std::string to;  // LAN: sockaddr bytes of the sender
     };
 
     void Run();
@@ -105,9 +105,9 @@ private:
     int listenFd_ = -1;
     bool present_ = true;
     bool allSlow_ = false;
-    std::vector<int> connections_;  // USB: one per exchange
+    std::vector<int> connections_;                          // USB: one per exchange
     std::map<int, std::pair<std::string, Fault>> pending_;  // USB: answer awaiting its read request
-    std::map<std::size_t, Fault> faults_;  // by answer number
+    std::map<std::size_t, Fault> faults_;                   // by answer number
     std::size_t answers_ = 0;
     std::vector<std::string> commands_;
     std::map<std::string, std::string> settings_;

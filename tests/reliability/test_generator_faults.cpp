@@ -185,8 +185,15 @@ constexpr std::array<double, kParameterCount> kValues = {2.5, 1234.5, -0.5, 45, 
 // The limits the session must have read: the instrument's ranges, percent as fractions.
 bool LimitsAreTheInstruments(const DeviceSettings& settings) {
     static const char* const kHeaders[] = {
-        "VOLTage", "FREQuency", "VOLTage:OFFSet", "PHASe", "FUNCtion:SQUare:DCYCle", "FUNCtion:RAMP:SYMMetry",
-        "FUNCtion:PULSe:DCYCle", "FUNCtion:PULSe:WIDTh", "FUNCtion:PULSe:TRANsition:LEADing",
+        "VOLTage",
+        "FREQuency",
+        "VOLTage:OFFSet",
+        "PHASe",
+        "FUNCtion:SQUare:DCYCle",
+        "FUNCtion:RAMP:SYMMetry",
+        "FUNCtion:PULSe:DCYCle",
+        "FUNCtion:PULSe:WIDTh",
+        "FUNCtion:PULSe:TRANsition:LEADing",
         "FUNCtion:PULSe:TRANsition:TRAiling",
     };
     bool same = true;
@@ -267,12 +274,10 @@ INSTANTIATE_TEST_SUITE_P(
     Matrix, SessionFaultTest,
     ::testing::Values(SessionFault{LinkKind::Lan, Fault::Lost, 1}, SessionFault{LinkKind::Lan, Fault::Late, 1},
                       SessionFault{LinkKind::Lan, Fault::Duplicated, 2},
-                      SessionFault{LinkKind::Lan, Fault::Truncated, 3},
-                      SessionFault{LinkKind::Lan, Fault::Oversize, 3}, SessionFault{LinkKind::Lan, Fault::Garbage, 3},
-                      SessionFault{LinkKind::Lan, Fault::GoneDuring, 1}, SessionFault{LinkKind::Usb, Fault::Lost, 1},
-                      SessionFault{LinkKind::Usb, Fault::Duplicated, 2},
-                      SessionFault{LinkKind::Usb, Fault::Truncated, 3},
-                      SessionFault{LinkKind::Usb, Fault::Garbage, 3},
+                      SessionFault{LinkKind::Lan, Fault::Truncated, 3}, SessionFault{LinkKind::Lan, Fault::Oversize, 3},
+                      SessionFault{LinkKind::Lan, Fault::Garbage, 3}, SessionFault{LinkKind::Lan, Fault::GoneDuring, 1},
+                      SessionFault{LinkKind::Usb, Fault::Lost, 1}, SessionFault{LinkKind::Usb, Fault::Duplicated, 2},
+                      SessionFault{LinkKind::Usb, Fault::Truncated, 3}, SessionFault{LinkKind::Usb, Fault::Garbage, 3},
                       SessionFault{LinkKind::Usb, Fault::GoneDuring, 1}),
     [](const auto& info) { return std::string(LinkName(info.param.link)) + FaultName(info.param.fault); });
 

@@ -58,8 +58,7 @@ pid_t Spawn(const std::vector<std::string>& args, int* out) {
 
 int Wait(pid_t pid) {
     int status = 0;
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {}
     return status;
 }
 
@@ -141,10 +140,13 @@ TEST_P(KillDuringSave, FileIsAlwaysTheOldOrTheNewOneComplete) {
         saves += Drain(out);
         ASSERT_TRUE(WIFSIGNALED(status)) << "run " << run << ": the helper ended by itself";
         const std::string now = ReadAll(target);
-        if (now == a) ++sawA;
-        else if (now == b) ++sawB;
-        else FAIL() << "run " << run << ": a torn file of " << now.size() << " bytes (versions: " << a.size() << ", "
-                    << b.size() << ")";
+        if (now == a)
+            ++sawA;
+        else if (now == b)
+            ++sawB;
+        else
+            FAIL() << "run " << run << ": a torn file of " << now.size() << " bytes (versions: " << a.size() << ", "
+                   << b.size() << ")";
     }
     // The kills did land among saves, not only before the first one.
     EXPECT_GT(saves, 0u);
@@ -155,9 +157,10 @@ TEST_P(KillDuringSave, FileIsAlwaysTheOldOrTheNewOneComplete) {
     int leftovers = 0;
     for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
         leftovers += entry.path().filename().string().find(".tmp") != std::string::npos;
-    std::printf("%s: %d kills within %ld us of the first save, %zu saves completed, file A %d times, B %d times, "
-                "%d temporary files left\n",
-                kind.name, kRuns, static_cast<long>(3 * save.count()), saves, sawA, sawB, leftovers);
+    std::printf(
+        "%s: %d kills within %ld us of the first save, %zu saves completed, file A %d times, B %d times, "
+        "%d temporary files left\n",
+        kind.name, kRuns, static_cast<long>(3 * save.count()), saves, sawA, sawB, leftovers);
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, KillDuringSave,

@@ -45,7 +45,8 @@ public:
         std::string error;
         device_ = scopesim::DeviceSocket::Listen(dir_.file("scope.sock"), error);
         if (!device_ || pipe2(wake_, O_CLOEXEC | O_NONBLOCK) != 0) throw std::runtime_error("no device: " + error);
-        device_->OnWrite([this](std::span<const std::uint8_t> request) { OnRequest(Bytes(request.begin(), request.end())); });
+        device_->OnWrite(
+            [this](std::span<const std::uint8_t> request) { OnRequest(Bytes(request.begin(), request.end())); });
         setenv("QMK_SCOPE_DEVICE", ("unix:" + dir_.file("scope.sock")).c_str(), 1);
         thread_ = std::thread([this] {
             while (!stop_) device_->Serve(100ms, wake_[0]);
@@ -75,23 +76,34 @@ private:
         const bool first = measurements_++ == 0;
         const ScopeFault fault = first || fault_ == ScopeFault::LostAlways ? fault_ : ScopeFault::None;
         switch (fault) {
-        case ScopeFault::None: device_->QueueReply(reply); break;
+        case ScopeFault::None:
+            device_->QueueReply(reply);
+            break;
         case ScopeFault::LostOnce:
-        case ScopeFault::LostAlways: break;
-        case ScopeFault::Late: device_->QueueReply(reply, 1500ms); break;  // past the 1000 ms read
+        case ScopeFault::LostAlways:
+            break;
+        case ScopeFault::Late:
+            device_->QueueReply(reply, 1500ms);
+            break;  // past the 1000 ms read
         case ScopeFault::Duplicated:
             device_->QueueReply(reply);
             device_->QueueReply(reply);
             break;
-        case ScopeFault::Truncated: device_->QueueReply(Bytes(reply.begin(), reply.end() - 2)); break;
+        case ScopeFault::Truncated:
+            device_->QueueReply(Bytes(reply.begin(), reply.end() - 2));
+            break;
         case ScopeFault::Oversize: {
             // The largest length field: 65538 bytes, longer than the 65535-byte
             // read, so the frame never arrives whole.
             device_->QueueReply(qmk::BuildFrame(qmk::kCodeMeasure | qmk::kReplyBit, Bytes(65533, '1')));
             break;
         }
-        case ScopeFault::Garbage: device_->QueueReply({0x53, 0xFF, 0x01, 0xA2, 0x00, 0x7F}); break;
-        case ScopeFault::GoneDuring: device_->Close(); break;
+        case ScopeFault::Garbage:
+            device_->QueueReply({0x53, 0xFF, 0x01, 0xA2, 0x00, 0x7F});
+            break;
+        case ScopeFault::GoneDuring:
+            device_->Close();
+            break;
         }
     }
 
@@ -114,8 +126,8 @@ std::string Measure(std::uint16_t item, std::uint16_t& result) {
 struct ScopeCase {
     const char* name;
     ScopeFault fault;
-    bool succeeds;              // the spoiled measurement still reads its value
-    int requests;               // measurement requests it took
+    bool succeeds;                     // the spoiled measurement still reads its value
+    int requests;                      // measurement requests it took
     std::chrono::milliseconds atMost;  // how long it may take
 };
 
@@ -152,17 +164,16 @@ TEST_P(ScopeFaultTest, ResultThenTheNextMeasurementIsItsOwn) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Matrix, ScopeFaultTest,
-    ::testing::Values(ScopeCase{"LostOnce", ScopeFault::LostOnce, true, 2, 2500ms},
-                      ScopeCase{"LostAlways", ScopeFault::LostAlways, false, 0, 7000ms},
-                      ScopeCase{"Late", ScopeFault::Late, true, 2, 3000ms},
-                      ScopeCase{"Duplicated", ScopeFault::Duplicated, true, 1, 1000ms},
-                      ScopeCase{"Truncated", ScopeFault::Truncated, true, 2, 1000ms},
-                      ScopeCase{"Oversize", ScopeFault::Oversize, true, 2, 1000ms},
-                      ScopeCase{"Garbage", ScopeFault::Garbage, true, 2, 1000ms},
-                      ScopeCase{"GoneDuring", ScopeFault::GoneDuring, false, 1, 1000ms}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Matrix, ScopeFaultTest,
+                         ::testing::Values(ScopeCase{"LostOnce", ScopeFault::LostOnce, true, 2, 2500ms},
+                                           ScopeCase{"LostAlways", ScopeFault::LostAlways, false, 0, 7000ms},
+                                           ScopeCase{"Late", ScopeFault::Late, true, 2, 3000ms},
+                                           ScopeCase{"Duplicated", ScopeFault::Duplicated, true, 1, 1000ms},
+                                           ScopeCase{"Truncated", ScopeFault::Truncated, true, 2, 1000ms},
+                                           ScopeCase{"Oversize", ScopeFault::Oversize, true, 2, 1000ms},
+                                           ScopeCase{"Garbage", ScopeFault::Garbage, true, 2, 1000ms},
+                                           ScopeCase{"GoneDuring", ScopeFault::GoneDuring, false, 1, 1000ms}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(ScopeDeviceGone, BetweenExchangesFailsAtOnceThenWorksWhenBack) {
     dsoResetAllBufferValue();

@@ -77,8 +77,12 @@ TEST(SessionThreads, EveryJobWhileTheInterfaceAndTheDisplayWork) {
     for (int round = 0; round < 40; ++round) {
         SCOPED_TRACE(round);
         switch (round % 4) {
-        case 0: settings.StartWriteOperation(); break;
-        case 1: settings.StartReadOperation(); break;
+        case 0:
+            settings.StartWriteOperation();
+            break;
+        case 1:
+            settings.StartReadOperation();
+            break;
         case 2:
             settings.ResizeArbitrary(round % 2, 2048 + 16 * round);
             settings.StartArbitraryDownload(round % 2);

@@ -50,7 +50,8 @@ SimProcess::SimProcess(const std::string& program, std::vector<std::string> args
     }
     pollfd entry{ready[0], POLLIN, 0};
     char text[16] = {};
-    if (::poll(&entry, 1, 10000) > 0) ready_ = ::read(ready[0], text, sizeof text - 1) > 0 && std::string(text) == "ready\n";
+    if (::poll(&entry, 1, 10000) > 0)
+        ready_ = ::read(ready[0], text, sizeof text - 1) > 0 && std::string(text) == "ready\n";
     ::close(ready[0]);
 }
 

@@ -196,8 +196,7 @@ TEST_F(ScopeOperations, ControlRequestsAndWhichEndWithASync) {
     for (const Bytes& request : requests)
         if (IsSync(request)) numbers.push_back(SyncNumber(request));
     ASSERT_EQ(numbers.size(), 5u);
-    for (std::size_t i = 1; i < numbers.size(); ++i)
-        EXPECT_EQ(numbers[i], static_cast<std::uint16_t>(numbers[0] + i));
+    for (std::size_t i = 1; i < numbers.size(); ++i) EXPECT_EQ(numbers[i], static_cast<std::uint16_t>(numbers[0] + i));
 }
 
 }  // namespace

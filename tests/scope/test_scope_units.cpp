@@ -138,10 +138,11 @@ TEST(ScopeImage, FieldsOutsideTheDataAreaAreRefused) {
 
 TEST(ScopePause, TestSettingScalesPausesOnly) {
     using std::chrono::milliseconds;
-    const std::pair<const char*, long> cases[] = {
-        {nullptr, 100}, {"", 100}, {"0", 0}, {"50", 50}, {"100", 100}, {"250", 100}, {"-5", 100}, {"abc", 100}};
+    const std::pair<const char*, long> cases[] = {{nullptr, 100}, {"", 100},    {"0", 0},    {"50", 50},
+                                                  {"100", 100},   {"250", 100}, {"-5", 100}, {"abc", 100}};
     for (const auto& [setting, expected] : cases)
-        EXPECT_EQ(qmk::ScaledPause(milliseconds(100), setting), milliseconds(expected)) << (setting ? setting : "unset");
+        EXPECT_EQ(qmk::ScaledPause(milliseconds(100), setting), milliseconds(expected))
+            << (setting ? setting : "unset");
 }
 
 TEST(ScopeUsb, DeviceIdListSkipsMalformedItems) {
@@ -155,9 +156,8 @@ TEST(ScopeUsb, DeviceIdListSkipsMalformedItems) {
 
 TEST(ScopeSimTexts, ValuesCarryPrefixAndUnit) {
     const std::tuple<double, const char*, const char*> cases[] = {
-        {0.001234, "V", "1.234mV"}, {2.5, "V", "2.50V"},       {12500, "Hz", "12.5kHz"},
-        {0.9996, "V", "1.00V"},     {2e6, "Hz", "2.00MHz"},    {1e-3, "s", "1.00ms"},
-        {-0.25, "V", "-250mV"},     {0, "V", "0.000mV"},
+        {0.001234, "V", "1.234mV"}, {2.5, "V", "2.50V"},   {12500, "Hz", "12.5kHz"}, {0.9996, "V", "1.00V"},
+        {2e6, "Hz", "2.00MHz"},     {1e-3, "s", "1.00ms"}, {-0.25, "V", "-250mV"},   {0, "V", "0.000mV"},
     };
     for (const auto& [value, unit, text] : cases) EXPECT_EQ(scopesim::EngineeringText(value, unit), text);
 }

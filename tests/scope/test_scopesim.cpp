@@ -144,7 +144,8 @@ private:
                 std::lock_guard<std::mutex> lock(mutex_);
                 queries_.push_back(query);
             }
-            const std::string answer = query.back() == '1' ? "ON,SQUare,2.5E+003,3.2,0.5\n" : "OFF,SINusoid,1E+003,1,0\n";
+            const std::string answer =
+                query.back() == '1' ? "ON,SQUare,2.5E+003,3.2,0.5\n" : "OFF,SINusoid,1E+003,1,0\n";
             ::sendto(fd_, answer.data(), answer.size(), 0, reinterpret_cast<sockaddr*>(&from), length);
         }
     }

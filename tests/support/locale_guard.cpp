@@ -1,8 +1,8 @@
 #include "locale_guard.h"
 
+#include <gtest/gtest.h>
 #include <clocale>
 #include <cstdio>
-#include <gtest/gtest.h>
 
 namespace zorbel::test {
 

@@ -90,8 +90,7 @@ ProgramRun RunProgram(const std::string& program, const std::vector<std::string>
         if (p.fd >= 0) close(p.fd);
     if (timedOut) kill(pid, SIGKILL);
     int status = 0;
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {}
     if (!timedOut && WIFEXITED(status)) run.status = WEXITSTATUS(status);
     return run;
 }

@@ -21,9 +21,9 @@ class ScriptedUdpPeer {
 public:
     // What to do with one received datagram.
     struct Reply {
-        std::vector<std::string> datagrams;        // sent in order; none: stay silent
-        std::chrono::milliseconds delay{0};        // after receipt (the peer keeps receiving meanwhile)
-        bool fromAlternatePort = false;            // answer from the peer's second port
+        std::vector<std::string> datagrams;  // sent in order; none: stay silent
+        std::chrono::milliseconds delay{0};  // after receipt (the peer keeps receiving meanwhile)
+        bool fromAlternatePort = false;      // answer from the peer's second port
     };
 
     struct Datagram {

@@ -101,8 +101,10 @@ bool ScriptedUsbPeer::OnPacket(std::size_t connection, int fd) {
             } else {
                 reply.emplace();
                 if (responder_) {
-                    if (auto text = responder_(lastCommand_)) reply->payload = std::move(*text);
-                    else reply->silent = true;
+                    if (auto text = responder_(lastCommand_))
+                        reply->payload = std::move(*text);
+                    else
+                        reply->silent = true;
                 }
             }
         }
@@ -112,7 +114,8 @@ bool ScriptedUsbPeer::OnPacket(std::size_t connection, int fd) {
     // A delayed reply holds up this peer's thread: enough for one exchange at a time.
     if (reply->delay.count() > 0) std::this_thread::sleep_for(reply->delay);
     const auto tag = static_cast<std::uint8_t>(packet[1]);
-    const std::string bytes = reply->rawPacket ? *reply->rawPacket : UsbReplyPacket(tag, reply->payload, reply->claimedLength);
+    const std::string bytes =
+        reply->rawPacket ? *reply->rawPacket : UsbReplyPacket(tag, reply->payload, reply->claimedLength);
     send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
     return true;
 }

@@ -21,8 +21,8 @@ namespace zorbel::test {
 
 // Packet bytes as they cross the USB pipes: 12-byte header (type, tag, tag
 // complement, 0, length little-endian, end-of-message flag, three zeros).
-std::string UsbCommandPacket(std::uint8_t tag, const std::string& payload);   // type 1, flag 1
-std::string UsbReadRequest(std::uint8_t tag, std::uint32_t requested = 10255); // type 2, flag 0
+std::string UsbCommandPacket(std::uint8_t tag, const std::string& payload);     // type 1, flag 1
+std::string UsbReadRequest(std::uint8_t tag, std::uint32_t requested = 10255);  // type 2, flag 0
 // A reply: type 2, the request's tag, flag 1; `claimedLength` replaces the
 // payload length in the header (to claim more or less than is carried).
 std::string UsbReplyPacket(std::uint8_t tag, const std::string& payload,

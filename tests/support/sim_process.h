@@ -49,9 +49,9 @@ private:
 
 // What to start zorbel-gensim with.
 struct GensimConfig {
-    bool lan = true;                      // serve LAN on a fresh loopback address
-    bool usb = true;                      // serve the virtual USB device in a fresh temp folder
-    std::vector<std::string> extraArgs;   // fault options: "--delay", "300", ...
+    bool lan = true;                     // serve LAN on a fresh loopback address
+    bool usb = true;                     // serve the virtual USB device in a fresh temp folder
+    std::vector<std::string> extraArgs;  // fault options: "--delay", "300", ...
 };
 
 // zorbel-gensim on its own loopback address and/or socket path.
@@ -62,7 +62,7 @@ public:
     static std::unique_ptr<Gensim> Start(const GensimConfig& config = {}, std::string* error = nullptr);
 
     const std::string& lanAddress() const { return lanAddress_; }  // empty without LAN
-    std::uint32_t lanAddressValue() const;                          // for qmkHDInitComType
+    std::uint32_t lanAddressValue() const;                         // for qmkHDInitComType
     const std::string& usbPath() const { return usbPath_; }        // empty without USB
     std::string usbDevice() const { return "unix:" + usbPath_; }   // for QRV_USB_DEVICE
     SimProcess& process() { return *process_; }

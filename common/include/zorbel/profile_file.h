@@ -75,10 +75,10 @@ public:
     // of enclosing quotes (" or ') removed, then cut to `maxChars` characters
     // (never between the halves of a surrogate pair); `fallback`, treated the
     // same way, when the section or the key is missing.
-    std::u16string getString(std::u16string_view section, std::u16string_view key,
-                             std::u16string_view fallback, std::size_t maxChars) const;
-    std::string getString(std::string_view section, std::string_view key,
-                          std::string_view fallback, std::size_t maxChars) const;
+    std::u16string getString(std::u16string_view section, std::u16string_view key, std::u16string_view fallback,
+                             std::size_t maxChars) const;
+    std::string getString(std::string_view section, std::string_view key, std::string_view fallback,
+                          std::size_t maxChars) const;
 
     // GetPrivateProfileSection: the lines of the section in file order, each
     // "key=value" with blanks around key and value removed ("key" alone for
@@ -86,8 +86,7 @@ public:
     // pass through a buffer of `bufferChars` characters that holds every line
     // with its terminator and one final terminator: only whole lines that fit
     // are returned, and the first line that does not fit ends the list.
-    std::vector<std::u16string> sectionLines(std::u16string_view section,
-                                             std::size_t bufferChars) const;
+    std::vector<std::u16string> sectionLines(std::u16string_view section, std::size_t bufferChars) const;
 
     bool hasSection(std::u16string_view section) const;
 

@@ -47,7 +47,8 @@ TEST(Cli, BadUsageAndBadValuesExitWith2AndOneLine) {
         {{"--bogus", "show"}, "unknown option '--bogus' (see zorbel-cli --help)"},
         {{"--channel", "3", "read"}, "--channel is 1 or 2, not '3' (see zorbel-cli --help)"},
         {{"read", "--lan"}, "--lan needs a value (see zorbel-cli --help)"},
-        {{"--lan", "10.0.0", "read"}, "--lan needs an IPv4 address such as 192.168.1.100, not '10.0.0' (see zorbel-cli --help)"},
+        {{"--lan", "10.0.0", "read"},
+         "--lan needs an IPv4 address such as 192.168.1.100, not '10.0.0' (see zorbel-cli --help)"},
         {{"--timeout", "0", "read"}, "--timeout needs a number of seconds above 0, not '0' (see zorbel-cli --help)"},
         {{"--wait", "-1", "read"}, "--wait needs a number of seconds, 0 or more, not '-1' (see zorbel-cli --help)"},
         {{"read", "-o"}, "-o needs a value (see zorbel-cli --help)"},
@@ -165,7 +166,10 @@ TEST(Cli, DoubtfulInputsAreRefusedOrWarnedAbout) {
         std::string err;  // after the file's path
     };
     const Row rows[] = {
-        {"short.arb", eightSamples, {"convert", dir.file("out.qwf")}, 2,
+        {"short.arb",
+         eightSamples,
+         {"convert", dir.file("out.qwf")},
+         2,
          ": warning: the point count 8 was rounded down to 0, a multiple of 16\nzorbel-cli: " + dir.file("short.arb") +
              ": the waveform has fewer than 16 points: nothing to convert\n"},
         {"notes.set", "[Notes]\nText=hello\n", {"show"}, 0, warning},
@@ -193,22 +197,27 @@ TEST(Cli, ConvertBetweenQwfAndArbKeepsTheSamples) {
 
     ASSERT_EQ(RunInProcess({"convert", dir.file("in.qwf"), dir.file("mid.ARB")}).status, 0);
     const std::string arb = ReadText(dir.file("mid.ARB"));
-    EXPECT_EQ(arb.rfind("version,16\r\ntype,2\r\nsamples,32\r\nsps,250000000.000000\r\n#zoom,20\r\ndiv,5\r\n-0.812500\r\n", 0), 0u);
+    EXPECT_EQ(
+        arb.rfind("version,16\r\ntype,2\r\nsamples,32\r\nsps,250000000.000000\r\n#zoom,20\r\ndiv,5\r\n-0.812500\r\n",
+                  0),
+        0u);
 
     const Result back = RunInProcess({"convert", dir.file("mid.ARB"), dir.file("out.qwf")});
     ASSERT_EQ(back.status, 0) << back.err;
     const std::string out = ReadText(dir.file("out.qwf"));
     EXPECT_EQ(out.rfind("#Total=2.5E+008\r\n#SAMPLE=5\r\n#SIZE=32\r\n#Freq=1000.000000\r\n        -16.25,", 0), 0u);
-    EXPECT_NE(out.find("         13.25,\r\n"), std::string::npos);  // the 30th value ends the third line
+    EXPECT_NE(out.find("         13.25,\r\n"), std::string::npos);             // the 30th value ends the third line
     EXPECT_EQ(out.substr(out.size() - 30), "         14.25,         15.25,");  // the last line has no break
 }
 
 TEST(Cli, ConvertOfARefusedFileWritesNothing) {
     TempDir dir;
-    WriteText(dir.file("bad.arb"), "version,16\r\ntype,2\r\nsamples,32\r\nsps,250000000.000000\r\n#zoom,0\r\ndiv,5\r\n");
+    WriteText(dir.file("bad.arb"),
+              "version,16\r\ntype,2\r\nsamples,32\r\nsps,250000000.000000\r\n#zoom,0\r\ndiv,5\r\n");
     const Result r = RunInProcess({"convert", dir.file("bad.arb"), dir.file("out.qwf")});
     EXPECT_EQ(r.status, 2);
-    EXPECT_EQ(r.err, "zorbel-cli: " + dir.file("bad.arb") + ": Cann't Load file: the gain code (#zoom) 0 is not 1, 4 or 20\n");
+    EXPECT_EQ(r.err,
+              "zorbel-cli: " + dir.file("bad.arb") + ": Cann't Load file: the gain code (#zoom) 0 is not 1, 4 or 20\n");
     EXPECT_FALSE(std::filesystem::exists(dir.file("out.qwf")));
 }
 

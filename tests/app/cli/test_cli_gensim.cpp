@@ -12,12 +12,12 @@
 #include <thread>
 
 #include "QRVHardDll.h"
-#include "program_run.h"
 #include "loopback.h"
+#include "program_run.h"
 #include "sim_clients.h"
 #include "sim_process.h"
-#include "zorbel/model/instrument_lock.h"
 #include "zorbel/model/device_settings.h"
+#include "zorbel/model/instrument_lock.h"
 #include "zorbel/numbers.h"
 
 namespace zorbel::test {
@@ -33,9 +33,14 @@ public:
         for (int attempt = 0; attempt < 5 && !sim->process_; ++attempt) {
             sim->address_ = UniqueLoopbackAddress();
             // The shell only redirects standard error, then becomes the simulator.
-            std::vector<std::string> args = {"-c", "exec \"$0\" \"$@\" 2>>'" + sim->log_ + "'",
-                                             BinDir() + "/zorbel-gensim", "--lan", sim->address_, "--usb",
-                                             "unix:" + sim->usbPath_, "--verbose"};
+            std::vector<std::string> args = {"-c",
+                                             "exec \"$0\" \"$@\" 2>>'" + sim->log_ + "'",
+                                             BinDir() + "/zorbel-gensim",
+                                             "--lan",
+                                             sim->address_,
+                                             "--usb",
+                                             "unix:" + sim->usbPath_,
+                                             "--verbose"};
             args.insert(args.end(), extra.begin(), extra.end());
             sim->process_ = SimProcess::Start("/bin/sh", args, error);
         }
@@ -144,7 +149,8 @@ TEST_F(CliAgainstGensim, WrittenSetupReadsBackOverLanAndUsb) {
         const CliRun written = Cli({"write", setupPath}, usb);
         ASSERT_EQ(written.status, 0) << written.err;
         EXPECT_EQ(written.err, "");
-        EXPECT_NE(Section(written.out, "Channel_1").find("Frequency(Hz)=12345.6\nAmplitude(V)=3.5\n"), std::string::npos);
+        EXPECT_NE(Section(written.out, "Channel_1").find("Frequency(Hz)=12345.6\nAmplitude(V)=3.5\n"),
+                  std::string::npos);
         // The limits printed are the instrument's, read at the start of the job.
         EXPECT_NE(Section(written.out, "Standard_1").find("MaxAmplitude(V)=10\n"), std::string::npos);
         EXPECT_EQ(Section(written.out, "Current"), "[Current]\nChannel=1\n");
@@ -164,7 +170,7 @@ TEST_F(CliAgainstGensim, WrittenSetupReadsBackOverLanAndUsb) {
 }
 
 struct OutOfRangeRow {
-    const char* line;     // replaces the bench setup's line of the same key in that section
+    const char* line;  // replaces the bench setup's line of the same key in that section
     const char* section;
     const char* message;  // after "zorbel-cli: FILE: "
 };
@@ -174,8 +180,10 @@ struct OutOfRangeRow {
 TEST_F(CliAgainstGensim, WriteChecksEveryValueOfTheFileBeforeSendingAny) {
     const OutOfRangeRow rows[] = {
         {"Offset(V)=4", "Channel_2", "[Channel_2] Offset(V): Set CH2 Offset(V) Error: (4) is out of range(-2.5,2.5)"},
-        {"PulseWidth(s)=1", "Channel_1", "[Channel_1] PulseWidth(s): Set CH1 Pulse Width: (1) is out of range(2E-008,0.5)"},
-        {"SquareDuty=0.9", "Channel_1", "[Channel_1] SquareDuty: Set CH1 Square Duty Error: (0.9) is out of range(0.2,0.8)"},
+        {"PulseWidth(s)=1", "Channel_1",
+         "[Channel_1] PulseWidth(s): Set CH1 Pulse Width: (1) is out of range(2E-008,0.5)"},
+        {"SquareDuty=0.9", "Channel_1",
+         "[Channel_1] SquareDuty: Set CH1 Square Duty Error: (0.9) is out of range(0.2,0.8)"},
     };
     WriteBench();
     for (const OutOfRangeRow& row : rows) {
@@ -209,7 +217,8 @@ TEST_F(CliAgainstGensim, OneProgramAtATimeOnTheInstrument) {
         const char* err;
     };
     const Row rows[] = {
-        {"held throughout", std::chrono::hours(1), "0.3", 1, "zorbel-cli: the instrument is busy with another program\n"},
+        {"held throughout", std::chrono::hours(1), "0.3", 1,
+         "zorbel-cli: the instrument is busy with another program\n"},
         {"freed during the wait", std::chrono::milliseconds(400), "10", 0, ""},
     };
     for (const Row& row : rows) {
@@ -224,8 +233,10 @@ TEST_F(CliAgainstGensim, OneProgramAtATimeOnTheInstrument) {
         other.Release();
         EXPECT_EQ(result.status, row.status);
         EXPECT_EQ(result.err, row.err);
-        if (row.status != 0) EXPECT_TRUE(sim->CommandsSince(from).empty()) << "a busy job sends nothing";
-        else EXPECT_GE(std::chrono::steady_clock::now() - start, row.holdFor);
+        if (row.status != 0)
+            EXPECT_TRUE(sim->CommandsSince(from).empty()) << "a busy job sends nothing";
+        else
+            EXPECT_GE(std::chrono::steady_clock::now() - start, row.holdFor);
     }
 
     // Two programs at once: each job's commands in one piece, never mixed.
@@ -332,7 +343,8 @@ TEST(CliWithoutInstrument, AbsentInstrumentExitsWith1) {
 
     std::ofstream(dir.file("steps.arb"), std::ios::binary)
         << "version,16\r\ntype,2\r\nsamples,16\r\nsps,250000000.000000\r\n#zoom,1\r\ndiv,3\r\n"
-        << "0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n";  // all 16: no load warning
+        << "0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n";  // all 16: no load
+                                                                                                // warning
     const CliRun lan = RunZorbelCli({"--lan", address, "arb", dir.file("steps.arb")}, env);
     EXPECT_EQ(lan.status, 1);
     EXPECT_EQ(lan.err.rfind("zorbel-cli: Read Operation failed: ", 0), 0u) << lan.err;

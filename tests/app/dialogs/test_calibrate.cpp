@@ -154,7 +154,7 @@ TEST_F(CalibrateDialog, ReportIsTheListInGbkWithCrLfOrNothing) {
 
     // A folder that is gone: said with the full path, nothing claimed saved.
     told.clear();
-    CDlgCalibrate elsewhere(settings, choices, QString::fromStdString(folder.file("gone")));
+    CDlgCalibrate elsewhere(settings, choices, QString::fromStdString(folder.File("gone")));
     elsewhere.SetPrompts({{}, [this](const QString& text) { told << text; }, {}});
     FindControl<QAbstractButton>(&elsewhere, kReport)->click();
     EXPECT_EQ(told, QStringList{"无法创建或打开校准文件：" + elsewhere.ReportPath()});

@@ -78,12 +78,15 @@ TEST(EditEx, LeavingShowsTheFieldsDecimalsAndTellsTheOwnerTwice) {
         edit.setText(row.lastText);
         edit.TakeValue();  // makes it the last text
         std::vector<std::string> told;
-        QObject::connect(&edit, &CEditEx::LeftAsTyped, [&](const QString& t) { told.push_back("typed " + t.toStdString()); });
-        QObject::connect(&edit, &CEditEx::LeftNormalized, [&](const QString& t) { told.push_back("shown " + t.toStdString()); });
+        QObject::connect(&edit, &CEditEx::LeftAsTyped,
+                         [&](const QString& t) { told.push_back("typed " + t.toStdString()); });
+        QObject::connect(&edit, &CEditEx::LeftNormalized,
+                         [&](const QString& t) { told.push_back("shown " + t.toStdString()); });
         edit.setText(row.typed);
         edit.TakeValue();
         EXPECT_EQ(edit.text().toStdString(), row.shown.toStdString());
-        EXPECT_EQ(told, (std::vector<std::string>{"typed " + row.typed.toStdString(), "shown " + row.shown.toStdString()}));
+        EXPECT_EQ(told,
+                  (std::vector<std::string>{"typed " + row.typed.toStdString(), "shown " + row.shown.toStdString()}));
         EXPECT_EQ(edit.LastText(), row.shown);
     }
 }

@@ -120,8 +120,8 @@ struct RangeRow {
     Parameter parameter;
     double current;
     const char* typed;
-    const char* refusal;              // the message; nullptr when taken
-    const char* written = nullptr;    // what is written when not the typed value
+    const char* refusal;            // the message; nullptr when taken
+    const char* written = nullptr;  // what is written when not the typed value
 };
 
 TEST_F(PanelTest, EveryFieldTakesItsLimitAndRefusesTheNextValueBeyond) {
@@ -142,15 +142,19 @@ TEST_F(PanelTest, EveryFieldTakesItsLimitAndRefusesTheNextValueBeyond) {
         {kWaveSine, 0, P::Phase, 90, "360", nullptr},
         {kWaveSine, 0, P::Phase, 90, "360.01", "Set CH1 Phase Error: (360.01) is out of range(0,360)"},
         {kWaveSquare, 0, P::SquareDuty, 0.5, "0.0002", nullptr},
-        {kWaveSquare, 0, P::SquareDuty, 0.5, "0.0001", "Set CH1 Square Duty Error: (0.0001) is out of range(0.0002,0.9998)"},
+        {kWaveSquare, 0, P::SquareDuty, 0.5, "0.0001",
+         "Set CH1 Square Duty Error: (0.0001) is out of range(0.0002,0.9998)"},
         {kWaveRamp, 1, P::RampSymmetry, 0.5, "0.99", nullptr},
-        {kWaveRamp, 1, P::RampSymmetry, 0.5, "0.9901", "Set CH2 Ramp Symmetry Error: (0.9901) is out of range(0.01,0.99)"},
+        {kWaveRamp, 1, P::RampSymmetry, 0.5, "0.9901",
+         "Set CH2 Ramp Symmetry Error: (0.9901) is out of range(0.01,0.99)"},
         {kWavePulse, 0, P::PulseDuty, 0.1, "0", nullptr},
         {kWavePulse, 0, P::PulseDuty, 0.1, "-0.0001", "Set CH1 Pulse Duty: (-0.0001) is out of range(0,0.9998)"},
         {kWavePulse, 0, P::PulseWidth, 1e-4, "0.0009998", nullptr},
-        {kWavePulse, 0, P::PulseWidth, 1e-4, "0.000999801", "Set CH1 Pulse Width: (0.000999801) is out of range(2E-008,0.0009998)"},
+        {kWavePulse, 0, P::PulseWidth, 1e-4, "0.000999801",
+         "Set CH1 Pulse Width: (0.000999801) is out of range(2E-008,0.0009998)"},
         {kWavePulse, 1, P::PulseLeading, 2e-8, "0.000000014", nullptr},
-        {kWavePulse, 1, P::PulseLeading, 2e-8, "0.000000013", "Set CH2 Pulse Leading: (1.3E-008) is out of range(1.4E-008,6.25E-005)"},
+        {kWavePulse, 1, P::PulseLeading, 2e-8, "0.000000013",
+         "Set CH2 Pulse Leading: (1.3E-008) is out of range(1.4E-008,6.25E-005)"},
         {kWavePulse, 0, P::PulseTrailing, 1e-7, "0.0000625", nullptr},
         {kWavePulse, 0, P::PulseTrailing, 1e-7, "0.000062501",
          "Set CH1 Pulse Trailing: (6.2501E-005) is out of range(6.3E-008,6.25E-005)"},
@@ -182,7 +186,8 @@ TEST_F(PanelTest, EveryFieldTakesItsLimitAndRefusesTheNextValueBeyond) {
         EXPECT_EQ(TakeQueue(), queued);
         EXPECT_EQ(view.masks, masks);
         EXPECT_EQ(messages, row.refusal ? std::vector<std::string>{row.refusal} : std::vector<std::string>{});
-        EXPECT_EQ(settings.ReadRecord(row.channel, [&](const ChannelRecord& r) { return r.Value(row.parameter); }), held);
+        EXPECT_EQ(settings.ReadRecord(row.channel, [&](const ChannelRecord& r) { return r.Value(row.parameter); }),
+                  held);
         EXPECT_EQ(edit->text().toDouble(), held) << edit->text().toStdString();
     }
 }
@@ -231,18 +236,68 @@ TEST_F(PanelTest, TheFrequencyGroupTakesTheNumberInItsUnit) {
     fake.SetBestArbitrary(7, 1000);
     const FrequencyRow rows[] = {
         {"1.5 in KHz", kWaveSine, 1000, 3e7, {{S::TypeText, "1.5"}}, {{0xA004, 0, 1500}}, nullptr, "1.500000", 1},
-        {"MHz clicked on 2 Hz", kWaveSquare, 2, 3e7, {{S::ClickUnit, "", 2}}, {{0xA004, 0, 2e6}}, nullptr, "2.000000", 2},
-        {"MHz clicked beyond the maximum", kWaveSine, 2, 1e6, {{S::ClickUnit, "", 2}}, {},
-         "Set CH1 Frequency(Hz) Error: (2E+006) is out of range(1E-006,1E+006)", "2.000000", 0},
-        {"Format on 1500 typed in Hz", kWaveRamp, 5, 3e7, {{S::TypeText, "1500"}, {S::ClickFormat, ""}}, {{0xA004, 0, 1500}}, nullptr,
-         "1.500000", 1},
-        {"Format on 999.5 typed in KHz", kWavePulse, 2000, 3e7, {{S::TypeText, "0.9995"}, {S::ClickFormat, ""}},
-         {{0xA004, 0, 999.5}}, nullptr, "999.500000", 0},
-        {"seven digits shown as sent", kWaveSine, 1000, 3e7, {{S::TypeText, "1.234567"}}, {{0xA004, 0, 1234.57}}, nullptr,
-         "1.234570", 1},
-        {"arbitrary frequency chooses the sample clock", kWaveArbitrary, 1000, 3e7, {{S::TypeText, "2"}},
-         {{0x3006, 0, 0}}, nullptr, "2.000000", 1},
-        {"noise greys the group: no unit click", kWaveNoise, 1000, 3e7, {{S::ClickUnit, "", 0}}, {}, nullptr, "1.000000",
+        {"MHz clicked on 2 Hz",
+         kWaveSquare,
+         2,
+         3e7,
+         {{S::ClickUnit, "", 2}},
+         {{0xA004, 0, 2e6}},
+         nullptr,
+         "2.000000",
+         2},
+        {"MHz clicked beyond the maximum",
+         kWaveSine,
+         2,
+         1e6,
+         {{S::ClickUnit, "", 2}},
+         {},
+         "Set CH1 Frequency(Hz) Error: (2E+006) is out of range(1E-006,1E+006)",
+         "2.000000",
+         0},
+        {"Format on 1500 typed in Hz",
+         kWaveRamp,
+         5,
+         3e7,
+         {{S::TypeText, "1500"}, {S::ClickFormat, ""}},
+         {{0xA004, 0, 1500}},
+         nullptr,
+         "1.500000",
+         1},
+        {"Format on 999.5 typed in KHz",
+         kWavePulse,
+         2000,
+         3e7,
+         {{S::TypeText, "0.9995"}, {S::ClickFormat, ""}},
+         {{0xA004, 0, 999.5}},
+         nullptr,
+         "999.500000",
+         0},
+        {"seven digits shown as sent",
+         kWaveSine,
+         1000,
+         3e7,
+         {{S::TypeText, "1.234567"}},
+         {{0xA004, 0, 1234.57}},
+         nullptr,
+         "1.234570",
+         1},
+        {"arbitrary frequency chooses the sample clock",
+         kWaveArbitrary,
+         1000,
+         3e7,
+         {{S::TypeText, "2"}},
+         {{0x3006, 0, 0}},
+         nullptr,
+         "2.000000",
+         1},
+        {"noise greys the group: no unit click",
+         kWaveNoise,
+         1000,
+         3e7,
+         {{S::ClickUnit, "", 0}},
+         {},
+         nullptr,
+         "1.000000",
          1},
     };
     for (const FrequencyRow& row : rows) {

@@ -73,16 +73,16 @@ TEST_F(ArbitraryFiles, Arb32SamplesWithZoom20Has38LinesAndRoundTrips) {
 }
 
 std::string ArbText(const std::string& samplesLine, const std::string& zoomLine, std::size_t sampleLines) {
-    std::string text = "version,16\r\ntype,2\r\n" + samplesLine + "\r\nsps,250000000.000000\r\n" + zoomLine +
-                       "\r\ndiv,3\r\n";
+    std::string text =
+        "version,16\r\ntype,2\r\n" + samplesLine + "\r\nsps,250000000.000000\r\n" + zoomLine + "\r\ndiv,3\r\n";
     for (std::size_t i = 0; i < sampleLines; ++i) text += std::to_string(i + 1) + "\n";  // LF lines are read too
     return text;
 }
 
 struct CountRow {
     std::size_t announced;
-    std::size_t present;          // sample lines in the file
-    std::uint32_t pointCount;     // announced rounded down to 16
+    std::size_t present;       // sample lines in the file
+    std::uint32_t pointCount;  // announced rounded down to 16
 };
 
 TEST_F(ArbitraryFiles, ArbLoadsTheAnnouncedCountWithZerosForMissingLines) {
@@ -100,9 +100,7 @@ TEST_F(ArbitraryFiles, ArbLoadsTheAnnouncedCountWithZerosForMissingLines) {
     }
 }
 
-std::string WithDivider(std::string text, const std::string& line) {
-    return text.replace(text.find("div,3"), 5, line);
-}
+std::string WithDivider(std::string text, const std::string& line) { return text.replace(text.find("div,3"), 5, line); }
 
 std::string WithSample(std::string text, std::size_t index, const std::string& sample) {
     const std::string line = "\n" + std::to_string(index + 1) + "\n";
@@ -128,8 +126,7 @@ TEST_F(ArbitraryFiles, RefusedFilesChangeNothing) {
         {true, qwfHead + "#SIZE=67108880\r\n#Freq=10.0\r\n1,2,", "67108880"},
         // Values the instrument does not take: the divider beyond 250 (65536
         // must not pass as 0), numbers that are not finite.
-        {false, WithDivider(ArbText("samples,32", "#zoom,1", 32), "div,1000"),
-         "(div) 1000 is outside 0 to 250"},
+        {false, WithDivider(ArbText("samples,32", "#zoom,1", 32), "div,1000"), "(div) 1000 is outside 0 to 250"},
         {false, WithDivider(ArbText("samples,32", "#zoom,1", 32), "div,65536"), "65536"},
         {false, WithDivider(ArbText("samples,32", "#zoom,1", 32), "div,-1"), "-1"},
         {false, WithDivider(ArbText("samples,32", "#zoom,1", 32), "div,INF"), "INF"},
@@ -176,16 +173,21 @@ TEST_F(ArbitraryFiles, LoadsWarnAboutWhatTheFileDidNotHoldAsAnnounced) {
         std::vector<std::string> warnings;
     } rows[] = {
         {false, arbHead + "32" + arbRest + whole, {}},
-        {false, arbHead + "40" + arbRest + "0.5\r\nabc\r\n\r\n20\r\n-13\r\n",
+        {false,
+         arbHead + "40" + arbRest + "0.5\r\nabc\r\n\r\n20\r\n-13\r\n",
          {"the file announces 40 samples but holds 5; the other 35 are 0", "2 samples are not numbers, loaded as 0",
           "2 samples beyond 12.5 V either way (the most the instrument plays), clamped by the download",
           "the point count 40 was rounded down to 32, a multiple of 16"}},
-        {false, arbHead + "17" + arbRest + "1\r\n x \r\n",
+        {false,
+         arbHead + "17" + arbRest + "1\r\n x \r\n",
          {"the file announces 17 samples but holds 2; the other 15 are 0", "1 sample is not a number, loaded as 0",
           "the point count 17 was rounded down to 16, a multiple of 16"}},
-        {true, qwfHead + "20\r\n#Freq=10\r\n1,2,3,4,5,6,7,8,9,10,\r\n1,2,3,4,5,6,",
+        {true,
+         qwfHead + "20\r\n#Freq=10\r\n1,2,3,4,5,6,7,8,9,10,\r\n1,2,3,4,5,6,",
          {"the point count 20 was rounded down to 16, a multiple of 16"}},
-        {true, qwfHead + "32\r\n#Freq=10\r\n1,2,3,4,5,6,7,8,9,10,", {"the file announces 32 samples but holds 10; the other 22 are 0"}},
+        {true,
+         qwfHead + "32\r\n#Freq=10\r\n1,2,3,4,5,6,7,8,9,10,",
+         {"the file announces 32 samples but holds 10; the other 22 are 0"}},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.text.substr(0, 120));

@@ -65,9 +65,12 @@ TEST(DeviceSettings, ParameterSettersKeepTheValueAsSent) {
         double sent;
     };
     const Case cases[] = {
-        {Parameter::Frequency, 1234.567, 1234.57},     {Parameter::Frequency, 1234567.0, 1234570.0},
-        {Parameter::SquareDuty, 0.1234567, 0.123457},  {Parameter::Amplitude, 2.3456789, 2.34568},
-        {Parameter::Offset, -9.8999999, -9.9},         {Parameter::PulseWidth, 1.23456789e-6, 1.23457e-6},
+        {Parameter::Frequency, 1234.567, 1234.57},
+        {Parameter::Frequency, 1234567.0, 1234570.0},
+        {Parameter::SquareDuty, 0.1234567, 0.123457},
+        {Parameter::Amplitude, 2.3456789, 2.34568},
+        {Parameter::Offset, -9.8999999, -9.9},
+        {Parameter::PulseWidth, 1.23456789e-6, 1.23457e-6},
         {Parameter::Phase, 90.0, 90.0},
     };
     for (const Case& c : cases) {
@@ -150,7 +153,10 @@ TEST(ParseNumberText, HandsTheLibraryAnAsciiTextOfAtMost999Characters) {
 
     settings.ParseNumberText(u"1\u00B75");  // a middle dot, as a mistyped separator
     EXPECT_EQ(fake.LastParsedText(), "1?5");
-    settings.ParseNumberText(std::u16string_view(u"1\0" "5", 3));
+    settings.ParseNumberText(
+        std::u16string_view(u"1\0"
+                            "5",
+                            3));
     EXPECT_EQ(fake.LastParsedText(), "1?5");
 }
 

@@ -33,7 +33,8 @@ public:
     std::vector<std::string> paths;
 };
 
-const char* const kSmallArb = "version,16\r\ntype,2\r\nsamples,16\r\nsps,250000000.000000\r\n#zoom,1\r\ndiv,2\r\n0.5\r\n";
+const char* const kSmallArb =
+    "version,16\r\ntype,2\r\nsamples,16\r\nsps,250000000.000000\r\n#zoom,1\r\ndiv,2\r\n0.5\r\n";
 const char* const kSmallQwf = "#Total=2.5E+008\r\n#SAMPLE=2\r\n#SIZE=16\r\n#Freq=50.000000\r\n0.5,";
 
 class Document : public ::testing::Test {
@@ -78,10 +79,18 @@ TEST_F(Document, ExtensionChecksIgnoreCaseAndNameTheExpectedType) {
         const bool existed = std::filesystem::exists(path);
         bool ok = false;
         switch (row.op) {
-        case Op::LoadSetup: ok = doc.LoadSetup(path); break;
-        case Op::SaveSetup: ok = doc.SaveSetup(path); break;
-        case Op::LoadArbitrary: ok = doc.LoadArbitrary(row.kind, path); break;
-        case Op::SaveArbitrary: ok = doc.SaveArbitrary(row.kind, path); break;
+        case Op::LoadSetup:
+            ok = doc.LoadSetup(path);
+            break;
+        case Op::SaveSetup:
+            ok = doc.SaveSetup(path);
+            break;
+        case Op::LoadArbitrary:
+            ok = doc.LoadArbitrary(row.kind, path);
+            break;
+        case Op::SaveArbitrary:
+            ok = doc.SaveArbitrary(row.kind, path);
+            break;
         }
         EXPECT_EQ(ok, row.message == nullptr);
         if (row.message) {
@@ -201,7 +210,8 @@ TEST(RangeCheck, LimitsAreAllowedAndTheMessageNamesChannelValueAndRange) {
     const Case cases[] = {
         {Parameter::Frequency, 0, 3e7, nullptr},
         {Parameter::Frequency, 0, 1e-6, nullptr},
-        {Parameter::Frequency, 1, 3.00001e7, "Set CH2 Frequency(Hz) Error: (3.00001E+007) is out of range(1E-006,3E+007)"},
+        {Parameter::Frequency, 1, 3.00001e7,
+         "Set CH2 Frequency(Hz) Error: (3.00001E+007) is out of range(1E-006,3E+007)"},
         {Parameter::PulseWidth, 0, -1, "Set CH1 Pulse Width: (-1) is out of range(1.6E-008,0.0009998)"},
         {Parameter::Amplitude, 0, std::nextafter(20.0, 21.0), ""},  // beyond as typed, though sent as "20"
         {Parameter::Amplitude, 0, 20.0001, ""},

@@ -56,7 +56,7 @@ TEST(InstrumentLock, HeldFromTheJobsFirstStepUntilTheSessionIsIdle) {
 
 struct LockRow {
     const char* name;
-    std::uint16_t heldType;      // the link the other program holds
+    std::uint16_t heldType;  // the link the other program holds
     std::uint32_t heldAddress;
     std::chrono::milliseconds holdFor;  // then it lets go; 1 h: for the whole test
     std::chrono::milliseconds wait;     // the session's bound for waiting

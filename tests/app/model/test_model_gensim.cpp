@@ -127,7 +127,7 @@ TEST(ModelAgainstGensimFaults, DroppedAnswerLatchesUntilTheNextOperation) {
 
     settings.SetParameter(0, Parameter::Amplitude, 3.25);
     ASSERT_TRUE(pump.WaitUntilIdle(5s).finished);
-    pump.Stop();  // the test talks to the library itself now
+    pump.Stop();                                             // the test talks to the library itself now
     EXPECT_EQ(InstrumentAmplitude(0), kSetup[0].values[0]);  // the write never left
 
     pump.Start();

@@ -36,7 +36,7 @@ TEST_F(SessionTest, WriteOperationReadsLimitsThenWritesBothChannelsWithThoseLimi
     const Call frequency1 = fake.Calls()[14 + Index(Parameter::Frequency)];
     EXPECT_EQ(frequency1.channel, 1);
     EXPECT_EQ(frequency1.a, 1234.0);
-    EXPECT_EQ(frequency1.b, 5e6);   // the channel's own limits, as read
+    EXPECT_EQ(frequency1.b, 5e6);  // the channel's own limits, as read
     EXPECT_EQ(frequency1.c, 2e-6);
     EXPECT_EQ(settings.JobFlags(), Job::None);
     EXPECT_EQ(settings.LinkState(), Link::Up);
@@ -136,12 +136,17 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         GuardCase{"no link: nothing", State::Offline, {kAmp, 0, 0, 1.0}, GeneratorStatus::NoLink, {}},
         GuardCase{"demo", State::Demo, {kAmp, 0, 0, 1.0}, GeneratorStatus::Failed, {}},
-        GuardCase{"demo, end marker", State::Demo, {code::kWriteSettingsEnd, -1}, CommandResult::OwnCode(code::kWriteSettingsEnd), {}},
+        GuardCase{"demo, end marker",
+                  State::Demo,
+                  {code::kWriteSettingsEnd, -1},
+                  CommandResult::OwnCode(code::kWriteSettingsEnd),
+                  {}},
         GuardCase{"latched", State::Latched, {kAmp, 0, 0, 1.0}, GeneratorStatus::Failed, {}},
         GuardCase{"channel 2", State::Online, {kAmp, 2, 0, 1.0}, GeneratorStatus::Rejected, {}},
         GuardCase{"channel -1 on a channel command", State::Online, {kAmp, -1, 0, 1.0}, GeneratorStatus::Rejected, {}},
         GuardCase{"latched before channel", State::Latched, {kAmp, 7, 0, 1.0}, GeneratorStatus::Failed, {}},
-        GuardCase{"refresh for the whole instrument", State::Online, {code::kRefresh, -1}, GeneratorStatus::Ok, {"Refresh"}},
+        GuardCase{
+            "refresh for the whole instrument", State::Online, {code::kRefresh, -1}, GeneratorStatus::Ok, {"Refresh"}},
         GuardCase{"wave type 0", State::Online, {code::kWriteWaveType, 0, 0}, GeneratorStatus::Rejected, {}},
         GuardCase{"wave type 8", State::Online, {code::kWriteWaveType, 1, 8}, GeneratorStatus::Rejected, {}},
         GuardCase{"wave type 6", State::Online, {code::kWriteWaveType, 1, 6}, GeneratorStatus::Ok, {"WriteWaveType"}},

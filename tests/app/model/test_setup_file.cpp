@@ -188,7 +188,7 @@ struct TypeRow {
 };
 
 TEST_F(SetupFile, WaveTypeOutsideOneToSevenIsLeftAsItWasAndTheRestLoads) {
-    const TypeRow rows[] = {{"0", kWaveSquare}, {"8", kWaveSquare}, {"65542", kWaveSquare},
+    const TypeRow rows[] = {{"0", kWaveSquare},  {"8", kWaveSquare},   {"65542", kWaveSquare},
                             {"-1", kWaveSquare}, {"7", kWaveHarmonic}, {"3.9", kWaveRamp}};
     for (const TypeRow& row : rows) {
         SCOPED_TRACE(row.value);
@@ -200,8 +200,7 @@ TEST_F(SetupFile, WaveTypeOutsideOneToSevenIsLeftAsItWasAndTheRestLoads) {
         EXPECT_EQ(model.Record(0).waveType, row.after);
         EXPECT_EQ(model.Record(0).Value(Parameter::Amplitude), 4.5);
         const auto pending = Pending(model);
-        const bool typeQueued =
-            std::find(pending.begin(), pending.end(), CodeAndChannel{0xA002, 0}) != pending.end();
+        const bool typeQueued = std::find(pending.begin(), pending.end(), CodeAndChannel{0xA002, 0}) != pending.end();
         EXPECT_EQ(typeQueued, row.after != kWaveSquare);
     }
 }
@@ -232,7 +231,9 @@ TEST_F(SetupFile, HandWrittenFileFollowsTheProfileRules) {
     const std::vector<std::string> head(lines.begin(), lines.begin() + 7);
     EXPECT_EQ(head, (std::vector<std::string>{"; bench setup", "[channel_1]", "onoff=0", "FREQUENCY(HZ)=3000",
                                               "; keep this note", "Amplitude(V)=3.5", "Type=1"}));
-    const auto at = [&](const std::string& line) { return std::find(lines.begin(), lines.end(), line) - lines.begin(); };
+    const auto at = [&](const std::string& line) {
+        return std::find(lines.begin(), lines.end(), line) - lines.begin();
+    };
     // The nine keys the file lacked follow its last key, before the blank line.
     EXPECT_EQ(lines[7], "Offset(V)=0");
     EXPECT_EQ(lines[14], "PulseTrailing(s)=0.0001");  // the default the load took
@@ -243,7 +244,9 @@ TEST_F(SetupFile, HandWrittenFileFollowsTheProfileRules) {
     EXPECT_LT(at("[Standard_1]"), at("[Standard_2]"));
     EXPECT_LT(at("[Standard_2]"), at("[Channel_2]"));
     EXPECT_LT(at("[Channel_2]"), at("[Current]"));
-    EXPECT_EQ(std::count(lines.begin(), lines.end(), "[channel_1]") + std::count(lines.begin(), lines.end(), "[Channel_1]"), 1);
+    EXPECT_EQ(
+        std::count(lines.begin(), lines.end(), "[channel_1]") + std::count(lines.begin(), lines.end(), "[Channel_1]"),
+        1);
 }
 
 TEST_F(SetupFile, NumbersIgnoreADecimalCommaLocale) {

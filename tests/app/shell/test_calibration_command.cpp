@@ -59,9 +59,9 @@ protected:
         ASSERT_NE(gensim_, nullptr) << error;
         const std::string scopeDevice = "unix:" + scopeFolder_.file("scope.sock");
         scopesim_ =
-            SimProcess::Start("zorbel-scopesim", {"--usb", scopeDevice, "--gensim-lan", gensim_->lanAddress()}, &error);
+            SimProcess::Start("zorbel-scopesim", {"--usb", scopeDevice, "--gensim-lan", gensim_->LanAddress()}, &error);
         ASSERT_NE(scopesim_, nullptr) << error;
-        setenv("QRV_USB_DEVICE", gensim_->usbDevice().c_str(), 1);
+        setenv("QRV_USB_DEVICE", gensim_->UsbDevice().c_str(), 1);
         setenv("QMK_SCOPE_DEVICE", scopeDevice.c_str(), 1);
         setenv("ZORBEL_TEST_PAUSE_PERCENT", "0", 1);  // the oscilloscope library's pauses
     }
@@ -123,7 +123,7 @@ TEST_F(CalibrationAgainstSimulators, AWholeRunFillsEveryRowStoresOnYesAndWritesT
     };
     EXPECT_EQ(rows, expected);
     EXPECT_EQ(questions, QStringList{"已完成总步骤数4中的步骤1到步骤4,是否更新仪器中的校准数据"});
-    UdpClient lan(gensim_->lanAddress());
+    UdpClient lan(gensim_->LanAddress());
     EXPECT_EQ(lan.Ask("SIMulator:CALibration:STORe?"), "1");
     EXPECT_EQ(lan.Ask("SIMulator:CALibration:VALue? 1,4"), "5");
 

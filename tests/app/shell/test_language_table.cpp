@@ -80,9 +80,10 @@ TEST(LanguageTable, MenuItemTextBecomesCaptionAndShortcut) {
 TEST(LanguageTable, MenuKeysToTheFifthLevel) {
     // Position 0 of each level below the top is a separator, which keeps its
     // place in the keys but is never given a text.
-    Table table(QList<QPair<QString, QString>>{{"deep.lug",
-                  "[App]\n8888=Deep\n800=Top\n80000=---\n80001=Second\n8000101=Third\n800010101=Fourth\n"
-                  "80001010101=Fifth\n801=Other\n"}});
+    Table table(QList<QPair<QString, QString>>{
+        {"deep.lug",
+         "[App]\n8888=Deep\n800=Top\n80000=---\n80001=Second\n8000101=Third\n800010101=Fourth\n"
+         "80001010101=Fifth\n801=Other\n"}});
     table.languages.LoadLanguage(0);
     QMenuBar bar;
     QMenu* level = bar.addMenu("top");

@@ -13,15 +13,15 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QStatusBar>
-#include <QThread>
 #include <QTest>
+#include <QThread>
 #include <QToolBar>
 
 #include <functional>
 
+#include "control_panel_host.h"
 #include "language_choice.h"
 #include "menu_template.h"
-#include "control_panel_host.h"
 #include "placeholders.h"
 #include "shell_fixture.h"
 #include "sim_clients.h"
@@ -206,9 +206,9 @@ TEST_F(MainFrame, KeyboardReachesMenusToolbarAndPane) {
 
 TEST_F(MainFrame, FileEditAndZoomCommandsFollowTheWaveTypeAndTheViewWindow) {
     StartFrame();
-    const int commands[] = {kCmdLoadData,        kCmdLoadSetup,         kCmdSaveData,       kCmdSaveSetup,
-                            kCmdImportData,      kCmdExportData,        kCmdEditPoints,     kCmdHorizontalZoomIn,
-                            kCmdHorizontalZoomOut, kCmdHorizontalMove,  kCmdVerticalZoomIn, kCmdVerticalZoomOut,
+    const int commands[] = {kCmdLoadData,          kCmdLoadSetup,      kCmdSaveData,       kCmdSaveSetup,
+                            kCmdImportData,        kCmdExportData,     kCmdEditPoints,     kCmdHorizontalZoomIn,
+                            kCmdHorizontalZoomOut, kCmdHorizontalMove, kCmdVerticalZoomIn, kCmdVerticalZoomOut,
                             kCmdVerticalMove};
     const std::uint32_t points = Settings().Record(0).arbitraryPointCount;
     ASSERT_GT(points, 100u);
@@ -231,14 +231,31 @@ TEST_F(MainFrame, FileEditAndZoomCommandsFollowTheWaveTypeAndTheViewWindow) {
         {"sine", kWaveSine, whole, ZoomTool::None, "0101000000000", "0000000000000", ZoomTool::None},
         {"sine keeps a tool bit", kWaveSine, whole, ZoomTool::HorizontalIn, "0101000000000", "0000000000000",
          ZoomTool::HorizontalIn},
-        {"arbitrary, all visible", kWaveArbitrary, whole, ZoomTool::None, "1010110100100", "0000000000000", ZoomTool::None},
-        {"arbitrary, zoomed", kWaveArbitrary, {10, 100, -5.0, 5.0}, ZoomTool::HorizontalIn | ZoomTool::VerticalIn,
-         "1010110111111", "0000000100100", ZoomTool::HorizontalIn | ZoomTool::VerticalIn},
-        {"13 points visible", kWaveArbitrary, {0, 12, -5.0, 5.0}, ZoomTool::HorizontalIn, "1010110011111",
-         "0000000000000", ZoomTool::None},
-        {"move with all visible", kWaveArbitrary, whole, ZoomTool::HorizontalMove, "1010110100100", "0000000000000", ZoomTool::None},
-        {"vertical zoom out at full range", kWaveArbitrary, {10, 100, -10.0, 10.0}, ZoomTool::VerticalOut,
-         "1010110111100", "0000000000000", ZoomTool::None},
+        {"arbitrary, all visible", kWaveArbitrary, whole, ZoomTool::None, "1010110100100", "0000000000000",
+         ZoomTool::None},
+        {"arbitrary, zoomed",
+         kWaveArbitrary,
+         {10, 100, -5.0, 5.0},
+         ZoomTool::HorizontalIn | ZoomTool::VerticalIn,
+         "1010110111111",
+         "0000000100100",
+         ZoomTool::HorizontalIn | ZoomTool::VerticalIn},
+        {"13 points visible",
+         kWaveArbitrary,
+         {0, 12, -5.0, 5.0},
+         ZoomTool::HorizontalIn,
+         "1010110011111",
+         "0000000000000",
+         ZoomTool::None},
+        {"move with all visible", kWaveArbitrary, whole, ZoomTool::HorizontalMove, "1010110100100", "0000000000000",
+         ZoomTool::None},
+        {"vertical zoom out at full range",
+         kWaveArbitrary,
+         {10, 100, -10.0, 10.0},
+         ZoomTool::VerticalOut,
+         "1010110111100",
+         "0000000000000",
+         ZoomTool::None},
     };
     for (const auto& row : rows) {
         Settings().SetWaveType(0, row.waveType);
@@ -272,18 +289,31 @@ TEST_F(MainFrame, FileCommandsShowTheDocumentsMessagesAndRefresh) {
         QStringList messages;
         bool refreshed;
     } rows[] = {
-        {"setup as .txt", kWaveSine, kCmdLoadSetup, folder + "/a.txt", {"File is not *.set", "Failure: Load Setup"}, false},
+        {"setup as .txt",
+         kWaveSine,
+         kCmdLoadSetup,
+         folder + "/a.txt",
+         {"File is not *.set", "Failure: Load Setup"},
+         false},
         {"save setup", kWaveSine, kCmdSaveSetup, folder + "/a.set", {"Success: Save Setup"}, false},
         {"load setup", kWaveSine, kCmdLoadSetup, folder + "/a.set", {"Success: Load Setup"}, true},
         {"cancelled", kWaveSine, kCmdLoadSetup, "", {}, false},
         {"data while sine", kWaveSine, kCmdLoadData, folder + "/w.arb", {}, false},  // disabled
         {"save data", kWaveArbitrary, kCmdSaveData, folder + "/w.ARB", {"Success: Save arb data"}, false},
-        {"data as .qwf", kWaveArbitrary, kCmdLoadData, folder + "/w.qwf", {"File is not *.arb", "Failure: Load arb data"},
+        {"data as .qwf",
+         kWaveArbitrary,
+         kCmdLoadData,
+         folder + "/w.qwf",
+         {"File is not *.arb", "Failure: Load arb data"},
          false},
         {"load data", kWaveArbitrary, kCmdLoadData, folder + "/w.ARB", {"Success: Load arb data"}, true},
         {"export", kWaveArbitrary, kCmdExportData, folder + "/w.qwf", {"Success: Export arb data"}, false},
-        {"import missing", kWaveArbitrary, kCmdImportData, folder + "/none.qwf",
-         {"Cann't Load file: No such file or directory", "Failure: Import data"}, false},
+        {"import missing",
+         kWaveArbitrary,
+         kCmdImportData,
+         folder + "/none.qwf",
+         {"Cann't Load file: No such file or directory", "Failure: Import data"},
+         false},
         {"import", kWaveArbitrary, kCmdImportData, folder + "/w.qwf", {"Success: Import data"}, true},
     };
     for (const auto& row : rows) {
@@ -296,7 +326,8 @@ TEST_F(MainFrame, FileCommandsShowTheDocumentsMessagesAndRefresh) {
         Frame().RunCommand(row.command);
         EXPECT_EQ(messages_, row.messages) << row.what;
         EXPECT_EQ(Panel(Frame()).RefreshCount() - refreshes, row.refreshed ? 1 : 0) << row.what;
-        EXPECT_EQ(View(Frame()).TakeRefreshMask(), row.refreshed ? RefreshMask::Everything : RefreshMask::None) << row.what;
+        EXPECT_EQ(View(Frame()).TakeRefreshMask(), row.refreshed ? RefreshMask::Everything : RefreshMask::None)
+            << row.what;
     }
     EXPECT_TRUE(QFile::exists(folder + "/a.set"));
 }

@@ -16,8 +16,7 @@ namespace zorbel {
 // digits; "." not first, only after a leading digit, and only once (or over
 // the selected "."); a sign only at the front, only once, and "-" only when
 // negatives are allowed. Characters above 'z' and all others are refused.
-bool AcceptsNumberCharacter(QChar c, const QString& text, int selectionStart, int selectionEnd,
-                            bool negativesAllowed);
+bool AcceptsNumberCharacter(QChar c, const QString& text, int selectionStart, int selectionEnd, bool negativesAllowed);
 
 // The text a field shows once it is left: `decimals` digits after the point
 // (cut, never rounded; no point at all for 0 decimals), superfluous leading

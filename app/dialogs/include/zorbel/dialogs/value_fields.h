@@ -19,10 +19,10 @@ namespace zorbel {
 // value, its limits pair, its range message and its setter.
 struct ValueField {
     Parameter parameter;
-    int labelId;               // control ids, also language item numbers
+    int labelId;  // control ids, also language item numbers
     int editId;
-    const char* label;         // template caption of the label
-    std::uint16_t decimals;    // digits shown after the point
+    const char* label;        // template caption of the label
+    std::uint16_t decimals;   // digits shown after the point
     RefreshMask refreshMask;  // what the view redraws after a write
 };
 

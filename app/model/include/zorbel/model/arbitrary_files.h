@@ -53,9 +53,7 @@ bool ReadQwfFile(DeviceSettings& settings, LineSource& file, std::uint16_t chann
 // Write the channel's first point-count samples. False when the sink fails
 // (or, for .arb, the gain code is not 1, 4 or 20: the samples could not be
 // scaled back).
-bool WriteArbFile(const DeviceSettings& settings, TextSink& file, std::uint16_t channel,
-                  std::string* error = nullptr);
-bool WriteQwfFile(const DeviceSettings& settings, TextSink& file, std::uint16_t channel,
-                  std::string* error = nullptr);
+bool WriteArbFile(const DeviceSettings& settings, TextSink& file, std::uint16_t channel, std::string* error = nullptr);
+bool WriteQwfFile(const DeviceSettings& settings, TextSink& file, std::uint16_t channel, std::string* error = nullptr);
 
 }  // namespace zorbel

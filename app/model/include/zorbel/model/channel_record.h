@@ -51,16 +51,16 @@ struct ChannelRecord {
     // The ten numeric settings in table order (units in parameters.h).
     std::array<double, kParameterCount> values{};
 
-    double arbitraryFrequency = 1000.0;       // hertz
-    std::uint32_t arbitraryPointCount = 0;    // valid samples; a multiple of 16
-    std::vector<double> arbitrarySamples;     // volts; at least arbitraryPointCount entries
-    std::uint16_t arbitraryDivider = 0;       // sample clock divider index
-    std::uint16_t arbitraryZoom = 20;         // gain code 1, 4 or 20
-    std::uint32_t arbitraryOutputStart = 0;   // first point played out
-    std::uint32_t arbitraryAddress = 0;       // start address of the download
-    std::uint32_t arbitraryLength = 0;        // points to download, fixed when it starts
-    std::uint32_t arbitrarySent = 0;          // points handed to the library so far
-    std::uint32_t editPointIndex = 0;         // point shown by the point editor
+    double arbitraryFrequency = 1000.0;      // hertz
+    std::uint32_t arbitraryPointCount = 0;   // valid samples; a multiple of 16
+    std::vector<double> arbitrarySamples;    // volts; at least arbitraryPointCount entries
+    std::uint16_t arbitraryDivider = 0;      // sample clock divider index
+    std::uint16_t arbitraryZoom = 20;        // gain code 1, 4 or 20
+    std::uint32_t arbitraryOutputStart = 0;  // first point played out
+    std::uint32_t arbitraryAddress = 0;      // start address of the download
+    std::uint32_t arbitraryLength = 0;       // points to download, fixed when it starts
+    std::uint32_t arbitrarySent = 0;         // points handed to the library so far
+    std::uint32_t editPointIndex = 0;        // point shown by the point editor
 
     ZoomTool zoomToolBits = ZoomTool::None;
     std::uint16_t zoomToolCursor = 0;

@@ -13,10 +13,10 @@ namespace zorbel {
 // Command codes: the executor's vocabulary. The numeric parameter families
 // (0x1001+n, 0x2003+n, 0xA003+n) are in parameters.h.
 namespace code {
-inline constexpr std::uint16_t kNone = 0x0000;            // what an empty queue yields
-inline constexpr std::uint16_t kRefresh = 0x0001;         // "DISPlay:REFResh" at a batch end
-inline constexpr std::uint16_t kReadLimitsEnd = 0x1000;   // end marker
-inline constexpr std::uint16_t kReadSettingsEnd = 0x2000; // end marker
+inline constexpr std::uint16_t kNone = 0x0000;             // what an empty queue yields
+inline constexpr std::uint16_t kRefresh = 0x0001;          // "DISPlay:REFResh" at a batch end
+inline constexpr std::uint16_t kReadLimitsEnd = 0x1000;    // end marker
+inline constexpr std::uint16_t kReadSettingsEnd = 0x2000;  // end marker
 inline constexpr std::uint16_t kReadOnOff = 0x2001;
 inline constexpr std::uint16_t kReadWaveType = 0x2002;
 inline constexpr std::uint16_t kArbAddressLength = 0x3001;
@@ -45,8 +45,8 @@ inline constexpr std::int32_t kWholeInstrument = -1;
 struct InstrumentCommand {
     std::uint16_t code = code::kNone;
     std::int32_t channel = kWholeInstrument;  // the executor uses its low 16 bits
-    std::int64_t integerArgument = 0;  // output state, wave type or calibration step
-    double realArgument = 0.0;         // parameter value in its unit
+    std::int64_t integerArgument = 0;         // output state, wave type or calibration step
+    double realArgument = 0.0;                // parameter value in its unit
 
     friend bool operator==(const InstrumentCommand&, const InstrumentCommand&) = default;
 };

@@ -33,8 +33,7 @@ public:
                                          double minimum) = 0;
     virtual std::uint16_t ReadParameter(Parameter p, std::uint16_t channel, double* value, double maximum,
                                         double minimum) = 0;
-    virtual std::uint16_t ReadParameterRange(Parameter p, std::uint16_t channel, double* maximum,
-                                             double* minimum) = 0;
+    virtual std::uint16_t ReadParameterRange(Parameter p, std::uint16_t channel, double* maximum, double* minimum) = 0;
 
     // Arbitrary waveform.
     virtual std::uint16_t WriteArbitraryAddressAndLength(std::uint16_t channel, std::uint32_t address,
@@ -57,8 +56,7 @@ public:
 
     // Pure computations: no instrument traffic, callable from any thread.
     virtual std::uint16_t GetBestArbitraryControlFromFreq(ArbitraryControl* best, double frequency,
-                                                          std::uint32_t minimumPoints,
-                                                          std::uint32_t maximumPoints) = 0;
+                                                          std::uint32_t minimumPoints, std::uint32_t maximumPoints) = 0;
     virtual std::uint16_t GetZoomFromData(double maximum, double minimum) = 0;
     virtual std::uint16_t TurnStringIntoDouble(double* value, const char* text, std::int32_t length) = 0;
 };

@@ -11,16 +11,16 @@
 namespace zorbel {
 
 enum class Parameter : std::uint8_t {
-    Amplitude,     // volts peak to peak
-    Frequency,     // hertz
-    Offset,        // volts
-    Phase,         // degrees
-    SquareDuty,    // fraction (0.5 = 50 %)
-    RampSymmetry,  // fraction
-    PulseDuty,     // fraction
-    PulseWidth,    // seconds
-    PulseLeading,  // seconds
-    PulseTrailing, // seconds
+    Amplitude,      // volts peak to peak
+    Frequency,      // hertz
+    Offset,         // volts
+    Phase,          // degrees
+    SquareDuty,     // fraction (0.5 = 50 %)
+    RampSymmetry,   // fraction
+    PulseDuty,      // fraction
+    PulseWidth,     // seconds
+    PulseLeading,   // seconds
+    PulseTrailing,  // seconds
 };
 
 inline constexpr std::size_t kParameterCount = 10;
@@ -34,7 +34,7 @@ struct ParameterInfo {
     const char* unit;       // "V", "Hz", "deg", "s" or "" for fractions
     double builtInMaximum;  // limits that hold until the instrument's are read
     double builtInMinimum;
-    double defaultValue;    // value of a new channel record
+    double defaultValue;  // value of a new channel record
 };
 
 // Indexed by Index(Parameter).

@@ -33,41 +33,33 @@ template <class T>
 inline constexpr bool kIsFlagSet = false;
 
 template <class T>
-    requires kIsFlagSet<T>
+requires kIsFlagSet<T>
 constexpr T operator|(T a, T b) {
     return static_cast<T>(static_cast<std::uint32_t>(a) | static_cast<std::uint32_t>(b));
 }
 template <class T>
-    requires kIsFlagSet<T>
+requires kIsFlagSet<T>
 constexpr T operator&(T a, T b) {
     return static_cast<T>(static_cast<std::uint32_t>(a) & static_cast<std::uint32_t>(b));
 }
 template <class T>
-    requires kIsFlagSet<T>
+requires kIsFlagSet<T>
 constexpr T operator^(T a, T b) {
     return static_cast<T>(static_cast<std::uint32_t>(a) ^ static_cast<std::uint32_t>(b));
 }
 template <class T>
-    requires kIsFlagSet<T>
-constexpr T operator~(T a) {
-    return static_cast<T>(~static_cast<std::uint32_t>(a));
-}
+requires kIsFlagSet<T>
+constexpr T operator~(T a) { return static_cast<T>(~static_cast<std::uint32_t>(a)); }
 template <class T>
-    requires kIsFlagSet<T>
-constexpr T& operator|=(T& a, T b) {
-    return a = a | b;
-}
+requires kIsFlagSet<T>
+constexpr T& operator|=(T& a, T b) { return a = a | b; }
 template <class T>
-    requires kIsFlagSet<T>
-constexpr T& operator&=(T& a, T b) {
-    return a = a & b;
-}
+requires kIsFlagSet<T>
+constexpr T& operator&=(T& a, T b) { return a = a & b; }
 // True when `flags` has any bit of `bits`.
 template <class T>
-    requires kIsFlagSet<T>
-constexpr bool Any(T flags, T bits) {
-    return static_cast<std::uint32_t>(flags & bits) != 0;
-}
+requires kIsFlagSet<T>
+constexpr bool Any(T flags, T bits) { return static_cast<std::uint32_t>(flags & bits) != 0; }
 
 // The session's job flags: jobs the worker runs, lowest bit first. Read
 // Operation is ReadLimits | ReadSettings (3), Write Operation ReadLimits |

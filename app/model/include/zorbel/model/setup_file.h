@@ -27,7 +27,7 @@ struct SetupChannelKey {
     std::string_view key;       // as written, e.g. "Frequency(Hz)"
     std::string_view fallback;  // text read when the key is missing
     Kind kind;
-    Parameter parameter;        // Number keys only
+    Parameter parameter;  // Number keys only
 };
 
 // The twelve keys in file order, which is also the order their writes are queued in.
