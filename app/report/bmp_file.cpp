@@ -116,6 +116,10 @@ bool SaveBmpFile(const QImage& image, const QString& path, QString* error) {
         if (error) *error = QStringLiteral("there is no picture to save");
         return false;
     }
+    return WriteWholeFile(path, bytes, error);
+}
+
+bool WriteWholeFile(const QString& path, const QByteArray& bytes, QString* error) {
     AtomicFile file;
     if (file.Create(QFile::encodeName(path).toStdString()) &&
         file.Write(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size()))) && file.Commit())

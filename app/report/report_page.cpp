@@ -3,6 +3,8 @@
 // resolution and paper size.
 #include "zorbel/report/report_page.h"
 
+#include "zorbel/report/bmp_file.h"
+
 #include <QBuffer>
 #include <QFile>
 #include <QFont>
@@ -296,12 +298,7 @@ bool WriteReportPdf(const ReportPage& report, const QString& path, QString* erro
         painter.end();
     }
     const QByteArray bytes = pdf.data();
-    AtomicFile file;
-    if (file.Create(QFile::encodeName(path).toStdString()) &&
-        file.Write(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size()))) && file.Commit())
-        return true;
-    if (error) *error = QString::fromStdString(file.Error());
-    return false;
+    return WriteWholeFile(path, bytes, error);
 }
 
 }  // namespace zorbel

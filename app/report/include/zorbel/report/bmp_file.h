@@ -21,6 +21,10 @@ QByteArray EncodeBmp(const QImage& image);
 // Writes EncodeBmp(image) to `path` as a whole or not at all: an existing
 // file of that name is kept as it was when anything fails. False with the
 // reason (the system's text) in *error.
+// Writes `bytes` to `path` whole or not at all; false with the reason in
+// *error (when given) otherwise. Shared by the image and the report.
+bool WriteWholeFile(const QString& path, const QByteArray& bytes, QString* error);
+
 bool SaveBmpFile(const QImage& image, const QString& path, QString* error);
 
 }  // namespace zorbel
