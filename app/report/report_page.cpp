@@ -20,7 +20,6 @@
 #include <string>
 #include <vector>
 
-#include "zorbel/atomic_file.h"
 #include "zorbel/numbers.h"
 #include "zorbel/report/colour_ref.h"
 
