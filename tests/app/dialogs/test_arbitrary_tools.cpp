@@ -129,8 +129,8 @@ TEST_F(PointEditor, IndexAndVoltageRules) {
         EXPECT_EQ(editor.IndexField()->text(), QString::number(row.index)) << row.what;
         EXPECT_EQ(editor.VoltageField()->text(), row.shownVoltage) << row.what;
         EXPECT_EQ(Sample(row.index), row.stored) << row.what;
-        EXPECT_EQ(view_.masks,
-                  row.redrawn ? std::vector<std::uint32_t>{ToNumber(RefreshMask::Waveform)} : std::vector<std::uint32_t>{})
+        EXPECT_EQ(view_.masks, row.redrawn ? std::vector<std::uint32_t>{ToNumber(RefreshMask::Waveform)}
+                                           : std::vector<std::uint32_t>{})
             << row.what;
     }
 }
