@@ -23,6 +23,11 @@ struct ArbitraryPlay {
     std::uint16_t divider;
 };
 
+// Points handed to the library per call of a download: 256 of its packets
+// of 960 points, fine enough steps for a progress bar and few enough calls
+// (274 for the whole waveform memory) not to cost anything.
+constexpr std::uint32_t kDownloadSlicePoints = 960 * 256;
+
 bool ChangesWindow(Parameter p) { return p == Parameter::Amplitude || p == Parameter::Offset; }
 
 }  // namespace
@@ -179,11 +184,22 @@ CommandResult DeviceSettings::ExecuteArbitrary(const InstrumentCommand& command,
         });
         data.resize(length, 0.0);
         auto skipped = LibraryGuard(command, true);
-        const GeneratorStatus status =
-            skipped ? *skipped : Store(api_.WriteArbitraryData(channel, data.data(), length, sent, length, zoom));
-        // Advanced even when the call was skipped: otherwise a latched session
-        // would queue the same chunk again at every step, for ever.
-        ModifyRecord(channel, [&](ChannelRecord& r) { r.arbitrarySent += length; });
+        GeneratorStatus status = skipped.value_or(GeneratorStatus::Ok);
+        // Handed over in slices of whole packets (the same packets as one
+        // call) so that "sent" grows while millions of points go out and the
+        // progress dialog can show how far the download is.
+        std::uint32_t done = 0;
+        while (!skipped) {
+            const std::uint32_t slice = std::min(kDownloadSlicePoints, length - done);
+            status = Store(api_.WriteArbitraryData(channel, data.data(), length, sent + done, slice, zoom));
+            done += slice;
+            if (done >= length || status != GeneratorStatus::Ok) break;
+            ModifyRecord(channel, [&](ChannelRecord& r) { r.arbitrarySent += slice; });
+        }
+        // The whole length counts, also when the call was skipped or failed:
+        // otherwise a latched session would queue the same chunk again at
+        // every step, for ever.
+        ModifyRecord(channel, [&](ChannelRecord& r) { r.arbitrarySent = sent + length; });
         return status;
     }
 

@@ -25,9 +25,9 @@
 #include "language_table.h"
 #include "menu_template.h"
 #include "messages.h"
-#include "placeholders.h"
 #include "session_status.h"
 #include "toolbar_icons.h"
+#include "zorbel/view/zorbel_view.h"
 
 namespace zorbel {
 namespace {
@@ -94,7 +94,8 @@ CMainFrame::CMainFrame(LanguageTable& languages, CZorbelDoc& document, ProgramPa
         ProgramSettings().value(QString::fromLatin1(kApplicationLookKey), kDefaultApplicationLook).toInt();
     SetApplicationLook(applicationLook_);
 
-    view_ = new PlaceholderView(this);
+    waveformView_ = new CZorbelView(Settings(), paths_.folder, this);
+    view_ = waveformView_;
     setCentralWidget(view_->Widget());
     CreateActions();
     CreateMenus();
@@ -237,7 +238,10 @@ void CMainFrame::RestoreProfileState() {
     restoreState(settings.value(QString::fromLatin1(kStateKey)).toByteArray());
 }
 
-void CMainFrame::StartSession() { session_->Start(); }
+void CMainFrame::StartSession() {
+    session_->Start();
+    waveformView_->Start();
+}
 
 void CMainFrame::SwitchLanguage(int index) {
     languages_.LoadLanguage(index);
@@ -329,6 +333,7 @@ void CMainFrame::Shutdown() {
     // waits for the interface any more) before the worker is joined.
     hide();
     session_->Shutdown();
+    waveformView_->Shutdown();  // no notice can reach it any more
 
     QString error;
     if (!WriteLanguageChoiceFile(LanguageChoicePath(paths_.folder), languages_.CurrentLanguage(), &error))
@@ -372,7 +377,10 @@ void CMainFrame::FocusNextRegion() {
     for (std::size_t step = 1; step <= regions.size(); ++step) {
         QWidget* region = regions[(current + step) % regions.size()];
         if (!region->isVisible()) continue;
-        for (QWidget* child : region->findChildren<QWidget*>()) {
+        // The view takes the focus itself (it has no child controls).
+        QList<QWidget*> candidates = region->findChildren<QWidget*>();
+        candidates.prepend(region);
+        for (QWidget* child : candidates) {
             if (child->isVisible() && child->isEnabled() && (child->focusPolicy() & Qt::TabFocus)) {
                 child->setFocus(Qt::ShortcutFocusReason);
                 return;

@@ -22,6 +22,7 @@ class QToolBar;
 namespace zorbel {
 
 class ControlPanelHost;
+class CZorbelView;
 
 class LanguageTable;
 
@@ -38,15 +39,15 @@ public:
     ~CMainFrame() override;
 
     // Start-up steps the application runs in its order.
-    void RestoreProfileState();  // saved geometry and docking, or the first size
-    void StartSession();         // the session worker
+    void RestoreProfileState();   // saved geometry and docking, or the first size
+    void StartSession();          // the session worker and the view's display thread
     // Loads language `index` (-1 built-in) and relabels menus, pane, panel.
     void SwitchLanguage(int index);
     // One Language entry per language file the table lists.
     void BuildLanguageMenu();
 
-    // Stops the session worker, saves the window state and the language
-    // choice. Runs once, when the window closes (or is destroyed unclosed).
+    // Stops the session worker and then the view's threads, saves the window
+    // state and the language choice. Runs once, when the window closes (or is destroyed unclosed).
     void Shutdown();
 
     // Enables and checks every command from the model and the frame; also
@@ -63,6 +64,7 @@ public:
     QDockWidget* ControlPane() const { return controlPane_; }
     ShellPanel& Panel() const { return *panel_; }
     ShellView& View() const { return *view_; }
+    CZorbelView& WaveformView() const { return *waveformView_; }
     SessionBridge& Session() { return *session_; }
     DeviceSettings& Settings() { return document_.GetDeviceSettings(); }
 
@@ -118,6 +120,7 @@ private:
     std::unique_ptr<ControlPanelHost> panelHost_;
     ShellPanel* panel_ = nullptr;
     ShellView* view_ = nullptr;
+    CZorbelView* waveformView_ = nullptr;  // view_, with its threads and the progress dialog
     int applicationLook_ = 0;
     int frameDecorationHeight_ = -1;  // title bar and borders, once the window manager tells
     bool firstStartSize_ = false;

@@ -24,18 +24,15 @@
 #include "main_frame.h"
 #include "menu_template.h"
 #include "messages.h"
-#include "placeholders.h"
 #include "session_status.h"
 #include "zorbel/dialogs/arbitrary_tools.h"
 #include "zorbel/dialogs/small_dialogs.h"
 #include "zorbel/report/bmp_file.h"
 #include "zorbel/report/report_page.h"
+#include "zorbel/view/zorbel_view.h"
 
 namespace zorbel {
 namespace {
-
-// How long a progress text stays in the status bar.
-constexpr int kProgressMessageMs = 3000;
 
 // One file command: its dialog and the document operation behind it.
 struct FileCommand {
@@ -243,9 +240,7 @@ void CMainFrame::SetApplicationLook(int look) {
 }
 
 void CMainFrame::ShowJobProgress(Job jobFlags) {
-    // The progress dialog comes with the view; until then the status bar says it.
-    if (const int item = ProgressTextItem(jobFlags))
-        statusBar()->showMessage(languages_.LanguageText(item), kProgressMessageMs);
+    if (const int item = ProgressTextItem(jobFlags)) waveformView_->ShowProgress(jobFlags, languages_.LanguageText(item));
 }
 
 void CMainFrame::SaveImage() {

@@ -1,6 +1,5 @@
-// What the frame needs of the parts that later fill it: the channel control
-// panel in the docked pane and the waveform view in the client area. Until
-// those exist, placeholders.h provides plain stand-ins.
+// What the frame needs of the parts that fill it: the channel control panel
+// in the docked pane and the waveform view in the client area.
 #pragma once
 
 #include <cstdint>

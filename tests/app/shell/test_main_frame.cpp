@@ -25,7 +25,8 @@
 #include "control_panel_host.h"
 #include "language_choice.h"
 #include "menu_template.h"
-#include "placeholders.h"
+#include "control_panel_host.h"
+#include "zorbel/view/zorbel_view.h"
 #include "shell_fixture.h"
 #include "sim_clients.h"
 #include "sim_process.h"
@@ -42,7 +43,7 @@ QString AccessibleName(QObject* object) {
 }
 
 ControlPanelHost& Panel(CMainFrame& frame) { return static_cast<ControlPanelHost&>(frame.Panel()); }
-PlaceholderView& View(CMainFrame& frame) { return static_cast<PlaceholderView&>(frame.View()); }
+CZorbelView& View(CMainFrame& frame) { return frame.WaveformView(); }
 
 // Processes events until `done` or `seconds` passed.
 bool WaitFor(const std::function<bool()>& done, int seconds = 10) {
@@ -182,21 +183,22 @@ TEST_F(MainFrame, KeyboardReachesMenusToolbarAndPane) {
     Frame().activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&Frame()));
 
-    // F6 walks the regions that take the focus: toolbar, control pane, and
-    // round again (the placeholder view takes none), wherever it starts.
+    // F6 walks the regions: toolbar, control pane, waveform view, and round
+    // again, wherever it starts.
     const auto regionOfFocus = [&]() -> QString {
         QWidget* focus = QApplication::focusWidget();
         if (focus && Frame().MainToolBar()->isAncestorOf(focus)) return "toolbar";
         if (focus && Frame().ControlPane()->isAncestorOf(focus)) return "pane";
+        if (focus == Frame().View().Widget()) return "view";
         return "elsewhere";
     };
     QStringList visited;
-    for (int i = 0; i < 3; ++i) {
+    for (int i = 0; i < 4; ++i) {
         QTest::keyClick(&Frame(), Qt::Key_F6);
         visited << regionOfFocus();
     }
-    EXPECT_TRUE(visited == QStringList({"toolbar", "pane", "toolbar"}) ||
-                visited == QStringList({"pane", "toolbar", "pane"}))
+    const QStringList cycle = {"toolbar", "pane", "view", "toolbar", "pane", "view"};
+    EXPECT_TRUE(visited == cycle.mid(0, 4) || visited == cycle.mid(1, 4) || visited == cycle.mid(2, 4))
         << visited.join(", ").toStdString();
 
     // Alt and a menu's mnemonic open it; its entries are then a key press away.
@@ -324,12 +326,12 @@ TEST_F(MainFrame, FileCommandsShowTheDocumentsMessagesAndRefresh) {
         Frame().UpdateCommandStates();
         messages_.clear();
         chosenFile_ = row.file;
-        View(Frame()).TakeRefreshMask();
+        View(Frame()).TakeRequestedMask();
         const int refreshes = Panel(Frame()).RefreshCount();
         Frame().RunCommand(row.command);
         EXPECT_EQ(messages_, row.messages) << row.what;
         EXPECT_EQ(Panel(Frame()).RefreshCount() - refreshes, row.refreshed ? 1 : 0) << row.what;
-        EXPECT_EQ(View(Frame()).TakeRefreshMask(), row.refreshed ? RefreshMask::Everything : RefreshMask::None)
+        EXPECT_EQ(View(Frame()).TakeRequestedMask(), row.refreshed ? RefreshMask::Everything : RefreshMask::None)
             << row.what;
     }
     EXPECT_TRUE(QFile::exists(folder + "/a.set"));

@@ -1,0 +1,126 @@
+// CZorbelView: the waveform view in the main window's client area. It shows
+// the current channel's waveform in a scaled grid; a display thread of its own
+// renders the layers whenever a redraw is requested (at most every 5 ms) and
+// the widget only copies the finished picture to the screen. It shows the
+// progress dialog of instrument jobs and keeps Ctrl+Alt+F12 (and
+// Ctrl+Shift+F12, which Linux desktops leave to programs) for calibration.
+//
+// Threads: RequestRedraw and ArbitraryPointsChanged may be called from any
+// thread; everything else is the interface thread's. The display thread reads
+// the model under its records lock and the view's settings under a mutex of
+// the view; the interface thread never waits for a render step.
+#pragma once
+
+#include <QPointer>
+#include <QWidget>
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+
+#include "shell_interfaces.h"
+#include "zorbel/view/display_thread.h"
+#include "zorbel/view/progress_bar.h"
+#include "zorbel/view/trace_source.h"
+#include "zorbel/view/view_geometry.h"
+#include "zorbel/view/view_layers.h"
+
+namespace zorbel {
+
+class DeviceSettings;
+
+class CZorbelView final : public QWidget, public ShellView {
+public:
+    // `settings` must outlive the view. The background is "Bitmap/View.bmp"
+    // in `programFolder`, else a built-in picture.
+    CZorbelView(DeviceSettings& settings, const QString& programFolder, QWidget* parent = nullptr);
+    ~CZorbelView() override;  // Shutdown()
+
+    // ---- ShellView
+    QWidget* Widget() override { return this; }
+    void RequestRedraw(RefreshMask mask) override;
+    int DisplayStyle() const override { return displayStyle_; }
+    void SetDisplayStyle(int style) override { displayStyle_ = style; }
+
+    // Starts the display thread (the view's first update), everything to be drawn.
+    void Start();
+    // Closes the progress dialog and stops the display thread; the step under
+    // way finishes first. Interface thread; later calls do nothing.
+    void Shutdown();
+
+    // A job was queued (WM_SHOW_PROGRESS): shows the progress dialog with
+    // `label` until the job flags differ from `jobFlags`. Nothing when the
+    // session has already moved on; an open dialog follows the new job.
+    void ShowProgress(Job jobFlags, const QString& label);
+    CDlgProgressBar* ProgressDialog() const { return progress_; }
+
+    // Ctrl+Alt+F12 / Ctrl+Shift+F12.
+    void SetCalibrationHook(std::function<void()> hook) { calibrationHook_ = std::move(hook); }
+
+    // ---- For the mouse tools, image saving and printing
+    // The last finished picture, at the device pixel ratio of the screen.
+    QImage CompositeImage() const override;
+    GridRect Grid() const;
+    // Mapping of the current channel's visible window (ViewGeometry's rules).
+    std::uint32_t IndexAtX(std::int32_t x) const;
+    double VoltageAtY(std::int32_t y) const;
+    double XOfIndex(double index) const;
+    double YOfVoltage(double volts) const;
+    // Points first..last of `channel` were edited in place: their envelope is
+    // renewed at the next render step. Any thread; call it before asking for
+    // the redraw. (A load or resize needs no call.)
+    void ArbitraryPointsChanged(std::uint16_t channel, std::uint32_t first, std::uint32_t last);
+    // The zoom rubber band from the press point to the current mouse point,
+    // drawn by a Cursor redraw.
+    void SetCursorPoints(QPoint press, QPoint current);
+    GridStyle Style() const;
+    void SetStyle(const GridStyle& style);  // then ask for RefreshMask::Everything
+
+    // The masks requested since the last call, ORed (for the frame's tests).
+    RefreshMask TakeRequestedMask() { return static_cast<RefreshMask>(requested_.exchange(0)); }
+    // Render steps that produced a picture so far.
+    std::uint64_t RenderCount() const { return renders_; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
+private:
+    struct Window {
+        std::uint32_t first = 0, last = 0;
+        double lower = 0.0, upper = 0.0;
+    };
+    Window VisibleWindow() const;
+    void NoteGeometry();
+    void RenderStep(RefreshMask mask);
+
+    DeviceSettings& settings_;
+    std::atomic<int> displayStyle_{1};
+    std::function<void()> calibrationHook_;
+    QPointer<CDlgProgressBar> progress_;
+    bool shutDown_ = false;
+    std::atomic<std::uint32_t> requested_{0};
+    std::atomic<std::uint64_t> renders_{0};
+    std::atomic<bool> repaintPosted_{false};
+
+    // Shared with the display thread.
+    mutable std::mutex sceneMutex_;
+    GridStyle style_;
+    QPoint press_, current_;
+    QSize size_;
+    qreal ratio_ = 1.0;
+    GridRect grid_;
+    QImage composite_;  // the last finished picture
+
+    // The display thread's own.
+    ViewLayers layers_;
+    TraceSource traces_;
+    ViewScene scene_;
+
+    DisplayThread display_;  // last: stopped before the rest goes
+};
+
+}  // namespace zorbel

@@ -1,0 +1,217 @@
+// The waveform view widget: geometry, the display thread's render step,
+// painting, progress dialog, context menu and the calibration shortcut.
+#include "zorbel/view/zorbel_view.h"
+
+#include <QContextMenuEvent>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QShortcut>
+
+#include "zorbel/model/device_settings.h"
+
+namespace zorbel {
+
+CZorbelView::CZorbelView(DeviceSettings& settings, const QString& programFolder, QWidget* parent)
+    : QWidget(parent),
+      settings_(settings),
+      layers_(LoadBackground(programFolder)),
+      display_([this](RefreshMask mask) { RenderStep(mask); }) {
+    // The whole area is painted from the composite: nothing to erase first.
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setAttribute(Qt::WA_NoSystemBackground);
+    setFocusPolicy(Qt::StrongFocus);
+    setAccessibleName(QStringLiteral("Waveform view"));
+    setMinimumSize(kGridMargins.left + kGridMargins.right + 40, kGridMargins.top + kGridMargins.bottom + 40);
+
+    // Linux desktops take Ctrl+Alt+F1..F12 for the consoles; Ctrl+Shift+F12 reaches the program.
+    for (const QKeySequence& keys :
+         {QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_F12), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F12)}) {
+        auto* shortcut = new QShortcut(keys, this);
+        shortcut->setContext(Qt::WindowShortcut);
+        connect(shortcut, &QShortcut::activated, this, [this] {
+            if (calibrationHook_) calibrationHook_();
+        });
+    }
+}
+
+CZorbelView::~CZorbelView() { Shutdown(); }
+
+void CZorbelView::Start() {
+    if (shutDown_) return;
+    NoteGeometry();
+    display_.Request(RefreshMask::Everything);
+    display_.Start();
+}
+
+void CZorbelView::Shutdown() {
+    if (shutDown_) return;
+    shutDown_ = true;
+    if (progress_) progress_->reject();
+    display_.Stop();
+}
+
+void CZorbelView::RequestRedraw(RefreshMask mask) {
+    requested_.fetch_or(ToNumber(mask));
+    display_.Request(mask);
+}
+
+void CZorbelView::ShowProgress(Job jobFlags, const QString& label) {
+    // A job that ended before its notice arrived needs no dialog.
+    if (shutDown_ || jobFlags == 0 || settings_.JobFlags() != jobFlags) return;
+    if (progress_) {
+        progress_->Follow(jobFlags, label);
+        return;
+    }
+    progress_ = new CDlgProgressBar(settings_, jobFlags, label, this);
+    progress_->setAttribute(Qt::WA_DeleteOnClose);
+    // Gone for the next notice at once, not only when it is deleted later.
+    connect(progress_, &QDialog::finished, this, [this] { progress_ = nullptr; });
+    // Modal without a nested event loop: the worker's notices keep arriving
+    // in the program's own loop while the dialog is up.
+    progress_->open();
+}
+
+QImage CZorbelView::CompositeImage() const {
+    std::lock_guard lock(sceneMutex_);
+    return composite_;
+}
+
+GridRect CZorbelView::Grid() const {
+    std::lock_guard lock(sceneMutex_);
+    return grid_;
+}
+
+CZorbelView::Window CZorbelView::VisibleWindow() const {
+    return settings_.ReadRecord(settings_.CurrentChannel(), [](const ChannelRecord& r) {
+        if (r.waveType == kWaveArbitrary)
+            return Window{r.arbitraryViewFirst, r.arbitraryViewLast, r.arbitraryViewLower, r.arbitraryViewUpper};
+        const std::uint32_t n = std::min<std::uint32_t>(r.previewPointCount, r.previewSamples.size());
+        return Window{0, n > 0 ? n - 1 : 0, r.previewLower, r.previewUpper};
+    });
+}
+
+std::uint32_t CZorbelView::IndexAtX(std::int32_t x) const {
+    const Window w = VisibleWindow();
+    return zorbel::IndexAtX(x, Grid(), w.first, w.last);
+}
+
+double CZorbelView::VoltageAtY(std::int32_t y) const {
+    const Window w = VisibleWindow();
+    return zorbel::VoltageAtY(y, Grid(), w.lower, w.upper);
+}
+
+double CZorbelView::XOfIndex(double index) const {
+    const Window w = VisibleWindow();
+    return zorbel::XOfIndex(index, Grid(), w.first, w.last);
+}
+
+double CZorbelView::YOfVoltage(double volts) const {
+    const Window w = VisibleWindow();
+    return zorbel::YOfVoltage(volts, Grid(), w.lower, w.upper);
+}
+
+void CZorbelView::ArbitraryPointsChanged(std::uint16_t channel, std::uint32_t first, std::uint32_t last) {
+    traces_.PointsChanged(channel, first, last);
+}
+
+void CZorbelView::SetCursorPoints(QPoint press, QPoint current) {
+    std::lock_guard lock(sceneMutex_);
+    press_ = press;
+    current_ = current;
+}
+
+GridStyle CZorbelView::Style() const {
+    std::lock_guard lock(sceneMutex_);
+    return style_;
+}
+
+void CZorbelView::SetStyle(const GridStyle& style) {
+    std::lock_guard lock(sceneMutex_);
+    style_ = style;
+}
+
+void CZorbelView::NoteGeometry() {
+    std::lock_guard lock(sceneMutex_);
+    size_ = size();
+    ratio_ = devicePixelRatioF();
+    grid_ = GridOf(size_.width(), size_.height());
+}
+
+// The display thread's step: read the scene, redraw the layers the mask
+// selects, hand out the picture and ask the interface thread to show it.
+void CZorbelView::RenderStep(RefreshMask mask) {
+    QSize size;
+    qreal ratio = 1.0;
+    {
+        std::lock_guard lock(sceneMutex_);
+        size = size_;
+        ratio = ratio_;
+        scene_.style = style_;
+        scene_.press = press_;
+        scene_.current = current_;
+    }
+    if (layers_.Resize(size, ratio)) mask |= RefreshMask::Everything;
+    if (size.isEmpty()) return;
+    scene_.displayStyle = displayStyle_;
+    traces_.Read(settings_, layers_.GridColumns(), scene_.trace);
+    layers_.Render(mask, scene_);
+    {
+        std::lock_guard lock(sceneMutex_);
+        composite_ = layers_.Composite();
+    }
+    ++renders_;
+    // One repaint waits in the queue at a time, however fast the steps come.
+    if (!repaintPosted_.exchange(true)) {
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                repaintPosted_ = false;
+                update();
+            },
+            Qt::QueuedConnection);
+    }
+}
+
+void CZorbelView::paintEvent(QPaintEvent*) {
+    // Moved to a screen of another pixel density: the layers follow.
+    if (devicePixelRatioF() != ratio_) {
+        NoteGeometry();
+        display_.Request(RefreshMask::Everything);
+    }
+    QPainter painter(this);
+    const QImage picture = CompositeImage();
+    const QSize shown = picture.isNull() ? QSize() : picture.deviceIndependentSize().toSize();
+    if (!picture.isNull()) painter.drawImage(QPoint(0, 0), picture);
+    // Grown and not yet redrawn (within 5 ms): black, not what was there before.
+    const QRegion uncovered = QRegion(rect()) - QRegion(QRect(QPoint(0, 0), shown));
+    for (const QRect& r : uncovered) painter.fillRect(r, Qt::black);
+}
+
+void CZorbelView::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    NoteGeometry();
+    display_.Request(RefreshMask::Everything);
+}
+
+void CZorbelView::mouseReleaseEvent(QMouseEvent* event) {
+    // A right click opens no menu and does nothing else.
+    if (event->button() == Qt::RightButton) {
+        event->accept();
+        return;
+    }
+    QWidget::mouseReleaseEvent(event);
+}
+
+void CZorbelView::contextMenuEvent(QContextMenuEvent* event) {
+    event->accept();
+    if (event->reason() == QContextMenuEvent::Mouse) return;
+    // The keyboard's menu key: the "Edit" popup, whose commands the view does not handle.
+    QMenu menu(QStringLiteral("Edit"), this);
+    for (const auto& caption :
+         {QStringLiteral("Cu&t\tCtrl+X"), QStringLiteral("&Copy\tCtrl+C"), QStringLiteral("&Paste\tCtrl+V")})
+        menu.addAction(caption)->setEnabled(false);
+    menu.exec(event->globalPos());
+}
+
+}  // namespace zorbel
