@@ -5,6 +5,9 @@
 namespace zorbel {
 namespace {
 
+// How often the idle worker asks whether the instrument is still there.
+constexpr std::chrono::milliseconds kPresenceCheckPeriod{100};
+
 // Lowest of the job flags phase 1 starts (calibration is started by the dialog).
 Job FirstStartableJob(Job flags) {
     for (Job bit : {Job::ReadLimits, Job::ReadSettings, Job::WriteSettings, Job::ArbitraryDownload})
@@ -97,7 +100,12 @@ void DeviceSettings::ApplyPendingConnection() {
 void DeviceSettings::StartJobs(SessionObserver& observer) {
     const Job flags = JobFlags();
     if (flags == Job::None) {
-        // Idle online: notice an instrument that has gone away.
+        // Idle online: notice an instrument that has gone away; ten times a
+        // second is soon enough for a person and keeps an idle program cheap
+        // (on USB each check opens the device).
+        const auto now = std::chrono::steady_clock::now();
+        if (now < nextPresenceCheck_) return;
+        nextPresenceCheck_ = now + kPresenceCheckPeriod;
         if (api_.DeviceConnect() == 0) {
             lastStatus_ = GeneratorStatus::NoLink;
             demo_ = 1;

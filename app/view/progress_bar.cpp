@@ -63,11 +63,11 @@ void CDlgProgressBar::Follow(Job jobFlags, const QString& label) {
 int CDlgProgressBar::Position() const { return bar_->value(); }
 
 void CDlgProgressBar::Tick() {
-    const std::uint16_t now = settings_.JobFlags();
+    const Job now = settings_.JobFlags();
     // Read and Write Operation are two jobs in a row (limits, then the
     // settings): the dialog stays for the second instead of flickering off
     // and on; its label follows with the second job's notice.
-    if (now != 0 && now != jobFlags_ && (now & ~jobFlags_) == 0) jobFlags_ = now;
+    if (now != Job::None && now != jobFlags_ && !Any(now, ~jobFlags_)) jobFlags_ = now;
     if (now != jobFlags_ || settings_.DemoFlag() != 0) {
         timer_->stop();
         accept();

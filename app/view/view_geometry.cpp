@@ -25,14 +25,14 @@ std::vector<ScaleLabel> ScaleLabels(const GridRect& g, const GridStyle& style, d
         double volts = lower + i * (upper - lower) / levels;
         // A level that is zero but for rounding reads "0.0000", not "-0.0000".
         if (std::abs(volts) < 0.5e-4) volts = 0.0;
-        labels.push_back({formatFixed(volts, 4), g.left - gap - 20, g.bottom - i * (g.bottom - g.top) / levels});
+        labels.push_back({FormatFixed(volts, 4), g.left - gap - 20, g.bottom - i * (g.bottom - g.top) / levels});
     }
     const std::int32_t indexes = style.indexDivisions;
     if (arbitrary && indexes > 0) {
         const std::uint64_t span = last >= first ? last - first : 0;
         for (std::int32_t i = 0; i <= indexes; ++i) {
             const std::uint64_t index = first + (std::uint64_t(i) * span) / std::uint64_t(indexes);
-            labels.push_back({formatInt(static_cast<long long>(index)), g.left + i * (g.right - g.left) / indexes - 2,
+            labels.push_back({FormatInt(static_cast<long long>(index)), g.left + i * (g.right - g.left) / indexes - 2,
                               g.bottom + gap + 10});
         }
     }

@@ -58,7 +58,7 @@ void CZorbelView::RequestRedraw(RefreshMask mask) {
 
 void CZorbelView::ShowProgress(Job jobFlags, const QString& label) {
     // A job that ended before its notice arrived needs no dialog.
-    if (shutDown_ || jobFlags == 0 || settings_.JobFlags() != jobFlags) return;
+    if (shutDown_ || jobFlags == Job::None || settings_.JobFlags() != jobFlags) return;
     if (progress_) {
         progress_->Follow(jobFlags, label);
         return;

@@ -348,6 +348,8 @@ TEST_F(MainFrame, SaveImageTellsSuccessOnlyOnceTheViewsPictureIsWritten) {
     const QString folder = ProgramFolder();
     QDir(folder).mkdir("taken.bmp");
     const QSize view = View(Frame()).size();
+    // The display thread draws the picture at the view's size soon after the window shows.
+    ASSERT_TRUE(WaitFor([&] { return View(Frame()).CompositeImage().size() == view; }));
     const struct {
         const char* what;
         QString file;

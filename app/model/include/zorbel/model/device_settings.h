@@ -288,6 +288,8 @@ private:
     bool locksInstrument_ = false;  // the real library: set by the default constructor
     std::optional<std::chrono::steady_clock::time_point> waitingSince_;
     std::chrono::steady_clock::time_point waitMark_;
+    // When the idle worker next asks whether the instrument is still there (worker's own).
+    std::chrono::steady_clock::time_point nextPresenceCheck_{};
     std::atomic<std::chrono::milliseconds::rep> instrumentWaitMs_{kInstrumentWait.count()};
     std::atomic<std::chrono::nanoseconds::rep> waitedNs_{0};
     std::atomic<bool> busy_{false};

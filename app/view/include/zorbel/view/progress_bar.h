@@ -10,6 +10,8 @@
 
 #include <cstdint>
 
+#include "zorbel/model/session_state.h"
+
 class QLabel;
 class QProgressBar;
 class QTimer;
@@ -35,7 +37,7 @@ public:
     // the dialog stays and follows that one.
     void Follow(Job jobFlags, const QString& label);
 
-    std::uint16_t JobFlags() const { return jobFlags_; }
+    Job JobFlags() const { return jobFlags_; }
     int Position() const;
 
 private:
