@@ -39,8 +39,8 @@ public:
     ~CMainFrame() override;
 
     // Start-up steps the application runs in its order.
-    void RestoreProfileState();   // saved geometry and docking, or the first size
-    void StartSession();          // the session worker and the view's display thread
+    void RestoreProfileState();  // saved geometry and docking, or the first size
+    void StartSession();         // the session worker and the view's display thread
     // Loads language `index` (-1 built-in) and relabels menus, pane, panel.
     void SwitchLanguage(int index);
     // One Language entry per language file the table lists.

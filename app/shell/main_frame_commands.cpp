@@ -240,7 +240,8 @@ void CMainFrame::SetApplicationLook(int look) {
 }
 
 void CMainFrame::ShowJobProgress(Job jobFlags) {
-    if (const int item = ProgressTextItem(jobFlags)) waveformView_->ShowProgress(jobFlags, languages_.LanguageText(item));
+    if (const int item = ProgressTextItem(jobFlags))
+        waveformView_->ShowProgress(jobFlags, languages_.LanguageText(item));
 }
 
 void CMainFrame::SaveImage() {

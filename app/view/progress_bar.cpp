@@ -17,8 +17,7 @@ constexpr int kHeight = 86;
 
 }  // namespace
 
-CDlgProgressBar::CDlgProgressBar(const DeviceSettings& settings, Job jobFlags, const QString& label,
-                                 QWidget* parent)
+CDlgProgressBar::CDlgProgressBar(const DeviceSettings& settings, Job jobFlags, const QString& label, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint),
       settings_(settings),
       jobFlags_(jobFlags),

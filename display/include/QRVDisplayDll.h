@@ -38,11 +38,11 @@ typedef struct QRVRect {
  * background grid: the division lines in the sub-line colour, a dotted line
  * at every sub-division and the centre cross in the main line colour. With
  * them it draws the marks that belong above the trace, in the main colour. */
-#define QRV_GRID_FRAME 0x001u        /* the rectangle's border */
-#define QRV_GRID_TICKS 0x002u        /* ticks at divisions and sub-divisions along the border */
-#define QRV_GRID_AXES 0x004u         /* ticks at sub-divisions across the centre cross */
-#define QRV_GRID_INDEX_LINES 0x010u  /* background: vertical division lines in the main colour, dotted */
-#define QRV_GRID_LEVEL_LINES 0x020u  /* background: horizontal division lines in the main colour, dotted */
+#define QRV_GRID_FRAME 0x001u       /* the rectangle's border */
+#define QRV_GRID_TICKS 0x002u       /* ticks at divisions and sub-divisions along the border */
+#define QRV_GRID_AXES 0x004u        /* ticks at sub-divisions across the centre cross */
+#define QRV_GRID_INDEX_LINES 0x010u /* background: vertical division lines in the main colour, dotted */
+#define QRV_GRID_LEVEL_LINES 0x020u /* background: horizontal division lines in the main colour, dotted */
 /* Other bits (the view keeps 0x100 and 0x200 for its own scale texts) draw nothing. */
 
 /* subDivisions: dotted lines / ticks per division; tickLength and
@@ -50,9 +50,8 @@ typedef struct QRVRect {
  * labelGap is the room the caller keeps between the border and its labels;
  * the grid draws nothing there. */
 QRV_DISPLAY_API void QRVDrawGridLine(QPainter* dc, QRVRect grid, uint32_t mainColour, uint16_t levelDivisions,
-                                     uint16_t indexDivisions, uint16_t labelGap, uint32_t flags,
-                                     uint32_t subColour, uint16_t subDivisions, uint16_t tickLength,
-                                     uint16_t subTickLength);
+                                     uint16_t indexDivisions, uint16_t labelGap, uint32_t flags, uint32_t subColour,
+                                     uint16_t subDivisions, uint16_t tickLength, uint16_t subTickLength);
 
 /* Draws samples[first..last] (last is cut to count - 1) across the rectangle's
  * width, sample first at the left edge and sample last at the right edge, with
@@ -61,14 +60,14 @@ QRV_DISPLAY_API void QRVDrawGridLine(QPainter* dc, QRVRect grid, uint32_t mainCo
  * are left out (and break the line). Everything is clipped to the rectangle.
  * capacity is the caller's preview size; it does not change the drawing. */
 QRV_DISPLAY_API void QRVDrawSourceWaveInGrid(QPainter* dc, const QRVRect* grid, uint32_t colour, uint16_t style,
-                                             const double* samples, uint32_t count, uint32_t capacity,
-                                             double lower, double upper, uint32_t first, uint32_t last);
+                                             const double* samples, uint32_t count, uint32_t capacity, double lower,
+                                             double upper, uint32_t first, uint32_t last);
 
 /* The zoom rubber band between the press point and the current point, inside
  * the rectangle: cursorWord 2 two vertical lines (horizontal zoom), 1 two
  * horizontal lines (vertical zoom), 3 the rectangle, 0 nothing. */
-QRV_DISPLAY_API void QRVDrawCursorLine(QPainter* dc, QRVRect grid, uint16_t cursorWord, int32_t pressX,
-                                       int32_t pressY, int32_t x, int32_t y);
+QRV_DISPLAY_API void QRVDrawCursorLine(QPainter* dc, QRVRect grid, uint16_t cursorWord, int32_t pressX, int32_t pressY,
+                                       int32_t x, int32_t y);
 
 /* length UTF-16 code units of text in fontName (NUL-terminated) at a pixel
  * height of `height`, centred on (x, y) but moved inside the painter's

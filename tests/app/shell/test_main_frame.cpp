@@ -25,12 +25,11 @@
 #include "control_panel_host.h"
 #include "language_choice.h"
 #include "menu_template.h"
-#include "control_panel_host.h"
-#include "zorbel/view/zorbel_view.h"
 #include "shell_fixture.h"
 #include "sim_clients.h"
 #include "sim_process.h"
 #include "zorbel/dialogs/small_dialogs.h"
+#include "zorbel/view/zorbel_view.h"
 
 namespace zorbel::test {
 namespace {

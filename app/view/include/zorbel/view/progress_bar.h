@@ -30,8 +30,7 @@ public:
 
     // `jobFlags`: the job flags when the job was announced; the dialog closes
     // as soon as they are different, unless only some of them are left.
-    CDlgProgressBar(const DeviceSettings& settings, Job jobFlags, const QString& label,
-                    QWidget* parent = nullptr);
+    CDlgProgressBar(const DeviceSettings& settings, Job jobFlags, const QString& label, QWidget* parent = nullptr);
 
     // The next job of the same operation (limits read, now the settings):
     // the dialog stays and follows that one.
