@@ -8,6 +8,7 @@
 #include <array>
 #include <cstdlib>
 
+#include "zorbel/model/calibration_measurement.h"
 #include "zorbel/model/preview.h"
 #include "zorbel/numbers.h"
 
@@ -44,7 +45,11 @@ void SetDefaultArbitrary(ChannelRecord& record, GeneratorApi& api) {
 
 DeviceSettings::DeviceSettings() : DeviceSettings(LibraryGenerator()) { locksInstrument_ = true; }
 
-DeviceSettings::DeviceSettings(GeneratorApi& api) : api_(api), lanAddress_(DefaultLanAddress()) {
+DeviceSettings::DeviceSettings(GeneratorApi& api)
+    : api_(api),
+      lanAddress_(DefaultLanAddress()),
+      scope_(&LibraryOscilloscope()),
+      settleMs_(kCalibrationSettleTime.count()) {
     constexpr std::array<std::uint32_t, kChannelCount> kTraceColours = {0x0080FF80, 0x00FF00FF};
     for (int ch = 0; ch < kChannelCount; ++ch) {
         ChannelRecord& record = records_[ch];
@@ -250,7 +255,9 @@ void DeviceSettings::EnqueueCommand(std::uint16_t code, std::int32_t channel, st
     queue_.Enqueue(InstrumentCommand{code, channel, integerArgument, realArgument});
 }
 
-void DeviceSettings::QueueCalibrationStart(std::uint16_t channel) { EnqueueCommand(code::kCalStart, channel); }
+void DeviceSettings::QueueCalibrationStart(std::uint16_t channel) {
+    EnqueueCommand(code::kCalStart, kWholeInstrument, channel);
+}
 
 void DeviceSettings::QueueCalibrationStop(std::int32_t discard) {
     calibrationRunState_ = CalibrationRun::Stopping;

@@ -42,7 +42,7 @@ std::optional<GeneratorStatus> DeviceSettings::LibraryGuard(const InstrumentComm
     return std::nullopt;
 }
 
-CommandResult DeviceSettings::ExecuteCommand(const InstrumentCommand& command) {
+CommandResult DeviceSettings::ExecuteCommand(const InstrumentCommand& command, std::stop_token stop) {
     if (linkState_ != Link::Up) return GeneratorStatus::NoLink;  // nothing is done without a link
     const std::uint16_t code = command.code;
     const auto channel = static_cast<std::uint16_t>(command.channel);
@@ -63,8 +63,13 @@ CommandResult DeviceSettings::ExecuteCommand(const InstrumentCommand& command) {
     if (InRange(code, 0x1001, 0x100A) || InRange(code, 0x2001, 0x200C)) return ExecuteRead(command, channel);
     if (InRange(code, 0xA001, 0xA00C)) return ExecuteWrite(command, channel);
     if (InRange(code, 0x3001, 0x3009)) return ExecuteArbitrary(command, channel);
-    // Unknown codes, and the calibration commands until the calibration
-    // procedure executes them: refused, nothing sent, the session untouched.
+    // Calibration commands belong to a run: once it has stopped (or before one
+    // started) any left over are refused unsent, wherever they are drained.
+    if (InRange(code, code::kCalStart, code::kCalGetState)) {
+        if (calibrationRunState_ == CalibrationRun::Idle) return GeneratorStatus::Rejected;
+        return ExecuteCalibration(command, stop);
+    }
+    // Unknown codes: refused, nothing sent, the session untouched.
     return GeneratorStatus::Rejected;
 }
 

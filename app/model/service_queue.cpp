@@ -207,15 +207,17 @@ void DeviceSettings::EndSettingsBatch(Job job, SessionObserver& observer, std::s
 void DeviceSettings::DrainCalibration(std::uint16_t front, SessionObserver& observer, std::stop_token stop) {
     if (api_.DeviceConnect() != 1) {
         calibrationRunState_ = CalibrationRun::Idle;
+        calibrationGeneratorGone_ = true;
         return;
     }
+    calibrationGeneratorGone_ = false;
     if (front == code::kNone) return;
     for (;;) {
         if (stop.stop_requested()) return;
         const InstrumentCommand command = queue_.Dequeue();
         if (command.code == code::kNone) return;
         if (calibrationRunState_ == CalibrationRun::Idle) continue;  // stopped: dropped unexecuted
-        ExecuteCommand(command);
+        ExecuteCommand(command, stop);
         if (!stop.stop_requested()) observer.CalibrationStep(command.code, stop);
         if (command.code == code::kCalStop) calibrationRunState_ = CalibrationRun::Idle;
         if (lastStatus_ != GeneratorStatus::Ok) {

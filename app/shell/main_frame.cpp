@@ -19,6 +19,7 @@
 #include <algorithm>
 
 #include "app_look.h"
+#include "calibration_command.h"
 #include "command_rules.h"
 #include "control_panel_host.h"
 #include "language_choice.h"
@@ -110,6 +111,9 @@ CMainFrame::CMainFrame(LanguageTable& languages, CZorbelDoc& document, ProgramPa
         [this](Job jobFlags) { ShowJobProgress(jobFlags); },
         [view = view_](RefreshMask mask) { view->RequestRedraw(mask); },
     });
+
+    // The calibration command has no menu entry, only the view's keys.
+    waveformView_->SetCalibrationHook([this] { OpenCalibrationDialog(); });
 
     // F6 moves the keyboard focus between toolbar, control pane and view.
     auto* nextRegion = new QShortcut(QKeySequence(Qt::Key_F6), this);
@@ -242,6 +246,8 @@ void CMainFrame::StartSession() {
     session_->Start();
     waveformView_->Start();
 }
+
+void CMainFrame::OpenCalibrationDialog() { OpenCalibration(this, Settings(), *session_, paths_); }
 
 void CMainFrame::SwitchLanguage(int index) {
     languages_.LoadLanguage(index);

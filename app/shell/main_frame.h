@@ -57,6 +57,9 @@ public:
     void UpdateStatus();
     // Runs a command as if chosen from the menu.
     void RunCommand(int command);
+    // The calibration command (Ctrl+Alt+F12, Ctrl+Shift+F12): the dialog over
+    // the frame on its session, or "No Device Found!". Returns when it closes.
+    void OpenCalibrationDialog();
 
     QAction* Action(int command) const;
     QMenu* LanguageMenu() const { return languageMenu_; }

@@ -1,6 +1,8 @@
 // Queued invocations from the session worker to the interface thread.
 #include "session_bridge.h"
 
+#include <utility>
+
 namespace zorbel {
 
 SessionBridge::SessionBridge(DeviceSettings& settings)
@@ -20,9 +22,11 @@ void SessionBridge::Shutdown() {
         std::lock_guard lock(mutex_);
         closing_ = true;
     }
-    handled_.notify_all();  // a worker waiting in UpdatePanel returns
+    handled_.notify_all();  // a worker waiting in UpdatePanel or CalibrationStep returns
     pump_.Stop();
     settings_.SetObserver(nullptr);
+    // Only now, with the worker gone: a dialog that closes cannot leave it waiting.
+    if (calibration_.closing) std::exchange(calibration_, {}).closing();
 }
 
 bool SessionBridge::Closing() {
@@ -30,14 +34,37 @@ bool SessionBridge::Closing() {
     return closing_;
 }
 
+void SessionBridge::SetCalibrationHandlers(CalibrationHandlers handlers) {
+    calibration_ = std::move(handlers);
+    std::lock_guard lock(mutex_);
+    calibrationOpen_ = static_cast<bool>(calibration_.step);
+}
+
 void SessionBridge::UpdatePanel(std::stop_token stopping) {
     if (Closing() || !handlers_.updatePanel) return;
+    Send([this] { handlers_.updatePanel(); }, stopping);
+}
+
+void SessionBridge::CalibrationStep(std::uint16_t commandCode, std::stop_token stopping) {
+    {
+        std::lock_guard lock(mutex_);
+        if (closing_ || !calibrationOpen_) return;
+    }
+    // The dialog may have gone by the time the invocation runs.
+    Send(
+        [this, commandCode] {
+            if (calibration_.step) calibration_.step(commandCode);
+        },
+        stopping);
+}
+
+void SessionBridge::Send(std::function<void()> handle, std::stop_token stopping) {
     // Shared with the invocation, which may run after this call has given up.
     auto done = std::make_shared<bool>(false);
     QMetaObject::invokeMethod(
         context_.get(),
-        [this, done] {
-            if (!Closing()) handlers_.updatePanel();
+        [this, done, handle = std::move(handle)] {
+            if (!Closing()) handle();
             {
                 std::lock_guard lock(mutex_);
                 *done = true;

@@ -1,7 +1,7 @@
 // The session worker of the program and the way its notices reach the
-// interface thread. "Sent" notices (UpdatePanel) wait until the interface
-// has handled them, "posted" ones (ShowProgress) do not; both are queued
-// invocations on the interface thread.
+// interface thread. "Sent" notices (UpdatePanel, CalibrationStep) wait until
+// the interface has handled them, "posted" ones (ShowProgress) do not; both
+// are queued invocations on the interface thread.
 //
 // Shutdown never deadlocks against a sent notice: closing first releases a
 // worker that waits for the interface and makes later notices return at once,
@@ -38,6 +38,18 @@ public:
     SessionBridge& operator=(const SessionBridge&) = delete;
 
     void SetHandlers(Handlers handlers) { handlers_ = std::move(handlers); }
+
+    // The calibration dialog while it is open. `step` runs on the interface
+    // thread for each CalibrationStep notice while the worker waits for it
+    // (the dialog's reaction, questions included, queues the next command);
+    // `closing` runs once when the session shuts down under the dialog.
+    // Without handlers a notice returns at once. Interface thread only.
+    struct CalibrationHandlers {
+        std::function<void(std::uint16_t commandCode)> step;
+        std::function<void()> closing;
+    };
+    void SetCalibrationHandlers(CalibrationHandlers handlers);
+    void ClearCalibrationHandlers() { SetCalibrationHandlers({}); }
     // Becomes the settings' observer and starts the worker.
     void Start();
     // Stops serving notices, lets the worker finish its step and joins it.
@@ -49,14 +61,20 @@ public:
 
     // SessionObserver, on the worker thread (RequestRefresh also on the interface thread).
     void UpdatePanel(std::stop_token stopping) override;
+    void CalibrationStep(std::uint16_t commandCode, std::stop_token stopping) override;
     void ShowProgress(Job jobFlags) override;
     void RequestRefresh(RefreshMask mask) override;
 
 private:
     bool Closing();
+    // Runs `handle` on the interface thread and waits until it has run, the
+    // bridge closes or the worker is asked to stop.
+    void Send(std::function<void()> handle, std::stop_token stopping);
 
     DeviceSettings& settings_;
     Handlers handlers_;
+    CalibrationHandlers calibration_;  // the interface thread's
+    bool calibrationOpen_ = false;     // for the worker, under mutex_
     // Lives on the interface thread: the target of the queued invocations.
     // Invocations still queued when it goes are dropped with it.
     std::unique_ptr<QObject> context_;

@@ -24,15 +24,18 @@ CZorbelView::CZorbelView(DeviceSettings& settings, const QString& programFolder,
     setAccessibleName(QStringLiteral("Waveform view"));
     setMinimumSize(kGridMargins.left + kGridMargins.right + 40, kGridMargins.top + kGridMargins.bottom + 40);
 
-    // Linux desktops take Ctrl+Alt+F1..F12 for the consoles; Ctrl+Shift+F12 reaches the program.
-    for (const QKeySequence& keys :
-         {QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_F12), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F12)}) {
+    for (const QKeySequence& keys : CalibrationShortcuts()) {
         auto* shortcut = new QShortcut(keys, this);
         shortcut->setContext(Qt::WindowShortcut);
         connect(shortcut, &QShortcut::activated, this, [this] {
             if (calibrationHook_) calibrationHook_();
         });
     }
+}
+
+std::array<QKeySequence, 2> CalibrationShortcuts() {
+    // Linux desktops take Ctrl+Alt+F1..F12 for the consoles; Ctrl+Shift+F12 reaches the program.
+    return {QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_F12), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F12)};
 }
 
 CZorbelView::~CZorbelView() { Shutdown(); }

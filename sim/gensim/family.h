@@ -44,6 +44,10 @@ struct ChannelOutput {
 
 struct GeneratorState {
     std::array<ChannelOutput, 2> channels;  // index 0 is "SOURce1"
+    // What an output carries while a calibration step drives it (the step's
+    // reference) instead of its settings; ended by a new setting of that
+    // output, another calibration channel or storing the calibration.
+    std::array<std::optional<ChannelOutput>, 2> calibrationOutput;
 };
 
 class CommandFamily {

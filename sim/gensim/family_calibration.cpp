@@ -6,7 +6,13 @@
 //   fail        always -1
 //   needprev T  -2 (run the previous step again) until the previous step has
 //               passed after that verdict, then as "pass T"
+//   seq V1,V2,...  the verdicts V1, V2, ... in turn, whatever was measured;
+//               the last one repeats (a step that fails once and then
+//               passes: "seq -1,0")
 // Script line: "CH<n> none" or "CH<n> mean|p2p <volts> <hertz> <rule> [T]".
+// While a step with a measurement is selected, the channel's output carries
+// its reference (mean: that DC level; p2p: a sine of those volts peak to peak
+// and hertz), so that an oscilloscope simulator coupled to this one measures it.
 // Simulator-only queries for tests:
 //   "SIMulator:CALibration:STORe?"  how often "CALibration:STORe" came
 //   "SIMulator:CALibration:VALue? <n>,<step>"  last value written for a step
@@ -15,6 +21,7 @@
 #include "family.h"
 #include "zorbel/numbers.h"
 
+#include <algorithm>
 #include <cmath>
 #include <fstream>
 #include <iostream>
@@ -23,18 +30,20 @@ namespace gensim {
 
 namespace {
 
-enum class Rule { Pass, Fail, NeedPrevious };
+enum class Rule { Pass, Fail, NeedPrevious, Sequence };
 
 struct Step {
     int kind = 0;      // 0 no measurement, 1 mean value, 2 peak to peak
     double volts = 0;  // reference output, volts
     double hertz = 0;  // reference output, hertz
     Rule rule = Rule::Pass;
-    double tolerance = 0;  // volts
+    double tolerance = 0;       // volts
+    std::vector<int> verdicts;  // Rule::Sequence
     // Run-time state.
     std::optional<double> measured;  // last value written back, volts
     bool toldNeedPrevious = false;   // answered -2 and waits for the previous step
     bool previousDone = false;       // the previous step passed after that
+    std::size_t verdictsGiven = 0;   // Rule::Sequence
 };
 
 std::vector<std::string_view> Words(std::string_view text) {
@@ -48,6 +57,18 @@ std::vector<std::string_view> Words(std::string_view text) {
         pos = end == std::string_view::npos ? text.size() : end;
     }
     return words;
+}
+
+// "-1,0,-2": at least one integer verdict, comma-separated.
+bool ParseVerdicts(std::string_view text, std::vector<int>& verdicts) {
+    while (true) {
+        const auto comma = text.find(',');
+        long long verdict = 0;
+        if (!zorbel::ParseInt(text.substr(0, comma), verdict) || verdict < -32768 || verdict > 32767) return false;
+        verdicts.push_back(static_cast<int>(verdict));
+        if (comma == std::string_view::npos) return true;
+        text.remove_prefix(comma + 1);
+    }
 }
 
 bool ParseStep(std::string_view option, int& channel, Step& step) {
@@ -65,6 +86,10 @@ bool ParseStep(std::string_view option, int& channel, Step& step) {
     if (w[4] == "fail") {
         step.rule = Rule::Fail;
         return w.size() == 5;
+    }
+    if (w[4] == "seq") {
+        step.rule = Rule::Sequence;
+        return w.size() == 6 && ParseVerdicts(w[5], step.verdicts);
     }
     if (w[4] == "pass")
         step.rule = Rule::Pass;
@@ -91,19 +116,20 @@ public:
         }
     }
 
-    std::optional<Answers> Handle(std::string_view command, GeneratorState&) override {
+    std::optional<Answers> Handle(std::string_view command, GeneratorState& state) override {
         std::string_view header;
         std::string_view argument;
         SplitHeader(command, header, argument);
         if (header == "CALibration:SOURce") {
             if (argument == "CH1" || argument == "CH2") {
+                state.calibrationOutput[channel_].reset();
                 channel_ = argument[2] - '1';
                 current_ = -1;
             }
             return Answers{};
         }
         if (command == "CALibration:COUNt?") return Answers{zorbel::FormatInt(Steps().size())};
-        if (header == "CALibration:SETup") return Setup(argument);
+        if (header == "CALibration:SETup") return Setup(argument, state);
         if (command == "CALibration:MEASure?") {
             const Step* step = Current();
             if (step == nullptr) return Answers{};
@@ -121,6 +147,7 @@ public:
         }
         if (command == "CALibration:STORe") {
             ++stores_;
+            state.calibrationOutput = {};
             return Answers{};
         }
         if (command == "SIMulator:CALibration:STORe?") return Answers{zorbel::FormatInt(stores_)};
@@ -141,19 +168,40 @@ private:
 
     // "CALibration:SETup <k>": steps count from 1; the answer is the kind. An
     // unknown step gets no answer.
-    std::optional<Answers> Setup(std::string_view argument) {
+    std::optional<Answers> Setup(std::string_view argument, GeneratorState& state) {
         long long number = 0;
         if (!zorbel::ParseInt(argument, number) || number < 1 || number > static_cast<long long>(Steps().size()))
             return Answers{};
         current_ = static_cast<int>(number - 1);
         Step& step = Steps()[static_cast<std::size_t>(current_)];
         step.measured.reset();
+        state.calibrationOutput[channel_] = ReferenceOutput(step);
         return Answers{zorbel::FormatInt(step.kind)};
+    }
+
+    static std::optional<ChannelOutput> ReferenceOutput(const Step& step) {
+        if (step.kind == 0) return std::nullopt;
+        ChannelOutput out;
+        out.on = true;
+        if (step.kind == 1) {
+            out.amplitude = 0;
+            out.frequency = 0;
+            out.offset = step.volts;
+        } else {
+            out.amplitude = step.volts;
+            out.frequency = step.hertz;
+            out.offset = 0;
+        }
+        return out;
     }
 
     int Verdict(std::size_t index) {
         Step& step = Steps()[index];
         if (step.kind == 0) return Passed(index);
+        if (step.rule == Rule::Sequence) {
+            const int verdict = step.verdicts[std::min(step.verdictsGiven++, step.verdicts.size() - 1)];
+            return verdict == 0 ? Passed(index) : verdict;
+        }
         if (step.rule == Rule::Fail || !step.measured) return -1;
         if (step.rule == Rule::NeedPrevious && !step.previousDone) {
             step.toldNeedPrevious = true;

@@ -1,6 +1,7 @@
 // Channel settings: output on/off, wave type and the ten numeric settings of
 // both outputs, and the simulator-only "SIMulator:OUTPut? <n>" that lets the
-// oscilloscope simulator see what the generator puts out. Every set command
+// oscilloscope simulator see what the generator puts out (a calibration
+// step's reference while one drives the output). Every set command
 // is answered with the value as now set, every query with the current value.
 #include "command_text.h"
 #include "family.h"
@@ -81,7 +82,8 @@ std::optional<Answers> Source(ChannelOutput& out, std::string_view rest) {
 // "SIMulator:OUTPut? <n>": "<ON|OFF>,<wave word>,<frequency>,<amplitude>,<offset>".
 std::optional<Answers> SimulatorOutput(const GeneratorState& state, std::string_view argument) {
     if (argument != "1" && argument != "2") return std::nullopt;
-    const ChannelOutput& out = state.channels[argument == "1" ? 0 : 1];
+    const std::size_t index = argument == "1" ? 0 : 1;
+    const ChannelOutput& out = state.calibrationOutput[index] ? *state.calibrationOutput[index] : state.channels[index];
     return Answers{OnOffWord(out.on) + "," + WaveWord(out.wave) + "," + zorbel::FormatWindowsG(out.frequency) + "," +
                    zorbel::FormatWindowsG(out.amplitude) + "," + zorbel::FormatWindowsG(out.offset)};
 }
@@ -91,9 +93,14 @@ public:
     std::optional<Answers> Handle(std::string_view command, GeneratorState& state) override {
         int channel = 0;
         std::string_view rest;
-        if (SplitChannelCommand(command, "OUTPut", channel, rest)) return Output(state.channels[channel - 1], rest);
-        if (SplitChannelCommand(command, "SOURce", channel, rest) && !rest.empty() && rest[0] == ':')
+        if (SplitChannelCommand(command, "OUTPut", channel, rest)) {
+            if (rest != "?") state.calibrationOutput[channel - 1].reset();
+            return Output(state.channels[channel - 1], rest);
+        }
+        if (SplitChannelCommand(command, "SOURce", channel, rest) && !rest.empty() && rest[0] == ':') {
+            if (rest.find('?') == std::string_view::npos) state.calibrationOutput[channel - 1].reset();
             return Source(state.channels[channel - 1], rest.substr(1));
+        }
         constexpr std::string_view kSimOutput = "SIMulator:OUTPut? ";
         if (command.substr(0, kSimOutput.size()) == kSimOutput)
             return SimulatorOutput(state, command.substr(kSimOutput.size()));

@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "fake_generator.h"
+#include "fake_oscilloscope.h"
 #include "zorbel/model/session_pump.h"
 
 namespace zorbel::test {
@@ -51,6 +52,9 @@ TEST(SessionThreads, EveryJobWhileTheInterfaceAndTheDisplayWork) {
     FakeGenerator fake;
     fake.SetBestArbitrary(3, 1024);
     DeviceSettings settings(fake);
+    FakeOscilloscope scope;  // measured at every step, without the program's settling time
+    settings.SetOscilloscope(scope);
+    settings.SetCalibrationSettleTime(0ms);
     CallingBackObserver observer(settings);
     settings.SetObserver(&observer);
     SessionPump pump(settings, 1ms);

@@ -5,11 +5,15 @@
 
 #include <array>
 #include <atomic>
+#include <charconv>
 #include <chrono>
+#include <deque>
 #include <map>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "zorbel/model/generator_api.h"
@@ -58,6 +62,14 @@ public:
     std::array<std::array<double, kParameterCount>, 2> values;
     std::array<std::int16_t, 2> onOff{1, 0};
     std::array<std::int16_t, 2> waveType{2, 3};
+    // Calibration: the step total, each step's measurement kind (index: the
+    // one-based step number - 1; 0 beyond), every step's reference (volts,
+    // hertz) and the verdicts "CALibration?" gives in turn (0 once used up).
+    // Set them before the worker runs.
+    std::int16_t calStepTotal = 0;
+    std::vector<std::int16_t> calKinds;
+    std::pair<double, double> calReference{1.0, 1000.0};
+    std::deque<std::int16_t> calVerdicts;
 
     // ---- what happened
     std::vector<Call> Calls() const {
@@ -164,13 +176,33 @@ public:
         return Record({"ArbDivider", -1, ch, double(divider)});
     }
     std::uint16_t CSelectCalibrateChannel(std::uint16_t ch) override { return Record({"CalSelect", -1, ch}); }
-    std::uint16_t CReadCalibrateStepTotalNum(std::int16_t*) override { return Record({"CalCount"}); }
-    std::uint16_t CSetCalibrateCurStep(std::uint16_t step, std::int16_t*) override {
-        return Record({"CalSetStep", -1, -1, double(step)});
+    std::uint16_t CReadCalibrateStepTotalNum(std::int16_t* steps) override {
+        const std::uint16_t s = Record({"CalCount"});
+        if (s == kOk) *steps = calStepTotal;
+        return s;
     }
-    std::uint16_t CReadCalibrateRefValueVsCurStep(double*, double*) override { return Record({"CalMeasure"}); }
+    std::uint16_t CSetCalibrateCurStep(std::uint16_t step, std::int16_t* kind) override {
+        const std::uint16_t s = Record({"CalSetStep", -1, -1, double(step)});
+        if (s == kOk) *kind = step >= 1 && step <= calKinds.size() ? calKinds[step - 1] : 0;
+        return s;
+    }
+    std::uint16_t CReadCalibrateRefValueVsCurStep(double* volts, double* hertz) override {
+        const std::uint16_t s = Record({"CalMeasure"});
+        if (s == kOk) std::tie(*volts, *hertz) = calReference;
+        return s;
+    }
     std::uint16_t CWriteCalibrateMeasResultVsCurStep(double v) override { return Record({"CalValue", -1, -1, v}); }
-    std::uint16_t CReadCalibrateStateVsCurStep(std::int16_t*) override { return Record({"CalState"}); }
+    std::uint16_t CReadCalibrateStateVsCurStep(std::int16_t* state) override {
+        const std::uint16_t s = Record({"CalState"});
+        if (s != kOk) return s;
+        std::lock_guard l(mutex_);
+        *state = 0;
+        if (!calVerdicts.empty()) {
+            *state = calVerdicts.front();
+            calVerdicts.pop_front();
+        }
+        return s;
+    }
     std::uint16_t CSaveCalibrateData() override { return Record({"CalStore"}); }
 
     std::uint16_t GetBestArbitraryControlFromFreq(ArbitraryControl* best, double f, std::uint32_t,
@@ -191,15 +223,15 @@ public:
         std::lock_guard l(mutex_);
         lastParsedText_ = text;
         lastParsedLength_ = length;
-        if (lastParsedText_ == "1.5") {
-            *value = 1.5;
-            return 1;
-        }
-        if (lastParsedText_ == "0") {
-            *value = 0.0;
-            return 1;
-        }
-        return 0;
+        const std::string& t = lastParsedText_;
+        const std::size_t point = t.find('.');
+        const auto digits = [](std::string_view part) {
+            return !part.empty() && part.find_first_not_of("0123456789") == std::string_view::npos;
+        };
+        const std::string_view whole = std::string_view(t).substr(0, point);
+        if (!digits(whole) || (point != std::string::npos && !digits(std::string_view(t).substr(point + 1)))) return 0;
+        std::from_chars(t.data(), t.data() + t.size(), *value);
+        return 1;
     }
 
 private:

@@ -267,7 +267,7 @@ TEST(CalibrationQueueing, HelpersSetTheRunStateAndStepAndQueueForTheWholeInstrum
     EXPECT_EQ(settings.CalibrationRunState(), CalibrationRun::Stopping);
     EXPECT_EQ(settings.Calibration().currentStep, 4);
     const std::vector<InstrumentCommand> expected = {
-        {code::kCalStart, 1, 0, 0.0}, {code::kCalSetStep, -1, 5, 0.0}, {code::kCalStop, -1, 0, 0.0}};
+        {code::kCalStart, -1, 1, 0.0}, {code::kCalSetStep, -1, 5, 0.0}, {code::kCalStop, -1, 0, 0.0}};
     EXPECT_EQ(settings.PendingCommands(), expected);
 }
 

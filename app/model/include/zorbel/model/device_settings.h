@@ -16,6 +16,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <ostream>
@@ -29,6 +30,7 @@
 #include "zorbel/model/command_queue.h"
 #include "zorbel/model/generator_api.h"
 #include "zorbel/model/instrument_lock.h"
+#include "zorbel/model/oscilloscope_api.h"
 #include "zorbel/model/session_observer.h"
 #include "zorbel/model/session_state.h"
 
@@ -208,6 +210,8 @@ public:
     std::vector<InstrumentCommand> PendingCommands() const { return queue_.Pending(); }
 
     // ---- Calibration queueing (the calibration dialog) ---------------------
+    // The channel travels in the integer argument, as every calibration
+    // command's value does; the command itself is for the whole instrument.
     void QueueCalibrationStart(std::uint16_t channel);
     // Run state becomes "stopping"; discard 0 keeps the data, else discards.
     void QueueCalibrationStop(std::int32_t discard);
@@ -216,6 +220,20 @@ public:
     // 0x4005, 0x4008, 0x4009 or 0x400A for the whole instrument.
     void QueueCalibrationCommand(std::uint16_t code);
 
+    // ---- Calibration on the worker side ------------------------------------
+    // The oscilloscope the calibration measures with (the real library until
+    // set); `scope` must outlive the model. Set it before the worker starts.
+    void SetOscilloscope(OscilloscopeApi& scope) { scope_ = &scope; }
+    // How long a measurement lets the oscilloscope settle first
+    // (kCalibrationSettleTime unless set). A stop of the worker cuts it short.
+    void SetCalibrationSettleTime(std::chrono::milliseconds time) { settleMs_ = time.count(); }
+    std::chrono::milliseconds CalibrationSettleTime() const { return std::chrono::milliseconds(settleMs_); }
+    // True when the worker found the generator gone at its last step of the
+    // calibration job (cleared when it answers again). The calibration
+    // dialog's link check reads this instead of asking the library itself
+    // from the interface thread, beside the worker's exchanges.
+    bool CalibrationGeneratorGone() const { return calibrationGeneratorGone_; }
+
     // ---- Worker side ------------------------------------------------------------
     // Receiver of the session's messages; nullptr for none. Set it before
     // the worker starts and clear it only after the worker has stopped.
@@ -223,8 +241,9 @@ public:
     // One command per the command table, with the guards in order: link state
     // up; then, for library calls, demo flag clear, last status Ok (the
     // latch), channel 0 or 1 for commands that address one. Returns the
-    // status (commands without a library call: their code).
-    CommandResult ExecuteCommand(const InstrumentCommand& command);
+    // status (commands without a library call: their code). A stop request
+    // cuts a calibration measurement's settling wait short.
+    CommandResult ExecuteCommand(const InstrumentCommand& command, std::stop_token stop = {});
     // One step of the worker: take the instrument, start jobs, drain the
     // queue. A stop request ends the step between two commands; what is left
     // stays queued for the next step.
@@ -252,6 +271,12 @@ private:
     CommandResult ExecuteArbitrary(const InstrumentCommand& command, std::uint16_t channel);
     void StartDownload(std::uint16_t channel);
 
+    // execute_calibration.cpp
+    CommandResult ExecuteCalibration(const InstrumentCommand& command, std::stop_token stop);
+    GeneratorStatus GeneratorCall(const InstrumentCommand& command, const std::function<std::uint16_t()>& call);
+    void PrepareOscilloscope();
+    GeneratorStatus Measure(const InstrumentCommand& command, std::stop_token stop);
+
     // service_queue.cpp
     void ServiceStep(std::stop_token stop);
     bool WantsInstrument() const;
@@ -277,6 +302,9 @@ private:
     std::atomic<std::uint16_t> jobFlags_{0};  // Job bits, kept as a number for the atomic bit operations
     std::atomic<GeneratorStatus> lastStatus_{GeneratorStatus::NoLink};
     std::atomic<CalibrationRun> calibrationRunState_{CalibrationRun::Idle};
+    std::atomic<bool> calibrationGeneratorGone_{false};
+    OscilloscopeApi* scope_;
+    std::atomic<std::chrono::milliseconds::rep> settleMs_;
     std::atomic<std::int32_t> sync_{0};
     std::atomic<bool> jobRefused_{false};
     // Channel whose download job bit 8 serves (set by 0x3007).

@@ -11,9 +11,11 @@
 // the view; the interface thread never waits for a render step.
 #pragma once
 
+#include <QKeySequence>
 #include <QPointer>
 #include <QWidget>
 
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <functional>
@@ -29,6 +31,9 @@
 namespace zorbel {
 
 class DeviceSettings;
+
+// The keys of the calibration command (it has no menu entry), window-wide.
+std::array<QKeySequence, 2> CalibrationShortcuts();
 
 class CZorbelView final : public QWidget, public ShellView {
 public:

@@ -1,0 +1,294 @@
+// CDlgCalibrate: the dialog's controls, laid out in the dialog units of its
+// template, and its handlers.
+#include "zorbel/dialogs/calibrate.h"
+
+#include <QCloseEvent>
+#include <QDesktopServices>
+#include <QDir>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTableWidget>
+#include <QTimer>
+#include <QUrl>
+
+#include "zorbel/dialogs/calibration_report.h"
+#include "zorbel/dialogs/control_texts.h"
+#include "zorbel/dialogs/dialog_links.h"
+
+namespace zorbel {
+namespace {
+
+using namespace calibrate_id;
+
+// The template: 547 x 270 dialog units in 9-point Arial.
+constexpr int kDialogWidth = 547;
+constexpr int kDialogHeight = 270;
+
+struct ColumnSpec {
+    const char* header;
+    int width;  // pixels
+};
+constexpr std::array<ColumnSpec, kCalibrationColumns> kColumns = {{
+    {"标号", 80},
+    {"输出频率", 160},
+    {"输出电压", 90},
+    {"测量项", 80},
+    {"测量频率", 160},
+    {"测量电压", 90},
+    {"认证结果", 100},
+}};
+
+constexpr char kTip[] =
+    "提示：1.台式示波器使用CH1;\n            2. 仪器正常启动后，方可进行校准;\n            "
+    "3.校准工程中，示波器会有声响.";
+
+QString Text(const std::string& utf8) { return QString::fromStdString(utf8); }
+
+bool AskYesNo(QWidget* parent, const QString& question, QPointer<QMessageBox>& open) {
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Zorbel"), question, QMessageBox::Yes | QMessageBox::No,
+                    parent);
+    open = &box;
+    const int answer = box.exec();
+    open = nullptr;
+    return answer == QMessageBox::Yes;
+}
+
+}  // namespace
+
+CDlgCalibrate::CDlgCalibrate(DeviceSettings& settings, CalibrationChoices& choices, QString programFolder,
+                             QWidget* parent)
+    : QDialog(parent),
+      settings_(settings),
+      choices_(choices),
+      folder_(std::move(programFolder)),
+      sequence_(settings, choices, [this](const std::string& question) { return Ask(question); }) {
+    setWindowTitle(QStringLiteral("仪器校准"));
+    setFont(QFont(QStringLiteral("Arial"), 9));
+    BuildControls();
+    prompts_.tell = [this](const QString& text) { ShowMessageBox(this, text); };
+    prompts_.openFolder = [](const QString& folder) { QDesktopServices::openUrl(QUrl::fromLocalFile(folder)); };
+
+    ShowChoices();
+    ApplyRunState();
+    linkCheck_ = new QTimer(this);
+    connect(linkCheck_, &QTimer::timeout, this, [this] { CheckLink(); });
+    linkCheck_->start(kLinkCheckMs);
+}
+
+CDlgCalibrate::~CDlgCalibrate() = default;
+
+QRect CDlgCalibrate::FromDialogUnits(int x, int y, int width, int height) const {
+    // Dialog units as Windows derives them from the dialog's font: a quarter
+    // of the average character width, an eighth of the character height.
+    const QFontMetrics metrics(font());
+    const int baseX =
+        (metrics.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz")) / 26 + 1) /
+        2;
+    const int baseY = metrics.height();
+    return QRect(x * baseX / 4, y * baseY / 8, width * baseX / 4, height * baseY / 8);
+}
+
+QPushButton* CDlgCalibrate::AddButton(int id, const char* text, int x, int y, int width, int height) {
+    auto* button = new QPushButton(QString::fromUtf8(text), this);
+    button->setAutoDefault(false);
+    button->setGeometry(FromDialogUnits(x, y, width, height));
+    SetControlId(button, id);
+    return button;
+}
+
+void CDlgCalibrate::BuildControls() {
+    setFixedSize(FromDialogUnits(0, 0, kDialogWidth, kDialogHeight).size());
+
+    const std::array<const char*, 2> channelTexts = {" CH1", " CH2"};
+    const std::array<QRect, 2> channelPlaces = {FromDialogUnits(23, 10, 31, 10), FromDialogUnits(73, 11, 31, 10)};
+    for (int ch = 0; ch < 2; ++ch) {
+        auto* radio = new QRadioButton(QString::fromUtf8(channelTexts[ch]), this);
+        radio->setGeometry(channelPlaces[ch]);
+        SetControlId(radio, ch == 0 ? kChannel1 : kChannel2);
+        connect(radio, &QRadioButton::clicked, this, [this, ch] { choices_.channel = static_cast<std::uint16_t>(ch); });
+        channels_[ch] = radio;
+    }
+
+    // Label, edit and what the edit's number sets when it is left.
+    const auto field = [this](const char* label, QRect labelPlace, int id, QRect editPlace,
+                              void (CalibrationChoices::*set)(double)) {
+        auto* caption = new QLabel(QString::fromUtf8(label), this);
+        caption->setGeometry(labelPlace);
+        auto* edit = new QLineEdit(this);
+        edit->setGeometry(editPlace);
+        edit->setAlignment(Qt::AlignCenter);
+        caption->setBuddy(edit);
+        edit->setAccessibleName(caption->text());
+        SetControlId(edit, id);
+        connect(edit, &QLineEdit::editingFinished, this, [this, edit, set] {
+            (choices_.*set)(settings_.ParseNumberText(edit->text().toStdU16String()));
+            ShowChoices();
+        });
+        return edit;
+    };
+    startEdit_ = field("起始步骤：", FromDialogUnits(198, 11, 41, 8), kStartStep, FromDialogUnits(241, 8, 26, 14),
+                       &CalibrationChoices::SetStartFromText);
+    endEdit_ = field("终止步骤：", FromDialogUnits(290, 11, 41, 8), kEndStep, FromDialogUnits(333, 8, 26, 14),
+                     &CalibrationChoices::SetEndFromText);
+    limitEdit_ = field("单步次数：", FromDialogUnits(384, 11, 41, 8), kRepeatLimit, FromDialogUnits(425, 8, 26, 14),
+                       &CalibrationChoices::SetRepeatLimitFromText);
+    restore_ = AddButton(kRestoreDefaults, "恢复默认值", 472, 8, 50, 14);
+    connect(restore_, &QPushButton::clicked, this, [this] {
+        choices_.RestoreDefaults();
+        ShowChoices();
+    });
+
+    list_ = new QTableWidget(0, kCalibrationColumns, this);
+    list_->setGeometry(FromDialogUnits(11, 32, 523, 193));
+    SetControlId(list_, kResultList);
+    list_->setAccessibleName(QStringLiteral("校准结果"));
+    list_->setShowGrid(true);
+    list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    list_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    list_->setSelectionMode(QAbstractItemView::SingleSelection);
+    list_->verticalHeader()->hide();
+    QFont listFont = list_->font();
+    listFont.setPixelSize(16);  // rows of about 20 pixels
+    list_->setFont(listFont);
+    QPalette palette = list_->palette();
+    palette.setColor(QPalette::Base, QColor(236, 233, 216));
+    list_->setPalette(palette);
+    for (int column = 0; column < kCalibrationColumns; ++column) {
+        list_->setHorizontalHeaderItem(column, new QTableWidgetItem(QString::fromUtf8(kColumns[column].header)));
+        list_->setColumnWidth(column, kColumns[column].width);
+    }
+
+    auto* tip = new QLabel(QString::fromUtf8(kTip), this);
+    tip->setGeometry(FromDialogUnits(3, 234, 156, 23));
+
+    start_ = AddButton(kStart, "开始", 164, 241, 50, 14);
+    start_->setDefault(true);  // the look of the template; Enter still does nothing
+    stop_ = AddButton(kStop, "停止", 239, 241, 50, 14);
+    auto* report = AddButton(kReport, "CSV输出", 320, 241, 50, 14);
+    auto* openFolder = AddButton(kOpenFolder, "打开文件夹", 402, 241, 50, 14);
+    exit_ = AddButton(kExit, "退出", 480, 241, 50, 14);
+
+    connect(start_, &QPushButton::clicked, this, [this] {
+        sequence_.Start();
+        ApplyRunState();
+    });
+    connect(stop_, &QPushButton::clicked, this, [this] { sequence_.Stop(); });
+    connect(report, &QPushButton::clicked, this, [this] { WriteReport(); });
+    connect(openFolder, &QPushButton::clicked, this, [this] { prompts_.openFolder(folder_); });
+    connect(exit_, &QPushButton::clicked, this, [this] { done(QDialog::Accepted); });
+
+    // Tab order as the template lists its controls.
+    QWidget* order[] = {channels_[0], channels_[1], startEdit_, endEdit_, limitEdit_, restore_,
+                        list_,        start_,       stop_,      report,   openFolder, exit_};
+    for (std::size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
+}
+
+void CDlgCalibrate::SetPrompts(CalibrationPrompts prompts) {
+    if (prompts.ask) prompts_.ask = std::move(prompts.ask);
+    if (prompts.tell) prompts_.tell = std::move(prompts.tell);
+    if (prompts.openFolder) prompts_.openFolder = std::move(prompts.openFolder);
+}
+
+bool CDlgCalibrate::Ask(const std::string& question) {
+    ShowRows();  // the count that ends the run is on screen behind its question
+    if (prompts_.ask) return prompts_.ask(Text(question));
+    return AskYesNo(this, Text(question), question_);
+}
+
+void CDlgCalibrate::ShowChoices() {
+    startEdit_->setText(QString::number(choices_.startStep + 1));
+    endEdit_->setText(QString::number(choices_.endStep));
+    limitEdit_->setText(QString::number(choices_.repeatLimit));
+    channels_[choices_.channel == 1 ? 1 : 0]->setChecked(true);
+}
+
+void CDlgCalibrate::ApplyRunState() {
+    const bool idle = !sequence_.Running();
+    for (QWidget* control : std::initializer_list<QWidget*>{start_, exit_, channels_[0], channels_[1], startEdit_,
+                                                            endEdit_, limitEdit_, restore_})
+        control->setEnabled(idle);
+    stop_->setEnabled(!idle);
+}
+
+void CDlgCalibrate::OnCalibrationStep(std::uint16_t code) {
+    if (closing_) return;
+    sequence_.OnStep(code);
+    ShowRows();
+    if (code == code::kCalGetStepCount) ShowChoices();  // the run's range as held to the step total
+    if (code == code::kCalSetStep && sequence_.HighlightedRow() >= 0) HighlightRow(sequence_.HighlightedRow());
+    ApplyRunState();
+}
+
+void CDlgCalibrate::ShowRows() {
+    const std::vector<CalibrationRow>& rows = sequence_.Rows();
+    list_->setRowCount(static_cast<int>(rows.size()));
+    for (int row = 0; row < static_cast<int>(rows.size()); ++row) {
+        for (int column = 0; column < kCalibrationColumns; ++column) {
+            const QString text = Text(rows[static_cast<std::size_t>(row)][static_cast<std::size_t>(column)]);
+            QTableWidgetItem* item = list_->item(row, column);
+            if (!item) {
+                item = new QTableWidgetItem;
+                item->setTextAlignment(Qt::AlignCenter);
+                list_->setItem(row, column, item);
+            }
+            if (item->text() != text) item->setText(text);
+        }
+    }
+}
+
+void CDlgCalibrate::HighlightRow(int row) {
+    list_->clearSelection();
+    list_->selectRow(row);
+    list_->setCurrentCell(row, 0);
+    list_->scrollToItem(list_->item(row, 0));
+    list_->setFocus();
+}
+
+QString CDlgCalibrate::ReportPath() const {
+    return QDir(folder_).filePath(QString::fromLatin1(kCalibrationReportName));
+}
+
+void CDlgCalibrate::WriteReport() {
+    const QString path = ReportPath();
+    std::string error;
+    if (!WriteCalibrationReport(path.toStdString(), sequence_.Rows(), error)) {
+        prompts_.tell(QStringLiteral("无法创建或打开校准文件：") + path);
+        return;
+    }
+    prompts_.tell(QStringLiteral("保存成功！"));
+}
+
+// The worker asks the generator at every step while the dialog is open; when
+// it has gone while no run is under way, there is nothing left to calibrate.
+void CDlgCalibrate::CheckLink() {
+    if (settings_.CalibrationRunState() == CalibrationRun::Idle && settings_.CalibrationGeneratorGone())
+        done(QDialog::Rejected);
+}
+
+void CDlgCalibrate::CloseNow() {
+    closing_ = true;
+    linkCheck_->stop();
+    if (question_) question_->done(QMessageBox::No);
+    done(QDialog::Rejected);
+}
+
+void CDlgCalibrate::keyPressEvent(QKeyEvent* event) {
+    switch (event->key()) {
+    case Qt::Key_Enter:
+    case Qt::Key_Return:
+    case Qt::Key_Escape:
+        event->accept();  // neither OK nor Cancel: only "退出" closes
+        return;
+    default:
+        QDialog::keyPressEvent(event);
+    }
+}
+
+void CDlgCalibrate::closeEvent(QCloseEvent* event) { event->ignore(); }
+
+}  // namespace zorbel

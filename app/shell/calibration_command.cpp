@@ -1,0 +1,31 @@
+// The calibration command: the opening rule and the dialog's time with the session.
+#include "calibration_command.h"
+
+#include "messages.h"
+#include "zorbel/dialogs/calibrate.h"
+
+namespace zorbel {
+
+bool CalibrationRefused(const DeviceSettings& settings) {
+    return settings.JobFlags() != Job::None || settings.LastStatus() != GeneratorStatus::Ok;
+}
+
+void OpenCalibration(QWidget* parent, DeviceSettings& settings, SessionBridge& session, const ProgramPaths& paths) {
+    if (CalibrationRefused(settings)) {
+        ShowMessage(parent, QString::fromLatin1(kNoDeviceFoundMessage));
+        return;
+    }
+    static CalibrationChoices choices;  // as the user left them last time
+    settings.SetCalibrationRunState(CalibrationRun::Idle);
+    CDlgCalibrate dialog(settings, choices, paths.folder, parent);
+    session.SetCalibrationHandlers({
+        [&dialog](std::uint16_t code) { dialog.OnCalibrationStep(code); },
+        [&dialog] { dialog.CloseNow(); },
+    });
+    settings.SetJobFlag(Job::Calibration);
+    dialog.exec();
+    settings.ClearJobFlag(Job::Calibration);
+    session.ClearCalibrationHandlers();
+}
+
+}  // namespace zorbel
