@@ -116,7 +116,9 @@ void CDlgEditPoints::VoltageLeft() {
         r.arbitrarySamples[current_] = v;
         return true;
     });
-    if (changed && view_) view_->RequestRedraw(RefreshMask::Waveform);
+    if (!changed || !view_) return;
+    view_->ArbitraryPointsChanged(channel_, current_, current_);
+    view_->RequestRedraw(RefreshMask::Waveform);
 }
 
 void CDlgEditPoints::reject() {

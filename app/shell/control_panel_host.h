@@ -31,6 +31,9 @@ public:
 
 private:
     void RequestRedraw(RefreshMask mask) override { view_.RequestRedraw(mask); }
+    void ArbitraryPointsChanged(std::uint16_t channel, std::uint32_t first, std::uint32_t last) override {
+        view_.ArbitraryPointsChanged(channel, first, last);
+    }
 
     ShellView& view_;
     CDlgCtrlDDS* panel_;  // owned by its Qt parent

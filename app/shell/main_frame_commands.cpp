@@ -68,6 +68,9 @@ class RedrawOf final : public ViewRedraw {
 public:
     explicit RedrawOf(ShellView& view) : view_(view) {}
     void RequestRedraw(RefreshMask mask) override { view_.RequestRedraw(mask); }
+    void ArbitraryPointsChanged(std::uint16_t channel, std::uint32_t first, std::uint32_t last) override {
+        view_.ArbitraryPointsChanged(channel, first, last);
+    }
 
 private:
     ShellView& view_;

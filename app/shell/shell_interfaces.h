@@ -32,6 +32,9 @@ public:
     virtual QWidget* Widget() = 0;
     // Layers to redraw. May be called from any thread.
     virtual void RequestRedraw(RefreshMask mask) = 0;
+    // Points first..last of `channel` were edited in place. Any thread; call
+    // it before asking for the redraw.
+    virtual void ArbitraryPointsChanged(std::uint16_t channel, std::uint32_t first, std::uint32_t last) = 0;
     // 1 = vectors, 0 = dots.
     virtual int DisplayStyle() const = 0;
     virtual void SetDisplayStyle(int style) = 0;

@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QHash>
 #include <QTest>
+#include <array>
 #include <cstdint>
 #include <vector>
 
@@ -33,7 +34,11 @@ inline LanguageLookup BuiltInLanguage() {
 class RecordingView final : public ViewRedraw {
 public:
     void RequestRedraw(RefreshMask mask) override { masks.push_back(ToNumber(mask)); }
+    void ArbitraryPointsChanged(std::uint16_t channel, std::uint32_t first, std::uint32_t last) override {
+        changed.push_back({channel, first, last});
+    }
     std::vector<std::uint32_t> masks;
+    std::vector<std::array<std::uint32_t, 3>> changed;  // channel, first, last
 };
 
 inline QString AccessibleName(QWidget* widget) {

@@ -118,6 +118,7 @@ TEST_F(PointEditor, IndexAndVoltageRules) {
             r.arbitrarySamples[row.index] = 0.25;
         });
         view_.masks.clear();
+        view_.changed.clear();
         CDlgEditPoints editor(settings_, &view_, test::BuiltInLanguage());
         ASSERT_EQ(editor.CurrentIndex(), row.start) << row.what;
         const std::string action = row.action;
@@ -132,6 +133,9 @@ TEST_F(PointEditor, IndexAndVoltageRules) {
         EXPECT_EQ(view_.masks, row.redrawn ? std::vector<std::uint32_t>{ToNumber(RefreshMask::Waveform)}
                                            : std::vector<std::uint32_t>{})
             << row.what;
+        // The view's envelope of a large waveform follows only edits it is told of.
+        using Changed = std::vector<std::array<std::uint32_t, 3>>;
+        EXPECT_EQ(view_.changed, (row.redrawn ? Changed{{1, row.index, row.index}} : Changed{})) << row.what;
     }
 }
 

@@ -19,6 +19,10 @@ public:
     // The view is to redraw `mask`: Waveform after a change of the waveform,
     // Annotations after amplitude and offset, Everything after a new channel.
     virtual void RequestRedraw(RefreshMask mask) = 0;
+    // Points first..last of `channel` were changed in place (count and array
+    // unchanged); call it before asking for the Waveform redraw, so that the
+    // view's envelope of a large waveform follows the edit.
+    virtual void ArbitraryPointsChanged(std::uint16_t /*channel*/, std::uint32_t /*first*/, std::uint32_t /*last*/) {}
 };
 
 // Shows one message to the user and returns when it has been seen. The

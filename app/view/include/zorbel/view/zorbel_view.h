@@ -75,7 +75,7 @@ public:
     // Points first..last of `channel` were edited in place: their envelope is
     // renewed at the next render step. Any thread; call it before asking for
     // the redraw. (A load or resize needs no call.)
-    void ArbitraryPointsChanged(std::uint16_t channel, std::uint32_t first, std::uint32_t last);
+    void ArbitraryPointsChanged(std::uint16_t channel, std::uint32_t first, std::uint32_t last) override;
     // The zoom rubber band from the press point to the current mouse point,
     // drawn by a Cursor redraw.
     void SetCursorPoints(QPoint press, QPoint current);
