@@ -116,7 +116,7 @@ void CDlgCalibrate::BuildControls() {
 
     // Label, edit and what the edit's number sets when it is left.
     const auto field = [this](const char* label, QRect labelPlace, int id, QRect editPlace,
-                              void (CalibrationChoices::*set)(double)) {
+                              void (*set)(CalibrationChoices&, double)) {
         auto* caption = new QLabel(QString::fromUtf8(label), this);
         caption->setGeometry(labelPlace);
         auto* edit = new QLineEdit(this);
@@ -126,17 +126,17 @@ void CDlgCalibrate::BuildControls() {
         edit->setAccessibleName(caption->text());
         SetControlId(edit, id);
         connect(edit, &QLineEdit::editingFinished, this, [this, edit, set] {
-            (choices_.*set)(settings_.ParseNumberText(edit->text().toStdU16String()));
+            set(choices_, settings_.ParseNumberText(edit->text().toStdU16String()));
             ShowChoices();
         });
         return edit;
     };
     startEdit_ = field("起始步骤：", FromDialogUnits(198, 11, 41, 8), kStartStep, FromDialogUnits(241, 8, 26, 14),
-                       &CalibrationChoices::SetStartFromText);
+                       [](CalibrationChoices& c, double v) { c.SetStartFromText(v); });
     endEdit_ = field("终止步骤：", FromDialogUnits(290, 11, 41, 8), kEndStep, FromDialogUnits(333, 8, 26, 14),
-                     &CalibrationChoices::SetEndFromText);
+                     [](CalibrationChoices& c, double v) { c.SetEndFromText(v); });
     limitEdit_ = field("单步次数：", FromDialogUnits(384, 11, 41, 8), kRepeatLimit, FromDialogUnits(425, 8, 26, 14),
-                       &CalibrationChoices::SetRepeatLimitFromText);
+                       [](CalibrationChoices& c, double v) { c.SetRepeatLimitFromText(v); });
     restore_ = AddButton(kRestoreDefaults, "恢复默认值", 472, 8, 50, 14);
     connect(restore_, &QPushButton::clicked, this, [this] {
         choices_.RestoreDefaults();
