@@ -27,6 +27,7 @@
 #include "placeholders.h"
 #include "session_status.h"
 #include "zorbel/dialogs/arbitrary_tools.h"
+#include "zorbel/dialogs/formula_dialog.h"
 #include "zorbel/dialogs/small_dialogs.h"
 #include "zorbel/report/bmp_file.h"
 #include "zorbel/report/report_page.h"
@@ -122,6 +123,9 @@ void CMainFrame::RunCommand(int command) {
         break;
     case kCmdEditPoints:
         EditPoints();
+        break;
+    case kCmdFormula:
+        EnterFormula();
         break;
     case kCmdControlBar:
         controlPane_->setVisible(!controlPane_->isVisible());
@@ -281,6 +285,12 @@ void CMainFrame::EditPoints() {
     RedrawOf redraw(*view_);
     CDlgEditPoints dialog(Settings(), &redraw, TextsOf(languages_), this);
     dialog.exec();
+}
+
+void CMainFrame::EnterFormula() {
+    RedrawOf redraw(*view_);
+    CDlgFormula dialog(Settings(), &redraw, this);
+    if (dialog.exec() == QDialog::Accepted) panel_->RefreshPanel();
 }
 
 void CMainFrame::Print() {
