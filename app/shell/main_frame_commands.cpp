@@ -55,7 +55,8 @@ constexpr std::array<FileCommand, 6> kFileCommands = {{
     {kCmdSaveData, true, kArbitraryDataFile, "Arb Data File(*.arb)", "arb", 10054, 10055},
     {kCmdLoadSetup, false, kSetupFile, "Setup File(*.set)", "set", 10057, 10058},
     {kCmdSaveSetup, true, kSetupFile, "Setup File(*.set)", "set", 10060, 10061},
-    {kCmdImportData, false, kArbitraryExchangeFile, "Qwf Data File(*.qwf)", "qwf", 10066, 10067},
+    {kCmdImportData, false, kArbitraryExchangeFile,
+     "Qwf Data File(*.qwf);;Sound File(*.wav *.flac *.aif *.aiff);;Table of Values(*.csv *.txt)", "qwf", 10066, 10067},
     {kCmdExportData, true, kArbitraryExchangeFile, "Qwf Data File(*.qwf)", "qwf", 10069, 10070},
 }};
 
@@ -192,6 +193,8 @@ void CMainFrame::RunFileCommand(int command) {
     bool done = false;
     if (c.kind == kSetupFile)
         done = c.save ? document_.SaveSetup(file) : document_.LoadSetup(file);
+    else if (command == kCmdImportData)
+        done = document_.ImportData(file);  // .qwf, a sound file or a table
     else
         done = c.save ? document_.SaveArbitrary(static_cast<std::uint16_t>(c.kind), file)
                       : document_.LoadArbitrary(static_cast<std::uint16_t>(c.kind), file);
