@@ -225,7 +225,8 @@ void CMainFrame::SwitchLanguageCommand(int command) {
 }
 
 void CMainFrame::OpenHelp() {
-    const QString path = paths_.folder + QStringLiteral("/Language/QDN Source-%1.html").arg(QStringLiteral("English"));
+    const QString path =
+        paths_.DataFolder() + QStringLiteral("/Language/QDN Source-%1.html").arg(QStringLiteral("English"));
     if (!QFileInfo::exists(path)) {
         ShowMessage(this, QString::fromStdString(std::string(kCannotLoadMessage)) + path);
         return;
