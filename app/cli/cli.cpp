@@ -13,6 +13,7 @@
 #include "zorbel/atomic_file.h"
 #include "zorbel/model/document.h"
 #include "zorbel/model/setup_file.h"
+#include "zorbel/model/waveform_import.h"
 #include "zorbel/profile_file.h"
 
 namespace zorbel::cli {
@@ -193,9 +194,14 @@ int Arb(Context& c) {
 int Convert(Context& c) {
     const std::string& in = c.options.arguments[0];
     const std::string& out = c.options.arguments[1];
-    for (const std::string* path : {&in, &out})
-        if (!ArbitraryKind(*path)) return c.Fail(*path + ": File is not *.arb or *.qwf");
-    if (!c.doc.LoadArbitrary(*ArbitraryKind(in), in)) return kExitBadInput;
+    // Sound files and tables come in as Import Data takes them, scaled to the
+    // built-in limits (no instrument is asked for its own).
+    const bool imported = !ArbitraryKind(in) && ImportKindOf(in) != ImportKind::None;
+    if (!imported && !ArbitraryKind(in))
+        return c.Fail(in +
+                      ": File is not *.arb, *.qwf, a sound file (*.wav *.flac *.aif *.aiff) or a table (*.csv *.txt)");
+    if (!ArbitraryKind(out)) return c.Fail(out + ": File is not *.arb or *.qwf");
+    if (!(imported ? c.doc.ImportData(in) : c.doc.LoadArbitrary(*ArbitraryKind(in), in))) return kExitBadInput;
     // As arb: below 16 points no sample is valid, and the output would hold none.
     if (PointCount(c, c.Settings().CurrentChannel()) == 0)
         return c.Fail(in + ": the waveform has fewer than 16 points: nothing to convert");

@@ -137,7 +137,10 @@ Commands:
   arb FILE            make the current channel arbitrary and download FILE
                       (.arb as "Load Data", .qwf as "Import Data") to it
   convert IN OUT      convert an arbitrary waveform between .arb and .qwf
-                      (a .qwf made from an .arb carries 1000 Hz); no instrument
+                      (a .qwf made from an .arb carries 1000 Hz), or from a
+                      sound file (.wav .flac .aif .aiff: first channel, full
+                      scale = +-10 V) or a table of values in volts (.csv
+                      .txt: the last column) into either; no instrument
   report SETUP.set OUT.pdf
                       draw the printed report page of a channel of SETUP.set
                       (Load Setup) into the PDF file OUT.pdf; no instrument
@@ -182,6 +185,7 @@ Examples:
   zorbel-cli --channel 2 set Frequency=2500 Amplitude(V)=1.5 Type=square
   zorbel-cli --channel 1 arb chirp.qwf
   zorbel-cli convert chirp.qwf chirp.arb
+  zorbel-cli convert burst.wav burst.qwf
   zorbel-cli --channel 2 report bench.set bench-ch2.pdf
 )";
 }

@@ -106,8 +106,7 @@ void CDlgEditPoints::IndexLeft() {
 
 void CDlgEditPoints::VoltageLeft() {
     double v = settings_.ParseNumberText(std::u16string_view(voltage_->text().toStdU16String()));
-    const double half = settings_.CopyLimits(channel_).Maximum(Parameter::Amplitude) / 2.0;
-    v = std::clamp(v, -half, half);  // silently, as the instrument could not play more
+    v = ClampArbitraryPoint(v, ArbitraryPointLimit(settings_.CopyLimits(channel_)));  // silently
     voltage_->SetValue(v);
     const bool changed = settings_.ModifyRecord(channel_, [&](ChannelRecord& r) {
         if (current_ >= r.arbitraryPointCount || current_ >= r.arbitrarySamples.size() ||

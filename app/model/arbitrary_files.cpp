@@ -116,10 +116,7 @@ void WarnAboutSamples(LoadWarnings* warnings, std::string_view announcedText, st
         Warn(warnings, Samples(tally.tooLarge) + " beyond " + FormatWindowsG(kMaxArbitraryVolts) +
                            " V either way (the most the instrument plays), clamped by the download");
     }
-    if (announced % 16 != 0) {
-        Warn(warnings, "the point count " + FormatInt(static_cast<long long>(announced)) + " was rounded down to " +
-                           FormatInt(static_cast<long long>(announced & ~std::size_t{15})) + ", a multiple of 16");
-    }
+    if (auto rounded = RoundedCountWarning(announced)) Warn(warnings, std::move(*rounded));
 }
 
 // Lines of the file text, batched into large writes.
@@ -166,14 +163,6 @@ WaveformCopy CopyWaveform(const DeviceSettings& settings, std::uint16_t channel)
     });
 }
 
-// Buffer of `announced` samples (the file's N) and the point count, N
-// rounded down to 16, replace the channel's; nothing is left half done when
-// memory runs out, as the resize allocates before it changes anything.
-void ReplaceSamples(DeviceSettings& settings, std::uint16_t channel, std::vector<double>& samples) {
-    settings.ResizeArbitrary(channel, static_cast<std::uint32_t>(samples.size()));
-    settings.ModifyRecord(channel, [&](ChannelRecord& r) { r.arbitrarySamples.swap(samples); });
-}
-
 bool ReadArb(DeviceSettings& settings, LineSource& file, std::uint16_t channel, std::string* error,
              LoadWarnings* warnings) {
     std::array<std::string, 6> header;
@@ -202,7 +191,7 @@ bool ReadArb(DeviceSettings& settings, LineSource& file, std::uint16_t channel, 
     }
     if (file.Failed()) return Fail(error, file.Error());
 
-    ReplaceSamples(settings, channel, samples);
+    ReplaceArbitraryPoints(settings, channel, samples);
     settings.ModifyRecord(channel, [&](ChannelRecord& r) { r.arbitraryZoom = static_cast<std::uint16_t>(zoom); });
     settings.SetArbitraryDivider(channel, static_cast<std::uint16_t>(divider));  // queues the divider write
     WarnAboutSamples(warnings, countText, static_cast<std::size_t>(announced), static_cast<std::size_t>(announced),
@@ -254,7 +243,7 @@ bool ReadQwf(DeviceSettings& settings, LineSource& file, std::uint16_t channel, 
     }
     if (file.Failed()) return Fail(error, file.Error());
 
-    ReplaceSamples(settings, channel, samples);
+    ReplaceArbitraryPoints(settings, channel, samples);
     settings.ModifyRecord(channel, [&](ChannelRecord& r) { r.arbitraryFrequency = *frequency; });
     settings.SetArbitraryDivider(channel, static_cast<std::uint16_t>(divider));  // queues the divider write
     settings.ZoomFromData(channel);
@@ -275,6 +264,19 @@ bool Guarded(Reader reader, DeviceSettings& settings, LineSource& file, std::uin
 }
 
 }  // namespace
+
+void ReplaceArbitraryPoints(DeviceSettings& settings, std::uint16_t channel, std::vector<double>& samples) {
+    // Nothing is left half done when memory runs out: the resize allocates
+    // before it changes anything.
+    settings.ResizeArbitrary(channel, static_cast<std::uint32_t>(samples.size()));
+    settings.ModifyRecord(channel, [&](ChannelRecord& r) { r.arbitrarySamples.swap(samples); });
+}
+
+std::optional<std::string> RoundedCountWarning(std::size_t count) {
+    if (count % 16 == 0) return std::nullopt;
+    return "the point count " + FormatInt(static_cast<long long>(count)) + " was rounded down to " +
+           FormatInt(static_cast<long long>(count & ~std::size_t{15})) + ", a multiple of 16";
+}
 
 bool ReadArbFile(DeviceSettings& settings, LineSource& file, std::uint16_t channel, std::string* error,
                  LoadWarnings* warnings) {

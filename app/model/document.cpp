@@ -6,6 +6,7 @@
 #include "zorbel/model/arbitrary_files.h"
 #include "zorbel/model/setup_file.h"
 #include "zorbel/model/text_file.h"
+#include "zorbel/model/waveform_import.h"
 
 namespace zorbel {
 namespace {
@@ -61,10 +62,23 @@ bool CZorbelDoc::LoadArbitrary(std::uint16_t kind, const std::string& path) {
     const bool loaded = kind == kArbitraryDataFile ? ReadArbFile(settings_, file, channel, &error, &warnings)
                                                    : ReadQwfFile(settings_, file, channel, &error, &warnings);
     if (!loaded) return Refuse(std::string(kCannotLoadMessage) + error, path);
-    if (messages_) {
-        for (const std::string& warning : warnings) messages_->ShowWarning(warning, path);
-    }
+    ShowWarnings(warnings, path);
     return true;
+}
+
+bool CZorbelDoc::ImportData(const std::string& path) {
+    if (ImportKindOf(path) == ImportKind::None) return LoadArbitrary(kArbitraryExchangeFile, path);
+    std::string error;
+    LoadWarnings warnings;
+    if (!ImportWaveformFile(settings_, path, settings_.CurrentChannel(), &error, &warnings))
+        return Refuse(std::string(kCannotLoadMessage) + error, path);
+    ShowWarnings(warnings, path);
+    return true;
+}
+
+void CZorbelDoc::ShowWarnings(const LoadWarnings& warnings, const std::string& path) {
+    if (!messages_) return;
+    for (const std::string& warning : warnings) messages_->ShowWarning(warning, path);
 }
 
 bool CZorbelDoc::SaveArbitrary(std::uint16_t kind, const std::string& path) {

@@ -88,6 +88,7 @@ CommandState EvaluateCommand(int command, const CommandSnapshot& s) {
     case kCmdImportData:
     case kCmdExportData:
     case kCmdEditPoints:
+    case kCmdFormula:
         return {IsArbitrary(s), false};
     case kCmdLoadSetup:
     case kCmdSaveSetup:

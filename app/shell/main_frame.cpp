@@ -5,6 +5,7 @@
 #include <QAccessible>
 #include <QAction>
 #include <QCloseEvent>
+#include <QDir>
 #include <QDockWidget>
 #include <QLabel>
 #include <QMenu>
@@ -342,7 +343,8 @@ void CMainFrame::Shutdown() {
     waveformView_->Shutdown();  // no notice can reach it any more
 
     QString error;
-    if (!WriteLanguageChoiceFile(LanguageChoicePath(paths_.folder), languages_.CurrentLanguage(), &error))
+    QDir().mkpath(paths_.ChoiceFolder());  // the configuration folder may be new
+    if (!WriteLanguageChoiceFile(LanguageChoicePath(paths_.ChoiceFolder()), languages_.CurrentLanguage(), &error))
         ShowMessage(this, QString::fromStdString(std::string(kCannotSaveMessage)) + error);
 }
 

@@ -102,6 +102,7 @@ private:
     void Connect();
     void ChooseColour(int command);
     void EditPoints();
+    void EnterFormula();
     void Print();
     void PrintPreview();
 

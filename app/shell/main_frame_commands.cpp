@@ -26,6 +26,7 @@
 #include "messages.h"
 #include "session_status.h"
 #include "zorbel/dialogs/arbitrary_tools.h"
+#include "zorbel/dialogs/formula_dialog.h"
 #include "zorbel/dialogs/small_dialogs.h"
 #include "zorbel/report/bmp_file.h"
 #include "zorbel/report/report_page.h"
@@ -51,7 +52,8 @@ constexpr std::array<FileCommand, 6> kFileCommands = {{
     {kCmdSaveData, true, kArbitraryDataFile, "Arb Data File(*.arb)", "arb", 10054, 10055},
     {kCmdLoadSetup, false, kSetupFile, "Setup File(*.set)", "set", 10057, 10058},
     {kCmdSaveSetup, true, kSetupFile, "Setup File(*.set)", "set", 10060, 10061},
-    {kCmdImportData, false, kArbitraryExchangeFile, "Qwf Data File(*.qwf)", "qwf", 10066, 10067},
+    {kCmdImportData, false, kArbitraryExchangeFile,
+     "Qwf Data File(*.qwf);;Sound File(*.wav *.flac *.aif *.aiff);;Table of Values(*.csv *.txt)", "qwf", 10066, 10067},
     {kCmdExportData, true, kArbitraryExchangeFile, "Qwf Data File(*.qwf)", "qwf", 10069, 10070},
 }};
 
@@ -123,6 +125,9 @@ void CMainFrame::RunCommand(int command) {
     case kCmdEditPoints:
         EditPoints();
         break;
+    case kCmdFormula:
+        EnterFormula();
+        break;
     case kCmdControlBar:
         controlPane_->setVisible(!controlPane_->isVisible());
         break;
@@ -188,6 +193,8 @@ void CMainFrame::RunFileCommand(int command) {
     bool done = false;
     if (c.kind == kSetupFile)
         done = c.save ? document_.SaveSetup(file) : document_.LoadSetup(file);
+    else if (command == kCmdImportData)
+        done = document_.ImportData(file);  // .qwf, a sound file or a table
     else
         done = c.save ? document_.SaveArbitrary(static_cast<std::uint16_t>(c.kind), file)
                       : document_.LoadArbitrary(static_cast<std::uint16_t>(c.kind), file);
@@ -218,7 +225,8 @@ void CMainFrame::SwitchLanguageCommand(int command) {
 }
 
 void CMainFrame::OpenHelp() {
-    const QString path = paths_.folder + QStringLiteral("/Language/QDN Source-%1.html").arg(QStringLiteral("English"));
+    const QString path =
+        paths_.DataFolder() + QStringLiteral("/Language/QDN Source-%1.html").arg(QStringLiteral("English"));
     if (!QFileInfo::exists(path)) {
         ShowMessage(this, QString::fromStdString(std::string(kCannotLoadMessage)) + path);
         return;
@@ -280,6 +288,12 @@ void CMainFrame::EditPoints() {
     RedrawOf redraw(*view_);
     CDlgEditPoints dialog(Settings(), &redraw, TextsOf(languages_), this);
     dialog.exec();
+}
+
+void CMainFrame::EnterFormula() {
+    RedrawOf redraw(*view_);
+    CDlgFormula dialog(Settings(), &redraw, this);
+    if (dialog.exec() == QDialog::Accepted) panel_->RefreshPanel();
 }
 
 void CMainFrame::Print() {

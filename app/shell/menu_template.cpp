@@ -70,7 +70,7 @@ const std::vector<MenuEntry>& MainMenuTemplate() {
                                 Command(kCmdColourSubLine, "Grid Sub"),
                             }),
                 }),
-        Submenu("&User", {Command(kCmdEditPoints, "&Edit Dots")}),
+        Submenu("&User", {Command(kCmdEditPoints, "&Edit Dots"), Command(kCmdFormula, "&Formula...")}),
         Submenu("&Initial",
                 {
                     Command(kCmdDemo, "&Demo"),

@@ -31,6 +31,7 @@ enum CommandId : int {
     kCmdColourMainLine = 32816,
     kCmdColourSubLine = 32817,
     kCmdEditPoints = 32831,
+    kCmdFormula = 32832,
     kCmdDemo = 32851,
     kCmdReadOperation = 32852,
     kCmdWriteOperation = 32853,

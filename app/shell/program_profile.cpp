@@ -3,14 +3,29 @@
 
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QDir>
 #include <QFileInfo>
 #include <QSettings>
+#include <QStandardPaths>
 
 namespace zorbel {
 
 ProgramPaths ProgramPaths::FromExecutable() {
     // applicationFilePath follows /proc/self/exe: the real program file.
-    return {QCoreApplication::applicationDirPath(), ProgramFileTime(QCoreApplication::applicationFilePath())};
+    return ForFolder(QCoreApplication::applicationDirPath(), ProgramFileTime(QCoreApplication::applicationFilePath()));
+}
+
+ProgramPaths ProgramPaths::ForFolder(const QString& folder, const QString& fileTime) {
+    ProgramPaths paths{folder, fileTime, {}, {}};
+    const QString shared = QDir::cleanPath(folder + QStringLiteral("/../share/zorbel"));
+    if (!QFileInfo(folder + QStringLiteral("/Language")).isDir() &&
+        QFileInfo(shared + QStringLiteral("/Language")).isDir()) {
+        paths.dataFolder = shared;
+        // Beside the profile, following XDG_CONFIG_HOME.
+        paths.choiceFolder = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+                             QLatin1Char('/') + QString::fromLatin1(kProfileOrganisation);
+    }
+    return paths;
 }
 
 QString ProgramFileTime(const QString& file) {

@@ -20,8 +20,21 @@ inline constexpr int kModifyTimeMaxChars = 40;
 struct ProgramPaths {
     QString folder;    // "lan.set" and the "Language" folder lie here
     QString fileTime;  // "yyyy-MM-dd hh:mm:ss", local time
+    // An installed program (bin/Zorbel beside share/zorbel) finds its
+    // "Language" folder in share/zorbel and keeps "lan.set" in the user's
+    // configuration folder, as a system folder is not the user's to write.
+    // Empty: `folder`, as for a program run where it was built.
+    QString dataFolder{};
+    QString choiceFolder{};
 
+    QString DataFolder() const { return dataFolder.isEmpty() ? folder : dataFolder; }
+    QString ChoiceFolder() const { return choiceFolder.isEmpty() ? folder : choiceFolder; }
+
+    // The running program's; `folder` is that of its file.
     static ProgramPaths FromExecutable();
+    // The layout around the program folder `folder`: an installed one when
+    // `folder` has no "Language" folder and ../share/zorbel has one.
+    static ProgramPaths ForFolder(const QString& folder, const QString& fileTime);
 };
 
 // The last-write time of `file` in local time, "%04d-%02d-%02d %02d:%02d:%02d";

@@ -23,7 +23,7 @@ bool CZorbelApp::InitInstance() {
     // Saved state of another program file is discarded before anything reads it.
     profileCheck_ = CheckProfile(paths_.fileTime);
     ReadLanguageChoice();
-    languages_.SetLanguageFolder(paths_.folder + QStringLiteral("/Language"));
+    languages_.SetLanguageFolder(paths_.DataFolder() + QStringLiteral("/Language"));
 
     document_ = std::make_unique<CZorbelDoc>();
     frame_ = std::make_unique<CMainFrame>(languages_, *document_, paths_);
@@ -41,7 +41,7 @@ bool CZorbelApp::InitInstance() {
 
 void CZorbelApp::ReadLanguageChoice() {
     // Missing or not a language choice: the built-in language, no message.
-    if (const auto index = ReadLanguageChoiceFile(LanguageChoicePath(paths_.folder)))
+    if (const auto index = ReadLanguageChoiceFile(LanguageChoicePath(paths_.ChoiceFolder())))
         languages_.SetCurrentLanguage(*index);
 }
 

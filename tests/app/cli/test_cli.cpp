@@ -1,6 +1,7 @@
 // zorbel-cli in-process, without an instrument: usage errors that must stop
 // it before any traffic, the printed setup form and its round trip, and
-// conversions between the two waveform formats.
+// conversions between the two waveform formats and from sound files and
+// tables into them.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -8,6 +9,7 @@
 #include <sstream>
 
 #include "cli.h"
+#include "sound_file.h"
 #include "temp_dir.h"
 
 namespace zorbel::test {
@@ -219,6 +221,38 @@ TEST(Cli, ConvertOfARefusedFileWritesNothing) {
     EXPECT_EQ(r.err,
               "zorbel-cli: " + dir.File("bad.arb") + ": Cann't Load file: the gain code (#zoom) 0 is not 1, 4 or 20\n");
     EXPECT_FALSE(std::filesystem::exists(dir.File("out.qwf")));
+}
+
+// Full scale of a sound file is half the built-in amplitude maximum (16-bit
+// samples: -1 is written as -32767 and read as -32767/32768); table values
+// are volts. The .arb form divides by the gain code 20; the divider is the
+// built-in one.
+TEST(Cli, ConvertFromASoundFileAndATable) {
+    TempDir dir;
+    std::vector<double> frames(32, 0.0);
+    frames[1] = 0.5;
+    frames[2] = -1.0;
+    ASSERT_TRUE(WriteSoundFile(dir.File("in.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 1, frames));
+    const Result wav = RunInProcess({"convert", dir.File("in.wav"), dir.File("wav.arb")});
+    ASSERT_EQ(wav.status, 0) << wav.err;
+    EXPECT_EQ(wav.err, "");
+    EXPECT_EQ(ReadText(dir.File("wav.arb"))
+                  .rfind("version,16\r\ntype,2\r\nsamples,32\r\nsps,250000000.000000\r\n"
+                         "#zoom,20\r\ndiv,11\r\n0.000000\r\n0.250000\r\n-0.499985\r\n",
+                         0),
+              0u);
+
+    std::string csv = "index;volts\n";
+    for (int i = 0; i < 20; ++i) csv += std::to_string(i) + ";" + std::to_string(i - 9) + ".5\n";
+    WriteText(dir.File("in.csv"), csv);
+    const Result table = RunInProcess({"convert", dir.File("in.csv"), dir.File("csv.qwf")});
+    ASSERT_EQ(table.status, 0) << table.err;
+    EXPECT_EQ(table.err, "zorbel-cli: " + dir.File("in.csv") +
+                             ": warning: the point count 20 was rounded down to 16, a multiple of 16\n");
+    const std::string qwf = ReadText(dir.File("csv.qwf"));
+    EXPECT_EQ(qwf.rfind("#Total=2.5E+008\r\n#SAMPLE=11\r\n#SIZE=16\r\n#Freq=1000.000000\r\n          -9.5,", 0), 0u)
+        << qwf;
+    EXPECT_EQ(qwf.substr(qwf.size() - 15), "           6.5,");
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 // draws and the arbitrary waveform with its download bookkeeping.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
@@ -76,6 +77,14 @@ struct ChannelRecord {
     double& Value(Parameter p) { return values[Index(p)]; }
     double Value(Parameter p) const { return values[Index(p)]; }
 };
+
+// The most an arbitrary point may hold either way, volts: half the
+// amplitude maximum, the peak of the largest peak-to-peak amplitude the
+// instrument takes. The point editor, formulas and imported files clamp
+// their points to it, silently or with a remark, as the instrument could
+// not play more.
+inline double ArbitraryPointLimit(const LimitsBlock& limits) { return limits.Maximum(Parameter::Amplitude) / 2.0; }
+inline double ClampArbitraryPoint(double volts, double limit) { return std::clamp(volts, -limit, limit); }
 
 // Colours of the view's grid, 0x00BBGGRR, chosen in the colour dialog; the
 // view and the printed page draw with them.

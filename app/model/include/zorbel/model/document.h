@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 
+#include "zorbel/model/arbitrary_files.h"
 #include "zorbel/model/device_settings.h"
 
 namespace zorbel {
@@ -65,10 +66,14 @@ public:
     // A load that succeeded shows each of the reader's warnings.
     bool LoadArbitrary(std::uint16_t kind, const std::string& path);
     bool SaveArbitrary(std::uint16_t kind, const std::string& path);
+    // Import Data: a sound file or a table of values (waveform_import.h)
+    // into the current channel, anything else as LoadArbitrary loads .qwf.
+    bool ImportData(const std::string& path);
 
 private:
     bool Refuse(std::string_view message, const std::string& path);
     bool CheckArbitraryKind(std::uint16_t kind, const std::string& path);
+    void ShowWarnings(const LoadWarnings& warnings, const std::string& path);
 
     DeviceSettings settings_;
     DocumentMessages* messages_ = nullptr;

@@ -1,0 +1,75 @@
+// Formula evaluation on muParser.
+#include "zorbel/model/formula.h"
+
+#include <muParser.h>
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+#include "zorbel/model/arbitrary_files.h"
+#include "zorbel/numbers.h"
+
+namespace zorbel {
+
+FormulaResult EvaluateFormula(std::string_view text, std::uint32_t pointCount, double limit, std::uint32_t step) {
+    FormulaResult result;
+    if (pointCount == 0) {
+        result.error = FormulaError{"the channel has no points", -1};
+        return result;
+    }
+    step = std::max<std::uint32_t>(step, 1);
+    double x = 0.0;
+    double n = 0.0;
+    try {
+        mu::Parser parser;
+        // The parser's number reader imbues its own locale; it is set back to
+        // the C one with a decimal point here so that "0.3" never depends on
+        // the locale Qt chose at start-up.
+        parser.ResetLocale();
+        parser.DefineVar("x", &x);
+        parser.DefineVar("n", &n);
+        parser.DefineConst("N", static_cast<double>(pointCount));
+        parser.DefineConst("pi", std::numbers::pi);
+        parser.DefineConst("e", std::numbers::e);
+        parser.SetExpr(std::string(text));
+        result.samples.reserve((pointCount + step - 1) / step);
+        for (std::uint32_t i = 0; i < pointCount; i += step) {
+            n = i;
+            x = n / pointCount;
+            const double value = parser.Eval();
+            if (!std::isfinite(value)) {
+                result.samples.clear();
+                result.error = FormulaError{
+                    "the formula gives no finite number at n = " + FormatInt(i) + " (x = " + FormatWindowsG(x) + ")",
+                    -1};
+                return result;
+            }
+            if (std::fabs(value) > limit) ++result.clamped;
+            result.samples.push_back(ClampArbitraryPoint(value, limit));
+        }
+    } catch (const mu::Parser::exception_type& e) {
+        result.samples.clear();
+        result.error = FormulaError{e.GetMsg(), e.GetPos()};
+    }
+    return result;
+}
+
+std::optional<FormulaError> ApplyFormula(DeviceSettings& settings, std::uint16_t channel, std::string_view text) {
+    struct Shape {
+        std::uint32_t points;
+        double limit;
+    };
+    const Shape shape = settings.ReadRecord(channel, [](const ChannelRecord& r) {
+        return Shape{
+            static_cast<std::uint32_t>(std::min<std::size_t>(r.arbitraryPointCount, r.arbitrarySamples.size())),
+            ArbitraryPointLimit(r.limits)};
+    });
+    FormulaResult result = EvaluateFormula(text, shape.points, shape.limit);
+    if (result.error) return result.error;
+    ReplaceArbitraryPoints(settings, channel, result.samples);
+    settings.ZoomFromData(channel);
+    return std::nullopt;
+}
+
+}  // namespace zorbel

@@ -1,0 +1,49 @@
+// Arbitrary waveforms from sound files and tables of values, for Import Data
+// next to the .qwf format:
+//
+//   sound (.wav, .flac, .aif, .aiff; libsndfile): the first channel, full
+//        scale mapped to the channel's point limit (ArbitraryPointLimit);
+//   table (.csv, .txt): one value per line, or lines of columns separated by
+//        "," or ";" whose last column holds the value; volts with a decimal
+//        point; the first line may be a header.
+//
+// At most kMaxArbitraryPoints samples are taken, rounded down to a multiple
+// of 16 (the instrument plays no others), and each is clamped to the point
+// limit as the point editor clamps; LoadWarnings tell of each. The whole file
+// is read and checked before the channel is touched: a refused file changes
+// nothing.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "zorbel/model/arbitrary_files.h"
+#include "zorbel/model/device_settings.h"
+#include "zorbel/model/text_file.h"
+
+namespace zorbel {
+
+enum class ImportKind { None, Sound, Table };
+
+// By the file name's extension, without regard to case.
+ImportKind ImportKindOf(std::string_view path);
+
+// The samples of a sound file, volts. Refused (false, `error` says why): a
+// file libsndfile does not read, one that ends before the samples its header
+// announces, a sample that is not a finite number, fewer than 16 samples.
+bool ReadSoundFile(const std::string& path, double limit, std::vector<double>& samples, std::string* error = nullptr,
+                   LoadWarnings* warnings = nullptr);
+
+// The values of a table, volts. Refused: a line after the first whose value
+// is not a finite number, fewer than 16 values, a read error.
+bool ReadTableFile(LineSource& file, double limit, std::vector<double>& samples, std::string* error = nullptr,
+                   LoadWarnings* warnings = nullptr);
+
+// Reads `path` by its kind and replaces `channel`'s waveform with it; the
+// gain code follows the new samples, divider and frequency stay.
+bool ImportWaveformFile(DeviceSettings& settings, const std::string& path, std::uint16_t channel,
+                        std::string* error = nullptr, LoadWarnings* warnings = nullptr);
+
+}  // namespace zorbel

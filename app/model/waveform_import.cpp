@@ -1,0 +1,232 @@
+// Sound files through libsndfile and tables of values as arbitrary waveforms.
+#include "zorbel/model/waveform_import.h"
+
+#include <sndfile.h>
+
+#include <array>
+#include <cmath>
+#include <memory>
+#include <new>
+#include <optional>
+
+#include "zorbel/numbers.h"
+
+namespace zorbel {
+namespace {
+
+constexpr std::size_t kMinimumPoints = 16;
+constexpr sf_count_t kFramesPerRead = 4096;
+
+bool Fail(std::string* error, std::string text) {
+    if (error) *error = std::move(text);
+    return false;
+}
+
+void Warn(LoadWarnings* warnings, std::string text) {
+    if (warnings) warnings->push_back(std::move(text));
+}
+
+std::string Count(std::size_t n) { return FormatInt(static_cast<long long>(n)); }
+
+char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+std::string LowerExtension(std::string_view path) {
+    const auto slash = path.rfind('/');
+    const auto dot = path.rfind('.');
+    if (dot == std::string_view::npos || (slash != std::string_view::npos && dot < slash)) return {};
+    std::string extension(path.substr(dot));
+    for (char& c : extension) c = LowerAscii(c);
+    return extension;
+}
+
+// What every import does with the `held` samples of a file, of which
+// `samples` were taken (volts, up to the waveform memory): at least 16, the
+// count rounded down to 16 (the rest are not played, so they go), each
+// clamped to +-limit. `beyond` names what a clamped sample exceeded.
+bool FinishSamples(std::size_t held, std::vector<double>& samples, double limit, std::string_view beyond,
+                   std::string* error, LoadWarnings* warnings) {
+    if (samples.size() < kMinimumPoints) {
+        return Fail(error, "the file holds " + Count(samples.size()) + (samples.size() == 1 ? " value" : " values") +
+                               "; a waveform needs at least 16");
+    }
+    if (held > samples.size()) {
+        Warn(warnings, "the file holds " + Count(held) + " samples; the first " + Count(samples.size()) +
+                           " are taken (the instrument's waveform memory)");
+    }
+    if (auto rounded = RoundedCountWarning(samples.size())) Warn(warnings, std::move(*rounded));
+    samples.resize(samples.size() & ~std::size_t{15});
+    std::size_t clamped = 0;
+    for (double& volts : samples) {
+        if (std::fabs(volts) > limit) ++clamped;
+        volts = ClampArbitraryPoint(volts, limit);
+    }
+    if (clamped > 0) {
+        Warn(warnings, Count(clamped) + (clamped == 1 ? " sample" : " samples") + " beyond " + std::string(beyond) +
+                           " clamped to " + FormatWindowsG(limit) + " V either way");
+    }
+    return true;
+}
+
+// libsndfile fits the frame count to the bytes present when the data chunk
+// announces more than the file holds; its log keeps the announced length as
+// "data : 4000 (should be 2001)" (AIFF: "SSND"). A streamed file's
+// placeholder length (0, 0xFFFFFFFF) is not a truncation.
+bool HeaderAnnouncesMore(SNDFILE* file) {
+    std::array<char, 4096> log{};
+    sf_command(file, SFC_GET_LOG_INFO, log.data(), static_cast<int>(log.size()));
+    std::string_view text(log.data());
+    for (std::size_t start = 0; start < text.size();) {
+        const auto end = std::min(text.find('\n', start), text.size());
+        std::string_view line = text.substr(start, end - start);
+        start = end + 1;
+        const auto colon = line.find(':');
+        const auto should = line.find("(should be ");
+        if (colon == std::string_view::npos || should == std::string_view::npos) continue;
+        const std::string_view chunk = line.substr(0, line.find_first_of(" :"));
+        if (chunk != "data" && chunk != "SSND") continue;
+        double announced = 0.0;
+        double present = 0.0;
+        ParseDoublePrefix(line.substr(line.find_first_not_of(' ', colon + 1)), announced);
+        ParseDoublePrefix(line.substr(should + 11), present);
+        if (announced > present && announced != 0xFFFFFFFF) return true;
+    }
+    return false;
+}
+
+struct SoundFileCloser {
+    void operator()(SNDFILE* file) const { sf_close(file); }
+};
+
+bool ReadSound(const std::string& path, double limit, std::vector<double>& samples, std::string* error,
+               LoadWarnings* warnings) {
+    SF_INFO info{};
+    const std::unique_ptr<SNDFILE, SoundFileCloser> file(sf_open(path.c_str(), SFM_READ, &info));
+    if (!file) return Fail(error, std::string("not a sound file this program reads (") + sf_strerror(nullptr) + ")");
+    if (info.channels < 1 || info.frames < 0) return Fail(error, "the sound file has no samples");
+    if (HeaderAnnouncesMore(file.get())) return Fail(error, "the sound file ends before its samples do (truncated)");
+    // Integer samples come normalized to -1..1; float samples as stored, so
+    // that those beyond full scale are seen and clamped.
+    sf_command(file.get(), SFC_SET_NORM_DOUBLE, nullptr, SF_TRUE);
+
+    const auto held = static_cast<std::size_t>(info.frames);
+    const std::size_t wanted = std::min<std::size_t>(held, kMaxArbitraryPoints);
+    std::vector<double> taken;
+    taken.reserve(wanted);
+    std::vector<double> block(static_cast<std::size_t>(kFramesPerRead) * static_cast<std::size_t>(info.channels));
+    while (taken.size() < wanted) {
+        const sf_count_t asked = std::min<sf_count_t>(kFramesPerRead, static_cast<sf_count_t>(wanted - taken.size()));
+        const sf_count_t got = sf_readf_double(file.get(), block.data(), asked);
+        for (sf_count_t i = 0; i < got; ++i) {
+            const double value = block[static_cast<std::size_t>(i * info.channels)];
+            if (!std::isfinite(value))
+                return Fail(error, "sample " + Count(taken.size()) + " of the sound file is not a finite number");
+            taken.push_back(value * limit);
+        }
+        if (got < asked) {
+            return Fail(error, "the sound file ends after " + Count(taken.size()) + " of its " + Count(held) +
+                                   " samples (truncated or damaged: " + sf_strerror(file.get()) + ")");
+        }
+    }
+    if (!FinishSamples(held, taken, limit, "full scale", error, warnings)) return false;
+    samples = std::move(taken);
+    return true;
+}
+
+std::string_view Trimmed(std::string_view text) {
+    const auto first = text.find_first_not_of(" \t\"");
+    if (first == std::string_view::npos) return {};
+    const auto last = text.find_last_not_of(" \t\"");
+    return text.substr(first, last - first + 1);
+}
+
+// The value field of a table line: the last column.
+std::string_view ValueField(std::string_view line) {
+    const auto separator = line.find_last_of(line.find(';') != std::string_view::npos ? ';' : ',');
+    return Trimmed(separator == std::string_view::npos ? line : line.substr(separator + 1));
+}
+
+bool ReadTable(LineSource& file, double limit, std::vector<double>& samples, std::string* error,
+               LoadWarnings* warnings) {
+    std::vector<double> taken;
+    std::size_t held = 0;
+    std::size_t lineNumber = 0;
+    bool firstLine = true;
+    std::string line;
+    while (file.NextLine(line)) {
+        ++lineNumber;
+        if (Trimmed(line).empty()) continue;
+        const std::string_view field = ValueField(line);
+        double value = 0.0;
+        if (!ParseDouble(field, value) || !std::isfinite(value)) {
+            if (firstLine) {  // a header: the column names
+                firstLine = false;
+                continue;
+            }
+            return Fail(error,
+                        "line " + Count(lineNumber) + ": \"" + std::string(field.substr(0, 40)) + "\" is not a number");
+        }
+        firstLine = false;
+        if (++held <= kMaxArbitraryPoints) taken.push_back(value);
+    }
+    if (file.Failed()) return Fail(error, file.Error());
+    if (held == 0) return Fail(error, "the file holds no numbers");
+    if (!FinishSamples(held, taken, limit, "the point limit", error, warnings)) return false;
+    samples = std::move(taken);
+    return true;
+}
+
+template <class Reader, class... Args>
+bool Guarded(std::string* error, Reader reader, Args&&... args) {
+    try {
+        return reader(std::forward<Args>(args)...);
+    } catch (const std::bad_alloc&) {
+        return Fail(error, "not enough memory for the waveform");
+    }
+}
+
+}  // namespace
+
+ImportKind ImportKindOf(std::string_view path) {
+    const std::string extension = LowerExtension(path);
+    if (extension == ".wav" || extension == ".flac" || extension == ".aif" || extension == ".aiff")
+        return ImportKind::Sound;
+    if (extension == ".csv" || extension == ".txt") return ImportKind::Table;
+    return ImportKind::None;
+}
+
+bool ReadSoundFile(const std::string& path, double limit, std::vector<double>& samples, std::string* error,
+                   LoadWarnings* warnings) {
+    return Guarded(error, ReadSound, path, limit, samples, error, warnings);
+}
+
+bool ReadTableFile(LineSource& file, double limit, std::vector<double>& samples, std::string* error,
+                   LoadWarnings* warnings) {
+    return Guarded(error, ReadTable, file, limit, samples, error, warnings);
+}
+
+bool ImportWaveformFile(DeviceSettings& settings, const std::string& path, std::uint16_t channel, std::string* error,
+                        LoadWarnings* warnings) {
+    if (channel >= kChannelCount) return Fail(error, "no such channel");
+    const double limit = ArbitraryPointLimit(settings.CopyLimits(channel));
+    std::vector<double> samples;
+    LoadWarnings remarks;
+    switch (ImportKindOf(path)) {
+    case ImportKind::Sound:
+        if (!ReadSoundFile(path, limit, samples, error, &remarks)) return false;
+        break;
+    case ImportKind::Table: {
+        FileLines file;
+        if (!file.Open(path)) return Fail(error, file.Error());
+        if (!ReadTableFile(file, limit, samples, error, &remarks)) return false;
+        break;
+    }
+    case ImportKind::None:
+        return Fail(error, "not a sound file or a table of values");
+    }
+    ReplaceArbitraryPoints(settings, channel, samples);
+    settings.ZoomFromData(channel);
+    if (warnings) warnings->insert(warnings->end(), remarks.begin(), remarks.end());
+    return true;
+}
+
+}  // namespace zorbel

@@ -1,0 +1,85 @@
+// Formulas: values at chosen points, the parser's errors with their
+// position, clamping, and the same results under a decimal-comma locale;
+// applying one replaces a channel's points or nothing.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <map>
+
+#include "fake_generator.h"
+#include "locale_guard.h"
+#include "zorbel/model/formula.h"
+
+namespace zorbel::test {
+namespace {
+
+struct FormulaCase {
+    const char* name;
+    const char* text;
+    std::uint32_t points;
+    std::map<std::size_t, double> values;  // index -> expected volts
+    std::size_t clamped = 0;
+    int errorPosition = -2;  // -2: no error expected
+    const char* errorText = "";
+};
+
+const FormulaCase kFormulaCases[] = {
+    {"harmonics", "sin(2*pi*x) + 0.3*sin(6*pi*x)", 16, {{0, 0.0}, {4, 0.7}, {12, -0.7}}},
+    {"square by index", "n < N/2 ? 1 : -1", 16, {{0, 1.0}, {7, 1.0}, {8, -1.0}, {15, -1.0}}},
+    {"decimal point", "0.5*x - 1.25e-1", 16, {{8, 0.125}}},
+    {"clamped both ways", "40*x - 20", 16, {{0, -10.0}, {4, -10.0}, {8, 0.0}, {15, 10.0}}, 7},
+    {"syntax error", "2*x +* 3", 16, {}, 0, 5, "Unexpected operator"},
+    {"unknown name", "sin(2*pi*t)", 16, {}, 0, 9, "Unexpected token"},
+    {"division by zero", "1/x", 16, {}, 0, -1, "at n = 0"},
+    {"no points", "x", 0, {}, 0, -1, "no points"},
+};
+
+void CheckFormulas() {
+    for (const FormulaCase& c : kFormulaCases) {
+        SCOPED_TRACE(c.name);
+        const FormulaResult result = EvaluateFormula(c.text, c.points, 10.0);
+        if (c.errorPosition != -2) {
+            ASSERT_TRUE(result.error);
+            EXPECT_EQ(result.error->position, c.errorPosition);
+            EXPECT_NE(result.error->message.find(c.errorText), std::string::npos) << result.error->message;
+            EXPECT_TRUE(result.samples.empty());
+            continue;
+        }
+        ASSERT_FALSE(result.error) << result.error->message;
+        ASSERT_EQ(result.samples.size(), c.points);
+        for (const auto& [index, volts] : c.values) EXPECT_NEAR(result.samples[index], volts, 1e-12) << index;
+        EXPECT_EQ(result.clamped, c.clamped);
+    }
+}
+
+TEST(Formula, ValuesErrorsAndClamping) { CheckFormulas(); }
+
+TEST(Formula, ValuesErrorsAndClampingUnderADecimalCommaLocale) {
+    DecimalCommaLocale german;
+    CheckFormulas();
+}
+
+TEST(Formula, PreviewStepTakesEveryKthPoint) {
+    const FormulaResult result = EvaluateFormula("n", 100, 1000.0, 30);
+    EXPECT_EQ(result.samples, (std::vector<double>{0, 30, 60, 90}));
+}
+
+TEST(Formula, ApplyReplacesTheChannelsPointsOrNothing) {
+    FakeGenerator fake;
+    DeviceSettings settings{fake};
+    settings.ResizeArbitrary(1, 32);
+    // The built-in amplitude maximum of 20 V gives points of at most 10 V.
+    EXPECT_FALSE(ApplyFormula(settings, 1, "n < N/2 ? 12 : -0.2"));
+    const ChannelRecord applied = settings.Record(1);
+    ASSERT_EQ(applied.arbitraryPointCount, 32u);
+    EXPECT_EQ(applied.arbitrarySamples[0], 10.0);
+    EXPECT_EQ(applied.arbitrarySamples[31], -0.2);
+    EXPECT_EQ(applied.arbitraryZoom, 4);  // the gain code follows: 20 before, 4 for points up to 10 V
+
+    const auto error = ApplyFormula(settings, 1, "sin(");
+    ASSERT_TRUE(error);
+    EXPECT_EQ(settings.Record(1).arbitrarySamples, applied.arbitrarySamples);
+}
+
+}  // namespace
+}  // namespace zorbel::test
