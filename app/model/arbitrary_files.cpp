@@ -168,8 +168,10 @@ WaveformCopy CopyWaveform(const DeviceSettings& settings, std::uint16_t channel)
 
 // Buffer of `announced` samples (the file's N) and the point count, N
 // rounded down to 16, replace the channel's; nothing is left half done when
-// memory runs out, as the resize allocates before it changes anything.
+// memory runs out, as the resize allocates before it changes anything. The
+// whole load is one step of the undo history.
 void ReplaceSamples(DeviceSettings& settings, std::uint16_t channel, std::vector<double>& samples) {
+    settings.History().RecordReplace(channel);
     settings.ResizeArbitrary(channel, static_cast<std::uint32_t>(samples.size()));
     settings.ModifyRecord(channel, [&](ChannelRecord& r) { r.arbitrarySamples.swap(samples); });
 }

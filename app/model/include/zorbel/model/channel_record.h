@@ -3,6 +3,7 @@
 // draws and the arbitrary waveform with its download bookkeeping.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
@@ -76,6 +77,33 @@ struct ChannelRecord {
     double& Value(Parameter p) { return values[Index(p)]; }
     double Value(Parameter p) const { return values[Index(p)]; }
 };
+
+// The arbitrary view's visible window: points first..last, volts lower..upper.
+struct ArbitraryWindow {
+    std::uint32_t first = 0;
+    std::uint32_t last = 0;
+    double lower = 0.0;
+    double upper = 0.0;
+    bool operator==(const ArbitraryWindow&) const = default;
+};
+inline ArbitraryWindow WindowOf(const ChannelRecord& r) {
+    return {r.arbitraryViewFirst, r.arbitraryViewLast, r.arbitraryViewLower, r.arbitraryViewUpper};
+}
+inline void SetWindow(ChannelRecord& r, const ArbitraryWindow& w) {
+    r.arbitraryViewFirst = w.first;
+    r.arbitraryViewLast = w.last;
+    r.arbitraryViewLower = w.lower;
+    r.arbitraryViewUpper = w.upper;
+}
+
+// How far an arbitrary point may go either way, volts: half the amplitude
+// maximum, as the instrument plays no more. The point editor, the drawing
+// tool and the vertical view tools keep to it.
+inline double ArbitraryVoltageLimit(const LimitsBlock& limits) { return limits.Maximum(Parameter::Amplitude) / 2.0; }
+inline double ClampArbitraryVoltage(double volts, const LimitsBlock& limits) {
+    const double half = ArbitraryVoltageLimit(limits);
+    return std::clamp(volts, -half, half);
+}
 
 // Colours of the view's grid, 0x00BBGGRR, chosen in the colour dialog; the
 // view and the printed page draw with them.
