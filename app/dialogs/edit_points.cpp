@@ -105,18 +105,22 @@ void CDlgEditPoints::IndexLeft() {
 }
 
 void CDlgEditPoints::VoltageLeft() {
-    double v = settings_.ParseNumberText(std::u16string_view(voltage_->text().toStdU16String()));
-    const double half = settings_.CopyLimits(channel_).Maximum(Parameter::Amplitude) / 2.0;
-    v = std::clamp(v, -half, half);  // silently, as the instrument could not play more
+    // Clamped silently, as the instrument could not play more.
+    const double v =
+        ClampArbitraryVoltage(settings_.ParseNumberText(std::u16string_view(voltage_->text().toStdU16String())),
+                              settings_.CopyLimits(channel_));
     voltage_->SetValue(v);
-    const bool changed = settings_.ModifyRecord(channel_, [&](ChannelRecord& r) {
-        if (current_ >= r.arbitraryPointCount || current_ >= r.arbitrarySamples.size() ||
-            r.arbitrarySamples[current_] == v)
-            return false;
-        r.arbitrarySamples[current_] = v;
-        return true;
+    const bool changes = settings_.ReadRecord(channel_, [&](const ChannelRecord& r) {
+        return current_ < r.arbitraryPointCount && current_ < r.arbitrarySamples.size() &&
+               r.arbitrarySamples[current_] != v;
     });
-    if (changed && view_) view_->RequestRedraw(RefreshMask::Waveform);
+    if (!changes) return;
+    // Each accepted entry is one step of the undo history.
+    settings_.History().RecordPoints(channel_, current_, current_);
+    settings_.ModifyRecord(channel_, [&](ChannelRecord& r) { r.arbitrarySamples[current_] = v; });
+    if (!view_) return;
+    view_->ArbitraryPointsChanged(channel_, current_, current_);
+    view_->RequestRedraw(RefreshMask::Waveform);
 }
 
 void CDlgEditPoints::reject() {

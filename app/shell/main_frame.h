@@ -102,6 +102,7 @@ private:
     void Connect();
     void ChooseColour(int command);
     void EditPoints();
+    void UndoArbitrary(bool redo);
     void Print();
     void PrintPreview();
 

@@ -19,6 +19,9 @@ public:
     // The view is to redraw `mask`: Waveform after a change of the waveform,
     // Annotations after amplitude and offset, Everything after a new channel.
     virtual void RequestRedraw(RefreshMask mask) = 0;
+    // Points first..last of `channel` were edited in place; called before
+    // the redraw is asked for, so that a big waveform's outline follows.
+    virtual void ArbitraryPointsChanged(std::uint16_t /*channel*/, std::uint32_t /*first*/, std::uint32_t /*last*/) {}
 };
 
 // Shows one message to the user and returns when it has been seen. The
