@@ -105,17 +105,20 @@ void CDlgEditPoints::IndexLeft() {
 }
 
 void CDlgEditPoints::VoltageLeft() {
-    double v = settings_.ParseNumberText(std::u16string_view(voltage_->text().toStdU16String()));
-    v = ClampArbitraryPoint(v, ArbitraryPointLimit(settings_.CopyLimits(channel_)));  // silently
+    // Clamped silently, as the instrument could not play more.
+    const double v =
+        ClampArbitraryVoltage(settings_.ParseNumberText(std::u16string_view(voltage_->text().toStdU16String())),
+                              settings_.CopyLimits(channel_));
     voltage_->SetValue(v);
-    const bool changed = settings_.ModifyRecord(channel_, [&](ChannelRecord& r) {
-        if (current_ >= r.arbitraryPointCount || current_ >= r.arbitrarySamples.size() ||
-            r.arbitrarySamples[current_] == v)
-            return false;
-        r.arbitrarySamples[current_] = v;
-        return true;
+    const bool changes = settings_.ReadRecord(channel_, [&](const ChannelRecord& r) {
+        return current_ < r.arbitraryPointCount && current_ < r.arbitrarySamples.size() &&
+               r.arbitrarySamples[current_] != v;
     });
-    if (!changed || !view_) return;
+    if (!changes) return;
+    // Each accepted entry is one step of the undo history.
+    settings_.History().RecordPoints(channel_, current_, current_);
+    settings_.ModifyRecord(channel_, [&](ChannelRecord& r) { r.arbitrarySamples[current_] = v; });
+    if (!view_) return;
     view_->ArbitraryPointsChanged(channel_, current_, current_);
     view_->RequestRedraw(RefreshMask::Waveform);
 }

@@ -67,7 +67,7 @@ CDlgFormula::CDlgFormula(DeviceSettings& settings, ViewRedraw* view, QWidget* pa
                                           return static_cast<std::uint32_t>(
                                               std::min<std::size_t>(r.arbitraryPointCount, r.arbitrarySamples.size()));
                                       })),
-      limit_(ArbitraryPointLimit(settings.CopyLimits(channel_))),
+      limit_(ArbitraryVoltageLimit(settings.CopyLimits(channel_))),
       formula_(new QLineEdit(QString::fromLatin1(kFirstFormula), this)),
       preview_(new CFormulaPreview(this)),
       status_(new QLabel(this)),

@@ -78,6 +78,7 @@ bool ChooseArbitraryControl(DeviceSettings& settings, std::uint16_t channel, dou
     const std::optional<ArbitraryControl> best = settings.BestArbitraryControl(frequency, 2, 6000);
     if (!best) return false;
     settings.SetArbitraryDivider(channel, static_cast<std::uint16_t>(best->divider));
+    settings.History().RecordResize(channel, best->points);
     settings.ResizeArbitrary(channel, best->points);
     return true;
 }

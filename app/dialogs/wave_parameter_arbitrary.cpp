@@ -101,6 +101,7 @@ void CDlgWaveParameterArbitrary::PointCountLeft() {
     }
     if (count == current()) return;
     try {
+        Settings()->History().RecordResize(channel, static_cast<std::uint32_t>(count));
         Settings()->ResizeArbitrary(channel, static_cast<std::uint32_t>(count));
     } catch (const std::bad_alloc&) {
         // Up to 2^26 points are allowed; a machine without the memory for

@@ -266,8 +266,10 @@ bool Guarded(Reader reader, DeviceSettings& settings, LineSource& file, std::uin
 }  // namespace
 
 void ReplaceArbitraryPoints(DeviceSettings& settings, std::uint16_t channel, std::vector<double>& samples) {
-    // Nothing is left half done when memory runs out: the resize allocates
-    // before it changes anything.
+    // The whole replacement is one step of the undo history. Nothing is left
+    // half done when memory runs out: the resize allocates before it changes
+    // anything.
+    settings.History().RecordReplace(channel);
     settings.ResizeArbitrary(channel, static_cast<std::uint32_t>(samples.size()));
     settings.ModifyRecord(channel, [&](ChannelRecord& r) { r.arbitrarySamples.swap(samples); });
 }

@@ -215,6 +215,16 @@ void DeviceSettings::SetZoomTool(ZoomTool bit) {
     Observer().RequestRefresh(RefreshMask::Everything);
 }
 
+bool DeviceSettings::ClearZoomTools() {
+    const bool wasOn = ModifyRecord(currentChannel_, [](ChannelRecord& r) {
+        const bool on = r.zoomToolBits != ZoomTool::None;
+        r.zoomToolBits = ZoomTool::None;
+        r.zoomToolCursor = 0;
+        return on;
+    });
+    return wasOn;
+}
+
 std::optional<double> DeviceSettings::TryParseNumberText(std::string_view text) const {
     // The library takes a NUL-terminated 8-bit text; the 1000-byte zeroed
     // buffer bounds what a user can hand it.

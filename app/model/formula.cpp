@@ -46,7 +46,7 @@ FormulaResult EvaluateFormula(std::string_view text, std::uint32_t pointCount, d
                 return result;
             }
             if (std::fabs(value) > limit) ++result.clamped;
-            result.samples.push_back(ClampArbitraryPoint(value, limit));
+            result.samples.push_back(ClampArbitraryVoltage(value, limit));
         }
     } catch (const mu::Parser::exception_type& e) {
         result.samples.clear();
@@ -63,7 +63,7 @@ std::optional<FormulaError> ApplyFormula(DeviceSettings& settings, std::uint16_t
     const Shape shape = settings.ReadRecord(channel, [](const ChannelRecord& r) {
         return Shape{
             static_cast<std::uint32_t>(std::min<std::size_t>(r.arbitraryPointCount, r.arbitrarySamples.size())),
-            ArbitraryPointLimit(r.limits)};
+            ArbitraryVoltageLimit(r.limits)};
     });
     FormulaResult result = EvaluateFormula(text, shape.points, shape.limit);
     if (result.error) return result.error;

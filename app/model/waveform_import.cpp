@@ -58,7 +58,7 @@ bool FinishSamples(std::size_t held, std::vector<double>& samples, double limit,
     std::size_t clamped = 0;
     for (double& volts : samples) {
         if (std::fabs(volts) > limit) ++clamped;
-        volts = ClampArbitraryPoint(volts, limit);
+        volts = ClampArbitraryVoltage(volts, limit);
     }
     if (clamped > 0) {
         Warn(warnings, Count(clamped) + (clamped == 1 ? " sample" : " samples") + " beyond " + std::string(beyond) +
@@ -207,7 +207,7 @@ bool ReadTableFile(LineSource& file, double limit, std::vector<double>& samples,
 bool ImportWaveformFile(DeviceSettings& settings, const std::string& path, std::uint16_t channel, std::string* error,
                         LoadWarnings* warnings) {
     if (channel >= kChannelCount) return Fail(error, "no such channel");
-    const double limit = ArbitraryPointLimit(settings.CopyLimits(channel));
+    const double limit = ArbitraryVoltageLimit(settings.CopyLimits(channel));
     std::vector<double> samples;
     LoadWarnings remarks;
     switch (ImportKindOf(path)) {

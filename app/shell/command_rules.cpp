@@ -93,6 +93,11 @@ CommandState EvaluateCommand(int command, const CommandSnapshot& s) {
     case kCmdLoadSetup:
     case kCmdSaveSetup:
         return {!IsArbitrary(s), false};
+    // What they change is shown by the arbitrary view only.
+    case kCmdUndo:
+        return {IsArbitrary(s) && s.canUndo, false};
+    case kCmdRedo:
+        return {IsArbitrary(s) && s.canRedo, false};
     case kCmdVectors:
         return {true, s.displayStyle == 1};
     case kCmdDots:

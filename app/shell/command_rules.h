@@ -32,6 +32,9 @@ struct CommandSnapshot {
     int currentLanguage = -1;
     int languageCount = 0;
     int applicationLook = 0;
+    // The current channel's undo history.
+    bool canUndo = false;
+    bool canRedo = false;
 };
 
 // Reads the current channel's part of the snapshot and the session flags.

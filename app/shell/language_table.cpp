@@ -180,6 +180,7 @@ void LanguageTable::TranslateMenu(QMenuBar* menuBar) const {
                                   int level) -> void {
         int position = 0;
         for (QAction* entry : entries) {
+            if (entry->property(kLanguageFreeMenuProperty).toBool()) continue;
             const std::int64_t key = ChildMenuKey(parentKey, position++);
             if (entry->isSeparator()) continue;
             const QString text = LanguageText(key);

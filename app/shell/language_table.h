@@ -21,6 +21,9 @@ namespace zorbel {
 
 // Property of a QAction: the shortcut it has without any language ("#" text).
 inline constexpr char kDefaultShortcutProperty[] = "zorbelDefaultShortcut";
+// Property of a menu bar entry that no language names: its texts are fixed
+// English and it takes no position among the language's menu keys.
+inline constexpr char kLanguageFreeMenuProperty[] = "zorbelLanguageFreeMenu";
 
 // A menu item text split at its first "#": the caption and the shortcut text
 // shown in the accelerator column ("&Print#Ctrl+P" -> "&Print", "Ctrl+P").

@@ -115,6 +115,14 @@ CMainFrame::CMainFrame(LanguageTable& languages, CZorbelDoc& document, ProgramPa
 
     // The calibration command has no menu entry, only the view's keys.
     waveformView_->SetCalibrationHook([this] { OpenCalibrationDialog(); });
+    // The point under the mouse, where the status bar shows passing texts.
+    waveformView_->SetReadoutHook([this](const QString& text) {
+        if (text.isEmpty())
+            statusBar()->clearMessage();
+        else
+            statusBar()->showMessage(text);
+    });
+    waveformView_->SetPopupActions({actions_.at(kCmdUndo), actions_.at(kCmdRedo)});
 
     // F6 moves the keyboard focus between toolbar, control pane and view.
     auto* nextRegion = new QShortcut(QKeySequence(Qt::Key_F6), this);
@@ -173,15 +181,16 @@ void CMainFrame::CreateMenus() {
     };
     for (const MenuEntry& top : MainMenuTemplate()) {
         QMenu* menu = menuBar()->addMenu(QString::fromUtf8(top.caption));
+        menu->menuAction()->setProperty(kLanguageFreeMenuProperty, top.languageFree);
         fill(fill, menu, top.children);
         // Fresh states the moment a menu opens, not at the next timer tick.
         connect(menu, &QMenu::aboutToShow, this, [this] { UpdateCommandStates(); });
     }
 
     // The look comes from the profile only; its handlers stay.
-    QMenu* view = menuBar()->actions().at(kViewMenuPosition)->menu();
+    QMenu* view = menuBar()->actions().at(MenuBarPosition(kViewMenuPosition))->menu();
     view->removeAction(view->actions().at(kApplicationLookPosition));
-    QMenu* utility = menuBar()->actions().at(kUtilityMenuPosition)->menu();
+    QMenu* utility = menuBar()->actions().at(MenuBarPosition(kUtilityMenuPosition))->menu();
     languageMenu_ = utility->actions().at(kLanguageSubmenuPosition)->menu();
 }
 
@@ -305,6 +314,8 @@ void CMainFrame::UpdateCommandStates() {
     snapshot.currentLanguage = languages_.CurrentLanguage();
     snapshot.languageCount = languages_.LanguageCount();
     snapshot.applicationLook = applicationLook_;
+    snapshot.canUndo = Settings().History().CanUndo(Settings().CurrentChannel());
+    snapshot.canRedo = Settings().History().CanRedo(Settings().CurrentChannel());
     for (const auto& [command, action] : actions_) {
         const CommandState state = EvaluateCommand(command, snapshot);
         action->setEnabled(state.enabled);
@@ -317,6 +328,8 @@ void CMainFrame::UpdateStatus() {
     linkIndicator_->setText(texts.link);
     stateIndicator_->setText(texts.state);
     outcomeIndicator_->setText(texts.outcome);
+    // Another channel or wave type under a mouse that has not moved.
+    waveformView_->RefreshReadout();
     // Said once per refused job; the flag is set before the modal message
     // runs its own event loop, in which this timer fires again.
     const bool busy = Settings().InstrumentBusy();

@@ -103,6 +103,7 @@ private:
     void ChooseColour(int command);
     void EditPoints();
     void EnterFormula();
+    void UndoArbitrary(bool redo);
     void Print();
     void PrintPreview();
 

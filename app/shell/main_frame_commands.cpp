@@ -68,14 +68,14 @@ LanguageLookup TextsOf(const LanguageTable& languages) {
 // The view as the dialogs ask it for redraws.
 class RedrawOf final : public ViewRedraw {
 public:
-    explicit RedrawOf(ShellView& view) : view_(view) {}
+    explicit RedrawOf(CZorbelView& view) : view_(view) {}
     void RequestRedraw(RefreshMask mask) override { view_.RequestRedraw(mask); }
     void ArbitraryPointsChanged(std::uint16_t channel, std::uint32_t first, std::uint32_t last) override {
         view_.ArbitraryPointsChanged(channel, first, last);
     }
 
 private:
-    ShellView& view_;
+    CZorbelView& view_;
 };
 
 // The page fills the printable area; false when the printer (or the PDF
@@ -127,6 +127,10 @@ void CMainFrame::RunCommand(int command) {
         break;
     case kCmdFormula:
         EnterFormula();
+        break;
+    case kCmdUndo:
+    case kCmdRedo:
+        UndoArbitrary(command == kCmdRedo);
         break;
     case kCmdControlBar:
         controlPane_->setVisible(!controlPane_->isVisible());
@@ -279,13 +283,13 @@ void CMainFrame::Connect() {
 
 void CMainFrame::ChooseColour(int command) {
     const auto target = static_cast<std::uint16_t>(kColourChannel1 + command - kCmdColourCh1);
-    RedrawOf redraw(*view_);
+    RedrawOf redraw(*waveformView_);
     CDlgColor dialog(target, Settings(), &redraw, TextsOf(languages_), this);
     dialog.exec();
 }
 
 void CMainFrame::EditPoints() {
-    RedrawOf redraw(*view_);
+    RedrawOf redraw(*waveformView_);
     CDlgEditPoints dialog(Settings(), &redraw, TextsOf(languages_), this);
     dialog.exec();
 }
@@ -294,6 +298,16 @@ void CMainFrame::EnterFormula() {
     RedrawOf redraw(*view_);
     CDlgFormula dialog(Settings(), &redraw, this);
     if (dialog.exec() == QDialog::Accepted) panel_->RefreshPanel();
+}
+
+void CMainFrame::UndoArbitrary(bool redo) {
+    const std::uint16_t channel = Settings().CurrentChannel();
+    ArbitraryHistory& history = Settings().History();
+    const std::optional<HistoryChange> change = redo ? history.Redo(channel) : history.Undo(channel);
+    if (!change) return;
+    if (change->points) waveformView_->ArbitraryPointsChanged(channel, change->points->first, change->points->second);
+    view_->RequestRedraw(change->mask);
+    if (change->countChanged) panel_->RefreshPanel();  // the point count field
 }
 
 void CMainFrame::Print() {

@@ -13,6 +13,9 @@ MenuEntry Separator() { return {kCmdNone, "", {}, {}}; }
 MenuEntry Submenu(const char* caption, std::vector<MenuEntry> entries) {
     return {kCmdNone, caption, std::move(entries), {}};
 }
+MenuEntry LanguageFreeSubmenu(const char* caption, std::vector<MenuEntry> entries) {
+    return {kCmdNone, caption, std::move(entries), {}, true};
+}
 
 }  // namespace
 
@@ -38,6 +41,10 @@ const std::vector<MenuEntry>& MainMenuTemplate() {
                     Separator(),
                     Command(kCmdExit, "&Exit"),
                 }),
+        // Undo and redo of the arbitrary waveform's points and window: an
+        // addition of this program, which the language files do not know.
+        LanguageFreeSubmenu("&Edit", {Command(kCmdUndo, "&Undo", QKeySequence(Qt::CTRL | Qt::Key_Z)),
+                                      Command(kCmdRedo, "&Redo", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z))}),
         Submenu("&View",
                 {
                     Command(kCmdToolBar, "Tool Bar"),
@@ -92,6 +99,15 @@ const std::vector<MenuEntry>& MainMenuTemplate() {
         Submenu("&Help", {Command(kCmdContent, "&Content"), Command(kCmdAbout, "&About")}),
     };
     return kMenus;
+}
+
+int MenuBarPosition(int position) {
+    int bar = 0;
+    for (const MenuEntry& top : MainMenuTemplate()) {
+        if (!top.languageFree && position-- == 0) return bar;
+        ++bar;
+    }
+    return bar;
 }
 
 const std::vector<int>& MainToolBarTemplate() {

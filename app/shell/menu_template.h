@@ -46,6 +46,8 @@ enum CommandId : int {
     kCmdContent = 32901,
     kCmdPrint = 57607,
     kCmdPrintPreview = 57609,
+    kCmdUndo = 57643,
+    kCmdRedo = 57644,
     kCmdAbout = 57664,
     kCmdExit = 57665,
     kCmdToolBar = 59392,
@@ -65,13 +67,22 @@ struct MenuEntry {
     const char* caption = "";
     std::vector<MenuEntry> children;
     QKeySequence shortcut = {};
+    // A top-level menu no language names (Edit): fixed English texts, and no
+    // position among the language's menu keys, so that the keys of the
+    // menus after it keep naming them.
+    bool languageFree = false;
 
     bool IsSeparator() const { return command == kCmdNone && children.empty(); }
 };
 
-// File, View, Display, User, Initial, Acquire, Utility, Help.
+// File, Edit, View, Display, User, Initial, Acquire, Utility, Help.
 const std::vector<MenuEntry>& MainMenuTemplate();
 
+// Where the top-level menu at language position `position` (the positions
+// below) lies in the menu bar, past the language-free menus before it.
+int MenuBarPosition(int position);
+
+// Language positions of the top-level menus (position keys 800 + p).
 // Position of the "Application Look" submenu in the View menu, which the
 // frame removes: the look comes from the profile only.
 inline constexpr int kViewMenuPosition = 1;

@@ -21,6 +21,7 @@ CZorbelView::CZorbelView(DeviceSettings& settings, const QString& programFolder,
     setAttribute(Qt::WA_OpaquePaintEvent);
     setAttribute(Qt::WA_NoSystemBackground);
     setFocusPolicy(Qt::StrongFocus);
+    setMouseTracking(true);  // the readout follows the mouse without a button held
     setAccessibleName(QStringLiteral("Waveform view"));
     setMinimumSize(kGridMargins.left + kGridMargins.right + 40, kGridMargins.top + kGridMargins.bottom + 40);
 
@@ -197,20 +198,72 @@ void CZorbelView::resizeEvent(QResizeEvent* event) {
     display_.Request(RefreshMask::Everything);
 }
 
+void CZorbelView::SetRubberBand(PixelPoint press, PixelPoint current) {
+    SetCursorPoints(QPoint(press.x, press.y), QPoint(current.x, current.y));
+}
+
+namespace {
+
+PixelPoint PixelOf(const QMouseEvent* event) {
+    const QPoint p = event->position().toPoint();
+    return {p.x(), p.y()};
+}
+
+}  // namespace
+
+void CZorbelView::mousePressEvent(QMouseEvent* event) {
+    event->accept();
+    if (event->button() == Qt::LeftButton) tools_.LeftDown(PixelOf(event));
+    if (event->button() == Qt::RightButton) tools_.RightDown();
+    ShowReadout(PixelOf(event));
+}
+
+void CZorbelView::mouseMoveEvent(QMouseEvent* event) {
+    event->accept();
+    const bool leftAlone = event->buttons() == Qt::LeftButton && event->modifiers() == Qt::NoModifier;
+    tools_.Move(PixelOf(event), leftAlone);
+    ShowReadout(PixelOf(event));
+}
+
 void CZorbelView::mouseReleaseEvent(QMouseEvent* event) {
-    // A right click opens no menu and does nothing else.
-    if (event->button() == Qt::RightButton) {
-        event->accept();
-        return;
-    }
-    QWidget::mouseReleaseEvent(event);
+    // A right click opens no menu: it only puts the tools away (on the press).
+    event->accept();
+    if (event->button() == Qt::LeftButton) tools_.LeftUp();
+    ShowReadout(PixelOf(event));
+}
+
+void CZorbelView::mouseDoubleClickEvent(QMouseEvent* event) {
+    // The second press of a double click is this event alone, as the tools expect.
+    event->accept();
+    if (event->button() == Qt::LeftButton) tools_.LeftDoubleClick(PixelOf(event));
+    if (event->button() == Qt::RightButton) tools_.RightDown();
+    ShowReadout(PixelOf(event));
+}
+
+void CZorbelView::leaveEvent(QEvent* event) {
+    QWidget::leaveEvent(event);
+    ShowReadout(std::nullopt);
+}
+
+void CZorbelView::RefreshReadout() { ShowReadout(hover_); }
+
+void CZorbelView::ShowReadout(std::optional<PixelPoint> at) {
+    hover_ = at;
+    const std::optional<PointReadout> readout = at ? tools_.Readout(*at) : std::nullopt;
+    QString text = readout ? QString::fromStdString(ReadoutText(*readout)) : QString();
+    if (text == readout_) return;
+    readout_ = std::move(text);
+    if (readoutHook_) readoutHook_(readout_);
 }
 
 void CZorbelView::contextMenuEvent(QContextMenuEvent* event) {
     event->accept();
     if (event->reason() == QContextMenuEvent::Mouse) return;
-    // The keyboard's menu key: the "Edit" popup, whose commands the view does not handle.
+    // The keyboard's menu key: the "Edit" popup. Undo and Redo are the
+    // frame's commands; the others the view does not handle.
     QMenu menu(QStringLiteral("Edit"), this);
+    menu.addActions(popupActions_);
+    if (!popupActions_.isEmpty()) menu.addSeparator();
     for (const auto& caption :
          {QStringLiteral("Cu&t\tCtrl+X"), QStringLiteral("&Copy\tCtrl+C"), QStringLiteral("&Paste\tCtrl+V")})
         menu.addAction(caption)->setEnabled(false);

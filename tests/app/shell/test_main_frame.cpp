@@ -13,6 +13,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMouseEvent>
 #include <QRadioButton>
 #include <QStatusBar>
 #include <QTest>
@@ -74,7 +75,7 @@ TEST_F(MainFrame, LanguageSwitchAndBack) {
         QString other;
     } labels[] = {
         {"File menu", [&] { return MenuTitle(Frame(), 0); }, "&File", "&FILE"},
-        {"Help menu", [&] { return MenuTitle(Frame(), 7); }, "&Help", "&HELP"},
+        {"Help menu", [&] { return MenuTitle(Frame(), MenuBarPosition(7)); }, "&Help", "&HELP"},
         {"Print entry", [&] { return Frame().Action(kCmdPrint)->text(); }, "&Print", "&PRINT"},
         {"Print shortcut", [&] { return Frame().Action(kCmdPrint)->shortcut().toString(); }, "Ctrl+P", "Ctrl+P"},
         {"Vectors (third level)", [&] { return Frame().Action(kCmdVectors)->text(); }, "&Vectors", "&VECTORS"},
@@ -134,12 +135,13 @@ TEST_F(MainFrame, MenusAndToolbarButtonsAreNamedByTheirLanguageTexts) {
     };
     const auto viewEntries = [&] {
         QStringList names;
-        QAccessibleInterface* menu =
-            QAccessible::queryAccessibleInterface(Frame().menuBar()->actions().at(kViewMenuPosition)->menu());
+        QAccessibleInterface* menu = QAccessible::queryAccessibleInterface(
+            Frame().menuBar()->actions().at(MenuBarPosition(kViewMenuPosition))->menu());
         for (int i = 0; i < menu->childCount(); ++i) names << menu->child(i)->text(QAccessible::Name);
         return names;
     };
-    EXPECT_EQ(menuNames(), QStringList({"File", "View", "Display", "User", "Initial", "Acquire", "Utility", "Help"}));
+    EXPECT_EQ(menuNames(),
+              QStringList({"File", "Edit", "View", "Display", "User", "Initial", "Acquire", "Utility", "Help"}));
     EXPECT_EQ(viewEntries(), QStringList({"Tool Bar", "Status Bar", "Control Bar"}));  // no Application Look
     EXPECT_EQ(AccessibleName(Frame().ControlPane()), "Control Bar");
 
@@ -372,6 +374,98 @@ TEST_F(MainFrame, SaveImageTellsSuccessOnlyOnceTheViewsPictureIsWritten) {
     EXPECT_EQ(U32(bytes, 2), static_cast<std::uint32_t>(bytes.size()));
     EXPECT_EQ(U32(bytes, 18), static_cast<std::uint32_t>(view.width()));
     EXPECT_EQ(U32(bytes, 22), static_cast<std::uint32_t>(view.height()));
+}
+
+// A mouse event as the window system delivers it, buttons held included.
+void SendMouse(QWidget* widget, QEvent::Type type, QPoint at, Qt::MouseButton button, Qt::MouseButtons held) {
+    QMouseEvent event(type, QPointF(at), widget->mapToGlobal(QPointF(at)), button, held, Qt::NoModifier);
+    QApplication::sendEvent(widget, &event);
+}
+
+TEST_F(MainFrame, DrawZoomAndUndoWithTheMouseAndTheKeysWhileTheStatusBarReadsThePoint) {
+    StartFrame();
+    Frame().activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&Frame()));
+    CZorbelView& view = View(Frame());
+    view.setFocus();
+    Settings().SetWaveType(0, kWaveArbitrary);
+    Frame().RunCommand(kCmdVectors);  // any command: the frame takes the new wave type
+    const GridRect g = view.Grid();
+    ASSERT_FALSE(g.Empty());
+    const auto points = [&] { return Settings().Record(0).arbitrarySamples; };
+    const auto window = [&] { return WindowOf(Settings().Record(0)); };
+    const std::vector<double> before = points();
+    const ArbitraryWindow whole = window();
+    const auto keys = [&](Qt::KeyboardModifiers modifiers) {
+        Frame().UpdateCommandStates();  // as the frame's timer would
+        QTest::keyClick(&Frame(), Qt::Key_Z, modifiers);
+    };
+
+    // Hovering reads the point, locale-independently.
+    const QPoint from(g.left + g.Width() / 5, g.top + g.Height() / 4);
+    SendMouse(&view, QEvent::MouseMove, from, Qt::NoButton, Qt::NoButton);
+    const double volts = view.VoltageAtY(from.y());
+    EXPECT_EQ(Frame().statusBar()->currentMessage(),
+              QString("Point %1  %2 V").arg(view.IndexAtX(from.x())).arg(volts, 0, 'f', 4));
+
+    // A drag with no tool draws a level line over the points it crosses, one step.
+    const QPoint to(g.left + 3 * g.Width() / 5, from.y());
+    SendMouse(&view, QEvent::MouseButtonPress, from, Qt::LeftButton, Qt::LeftButton);
+    SendMouse(&view, QEvent::MouseMove, to, Qt::NoButton, Qt::LeftButton);
+    SendMouse(&view, QEvent::MouseButtonRelease, to, Qt::LeftButton, Qt::NoButton);
+    const std::vector<double> drawn = points();
+    const std::uint32_t first = view.IndexAtX(from.x()), last = view.IndexAtX(to.x());
+    ASSERT_LT(first + 100, last);
+    for (std::uint32_t i = 0; i < drawn.size(); ++i)
+        ASSERT_EQ(drawn[i], i >= first && i <= last ? volts : before[i]) << "point " << i;
+
+    keys(Qt::ControlModifier);
+    EXPECT_EQ(points(), before);
+    keys(Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(points(), drawn);
+
+    // Horizontal and vertical zoom in: a rubber band, then a double click inside it.
+    Frame().RunCommand(kCmdHorizontalZoomIn);
+    Frame().RunCommand(kCmdVerticalZoomIn);
+    const QPoint corner(g.left + g.Width() / 2, g.top + g.Height() / 2);
+    const ArbitraryWindow zoomed{view.IndexAtX(from.x()), view.IndexAtX(corner.x()), view.VoltageAtY(corner.y()),
+                                 view.VoltageAtY(from.y())};
+    SendMouse(&view, QEvent::MouseButtonPress, from, Qt::LeftButton, Qt::LeftButton);
+    SendMouse(&view, QEvent::MouseMove, corner, Qt::NoButton, Qt::LeftButton);
+    SendMouse(&view, QEvent::MouseMove, corner + QPoint(1, 1), Qt::NoButton,
+              Qt::LeftButton);  // the band ends at the last point
+    SendMouse(&view, QEvent::MouseButtonRelease, corner, Qt::LeftButton, Qt::NoButton);
+    EXPECT_EQ(window(), whole) << "only the double click zooms";
+    const QPoint inside = (from + corner) / 2;
+    SendMouse(&view, QEvent::MouseButtonPress, inside, Qt::LeftButton, Qt::LeftButton);
+    SendMouse(&view, QEvent::MouseButtonRelease, inside, Qt::LeftButton, Qt::NoButton);
+    SendMouse(&view, QEvent::MouseButtonDblClick, inside, Qt::LeftButton, Qt::LeftButton);
+    SendMouse(&view, QEvent::MouseButtonRelease, inside, Qt::LeftButton, Qt::NoButton);
+    EXPECT_EQ(window(), zoomed);
+    EXPECT_EQ(points(), drawn);
+
+    // A right click puts the tools away; Ctrl+Z takes the zoom back, and once more the line.
+    SendMouse(&view, QEvent::MouseButtonPress, inside, Qt::RightButton, Qt::RightButton);
+    SendMouse(&view, QEvent::MouseButtonRelease, inside, Qt::RightButton, Qt::NoButton);
+    EXPECT_EQ(Settings().Record(0).zoomToolBits, ZoomTool::None);
+    keys(Qt::ControlModifier);
+    EXPECT_EQ(window(), whole);
+    keys(Qt::ControlModifier);
+    EXPECT_EQ(points(), before);
+
+    // The readout goes with the mouse, and with the arbitrary wave type.
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(&view, &leave);
+    EXPECT_EQ(Frame().statusBar()->currentMessage(), "");
+    SendMouse(&view, QEvent::MouseMove, from, Qt::NoButton, Qt::NoButton);
+    EXPECT_FALSE(Frame().statusBar()->currentMessage().isEmpty());
+    Settings().SetWaveType(0, kWaveSine);
+    Frame().UpdateStatus();
+    EXPECT_EQ(Frame().statusBar()->currentMessage(), "");
+    SendMouse(&view, QEvent::MouseButtonPress, from, Qt::LeftButton, Qt::LeftButton);
+    SendMouse(&view, QEvent::MouseMove, to, Qt::NoButton, Qt::LeftButton);
+    SendMouse(&view, QEvent::MouseButtonRelease, to, Qt::LeftButton, Qt::NoButton);
+    EXPECT_EQ(points(), before) << "no drawing on a sine";
 }
 
 // Answers the Connect dialog once it is up: LAN with `address`, then OK or Cancel.

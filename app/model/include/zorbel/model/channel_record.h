@@ -78,13 +78,33 @@ struct ChannelRecord {
     double Value(Parameter p) const { return values[Index(p)]; }
 };
 
-// The most an arbitrary point may hold either way, volts: half the
-// amplitude maximum, the peak of the largest peak-to-peak amplitude the
-// instrument takes. The point editor, formulas and imported files clamp
-// their points to it, silently or with a remark, as the instrument could
-// not play more.
-inline double ArbitraryPointLimit(const LimitsBlock& limits) { return limits.Maximum(Parameter::Amplitude) / 2.0; }
-inline double ClampArbitraryPoint(double volts, double limit) { return std::clamp(volts, -limit, limit); }
+// The arbitrary view's visible window: points first..last, volts lower..upper.
+struct ArbitraryWindow {
+    std::uint32_t first = 0;
+    std::uint32_t last = 0;
+    double lower = 0.0;
+    double upper = 0.0;
+    bool operator==(const ArbitraryWindow&) const = default;
+};
+inline ArbitraryWindow WindowOf(const ChannelRecord& r) {
+    return {r.arbitraryViewFirst, r.arbitraryViewLast, r.arbitraryViewLower, r.arbitraryViewUpper};
+}
+inline void SetWindow(ChannelRecord& r, const ArbitraryWindow& w) {
+    r.arbitraryViewFirst = w.first;
+    r.arbitraryViewLast = w.last;
+    r.arbitraryViewLower = w.lower;
+    r.arbitraryViewUpper = w.upper;
+}
+
+// How far an arbitrary point may go either way, volts: half the amplitude
+// maximum, the peak of the largest peak-to-peak amplitude the instrument
+// takes. The point editor, the drawing tool, the vertical view tools,
+// formulas and imported files keep to it, as the instrument plays no more.
+inline double ArbitraryVoltageLimit(const LimitsBlock& limits) { return limits.Maximum(Parameter::Amplitude) / 2.0; }
+inline double ClampArbitraryVoltage(double volts, double limit) { return std::clamp(volts, -limit, limit); }
+inline double ClampArbitraryVoltage(double volts, const LimitsBlock& limits) {
+    return ClampArbitraryVoltage(volts, ArbitraryVoltageLimit(limits));
+}
 
 // Colours of the view's grid, 0x00BBGGRR, chosen in the colour dialog; the
 // view and the printed page draw with them.

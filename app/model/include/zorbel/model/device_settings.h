@@ -26,6 +26,7 @@
 #include <string_view>
 #include <vector>
 
+#include "zorbel/model/arbitrary_history.h"
 #include "zorbel/model/channel_record.h"
 #include "zorbel/model/command_queue.h"
 #include "zorbel/model/generator_api.h"
@@ -185,6 +186,13 @@ public:
     // Applies zoom tool `bit` (1, 2, 4, 16, 32, 64) to the current channel and
     // asks for a full redraw. Other values are ignored.
     void SetZoomTool(ZoomTool bit);
+    // The current channel's tools off (a right click in the view); false
+    // when none was on. The caller asks for the redraw.
+    bool ClearZoomTools();
+    // Undo and redo of the channels' arbitrary points and view windows.
+    // Interface thread only.
+    ArbitraryHistory& History() { return history_; }
+    const ArbitraryHistory& History() const { return history_; }
 
     // ---- Numbers typed by the user ------------------------------------------
     // The value by the generator library's number rules, 0.0 when the text is
@@ -328,6 +336,7 @@ private:
     GridColours grid_;
 
     CommandQueue queue_;
+    ArbitraryHistory history_{*this};
 };
 
 }  // namespace zorbel

@@ -34,7 +34,7 @@ struct FormulaResult {
 FormulaResult EvaluateFormula(std::string_view text, std::uint32_t pointCount, double limit, std::uint32_t step = 1);
 
 // The formula over the channel's current point count, clamped to its point
-// limit (ArbitraryPointLimit), replaces the channel's points; the gain code
+// limit (ArbitraryVoltageLimit), replaces the channel's points; the gain code
 // follows the new points. Nothing changes on error.
 std::optional<FormulaError> ApplyFormula(DeviceSettings& settings, std::uint16_t channel, std::string_view text);
 

@@ -2,7 +2,7 @@
 // next to the .qwf format:
 //
 //   sound (.wav, .flac, .aif, .aiff; libsndfile): the first channel, full
-//        scale mapped to the channel's point limit (ArbitraryPointLimit);
+//        scale mapped to the channel's point limit (ArbitraryVoltageLimit);
 //   table (.csv, .txt): one value per line, or lines of columns separated by
 //        "," or ";" whose last column holds the value; volts with a decimal
 //        point; the first line may be a header.

@@ -12,6 +12,7 @@
 #pragma once
 
 #include <QKeySequence>
+#include <QList>
 #include <QPointer>
 #include <QWidget>
 
@@ -20,13 +21,17 @@
 #include <cstdint>
 #include <functional>
 #include <mutex>
+#include <optional>
 
 #include "shell_interfaces.h"
 #include "zorbel/view/display_thread.h"
+#include "zorbel/view/mouse_tools.h"
 #include "zorbel/view/progress_bar.h"
 #include "zorbel/view/trace_source.h"
 #include "zorbel/view/view_geometry.h"
 #include "zorbel/view/view_layers.h"
+
+class QAction;
 
 namespace zorbel {
 
@@ -35,7 +40,7 @@ class DeviceSettings;
 // The keys of the calibration command (it has no menu entry), window-wide.
 std::array<QKeySequence, 2> CalibrationShortcuts();
 
-class CZorbelView final : public QWidget, public ShellView {
+class CZorbelView final : public QWidget, public ShellView, private MouseToolsView {
 public:
     // `settings` must outlive the view. The background is "Bitmap/View.bmp"
     // in `programFolder`, else a built-in picture.
@@ -62,11 +67,20 @@ public:
 
     // Ctrl+Alt+F12 / Ctrl+Shift+F12.
     void SetCalibrationHook(std::function<void()> hook) { calibrationHook_ = std::move(hook); }
+    // Receives the point and voltage under the mouse ("Point 1234  0.5123 V")
+    // while it is over an arbitrary channel's grid, and an empty text when
+    // it leaves.
+    void SetReadoutHook(std::function<void(const QString&)> hook) { readoutHook_ = std::move(hook); }
+    // The readout again at the last mouse point: the channel, its wave type
+    // or its window may have changed under a mouse that did not move.
+    void RefreshReadout();
+    // Commands of the frame shown first in the keyboard's popup menu (Undo, Redo).
+    void SetPopupActions(QList<QAction*> actions) { popupActions_ = std::move(actions); }
 
     // ---- For the mouse tools, image saving and printing
     // The last finished picture, at the device pixel ratio of the screen.
     QImage CompositeImage() const override;
-    GridRect Grid() const;
+    GridRect Grid() const override;
     // Mapping of the current channel's visible window (ViewGeometry's rules).
     std::uint32_t IndexAtX(std::int32_t x) const;
     double VoltageAtY(std::int32_t y) const;
@@ -90,10 +104,18 @@ public:
 protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void leaveEvent(QEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
+    // MouseToolsView
+    void SetRubberBand(PixelPoint press, PixelPoint current) override;
+    void ShowReadout(std::optional<PixelPoint> at);
+
     struct Window {
         std::uint32_t first = 0, last = 0;
         double lower = 0.0, upper = 0.0;
@@ -105,6 +127,11 @@ private:
     DeviceSettings& settings_;
     std::atomic<int> displayStyle_{1};
     std::function<void()> calibrationHook_;
+    std::function<void(const QString&)> readoutHook_;
+    QList<QAction*> popupActions_;
+    ArbitraryMouseTools tools_{settings_, *this};
+    std::optional<PixelPoint> hover_;  // the last mouse point over the view
+    QString readout_;
     QPointer<CDlgProgressBar> progress_;
     bool shutDown_ = false;
     std::atomic<std::uint32_t> requested_{0};

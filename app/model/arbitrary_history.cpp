@@ -1,0 +1,311 @@
+// Undo and redo of the arbitrary waveforms: steps that keep what a change
+// overwrote and swap it back.
+#include "zorbel/model/arbitrary_history.h"
+
+#include <algorithm>
+
+#include "zorbel/model/device_settings.h"
+
+namespace zorbel {
+namespace {
+
+// Where samples[offset..] ends but for its zeros: a resized array is zero
+// there anyway, and a grown waveform's new points cost nothing to keep.
+std::size_t TailEnd(const std::vector<double>& samples, std::size_t offset) {
+    std::size_t end = samples.size();
+    while (end > offset && samples[end - 1] == 0.0) --end;
+    return end;
+}
+
+std::vector<double> TailValues(const std::vector<double>& samples, std::size_t offset) {
+    const std::size_t end = TailEnd(samples, offset);
+    if (end <= offset) return {};
+    return {samples.begin() + static_cast<std::ptrdiff_t>(offset), samples.begin() + static_cast<std::ptrdiff_t>(end)};
+}
+
+std::size_t ValueBytes(std::size_t values) { return values * sizeof(double); }
+
+}  // namespace
+
+ArbitraryHistory::Step ArbitraryHistory::NewStep(std::uint16_t channel) {
+    Step step;
+    step.order = nextOrder_++;
+    settings_.ReadRecord(channel, [&](const ChannelRecord& r) {
+        step.window = WindowOf(r);
+        step.size = r.arbitrarySamples.size();
+        step.count = r.arbitraryPointCount;
+    });
+    return step;
+}
+
+void ArbitraryHistory::Push(std::uint16_t channel, Step step) {
+    Channel& c = channels_[channel];
+    if (step.bytes > maxBytes_) {
+        Forget(channel);
+        return;
+    }
+    c.redo.clear();
+    c.undo.push_back(std::move(step));
+    Trim();
+}
+
+// Adds the old values of first..last that the step does not hold yet. The
+// points it holds form one range; a piece beyond it on either side is added
+// whole, gap included, so that it stays one range.
+void ArbitraryHistory::Cover(Step& step, std::uint16_t channel, std::uint32_t first, std::uint32_t last) {
+    if (first > last) std::swap(first, last);
+    if (step.size == 0 || first >= step.size) return;
+    last = static_cast<std::uint32_t>(std::min<std::size_t>(last, step.size - 1));
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> pieces;
+    if (step.segments.empty()) {
+        pieces.emplace_back(first, last);
+        step.coveredFirst = first;
+        step.coveredLast = last;
+    } else {
+        if (first < step.coveredFirst) pieces.emplace_back(first, step.coveredFirst - 1);
+        if (last > step.coveredLast) pieces.emplace_back(step.coveredLast + 1, last);
+        step.coveredFirst = std::min(step.coveredFirst, first);
+        step.coveredLast = std::max(step.coveredLast, last);
+    }
+    if (pieces.empty()) return;
+    settings_.ReadRecord(channel, [&](const ChannelRecord& r) {
+        for (const auto& [from, to] : pieces) {
+            const auto begin = r.arbitrarySamples.begin() + from;
+            step.segments.push_back({from, std::vector<double>(begin, begin + (to - from + 1))});
+            step.bytes += sizeof(Segment) + ValueBytes(to - from + 1);
+        }
+    });
+}
+
+void ArbitraryHistory::RecordPoints(std::uint16_t channel, std::uint32_t first, std::uint32_t last) {
+    if (!Valid(channel)) return;
+    if (grouping_ && groupChannel_ == channel) {
+        if (!open_) return;  // this drag outgrew the memory bound
+        Cover(*open_, channel, first, last);
+        if (open_->bytes > maxBytes_) {
+            Forget(channel);
+            return;
+        }
+        Trim();
+        return;
+    }
+    EndStep();
+    Step step = NewStep(channel);
+    Cover(step, channel, first, last);
+    Push(channel, std::move(step));
+}
+
+void ArbitraryHistory::RecordWindow(std::uint16_t channel) {
+    if (!Valid(channel)) return;
+    EndStep();
+    Push(channel, NewStep(channel));
+}
+
+void ArbitraryHistory::RecordResize(std::uint16_t channel, std::uint32_t n) {
+    if (n > kMaxArbitraryPoints) return;  // refused by the resize: nothing changes
+    RecordTail(channel, n & ~std::uint32_t{15});
+}
+
+void ArbitraryHistory::RecordReplace(std::uint16_t channel) { RecordTail(channel, std::nullopt); }
+
+// Keeps the points from the first one the change leaves alone: the points a
+// resize to `newCount` keeps, or none for a replacement.
+void ArbitraryHistory::RecordTail(std::uint16_t channel, std::optional<std::uint32_t> newCount) {
+    if (!Valid(channel)) return;
+    EndStep();
+    Step step = NewStep(channel);
+    Tail tail;
+    const bool fits = settings_.ReadRecord(channel, [&](const ChannelRecord& r) {
+        const std::size_t size = r.arbitrarySamples.size();
+        tail.offset =
+            newCount ? static_cast<std::uint32_t>(std::min<std::size_t>({r.arbitraryPointCount, *newCount, size})) : 0;
+        // Measured before copying: a waveform beyond the bound is never copied.
+        if (ValueBytes(TailEnd(r.arbitrarySamples, tail.offset) - tail.offset) > maxBytes_) return false;
+        tail.values = TailValues(r.arbitrarySamples, tail.offset);
+        tail.size = size;
+        tail.count = r.arbitraryPointCount;
+        tail.zoom = r.arbitraryZoom;
+        return true;
+    });
+    if (!fits) {
+        Forget(channel);
+        return;
+    }
+    step.bytes += ValueBytes(tail.values.size());
+    step.tail = std::move(tail);
+    Push(channel, std::move(step));
+}
+
+void ArbitraryHistory::BeginStep(std::uint16_t channel) {
+    EndStep();
+    if (!Valid(channel)) return;
+    grouping_ = true;
+    groupChannel_ = channel;
+    open_ = NewStep(channel);
+}
+
+void ArbitraryHistory::EndStep() {
+    if (!grouping_) return;
+    grouping_ = false;
+    std::optional<Step> step = std::move(open_);
+    open_.reset();
+    if (step && !step->segments.empty()) Push(groupChannel_, std::move(*step));
+}
+
+bool ArbitraryHistory::CanUndo(std::uint16_t channel) const {
+    if (channel >= kChannelCount) return false;
+    const bool openEdit = grouping_ && groupChannel_ == channel && open_ && !open_->segments.empty();
+    return openEdit || !channels_[channel].undo.empty();
+}
+
+bool ArbitraryHistory::CanRedo(std::uint16_t channel) const {
+    if (channel >= kChannelCount) return false;
+    // A drag under way is a new change: the steps undone before it are gone once it ends.
+    const bool openEdit = grouping_ && groupChannel_ == channel && open_ && !open_->segments.empty();
+    return !openEdit && !channels_[channel].redo.empty();
+}
+
+std::optional<HistoryChange> ArbitraryHistory::Undo(std::uint16_t channel) {
+    if (channel >= kChannelCount) return std::nullopt;
+    EndStep();
+    Channel& c = channels_[channel];
+    if (c.undo.empty()) return std::nullopt;
+    Step step = std::move(c.undo.back());
+    c.undo.pop_back();
+    const std::optional<HistoryChange> change = Apply(channel, step);
+    if (!change) {
+        Forget(channel);
+        return std::nullopt;
+    }
+    c.redo.push_back(std::move(step));
+    Trim();
+    return change;
+}
+
+std::optional<HistoryChange> ArbitraryHistory::Redo(std::uint16_t channel) {
+    if (channel >= kChannelCount) return std::nullopt;
+    EndStep();
+    Channel& c = channels_[channel];
+    if (c.redo.empty()) return std::nullopt;
+    Step step = std::move(c.redo.back());
+    c.redo.pop_back();
+    const std::optional<HistoryChange> change = Apply(channel, step);
+    if (!change) {
+        Forget(channel);
+        return std::nullopt;
+    }
+    c.undo.push_back(std::move(step));
+    Trim();
+    return change;
+}
+
+// Swaps the step's values with the record's: afterwards the step holds what
+// the record held, so applying it again goes back.
+std::optional<HistoryChange> ArbitraryHistory::Apply(std::uint16_t channel, Step& step) {
+    HistoryChange change;
+    change.channel = channel;
+    if (step.tail) {
+        Tail& t = *step.tail;
+        if (t.offset > t.size || t.values.size() > t.size - t.offset) return std::nullopt;
+        // Built outside the lock, as ResizeArbitrary does: the display thread keeps drawing.
+        std::vector<double> samples(t.size, 0.0);
+        std::copy(t.values.begin(), t.values.end(), samples.begin() + t.offset);
+        std::uint32_t count = 0;
+        const bool fits = settings_.ModifyRecord(channel, [&](ChannelRecord& r) {
+            if (t.offset > r.arbitrarySamples.size()) return false;
+            std::copy_n(r.arbitrarySamples.begin(), t.offset, samples.begin());
+            r.arbitrarySamples.swap(samples);
+            std::swap(r.arbitraryPointCount, t.count);
+            std::swap(r.arbitraryZoom, t.zoom);
+            const ArbitraryWindow window = WindowOf(r);
+            SetWindow(r, step.window);
+            step.window = window;
+            count = r.arbitraryPointCount;
+            return true;
+        });
+        if (!fits) return std::nullopt;
+        // `samples` is the array just taken out.
+        step.bytes -= ValueBytes(t.values.size());
+        t.size = samples.size();
+        t.values = TailValues(samples, t.offset);
+        step.bytes += ValueBytes(t.values.size());
+        change.countChanged = true;
+        change.mask = RefreshMask::Everything;
+        // A new array with an unchanged count may sit where an old one was:
+        // the outline is renewed over every point that may differ.
+        if (count > t.offset) change.points = std::pair{t.offset, count - 1};
+        return change;
+    }
+    bool windowChanged = false;
+    const bool fits = settings_.ModifyRecord(channel, [&](ChannelRecord& r) {
+        if (r.arbitrarySamples.size() != step.size || r.arbitraryPointCount != step.count) return false;
+        for (Segment& s : step.segments)
+            std::swap_ranges(s.values.begin(), s.values.end(), r.arbitrarySamples.begin() + s.first);
+        const ArbitraryWindow window = WindowOf(r);
+        windowChanged = window != step.window;
+        SetWindow(r, step.window);
+        step.window = window;
+        return true;
+    });
+    if (!fits) return std::nullopt;
+    if (!step.segments.empty()) change.points = std::pair{step.coveredFirst, step.coveredLast};
+    change.mask = windowChanged ? RefreshMask::Everything : RefreshMask::Waveform;
+    return change;
+}
+
+void ArbitraryHistory::Forget(std::uint16_t channel) {
+    if (channel >= kChannelCount) return;
+    channels_[channel].undo.clear();
+    channels_[channel].redo.clear();
+    if (grouping_ && groupChannel_ == channel) open_.reset();
+}
+
+void ArbitraryHistory::SetLimits(std::size_t maxBytes, std::size_t maxSteps) {
+    maxBytes_ = maxBytes;
+    maxSteps_ = maxSteps;
+    if (maxBytes_ == 0 || maxSteps_ == 0) {
+        for (std::uint16_t channel = 0; channel < kChannelCount; ++channel) Forget(channel);
+        return;
+    }
+    Trim();
+}
+
+std::size_t ArbitraryHistory::Bytes() const {
+    std::size_t bytes = open_ ? open_->bytes : 0;
+    for (const Channel& c : channels_) {
+        for (const Step& step : c.undo) bytes += step.bytes;
+        for (const Step& step : c.redo) bytes += step.bytes;
+    }
+    return bytes;
+}
+
+std::size_t ArbitraryHistory::UndoSteps(std::uint16_t channel) const {
+    return channel < kChannelCount ? channels_[channel].undo.size() : 0;
+}
+
+// The oldest steps go first, of either channel; the redo steps only when no
+// undo step is left. A drag's open step is its caller's to check.
+void ArbitraryHistory::Trim() {
+    for (Channel& c : channels_)
+        while (c.undo.size() > maxSteps_) c.undo.pop_front();
+    std::size_t bytes = Bytes();
+    while (bytes > maxBytes_) {
+        Channel* oldest = nullptr;
+        for (Channel& c : channels_)
+            if (!c.undo.empty() && (!oldest || c.undo.front().order < oldest->undo.front().order)) oldest = &c;
+        if (oldest) {
+            bytes -= oldest->undo.front().bytes;
+            oldest->undo.pop_front();
+            continue;
+        }
+        bool anyRedo = false;
+        for (Channel& c : channels_) {
+            for (const Step& step : c.redo) bytes -= step.bytes;
+            anyRedo = anyRedo || !c.redo.empty();
+            c.redo.clear();
+        }
+        if (!anyRedo) break;
+    }
+}
+
+}  // namespace zorbel

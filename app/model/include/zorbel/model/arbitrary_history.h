@@ -1,0 +1,146 @@
+// Undo and redo of the arbitrary waveforms, one history per channel. Every
+// change the user makes to a channel's points, point count or view window is
+// a step: a mouse drag, a point editor entry, a new point count, a loaded or
+// imported file, a zoom or a move. A step keeps only what its change
+// overwrote (the old values of the points it touched, the points a shorter
+// count drops, the old window), so one edited point of a 64 M-point waveform
+// costs a few bytes, not a copy of the waveform. Undoing a step swaps the
+// kept values with the present ones, so the same step then redoes it.
+//
+// What a step does not undo: settings sent to the instrument on the way (the
+// sample-clock divider and the frequency a load or a new count chose), and
+// the zoom tools chosen.
+//
+// Bounds: at most kDefaultMaxSteps steps per channel and kDefaultMaxBytes of
+// kept values for both channels together; the oldest steps go first. A
+// single step larger than that cannot be kept: the channel's history is
+// forgotten then (its older steps could not be reached any more).
+//
+// Threads: the interface thread's alone. The records are read and changed
+// under the model's records lock, so the display thread keeps drawing.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <optional>
+#include <utility>
+#include <vector>
+
+#include "zorbel/model/channel_record.h"
+#include "zorbel/model/session_state.h"
+
+namespace zorbel {
+
+class DeviceSettings;
+
+// What an undo or a redo changed, for the view and the panel.
+struct HistoryChange {
+    std::uint16_t channel = 0;
+    // Points changed in place, first..last: the view renews their outline
+    // (CZorbelView::ArbitraryPointsChanged) before it redraws.
+    std::optional<std::pair<std::uint32_t, std::uint32_t>> points;
+    bool countChanged = false;  // the panel shows the point count
+    RefreshMask mask = RefreshMask::Waveform;
+};
+
+class ArbitraryHistory {
+public:
+    static constexpr std::size_t kDefaultMaxBytes = std::size_t{256} << 20;
+    static constexpr std::size_t kDefaultMaxSteps = 100;
+
+    // `settings` owns the history and outlives it.
+    explicit ArbitraryHistory(DeviceSettings& settings) : settings_(settings) {}
+
+    // ---- Before a change: each call makes one step of `channel` ------------
+    // Points first..last (array and count kept) are about to be changed in
+    // place. Inside BeginStep..EndStep the calls of that channel make one
+    // step together.
+    void RecordPoints(std::uint16_t channel, std::uint32_t first, std::uint32_t last);
+    // The view window is about to change (a zoom or a move).
+    void RecordWindow(std::uint16_t channel);
+    // ResizeArbitrary(channel, n) follows: keeps the points the new count drops.
+    void RecordResize(std::uint16_t channel, std::uint32_t n);
+    // The whole waveform is about to be replaced: points, point count, view
+    // window and gain code. For a file load, a formula or a sound file: call
+    // it once, right before the change and after everything that can fail,
+    // then replace the channel's samples as ResizeArbitrary and a swap of
+    // arbitrarySamples do. One Undo brings the old waveform back. It copies
+    // the present points (not the zeros at their end); a waveform larger than
+    // the history's memory forgets the channel's history instead.
+    void RecordReplace(std::uint16_t channel);
+
+    // Between the two, RecordPoints of `channel` add to one step (a mouse
+    // drag). Any other recording, Undo or Redo ends the step first.
+    void BeginStep(std::uint16_t channel);
+    void EndStep();
+
+    bool CanUndo(std::uint16_t channel) const;
+    bool CanRedo(std::uint16_t channel) const;
+    // Nothing when there is no step, or when the waveform was changed behind
+    // the history's back so that the step no longer fits (the channel's
+    // history is forgotten then).
+    std::optional<HistoryChange> Undo(std::uint16_t channel);
+    std::optional<HistoryChange> Redo(std::uint16_t channel);
+    void Forget(std::uint16_t channel);
+
+    // 0 for either keeps no history at all.
+    void SetLimits(std::size_t maxBytes, std::size_t maxSteps);
+    // Bytes of kept values, both channels, undo and redo.
+    std::size_t Bytes() const;
+    std::size_t UndoSteps(std::uint16_t channel) const;
+
+private:
+    // Old values of points first.. (an in-place edit).
+    struct Segment {
+        std::uint32_t first = 0;
+        std::vector<double> values;
+    };
+    // The points from `offset` on, the array's size and the count (a resize
+    // or a replacement). Points beyond `values` were 0.
+    struct Tail {
+        std::uint32_t offset = 0;
+        std::vector<double> values;
+        std::size_t size = 0;
+        std::uint32_t count = 0;
+        std::uint16_t zoom = 0;
+    };
+    struct Step {
+        std::uint64_t order = 0;  // age across both channels, for the memory bound
+        ArbitraryWindow window;
+        std::optional<Tail> tail;
+        // In-place edits: the array size and count they expect, and the
+        // points they cover (one range, kept as pieces of old values).
+        std::vector<Segment> segments;
+        std::size_t size = 0;
+        std::uint32_t count = 0;
+        std::uint32_t coveredFirst = 0, coveredLast = 0;
+        std::size_t bytes = sizeof(Step);  // what it holds, for the memory bound
+    };
+    struct Channel {
+        std::deque<Step> undo;
+        std::vector<Step> redo;
+    };
+
+    bool Valid(std::uint16_t channel) const { return channel < kChannelCount && maxBytes_ > 0 && maxSteps_ > 0; }
+    Step NewStep(std::uint16_t channel);
+    void RecordTail(std::uint16_t channel, std::optional<std::uint32_t> newCount);
+    void Push(std::uint16_t channel, Step step);
+    void Cover(Step& step, std::uint16_t channel, std::uint32_t first, std::uint32_t last);
+    std::optional<HistoryChange> Apply(std::uint16_t channel, Step& step);
+    void Trim();
+
+    DeviceSettings& settings_;
+    std::size_t maxBytes_ = kDefaultMaxBytes;
+    std::size_t maxSteps_ = kDefaultMaxSteps;
+    std::uint64_t nextOrder_ = 0;
+    std::array<Channel, kChannelCount> channels_;
+    // The step a drag is building, until EndStep. Empty while grouping when
+    // it outgrew the memory bound: the rest of that drag is not kept.
+    bool grouping_ = false;
+    std::uint16_t groupChannel_ = 0;
+    std::optional<Step> open_;
+};
+
+}  // namespace zorbel

@@ -1,0 +1,215 @@
+// Undo and redo of the arbitrary waveforms: against copies of the channels
+// taken after every change, and what a step keeps in memory.
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "fake_generator.h"
+#include "zorbel/model/device_settings.h"
+
+namespace zorbel::test {
+namespace {
+
+struct Copy {
+    std::vector<double> samples;
+    std::uint32_t count = 0;
+    ArbitraryWindow window;
+    std::uint16_t zoom = 0;
+    bool operator==(const Copy&) const = default;
+};
+
+Copy CopyOf(const DeviceSettings& settings, std::uint16_t channel) {
+    return settings.ReadRecord(channel, [](const ChannelRecord& r) {
+        return Copy{r.arbitrarySamples, r.arbitraryPointCount, WindowOf(r), r.arbitraryZoom};
+    });
+}
+
+// The changes the program makes, each recorded as the program records it.
+class Changes {
+public:
+    Changes(DeviceSettings& settings, std::uint32_t seed) : settings_(settings), random_(seed) {}
+
+    void Any(std::uint16_t channel) {
+        switch (Below(5)) {
+        case 0:  // a point editor entry
+            EditPoints(channel, 1);
+            break;
+        case 1: {  // a drag: pieces here and there, overlapping or not, one step
+            settings_.History().BeginStep(channel);
+            for (int n = 1 + Below(6); n > 0; --n) EditPoints(channel, 1 + Below(40));
+            settings_.History().EndStep();
+            break;
+        }
+        case 2: {  // a zoom or a move
+            settings_.History().RecordWindow(channel);
+            const std::uint32_t first = Below(100);
+            const ArbitraryWindow w{first, first + 12 + Below(300), -Volts(), Volts()};
+            settings_.ModifyRecord(channel, [&](ChannelRecord& r) { SetWindow(r, w); });
+            break;
+        }
+        case 3: {  // a new point count, not always a multiple of 16
+            const std::uint32_t n = 16 + Below(700);
+            settings_.History().RecordResize(channel, n);
+            settings_.ResizeArbitrary(channel, n);
+            break;
+        }
+        default: {  // a file load, zeros at the end now and then
+            std::vector<double> samples(16 + Below(700));
+            const std::size_t zeros = Below(2) ? Below(static_cast<std::uint32_t>(samples.size())) : 0;
+            for (std::size_t i = 0; i + zeros < samples.size(); ++i) samples[i] = Volts();
+            settings_.History().RecordReplace(channel);
+            settings_.ResizeArbitrary(channel, static_cast<std::uint32_t>(samples.size()));
+            settings_.ModifyRecord(channel, [&](ChannelRecord& r) {
+                r.arbitrarySamples.swap(samples);
+                r.arbitraryZoom = Below(2) ? 4 : 20;
+            });
+            break;
+        }
+        }
+    }
+
+private:
+    std::uint32_t Below(std::uint32_t n) { return std::uniform_int_distribution<std::uint32_t>(0, n - 1)(random_); }
+    double Volts() { return std::uniform_real_distribution<double>(-10.0, 10.0)(random_); }
+
+    void EditPoints(std::uint16_t channel, std::uint32_t length) {
+        const std::uint32_t count = settings_.Record(channel).arbitraryPointCount;
+        const std::uint32_t first = Below(count);
+        const std::uint32_t last = std::min(first + length - 1, count - 1);
+        settings_.History().RecordPoints(channel, first, last);
+        settings_.ModifyRecord(channel, [&](ChannelRecord& r) {
+            for (std::uint32_t i = first; i <= last; ++i) r.arbitrarySamples[i] = Volts();
+        });
+    }
+
+    DeviceSettings& settings_;
+    std::mt19937 random_;
+};
+
+TEST(ArbitraryHistory, UndoingEveryStepAndRedoingItMatchesCopiesTakenOnTheWay) {
+    for (const std::uint32_t seed : {1u, 2u, 3u}) {
+        SCOPED_TRACE(seed);
+        FakeGenerator fake;
+        DeviceSettings settings(fake);
+        Changes changes(settings, seed);
+        std::array<std::vector<Copy>, kChannelCount> copies;
+        for (std::uint16_t channel = 0; channel < kChannelCount; ++channel) {
+            settings.ResizeArbitrary(channel, 512 + 17 * channel);
+            copies[channel].push_back(CopyOf(settings, channel));
+        }
+        // Both channels in turn, under the bound of 100 steps per channel.
+        std::mt19937 pick(seed);
+        for (int step = 0; step < 160; ++step) {
+            const auto channel = static_cast<std::uint16_t>(pick() % kChannelCount);
+            changes.Any(channel);
+            copies[channel].push_back(CopyOf(settings, channel));
+        }
+        for (std::uint16_t channel = 0; channel < kChannelCount; ++channel) {
+            SCOPED_TRACE(channel);
+            const std::vector<Copy>& expected = copies[channel];
+            ASSERT_EQ(settings.History().UndoSteps(channel), expected.size() - 1);
+            for (std::size_t k = expected.size() - 1; k > 0; --k) {
+                ASSERT_TRUE(settings.History().Undo(channel)) << k;
+                ASSERT_EQ(CopyOf(settings, channel), expected[k - 1]) << "undone to " << k - 1;
+            }
+            EXPECT_FALSE(settings.History().Undo(channel));
+            for (std::size_t k = 1; k < expected.size(); ++k) {
+                ASSERT_TRUE(settings.History().Redo(channel)) << k;
+                ASSERT_EQ(CopyOf(settings, channel), expected[k]) << "redone to " << k;
+            }
+            EXPECT_FALSE(settings.History().Redo(channel));
+            // A change after an undo: what was undone cannot come back.
+            settings.History().Undo(channel);
+            changes.Any(channel);
+            EXPECT_FALSE(settings.History().CanRedo(channel));
+        }
+    }
+}
+
+constexpr std::uint32_t kLarge = 4u << 20;  // 4 M points, 32 MiB
+
+TEST(ArbitraryHistory, KeepsWhatAChangeOverwroteWithinItsBounds) {
+    const struct {
+        const char* what;
+        std::size_t maxBytes, maxSteps;
+        std::function<void(DeviceSettings&)> change;  // on 4 M points of 1.0 in channel 1
+        std::size_t mostBytes;                        // kept afterwards
+        std::size_t steps;
+        bool undoRestores;  // the first undo brings back the 4 M points
+    } rows[] = {
+        {"one point", ArbitraryHistory::kDefaultMaxBytes, ArbitraryHistory::kDefaultMaxSteps,
+         [](DeviceSettings& s) {
+             s.History().RecordPoints(0, 2'000'000, 2'000'000);
+             s.ModifyRecord(0, [](ChannelRecord& r) { r.arbitrarySamples[2'000'000] = -2.0; });
+         },
+         1024, 1, true},
+        {"a drag over 1000 points in 100 moves", ArbitraryHistory::kDefaultMaxBytes, ArbitraryHistory::kDefaultMaxSteps,
+         [](DeviceSettings& s) {
+             s.History().BeginStep(0);
+             for (std::uint32_t i = 0; i < 1000; i += 10) s.History().RecordPoints(0, 5000 - i, 5010 - i);
+             s.History().EndStep();
+         },
+         16 * 1024, 1, true},
+        {"a zoom", ArbitraryHistory::kDefaultMaxBytes, ArbitraryHistory::kDefaultMaxSteps,
+         [](DeviceSettings& s) { s.History().RecordWindow(0); }, 1024, 1, true},
+        {"a longer count keeps nothing", ArbitraryHistory::kDefaultMaxBytes, ArbitraryHistory::kDefaultMaxSteps,
+         [](DeviceSettings& s) {
+             s.History().RecordResize(0, kLarge + 1024);
+             s.ResizeArbitrary(0, kLarge + 1024);
+         },
+         1024, 1, true},
+        {"a load beyond the byte bound forgets the history", 16u << 20, 100,
+         [](DeviceSettings& s) {
+             s.History().RecordWindow(0);
+             s.History().RecordReplace(0);
+         },
+         0, 0, false},
+        {"a drag beyond the byte bound forgets the history", 1u << 20, 100,
+         [](DeviceSettings& s) {
+             s.History().RecordWindow(0);
+             s.History().BeginStep(0);
+             for (std::uint32_t i = 0; i < 1'000'000; i += 1000) s.History().RecordPoints(0, i, i + 999);
+             s.History().EndStep();
+         },
+         0, 0, false},
+        {"the oldest steps go over the byte bound", 100u << 10, 100,
+         [](DeviceSettings& s) {
+             for (std::uint32_t i = 0; i < 40; ++i) s.History().RecordPoints(0, i * 1000, i * 1000 + 999);
+         },
+         100u << 10, 12, false},
+        {"and over the step bound", ArbitraryHistory::kDefaultMaxBytes, 3,
+         [](DeviceSettings& s) {
+             for (int i = 0; i < 5; ++i) s.History().RecordWindow(0);
+         },
+         1024, 3, false},
+    };
+    FakeGenerator fake;
+    DeviceSettings settings(fake);
+    settings.ResizeArbitrary(0, kLarge);
+    const auto fill = [&] {
+        settings.ModifyRecord(0, [](ChannelRecord& r) {
+            std::fill(r.arbitrarySamples.begin(), r.arbitrarySamples.end(), 1.0);
+            r.arbitraryViewFirst = 0;
+            r.arbitraryViewLast = r.arbitraryPointCount - 1;
+        });
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        settings.History().SetLimits(0, 0);  // starts afresh
+        settings.History().SetLimits(row.maxBytes, row.maxSteps);
+        settings.ResizeArbitrary(0, kLarge);
+        fill();
+        row.change(settings);
+        EXPECT_LE(settings.History().Bytes(), row.mostBytes);
+        EXPECT_EQ(settings.History().UndoSteps(0), row.steps);
+        if (!row.undoRestores) continue;
+        ASSERT_TRUE(settings.History().Undo(0));
+        settings.ReadRecord(0, [](const ChannelRecord& r) {
+            ASSERT_EQ(r.arbitraryPointCount, kLarge);
+            EXPECT_EQ(std::count(r.arbitrarySamples.begin(), r.arbitrarySamples.end(), 1.0), kLarge);
+        });
+    }
+}
+
+}  // namespace
+}  // namespace zorbel::test
