@@ -1,5 +1,6 @@
-// Kill-during-save: a child process saves a setup or data file over and over
-// through the document and is killed (SIGKILL) at a random moment, a hundred
+// Kill-during-save: a child process saves one of the program's files (setup,
+// data, image, language choice, calibration report) over and over as the
+// program does and is killed (SIGKILL) at a random moment, a hundred
 // times per kind of file. The file on disk must always be exactly the old
 // version or the new one, never a mix, a part or nothing.
 #include <gtest/gtest.h>
@@ -164,7 +165,8 @@ TEST_P(KillDuringSave, FileIsAlwaysTheOldOrTheNewOneComplete) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, KillDuringSave,
-                         ::testing::Values(Kind{"setup", ".set"}, Kind{"arb", ".arb"}, Kind{"qwf", ".qwf"}),
+                         ::testing::Values(Kind{"setup", ".set"}, Kind{"arb", ".arb"}, Kind{"qwf", ".qwf"},
+                                           Kind{"image", ".bmp"}, Kind{"lan", ".set"}, Kind{"report", ".csv"}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

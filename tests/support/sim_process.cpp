@@ -141,10 +141,23 @@ std::unique_ptr<Gensim> Gensim::Start(const GensimConfig& config, std::string* e
         if (config.usb) args.insert(args.end(), {"--usb", "unix:" + sim->usbPath_});
         args.insert(args.end(), config.extraArgs.begin(), config.extraArgs.end());
         sim->process_ = SimProcess::Start("zorbel-gensim", args, error);
+        sim->args_ = std::move(args);
         if (sim->process_) return sim;
         if (!config.lan) break;
     }
     return nullptr;
+}
+
+void Gensim::Kill() {
+    if (!process_) return;
+    ::kill(process_->Pid(), SIGKILL);
+    process_->Stop();  // reaps it
+}
+
+bool Gensim::Restart(std::string* error) {
+    process_.reset();
+    process_ = SimProcess::Start("zorbel-gensim", args_, error);
+    return process_ != nullptr;
 }
 
 }  // namespace zorbel::test

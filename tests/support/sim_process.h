@@ -66,10 +66,17 @@ public:
     const std::string& UsbPath() const { return usbPath_; }        // empty without USB
     std::string UsbDevice() const { return "unix:" + usbPath_; }   // for QRV_USB_DEVICE
     SimProcess& Process() { return *process_; }
+    // The instrument dies at once (SIGKILL), as one that loses power or
+    // crashes: no answer to the exchange under way, the socket gone.
+    void Kill();
+    // Starts it again on the same address and socket with the same options,
+    // after Kill or Process().Stop(). False (and `error`) on failure.
+    bool Restart(std::string* error = nullptr);
 
 private:
     Gensim() = default;
     std::unique_ptr<TempDir> dir_;
+    std::vector<std::string> args_;
     std::string lanAddress_;
     std::string usbPath_;
     std::unique_ptr<SimProcess> process_;

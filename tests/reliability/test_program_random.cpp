@@ -1,0 +1,429 @@
+// Random input to the whole program, in process and headless, against
+// zorbel-gensim: clicks, keys, typed text, wheel and drags on the panel, its
+// pages, the view and whatever dialog opens, menu commands with their file
+// dialogs answered or cancelled, channel and wave type switches. After every
+// step: the interface thread never stood still for a second, the simulator
+// holds only values within the limits the program read, and the model's
+// records keep their rules.
+//
+// ZORBEL_RANDOM_SEED repeats a run (the seed is printed on a failure),
+// ZORBEL_RANDOM_STEPS sets its length (scripts/stress runs a long one),
+// ZORBEL_RANDOM_TRACE=1 lists every action.
+#include <QAbstractButton>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDir>
+#include <QDockWidget>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPrintDialog>
+#include <QPrintPreviewDialog>
+#include <QRadioButton>
+#include <QTest>
+#include <QWheelEvent>
+
+#include <cstdlib>
+#include <deque>
+#include <random>
+
+#include "menu_template.h"
+#include "messages.h"
+#include "program_harness.h"
+#include "shell_fixture.h"
+#include "sim_clients.h"
+#include "sim_process.h"
+#include "zorbel/dialogs/small_dialogs.h"
+#include "zorbel/view/zorbel_view.h"
+
+namespace zorbel::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+std::uint64_t EnvironmentNumber(const char* name, std::uint64_t otherwise) {
+    const char* text = std::getenv(name);
+    return text && *text ? std::strtoull(text, nullptr, 10) : otherwise;
+}
+
+// Menu commands a user may choose at random; Exit is the test's to choose.
+constexpr int kCommands[] = {
+    kCmdLoadData,
+    kCmdLoadSetup,
+    kCmdSaveData,
+    kCmdSaveSetup,
+    kCmdSaveImage,
+    kCmdImportData,
+    kCmdExportData,
+    kCmdConnect,
+    kCmdAdvance,
+    kCmdVectors,
+    kCmdDots,
+    kCmdColourCh1,
+    kCmdColourCh2,
+    kCmdColourGridScale,
+    kCmdColourMainLine,
+    kCmdColourSubLine,
+    kCmdEditPoints,
+    kCmdDemo,
+    kCmdReadOperation,
+    kCmdWriteOperation,
+    kCmdSyncMachine,
+    kCmdHorizontalZoomIn,
+    kCmdHorizontalZoomOut,
+    kCmdHorizontalMove,
+    kCmdVerticalZoomIn,
+    kCmdVerticalZoomOut,
+    kCmdVerticalMove,
+    kCmdDefaultLanguage,
+    kCmdFirstLanguage,
+    kCmdContent,
+    kCmdPrint,
+    kCmdPrintPreview,
+    kCmdAbout,
+    kCmdToolBar,
+    kCmdStatusBar,
+    kCmdControlBar,
+    kCmdLookFirst + 3,
+};
+
+const Qt::Key kKeys[] = {
+    Qt::Key_0,      Qt::Key_5,         Qt::Key_9,      Qt::Key_Minus,    Qt::Key_Plus, Qt::Key_Period,
+    Qt::Key_Comma,  Qt::Key_E,         Qt::Key_K,      Qt::Key_M,        Qt::Key_Tab,  Qt::Key_Backtab,
+    Qt::Key_Return, Qt::Key_Enter,     Qt::Key_Escape, Qt::Key_Space,    Qt::Key_Up,   Qt::Key_Down,
+    Qt::Key_Left,   Qt::Key_Right,     Qt::Key_PageUp, Qt::Key_PageDown, Qt::Key_Home, Qt::Key_End,
+    Qt::Key_Delete, Qt::Key_Backspace, Qt::Key_F6,     Qt::Key_F12,      Qt::Key_Menu, Qt::Key_A,
+};
+
+const Qt::KeyboardModifiers kModifiers[] = {
+    Qt::NoModifier,    Qt::NoModifier,      Qt::NoModifier,  Qt::NoModifier,
+    Qt::ShiftModifier, Qt::ControlModifier, Qt::AltModifier, Qt::ControlModifier | Qt::ShiftModifier};
+
+// Captions of the panel's channel and wave type buttons (any language).
+const QStringList kSwitches = {"CH1", "CH2", "SINE", "SQUARE", "RAMP", "PULSE", "NOISE", "ARB"};
+
+// Keeps the frame open: its Exit, reached by a random key, would end the run.
+class KeepOpen final : public QObject {
+public:
+    bool eventFilter(QObject*, QEvent* event) override { return event->type() == QEvent::Close && keep; }
+    bool keep = true;
+};
+
+class RandomUser {
+public:
+    RandomUser(std::uint32_t seed, CMainFrame& frame, const QString& folder, const std::string& simulatorAddress)
+        : random_(seed), frame_(frame), folder_(folder), simulator_(simulatorAddress) {}
+
+    // One action on the program, described for the failure report.
+    std::string Step() {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (modal) return Settle(20, "waited under the progress dialog");
+        switch (Pick({30, 18, 14, 8, 8, 10, 7, 5})) {
+        case 0:
+            return Click(&frame_);
+        case 1:
+            return Key(&frame_);
+        case 2:
+            return Type(&frame_);
+        case 3:
+            return Wheel(&frame_);
+        case 4:
+            return Drag(Chance(50) ? frame_.View().Widget() : AnyWidget(&frame_));
+        case 5:
+            return Command();
+        case 6:
+            return Switch();
+        default:
+            return Settle(Number(20, 300), "waited");
+        }
+    }
+
+    // The modal answerer's policy: a few random actions in the window, then
+    // it goes as its kind allows. Connect only ever chooses the simulator.
+    std::string AnswerWindow(QWidget* window, int ticks) {
+        const std::string name = window->metaObject()->className();
+        if (auto* connect = qobject_cast<CDlgConnect*>(window)) {
+            if (Chance(50)) {
+                (Chance(50) ? connect->LanButton() : connect->UsbButton())->click();
+                connect->AddressField()->setText(QString::fromStdString(simulator_));
+                connect->accept();
+                return "Connect: OK";
+            }
+            connect->reject();
+            return "Connect: cancelled";
+        }
+        // Printing would reach a real printer: never further than the dialog.
+        if (qobject_cast<QPrintDialog*>(window) || qobject_cast<QPrintPreviewDialog*>(window) || ticks > 40 ||
+            (ticks > 0 && Chance(25))) {
+            ModalAnswerer::Close(window);
+            return name + ": closed";
+        }
+        if (qobject_cast<QMenu*>(window)) {
+            const Qt::Key keys[] = {Qt::Key_Down, Qt::Key_Up,     Qt::Key_Right,
+                                    Qt::Key_Left, Qt::Key_Escape, Qt::Key_Return};
+            const Qt::Key key = keys[Number(0, std::size(keys) - 1)];
+            QTest::keyClick(window, key);
+            return name + ": key " + std::to_string(key);
+        }
+        switch (Pick({40, 30, 20, 10})) {
+        case 0:
+            return name + ": " + Click(window);
+        case 1:
+            return name + ": " + Key(window);
+        case 2:
+            return name + ": " + Type(window);
+        default:
+            return name + ": " + Wheel(window);
+        }
+    }
+
+private:
+    int Number(int low, int high) { return std::uniform_int_distribution<int>(low, high)(random_); }
+    bool Chance(int percent) { return Number(0, 99) < percent; }
+    std::size_t Pick(std::initializer_list<double> weights) {
+        std::discrete_distribution<std::size_t> d(weights);
+        return d(random_);
+    }
+
+    // A visible, enabled widget of `root` (root included).
+    QWidget* AnyWidget(QWidget* root) {
+        if (!root) return nullptr;
+        QList<QWidget*> candidates{root};
+        for (QWidget* w : root->findChildren<QWidget*>())
+            if (w->isVisible() && w->isEnabled() && w->width() > 0 && w->height() > 0) candidates << w;
+        return candidates[Number(0, static_cast<int>(candidates.size()) - 1)];
+    }
+    QPoint AnyPoint(QWidget* w) {
+        return {Number(0, std::max(0, w->width() - 1)), Number(0, std::max(0, w->height() - 1))};
+    }
+    static std::string NameOf(QWidget* w) {
+        const QString name = w->accessibleName().isEmpty() ? w->objectName() : w->accessibleName();
+        return std::string(w->metaObject()->className()) + " '" + name.left(30).toStdString() + "'";
+    }
+
+    std::string Settle(int ms, const std::string& what) {
+        WaitFor([] { return false; }, std::chrono::milliseconds(ms));
+        return what + " " + std::to_string(ms) + " ms";
+    }
+
+    std::string Click(QWidget* root) {
+        QWidget* w = AnyWidget(root);
+        if (!w) return "no widget to click";
+        const Qt::MouseButton buttons[] = {Qt::LeftButton, Qt::LeftButton, Qt::LeftButton, Qt::RightButton,
+                                           Qt::MiddleButton};
+        const Qt::MouseButton button = buttons[Number(0, 4)];
+        const QPoint at = AnyPoint(w);
+        const QPointer<QWidget> alive(w);
+        if (Chance(10))
+            QTest::mouseDClick(w, button, Qt::NoModifier, at);
+        else
+            QTest::mouseClick(w, button, kModifiers[Number(0, std::size(kModifiers) - 1)], at);
+        return "click " + std::to_string(button) + " at " + std::to_string(at.x()) + "," + std::to_string(at.y()) +
+               " on " + (alive ? NameOf(alive) : "a widget it closed");
+    }
+
+    std::string Key(QWidget* root) {
+        QWidget* focus = QApplication::focusWidget();
+        QWidget* w = focus && (focus == root || root->isAncestorOf(focus)) && Chance(70) ? focus : AnyWidget(root);
+        if (!w) return "no widget for a key";
+        const std::string name = NameOf(w);
+        if (Chance(3)) {
+            // The calibration command: refused, or its dialog.
+            QTest::keySequence(w, CalibrationShortcuts()[1]);
+            return "Ctrl+Shift+F12 on " + name;
+        }
+        const Qt::Key key = kKeys[Number(0, std::size(kKeys) - 1)];
+        const Qt::KeyboardModifiers modifiers = kModifiers[Number(0, std::size(kModifiers) - 1)];
+        QTest::keyClick(w, key, modifiers);
+        return "key " + std::to_string(key) + " modifiers " + std::to_string(modifiers.toInt()) + " on " + name;
+    }
+
+    QString RandomText() {
+        static const QString kPieces[] = {"0", "1",    "9",  "-",      "+",  ".",     ",",   "e",   "E+",   "e-3",
+                                          "k", "M",    "Hz", "mV",     " ",  "1e999", "nan", "inf", "0x1F", "２",
+                                          "µ", "中文", "ü",  "\u00A0", "\t", "'",     "%G",  "%s",  "\\"};
+        QString text;
+        const int length = Chance(5) ? Number(200, 1200) : Number(0, 12);
+        while (text.size() < length) text += kPieces[Number(0, std::size(kPieces) - 1)];
+        return text;
+    }
+
+    std::string Type(QWidget* root) {
+        QList<QLineEdit*> fields;
+        for (QLineEdit* f : root->findChildren<QLineEdit*>())
+            if (f->isVisible() && f->isEnabled()) fields << f;
+        if (fields.isEmpty()) return "no field to type in";
+        QLineEdit* field = fields[Number(0, static_cast<int>(fields.size()) - 1)];
+        const std::string name = NameOf(field);
+        const QString text = RandomText();
+        const QPointer<QLineEdit> alive(field);
+        field->setFocus(Qt::TabFocusReason);
+        if (Chance(70)) QTest::keyClick(field, Qt::Key_A, Qt::ControlModifier);
+        for (int at = 0; alive && at < text.size(); ++at) {
+            // Any character, as an input method delivers it: QTest's own
+            // typing knows only ASCII.
+            const QChar c = text[at];
+            const auto key = c.unicode() < 128 && c.isLetterOrNumber() ? static_cast<Qt::Key>(c.toUpper().unicode())
+                                                                       : Qt::Key_unknown;
+            QTest::sendKeyEvent(QTest::Click, alive, key, QString(c), Qt::NoModifier);
+        }
+        const Qt::Key ends[] = {Qt::Key_Return, Qt::Key_Tab, Qt::Key_Escape, Qt::Key_unknown};
+        const Qt::Key end = ends[Number(0, 3)];
+        if (alive && end != Qt::Key_unknown) QTest::keyClick(alive, end);
+        return "typed '" + text.left(40).toStdString() + "' (" + std::to_string(text.size()) + " characters), key " +
+               std::to_string(end) + " in " + name;
+    }
+
+    std::string Wheel(QWidget* root) {
+        QWidget* w = AnyWidget(root);
+        if (!w) return "no widget for the wheel";
+        const QPoint at = AnyPoint(w);
+        const int delta = (Chance(50) ? 120 : -120) * Number(1, 3);
+        const Qt::KeyboardModifiers modifiers = kModifiers[Number(0, std::size(kModifiers) - 1)];
+        QWheelEvent wheel(at, w->mapToGlobal(at), QPoint(), QPoint(0, delta), Qt::NoButton, modifiers,
+                          Qt::NoScrollPhase, false);
+        const std::string name = NameOf(w);
+        QApplication::sendEvent(w, &wheel);
+        return "wheel " + std::to_string(delta) + " on " + name;
+    }
+
+    std::string Drag(QWidget* w) {
+        if (!w) return "no widget to drag on";
+        const std::string name = NameOf(w);
+        const QPointer<QWidget> alive(w);
+        const QPoint from = AnyPoint(w);
+        QPoint to = from;
+        QTest::mousePress(w, Qt::LeftButton, Qt::NoModifier, from);
+        for (int n = Number(1, 6); n > 0 && alive; --n) {
+            to = AnyPoint(alive);
+            QTest::mouseMove(alive, to);
+        }
+        if (alive) QTest::mouseRelease(alive, Qt::LeftButton, Qt::NoModifier, to);
+        return "drag " + std::to_string(from.x()) + "," + std::to_string(from.y()) + " to " + std::to_string(to.x()) +
+               "," + std::to_string(to.y()) + " on " + name;
+    }
+
+    std::string Command() {
+        const int command = kCommands[Number(0, std::size(kCommands) - 1)];
+        frame_.RunCommand(command);
+        return "command " + std::to_string(command);
+    }
+
+public:
+    // What the file dialog returns, whichever way it was opened (menu,
+    // toolbar, shortcut): cancelled, a file of the run under any name, or a
+    // place where nothing can be written. A setup is only ever loaded from a
+    // file the run saved: a missing ".set" file loads as all defaults with
+    // the file format's own limits (setup files are read that way), which
+    // are not the instrument's.
+    QString ChooseFile(const FileDialogRequest& request) {
+        const QString names[] = {"r.set", "r.arb", "r.qwf",      "r.bmp",     "r.jpg",
+                                 "r.txt", "R.SET", "none/x.set", "none/x.bmp"};
+        QString chosen;
+        if (Chance(85)) chosen = folder_ + "/" + names[Number(0, std::size(names) - 1)];
+        const bool setupName = chosen.endsWith(".set", Qt::CaseInsensitive);
+        if (!request.save && setupName && !QFileInfo::exists(chosen)) chosen.clear();
+        if (request.save && setupName && request.defaultSuffix != "set") chosen.clear();
+        lastFile_ = chosen.isEmpty() ? "cancelled" : chosen.mid(folder_.size());
+        return chosen;
+    }
+    std::string TakeLastFile() { return std::exchange(lastFile_, {}).toStdString(); }
+
+private:
+    std::string Switch() {
+        const QString wanted = kSwitches[Number(0, kSwitches.size() - 1)];
+        for (QAbstractButton* b : frame_.Panel().Widget()->findChildren<QAbstractButton*>()) {
+            if (b->isVisible() && b->isEnabled() && b->accessibleName().compare(wanted, Qt::CaseInsensitive) == 0 &&
+                !qobject_cast<QAbstractButton*>(b)->text().isEmpty()) {
+                QTest::mouseClick(b, Qt::LeftButton);
+                return "switch to " + wanted.toStdString();
+            }
+        }
+        return "no visible " + wanted.toStdString();
+    }
+
+    std::mt19937 random_;
+    CMainFrame& frame_;
+    const QString folder_;
+    const std::string simulator_;
+    QString lastFile_;
+};
+
+class RandomInput : public FrameTest {
+protected:
+    void SetUp() override {
+        std::string error;
+        sim_ = Gensim::Start({true, true, {}}, &error);
+        ASSERT_NE(sim_, nullptr) << error;
+        setenv("QRV_USB_DEVICE", sim_->UsbDevice().c_str(), 1);
+        // A calibration started at random finds no oscilloscope (and never scans real USB).
+        setenv("QMK_SCOPE_DEVICE", "unix:/nonexistent/zorbel-scope", 1);
+    }
+    void TearDown() override {
+        keepOpen_.keep = false;
+        FrameTest::TearDown();
+        unsetenv("QRV_USB_DEVICE");
+        unsetenv("QMK_SCOPE_DEVICE");
+    }
+
+    std::unique_ptr<Gensim> sim_;
+    KeepOpen keepOpen_;
+};
+
+TEST_F(RandomInput, NoStepBreaksTheProgramsRules) {
+    const auto seed = static_cast<std::uint32_t>(EnvironmentNumber("ZORBEL_RANDOM_SEED", std::random_device{}()));
+    const std::uint64_t steps = EnvironmentNumber("ZORBEL_RANDOM_STEPS", 2000);
+    const bool trace = EnvironmentNumber("ZORBEL_RANDOM_TRACE", 0) != 0;  // every action on standard error
+    StartFrame({{"shouty.lug", ShoutyLanguageText()}});
+    Frame().installEventFilter(&keepOpen_);
+    UdpClient simulator(sim_->LanAddress());
+
+    // The instrument's own limits first: they are what every value is held to.
+    Frame().RunCommand(kCmdReadOperation);
+    ASSERT_TRUE(WaitFor([&] { return SessionIdle(Settings()); }));
+    ASSERT_EQ(Settings().LastStatus(), GeneratorStatus::Ok);
+    ASSERT_NE(Settings().CopyLimits(0), LimitsBlock::BuiltIn());
+
+    RandomUser user(seed, Frame(), ProgramFolder(), sim_->LanAddress());
+    SetFileChooser([&](const FileDialogRequest& request) { return user.ChooseFile(request); });
+    std::deque<std::string> recent;  // the last actions, for the report
+    std::uint64_t step = 0;
+    const auto where = [&] { return "seed " + std::to_string(seed) + " step " + std::to_string(step); };
+    InterfaceWatchdog watchdog(where);
+    ModalAnswerer answerer([&](QWidget* window, int ticks) { return user.AnswerWindow(window, ticks); });
+    const auto report = [&] {
+        std::string text =
+            "ZORBEL_RANDOM_SEED=" + std::to_string(seed) + ", step " + std::to_string(step) + "; the last actions:\n";
+        for (const std::string& a : recent) text += "  " + a + "\n";
+        return text;
+    };
+
+    std::uint64_t windowsAnswered = 0;
+    for (step = 1; step <= steps; ++step) {
+        watchdog.Beat();
+        recent.push_back(user.Step());
+        if (const std::string file = user.TakeLastFile(); !file.empty()) recent.back() += ", file " + file;
+        if (trace) std::fprintf(stderr, "%llu %s\n", static_cast<unsigned long long>(step), recent.back().c_str());
+        for (std::string& a : answerer.TakeLog()) {
+            recent.push_back("  answered " + a);
+            ++windowsAnswered;
+        }
+        while (recent.size() > 30) recent.pop_front();
+        const auto silence = watchdog.TakeLongestSilence();
+        ASSERT_LE(silence, 1000ms) << "the interface stood still\n" << report();
+        std::vector<std::string> broken = RecordsOutsideLimits(Settings());
+        for (std::string& b : SimulatorOutsideLimits(simulator, Settings())) broken.push_back(std::move(b));
+        watchdog.Beat();  // the checks are the test's time, not the program's
+        std::string brokenText;
+        for (const std::string& b : broken) brokenText += b + "\n";
+        ASSERT_TRUE(broken.empty()) << brokenText << report();
+    }
+    // Whatever the steps left running ends, and the program still answers.
+    ASSERT_TRUE(WaitFor([&] { return SessionIdle(Settings()); }, 60s)) << report();
+    std::printf("seed %u: %llu random steps, %llu answers in dialogs, menus and message boxes\n", seed,
+                static_cast<unsigned long long>(steps), static_cast<unsigned long long>(windowsAnswered));
+}
+
+}  // namespace
+}  // namespace zorbel::test
