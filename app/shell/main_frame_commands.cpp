@@ -295,7 +295,7 @@ void CMainFrame::EditPoints() {
 }
 
 void CMainFrame::EnterFormula() {
-    RedrawOf redraw(*view_);
+    RedrawOf redraw(*waveformView_);
     CDlgFormula dialog(Settings(), &redraw, this);
     if (dialog.exec() == QDialog::Accepted) panel_->RefreshPanel();
 }
