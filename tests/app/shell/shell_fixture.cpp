@@ -1,8 +1,11 @@
 // Language files and the frame fixture of the shell tests.
 #include "shell_fixture.h"
 
+#include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QThread>
 
 #include "QRVHardDll.h"
 #include "messages.h"
@@ -22,6 +25,17 @@ QString ShoutyLanguageText() {
             shouty += line.toUpper() + u'\n';  // "[APP]" is the same section: names ignore case
     }
     return shouty;
+}
+
+bool WaitFor(const std::function<bool()>& done, int seconds) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!done()) {
+        if (timer.elapsed() > seconds * 1000) return false;
+        QApplication::processEvents(QEventLoop::AllEvents, 10);
+        QThread::msleep(5);
+    }
+    return true;
 }
 
 void WriteLanguageFile(const QString& path, const QString& text) {

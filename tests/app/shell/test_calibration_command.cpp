@@ -26,17 +26,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-bool WaitFor(const std::function<bool()>& done, int seconds = 10) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > seconds * 1000) return false;
-        QApplication::processEvents(QEventLoop::AllEvents, 10);
-        QThread::msleep(5);
-    }
-    return true;
-}
-
 using CalibrationCommand = FrameTest;
 
 TEST_F(CalibrationCommand, BothShortcutsSayNoDeviceFoundWithoutAnAnsweringGenerator) {

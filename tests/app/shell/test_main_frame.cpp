@@ -45,18 +45,6 @@ QString AccessibleName(QObject* object) {
 ControlPanelHost& Panel(CMainFrame& frame) { return static_cast<ControlPanelHost&>(frame.Panel()); }
 CZorbelView& View(CMainFrame& frame) { return frame.WaveformView(); }
 
-// Processes events until `done` or `seconds` passed.
-bool WaitFor(const std::function<bool()>& done, int seconds = 10) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > seconds * 1000) return false;
-        QApplication::processEvents(QEventLoop::AllEvents, 10);
-        QThread::msleep(5);
-    }
-    return true;
-}
-
 using MainFrame = FrameTest;
 
 TEST_F(MainFrame, LanguageSwitchAndBack) {
