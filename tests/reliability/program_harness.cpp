@@ -25,16 +25,6 @@ namespace zorbel::test {
 
 using namespace std::chrono_literals;
 
-bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
-    const auto end = std::chrono::steady_clock::now() + timeout;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > end) return false;
-        QApplication::processEvents(QEventLoop::AllEvents, 10);
-        QThread::msleep(2);
-    }
-    return true;
-}
-
 bool SessionIdle(const DeviceSettings& settings) { return settings.JobFlags() == Job::None && settings.IsIdle(); }
 
 // ---- InterfaceWatchdog

@@ -14,6 +14,8 @@
 #include <thread>
 #include <vector>
 
+#include "shell_fixture.h"  // WaitFor
+
 class QTimer;
 
 namespace zorbel {
@@ -24,8 +26,6 @@ namespace zorbel::test {
 
 class UdpClient;
 
-// Processes events until `done` or `timeout`; false on the time-out.
-bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds timeout = std::chrono::seconds(10));
 // The session has no job and nothing queued.
 bool SessionIdle(const DeviceSettings& settings);
 

@@ -3,7 +3,6 @@
 
 #include <QApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QThread>
 
@@ -27,13 +26,12 @@ QString ShoutyLanguageText() {
     return shouty;
 }
 
-bool WaitFor(const std::function<bool()>& done, int seconds) {
-    QElapsedTimer timer;
-    timer.start();
+bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
+    const auto end = std::chrono::steady_clock::now() + timeout;
     while (!done()) {
-        if (timer.elapsed() > seconds * 1000) return false;
+        if (std::chrono::steady_clock::now() > end) return false;
         QApplication::processEvents(QEventLoop::AllEvents, 10);
-        QThread::msleep(5);
+        QThread::msleep(2);
     }
     return true;
 }

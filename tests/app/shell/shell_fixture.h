@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <chrono>
 #include <functional>
 #include <memory>
 
@@ -21,8 +22,8 @@ namespace zorbel::test {
 // The built-in texts with every letter in capitals (item 8888 "Shouty"):
 // a second language whose every text differs from the built-in one.
 QString ShoutyLanguageText();
-// Processes events until `done` or `seconds` passed; false on time-out.
-bool WaitFor(const std::function<bool()>& done, int seconds = 10);
+// Processes events until `done` or `timeout` passed; false on time-out.
+bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds timeout = std::chrono::seconds(10));
 // Writes `text` (a "[App]" section, "number=text" lines) as UTF-8 to `path`.
 void WriteLanguageFile(const QString& path, const QString& text);
 

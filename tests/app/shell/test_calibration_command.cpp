@@ -95,7 +95,7 @@ TEST_F(CalibrationAgainstSimulators, AWholeRunFillsEveryRowStoresOnYesAndWritesT
                             {}});
         FindControl<QAbstractButton>(dialog, calibrate_id::kStart)->click();
         WaitFor([&] { return dialog->Sequence().Running(); });
-        WaitFor([&] { return !dialog->Sequence().Running(); }, 30);
+        WaitFor([&] { return !dialog->Sequence().Running(); }, 30s);
         rows = dialog->Sequence().Rows();
         FindControl<QAbstractButton>(dialog, calibrate_id::kReport)->click();
         FindControl<QAbstractButton>(dialog, calibrate_id::kExit)->click();
