@@ -208,6 +208,10 @@ void DeviceSettings::DrainCalibration(std::uint16_t front, SessionObserver& obse
     if (api_.DeviceConnect() != 1) {
         calibrationRunState_ = CalibrationRun::Idle;
         calibrationGeneratorGone_ = true;
+        // Said in the status bar as for any other job that found no device:
+        // the idle presence check that follows would leave the session
+        // looking as if nothing had been tried yet.
+        jobRefused_ = true;
         return;
     }
     calibrationGeneratorGone_ = false;

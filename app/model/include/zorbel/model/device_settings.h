@@ -96,8 +96,9 @@ public:
     // The view sets and clears the calibration job around the calibration dialog.
     void SetJobFlag(Job bit) { jobFlags_ |= ToNumber(bit); }
     void ClearJobFlag(Job bit) { jobFlags_ &= ToNumber(~bit); }
-    // True when the last job was dropped at its start because the instrument
-    // did not answer qmkHDDeviceConnect (cleared by every job trigger).
+    // True when the last job was dropped because the instrument did not
+    // answer qmkHDDeviceConnect: at its start, or for a calibration at any of
+    // its steps (cleared by every job trigger).
     bool LastJobRefused() const { return jobRefused_; }
 
     // ---- One program at a time (instrument_lock.h) -------------------------
