@@ -237,10 +237,12 @@ public:
     // (kCalibrationSettleTime unless set). A stop of the worker cuts it short.
     void SetCalibrationSettleTime(std::chrono::milliseconds time) { settleMs_ = time.count(); }
     std::chrono::milliseconds CalibrationSettleTime() const { return std::chrono::milliseconds(settleMs_); }
-    // True when the worker found the generator gone at its last step of the
-    // calibration job (cleared when it answers again). The calibration
-    // dialog's link check reads this instead of asking the library itself
-    // from the interface thread, beside the worker's exchanges.
+    // True when the worker found the generator gone during the calibration
+    // job: no answer to qmkHDDeviceConnect, or a call that got no answer or
+    // found no link (cleared at a step where it answers and the session is
+    // not latched). The calibration dialog's link check reads this instead
+    // of asking the library itself from the interface thread, beside the
+    // worker's exchanges.
     bool CalibrationGeneratorGone() const { return calibrationGeneratorGone_; }
 
     // ---- Worker side ------------------------------------------------------------
