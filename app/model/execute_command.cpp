@@ -165,9 +165,13 @@ CommandResult DeviceSettings::ExecuteArbitrary(const InstrumentCommand& command,
         } else if (code == code::kArbSendData) {
             EnqueueCommand(code::kArbData, channel);
         } else {
-            EnqueueCommand(code::kArbZoom, channel);
-            EnqueueCommand(code::kArbOutput, channel);
-            EnqueueCommand(code::kArbDivider, channel);
+            // Run here rather than queued, so that the job ends only after
+            // them: the points go out unanswered over the LAN, and the
+            // divider's read-back is the first answer to tell whether the
+            // instrument was still there. Ended before it, the job would show
+            // as a success for as long as that answer is awaited.
+            for (const std::uint16_t closing : {code::kArbZoom, code::kArbOutput, code::kArbDivider})
+                ExecuteArbitrary(InstrumentCommand{closing, channel, 0, 0.0}, channel);
             ClearJobFlag(Job::ArbitraryDownload);
         }
         return CommandResult::OwnCode(code);

@@ -208,9 +208,15 @@ void DeviceSettings::DrainCalibration(std::uint16_t front, SessionObserver& obse
     if (api_.DeviceConnect() != 1) {
         calibrationRunState_ = CalibrationRun::Idle;
         calibrationGeneratorGone_ = true;
+        // Said in the status bar as for any other job that found no device:
+        // the idle presence check that follows would leave the session
+        // looking as if nothing had been tried yet.
+        jobRefused_ = true;
         return;
     }
-    calibrationGeneratorGone_ = false;
+    // Over the LAN the connect check only sees the socket: a generator that
+    // stopped answering is gone until a new job opens the latch again.
+    if (lastStatus_ == GeneratorStatus::Ok) calibrationGeneratorGone_ = false;
     if (front == code::kNone) return;
     for (;;) {
         if (stop.stop_requested()) return;
@@ -222,6 +228,9 @@ void DeviceSettings::DrainCalibration(std::uint16_t front, SessionObserver& obse
         if (command.code == code::kCalStop) calibrationRunState_ = CalibrationRun::Idle;
         if (lastStatus_ != GeneratorStatus::Ok) {
             linkState_ = Link::Down;
+            // No answer or no link, unlike a refused value: the generator has
+            // gone, and the dialog closes once its run has ended.
+            if (lastStatus_ != GeneratorStatus::Rejected) calibrationGeneratorGone_ = true;
             return;
         }
         linkState_ = Link::Up;

@@ -43,6 +43,21 @@ TEST_F(Download, Of4096PointsIssuesAddressDataThenGainOutputDivider) {
     EXPECT_EQ(observer.Progress(), std::vector<std::uint16_t>{ToNumber(Job::ArbitraryDownload)});
 }
 
+// Watched from another thread, as the status bar watches the worker: while
+// the divider's answer is awaited the download must not look over and done.
+TEST_F(Download, EndsOnlyOnceTheDividerAnswered) {
+    Prepare(0, 64);
+    settings.StartArbitraryDownload(0);
+    settings.ServiceQueue();  // address and length
+    settings.ServiceQueue();  // the points
+    fake.SetCallDuration(std::chrono::milliseconds(50));
+    fake.FailCallFromNow(2, GeneratorStatus::Failed);  // gain, output, then no answer to the divider
+    std::jthread worker([this](std::stop_token stop) { settings.ServiceQueue(stop); });
+    while (settings.JobFlags() != Job::None || !settings.IsIdle()) std::this_thread::yield();
+    EXPECT_EQ(settings.LastStatus(), GeneratorStatus::Failed);
+    EXPECT_EQ(fake.Names(), (Names{"ArbAddressLength", "ArbData", "ArbZoom", "ArbOutput", "ArbDivider"}));
+}
+
 TEST_F(Download, StaysOnItsChannelWhenTheCurrentChannelChanges) {
     Prepare(1, 64);
     settings.StartArbitraryDownload(1);

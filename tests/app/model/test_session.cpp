@@ -2,6 +2,8 @@
 // latch, the guards, read-back storage, sync refresh, demo and absence.
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include "session_fixture.h"
 #include "test_names.h"
 
@@ -256,6 +258,46 @@ TEST_F(SessionTest, CalibrationStopsAtAFailedCallAndDropsTheLink) {
     EXPECT_EQ(observer.CalibrationSteps(), std::vector<std::uint16_t>{code::kRefresh});
     EXPECT_EQ(settings.LinkState(), Link::Down);
     EXPECT_EQ(settings.PendingCommands().size(), 1u);  // taken at the next step
+}
+
+struct GeneratorLossCase {
+    const char* name;
+    std::uint16_t connect;                // what the connect check says
+    std::optional<GeneratorStatus> call;  // how the step's call ends, if it runs
+    bool gone;                            // what the dialog's link check reads
+    bool refused;                         // the status bar's "No Device Found!"
+};
+
+// Over the LAN the connect check sees only the socket: there the generator's
+// loss shows as a call without answer, and it stays gone at the following
+// steps, whose connect check still succeeds.
+TEST_F(SessionTest, CalibrationFindsTheGeneratorGoneByTheConnectCheckOrAnUnansweredCall) {
+    const GeneratorLossCase cases[] = {
+        {"connect check fails (USB)", 0, std::nullopt, true, true},
+        {"no answer (LAN)", 1, GeneratorStatus::Failed, true, false},
+        {"no link", 1, GeneratorStatus::NoLink, true, false},
+        {"a refused value: still there", 1, GeneratorStatus::Rejected, false, false},
+        {"every call answered", 1, GeneratorStatus::Ok, false, false},
+    };
+    for (const GeneratorLossCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        fake.SetConnect(1);
+        GoOnline();
+        settings.SetJobFlag(Job::Calibration);
+        settings.SetCalibrationRunState(CalibrationRun::Running);
+        settings.ServiceQueue();
+        ASSERT_FALSE(settings.CalibrationGeneratorGone());
+        fake.SetConnect(c.connect);
+        if (c.call && *c.call != GeneratorStatus::Ok) fake.FailCallFromNow(0, *c.call);
+        settings.QueueCalibrationCommand(code::kCalGetState);
+        settings.ServiceQueue();
+        settings.QueueCalibrationCommand(code::kCalGetState);
+        settings.ServiceQueue();
+        EXPECT_EQ(settings.CalibrationGeneratorGone(), c.gone);
+        EXPECT_EQ(settings.LastJobRefused(), c.refused);
+        settings.ClearJobFlag(Job::Calibration);
+        settings.SetCalibrationRunState(CalibrationRun::Idle);  // what is left queued is dropped unsent
+    }
 }
 
 TEST(CalibrationQueueing, HelpersSetTheRunStateAndStepAndQueueForTheWholeInstrument) {

@@ -96,8 +96,9 @@ public:
     // The view sets and clears the calibration job around the calibration dialog.
     void SetJobFlag(Job bit) { jobFlags_ |= ToNumber(bit); }
     void ClearJobFlag(Job bit) { jobFlags_ &= ToNumber(~bit); }
-    // True when the last job was dropped at its start because the instrument
-    // did not answer qmkHDDeviceConnect (cleared by every job trigger).
+    // True when the last job was dropped because the instrument did not
+    // answer qmkHDDeviceConnect: at its start, or for a calibration at any of
+    // its steps (cleared by every job trigger).
     bool LastJobRefused() const { return jobRefused_; }
 
     // ---- One program at a time (instrument_lock.h) -------------------------
@@ -236,10 +237,12 @@ public:
     // (kCalibrationSettleTime unless set). A stop of the worker cuts it short.
     void SetCalibrationSettleTime(std::chrono::milliseconds time) { settleMs_ = time.count(); }
     std::chrono::milliseconds CalibrationSettleTime() const { return std::chrono::milliseconds(settleMs_); }
-    // True when the worker found the generator gone at its last step of the
-    // calibration job (cleared when it answers again). The calibration
-    // dialog's link check reads this instead of asking the library itself
-    // from the interface thread, beside the worker's exchanges.
+    // True when the worker found the generator gone during the calibration
+    // job: no answer to qmkHDDeviceConnect, or a call that got no answer or
+    // found no link (cleared at a step where it answers and the session is
+    // not latched). The calibration dialog's link check reads this instead
+    // of asking the library itself from the interface thread, beside the
+    // worker's exchanges.
     bool CalibrationGeneratorGone() const { return calibrationGeneratorGone_; }
 
     // ---- Worker side ------------------------------------------------------------
