@@ -5,7 +5,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -67,17 +67,33 @@ std::unique_ptr<SimProcess> SimProcess::Start(const std::string& program, const 
     for (auto& a : argvText) argv.push_back(a.data());
     argv.push_back(nullptr);
 
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, ready[1], kChildReadyFd);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-    pid_t pid = -1;
-    const int rc = posix_spawn(&pid, path.c_str(), &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
+    // fork and exec rather than posix_spawn: the child asks to be ended when
+    // the test goes, even when it dies without stopping it (a sanitizer
+    // halting it). A simulator left running holds the test's standard error,
+    // and CTest waits for that to close. Only async-signal-safe calls below.
+    const pid_t parent = getpid();
+    const pid_t pid = fork();
+    if (pid == 0) {
+        prctl(PR_SET_PDEATHSIG, SIGTERM);
+        if (getppid() != parent) _exit(127);
+        if (ready[1] == kChildReadyFd) {
+            fcntl(kChildReadyFd, F_SETFD, 0);
+        } else {
+            dup2(ready[1], kChildReadyFd);
+        }
+        const int devNull = open("/dev/null", O_WRONLY);
+        if (devNull >= 0 && devNull != STDOUT_FILENO) {
+            dup2(devNull, STDOUT_FILENO);
+            close(devNull);
+        }
+        execve(path.c_str(), argv.data(), environ);
+        _exit(127);
+    }
+    const int forkError = pid < 0 ? errno : 0;
     close(ready[1]);
-    if (rc != 0) {
+    if (pid < 0) {
         close(ready[0]);
-        SetError(error, "cannot start " + path + ": " + std::strerror(rc));
+        SetError(error, "cannot start " + path + ": " + std::strerror(forkError));
         return nullptr;
     }
     std::unique_ptr<SimProcess> process(new SimProcess(pid));
