@@ -170,26 +170,30 @@ std::vector<std::string> SimulatorOutsideLimits(UdpClient& simulator, const Devi
 std::vector<std::string> RecordsOutsideLimits(const DeviceSettings& settings) {
     std::vector<std::string> broken;
     for (int channel = 0; channel < 2; ++channel) {
-        const ChannelRecord r = settings.Record(static_cast<std::uint16_t>(channel));
         const std::string ch = "CH" + std::to_string(channel + 1) + " ";
-        for (std::size_t n = 0; n < kParameterCount; ++n) {
-            const Parameter p = ParameterAt(n);
-            if (!Within(r.Value(p), r.limits.Minimum(p), r.limits.Maximum(p)))
-                broken.push_back("model " + Describe(channel, p, r.Value(p), r.limits.Minimum(p), r.limits.Maximum(p)));
-        }
-        if (!IsValidWaveType(r.waveType)) broken.push_back(ch + "wave type " + std::to_string(r.waveType));
-        if (r.outputState > 1) broken.push_back(ch + "output state " + std::to_string(r.outputState));
-        if (r.arbitraryPointCount > r.arbitrarySamples.size() || r.arbitraryPointCount % 16 != 0)
-            broken.push_back(ch + std::to_string(r.arbitraryPointCount) + " points of " +
-                             std::to_string(r.arbitrarySamples.size()) + " samples");
-        if (r.arbitraryPointCount > 0 &&
-            (r.arbitraryViewFirst > r.arbitraryViewLast || r.arbitraryViewLast >= r.arbitraryPointCount))
-            broken.push_back(ch + "view window " + std::to_string(r.arbitraryViewFirst) + ".." +
-                             std::to_string(r.arbitraryViewLast) + " of " + std::to_string(r.arbitraryPointCount));
-        if (r.arbitraryDivider > kMaxArbitraryDivider)
-            broken.push_back(ch + "divider " + std::to_string(r.arbitraryDivider));
-        if (r.previewPointCount > r.previewSamples.size())
-            broken.push_back(ch + "preview of " + std::to_string(r.previewPointCount) + " points");
+        // Read in place: a copy of a waveform of millions of points after
+        // every step made a long run crawl.
+        settings.ReadRecord(static_cast<std::uint16_t>(channel), [&](const ChannelRecord& r) {
+            for (std::size_t n = 0; n < kParameterCount; ++n) {
+                const Parameter p = ParameterAt(n);
+                if (!Within(r.Value(p), r.limits.Minimum(p), r.limits.Maximum(p)))
+                    broken.push_back("model " +
+                                     Describe(channel, p, r.Value(p), r.limits.Minimum(p), r.limits.Maximum(p)));
+            }
+            if (!IsValidWaveType(r.waveType)) broken.push_back(ch + "wave type " + std::to_string(r.waveType));
+            if (r.outputState > 1) broken.push_back(ch + "output state " + std::to_string(r.outputState));
+            if (r.arbitraryPointCount > r.arbitrarySamples.size() || r.arbitraryPointCount % 16 != 0)
+                broken.push_back(ch + std::to_string(r.arbitraryPointCount) + " points of " +
+                                 std::to_string(r.arbitrarySamples.size()) + " samples");
+            if (r.arbitraryPointCount > 0 &&
+                (r.arbitraryViewFirst > r.arbitraryViewLast || r.arbitraryViewLast >= r.arbitraryPointCount))
+                broken.push_back(ch + "view window " + std::to_string(r.arbitraryViewFirst) + ".." +
+                                 std::to_string(r.arbitraryViewLast) + " of " + std::to_string(r.arbitraryPointCount));
+            if (r.arbitraryDivider > kMaxArbitraryDivider)
+                broken.push_back(ch + "divider " + std::to_string(r.arbitraryDivider));
+            if (r.previewPointCount > r.previewSamples.size())
+                broken.push_back(ch + "preview of " + std::to_string(r.previewPointCount) + " points");
+        });
     }
     if (settings.CurrentChannel() > 1) broken.push_back("current channel " + std::to_string(settings.CurrentChannel()));
     return broken;
