@@ -100,7 +100,8 @@ protected:
 
     // Starts the job and kills the simulator in its middle; false when the
     // job ended before it could.
-    bool KillDuringJob(JobKind job) {
+    // `watchdog` is told of the wait that keeps the event loop out on purpose.
+    bool KillDuringJob(JobKind job, InterfaceWatchdog& watchdog) {
         switch (job) {
         case JobKind::Read:
         case JobKind::Write:
@@ -116,9 +117,14 @@ protected:
             write->click();  // the arbitrary page's "Write"
             // The points go out fast on the LAN (without answers): watched
             // without the event loop, so that the kill lands among them.
-            const auto sent = [&] { return Settings().Record(0).arbitrarySent; };
+            // Read in place: a copy of the million points per look held the
+            // record from the worker and stretched the wait.
+            const auto sent = [&] {
+                return Settings().ReadRecord(0, [](const ChannelRecord& r) { return r.arbitrarySent; });
+            };
             const auto end = std::chrono::steady_clock::now() + 20s;
             while (sent() == 0 && std::chrono::steady_clock::now() < end) {}
+            watchdog.Beat();
             if (sent() == 0 || sent() >= kMillionPoints) return false;
             break;
         }
@@ -188,7 +194,7 @@ TEST_P(InstrumentKilled, TheJobEndsTheProgramAnswersAndTheNextReadWorks) {
         EXPECT_TRUE(CalibrationKilled(killedInRun)) << "the calibration dialog stayed after the generator went";
         ASSERT_TRUE(killedInRun) << "the run ended before the generator was killed";
     } else {
-        ASSERT_TRUE(KillDuringJob(c.job)) << "the job ended before the simulator could be killed";
+        ASSERT_TRUE(KillDuringJob(c.job, watchdog)) << "the job ended before the simulator could be killed";
     }
     EXPECT_TRUE(WaitFor([&] { return WaveformView().ProgressDialog() == nullptr && SessionIdle(Settings()); }, 10s))
         << "job flags " << ToNumber(Settings().JobFlags());
