@@ -175,9 +175,11 @@ the unit in brackets may be left out):
                       (0.25 = 25 %). Each is checked against the channel's
                       limits as read from the instrument.
 
-Exit status: 0 success; 1 the instrument is absent, busy with another
-program, or a command failed, or the output could not be written; 2 bad
-usage, or a file or value that is refused.
+Exit status:
+  0                   success
+  1                   the instrument is absent or busy with another program,
+                      a command failed, or the output could not be written
+  2                   bad usage, or a file or value that is refused
 
 Examples:
   zorbel-cli --lan 192.168.1.100 read -o bench.set
