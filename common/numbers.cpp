@@ -50,6 +50,13 @@ bool BelowOne(std::string_view number) {
     return lead + exponent < 0;
 }
 
+// A zero is written without a sign: -0.0, and a small negative value that
+// rounds to zero in its text ("-0.000"), would otherwise go out as "-0".
+std::string UnsignedZero(std::string text) {
+    if (!text.empty() && text[0] == '-' && text.find_first_of("123456789") == std::string::npos) text.erase(0, 1);
+    return text;
+}
+
 std::string PadLeft(std::string text, int width) {
     if (width > 0 && text.size() < static_cast<std::size_t>(width))
         text.insert(0, static_cast<std::size_t>(width) - text.size(), ' ');
@@ -64,14 +71,14 @@ std::string FormatWindowsG(double value, int width, int precision) {
     std::array<char, 64> buf{};
     const auto res = std::to_chars(buf.data(), buf.data() + buf.size(), value, std::chars_format::general,
                                    precision < 1 ? 1 : precision);
-    return PadLeft(WidenExponent(std::string_view(buf.data(), res.ptr - buf.data())), width);
+    return PadLeft(UnsignedZero(WidenExponent(std::string_view(buf.data(), res.ptr - buf.data()))), width);
 }
 
 double RoundToWindowsG(double value) {
     if (!std::isfinite(value)) return value;
     double rounded = value;
     ParseDouble(FormatWindowsG(value), rounded);
-    return rounded;
+    return rounded == 0.0 ? 0.0 : rounded;  // never -0
 }
 
 std::string FormatFixed(double value, int decimals) {
@@ -80,7 +87,7 @@ std::string FormatFixed(double value, int decimals) {
     std::array<char, 400> buf{};  // fits the largest double in fixed form
     const auto res = std::to_chars(buf.data(), buf.data() + buf.size(), value, std::chars_format::fixed,
                                    decimals < 0 ? 0 : decimals);
-    return std::string(buf.data(), res.ptr - buf.data());
+    return UnsignedZero(std::string(buf.data(), res.ptr - buf.data()));
 }
 
 std::string FormatInt(long long value) {

@@ -21,7 +21,7 @@ const GCase kGCases[] = {
     {999999.5, "1E+006"},   {0.0001, "0.0001"},
     {1e-100, "1E-100"},     {1.5e300, "1.5E+300"},
     {-2.5e-7, "-2.5E-007"}, {100.0, "100"},
-    {0.05, "0.05"},
+    {0.05, "0.05"},         {-0.0, "0"},
 };
 
 void ExpectGCases() {
@@ -57,6 +57,10 @@ TEST(Fixed, SixDecimalsByDefault) {
     EXPECT_EQ(zorbel::FormatFixed(-1.0), "-1.000000");
     EXPECT_EQ(zorbel::FormatFixed(2.5, 0), "2");  // round half to even, as printf
     EXPECT_EQ(zorbel::FormatInt(-42), "-42");
+    // A value that rounds to zero is written as zero, never "-0.000".
+    EXPECT_EQ(zorbel::FormatFixed(-0.0004, 3), "0.000");
+    EXPECT_EQ(zorbel::FormatFixed(-0.0, 2), "0.00");
+    EXPECT_FALSE(std::signbit(zorbel::RoundToWindowsG(-0.0)));
 }
 
 struct PrefixCase {

@@ -16,12 +16,13 @@ namespace zorbel {
 // `precision`), fixed form for decimal exponents -4..precision-1, trailing
 // zeros removed, upper-case exponent with a sign and at least three digits:
 // 2000000 -> "2E+006", 1234567 -> "1.23457E+006", 0.00001 -> "1E-005",
-// 25 -> "25". `width` right-aligns with blanks as "%14G" does.
+// 25 -> "25". `width` right-aligns with blanks as "%14G" does. A zero has no
+// sign: -0.0 -> "0" (so does FormatFixed: -0.0001 with 3 decimals -> "0.000").
 std::string FormatWindowsG(double value, int width = 0, int precision = 6);
 
 // The value the "%G" text of `value` carries (six significant digits): what
 // an instrument holds after `value` was sent, and what a file gives back
-// after it was saved. Infinities and NaN come back as they are.
+// after it was saved. Infinities and NaN come back as they are; zero is +0.
 double RoundToWindowsG(double value);
 
 // "%f": fixed form with `decimals` digits after the point (six by default).
