@@ -12,6 +12,22 @@
 
 namespace zorbel {
 
+namespace {
+
+// Where the second result of a text with several begins: its first comma
+// outside brackets (muParser reads "2,5" as two results and keeps the last).
+int FirstTopLevelComma(std::string_view text) {
+    int depth = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '(') ++depth;
+        if (text[i] == ')') --depth;
+        if (text[i] == ',' && depth <= 0) return static_cast<int>(i);
+    }
+    return -1;
+}
+
+}  // namespace
+
 FormulaResult EvaluateFormula(std::string_view text, std::uint32_t pointCount, double limit, std::uint32_t step) {
     FormulaResult result;
     if (pointCount == 0) {
@@ -33,6 +49,15 @@ FormulaResult EvaluateFormula(std::string_view text, std::uint32_t pointCount, d
         parser.DefineConst("pi", std::numbers::pi);
         parser.DefineConst("e", std::numbers::e);
         parser.SetExpr(std::string(text));
+        n = 0.0;
+        x = 0.0;
+        parser.Eval();  // syntax errors surface here, before anything is computed
+        if (parser.GetNumResults() != 1) {
+            result.error = FormulaError{"the formula gives " + FormatInt(parser.GetNumResults()) +
+                                            " results; write one expression, with '.' as the decimal point",
+                                        FirstTopLevelComma(text)};
+            return result;
+        }
         result.samples.reserve((pointCount + step - 1) / step);
         for (std::uint32_t i = 0; i < pointCount; i += step) {
             n = i;
@@ -50,7 +75,10 @@ FormulaResult EvaluateFormula(std::string_view text, std::uint32_t pointCount, d
         }
     } catch (const mu::Parser::exception_type& e) {
         result.samples.clear();
-        result.error = FormulaError{e.GetMsg(), e.GetPos()};
+        // An unfinished text ("sin(2*pi*x") is reported at its end: show its last character.
+        const int last = static_cast<int>(text.size()) - 1;
+        const int position = static_cast<int>(e.GetPos());
+        result.error = FormulaError{e.GetMsg(), position > last ? last : position};
     }
     return result;
 }

@@ -32,6 +32,9 @@ const FormulaCase kFormulaCases[] = {
     {"unknown name", "sin(2*pi*t)", 16, {}, 0, 9, "Unexpected token"},
     {"division by zero", "1/x", 16, {}, 0, -1, "at n = 0"},
     {"no points", "x", 0, {}, 0, -1, "no points"},
+    {"decimal comma", "2,5", 16, {}, 0, 1, "2 results"},
+    {"two expressions", "min(x, 1), 3*x", 16, {}, 0, 9, "2 results"},
+    {"unfinished", "sin(2*pi*x", 16, {}, 0, 9, ""},
 };
 
 void CheckFormulas() {
