@@ -1,6 +1,9 @@
 // The BMP writer.
 #include "zorbel/report/bmp_file.h"
 
+#include <QBuffer>
+#include <QImageWriter>
+
 #include <QFile>
 
 #include <cstdint>
@@ -110,8 +113,15 @@ QByteArray EncodeBmp(const QImage& image) {
     return bytes;
 }
 
-bool SaveBmpFile(const QImage& image, const QString& path, QString* error) {
-    const QByteArray bytes = EncodeBmp(image);
+bool SaveViewImage(const QImage& image, const QString& path, QString* error) {
+    QByteArray bytes;
+    if (path.endsWith(QStringLiteral(".png"), Qt::CaseInsensitive)) {
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        if (!image.isNull() && !QImageWriter(&buffer, "png").write(image)) bytes.clear();
+    } else {
+        bytes = EncodeBmp(image);
+    }
     if (bytes.isEmpty()) {
         if (error) *error = QStringLiteral("there is no picture to save");
         return false;

@@ -266,7 +266,7 @@ void CMainFrame::SaveImage() {
     // Success is told once the whole file is on disk; a file that cannot be
     // written leaves an earlier one of that name as it was.
     QString error;
-    if (SaveBmpFile(view_->CompositeImage(), path, &error))
+    if (SaveViewImage(view_->CompositeImage(), path, &error))
         ShowMessage(this, languages_.LanguageText(kSaveImageSuccessItem));
     else
         ShowMessage(this, QString::fromStdString(std::string(kCannotSaveMessage)) + error);

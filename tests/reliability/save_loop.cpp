@@ -76,7 +76,7 @@ std::vector<zorbel::CalibrationRow> ReportRows(bool versionB) {
 bool Save(CZorbelDoc& doc, std::string_view kind, const std::string& path, bool versionB) {
     if (kind == "image") {
         static const QImage kPictures[] = {Picture(false), Picture(true)};
-        return zorbel::SaveBmpFile(kPictures[versionB], QString::fromStdString(path), nullptr);
+        return zorbel::SaveViewImage(kPictures[versionB], QString::fromStdString(path), nullptr);
     }
     if (kind == "lan") return zorbel::WriteLanguageChoiceFile(QString::fromStdString(path), versionB ? 7 : 3, nullptr);
     if (kind == "report") {

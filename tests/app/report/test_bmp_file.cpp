@@ -81,15 +81,24 @@ TEST(BmpFile, HeadersDepthsTablesAndPadding) {
     }
 }
 
-TEST(BmpFile, AJpgNameStillGetsABmpFile) {
+TEST(BmpFile, TheNameChoosesBmpOrPng) {
     test::TempDir folder;
     const QImage image = Picture(QImage::Format_RGB32, 7, 4);
-    const QString path = QString::fromStdString(folder.File("view.jpg"));
-    QString error;
-    ASSERT_TRUE(SaveBmpFile(image, path, &error)) << error.toStdString();
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    EXPECT_EQ(file.readAll(), EncodeBmp(image));
+    for (const char* name : {"view.bmp", "view.jpg", "view.png", "VIEW.PNG"}) {
+        SCOPED_TRACE(name);
+        const QString path = QString::fromStdString(folder.File(name));
+        QString error;
+        ASSERT_TRUE(SaveViewImage(image, path, &error)) << error.toStdString();
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        const QByteArray bytes = file.readAll();
+        if (QString::fromLatin1(name).endsWith(QStringLiteral("png"), Qt::CaseInsensitive)) {
+            EXPECT_TRUE(bytes.startsWith("\x89PNG"));
+            EXPECT_EQ(QImage::fromData(bytes, "png").convertToFormat(QImage::Format_RGB32), image);
+        } else {
+            EXPECT_EQ(bytes, EncodeBmp(image));  // a ".jpg" name still gets BMP bytes
+        }
+    }
 }
 
 TEST(BmpFile, AFailedSaveKeepsTheEarlierFile) {
@@ -109,7 +118,7 @@ TEST(BmpFile, AFailedSaveKeepsTheEarlierFile) {
     small.rlim_cur = 100;
     ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
     QString error;
-    const bool saved = SaveBmpFile(Picture(QImage::Format_RGB32, 64, 64), path, &error);
+    const bool saved = SaveViewImage(Picture(QImage::Format_RGB32, 64, 64), path, &error);
     setrlimit(RLIMIT_FSIZE, &old);
     std::signal(SIGXFSZ, oldSignal);
 

@@ -1,5 +1,6 @@
-// Saved images of the view: always a Windows BMP file, whatever the name
-// says (users give them ".jpg" names, and older tools expect BMP bytes there).
+// Saved images of the view: a Windows BMP file, also under a ".jpg" name
+// (users give them such names, and older tools expect BMP bytes there); a
+// name ending in ".png" gets a PNG file.
 #pragma once
 
 #include <QByteArray>
@@ -18,13 +19,14 @@ int BmpBitsPerPixel(const QImage& image);
 // bottom-up, each padded to a multiple of 4 bytes. Empty for a null image.
 QByteArray EncodeBmp(const QImage& image);
 
-// Writes EncodeBmp(image) to `path` as a whole or not at all: an existing
-// file of that name is kept as it was when anything fails. False with the
-// reason (the system's text) in *error.
 // Writes `bytes` to `path` whole or not at all; false with the reason in
 // *error (when given) otherwise. Shared by the image and the report.
 bool WriteWholeFile(const QString& path, const QByteArray& bytes, QString* error);
 
-bool SaveBmpFile(const QImage& image, const QString& path, QString* error);
+// Writes the image to `path` as a whole or not at all, PNG for a ".png" name
+// (any case) and EncodeBmp(image) for every other: an existing file of that
+// name is kept as it was when anything fails. False with the reason (the
+// system's text) in *error.
+bool SaveViewImage(const QImage& image, const QString& path, QString* error);
 
 }  // namespace zorbel
