@@ -87,6 +87,7 @@ bool DeviceSettings::IsIdle() const {
 void DeviceSettings::StartReadOperation() {
     jobRefused_ = false;
     busy_ = false;
+    instrumentLost_ = false;
     demo_ = 0;
     SetJobFlags(Job::ReadLimits | Job::ReadSettings);
 }
@@ -94,6 +95,7 @@ void DeviceSettings::StartReadOperation() {
 void DeviceSettings::StartWriteOperation() {
     jobRefused_ = false;
     busy_ = false;
+    instrumentLost_ = false;
     demo_ = 0;
     SetJobFlags(Job::ReadLimits | Job::WriteSettings);
 }
@@ -101,8 +103,20 @@ void DeviceSettings::StartWriteOperation() {
 void DeviceSettings::StartReadLimits() {
     jobRefused_ = false;
     busy_ = false;
+    instrumentLost_ = false;
     demo_ = 0;
     SetJobFlags(Job::ReadLimits);
+}
+
+void DeviceSettings::EndCalibrationJob(CalibrationEnd end) {
+    ClearJobFlag(Job::Calibration);
+    if (end == CalibrationEnd::NotRun) return;
+    if (end == CalibrationEnd::StoppedShort)
+        lastJob_ = LastJob{JobEnd::CalibrationFailed, lastStatus_};
+    else if (lastStatus_ == GeneratorStatus::Ok)
+        lastJob_ = LastJob{JobEnd::Succeeded, lastStatus_};
+    else
+        lastJob_ = LastJob{JobEnd::Failed, lastStatus_};
 }
 
 void DeviceSettings::StartArbitraryDownload(std::uint16_t channel) {

@@ -172,7 +172,7 @@ CommandResult DeviceSettings::ExecuteArbitrary(const InstrumentCommand& command,
             // as a success for as long as that answer is awaited.
             for (const std::uint16_t closing : {code::kArbZoom, code::kArbOutput, code::kArbDivider})
                 ExecuteArbitrary(InstrumentCommand{closing, channel, 0, 0.0}, channel);
-            ClearJobFlag(Job::ArbitraryDownload);
+            EndJobPart(Job::ArbitraryDownload);
         }
         return CommandResult::OwnCode(code);
     }

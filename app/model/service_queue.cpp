@@ -26,6 +26,24 @@ void DeviceSettings::ServiceQueue(std::stop_token stop) {
     if (IsIdle()) instrumentLock_.Release();
 }
 
+// The worker's end of a job's part. When that was the job's last part, how
+// the job ended is recorded first, so that whoever sees the flags clear sees
+// its outcome with them. The calibration job is ended by its dialog.
+void DeviceSettings::EndJobPart(Job bits) {
+    const Job left = JobFlags() & ~bits;
+    if (left == Job::None) {
+        if (busy_)
+            lastJob_ = LastJob{JobEnd::InstrumentBusy, lastStatus_};
+        else if (jobRefused_)
+            lastJob_ = LastJob{JobEnd::InstrumentAbsent, lastStatus_};
+        else if (lastStatus_ == GeneratorStatus::Ok && linkState_ == Link::Up)
+            lastJob_ = LastJob{JobEnd::Succeeded, lastStatus_};
+        else
+            lastJob_ = LastJob{JobEnd::Failed, lastStatus_};
+    }
+    ClearJobFlag(bits);
+}
+
 // Work that reaches the instrument: a job, or queued commands of an online
 // session that is not latched (those of a latched one are dropped unsent).
 bool DeviceSettings::WantsInstrument() const {
@@ -62,10 +80,10 @@ bool DeviceSettings::HoldInstrument() {
 
 void DeviceSettings::RefuseBusy() {
     waitingSince_.reset();
-    SetJobFlags(Job::None);
     queue_.Clear();
     linkState_ = Link::Down;
     busy_ = true;
+    EndJobPart(JobFlags());
 }
 
 void DeviceSettings::ServiceStep(std::stop_token stop) {
@@ -77,7 +95,7 @@ void DeviceSettings::ServiceStep(std::stop_token stop) {
     if (Any(flags, Job::ReadLimits)) {
         if (front == code::kNone || !DrainBatch(code::kReadLimitsEnd, stop)) return;
         linkState_ = lastStatus_ == GeneratorStatus::Ok ? Link::Up : Link::Down;
-        ClearJobFlag(Job::ReadLimits);
+        EndJobPart(Job::ReadLimits);
     } else if (Any(flags, Job::ReadSettings)) {
         if (front == code::kNone || !DrainBatch(code::kReadSettingsEnd, stop)) return;
         EndSettingsBatch(Job::ReadSettings, observer, stop);
@@ -108,6 +126,7 @@ void DeviceSettings::StartJobs(SessionObserver& observer) {
         nextPresenceCheck_ = now + kPresenceCheckPeriod;
         if (api_.DeviceConnect() == 0) {
             lastStatus_ = GeneratorStatus::NoLink;
+            instrumentLost_ = true;
             demo_ = 1;
         }
         return;
@@ -116,8 +135,8 @@ void DeviceSettings::StartJobs(SessionObserver& observer) {
     if (job == Job::None) return;
     if (api_.DeviceConnect() != 1) {
         // The job is simply not done; the next idle step notices the absence.
-        SetJobFlags(Job::None);
         jobRefused_ = true;
+        EndJobPart(flags);
         return;
     }
     switch (job) {
@@ -141,7 +160,7 @@ void DeviceSettings::StartJobs(SessionObserver& observer) {
         const std::uint16_t channel = downloadChannel_;
         if (linkState_ != Link::Up) {
             // Without a link neither 0x3008 nor 0x3009 would ever run.
-            ClearJobFlag(Job::ArbitraryDownload);
+            EndJobPart(Job::ArbitraryDownload);
             break;
         }
         const bool pointsLeft =
@@ -198,7 +217,7 @@ bool DeviceSettings::DrainBatch(std::uint16_t endCode, std::stop_token stop) {
 
 void DeviceSettings::EndSettingsBatch(Job job, SessionObserver& observer, std::stop_token stop) {
     linkState_ = lastStatus_ == GeneratorStatus::Ok ? Link::Up : Link::Down;
-    ClearJobFlag(job);
+    EndJobPart(job);
     // Sent: no user that is stopping the worker is waited for.
     if (!stop.stop_requested()) observer.UpdatePanel(stop);
     observer.RequestRefresh(RefreshMask::Annotations);

@@ -24,7 +24,9 @@ void OpenCalibration(QWidget* parent, DeviceSettings& settings, SessionBridge& s
     });
     settings.SetJobFlag(Job::Calibration);
     dialog.exec();
-    settings.ClearJobFlag(Job::Calibration);
+    using End = DeviceSettings::CalibrationEnd;
+    settings.EndCalibrationJob(settings.CalibrationGeneratorGone() || settings.LastJobRefused() ? End::StoppedShort
+                                                                                                : End::NotRun);
     session.ClearCalibrationHandlers();
 }
 

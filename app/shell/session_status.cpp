@@ -14,8 +14,6 @@ QString DottedAddress(std::uint32_t address) {
 
 QString StatusMeaning(GeneratorStatus status) {
     switch (status) {
-    case GeneratorStatus::Ok:
-        return QStringLiteral("succeeded");
     case GeneratorStatus::NoLink:
         return QStringLiteral("failed: no link to the instrument");
     case GeneratorStatus::Failed:
@@ -37,7 +35,9 @@ SessionStatusTexts DescribeSession(const DeviceSettings& settings) {
 
     const Job jobs = settings.JobFlags();
     const bool online = settings.LinkState() == Link::Up && settings.LastStatus() == GeneratorStatus::Ok;
-    if (settings.DemoFlag() != 0)
+    if (settings.InstrumentLost())
+        texts.state = QStringLiteral("Offline: instrument lost");
+    else if (settings.DemoFlag() != 0)
         texts.state = QStringLiteral("Demo: nothing is sent");
     else if (Any(jobs, Job::Calibration))
         texts.state = QStringLiteral("Calibrating");
@@ -47,16 +47,30 @@ SessionStatusTexts DescribeSession(const DeviceSettings& settings) {
         texts.state = online ? QStringLiteral("Online")
                              : QStringLiteral("Offline: nothing is sent until Read or Write Operation");
 
-    // Nothing has been tried yet while the session never left demo mode.
-    if (settings.InstrumentBusy())
-        texts.outcome = QString::fromLatin1(kInstrumentBusyMessage);
-    else if (settings.LastJobRefused())
-        texts.outcome = QStringLiteral("Last job: No Device Found!");
-    else if (settings.LinkState() == Link::Down && settings.LastStatus() == GeneratorStatus::NoLink &&
-             settings.DemoFlag() != 0)
+    // The last job that ended, never the one under way.
+    const LastJob last = settings.LastEndedJob();
+    switch (last.end) {
+    case JobEnd::None:
         texts.outcome = QStringLiteral("No job yet");
-    else
-        texts.outcome = QStringLiteral("Last job %1").arg(StatusMeaning(settings.LastStatus()));
+        break;
+    case JobEnd::InstrumentBusy:
+        texts.outcome = QString::fromLatin1(kInstrumentBusyMessage);
+        break;
+    case JobEnd::InstrumentAbsent:
+        texts.outcome = QStringLiteral("Last job: No Device Found!");
+        break;
+    case JobEnd::CalibrationFailed:
+        texts.outcome = QStringLiteral("Last job failed: the calibration stopped before its end");
+        break;
+    case JobEnd::Succeeded:
+        texts.outcome = QStringLiteral("Last job succeeded");
+        break;
+    case JobEnd::Failed:
+        texts.outcome = last.status == GeneratorStatus::Ok
+                            ? QStringLiteral("Last job failed")
+                            : QStringLiteral("Last job %1").arg(StatusMeaning(last.status));
+        break;
+    }
     return texts;
 }
 

@@ -530,7 +530,10 @@ TEST_F(MainFrameOnline, WriteAndReadOperationReachTheInstrument) {
     sim_->Process().Stop();
     ASSERT_TRUE(WaitFor([&] { return Settings().DemoFlag() != 0; }));
     Frame().UpdateStatus();
-    EXPECT_EQ(StatusField("Last job"), "Last job failed: no link to the instrument");
+    // Losing the instrument is no job: the last job's outcome stays, the
+    // session says what happened (the user did not choose demo mode).
+    EXPECT_EQ(StatusField("Session state"), "Offline: instrument lost");
+    EXPECT_EQ(StatusField("Last job"), "Last job succeeded");
     Frame().UpdateCommandStates();
     EXPECT_TRUE(Frame().Action(kCmdDemo)->isChecked());
 }

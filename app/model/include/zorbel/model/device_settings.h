@@ -100,6 +100,18 @@ public:
     // answer qmkHDDeviceConnect: at its start, or for a calibration at any of
     // its steps (cleared by every job trigger).
     bool LastJobRefused() const { return jobRefused_; }
+    // The last job that ended and how; JobEnd::None until one has. A job
+    // under way does not change it.
+    LastJob LastEndedJob() const { return lastJob_; }
+    // The calibration dialog tells how its run ended when it clears the
+    // calibration job: not started (the last job stays as it was),
+    // completed, or stopped short of its end (a step that did not pass
+    // within its tries, a generator that vanished).
+    enum class CalibrationEnd { NotRun, Completed, StoppedShort };
+    void EndCalibrationJob(CalibrationEnd end);
+    // The idle presence check found the instrument gone: the session went to
+    // demo mode without the user choosing it (cleared by every job trigger).
+    bool InstrumentLost() const { return instrumentLost_; }
 
     // ---- One program at a time (instrument_lock.h) -------------------------
     // The worker holds the link's lock while the session has work for the
@@ -274,6 +286,7 @@ private:
         return status;
     }
     void SetJobFlags(Job flags) { jobFlags_ = ToNumber(flags); }
+    void EndJobPart(Job bits);
     bool Online() const { return linkState_ == Link::Up && lastStatus_ == GeneratorStatus::Ok; }
 
     // execute_command.cpp
@@ -332,6 +345,8 @@ private:
     std::atomic<std::chrono::milliseconds::rep> instrumentWaitMs_{kInstrumentWait.count()};
     std::atomic<std::chrono::nanoseconds::rep> waitedNs_{0};
     std::atomic<bool> busy_{false};
+    std::atomic<bool> instrumentLost_{false};
+    std::atomic<LastJob> lastJob_{};
 
     mutable std::mutex recordsMutex_;
     std::array<ChannelRecord, kChannelCount> records_;

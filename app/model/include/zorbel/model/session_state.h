@@ -76,6 +76,14 @@ template <>
 inline constexpr bool kIsFlagSet<Job> = true;
 constexpr std::uint16_t ToNumber(Job flags) { return static_cast<std::uint16_t>(flags); }
 
+// How the last job that ended, ended: what the status bar's last-job field
+// tells. `status` is the session's last status when it ended.
+enum class JobEnd : std::uint8_t { None, Succeeded, Failed, InstrumentAbsent, InstrumentBusy, CalibrationFailed };
+struct LastJob {
+    JobEnd end = JobEnd::None;
+    GeneratorStatus status = GeneratorStatus::NoLink;
+};
+
 // The calibration procedure's run state.
 enum class CalibrationRun : std::int32_t { Idle = -1, Running = 0, Stopping = 1 };
 
