@@ -10,6 +10,7 @@
 #include "zorbel/dialogs/arbitrary_tools.h"
 #include "zorbel/dialogs/edit_ex.h"
 #include "zorbel/dialogs/value_fields.h"
+#include "zorbel/model/arbitrary_edit.h"
 
 namespace zorbel {
 namespace {
@@ -116,11 +117,14 @@ void CDlgEditPoints::VoltageLeft() {
     });
     if (!changes) return;
     // Each accepted entry is one step of the undo history.
-    settings_.History().RecordPoints(channel_, current_, current_);
-    settings_.ModifyRecord(channel_, [&](ChannelRecord& r) { r.arbitrarySamples[current_] = v; });
-    if (!view_) return;
-    view_->ArbitraryPointsChanged(channel_, current_, current_);
-    view_->RequestRedraw(RefreshMask::Waveform);
+    const std::uint32_t index = current_;
+    EditArbitrary(settings_, channel_,
+                  ArbitraryEdit::Points(index, index,
+                                        [index, v](std::vector<double>& samples, std::uint32_t) {
+                                            samples[index] = v;
+                                            return std::optional<std::uint32_t>(index);
+                                        }),
+                  view_);
 }
 
 void CDlgEditPoints::reject() {

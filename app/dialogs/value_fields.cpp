@@ -4,20 +4,14 @@
 #include <climits>
 #include <cmath>
 
+#include "zorbel/model/arbitrary_edit.h"
 #include "zorbel/model/range_check.h"
+#include "zorbel/model/wave_fields.h"
 #include "zorbel/numbers.h"
 
 namespace zorbel {
 
 namespace {
-
-using P = Parameter;
-constexpr std::array kSineFields = {P::Frequency, P::Amplitude, P::Offset, P::Phase};
-constexpr std::array kSquareFields = {P::Frequency, P::Amplitude, P::Offset, P::Phase, P::SquareDuty};
-constexpr std::array kRampFields = {P::Frequency, P::Amplitude, P::Offset, P::Phase, P::RampSymmetry};
-constexpr std::array kPulseFields = {P::Frequency, P::Amplitude,  P::Offset,       P::Phase,
-                                     P::PulseDuty, P::PulseWidth, P::PulseLeading, P::PulseTrailing};
-constexpr std::array kNoiseFields = {P::Amplitude, P::Offset};
 
 std::string DividerStyleMessage(std::uint16_t channel, long long value, long long maximum) {
     return "Set CH" + FormatInt(channel + 1) + " Sample Div Error: (" + FormatInt(value) + ") is out of range(0," +
@@ -26,22 +20,14 @@ std::string DividerStyleMessage(std::uint16_t channel, long long value, long lon
 
 }  // namespace
 
-std::span<const Parameter> PageFields(std::uint16_t waveType) {
-    switch (waveType) {
-    case kWaveSine:
-        return kSineFields;
-    case kWaveSquare:
-        return kSquareFields;
-    case kWaveRamp:
-        return kRampFields;
-    case kWavePulse:
-        return kPulseFields;
-    case kWaveNoise:
-        return kNoiseFields;
-    default:
-        return {};
-    }
-}
+// The pages label their fields as the printed page does.
+static_assert([] {
+    for (const ValueField& field : kValueFields)
+        if (field.labelId != LabelItemOf(field.parameter)) return false;
+    return true;
+}());
+
+std::span<const Parameter> PageFields(std::uint16_t waveType) { return WaveTypeFields(waveType); }
 
 CheckedValue CheckTypedValue(Parameter p, std::uint16_t channel, double typed, const LimitsBlock& limits) {
     return {RoundToWindowsG(typed), OutOfRangeMessage(p, channel, typed, limits)};
@@ -78,8 +64,7 @@ bool ChooseArbitraryControl(DeviceSettings& settings, std::uint16_t channel, dou
     const std::optional<ArbitraryControl> best = settings.BestArbitraryControl(frequency, 2, 6000);
     if (!best) return false;
     settings.SetArbitraryDivider(channel, static_cast<std::uint16_t>(best->divider));
-    settings.History().RecordResize(channel, best->points);
-    settings.ResizeArbitrary(channel, best->points);
+    EditArbitrary(settings, channel, ArbitraryEdit::Resize(best->points));
     return true;
 }
 

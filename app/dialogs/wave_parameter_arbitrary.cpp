@@ -9,6 +9,7 @@
 #include "zorbel/dialogs/edit_ex.h"
 #include "zorbel/dialogs/value_fields.h"
 #include "zorbel/dialogs/wave_parameter_pages.h"
+#include "zorbel/model/arbitrary_edit.h"
 #include "zorbel/model/session_observer.h"
 
 namespace zorbel {
@@ -101,8 +102,7 @@ void CDlgWaveParameterArbitrary::PointCountLeft() {
     }
     if (count == current()) return;
     try {
-        Settings()->History().RecordResize(channel, static_cast<std::uint32_t>(count));
-        Settings()->ResizeArbitrary(channel, static_cast<std::uint32_t>(count));
+        EditArbitrary(*Settings(), channel, ArbitraryEdit::Resize(static_cast<std::uint32_t>(count)));
     } catch (const std::bad_alloc&) {
         // Up to 2^26 points are allowed; a machine without the memory for
         // them keeps the waveform it has.

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "file_numbers.h"
+#include "zorbel/model/arbitrary_edit.h"
 #include "zorbel/numbers.h"
 
 namespace zorbel {
@@ -191,7 +192,7 @@ bool ReadArb(DeviceSettings& settings, LineSource& file, std::uint16_t channel, 
     }
     if (file.Failed()) return Fail(error, file.Error());
 
-    ReplaceArbitraryPoints(settings, channel, samples);
+    EditArbitrary(settings, channel, ArbitraryEdit::Replace(std::move(samples)));
     settings.ModifyRecord(channel, [&](ChannelRecord& r) { r.arbitraryZoom = static_cast<std::uint16_t>(zoom); });
     settings.SetArbitraryDivider(channel, static_cast<std::uint16_t>(divider));  // queues the divider write
     WarnAboutSamples(warnings, countText, static_cast<std::size_t>(announced), static_cast<std::size_t>(announced),
@@ -243,7 +244,7 @@ bool ReadQwf(DeviceSettings& settings, LineSource& file, std::uint16_t channel, 
     }
     if (file.Failed()) return Fail(error, file.Error());
 
-    ReplaceArbitraryPoints(settings, channel, samples);
+    EditArbitrary(settings, channel, ArbitraryEdit::Replace(std::move(samples)));
     settings.ModifyRecord(channel, [&](ChannelRecord& r) { r.arbitraryFrequency = *frequency; });
     settings.SetArbitraryDivider(channel, static_cast<std::uint16_t>(divider));  // queues the divider write
     settings.ZoomFromData(channel);
@@ -264,15 +265,6 @@ bool Guarded(Reader reader, DeviceSettings& settings, LineSource& file, std::uin
 }
 
 }  // namespace
-
-void ReplaceArbitraryPoints(DeviceSettings& settings, std::uint16_t channel, std::vector<double>& samples) {
-    // The whole replacement is one step of the undo history. Nothing is left
-    // half done when memory runs out: the resize allocates before it changes
-    // anything.
-    settings.History().RecordReplace(channel);
-    settings.ResizeArbitrary(channel, static_cast<std::uint32_t>(samples.size()));
-    settings.ModifyRecord(channel, [&](ChannelRecord& r) { r.arbitrarySamples.swap(samples); });
-}
 
 std::optional<std::string> RoundedCountWarning(std::size_t count) {
     if (count % 16 == 0) return std::nullopt;

@@ -165,14 +165,14 @@ bool ArbitraryHistory::CanRedo(std::uint16_t channel) const {
     return !openEdit && !channels_[channel].redo.empty();
 }
 
-std::optional<HistoryChange> ArbitraryHistory::Undo(std::uint16_t channel) {
+std::optional<ArbitraryChange> ArbitraryHistory::Undo(std::uint16_t channel) {
     if (channel >= kChannelCount) return std::nullopt;
     EndStep();
     Channel& c = channels_[channel];
     if (c.undo.empty()) return std::nullopt;
     Step step = std::move(c.undo.back());
     c.undo.pop_back();
-    const std::optional<HistoryChange> change = Apply(channel, step);
+    const std::optional<ArbitraryChange> change = Apply(channel, step);
     if (!change) {
         Forget(channel);
         return std::nullopt;
@@ -182,14 +182,14 @@ std::optional<HistoryChange> ArbitraryHistory::Undo(std::uint16_t channel) {
     return change;
 }
 
-std::optional<HistoryChange> ArbitraryHistory::Redo(std::uint16_t channel) {
+std::optional<ArbitraryChange> ArbitraryHistory::Redo(std::uint16_t channel) {
     if (channel >= kChannelCount) return std::nullopt;
     EndStep();
     Channel& c = channels_[channel];
     if (c.redo.empty()) return std::nullopt;
     Step step = std::move(c.redo.back());
     c.redo.pop_back();
-    const std::optional<HistoryChange> change = Apply(channel, step);
+    const std::optional<ArbitraryChange> change = Apply(channel, step);
     if (!change) {
         Forget(channel);
         return std::nullopt;
@@ -201,8 +201,8 @@ std::optional<HistoryChange> ArbitraryHistory::Redo(std::uint16_t channel) {
 
 // Swaps the step's values with the record's: afterwards the step holds what
 // the record held, so applying it again goes back.
-std::optional<HistoryChange> ArbitraryHistory::Apply(std::uint16_t channel, Step& step) {
-    HistoryChange change;
+std::optional<ArbitraryChange> ArbitraryHistory::Apply(std::uint16_t channel, Step& step) {
+    ArbitraryChange change;
     change.channel = channel;
     if (step.tail) {
         Tail& t = *step.tail;
@@ -241,6 +241,7 @@ std::optional<HistoryChange> ArbitraryHistory::Apply(std::uint16_t channel, Step
         if (r.arbitrarySamples.size() != step.size || r.arbitraryPointCount != step.count) return false;
         for (Segment& s : step.segments)
             std::swap_ranges(s.values.begin(), s.values.end(), r.arbitrarySamples.begin() + s.first);
+        if (!step.segments.empty()) r.arbitraryChanges.PointsChanged(step.coveredFirst, step.coveredLast);
         const ArbitraryWindow window = WindowOf(r);
         windowChanged = window != step.window;
         SetWindow(r, step.window);

@@ -7,7 +7,7 @@
 #include <cmath>
 #include <numbers>
 
-#include "zorbel/model/arbitrary_files.h"
+#include "zorbel/model/arbitrary_edit.h"
 #include "zorbel/numbers.h"
 
 namespace zorbel {
@@ -95,7 +95,7 @@ std::optional<FormulaError> ApplyFormula(DeviceSettings& settings, std::uint16_t
     });
     FormulaResult result = EvaluateFormula(text, shape.points, shape.limit);
     if (result.error) return result.error;
-    ReplaceArbitraryPoints(settings, channel, result.samples);
+    EditArbitrary(settings, channel, ArbitraryEdit::Replace(std::move(result.samples)));
     settings.ZoomFromData(channel);
     return std::nullopt;
 }

@@ -9,6 +9,7 @@
 #include <new>
 #include <optional>
 
+#include "zorbel/model/arbitrary_edit.h"
 #include "zorbel/numbers.h"
 
 namespace zorbel {
@@ -223,7 +224,7 @@ bool ImportWaveformFile(DeviceSettings& settings, const std::string& path, std::
     case ImportKind::None:
         return Fail(error, "not a sound file or a table of values");
     }
-    ReplaceArbitraryPoints(settings, channel, samples);
+    EditArbitrary(settings, channel, ArbitraryEdit::Replace(std::move(samples)));
     settings.ZoomFromData(channel);
     if (warnings) warnings->insert(warnings->end(), remarks.begin(), remarks.end());
     return true;

@@ -17,11 +17,16 @@
 
 #include <algorithm>
 #include <optional>
+#include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "zorbel/model/wave_fields.h"
 #include "zorbel/numbers.h"
 #include "zorbel/report/colour_ref.h"
+#include "zorbel/view/envelope.h"
+#include "zorbel/view/view_geometry.h"
 
 namespace zorbel {
 namespace {
@@ -34,8 +39,6 @@ constexpr int kNoteItem = 10087;
 constexpr int kFirstWaveNameItem = 1006;  // sine; the other types follow every second number
 constexpr char kProductLine[] = "QDN Zorbel";
 
-constexpr int kGridDivisions = 10;
-constexpr int kSubLinesPerDivision = 5;
 constexpr int kCellsPerRow = 4;
 
 // Page coordinates: thousandths of the page's width and height.
@@ -71,132 +74,124 @@ QString Title(const ReportPage& report) {
 QString Number(double value) { return QString::fromStdString(FormatWindowsG(value)); }
 QString Fixed(double value, int decimals) { return QString::fromStdString(FormatFixed(value, decimals)); }
 
-// The parameter block: "Type: Sine", then the values the wave type uses.
+// A parameter's value as the page prints it: "2500(Hz)", "45.00", "25.00%".
+QString ValueText(Parameter p, double value) {
+    const std::string_view unit = kParameters[Index(p)].unit;
+    if (p == Parameter::Phase) return Fixed(value, 2);
+    if (unit.empty()) return Fixed(value * 100.0, 2) + u'%';  // a fraction
+    return Number(value) + u'(' + QString::fromLatin1(unit.data(), static_cast<qsizetype>(unit.size())) + u')';
+}
+
+// The parameter block: "Type: Sine", then the values the wave type's page
+// shows (the pulse's duty left out: its width says it).
 std::vector<QString> ParameterTexts(const ReportPage& report) {
-    const ChannelRecord& r = report.record;
     const auto text = [&](int item) { return report.text ? report.text(item) : QString(); };
     const auto labelled = [&](int item, const QString& value) { return text(item) + u' ' + value; };
-    const bool named = r.waveType >= kWaveSine && r.waveType <= kWaveArbitrary;
+    const bool named = report.waveType >= kWaveSine && report.waveType <= kWaveArbitrary;
     const QString typeName =
-        named ? text(kFirstWaveNameItem + 2 * (r.waveType - kWaveSine)) : QStringLiteral("Harmonic");
+        named ? text(kFirstWaveNameItem + 2 * (report.waveType - kWaveSine)) : QStringLiteral("Harmonic");
     std::vector<QString> cells = {labelled(kTypeItem, typeName)};
-
-    const auto frequency = [&] { cells.push_back(labelled(1021, Number(r.Value(Parameter::Frequency)) + "(Hz)")); };
-    const auto amplitude = [&] { cells.push_back(labelled(1023, Number(r.Value(Parameter::Amplitude)) + "(V)")); };
-    const auto offset = [&] { cells.push_back(labelled(1025, Number(r.Value(Parameter::Offset)) + "(V)")); };
-    const auto phase = [&] { cells.push_back(labelled(1027, Fixed(r.Value(Parameter::Phase), 2))); };
-    const auto percent = [&](int item, Parameter p) {
-        cells.push_back(labelled(item, Fixed(r.Value(p) * 100.0, 2) + '%'));
-    };
-    const auto seconds = [&](int item, Parameter p) { cells.push_back(labelled(item, Number(r.Value(p)) + "(s)")); };
-
-    switch (r.waveType) {
-    case kWaveNoise:
-        amplitude();
-        offset();
-        break;
-    case kWaveArbitrary:
-        cells.push_back(labelled(1054, Number(r.arbitraryFrequency) + "(Hz)"));
-        cells.push_back(labelled(1050, QString::number(r.arbitraryPointCount)));
-        cells.push_back(labelled(1052, QString::number(r.arbitraryDivider)));
-        break;
-    default:
-        frequency();
-        amplitude();
-        offset();
-        phase();
-        if (r.waveType == kWaveSquare) percent(1029, Parameter::SquareDuty);
-        if (r.waveType == kWaveRamp) percent(1031, Parameter::RampSymmetry);
-        if (r.waveType == kWavePulse) {
-            seconds(1035, Parameter::PulseWidth);
-            seconds(1037, Parameter::PulseLeading);
-            seconds(1039, Parameter::PulseTrailing);
-        }
-        break;
+    if (report.waveType == kWaveArbitrary) {
+        cells.push_back(labelled(1054, Number(report.arbitraryFrequency) + "(Hz)"));
+        cells.push_back(labelled(1050, QString::number(report.arbitraryPointCount)));
+        cells.push_back(labelled(1052, QString::number(report.arbitraryDivider)));
+        return cells;
     }
+    std::span<const Parameter> fields = WaveTypeFields(report.waveType);
+    if (fields.empty()) fields = WaveTypeFields(kWaveSine);  // the harmonic wave
+    for (const Parameter p : fields)
+        if (p != Parameter::PulseDuty) cells.push_back(labelled(LabelItemOf(p), ValueText(p, report.values[Index(p)])));
     return cells;
 }
 
 // The grid on a dark ground, as on screen, so that the colours chosen for
-// the screen stay readable on paper.
-void DrawGrid(QPainter& painter, const QRectF& grid, const GridColours& colours, double line) {
+// the screen stay readable on paper: the view's divisions and colours.
+void DrawGrid(QPainter& painter, const QRectF& grid, const GridStyle& style, double line) {
     painter.fillRect(grid, Qt::black);
-    const auto lines = [&](int count, const QPen& pen, bool skipMain) {
+    const int subDivisions = std::max<int>(1, style.subDivisions);
+    const auto lines = [&](int across, int down, const QPen& pen, bool skipMain) {
         painter.setPen(pen);
-        for (int k = 1; k < count; ++k) {
-            if (skipMain && k % kSubLinesPerDivision == 0) continue;
-            const double x = grid.left() + grid.width() * k / count;
-            const double y = grid.top() + grid.height() * k / count;
+        for (int k = 1; k < across; ++k) {
+            if (skipMain && k % subDivisions == 0) continue;
+            const double x = grid.left() + grid.width() * k / across;
             painter.drawLine(QPointF(x, grid.top()), QPointF(x, grid.bottom()));
+        }
+        for (int k = 1; k < down; ++k) {
+            if (skipMain && k % subDivisions == 0) continue;
+            const double y = grid.top() + grid.height() * k / down;
             painter.drawLine(QPointF(grid.left(), y), QPointF(grid.right(), y));
         }
     };
-    lines(kGridDivisions * kSubLinesPerDivision, QPen(ColourOf(colours.subLine), line / 2, Qt::DotLine), true);
-    lines(kGridDivisions, QPen(ColourOf(colours.mainLine), line / 2), false);
-    painter.setPen(QPen(ColourOf(colours.scale), line));
+    const int across = std::max<int>(1, style.indexDivisions);
+    const int down = std::max<int>(1, style.levelDivisions);
+    lines(across * subDivisions, down * subDivisions, QPen(ColourOf(style.subColour), line / 2, Qt::DotLine), true);
+    lines(across, down, QPen(ColourOf(style.mainColour), line / 2), false);
+    painter.setPen(QPen(ColourOf(style.scaleColour), line));
     painter.setBrush(Qt::NoBrush);
     painter.drawRect(grid);
 }
 
-// The samples the screen shows: the visible window of an arbitrary
-// waveform, the preview of every other wave type.
-struct Trace {
+// The samples the screen shows, taken under the records lock: the visible
+// window of an arbitrary waveform, the preview of every other wave type;
+// more than the snapshot keeps are reduced to two values a column.
+std::optional<ReportTrace> TraceOf(const ChannelRecord& r) {
+    ReportTrace t;
+    t.colour = r.traceColour;
     const std::vector<double>* samples = nullptr;
-    std::uint32_t first = 0;
-    std::uint32_t last = 0;
-    double lower = 0.0;
-    double upper = 0.0;
-};
-
-std::optional<Trace> TraceOf(const ChannelRecord& r) {
-    Trace t;
-    std::uint32_t count = 0;
+    std::uint32_t first = 0, last = 0, count = 0;
     if (r.waveType == kWaveArbitrary) {
-        t = {&r.arbitrarySamples, r.arbitraryViewFirst, r.arbitraryViewLast, r.arbitraryViewLower,
-             r.arbitraryViewUpper};
+        samples = &r.arbitrarySamples;
+        first = r.arbitraryViewFirst;
+        last = r.arbitraryViewLast;
+        t.lower = r.arbitraryViewLower;
+        t.upper = r.arbitraryViewUpper;
         count = static_cast<std::uint32_t>(std::min<std::size_t>(r.arbitraryPointCount, r.arbitrarySamples.size()));
     } else {
+        samples = &r.previewSamples;
         count = static_cast<std::uint32_t>(std::min<std::size_t>(r.previewPointCount, r.previewSamples.size()));
-        t = {&r.previewSamples, 0, count == 0 ? 0 : count - 1, r.previewLower, r.previewUpper};
+        last = count == 0 ? 0 : count - 1;
+        t.lower = r.previewLower;
+        t.upper = r.previewUpper;
     }
     if (count == 0 || !(t.upper > t.lower)) return std::nullopt;
-    t.last = std::min(t.last, count - 1);
-    if (t.first > t.last) return std::nullopt;
+    last = std::min(last, count - 1);
+    if (first > last) return std::nullopt;
+    const double* data = samples->data();
+    if (std::size_t{last} - first + 1 <= 2 * ReportTrace::kColumns) {
+        t.samples.assign(data + first, data + last + 1);
+    } else {
+        MinMaxColumns(data, first, last, ReportTrace::kColumns, t.samples);
+        t.reduced = true;
+    }
     return t;
 }
 
 void DrawTrace(QPainter& painter, const QRectF& grid, const ReportPage& report, double line) {
-    const auto trace = TraceOf(report.record);
-    if (!trace) return;
-    const std::vector<double>& s = *trace->samples;
-    const double span = trace->last - trace->first;
-    const auto y = [&](double v) {
-        return grid.bottom() - (v - trace->lower) * grid.height() / (trace->upper - trace->lower);
-    };
+    if (!report.trace || report.trace->samples.empty()) return;
+    const ReportTrace& t = *report.trace;
+    const auto y = [&](double v) { return grid.bottom() - (v - t.lower) * grid.height() / (t.upper - t.lower); };
     QPolygonF points;
-    const std::uint64_t n = static_cast<std::uint64_t>(trace->last) - trace->first + 1;
-    const int columns = std::max(1, static_cast<int>(grid.width()));
-    if (n <= 2u * static_cast<std::uint64_t>(columns)) {
-        for (std::uint32_t i = trace->first;; ++i) {
-            const double x = span > 0 ? grid.left() + (i - trace->first) * grid.width() / span : grid.center().x();
-            points << QPointF(x, y(s[i]));
-            if (i == trace->last) break;
+    const std::size_t n = t.samples.size();
+    const std::size_t columns = static_cast<std::size_t>(std::max(1, static_cast<int>(grid.width())));
+    if (!t.reduced && n <= 2 * columns) {
+        const double span = static_cast<double>(n - 1);
+        for (std::size_t i = 0; i < n; ++i) {
+            const double x = span > 0 ? grid.left() + static_cast<double>(i) * grid.width() / span : grid.center().x();
+            points << QPointF(x, y(t.samples[i]));
         }
     } else {
         // More samples than the page has dots across: each column shows the
         // lowest and the highest of its samples, so that no peak is lost.
-        for (int c = 0; c < columns; ++c) {
-            const auto begin = s.begin() + static_cast<std::ptrdiff_t>(trace->first + n * c / columns);
-            const auto end = s.begin() + static_cast<std::ptrdiff_t>(trace->first + n * (c + 1) / columns);
-            if (begin == end) continue;
-            const auto [lo, hi] = std::minmax_element(begin, end);
-            const double x = grid.left() + (c + 0.5) * grid.width() / columns;
-            points << QPointF(x, y(*lo)) << QPointF(x, y(*hi));
+        std::vector<double> pairs;
+        MinMaxColumns(t.samples.data(), 0, n - 1, columns, pairs);
+        for (std::size_t c = 0; c < columns; ++c) {
+            const double x = grid.left() + (static_cast<double>(c) + 0.5) * grid.width() / static_cast<double>(columns);
+            points << QPointF(x, y(pairs[2 * c])) << QPointF(x, y(pairs[2 * c + 1]));
         }
     }
     painter.save();
     painter.setClipRect(grid);
-    painter.setPen(QPen(ColourOf(report.record.traceColour), line, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    painter.setPen(QPen(ColourOf(t.colour), line, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
     if (report.displayStyle == 0)
         painter.drawPoints(points);
     else
@@ -209,7 +204,14 @@ void DrawTrace(QPainter& painter, const QRectF& grid, const ReportPage& report, 
 ReportPage ReportOf(const DeviceSettings& settings, std::uint16_t channel, int displayStyle, TextLookup text) {
     ReportPage report;
     report.channel = channel;
-    report.record = settings.Record(channel);
+    settings.ReadRecord(channel, [&report](const ChannelRecord& r) {
+        report.waveType = r.waveType;
+        report.values = r.values;
+        report.arbitraryFrequency = r.arbitraryFrequency;
+        report.arbitraryPointCount = r.arbitraryPointCount;
+        report.arbitraryDivider = r.arbitraryDivider;
+        report.trace = TraceOf(r);
+    });
     report.grid = settings.Grid();
     report.displayStyle = displayStyle;
     report.printedAt = QDateTime::currentDateTime();
@@ -252,7 +254,7 @@ void DrawReportPage(QPainter& painter, const QRect& page, const ReportPage& repo
                              .arg(time.second(), 2, 10, zero));
 
     const QRectF grid = p.Box(50, 130, 950, 800);
-    DrawGrid(painter, grid, report.grid, line);
+    DrawGrid(painter, grid, WithColours(GridStyle{}, report.grid), line);
     DrawTrace(painter, grid, report, line);
 
     painter.setPen(QPen(Qt::black, line / 2));

@@ -7,9 +7,9 @@
 
 namespace zorbel {
 
-ControlPanelHost::ControlPanelHost(DeviceSettings& settings, ShellView& view, QWidget* parent)
-    : view_(view), panel_(new CDlgCtrlDDS(parent)) {
-    panel_->Attach(&settings, this);
+ControlPanelHost::ControlPanelHost(DeviceSettings& settings, RedrawSink& view, QWidget* parent)
+    : panel_(new CDlgCtrlDDS(parent)) {
+    panel_->Attach(&settings, &view);
 }
 
 int ControlPanelHost::PreferredWidth() const {

@@ -10,10 +10,10 @@
 
 namespace zorbel {
 
-class ControlPanelHost final : public ShellPanel, private ViewRedraw {
+class ControlPanelHost final : public ShellPanel {
 public:
     // `settings` and `view` must outlive the host (Detach first otherwise).
-    ControlPanelHost(DeviceSettings& settings, ShellView& view, QWidget* parent);
+    ControlPanelHost(DeviceSettings& settings, RedrawSink& view, QWidget* parent);
     ~ControlPanelHost() override { Detach(); }
 
     QWidget* Widget() override { return panel_; }
@@ -30,12 +30,6 @@ public:
     int RefreshCount() const { return refreshCount_; }
 
 private:
-    void RequestRedraw(RefreshMask mask) override { view_.RequestRedraw(mask); }
-    void ArbitraryPointsChanged(std::uint16_t channel, std::uint32_t first, std::uint32_t last) override {
-        view_.ArbitraryPointsChanged(channel, first, last);
-    }
-
-    ShellView& view_;
     CDlgCtrlDDS* panel_;  // owned by its Qt parent
     int refreshCount_ = 0;
 };

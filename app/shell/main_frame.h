@@ -66,7 +66,7 @@ public:
     QToolBar* MainToolBar() const { return toolBar_; }
     QDockWidget* ControlPane() const { return controlPane_; }
     ShellPanel& Panel() const { return *panel_; }
-    ShellView& View() const { return *view_; }
+    CZorbelView& View() const { return *view_; }
     CZorbelView& WaveformView() const { return *waveformView_; }
     SessionBridge& Session() { return *session_; }
     DeviceSettings& Settings() { return document_.GetDeviceSettings(); }
@@ -124,7 +124,7 @@ private:
     // Their widgets belong to the pane and to the frame (central widget).
     std::unique_ptr<ControlPanelHost> panelHost_;
     ShellPanel* panel_ = nullptr;
-    ShellView* view_ = nullptr;
+    CZorbelView* view_ = nullptr;
     CZorbelView* waveformView_ = nullptr;  // view_, with its threads and the progress dialog
     int applicationLook_ = 0;
     int frameDecorationHeight_ = -1;  // title bar and borders, once the window manager tells

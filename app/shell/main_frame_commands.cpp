@@ -28,6 +28,7 @@
 #include "zorbel/dialogs/arbitrary_tools.h"
 #include "zorbel/dialogs/formula_dialog.h"
 #include "zorbel/dialogs/small_dialogs.h"
+#include "zorbel/model/arbitrary_edit.h"
 #include "zorbel/report/bmp_file.h"
 #include "zorbel/report/report_page.h"
 #include "zorbel/view/zorbel_view.h"
@@ -64,19 +65,6 @@ constexpr int kSaveImageSuccessItem = 10064;
 LanguageLookup TextsOf(const LanguageTable& languages) {
     return [&languages](int item) { return languages.LanguageText(item); };
 }
-
-// The view as the dialogs ask it for redraws.
-class RedrawOf final : public ViewRedraw {
-public:
-    explicit RedrawOf(CZorbelView& view) : view_(view) {}
-    void RequestRedraw(RefreshMask mask) override { view_.RequestRedraw(mask); }
-    void ArbitraryPointsChanged(std::uint16_t channel, std::uint32_t first, std::uint32_t last) override {
-        view_.ArbitraryPointsChanged(channel, first, last);
-    }
-
-private:
-    CZorbelView& view_;
-};
 
 // The page fills the printable area; false when the printer (or the PDF
 // file it prints to) could not be opened.
@@ -283,31 +271,24 @@ void CMainFrame::Connect() {
 
 void CMainFrame::ChooseColour(int command) {
     const auto target = static_cast<std::uint16_t>(kColourChannel1 + command - kCmdColourCh1);
-    RedrawOf redraw(*waveformView_);
-    CDlgColor dialog(target, Settings(), &redraw, TextsOf(languages_), this);
+    CDlgColor dialog(target, Settings(), waveformView_, TextsOf(languages_), this);
     dialog.exec();
 }
 
 void CMainFrame::EditPoints() {
-    RedrawOf redraw(*waveformView_);
-    CDlgEditPoints dialog(Settings(), &redraw, TextsOf(languages_), this);
+    CDlgEditPoints dialog(Settings(), waveformView_, TextsOf(languages_), this);
     dialog.exec();
 }
 
 void CMainFrame::EnterFormula() {
-    RedrawOf redraw(*waveformView_);
-    CDlgFormula dialog(Settings(), &redraw, this);
+    CDlgFormula dialog(Settings(), waveformView_, this);
     if (dialog.exec() == QDialog::Accepted) panel_->RefreshPanel();
 }
 
 void CMainFrame::UndoArbitrary(bool redo) {
-    const std::uint16_t channel = Settings().CurrentChannel();
-    ArbitraryHistory& history = Settings().History();
-    const std::optional<HistoryChange> change = redo ? history.Redo(channel) : history.Undo(channel);
-    if (!change) return;
-    if (change->points) waveformView_->ArbitraryPointsChanged(channel, change->points->first, change->points->second);
-    view_->RequestRedraw(change->mask);
-    if (change->countChanged) panel_->RefreshPanel();  // the point count field
+    const std::optional<ArbitraryChange> change = EditArbitrary(
+        Settings(), Settings().CurrentChannel(), redo ? ArbitraryEdit::Redo() : ArbitraryEdit::Undo(), waveformView_);
+    if (change && change->countChanged) panel_->RefreshPanel();  // the point count field
 }
 
 void CMainFrame::Print() {

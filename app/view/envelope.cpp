@@ -37,6 +37,29 @@ void Take(const std::vector<MinMax>& level, std::size_t begin, std::size_t end, 
     for (std::size_t e = begin; e < end; ++e) acc.Add(level[e]);
 }
 
+// The one min/max-per-column reduction: columns [columnBegin, columnEnd) of
+// samples[first..last] cut into `columns` slices, each slice's least and
+// greatest from rangeOf(begin, end), into an `out` of 2 x columns values.
+template <class RangeOf>
+void FillColumns(const double* samples, std::size_t first, std::size_t last, std::size_t columns,
+                 std::size_t columnBegin, std::size_t columnEnd, std::vector<double>& out, RangeOf rangeOf) {
+    columnEnd = std::min(columnEnd, columns);
+    const std::size_t n = last - first + 1;
+    double previous = columnBegin > 0 ? out[2 * columnBegin - 1] : std::nan("");
+    for (std::size_t c = columnBegin; c < columnEnd; ++c) {
+        const MinMax m = rangeOf(first + n * c / columns, first + n * (c + 1) / columns);
+        if (m.Empty()) {  // more columns than points: this column repeats the last value
+            const double v = std::isnan(previous) ? samples[first] : previous;
+            out[2 * c] = out[2 * c + 1] = v;
+            continue;
+        }
+        const bool maxFirst = !std::isnan(previous) && std::abs(m.max - previous) < std::abs(m.min - previous);
+        out[2 * c] = maxFirst ? m.max : m.min;
+        out[2 * c + 1] = maxFirst ? m.min : m.max;
+        previous = out[2 * c + 1];
+    }
+}
+
 }  // namespace
 
 void MinMaxEnvelope::Clear() {
@@ -135,22 +158,20 @@ void MinMaxEnvelope::Columns(const double* samples, std::size_t first, std::size
 void MinMaxEnvelope::RenewColumns(const double* samples, std::size_t first, std::size_t last, std::size_t columns,
                                   std::size_t columnBegin, std::size_t columnEnd, std::vector<double>& out) const {
     if (columns == 0 || first > last || first >= count_ || out.size() != 2 * columns) return;
-    last = std::min(last, count_ - 1);
-    columnEnd = std::min(columnEnd, columns);
-    const std::size_t n = last - first + 1;
-    double previous = columnBegin > 0 ? out[2 * columnBegin - 1] : std::nan("");
-    for (std::size_t c = columnBegin; c < columnEnd; ++c) {
-        const MinMax m = Range(samples, first + n * c / columns, first + n * (c + 1) / columns);
-        if (m.Empty()) {  // more columns than points: this column repeats the last value
-            const double v = std::isnan(previous) ? samples[first] : previous;
-            out[2 * c] = out[2 * c + 1] = v;
-            continue;
-        }
-        const bool maxFirst = !std::isnan(previous) && std::abs(m.max - previous) < std::abs(m.min - previous);
-        out[2 * c] = maxFirst ? m.max : m.min;
-        out[2 * c + 1] = maxFirst ? m.min : m.max;
-        previous = out[2 * c + 1];
-    }
+    FillColumns(samples, first, std::min(last, count_ - 1), columns, columnBegin, columnEnd, out,
+                [&](std::size_t begin, std::size_t end) { return Range(samples, begin, end); });
+}
+
+void MinMaxColumns(const double* samples, std::size_t first, std::size_t last, std::size_t columns,
+                   std::vector<double>& out) {
+    out.clear();
+    if (columns == 0 || first > last) return;
+    out.resize(2 * columns);
+    FillColumns(samples, first, last, columns, 0, columns, out, [samples](std::size_t begin, std::size_t end) {
+        MinMax m;
+        ScanRaw(samples, begin, end, m);
+        return m;
+    });
 }
 
 std::size_t MinMaxEnvelope::MemoryBytes() const {

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "zorbel/model/arbitrary_edit.h"
 #include "zorbel/numbers.h"
 
 namespace zorbel {
@@ -198,15 +199,12 @@ void ArbitraryMouseTools::DrawStep(const Channel& c, PixelPoint from, PixelPoint
     const GridRect grid = view_.Grid();
     const DrawnLine line =
         DrawnLineOf(IndexAt(c, grid, from.x), VoltsAt(c, grid, from.y), IndexAt(c, grid, to.x), VoltsAt(c, grid, to.y));
-    if (line.first >= c.count) return;
-    // Only the dragged range is kept for undo and renewed in the outline:
-    // drawing over 64 M points costs what the mouse passed over.
-    settings_.History().RecordPoints(c.index, line.first, line.last);
-    const std::optional<std::uint32_t> last = settings_.ModifyRecord(
-        c.index, [&](ChannelRecord& r) { return Draw(line, c.limit, r.arbitraryPointCount, r.arbitrarySamples); });
-    if (!last) return;
-    view_.ArbitraryPointsChanged(c.index, line.first, *last);
-    view_.RequestRedraw(RefreshMask::Waveform);
+    EditArbitrary(settings_, c.index,
+                  ArbitraryEdit::Points(line.first, line.last,
+                                        [&](std::vector<double>& samples, std::uint32_t count) {
+                                            return Draw(line, c.limit, count, samples);
+                                        }),
+                  &view_);
 }
 
 void ArbitraryMouseTools::LeftUp() {

@@ -48,13 +48,16 @@ void TraceSource::ReadArbitrary(std::uint16_t channel, const ChannelRecord& r, s
     out.upper = r.arbitraryViewUpper;
     out.samples.clear();
     Channel& c = channels_[channel];
-    if (c.data != data || c.count != count) {
-        // Loads and resizes put a new array in place: start over.
+    const ArbitraryChanges::Since since = r.arbitraryChanges.ChangesSince(c.generation);
+    c.generation = r.arbitraryChanges.Generation();
+    if (since.everything) {
+        // A load or resize (a new array or count), or too much at once: start over.
         c.envelope.Clear();
         c.valid = false;
         c.shownColumns = 0;
-        c.data = data;
-        c.count = count;
+    } else if (since.points) {
+        const Range& p = *since.points;
+        changed = changed ? Range{std::min(changed->first, p.first), std::max(changed->second, p.second)} : p;
     }
     if (!c.valid) changed.reset();  // a build to come reads every point anyway
     if (changed) c.envelope.Update(data, changed->first, changed->second);

@@ -157,6 +157,8 @@ void CZorbelView::RenderStep(RefreshMask mask) {
     }
     if (layers_.Resize(size, ratio)) mask |= RefreshMask::Everything;
     if (size.isEmpty()) return;
+    // The grid in the colours chosen in the colour dialog, as the printed page draws it.
+    scene_.style = WithColours(scene_.style, settings_.Grid());
     scene_.displayStyle = displayStyle_;
     traces_.Read(settings_, layers_.GridColumns(), scene_.trace);
     layers_.Render(mask, scene_);

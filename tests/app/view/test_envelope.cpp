@@ -4,10 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <random>
 #include <vector>
 
 #include "fake_generator.h"
+#include "zorbel/model/arbitrary_edit.h"
 #include "zorbel/view/envelope.h"
 #include "zorbel/view/trace_source.h"
 
@@ -68,6 +70,10 @@ void ExpectMatchesOracle(const MinMaxEnvelope& envelope, const std::vector<doubl
         std::vector<double> out;
         envelope.Columns(s.data(), first, last, columns, out);
         ExpectColumns(out, s, first, last, columns);
+        // The same reduction in one pass, as the printed page takes it.
+        std::vector<double> plain;
+        MinMaxColumns(s.data(), first, last, columns, plain);
+        EXPECT_EQ(plain, out);
     }
 }
 
@@ -191,6 +197,54 @@ TEST(Envelope, TheViewsColumnsFollowEditsZoomsAndLoads) {
     window(0, kPoints - 1);
     source.Read(settings, kColumns, trace);
     ExpectColumns(trace.samples, s, 0, kPoints - 1, kColumns);
+}
+
+// Every edit through the model's edit operation reaches the view's columns
+// untold, whatever it is and however many come between two reads.
+TEST(Envelope, EditsThroughTheModelReachTheViewUntold) {
+    constexpr std::uint32_t kPoints = 300000;
+    constexpr std::size_t kColumns = 1120;
+    FakeGenerator fake;
+    DeviceSettings settings(fake);
+    settings.SetWaveType(0, kWaveArbitrary);
+    std::mt19937 random(13);
+    EditArbitrary(settings, 0, ArbitraryEdit::Replace(Waveform(kPoints, random)));
+    const auto set = [&](std::uint32_t first, std::uint32_t last, double volts) {
+        return EditArbitrary(settings, 0,
+                             ArbitraryEdit::Points(first, last, [=](std::vector<double>& s, std::uint32_t count) {
+                                 const std::uint32_t end = std::min(last, count - 1);
+                                 for (std::uint32_t i = first; i <= end; ++i) s[i] = volts;
+                                 return std::optional<std::uint32_t>(end);
+                             }));
+    };
+    const struct {
+        const char* what;
+        std::function<void()> edit;
+    } rows[] = {
+        {"first read", [] {}},
+        {"a spike", [&] { set(1234, 1234, 11.0); }},
+        {"a dip across a block edge", [&] { set(4000, 4100, -11.0); }},
+        {"undone", [&] { EditArbitrary(settings, 0, ArbitraryEdit::Undo()); }},
+        {"redone", [&] { EditArbitrary(settings, 0, ArbitraryEdit::Redo()); }},
+        {"more edits than the model remembers",
+         [&] {
+             for (std::uint32_t k = 0; k < ArbitraryChanges::kKept + 5; ++k) set(k * 997, k * 997 + 3, 9.0 - k * 0.1);
+         }},
+        {"one more after that", [&] { set(kPoints - 1, kPoints - 1, -12.0); }},
+        {"a new point count", [&] { EditArbitrary(settings, 0, ArbitraryEdit::Resize(kPoints - 4096)); }},
+        {"a replaced waveform", [&] { EditArbitrary(settings, 0, ArbitraryEdit::Replace(Waveform(kPoints, random))); }},
+        {"an edit of the replacement", [&] { set(77777, 77777, 12.0); }},
+    };
+    TraceSource source;
+    TraceScene trace;
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        row.edit();
+        source.Read(settings, kColumns, trace);
+        const ChannelRecord r = settings.Record(0);
+        const std::vector<double> s(r.arbitrarySamples.begin(), r.arbitrarySamples.begin() + r.arbitraryPointCount);
+        ASSERT_NO_FATAL_FAILURE(ExpectColumns(trace.samples, s, 0, s.size() - 1, kColumns));
+    }
 }
 
 }  // namespace

@@ -3,27 +3,17 @@
 #pragma once
 
 #include <QString>
-#include <cstdint>
 #include <functional>
 
-#include "zorbel/model/session_state.h"
+#include "zorbel/model/redraw_sink.h"
 
 class QWidget;
 
 namespace zorbel {
 
-// The waveform view as the dialogs see it. Called on the user-interface thread.
-class ViewRedraw {
-public:
-    virtual ~ViewRedraw() = default;
-    // The view is to redraw `mask`: Waveform after a change of the waveform,
-    // Annotations after amplitude and offset, Everything after a new channel.
-    virtual void RequestRedraw(RefreshMask mask) = 0;
-    // Points first..last of `channel` were changed in place (count and array
-    // unchanged); call it before asking for the Waveform redraw, so that the
-    // view's envelope of a large waveform follows the edit.
-    virtual void ArbitraryPointsChanged(std::uint16_t /*channel*/, std::uint32_t /*first*/, std::uint32_t /*last*/) {}
-};
+// The waveform view as the dialogs see it: the model's redraw sink. Called
+// on the user-interface thread.
+using ViewRedraw = RedrawSink;
 
 // Shows one message to the user and returns when it has been seen. The
 // program shows a message box; tests record the texts.

@@ -34,12 +34,6 @@ inline constexpr double kArbitrarySampleRate = 250000000.0;
 // to a multiple of 16.
 using LoadWarnings = std::vector<std::string>;
 
-// Every load, import and formula replaces a channel's waveform here and
-// only here: the buffer becomes `samples` (which is left empty) and the point
-// count its size rounded down to 16; the view shows all of it. The gain
-// code, divider and frequency are the caller's.
-void ReplaceArbitraryPoints(DeviceSettings& settings, std::uint16_t channel, std::vector<double>& samples);
-
 // The remark on a point count that is not a multiple of 16; nothing when it is.
 std::optional<std::string> RoundedCountWarning(std::size_t count);
 

@@ -35,11 +35,11 @@ namespace zorbel {
 
 class DeviceSettings;
 
-// What an undo or a redo changed, for the view and the panel.
-struct HistoryChange {
+// What an edit of the points (EditArbitrary), an undo or a redo changed,
+// for the view and the panel.
+struct ArbitraryChange {
     std::uint16_t channel = 0;
-    // Points changed in place, first..last: the view renews their outline
-    // (CZorbelView::ArbitraryPointsChanged) before it redraws.
+    // Points changed in place, first..last (told to the redraw sink).
     std::optional<std::pair<std::uint32_t, std::uint32_t>> points;
     bool countChanged = false;  // the panel shows the point count
     RefreshMask mask = RefreshMask::Waveform;
@@ -56,7 +56,8 @@ public:
     // ---- Before a change: each call makes one step of `channel` ------------
     // Points first..last (array and count kept) are about to be changed in
     // place. Inside BeginStep..EndStep the calls of that channel make one
-    // step together.
+    // step together. The program records through EditArbitrary, which
+    // records, changes and tells in one call; these serve it and the tests.
     void RecordPoints(std::uint16_t channel, std::uint32_t first, std::uint32_t last);
     // The view window is about to change (a zoom or a move).
     void RecordWindow(std::uint16_t channel);
@@ -81,8 +82,8 @@ public:
     // Nothing when there is no step, or when the waveform was changed behind
     // the history's back so that the step no longer fits (the channel's
     // history is forgotten then).
-    std::optional<HistoryChange> Undo(std::uint16_t channel);
-    std::optional<HistoryChange> Redo(std::uint16_t channel);
+    std::optional<ArbitraryChange> Undo(std::uint16_t channel);
+    std::optional<ArbitraryChange> Redo(std::uint16_t channel);
     void Forget(std::uint16_t channel);
 
     // 0 for either keeps no history at all.
@@ -128,7 +129,7 @@ private:
     void RecordTail(std::uint16_t channel, std::optional<std::uint32_t> newCount);
     void Push(std::uint16_t channel, Step step);
     void Cover(Step& step, std::uint16_t channel, std::uint32_t first, std::uint32_t last);
-    std::optional<HistoryChange> Apply(std::uint16_t channel, Step& step);
+    std::optional<ArbitraryChange> Apply(std::uint16_t channel, Step& step);
     void Trim();
 
     DeviceSettings& settings_;

@@ -4,7 +4,10 @@
 #pragma once
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
+#include <optional>
+#include <utility>
 #include <vector>
 
 #include "zorbel/model/parameters.h"
@@ -32,6 +35,43 @@ inline constexpr std::uint16_t kCursorHorizontalZoomIn = 2;
 inline constexpr std::uint16_t kCursorVerticalZoomIn = 1;
 
 inline constexpr std::uint32_t kPreviewPoints = 800;
+
+// The numbered changes of one channel's arbitrary points. Every change moves
+// the generation on; the last kKept remember which points they touched, so
+// that a reader who saw generation g (the view's envelope) learns what
+// changed since without being told. Generations of different records never
+// meet: each record starts at a number of its own.
+class ArbitraryChanges {
+public:
+    static constexpr std::size_t kKept = 64;
+    using Range = std::pair<std::uint32_t, std::uint32_t>;
+
+    ArbitraryChanges();
+
+    std::uint64_t Generation() const { return generation_; }
+    // Points first..last changed in place (array and count kept).
+    void PointsChanged(std::uint32_t first, std::uint32_t last);
+    // A new array or point count: any point may differ.
+    void Replaced();
+
+    // What changed after generation `seen`: nothing, the points of one range
+    // (the changes merged), or everything (a replacement among them, more
+    // changes than are kept, or a generation of another record).
+    struct Since {
+        bool everything = false;
+        std::optional<Range> points;
+    };
+    Since ChangesSince(std::uint64_t seen) const;
+
+private:
+    struct Entry {
+        bool whole = true;
+        Range points{0, 0};
+    };
+    std::uint64_t first_;  // the generation the record started with
+    std::uint64_t generation_;
+    std::array<Entry, kKept> entries_{};  // the change to generation g at g % kKept
+};
 
 struct ChannelRecord {
     LimitsBlock limits = LimitsBlock::BuiltIn();
@@ -62,6 +102,9 @@ struct ChannelRecord {
     std::uint32_t arbitraryLength = 0;       // points to download, fixed when it starts
     std::uint32_t arbitrarySent = 0;         // points handed to the library so far
     std::uint32_t editPointIndex = 0;        // point shown by the point editor
+    // Changes of arbitrarySamples. In-place edits are entered by the model's
+    // edit operation (EditArbitrary); a new array or count by ModifyRecord.
+    ArbitraryChanges arbitraryChanges;
 
     ZoomTool zoomToolBits = ZoomTool::None;
     std::uint16_t zoomToolCursor = 0;
@@ -76,6 +119,28 @@ struct ChannelRecord {
 
     double& Value(Parameter p) { return values[Index(p)]; }
     double Value(Parameter p) const { return values[Index(p)]; }
+};
+
+// Watches a record while it is changed: a new array or point count, however
+// it came, is entered as a replacement when the watch ends. In-place changes
+// of single points go unseen; they are the edit operation's to enter.
+class ArbitraryArrayWatch {
+public:
+    explicit ArbitraryArrayWatch(ChannelRecord& r)
+        : r_(r), data_(r.arbitrarySamples.data()), size_(r.arbitrarySamples.size()), count_(r.arbitraryPointCount) {}
+    ~ArbitraryArrayWatch() {
+        if (r_.arbitrarySamples.data() != data_ || r_.arbitrarySamples.size() != size_ ||
+            r_.arbitraryPointCount != count_)
+            r_.arbitraryChanges.Replaced();
+    }
+    ArbitraryArrayWatch(const ArbitraryArrayWatch&) = delete;
+    ArbitraryArrayWatch& operator=(const ArbitraryArrayWatch&) = delete;
+
+private:
+    ChannelRecord& r_;
+    const double* data_;
+    std::size_t size_;
+    std::uint32_t count_;
 };
 
 // The arbitrary view's visible window: points first..last, volts lower..upper.

@@ -168,10 +168,14 @@ public:
         std::lock_guard lock(recordsMutex_);
         return f(static_cast<const ChannelRecord&>(records_[CheckedChannel(channel)]));
     }
+    // A new arbitrary array or point count moves the channel's generation on
+    // (ArbitraryChanges); points changed in place go through EditArbitrary.
     template <class F>
     decltype(auto) ModifyRecord(std::uint16_t channel, F&& f) {
         std::lock_guard lock(recordsMutex_);
-        return f(records_[CheckedChannel(channel)]);
+        ChannelRecord& record = records_[CheckedChannel(channel)];
+        const ArbitraryArrayWatch watch(record);
+        return f(record);
     }
     // Grid colours (colour dialog); any thread.
     GridColours Grid() const {
@@ -193,6 +197,7 @@ public:
     // n samples, all 0 but the first min(old count, m) kept; point count
     // m = n rounded down to a multiple of 16; view index window 0..m-1.
     // False (nothing changed) for a bad channel or n above the waveform memory.
+    // The program resizes through EditArbitrary, which keeps the undo step.
     bool ResizeArbitrary(std::uint16_t channel, std::uint32_t n);
     // Gain code (1, 4, 20) for the channel's samples; stored as its arbitrary zoom.
     std::uint16_t ZoomFromData(std::uint16_t channel);
@@ -202,8 +207,8 @@ public:
     // The current channel's tools off (a right click in the view); false
     // when none was on. The caller asks for the redraw.
     bool ClearZoomTools();
-    // Undo and redo of the channels' arbitrary points and view windows.
-    // Interface thread only.
+    // Undo and redo of the channels' arbitrary points and view windows; the
+    // program undoes and redoes through EditArbitrary. Interface thread only.
     ArbitraryHistory& History() { return history_; }
     const ArbitraryHistory& History() const { return history_; }
 

@@ -8,8 +8,11 @@
 #include <QDateTime>
 #include <QString>
 
+#include <array>
 #include <cstdint>
 #include <functional>
+#include <optional>
+#include <vector>
 
 #include "zorbel/model/device_settings.h"
 
@@ -21,17 +24,36 @@ namespace zorbel {
 // The text of a language item number; empty when the language has none.
 using TextLookup = std::function<QString(int itemNumber)>;
 
+// What the grid shows, taken from the channel without copying its waveform:
+// the visible points, or when they are more than 2 x kColumns, their
+// min/max per column (MinMaxColumns, the view's reduction).
+struct ReportTrace {
+    static constexpr std::size_t kColumns = 16384;  // beyond any printer's dots across the grid
+    std::vector<double> samples;
+    bool reduced = false;  // two values per column rather than every point
+    double lower = 0.0;    // voltage window, volts
+    double upper = 0.0;
+    std::uint32_t colour = 0;  // 0x00BBGGRR
+};
+
 // Everything the page shows, taken at one moment.
 struct ReportPage {
     std::uint16_t channel = 0;
-    ChannelRecord record;  // the channel's settings and waveform
+    // The settings the page names.
+    std::uint16_t waveType = kWaveSine;
+    std::array<double, kParameterCount> values{};
+    double arbitraryFrequency = 0.0;
+    std::uint32_t arbitraryPointCount = 0;
+    std::uint16_t arbitraryDivider = 0;
+    std::optional<ReportTrace> trace;  // nothing to draw: no points or an empty window
     GridColours grid;
     int displayStyle = 1;  // 1 vectors, 0 dots, as on screen
     QDateTime printedAt;
     TextLookup text;
 };
 
-// A snapshot of `channel` of the model, printed now.
+// A snapshot of `channel` of the model, printed now. One pass over the
+// visible points under the records lock; the waveform is never copied.
 ReportPage ReportOf(const DeviceSettings& settings, std::uint16_t channel, int displayStyle, TextLookup text);
 
 // Draws the page into `page` (device pixels of the painter's device; its

@@ -2,7 +2,8 @@
 // levels of decreasing resolution, so that a window of millions of points is
 // drawn from about two values per pixel column instead of every point.
 // Built once after a load or resize; an edit updates only the entries over
-// the changed points. Qt-free, so the rule is tested against a plain oracle.
+// the changed points. Qt-free, so the rule is tested against a plain oracle,
+// and shared with the printed page, which has no widgets.
 #pragma once
 
 #include <cstddef>
@@ -25,6 +26,14 @@ struct MinMax {
         if (other.max > max) max = other.max;
     }
 };
+
+// samples[first..last] cut into `columns` equal slices, two values each (the
+// slice's least and greatest, the one nearer the previous slice's last value
+// first), read in one pass: 2 x columns values in `out`, every extreme of the
+// range among them. The envelope's Columns give the same from its levels;
+// the printed page reduces its snapshot with this.
+void MinMaxColumns(const double* samples, std::size_t first, std::size_t last, std::size_t columns,
+                   std::vector<double>& out);
 
 class MinMaxEnvelope {
 public:

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "zorbel/model/device_settings.h"
+#include "zorbel/model/redraw_sink.h"
 #include "zorbel/view/view_geometry.h"
 
 namespace zorbel {
@@ -77,13 +78,11 @@ std::string ReadoutText(const PointReadout& readout);
 
 // ---- The tools on the current channel
 
-// What the tools ask of the view.
-class MouseToolsView {
+// What the tools ask of the view besides its redraws. A drawing goes
+// through EditArbitrary, which tells the view's sink what changed.
+class MouseToolsView : public RedrawSink {
 public:
-    virtual ~MouseToolsView() = default;
     virtual GridRect Grid() const = 0;
-    virtual void RequestRedraw(RefreshMask mask) = 0;
-    virtual void ArbitraryPointsChanged(std::uint16_t channel, std::uint32_t first, std::uint32_t last) = 0;
     // The rubber band from the press point to the last mouse point.
     virtual void SetRubberBand(PixelPoint press, PixelPoint current) = 0;
 };

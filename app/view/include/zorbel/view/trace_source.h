@@ -3,7 +3,9 @@
 // noise, or of an arbitrary channel the visible points themselves when they
 // are no more than the grid's pixel columns, else two values per column from
 // the channel's min/max envelope. The envelopes live here, one per channel,
-// and follow the channel's points.
+// and follow the channel's generation (ChannelRecord::arbitraryChanges):
+// every change the model made since the last read is renewed, without
+// anyone telling the view.
 #pragma once
 
 #include <array>
@@ -31,10 +33,10 @@ struct TraceScene {
 
 class TraceSource {
 public:
-    // An edit changed points first..last of `channel` in place (count and
-    // array unchanged): their envelope entries are renewed by the next Read.
-    // Any thread. A load or a resize needs no call: a new array or count
-    // rebuilds the envelope.
+    // Points first..last of `channel` were changed in place behind the
+    // model's edit operation (a test, a benchmark): their envelope entries
+    // are renewed by the next Read. Any thread. Edits through EditArbitrary,
+    // loads and resizes need no call: the generation tells.
     void PointsChanged(std::uint16_t channel, std::uint32_t first, std::uint32_t last);
 
     // Reads the current channel into `out`; `columns` is the number of device
@@ -46,9 +48,8 @@ public:
 private:
     struct Channel {
         MinMaxEnvelope envelope;
-        bool valid = false;            // built from the array below and up to date
-        const double* data = nullptr;  // the array it was built from
-        std::size_t count = 0;
+        bool valid = false;            // built and up to date
+        std::uint64_t generation = 0;  // of the points it follows
         // The columns last taken from the envelope and the window they show:
         // a step that changes neither (a colour, the rubber band) reuses
         // them, an edit renews those over its points.

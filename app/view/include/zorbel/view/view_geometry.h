@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "zorbel/model/channel_record.h"
 #include "zorbel/model/session_state.h"
 
 namespace zorbel {
@@ -49,6 +50,15 @@ struct GridStyle {
     std::uint16_t subTickLength = 3;
     bool operator==(const GridStyle&) const = default;
 };
+
+// `style` in the grid colours the user chose (kept by the model); the view
+// and the printed page draw their grids so.
+constexpr GridStyle WithColours(GridStyle style, const GridColours& colours) {
+    style.scaleColour = colours.scale;
+    style.mainColour = colours.mainLine;
+    style.subColour = colours.subLine;
+    return style;
+}
 
 // Grid flags of the drawing library: the background grid (with the index and
 // level lines of an arbitrary channel), the marks above the trace, and the

@@ -23,7 +23,6 @@
 #include <mutex>
 #include <optional>
 
-#include "shell_interfaces.h"
 #include "zorbel/view/display_thread.h"
 #include "zorbel/view/mouse_tools.h"
 #include "zorbel/view/progress_bar.h"
@@ -40,18 +39,24 @@ class DeviceSettings;
 // The keys of the calibration command (it has no menu entry), window-wide.
 std::array<QKeySequence, 2> CalibrationShortcuts();
 
-class CZorbelView final : public QWidget, public ShellView, private MouseToolsView {
+// The frame holds it as it is; dialogs, the panel and the session reach it
+// as their RedrawSink.
+class CZorbelView final : public QWidget, public MouseToolsView {
 public:
     // `settings` must outlive the view. The background is "Bitmap/View.bmp"
     // in `programFolder`, else a built-in picture.
     CZorbelView(DeviceSettings& settings, const QString& programFolder, QWidget* parent = nullptr);
     ~CZorbelView() override;  // Shutdown()
 
-    // ---- ShellView
-    QWidget* Widget() override { return this; }
+    // ---- RedrawSink: layers to redraw; points changed in place behind the
+    // model's edit operation. Any thread.
     void RequestRedraw(RefreshMask mask) override;
-    int DisplayStyle() const override { return displayStyle_; }
-    void SetDisplayStyle(int style) override { displayStyle_ = style; }
+    void ArbitraryPointsChanged(std::uint16_t channel, std::uint32_t first, std::uint32_t last) override;
+
+    QWidget* Widget() { return this; }
+    // 1 = vectors, 0 = dots.
+    int DisplayStyle() const { return displayStyle_; }
+    void SetDisplayStyle(int style) { displayStyle_ = style; }
 
     // Starts the display thread (the view's first update), everything to be drawn.
     void Start();
@@ -78,22 +83,21 @@ public:
     void SetPopupActions(QList<QAction*> actions) { popupActions_ = std::move(actions); }
 
     // ---- For the mouse tools, image saving and printing
-    // The last finished picture, at the device pixel ratio of the screen.
-    QImage CompositeImage() const override;
+    // The view's own picture (what Save Image writes), never a copy of the
+    // screen, so a window lying over the view does not end up in it: the last
+    // finished picture, at the device pixel ratio of the screen. Interface thread.
+    QImage CompositeImage() const;
     GridRect Grid() const override;
     // Mapping of the current channel's visible window (ViewGeometry's rules).
     std::uint32_t IndexAtX(std::int32_t x) const;
     double VoltageAtY(std::int32_t y) const;
     double XOfIndex(double index) const;
     double YOfVoltage(double volts) const;
-    // Points first..last of `channel` were edited in place: their envelope is
-    // renewed at the next render step. Any thread; call it before asking for
-    // the redraw. (A load or resize needs no call.)
-    void ArbitraryPointsChanged(std::uint16_t channel, std::uint32_t first, std::uint32_t last) override;
     // The zoom rubber band from the press point to the current mouse point,
     // drawn by a Cursor redraw.
     void SetCursorPoints(QPoint press, QPoint current);
     GridStyle Style() const;
+    // Divisions and ticks; the colours are the model's (DeviceSettings::Grid).
     void SetStyle(const GridStyle& style);  // then ask for RefreshMask::Everything
 
     // The masks requested since the last call, ORed (for the frame's tests).

@@ -1,0 +1,102 @@
+// The edit operation on arbitrary points and the numbered changes it leaves.
+#include "zorbel/model/arbitrary_edit.h"
+
+#include <algorithm>
+#include <atomic>
+
+namespace zorbel {
+namespace {
+
+// Each record's generations start 2^32 apart, so a reader that saw another
+// record never mistakes this one's for what it saw.
+std::uint64_t FreshGeneration() {
+    static std::atomic<std::uint64_t> next{1};
+    return next.fetch_add(1) << 32;
+}
+
+}  // namespace
+
+ArbitraryChanges::ArbitraryChanges() : first_(FreshGeneration()), generation_(first_) {}
+
+void ArbitraryChanges::PointsChanged(std::uint32_t first, std::uint32_t last) {
+    if (first > last) std::swap(first, last);
+    ++generation_;
+    entries_[generation_ % kKept] = {false, {first, last}};
+}
+
+void ArbitraryChanges::Replaced() {
+    ++generation_;
+    entries_[generation_ % kKept] = {true, {}};
+}
+
+ArbitraryChanges::Since ArbitraryChanges::ChangesSince(std::uint64_t seen) const {
+    Since since;
+    if (seen == generation_) return since;
+    if (seen < first_ || seen > generation_ || generation_ - seen > kKept) {
+        since.everything = true;
+        return since;
+    }
+    for (std::uint64_t g = seen + 1; g <= generation_; ++g) {
+        const Entry& e = entries_[g % kKept];
+        if (e.whole) return {true, std::nullopt};
+        since.points = since.points ? Range{std::min(since.points->first, e.points.first),
+                                            std::max(since.points->second, e.points.second)}
+                                    : e.points;
+    }
+    return since;
+}
+
+std::optional<ArbitraryChange> EditArbitrary(DeviceSettings& settings, std::uint16_t channel, ArbitraryEdit edit,
+                                             RedrawSink* sink) {
+    if (channel >= kChannelCount) return std::nullopt;
+    ArbitraryHistory& history = settings.History();
+    std::optional<ArbitraryChange> change;
+    switch (edit.kind) {
+    case ArbitraryEdit::Kind::Points: {
+        if (edit.first > edit.last) std::swap(edit.first, edit.last);
+        const std::uint32_t count = settings.ReadRecord(channel, [](const ChannelRecord& r) {
+            return static_cast<std::uint32_t>(std::min<std::size_t>(r.arbitraryPointCount, r.arbitrarySamples.size()));
+        });
+        if (edit.first >= count || !edit.write) return std::nullopt;
+        // Only the edited range is kept for undo and renewed in the envelope:
+        // drawing over 64 M points costs what the mouse passed over.
+        history.RecordPoints(channel, edit.first, edit.last);
+        const std::optional<std::uint32_t> last = settings.ModifyRecord(channel, [&](ChannelRecord& r) {
+            const std::optional<std::uint32_t> written = edit.write(r.arbitrarySamples, count);
+            if (written) r.arbitraryChanges.PointsChanged(edit.first, *written);
+            return written;
+        });
+        if (!last) return std::nullopt;
+        change = ArbitraryChange{channel, std::pair{edit.first, *last}, false, RefreshMask::Waveform};
+        break;
+    }
+    case ArbitraryEdit::Kind::Resize:
+        if (edit.count > kMaxArbitraryPoints) return std::nullopt;
+        history.RecordResize(channel, edit.count);
+        settings.ResizeArbitrary(channel, edit.count);
+        change = ArbitraryChange{channel, std::nullopt, true, RefreshMask::Everything};
+        break;
+    case ArbitraryEdit::Kind::Replace:
+        if (edit.samples.size() > kMaxArbitraryPoints) return std::nullopt;
+        // Nothing is left half done when memory runs out: the resize
+        // allocates before it changes anything.
+        history.RecordReplace(channel);
+        settings.ResizeArbitrary(channel, static_cast<std::uint32_t>(edit.samples.size()));
+        settings.ModifyRecord(channel, [&](ChannelRecord& r) { r.arbitrarySamples.swap(edit.samples); });
+        change = ArbitraryChange{channel, std::nullopt, true, RefreshMask::Everything};
+        break;
+    case ArbitraryEdit::Kind::Undo:
+        change = history.Undo(channel);
+        break;
+    case ArbitraryEdit::Kind::Redo:
+        change = history.Redo(channel);
+        break;
+    }
+    if (change && sink) {
+        if (change->points) sink->ArbitraryPointsChanged(channel, change->points->first, change->points->second);
+        sink->RequestRedraw(change->mask);
+    }
+    return change;
+}
+
+}  // namespace zorbel

@@ -1,0 +1,56 @@
+// The one way the program changes a channel's arbitrary points: mouse
+// drawing, the point editor, a new point count, Load and Import Data,
+// formulas, sound files and tables, undo and redo. EditArbitrary records the
+// undo step, changes the points, moves the channel's generation on
+// (ChannelRecord::arbitraryChanges, which the view's envelope follows) and
+// tells a redraw sink which points changed and what to redraw.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <vector>
+
+#include "zorbel/model/device_settings.h"
+#include "zorbel/model/redraw_sink.h"
+
+namespace zorbel {
+
+struct ArbitraryEdit {
+    enum class Kind : std::uint8_t { Points, Resize, Replace, Undo, Redo };
+    // Writes points of `samples` in place, `count` of them valid, under the
+    // records lock; returns the last point written (none outside the edit's
+    // first..last), nothing when it wrote none.
+    using PointWriter = std::function<std::optional<std::uint32_t>(std::vector<double>& samples, std::uint32_t count)>;
+
+    // Points first..last (array and count kept). Inside the history's
+    // BeginStep..EndStep the edits make one undo step (a mouse drag).
+    static ArbitraryEdit Points(std::uint32_t first, std::uint32_t last, PointWriter write) {
+        return {Kind::Points, first, last, std::move(write), 0, {}};
+    }
+    // n samples, the point count n rounded down to 16 (ResizeArbitrary).
+    static ArbitraryEdit Resize(std::uint32_t n) { return {Kind::Resize, 0, 0, {}, n, {}}; }
+    // The whole waveform becomes `samples`: points, count, view window (one
+    // undo step; the gain, divider and frequency are the caller's).
+    static ArbitraryEdit Replace(std::vector<double> samples) {
+        return {Kind::Replace, 0, 0, {}, 0, std::move(samples)};
+    }
+    static ArbitraryEdit Undo() { return {Kind::Undo, 0, 0, {}, 0, {}}; }
+    static ArbitraryEdit Redo() { return {Kind::Redo, 0, 0, {}, 0, {}}; }
+
+    Kind kind;
+    std::uint32_t first, last;
+    PointWriter write;
+    std::uint32_t count;
+    std::vector<double> samples;
+};
+
+// Applies `edit` to `channel`; `sink` (may be null) hears of the points
+// changed in place and is asked for the change's redraw. Nothing, and no
+// undo step, when nothing changed: a bad channel, points beyond the count,
+// a count above the waveform memory, no step to undo or redo. Interface
+// thread only, as the history is; the display thread keeps drawing.
+std::optional<ArbitraryChange> EditArbitrary(DeviceSettings& settings, std::uint16_t channel, ArbitraryEdit edit,
+                                             RedrawSink* sink = nullptr);
+
+}  // namespace zorbel
