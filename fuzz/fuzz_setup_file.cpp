@@ -41,11 +41,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     zorbel::fuzz::OfflineGenerator generator;
     zorbel::DeviceSettings first(generator);
-    std::string error;
-    if (!zorbel::ReadSetupFile(first, "/proc/self/fd/" + std::to_string(gMemfd), &error)) {
+    if (const zorbel::Result read = zorbel::ReadSetupFile(first, "/proc/self/fd/" + std::to_string(gMemfd)); !read) {
         // Only a value that is not a finite number refuses a readable file,
         // and the refused load changed nothing.
-        FUZZ_CHECK(error.find("is not a finite number") != std::string::npos);
+        FUZZ_CHECK(read.Why().find("is not a finite number") != std::string::npos);
         FUZZ_CHECK(first.PendingCommands().empty());
         FUZZ_CHECK(first.Record(0).limits == zorbel::LimitsBlock::BuiltIn());
         return 0;
@@ -61,7 +60,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     zorbel::ProfileFile file;
     for (const auto& entry : written) FUZZ_CHECK(file.SetString(entry.section, entry.key, entry.value));
     zorbel::DeviceSettings second(generator);
-    FUZZ_CHECK(zorbel::ApplySetupProfile(second, file, &error));
+    FUZZ_CHECK(zorbel::ApplySetupProfile(second, file).Ok());
     const auto again = zorbel::SetupFileEntries(second);
     FUZZ_CHECK(again.size() == written.size());
     for (std::size_t i = 0; i < written.size(); ++i) {

@@ -1,10 +1,11 @@
-// CDlgCalibrate: the dialog's controls, laid out in the dialog units of its
-// template, and its handlers.
+// CDlgCalibrate: the dialog's controls, laid out with the sizes and gaps of
+// its template (in dialog units), and its handlers.
 #include "zorbel/dialogs/calibrate.h"
 
 #include <QCloseEvent>
 #include <QDesktopServices>
 #include <QDir>
+#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
@@ -15,6 +16,7 @@
 #include <QTableWidget>
 #include <QTimer>
 #include <QUrl>
+#include <QVBoxLayout>
 
 #include "zorbel/dialogs/calibration_report.h"
 #include "zorbel/dialogs/control_texts.h"
@@ -49,15 +51,6 @@ constexpr char kTip[] =
 
 QString Text(const std::string& utf8) { return QString::fromStdString(utf8); }
 
-bool AskYesNo(QWidget* parent, const QString& question, QPointer<QMessageBox>& open) {
-    QMessageBox box(QMessageBox::Question, QStringLiteral("Zorbel"), question, QMessageBox::Yes | QMessageBox::No,
-                    parent);
-    open = &box;
-    const int answer = box.exec();
-    open = nullptr;
-    return answer == QMessageBox::Yes;
-}
-
 }  // namespace
 
 CDlgCalibrate::CDlgCalibrate(DeviceSettings& settings, CalibrationChoices& choices, QString programFolder,
@@ -66,11 +59,12 @@ CDlgCalibrate::CDlgCalibrate(DeviceSettings& settings, CalibrationChoices& choic
       settings_(settings),
       choices_(choices),
       folder_(std::move(programFolder)),
-      sequence_(settings, choices, [this](const std::string& question) { return Ask(question); }) {
+      sequence_(settings, choices) {
     setWindowTitle(QStringLiteral("仪器校准"));
     setFont(QFont(QStringLiteral("Arial"), 9));
     BuildControls();
-    prompts_.tell = [this](const QString& text) { ShowMessageBox(this, text); };
+    prompts_.ask = [this](const QString& question) { return AskYesNo(this, question); };
+    prompts_.tell = [this](const QString& text) { ShowMessage(this, text); };
     prompts_.openFolder = [](const QString& folder) { QDesktopServices::openUrl(QUrl::fromLocalFile(folder)); };
 
     ShowChoices();
@@ -82,7 +76,7 @@ CDlgCalibrate::CDlgCalibrate(DeviceSettings& settings, CalibrationChoices& choic
 
 CDlgCalibrate::~CDlgCalibrate() = default;
 
-QRect CDlgCalibrate::FromDialogUnits(int x, int y, int width, int height) const {
+QSize CDlgCalibrate::FromDialogUnits(int width, int height) const {
     // Dialog units as Windows derives them from the dialog's font: a quarter
     // of the average character width, an eighth of the character height.
     const QFontMetrics metrics(font());
@@ -90,37 +84,51 @@ QRect CDlgCalibrate::FromDialogUnits(int x, int y, int width, int height) const 
         (metrics.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz")) / 26 + 1) /
         2;
     const int baseY = metrics.height();
-    return QRect(x * baseX / 4, y * baseY / 8, width * baseX / 4, height * baseY / 8);
+    return QSize(width * baseX / 4, height * baseY / 8);
 }
 
-QPushButton* CDlgCalibrate::AddButton(int id, const char* text, int x, int y, int width, int height) {
+QPushButton* CDlgCalibrate::AddButton(int id, const char* text) {
     auto* button = new QPushButton(QString::fromUtf8(text), this);
     button->setAutoDefault(false);
-    button->setGeometry(FromDialogUnits(x, y, width, height));
+    button->setFixedSize(FromDialogUnits(50, 14));
     SetControlId(button, id);
     return button;
 }
 
+// Laid out in rows with the template's gaps (dialog units): the run's choices,
+// the result list, the tip and the buttons.
 void CDlgCalibrate::BuildControls() {
-    setFixedSize(FromDialogUnits(0, 0, kDialogWidth, kDialogHeight).size());
+    setFixedSize(FromDialogUnits(kDialogWidth, kDialogHeight));
+    const auto across = [this](int units) { return FromDialogUnits(units, 0).width(); };
+    const auto down = [this](int units) { return FromDialogUnits(0, units).height(); };
+
+    auto* column = new QVBoxLayout(this);
+    column->setSpacing(0);
+    column->setContentsMargins(across(11), down(8), across(13), down(15));
+    auto* choicesRow = new QHBoxLayout;
+    choicesRow->setSpacing(0);
+    column->addLayout(choicesRow);
+    column->addSpacing(down(10));
 
     const std::array<const char*, 2> channelTexts = {" CH1", " CH2"};
-    const std::array<QRect, 2> channelPlaces = {FromDialogUnits(23, 10, 31, 10), FromDialogUnits(73, 11, 31, 10)};
+    const std::array<int, 2> channelGaps = {12, 19};
     for (int ch = 0; ch < 2; ++ch) {
         auto* radio = new QRadioButton(QString::fromUtf8(channelTexts[ch]), this);
-        radio->setGeometry(channelPlaces[ch]);
+        radio->setFixedWidth(across(31));
         SetControlId(radio, ch == 0 ? kChannel1 : kChannel2);
         connect(radio, &QRadioButton::clicked, this, [this, ch] { choices_.channel = static_cast<std::uint16_t>(ch); });
+        choicesRow->addSpacing(across(channelGaps[ch]));
+        choicesRow->addWidget(radio);
         channels_[ch] = radio;
     }
 
-    // Label, edit and what the edit's number sets when it is left.
-    const auto field = [this](const char* label, QRect labelPlace, int id, QRect editPlace,
-                              void (*set)(CalibrationChoices&, double)) {
+    // Label, edit and what the edit's number sets when it is left, after a
+    // gap of `gap` dialog units.
+    const auto field = [&](int gap, const char* label, int id, void (*set)(CalibrationChoices&, double)) {
         auto* caption = new QLabel(QString::fromUtf8(label), this);
-        caption->setGeometry(labelPlace);
+        caption->setFixedWidth(across(41));
         auto* edit = new QLineEdit(this);
-        edit->setGeometry(editPlace);
+        edit->setFixedSize(FromDialogUnits(26, 14));
         edit->setAlignment(Qt::AlignCenter);
         caption->setBuddy(edit);
         edit->setAccessibleName(caption->text());
@@ -129,22 +137,28 @@ void CDlgCalibrate::BuildControls() {
             set(choices_, settings_.ParseNumberText(edit->text().toStdU16String()));
             ShowChoices();
         });
+        choicesRow->addSpacing(across(gap));
+        choicesRow->addWidget(caption);
+        choicesRow->addSpacing(across(2));
+        choicesRow->addWidget(edit);
         return edit;
     };
-    startEdit_ = field("起始步骤：", FromDialogUnits(198, 11, 41, 8), kStartStep, FromDialogUnits(241, 8, 26, 14),
-                       [](CalibrationChoices& c, double v) { c.SetStartFromText(v); });
-    endEdit_ = field("终止步骤：", FromDialogUnits(290, 11, 41, 8), kEndStep, FromDialogUnits(333, 8, 26, 14),
-                     [](CalibrationChoices& c, double v) { c.SetEndFromText(v); });
-    limitEdit_ = field("单步次数：", FromDialogUnits(384, 11, 41, 8), kRepeatLimit, FromDialogUnits(425, 8, 26, 14),
-                       [](CalibrationChoices& c, double v) { c.SetRepeatLimitFromText(v); });
-    restore_ = AddButton(kRestoreDefaults, "恢复默认值", 472, 8, 50, 14);
+    startEdit_ = field(94, "起始步骤：", kStartStep, [](CalibrationChoices& c, double v) { c.SetStartFromText(v); });
+    endEdit_ = field(23, "终止步骤：", kEndStep, [](CalibrationChoices& c, double v) { c.SetEndFromText(v); });
+    limitEdit_ =
+        field(23, "单步次数：", kRepeatLimit, [](CalibrationChoices& c, double v) { c.SetRepeatLimitFromText(v); });
+    restore_ = AddButton(kRestoreDefaults, "恢复默认值");
+    choicesRow->addSpacing(across(21));
+    choicesRow->addWidget(restore_);
+    choicesRow->addStretch(1);
     connect(restore_, &QPushButton::clicked, this, [this] {
         choices_.RestoreDefaults();
         ShowChoices();
     });
 
     list_ = new QTableWidget(0, kCalibrationColumns, this);
-    list_->setGeometry(FromDialogUnits(11, 32, 523, 193));
+    column->addWidget(list_, 1);
+    column->addSpacing(down(9));
     SetControlId(list_, kResultList);
     list_->setAccessibleName(QStringLiteral("校准结果"));
     list_->setShowGrid(true);
@@ -163,21 +177,34 @@ void CDlgCalibrate::BuildControls() {
         list_->setColumnWidth(column, kColumns[column].width);
     }
 
+    auto* buttonRow = new QHBoxLayout;
+    buttonRow->setSpacing(0);
+    column->addLayout(buttonRow);
     auto* tip = new QLabel(QString::fromUtf8(kTip), this);
-    tip->setGeometry(FromDialogUnits(3, 234, 156, 23));
-
-    start_ = AddButton(kStart, "开始", 164, 241, 50, 14);
+    tip->setFixedSize(FromDialogUnits(148, 23));
+    buttonRow->addWidget(tip);
+    start_ = AddButton(kStart, "开始");
     start_->setDefault(true);  // the look of the template; Enter still does nothing
-    stop_ = AddButton(kStop, "停止", 239, 241, 50, 14);
-    auto* report = AddButton(kReport, "CSV输出", 320, 241, 50, 14);
-    auto* openFolder = AddButton(kOpenFolder, "打开文件夹", 402, 241, 50, 14);
-    exit_ = AddButton(kExit, "退出", 480, 241, 50, 14);
+    stop_ = AddButton(kStop, "停止");
+    auto* report = AddButton(kReport, "CSV输出");
+    auto* openFolder = AddButton(kOpenFolder, "打开文件夹");
+    exit_ = AddButton(kExit, "退出");
+    const std::array<std::pair<int, QPushButton*>, 5> buttons = {
+        {{5, start_}, {25, stop_}, {31, report}, {32, openFolder}, {28, exit_}}};
+    for (const auto& [gap, button] : buttons) {
+        buttonRow->addSpacing(across(gap));
+        buttonRow->addWidget(button);
+    }
+    buttonRow->addStretch(1);
 
     connect(start_, &QPushButton::clicked, this, [this] {
         sequence_.Start();
         ApplyRunState();
     });
-    connect(stop_, &QPushButton::clicked, this, [this] { sequence_.Stop(); });
+    connect(stop_, &QPushButton::clicked, this, [this] {
+        // A question already waiting ends the run by itself.
+        if (!waiting_) CarryOut(settings_, sequence_.Stop(), [this](const std::string& q) { return Ask(q); });
+    });
     connect(report, &QPushButton::clicked, this, [this] { WriteReport(); });
     connect(openFolder, &QPushButton::clicked, this, [this] { prompts_.openFolder(folder_); });
     connect(exit_, &QPushButton::clicked, this, [this] { done(QDialog::Accepted); });
@@ -196,8 +223,7 @@ void CDlgCalibrate::SetPrompts(CalibrationPrompts prompts) {
 
 bool CDlgCalibrate::Ask(const std::string& question) {
     ShowRows();  // the count that ends the run is on screen behind its question
-    if (prompts_.ask) return prompts_.ask(Text(question));
-    return AskYesNo(this, Text(question), question_);
+    return prompts_.ask(Text(question));
 }
 
 void CDlgCalibrate::ShowChoices() {
@@ -217,11 +243,25 @@ void CDlgCalibrate::ApplyRunState() {
 
 void CDlgCalibrate::OnCalibrationStep(std::uint16_t code) {
     if (closing_) return;
-    sequence_.OnStep(code);
+    const CalibrationNext next = sequence_.OnStep(code);
     ShowRows();
     if (code == code::kCalGetStepCount) ShowChoices();  // the run's range as held to the step total
     if (code == code::kCalSetStep && sequence_.HighlightedRow() >= 0) HighlightRow(sequence_.HighlightedRow());
     ApplyRunState();
+    if (next.kind != CalibrationNext::Kind::Ask) {
+        CarryOut(settings_, next, {});
+        return;
+    }
+    // Not asked here: the worker waits for this notice to return.
+    waiting_ = next;
+    QMetaObject::invokeMethod(
+        this, [this] { AskWaitingQuestion(); }, Qt::QueuedConnection);
+}
+
+void CDlgCalibrate::AskWaitingQuestion() {
+    if (!waiting_ || closing_) return;
+    const CalibrationNext next = *std::exchange(waiting_, std::nullopt);
+    CarryOut(settings_, next, [this](const std::string& question) { return Ask(question); });
 }
 
 void CDlgCalibrate::ShowRows() {
@@ -255,8 +295,7 @@ QString CDlgCalibrate::ReportPath() const {
 
 void CDlgCalibrate::WriteReport() {
     const QString path = ReportPath();
-    std::string error;
-    if (!WriteCalibrationReport(path.toStdString(), sequence_.Rows(), error)) {
+    if (!WriteCalibrationReport(path.toStdString(), sequence_.Rows())) {
         prompts_.tell(QStringLiteral("无法创建或打开校准文件：") + path);
         return;
     }
@@ -273,7 +312,8 @@ void CDlgCalibrate::CheckLink() {
 void CDlgCalibrate::CloseNow() {
     closing_ = true;
     linkCheck_->stop();
-    if (question_) question_->done(QMessageBox::No);
+    // A question under way is answered No.
+    for (QMessageBox* question : findChildren<QMessageBox*>()) question->done(QMessageBox::No);
     done(QDialog::Rejected);
 }
 

@@ -35,18 +35,12 @@ std::optional<std::string> CalibrationReportBytes(const std::vector<CalibrationR
     return ToGbk(text);
 }
 
-bool WriteCalibrationReport(const std::string& path, const std::vector<CalibrationRow>& rows, std::string& error) {
+Result WriteCalibrationReport(const std::string& path, const std::vector<CalibrationRow>& rows) {
     const std::optional<std::string> bytes = CalibrationReportBytes(rows);
-    if (!bytes) {
-        error = "the report has text without a GBK form";
-        return false;
-    }
+    if (!bytes) return Result::Failed("the report has text without a GBK form");
     AtomicFile file;
-    if (!file.Create(path) || !file.Write(*bytes) || !file.Commit()) {
-        error = file.Error();
-        return false;
-    }
-    return true;
+    if (!file.Create(path) || !file.Write(*bytes) || !file.Commit()) return Result::Failed(file.Error());
+    return Result::Done();
 }
 
 }  // namespace zorbel

@@ -42,8 +42,67 @@ void CalibrationChoices::SetStartFromText(double shown) { startStep = std::max(H
 void CalibrationChoices::SetEndFromText(double shown) { endStep = Held(shown); }
 void CalibrationChoices::SetRepeatLimitFromText(double shown) { repeatLimit = Held(shown); }
 
-CalibrationSequence::CalibrationSequence(DeviceSettings& settings, CalibrationChoices& choices, Question ask)
-    : settings_(settings), choices_(choices), ask_(std::move(ask)) {}
+void QueueCalibration(DeviceSettings& settings, const CalibrationSend& send) {
+    switch (send.code) {
+    case code::kNone:
+        break;
+    case code::kCalSetStep:
+        settings.QueueCalibrationStep(static_cast<std::uint16_t>(send.argument));
+        break;
+    case code::kCalStop:
+        settings.QueueCalibrationStop(send.argument);
+        break;
+    default:
+        settings.QueueCalibrationCommand(send.code);
+        break;
+    }
+}
+
+void CarryOut(DeviceSettings& settings, const CalibrationNext& next,
+              const std::function<bool(const std::string& question)>& ask) {
+    switch (next.kind) {
+    case CalibrationNext::Kind::Nothing:
+        break;
+    case CalibrationNext::Kind::Send:
+        QueueCalibration(settings, next.send);
+        break;
+    case CalibrationNext::Kind::Ask:
+        QueueCalibration(settings, ask(next.question) ? next.ifYes : next.ifNo);
+        break;
+    }
+}
+
+StepVerdict VerdictOf(std::int16_t stepState) {
+    switch (stepState) {
+    case 0:
+        return StepVerdict::Passed;
+    case -1:
+        return StepVerdict::Failed;
+    case -2:
+        return StepVerdict::NeedsPrevious;
+    default:
+        return StepVerdict::Unknown;
+    }
+}
+
+namespace {
+
+CalibrationNext Send(std::uint16_t code, int argument = 0) {
+    return {.kind = CalibrationNext::Kind::Send, .send = {code, argument}};
+}
+
+// A question whose Yes keeps the calibrated data (or discards it, `yesDiscards`).
+CalibrationNext AskThenStop(std::string question, bool yesDiscards) {
+    return {.kind = CalibrationNext::Kind::Ask,
+            .question = std::move(question),
+            .ifYes = {code::kCalStop, yesDiscards ? 1 : 0},
+            .ifNo = {code::kCalStop, yesDiscards ? 0 : 1}};
+}
+
+}  // namespace
+
+CalibrationSequence::CalibrationSequence(DeviceSettings& settings, CalibrationChoices& choices)
+    : settings_(settings), choices_(choices) {}
 
 void CalibrationSequence::Start() {
     settings_.ModifyCalibration([](CalibrationValues& c) {
@@ -62,43 +121,30 @@ void CalibrationSequence::Start() {
     running_ = true;
 }
 
-void CalibrationSequence::Stop() {
-    const bool discard = ask_("需要强制退出校准,是否忽略仪器中已完成的数据");
-    settings_.QueueCalibrationStop(discard ? 1 : 0);
+CalibrationNext CalibrationSequence::Stop() const {
+    return AskThenStop("需要强制退出校准,是否忽略仪器中已完成的数据", true);
 }
 
-void CalibrationSequence::OnStep(std::uint16_t code) {
+CalibrationNext CalibrationSequence::OnStep(std::uint16_t code) {
     switch (code) {
     case code::kCalStart:
         running_ = true;
-        break;
+        return {};
     case code::kCalStop:
         running_ = false;
-        break;
+        return {};
     case code::kCalGetStepCount:
-        StepCountRead();
-        break;
+        return StepCountRead();
     case code::kCalSetStep:
-        StepSelected();
-        break;
+        return StepSelected();
     case code::kCalGetReference:
-        settings_.QueueCalibrationCommand(code::kCalMeasure);
-        break;
-    case code::kCalMeasure: {
-        settings_.QueueCalibrationCommand(code::kCalGetState);
-        const CalibrationValues c = settings_.Calibration();
-        const int row = SelectedStep();
-        SetCell(row, kReferenceFrequency, FormatFixed(c.referenceFrequency, 3));
-        SetCell(row, kReferenceVoltage, FormatFixed(c.referenceVoltage, 4));
-        SetCell(row, kMeasuredFrequency, FormatFixed(c.measuredFrequency, 3));
-        SetCell(row, kMeasuredVoltage, FormatFixed(c.measuredVoltage, 4));
-        break;
-    }
+        return Send(code::kCalMeasure);
+    case code::kCalMeasure:
+        return Measured();
     case code::kCalGetState:
-        Verdict();
-        break;
+        return Verdict();
     default:
-        break;
+        return {};
     }
 }
 
@@ -106,152 +152,134 @@ void CalibrationSequence::OnStep(std::uint16_t code) {
 // inside it: a start at or beyond the total restarts at step 1, an end not
 // above the start runs to the last step, and an end beyond the total stops at
 // the last step (rather than selecting steps the generator does not have).
-void CalibrationSequence::StepCountRead() {
+CalibrationNext CalibrationSequence::StepCountRead() {
     const int total = settings_.Calibration().stepTotal;
-    rows_.assign(static_cast<std::size_t>(total), CalibrationRow{});
+    rows_.assign(static_cast<std::size_t>(std::max(total, 0)), CalibrationRow{});
+    steps_.assign(rows_.size(), StepRecord{});
     for (int row = 0; row < total; ++row) rows_[static_cast<std::size_t>(row)][kLabel] = StepLabel(row);
     const bool startBeyond = choices_.startStep >= total;
     if (startBeyond) choices_.startStep = 0;
     if (startBeyond || choices_.endStep <= choices_.startStep || choices_.endStep > total) choices_.endStep = total;
     runStart_ = choices_.startStep;
-    currentRow_ = runStart_;
-    previousRow_ = runStart_ - 1;
-    failCount_ = previousSuccess_ = previousFail_ = 0;
-    retrying_ = false;
+    current_ = runStart_;
     highlighted_ = -1;
-    EndTest();  // selects the first row; a generator without steps ends at once
+    return EndTest();  // selects the first row; a generator without steps ends at once
 }
 
-void CalibrationSequence::StepSelected() {
-    highlighted_ = currentRow_;
+CalibrationNext CalibrationSequence::StepSelected() {
+    highlighted_ = current_;
     const CalibrationValues c = settings_.Calibration();
     const int selected = SelectedStep();
     if (c.measurementKind != kKindNoMeasurement) {
         // Into the row of the step just selected, which is the previous row
         // while that one runs again.
         SetCell(selected, kKind, c.measurementKind == kKindMean ? kMean : kPeakToPeak);
-        settings_.QueueCalibrationCommand(code::kCalGetReference);
-        return;
+        return Send(code::kCalGetReference);
     }
     // A step without a measurement counts as passed at once.
-    if (!retrying_ || selected == currentRow_) {
-        SetUnavailable(currentRow_, retrying_ ? kResult : kMeasuredVoltage);
-        SetCell(currentRow_, kResult, Counts(1, failCount_));
-        previousSuccess_ = 1;
-        previousFail_ = failCount_;
-        failCount_ = 0;
-        previousRow_ = currentRow_;
-        retrying_ = false;
-        ++currentRow_;
-    } else if (selected == previousRow_) {
-        ++previousSuccess_;
-        SetUnavailable(previousRow_, kMeasuredVoltage);
-        SetCell(previousRow_, kResult, Counts(previousSuccess_, previousFail_));
+    const bool retrying = Inside(current_) && steps_[current_].state == StepState::Retrying;
+    if (!retrying || selected == current_) {
+        SetUnavailable(current_);
+        PassCurrent();
+    } else if (selected == current_ - 1) {
+        ++steps_[current_ - 1].tally.successes;
+        SetUnavailable(current_ - 1);
+        ShowTally(current_ - 1);
     }
-    EndTest();
+    return EndTest();
 }
 
-void CalibrationSequence::Verdict() {
+CalibrationNext CalibrationSequence::Measured() {
     const CalibrationValues c = settings_.Calibration();
+    const int row = SelectedStep();
+    SetCell(row, kReferenceFrequency, FormatFixed(c.referenceFrequency, 3));
+    SetCell(row, kReferenceVoltage, FormatFixed(c.referenceVoltage, 4));
+    SetCell(row, kMeasuredFrequency, FormatFixed(c.measuredFrequency, 3));
+    SetCell(row, kMeasuredVoltage, FormatFixed(c.measuredVoltage, 4));
+    return Send(code::kCalGetState);
+}
+
+CalibrationNext CalibrationSequence::Verdict() {
     const int selected = SelectedStep();
-    switch (c.stepState) {
-    case 0:
-        Passed(selected);
-        break;
-    case -1:
-        Failed();
-        break;
-    case -2:
-        NeedsPrevious(selected);
-        break;
-    default:
-        break;  // a verdict the procedure does not know: the run waits for "停止"
-    }
-}
-
-void CalibrationSequence::Passed(int selected) {
-    if (!retrying_) {
-        previousRow_ = currentRow_;
-        previousSuccess_ = 1;
-        previousFail_ = 0;
-        SetCell(currentRow_, kResult, Counts(1, 0));
-        ++currentRow_;
-        failCount_ = 0;
-    } else if (selected == currentRow_) {
-        SetCell(currentRow_, kResult, Counts(1, failCount_));
-        previousRow_ = currentRow_;
-        ++currentRow_;
-        previousSuccess_ = 1;
-        previousFail_ = failCount_;
-        failCount_ = 0;
-        retrying_ = false;
-    } else if (selected == previousRow_) {
-        // The previous step passed again: the current one runs again.
-        ++previousSuccess_;
-        SetCell(previousRow_, kResult, Counts(previousSuccess_, previousFail_));
-    }
-    EndTest();
-}
-
-void CalibrationSequence::Failed() {
-    ++failCount_;
-    retrying_ = true;
-    SetCell(currentRow_, kResult, Counts(0, failCount_));
-    if (failCount_ < choices_.repeatLimit)
-        Select(currentRow_);
-    else
-        AskRepeatLimit(currentRow_);
-}
-
-void CalibrationSequence::NeedsPrevious(int selected) {
-    // The run's first row has no previous step inside the run (before step 1
-    // there is none at all): it fails and runs again instead.
-    if (previousRow_ < runStart_) {
-        Failed();
-        return;
-    }
-    if (!retrying_ || selected == currentRow_) {
-        ++failCount_;
-        retrying_ = true;
-        SetCell(currentRow_, kResult, Counts(0, failCount_));
-        if (failCount_ < choices_.repeatLimit)
-            Select(previousRow_);
-        else
-            AskRepeatLimit(currentRow_);
-    } else if (selected == previousRow_) {
+    const int previous = current_ - 1;
+    const bool retrying = Inside(current_) && steps_[current_].state == StepState::Retrying;
+    switch (VerdictOf(settings_.Calibration().stepState)) {
+    case StepVerdict::Passed:
+        if (!retrying || selected == current_) {
+            PassCurrent();
+        } else if (selected == previous) {
+            // The previous step passed again: the current one runs again.
+            ++steps_[previous].tally.successes;
+            ShowTally(previous);
+        }
+        return EndTest();
+    case StepVerdict::Failed:
+        // Counted against the current step, whichever of the two ran.
+        return Fail(current_, current_);
+    case StepVerdict::NeedsPrevious:
+        // The run's first row has no previous step inside the run (before
+        // step 1 there is none at all): it fails and runs again instead.
+        if (current_ == runStart_) return Fail(current_, current_);
+        if (!retrying || selected == current_) return Fail(current_, previous);
         // The previous step itself needs its own previous one: it counts
         // against the limit by its own failures, so that it cannot loop.
-        ++previousFail_;
-        SetCell(previousRow_, kResult, Counts(previousSuccess_, previousFail_));
-        if (previousFail_ < choices_.repeatLimit)
-            Select(previousRow_);
-        else
-            AskRepeatLimit(previousRow_);
+        if (selected == previous) return Fail(previous, previous);
+        return {};
+    case StepVerdict::Unknown:
+        break;
     }
+    return {};  // a verdict the procedure does not know: the run waits for "停止"
 }
 
-void CalibrationSequence::EndTest() {
-    if (currentRow_ < choices_.endStep) {
-        Select(currentRow_);
-        return;
+void CalibrationSequence::PassCurrent() {
+    if (Inside(current_)) {
+        StepRecord& step = steps_[current_];
+        step.state = StepState::Passed;
+        step.tally.successes = 1;
+        ShowTally(current_);
+    }
+    ++current_;
+}
+
+CalibrationNext CalibrationSequence::Fail(int row, int retry) {
+    if (!Inside(row)) return {};
+    StepRecord& step = steps_[row];
+    ++step.tally.failures;
+    if (row == current_) step.state = StepState::Retrying;
+    ShowTally(row);
+    if (step.tally.failures < choices_.repeatLimit) return Select(retry);
+    return AskRepeatLimit(row);
+}
+
+CalibrationNext CalibrationSequence::EndTest() {
+    if (current_ < choices_.endStep) {
+        if (Inside(current_) && steps_[current_].state == StepState::Waiting)
+            steps_[current_].state = StepState::Running;
+        return Select(current_);
     }
     const int total = settings_.Calibration().stepTotal;
-    const bool keep = ask_("已完成总步骤数" + FormatInt(total) + "中的步骤" + FormatInt(choices_.startStep + 1) +
-                           "到步骤" + FormatInt(choices_.endStep) + ",是否更新仪器中的校准数据");
-    settings_.QueueCalibrationStop(keep ? 0 : 1);
+    return AskThenStop("已完成总步骤数" + FormatInt(total) + "中的步骤" + FormatInt(choices_.startStep + 1) + "到步骤" +
+                           FormatInt(choices_.endStep) + ",是否更新仪器中的校准数据",
+                       false);
 }
 
-void CalibrationSequence::AskRepeatLimit(int row) {
-    const bool keep = ask_("校准过程中第" + FormatInt(row + 1) + "步骤碰到错误且重复次数达到上限" +
-                           FormatInt(choices_.repeatLimit) + ",是否保存之前校准的数据");
-    settings_.QueueCalibrationStop(keep ? 0 : 1);
+CalibrationNext CalibrationSequence::AskRepeatLimit(int row) const {
+    return AskThenStop("校准过程中第" + FormatInt(row + 1) + "步骤碰到错误且重复次数达到上限" +
+                           FormatInt(choices_.repeatLimit) + ",是否保存之前校准的数据",
+                       false);
 }
 
-void CalibrationSequence::Select(int row) { settings_.QueueCalibrationStep(static_cast<std::uint16_t>(row)); }
+CalibrationNext CalibrationSequence::Select(int row) { return Send(code::kCalSetStep, row); }
 
 int CalibrationSequence::SelectedStep() const {
     const int step = settings_.Calibration().currentStep;
     return step < static_cast<int>(rows_.size()) ? step : -1;
+}
+
+void CalibrationSequence::ShowTally(int row) {
+    if (!Inside(row)) return;
+    const StepTally& tally = steps_[static_cast<std::size_t>(row)].tally;
+    SetCell(row, kResult, Counts(tally.successes, tally.failures));
 }
 
 void CalibrationSequence::SetCell(int row, int column, std::string text) {
@@ -259,8 +287,8 @@ void CalibrationSequence::SetCell(int row, int column, std::string text) {
     rows_[static_cast<std::size_t>(row)][static_cast<std::size_t>(column)] = std::move(text);
 }
 
-void CalibrationSequence::SetUnavailable(int row, int lastColumn) {
-    for (int column = kReferenceFrequency; column <= lastColumn; ++column) SetCell(row, column, kUnavailable);
+void CalibrationSequence::SetUnavailable(int row) {
+    for (int column = kReferenceFrequency; column <= kMeasuredVoltage; ++column) SetCell(row, column, kUnavailable);
 }
 
 }  // namespace zorbel

@@ -34,11 +34,6 @@ constexpr std::array<WaveTypeControl, 6> kWaveTypeControls = {{
 constexpr std::array<const char*, 3> kUnitCaptions = {" Hz", " KHz", " MHz"};
 constexpr std::array<int, 3> kUnitIds = {1059, 1060, 1061};
 
-double UnitFactor(std::uint16_t unit) {
-    constexpr std::array<double, 3> kFactors = {1.0, 1e3, 1e6};
-    return kFactors[std::min<std::uint16_t>(unit, 2)];
-}
-
 // Checks the radio at `index` and unchecks the others; none for an index out
 // of range, which exclusive radios would not allow.
 template <std::size_t N>
@@ -126,9 +121,9 @@ QGroupBox* CDlgCtrlDDS::BuildPages(QWidget* body) {
     auto* layout = new QVBoxLayout(group);
     pageFrame_ = WithId(new QWidget(group), 1017);
     layout->addWidget(pageFrame_);
-    pages_ = {new CDlgWaveParameterSine(pageFrame_),  new CDlgWaveParameterSquare(pageFrame_),
-              new CDlgWaveParameterRamp(pageFrame_),  new CDlgWaveParameterPulse(pageFrame_),
-              new CDlgWaveParameterNoise(pageFrame_), new CDlgWaveParameterArbitrary(pageFrame_)};
+    for (std::uint16_t type = kWaveSine; type <= kWaveNoise; ++type)
+        pages_[type - 1] = new CDlgWaveParameter(type, pageFrame_);
+    pages_[kWaveArbitrary - 1] = new CDlgWaveParameterArbitrary(pageFrame_);
     // All six on the same place; the frame is as large as the largest, so
     // that the panel keeps its size whichever page is shown.
     auto* place = new QGridLayout(pageFrame_);
@@ -159,21 +154,24 @@ QGroupBox* CDlgCtrlDDS::BuildFrequency(QWidget* body) {
     formatButton_ = WithId(new QPushButton(QStringLiteral("Format"), group), 1063);
     grid->addWidget(frequencyEdit_, 1, 0, 1, 2);
     grid->addWidget(formatButton_, 1, 2);
-    connect(frequencyEdit_, &CEditEx::LeftNormalized, this, [this] { FrequencyFieldLeft(); });
+    connect(frequencyEdit_, &CEditEx::LeftNormalized, this, [this] {
+        if (!Settings()) return;
+        const double typed = Settings()->ParseNumberText(std::u16string_view(frequencyEdit_->text().toStdU16String()));
+        EnterFrequency(JoinFrequency(typed, shown_.unit), shown_.unit, false);
+    });
     connect(formatButton_, &QPushButton::clicked, this, [this] {
-        if (settings_) ShowChannelFrequency();
+        if (Settings()) ShowChannelFrequency();
     });
     return group;
 }
 
 void CDlgCtrlDDS::Attach(DeviceSettings* settings, ViewRedraw* view) {
-    settings_ = settings;
-    view_ = view;
+    site_.Attach(settings, view);
     for (CDlgWaveParameter* page : pages_) page->Attach(settings, view);
 }
 
 void CDlgCtrlDDS::SetMessageSink(MessageSink sink) {
-    messages_ = sink;
+    site_.SetMessageSink(sink);
     for (CDlgWaveParameter* page : pages_) page->SetMessageSink(sink);
 }
 
@@ -195,8 +193,8 @@ CDlgWaveParameter* CDlgCtrlDDS::Page(std::uint16_t type) const {
 }
 
 void CDlgCtrlDDS::UpdatePanel() {
-    if (!settings_) return;
-    const auto [output, type] = settings_->ReadRecord(settings_->CurrentChannel(), [](const ChannelRecord& r) {
+    if (!Settings()) return;
+    const auto [output, type] = Settings()->ReadRecord(Settings()->CurrentChannel(), [](const ChannelRecord& r) {
         return std::pair{r.outputState, r.waveType};
     });
     CheckChannelRadios();
@@ -222,139 +220,82 @@ void CDlgCtrlDDS::SelectWaveType(std::uint16_t type) {
     for (QWidget* control :
          std::initializer_list<QWidget*>{unitRadios_[0], unitRadios_[1], unitRadios_[2], frequencyEdit_, formatButton_})
         control->setEnabled(hasFrequency);
-    if (!settings_) return;
+    if (!Settings()) return;
 
-    const std::uint16_t channel = settings_->CurrentChannel();
-    const auto [waveType, frequency, arbitraryFrequency] = settings_->ReadRecord(channel, [](const ChannelRecord& r) {
+    const std::uint16_t channel = Settings()->CurrentChannel();
+    const auto [waveType, frequency, arbitraryFrequency] = Settings()->ReadRecord(channel, [](const ChannelRecord& r) {
         return std::tuple{r.waveType, r.Value(Parameter::Frequency), r.arbitraryFrequency};
     });
-    SplitFrequency(type == kWaveArbitrary ? arbitraryFrequency : frequency);
-    ShowFrequency(mantissa_, unit_);
+    ShowFrequency(type == kWaveArbitrary ? arbitraryFrequency : frequency);
     if (type != waveType && IsValidWaveType(type)) {
-        settings_->SetWaveType(channel, type);
+        Settings()->SetWaveType(channel, type);
         RequestRedraw(RefreshMask::Annotations);
     }
 }
 
-void CDlgCtrlDDS::SplitFrequency(double frequency) {
-    if (frequency < 1000) {
-        unit_ = 0;
-        mantissa_ = frequency;
-    } else if (frequency < 1000000) {
-        unit_ = 1;
-        mantissa_ = frequency / 1000;
-    } else {
-        unit_ = 2;
-        mantissa_ = frequency / 1000000;
-    }
+void CDlgCtrlDDS::ShowFrequency(double frequency, std::uint16_t unit) {
+    shown_ = {unit, frequency / JoinFrequency(1, unit)};
+    CheckOnly(unitRadios_, unit);
+    frequencyEdit_->SetValue(shown_.mantissa);
 }
 
-void CDlgCtrlDDS::ShowFrequency(double mantissa, std::uint16_t unit) {
-    CheckOnly(unitRadios_, unit);
-    frequencyEdit_->SetValue(mantissa);
-}
+void CDlgCtrlDDS::ShowFrequency(double frequency) { ShowFrequency(frequency, SplitFrequency(frequency).unit); }
 
 void CDlgCtrlDDS::ApplyFrequencyUnit(std::uint16_t unit) {
-    if (!settings_) return;
+    if (!Settings()) return;
     // The number as last shown or accepted, not as it stands in the field.
-    EnterFrequency(mantissa_ * UnitFactor(unit), unit, true);
-}
-
-void CDlgCtrlDDS::FrequencyFieldLeft() {
-    if (!settings_) return;
-    const double typed = settings_->ParseNumberText(std::u16string_view(frequencyEdit_->text().toStdU16String()));
-    EnterFrequency(typed * UnitFactor(unit_), unit_, false);
+    EnterFrequency(JoinFrequency(shown_.mantissa, unit), unit, true);
 }
 
 void CDlgCtrlDDS::EnterFrequency(double frequency, std::uint16_t unit, bool unitClicked) {
-    const std::uint16_t channel = settings_->CurrentChannel();
-    const CheckedValue checked =
-        CheckTypedValue(Parameter::Frequency, channel, frequency, settings_->CopyLimits(channel));
-    if (checked.refusal) {
-        Refuse(*checked.refusal);
-        if (!settings_) return;  // detached while the message was up
-        ShowChannelFrequency();
-        if (unitClicked) {
-            CheckChannelRadios();
-            CheckWaveTypeRadio(ChannelFrequency().first);
-        }
-        return;
+    const std::uint16_t channel = Settings()->CurrentChannel();
+    const std::uint16_t type = Settings()->ReadRecord(channel, [](const ChannelRecord& r) { return r.waveType; });
+    const FieldEntry entry = site_.Enter(
+        PanelFrequencyRule(*Settings(), channel), frequency,
+        [this, unit](double accepted) { ShowFrequency(accepted, unit); }, [this](double held) { ShowFrequency(held); });
+    if (!Settings()) return;  // detached while a message was up
+    if (entry == FieldEntry::Written) {
+        if (CDlgWaveParameter* page = Page(type)) page->UpdatePage();
     }
-    const auto [type, current] = ChannelFrequency();
-    // Only the instrument's own frequency is sent; the arbitrary frequency
-    // chooses the sample clock and is kept as typed.
-    const double value = type == kWaveArbitrary ? frequency : checked.sent;
-    unit_ = unit;
-    mantissa_ = value / UnitFactor(unit);
-    ShowFrequency(mantissa_, unit_);
-    if (value != current) {
-        if (type >= kWaveSine && type <= kWavePulse) {
-            settings_->SetParameter(channel, Parameter::Frequency, value);
-            Page(type)->UpdatePage();
-        } else if (type == kWaveArbitrary) {
-            if (ChooseArbitraryControl(*settings_, channel, value)) RequestRedraw(RefreshMask::Annotations);
-            Page(type)->UpdatePage();
-        }
-        RequestRedraw(RefreshMask::Waveform);
-    }
+    // A click on a unit radio must not leave the wave type's radio unchecked.
     if (unitClicked) {
         CheckChannelRadios();
         CheckWaveTypeRadio(type);
     }
 }
 
-std::pair<std::uint16_t, double> CDlgCtrlDDS::ChannelFrequency() const {
-    return settings_->ReadRecord(settings_->CurrentChannel(), [](const ChannelRecord& r) {
-        return std::pair{r.waveType,
-                         r.waveType == kWaveArbitrary ? r.arbitraryFrequency : r.Value(Parameter::Frequency)};
-    });
-}
-
 void CDlgCtrlDDS::ShowChannelFrequency() {
-    SplitFrequency(ChannelFrequency().second);
-    ShowFrequency(mantissa_, unit_);
+    ShowFrequency(PanelFrequencyRule(*Settings(), Settings()->CurrentChannel()).current());
 }
 
 void CDlgCtrlDDS::ToggleOutput() {
-    if (!settings_) return;
-    const std::uint16_t channel = settings_->CurrentChannel();
-    const std::uint16_t state = settings_->ReadRecord(channel, [](const ChannelRecord& r) { return r.outputState; });
+    if (!Settings()) return;
+    const std::uint16_t channel = Settings()->CurrentChannel();
+    const std::uint16_t state = Settings()->ReadRecord(channel, [](const ChannelRecord& r) { return r.outputState; });
     // Switch and model disagree only when the model changed behind the
     // panel's back; the next UpdatePanel realigns them.
     if (outputOn_ != (state == 1)) return;
     outputOn_ = !outputOn_;
-    settings_->SetOutputState(channel, outputOn_ ? 1 : 0);
+    Settings()->SetOutputState(channel, outputOn_ ? 1 : 0);
     ShowOutputCaption();
     RequestRedraw(RefreshMask::Waveform);
 }
 
 void CDlgCtrlDDS::ChooseChannel(std::uint16_t channel) {
-    if (!settings_) return;
-    if (settings_->CurrentChannel() != channel) {
-        settings_->SetCurrentChannel(channel);
+    if (!Settings()) return;
+    if (Settings()->CurrentChannel() != channel) {
+        Settings()->SetCurrentChannel(channel);
         RequestRedraw(RefreshMask::Everything);
     }
     UpdatePanel();
 }
 
 void CDlgCtrlDDS::CheckChannelRadios() {
-    if (settings_) CheckOnly(channelRadios_, settings_->CurrentChannel());
+    if (Settings()) CheckOnly(channelRadios_, Settings()->CurrentChannel());
 }
 
 void CDlgCtrlDDS::CheckWaveTypeRadio(std::uint16_t type) { CheckOnly(waveTypeRadios_, type - 1); }
 
 void CDlgCtrlDDS::ShowOutputCaption() { outputSwitch_->setText(outputOn_ ? onText_ : offText_); }
-
-void CDlgCtrlDDS::Refuse(const std::string& message) {
-    const QString text = QString::fromStdString(message);
-    if (messages_)
-        messages_(text);
-    else
-        ShowMessageBox(this, text);
-}
-
-void CDlgCtrlDDS::RequestRedraw(RefreshMask mask) {
-    if (view_) view_->RequestRedraw(mask);
-}
 
 }  // namespace zorbel

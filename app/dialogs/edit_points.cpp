@@ -9,7 +9,7 @@
 
 #include "zorbel/dialogs/arbitrary_tools.h"
 #include "zorbel/dialogs/edit_ex.h"
-#include "zorbel/dialogs/value_fields.h"
+#include "zorbel/dialogs/field_binding.h"
 #include "zorbel/model/arbitrary_edit.h"
 
 namespace zorbel {
@@ -58,8 +58,9 @@ CDlgEditPoints::CDlgEditPoints(DeviceSettings& settings, ViewRedraw* view, const
 
     connect(previous_, &QPushButton::clicked, this, [this] { Step(-1); });
     connect(next_, &QPushButton::clicked, this, [this] { Step(1); });
-    connect(index_, &CEditEx::LeftNormalized, this, [this] { IndexLeft(); });
-    connect(voltage_, &CEditEx::LeftNormalized, this, [this] { VoltageLeft(); });
+    site_.Attach(&settings_, view_);
+    BindField(index_, site_, [this](DeviceSettings&) { return IndexRule(); });
+    BindField(voltage_, site_, [this](DeviceSettings&) { return VoltageRule(); });
 
     // The point edited last time, unless the waveform has become shorter since.
     const std::uint32_t kept = settings_.ReadRecord(channel_, [](const ChannelRecord& r) { return r.editPointIndex; });
@@ -91,40 +92,50 @@ void CDlgEditPoints::Step(int direction) {
     ShowPoint();
 }
 
-void CDlgEditPoints::IndexLeft() {
-    const std::uint32_t count = PointCount();
-    const long long typed =
-        TruncatedInteger(settings_.ParseNumberText(std::u16string_view(index_->text().toStdU16String())));
-    // Anything that is not a point (-1 among them) means the last one.
-    if (typed < 0 || typed >= static_cast<long long>(count)) {
-        current_ = count == 0 ? 0 : count - 1;
-        index_->SetInteger(current_);
-    } else {
-        current_ = static_cast<std::uint32_t>(typed);
-    }
-    voltage_->SetValue(PointVoltage());
+FieldRule CDlgEditPoints::IndexRule() {
+    return {
+        // Anything that is not a point (-1 among them) means the last one.
+        .take =
+            [this](double typed) {
+                const std::uint32_t count = PointCount();
+                const long long index = TruncatedInteger(typed);
+                const bool point = index >= 0 && index < static_cast<long long>(count);
+                return static_cast<double>(point ? index : count == 0 ? 0 : count - 1);
+            },
+        .current = [this] { return static_cast<double>(current_); },
+        .commit =
+            [this](double index) {
+                current_ = static_cast<std::uint32_t>(index);
+                voltage_->SetValue(PointVoltage());
+                return false;
+            },
+    };
 }
 
-void CDlgEditPoints::VoltageLeft() {
-    // Clamped silently, as the instrument could not play more.
-    const double v =
-        ClampArbitraryVoltage(settings_.ParseNumberText(std::u16string_view(voltage_->text().toStdU16String())),
-                              settings_.CopyLimits(channel_));
-    voltage_->SetValue(v);
-    const bool changes = settings_.ReadRecord(channel_, [&](const ChannelRecord& r) {
-        return current_ < r.arbitraryPointCount && current_ < r.arbitrarySamples.size() &&
-               r.arbitrarySamples[current_] != v;
+FieldRule CDlgEditPoints::VoltageRule() {
+    return {
+        // Clamped silently, as the instrument could not play more.
+        .take = [this](double typed) { return ClampArbitraryVoltage(typed, settings_.CopyLimits(channel_)); },
+        .current = [this] { return PointVoltage(); },
+        .commit = [this](double volts) { return WritePoint(volts); },
+    };
+}
+
+bool CDlgEditPoints::WritePoint(double volts) {
+    const bool inside = settings_.ReadRecord(channel_, [&](const ChannelRecord& r) {
+        return current_ < r.arbitraryPointCount && current_ < r.arbitrarySamples.size();
     });
-    if (!changes) return;
+    if (!inside) return false;
     // Each accepted entry is one step of the undo history.
     const std::uint32_t index = current_;
     EditArbitrary(settings_, channel_,
                   ArbitraryEdit::Points(index, index,
-                                        [index, v](std::vector<double>& samples, std::uint32_t) {
-                                            samples[index] = v;
+                                        [index, volts](std::vector<double>& samples, std::uint32_t) {
+                                            samples[index] = volts;
                                             return std::optional<std::uint32_t>(index);
                                         }),
                   view_);
+    return true;
 }
 
 void CDlgEditPoints::reject() {

@@ -1,5 +1,5 @@
-// A wave parameter page built from the field table, and the handling of a
-// value field that is left.
+// A wave parameter page built from the field table, its fields bound to
+// their rules.
 #include <QGridLayout>
 #include <QLabel>
 #include <QVBoxLayout>
@@ -30,7 +30,11 @@ CDlgWaveParameter::CDlgWaveParameter(std::uint16_t waveType, QWidget* parent)
         const ValueField& field = FieldOf(p);
         CEditEx* edit = AddField(field.labelId, field.editId, field.label, field.decimals);
         valueEdits_.emplace_back(p, edit);
-        connect(edit, &CEditEx::LeftNormalized, this, [this, p, edit] { ValueFieldLeft(p, edit); });
+        Bind(
+            edit, [p](DeviceSettings& settings, std::uint16_t channel) { return ParameterRule(settings, channel, p); },
+            [this, p](FieldEntry entry) {
+                if (entry == FieldEntry::Written && p == Parameter::Frequency) RequestPanelUpdate();
+            });
     }
 }
 
@@ -50,57 +54,22 @@ CEditEx* CDlgWaveParameter::AddField(int labelId, int editId, const char* label,
 
 void CDlgWaveParameter::AddWide(QWidget* control) { grid_->addWidget(control, grid_->rowCount(), 0, 1, 2); }
 
-void CDlgWaveParameter::Attach(DeviceSettings* settings, ViewRedraw* view) {
-    settings_ = settings;
-    view_ = view;
-}
-
 void CDlgWaveParameter::UpdatePage() {
-    if (!settings_) return;
-    const auto values = settings_->ReadRecord(Channel(), [](const ChannelRecord& r) { return r.values; });
+    if (!Settings()) return;
+    const auto values = Settings()->ReadRecord(Channel(), [](const ChannelRecord& r) { return r.values; });
     for (const auto& [p, edit] : valueEdits_) edit->SetValue(values[Index(p)]);
 }
 
-double CDlgWaveParameter::ParseField(const CEditEx* edit) const {
-    return settings_->ParseNumberText(std::u16string_view(edit->text().toStdU16String()));
-}
-
-void CDlgWaveParameter::Refuse(const std::string& message) {
-    const QString text = QString::fromStdString(message);
-    if (messages_)
-        messages_(text);
-    else
-        ShowMessageBox(this, text);
-}
-
-void CDlgWaveParameter::RequestRedraw(RefreshMask mask) {
-    if (view_) view_->RequestRedraw(mask);
+void CDlgWaveParameter::Bind(CEditEx* edit, std::function<FieldRule(DeviceSettings&, std::uint16_t channel)> make,
+                             std::function<void(FieldEntry)> after) {
+    BindField(
+        edit, site_,
+        [make = std::move(make)](DeviceSettings& settings) { return make(settings, settings.CurrentChannel()); },
+        std::move(after));
 }
 
 void CDlgWaveParameter::RequestPanelUpdate() {
     if (panelUpdate_) panelUpdate_();
-}
-
-void CDlgWaveParameter::ValueFieldLeft(Parameter p, CEditEx* edit) {
-    if (!settings_) return;
-    const std::uint16_t channel = Channel();
-    const auto current = [&] {
-        return settings_->ReadRecord(channel, [p](const ChannelRecord& r) { return r.Value(p); });
-    };
-    const double typed = ParseField(edit);
-    const CheckedValue checked = CheckTypedValue(p, channel, typed, settings_->CopyLimits(channel));
-    if (checked.refusal) {
-        Refuse(*checked.refusal);
-        // The program may have detached the model while the message was up.
-        if (settings_) edit->SetValue(current());
-        return;
-    }
-    // The field shows what the instrument will hold.
-    if (checked.sent != typed) edit->SetValue(checked.sent);
-    if (checked.sent == current()) return;
-    settings_->SetParameter(channel, p, checked.sent);
-    RequestRedraw(FieldOf(p).refreshMask);
-    if (p == Parameter::Frequency) RequestPanelUpdate();
 }
 
 }  // namespace zorbel

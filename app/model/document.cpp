@@ -34,15 +34,15 @@ bool CZorbelDoc::Refuse(std::string_view message, const std::string& path) {
 
 bool CZorbelDoc::LoadSetup(const std::string& path) {
     if (!HasExtension(path, ".set")) return Refuse(kNotSetupFileMessage, path);
-    std::string error;
-    if (!ReadSetupFile(settings_, path, &error)) return Refuse(std::string(kCannotLoadMessage) + error, path);
+    if (const Result read = ReadSetupFile(settings_, path); !read)
+        return Refuse(std::string(kCannotLoadMessage) + read.Why(), path);
     return true;
 }
 
 bool CZorbelDoc::SaveSetup(const std::string& path) {
     if (!HasExtension(path, ".set")) return Refuse(kNotSetupFileMessage, path);
-    std::string error;
-    if (!WriteSetupFile(settings_, path, &error)) return Refuse(std::string(kCannotSaveMessage) + error, path);
+    if (const Result written = WriteSetupFile(settings_, path); !written)
+        return Refuse(std::string(kCannotSaveMessage) + written.Why(), path);
     return true;
 }
 

@@ -104,7 +104,7 @@ std::vector<SetupEntry> SetupFileEntries(const DeviceSettings& settings) {
     return entries;
 }
 
-bool ApplySetupProfile(DeviceSettings& settings, const ProfileFile& profile, std::string* error) {
+Result ApplySetupProfile(DeviceSettings& settings, const ProfileFile& profile) {
     const auto read = [&](const std::string& section, std::string_view key, std::string_view fallback) {
         return profile.GetString(section, key, fallback, kMaxValueChars);
     };
@@ -133,10 +133,7 @@ bool ApplySetupProfile(DeviceSettings& settings, const ProfileFile& profile, std
                 values[ch][Index(key.parameter)] = real(channel, key.key, key.fallback);
         }
     }
-    if (!refused.empty()) {
-        if (error) *error = refused;
-        return false;
-    }
+    if (!refused.empty()) return Result::Failed(refused);
 
     // Limits first: the settings' queued writes go out with them.
     for (std::uint16_t ch = 0; ch < kChannelCount; ++ch)
@@ -164,35 +161,28 @@ bool ApplySetupProfile(DeviceSettings& settings, const ProfileFile& profile, std
 
     const std::int32_t current = files::ReadInteger(read(std::string(kCurrentSection), kCurrentKey, "0"));
     if (current == 0 || current == 1) settings.SetCurrentChannel(static_cast<std::uint16_t>(current));
-    return true;
+    return Result::Done();
 }
 
-bool ReadSetupFile(DeviceSettings& settings, const std::string& path, std::string* error) {
+Result ReadSetupFile(DeviceSettings& settings, const std::string& path) {
     ProfileFile profile;
     std::string why;
-    if (profile.Load(path, &why) == ProfileFile::LoadResult::Failed) {
-        if (error) *error = why;
-        return false;
-    }
-    return ApplySetupProfile(settings, profile, error);  // a missing file: every key its default
+    if (profile.Load(path, &why) == ProfileFile::LoadResult::Failed) return Result::Failed(why);
+    return ApplySetupProfile(settings, profile);  // a missing file: every key its default
 }
 
-bool WriteSetupFile(const DeviceSettings& settings, const std::string& path, std::string* error) {
+Result WriteSetupFile(const DeviceSettings& settings, const std::string& path) {
     // Keys are replaced in the file as it is, so it must be readable first:
     // saving an empty profile over an unreadable file would lose its content.
     ProfileFile profile(TextEncoding::Utf8);
     std::string why;
-    if (profile.Load(path, &why) == ProfileFile::LoadResult::Failed) {
-        if (error) *error = why;
-        return false;
-    }
+    if (profile.Load(path, &why) == ProfileFile::LoadResult::Failed) return Result::Failed(why);
     for (const SetupEntry& entry : SetupFileEntries(settings)) {
-        if (!profile.SetString(entry.section, entry.key, entry.value)) {
-            if (error) *error = "cannot store " + entry.key + "=" + entry.value;
-            return false;
-        }
+        if (!profile.SetString(entry.section, entry.key, entry.value))
+            return Result::Failed("cannot store " + entry.key + "=" + entry.value);
     }
-    return profile.Save(path, error);
+    if (!profile.Save(path, &why)) return Result::Failed(why);
+    return Result::Done();
 }
 
 }  // namespace zorbel

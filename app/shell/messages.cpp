@@ -1,16 +1,10 @@
-// Message boxes and file dialogs.
+// File dialogs.
 #include "messages.h"
 
 #include <QFileDialog>
-#include <QMessageBox>
 
 namespace zorbel {
 namespace {
-
-MessageHandler& Handler() {
-    static MessageHandler handler;
-    return handler;
-}
 
 FileChooser& Chooser() {
     static FileChooser chooser;
@@ -19,17 +13,7 @@ FileChooser& Chooser() {
 
 }  // namespace
 
-void SetMessageHandler(MessageHandler handler) { Handler() = std::move(handler); }
 void SetFileChooser(FileChooser chooser) { Chooser() = std::move(chooser); }
-
-void ShowMessage(QWidget* parent, const QString& text) {
-    if (Handler()) {
-        Handler()(text);
-        return;
-    }
-    QMessageBox box(QMessageBox::Information, QString::fromLatin1(kMessageTitle), text, QMessageBox::Ok, parent);
-    box.exec();
-}
 
 QString ChooseFile(QWidget* parent, const FileDialogRequest& request) {
     if (Chooser()) return Chooser()(request);

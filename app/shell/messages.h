@@ -1,20 +1,18 @@
 // Message boxes and file dialogs of the program, behind one replaceable
-// function each, so that tests run the commands without a modal window.
+// function each, so that tests run the commands without a modal window. The
+// message box is the dialogs' (ShowMessage, SetMessageHandler), so that the
+// frame, the panel and the dialogs tell the user in one way.
 #pragma once
 
 #include <QString>
 
 #include <functional>
 
+#include "zorbel/dialogs/dialog_links.h"
+
 class QWidget;
 
 namespace zorbel {
-
-// Title of every message box.
-inline constexpr char kMessageTitle[] = "Zorbel";
-
-// A plain information box with an OK button and the exact text.
-void ShowMessage(QWidget* parent, const QString& text);
 
 struct FileDialogRequest {
     bool save = false;
@@ -25,10 +23,8 @@ struct FileDialogRequest {
 // The chosen path; empty when the user cancelled.
 QString ChooseFile(QWidget* parent, const FileDialogRequest& request);
 
-// Tests replace these; an empty function restores the real dialogs.
-using MessageHandler = std::function<void(const QString& text)>;
+// Tests replace this; an empty function restores the real dialog.
 using FileChooser = std::function<QString(const FileDialogRequest& request)>;
-void SetMessageHandler(MessageHandler handler);
 void SetFileChooser(FileChooser chooser);
 
 }  // namespace zorbel

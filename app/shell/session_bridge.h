@@ -41,7 +41,8 @@ public:
 
     // The calibration dialog while it is open. `step` runs on the interface
     // thread for each CalibrationStep notice while the worker waits for it
-    // (the dialog's reaction, questions included, queues the next command);
+    // (the dialog's reaction queues the next command, or posts its question,
+    // asked once the worker is released);
     // `closing` runs once when the session shuts down under the dialog.
     // Without handlers a notice returns at once. Interface thread only.
     struct CalibrationHandlers {

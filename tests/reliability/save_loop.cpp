@@ -81,8 +81,7 @@ bool Save(CZorbelDoc& doc, std::string_view kind, const std::string& path, bool 
     if (kind == "lan") return zorbel::WriteLanguageChoiceFile(QString::fromStdString(path), versionB ? 7 : 3, nullptr);
     if (kind == "report") {
         static const std::vector<zorbel::CalibrationRow> kRows[] = {ReportRows(false), ReportRows(true)};
-        std::string error;
-        return zorbel::WriteCalibrationReport(path, kRows[versionB], error);
+        return zorbel::WriteCalibrationReport(path, kRows[versionB]).Ok();
     }
     if (kind == "setup") return doc.SaveSetup(path);
     if (kind == "arb") return doc.SaveArbitrary(zorbel::kArbitraryDataFile, path);

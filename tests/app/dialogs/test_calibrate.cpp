@@ -33,6 +33,7 @@ class DialogForwarder final : public SessionObserver {
 public:
     void CalibrationStep(std::uint16_t code, std::stop_token) override {
         dialog->OnCalibrationStep(code);
+        dialog->AskWaitingQuestion();  // the notice has returned: on this thread, at once
         if (onStep) onStep(code);
     }
     CDlgCalibrate* dialog = nullptr;

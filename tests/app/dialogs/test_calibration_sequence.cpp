@@ -1,7 +1,8 @@
 // The calibration run without a window: the dialog's reactions to the
 // worker's notices on a scripted generator and oscilloscope, stepped on this
-// thread (the observer forwards each notice at once, as the bridge does on
-// the interface thread while the worker waits).
+// thread (the observer carries each reaction out at once, questions
+// included, as the dialog does on the interface thread), and each step's
+// state and tally after a verdict.
 #include <gtest/gtest.h>
 
 #include <deque>
@@ -19,8 +20,12 @@ using Texts = std::vector<std::string>;
 
 class Forwarder final : public SessionObserver {
 public:
-    void CalibrationStep(std::uint16_t code, std::stop_token) override { sequence->OnStep(code); }
+    void CalibrationStep(std::uint16_t code, std::stop_token) override {
+        CarryOut(*settings, sequence->OnStep(code), ask);
+    }
     CalibrationSequence* sequence = nullptr;
+    DeviceSettings* settings = nullptr;
+    std::function<bool(const std::string&)> ask;
 };
 
 class SequenceRun : public SessionTest {
@@ -33,6 +38,8 @@ protected:
         scope.SetItemText(kFrequencyItem, "1.5kHz");
         GoOnline();
         forwarder.sequence = &sequence;
+        forwarder.settings = &settings;
+        forwarder.ask = ask;
         settings.SetObserver(&forwarder);
         settings.SetJobFlag(Job::Calibration);
     }
@@ -58,12 +65,13 @@ protected:
     CalibrationChoices choices;
     std::deque<bool> answers;  // Yes/No in turn; Yes once used up
     Texts questions;
-    CalibrationSequence sequence{settings, choices, [this](const std::string& question) {
-                                     questions.push_back(question);
-                                     const bool yes = answers.empty() || answers.front();
-                                     if (!answers.empty()) answers.pop_front();
-                                     return yes;
-                                 }};
+    std::function<bool(const std::string&)> ask = [this](const std::string& question) {
+        questions.push_back(question);
+        const bool yes = answers.empty() || answers.front();
+        if (!answers.empty()) answers.pop_front();
+        return yes;
+    };
+    CalibrationSequence sequence{settings, choices};
     Forwarder forwarder;
 };
 
@@ -241,13 +249,92 @@ TEST_F(SequenceRun, StopAnsweredYesDiscardsAndNoKeepsWhateverIsQueuedBehind) {
         answers = {yes};
         questions.clear();
         settings.QueueCalibrationStep(1);  // as if a reaction had queued more
-        sequence.Stop();
+        CarryOut(settings, sequence.Stop(), ask);
         EXPECT_EQ(settings.CalibrationRunState(), CalibrationRun::Stopping);
         EXPECT_EQ(questions, Texts{"需要强制退出校准,是否忽略仪器中已完成的数据"});
         settings.ServiceQueue();
         EXPECT_EQ(fake.Count("CalStore"), yes ? 0u : 1u);
         EXPECT_FALSE(sequence.Running());
         EXPECT_EQ(settings.CalibrationRunState(), CalibrationRun::Idle);
+    }
+}
+
+// Each verdict on the selected step (the current one, or the one before it
+// while the current one waits for it), as states, tallies and what follows.
+TEST_F(SessionTest, EachVerdictMovesTheStepsStatesAndTalliesAndSaysWhatFollows) {
+    using S = StepState;
+    using K = CalibrationNext::Kind;
+    struct Event {
+        int selected;
+        std::int16_t verdict;
+    };
+    const struct {
+        const char* what;
+        std::vector<Event> events;
+        std::vector<StepRecord> steps;
+        K kind;
+        CalibrationSend send;  // Send: the command; Ask: what Yes queues
+    } rows[] = {
+        {"a pass selects the next step",
+         {{0, 0}},
+         {{S::Passed, {1, 0}}, {S::Running, {}}, {}},
+         K::Send,
+         {code::kCalSetStep, 1}},
+        {"a failure runs it again", {{0, -1}}, {{S::Retrying, {0, 1}}, {}, {}}, K::Send, {code::kCalSetStep, 0}},
+        {"the second failure reaches the limit of 2",
+         {{0, -1}, {0, -1}},
+         {{S::Retrying, {0, 2}}, {}, {}},
+         K::Ask,
+         {code::kCalStop, 0}},
+        {"a retried step that passes",
+         {{0, -1}, {0, 0}},
+         {{S::Passed, {1, 1}}, {S::Running, {}}, {}},
+         K::Send,
+         {code::kCalSetStep, 1}},
+        {"the first step has no previous one: it fails",
+         {{0, -2}},
+         {{S::Retrying, {0, 1}}, {}, {}},
+         K::Send,
+         {code::kCalSetStep, 0}},
+        {"a step that needs its previous one selects it",
+         {{0, 0}, {1, -2}},
+         {{S::Passed, {1, 0}}, {S::Retrying, {0, 1}}, {}},
+         K::Send,
+         {code::kCalSetStep, 0}},
+        {"the previous step passes again: the current one runs again",
+         {{0, 0}, {1, -2}, {0, 0}},
+         {{S::Passed, {2, 0}}, {S::Retrying, {0, 1}}, {}},
+         K::Send,
+         {code::kCalSetStep, 1}},
+        {"the previous step needs its own previous one: its failure",
+         {{0, 0}, {1, -2}, {0, -2}},
+         {{S::Passed, {1, 1}}, {S::Retrying, {0, 1}}, {}},
+         K::Send,
+         {code::kCalSetStep, 0}},
+        {"a verdict the procedure does not know: nothing", {{0, 5}}, {{S::Running, {}}, {}, {}}, K::Nothing, {}},
+        {"the last step passed: the end question",
+         {{0, 0}, {1, 0}, {2, 0}},
+         {{S::Passed, {1, 0}}, {S::Passed, {1, 0}}, {S::Passed, {1, 0}}},
+         K::Ask,
+         {code::kCalStop, 0}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        CalibrationChoices choices{.repeatLimit = 2};
+        CalibrationSequence sequence(settings, choices);
+        settings.ModifyCalibration([](CalibrationValues& c) { c.stepTotal = 3; });
+        sequence.OnStep(code::kCalGetStepCount);
+        CalibrationNext next;
+        for (const Event& event : row.events) {
+            settings.ModifyCalibration([&](CalibrationValues& c) {
+                c.currentStep = static_cast<std::uint16_t>(event.selected);
+                c.stepState = event.verdict;
+            });
+            next = sequence.OnStep(code::kCalGetState);
+        }
+        EXPECT_EQ(sequence.Steps(), row.steps);
+        EXPECT_EQ(next.kind, row.kind);
+        EXPECT_EQ(row.kind == K::Ask ? next.ifYes : next.send, row.send);
     }
 }
 

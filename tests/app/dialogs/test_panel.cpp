@@ -7,12 +7,14 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
+#include <new>
 #include <optional>
 
 #include "dialog_helpers.h"
 #include "fake_generator.h"
 #include "zorbel/dialogs/ctrl_dds.h"
 #include "zorbel/dialogs/edit_ex.h"
+#include "zorbel/dialogs/value_fields.h"
 #include "zorbel/dialogs/wave_parameter_pages.h"
 
 namespace zorbel {
@@ -211,6 +213,103 @@ TEST_F(PanelTest, FieldsLeftWhileTheWindowClosesOrWithoutTheModelDoNothing) {
     EXPECT_EQ(TakeQueue(), std::vector<Queued>{});
     EXPECT_EQ(messages, std::vector<std::string>{});
     EXPECT_EQ(settings.CurrentChannel(), 0);
+}
+
+// Every field's rule through the one order of an entry: what the field shows
+// on the way, what the user is told, what is written and redrawn.
+TEST(FieldRules, TakeCheckRefuseRestoreShowWriteAndRedrawInOneOrder) {
+    PanelGenerator fake;
+    fake.SetBestArbitrary(7, 1000);
+    DeviceSettings settings{fake};
+    settings.ModifyRecord(0, [](ChannelRecord& r) {
+        r.limits = TypeableLimits();
+        r.Value(Parameter::Amplitude) = 2;
+        r.arbitraryFrequency = 1000;
+        r.arbitraryDivider = 11;
+    });
+    const auto parameter = [](Parameter p) { return [p](DeviceSettings& s) { return ParameterRule(s, 0, p); }; };
+    using E = FieldEntry;
+    const struct {
+        const char* what;
+        std::function<FieldRule(DeviceSettings&)> rule;
+        double typed;
+        E entry;
+        std::vector<double> shown;  // in order
+        const char* refusal = nullptr;
+        std::uint32_t redraw = 0;
+        bool detachWhileRefusing = false;
+    } rows[] = {
+        {"in range: held as sent", parameter(Parameter::Frequency), 1234.5678, E::Written, {1234.57}, nullptr, 0x8FF},
+        {"out of range: the model's value again",
+         parameter(Parameter::Amplitude),
+         0.004,
+         E::Refused,
+         {2},
+         "Set CH1 Amplitude(V) Error: (0.004) is out of range(0.005,10)"},
+        {"refused while the model goes: nothing restored",
+         parameter(Parameter::Amplitude),
+         11,
+         E::Refused,
+         {},
+         "Set CH1 Amplitude(V) Error: (11) is out of range(0.005,10)",
+         0,
+         true},
+        {"the value held already", parameter(Parameter::Amplitude), 2, E::Unchanged, {2}},
+        {"a count cut to whole blocks at once",
+         [](DeviceSettings& s) { return PointCountRule(s, 0); },
+         100,
+         E::Written,
+         {96, 96},
+         nullptr,
+         0xFF},
+        {"a divider beyond 16 bits checked as typed",
+         [](DeviceSettings& s) { return DividerRule(s, 0); },
+         65636,
+         E::Refused,
+         {11},
+         "Set CH1 Sample Div Error: (65636) is out of range(0,250)"},
+        {"a divider: no redraw", [](DeviceSettings& s) { return DividerRule(s, 0); }, 250, E::Written, {250}},
+        {"the arbitrary frequency in its own words",
+         [](DeviceSettings& s) { return ArbitraryFrequencyRule(s, 0); },
+         5e7,
+         E::Refused,
+         {1000},
+         "Set CH1  Arb Frequency(Hz) Error: (5E+007) is out of range(1E-006,2.5E+007)"},
+        {"no memory for the value: the model's again",
+         [](DeviceSettings&) {
+             return FieldRule{.current = [] { return 1.0; }, .commit = [](double) -> bool { throw std::bad_alloc(); }};
+         },
+         2,
+         E::Unchanged,
+         {2, 1}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        std::vector<double> shown;
+        std::vector<std::string> told;
+        std::vector<std::uint32_t> redraws;
+        bool attached = true;
+        const E entry = EnterValue(row.rule(settings), row.typed,
+                                   {.show = [&](double v) { shown.push_back(v); },
+                                    .refuse =
+                                        [&](const std::string& message) {
+                                            told.push_back(message);
+                                            attached = !row.detachWhileRefusing;
+                                        },
+                                    .attached = [&] { return attached; },
+                                    .redraw = [&](RefreshMask mask) { redraws.push_back(ToNumber(mask)); }});
+        EXPECT_EQ(entry, row.entry);
+        EXPECT_EQ(shown, row.shown);
+        EXPECT_EQ(told, row.refusal ? std::vector<std::string>{row.refusal} : std::vector<std::string>{});
+        EXPECT_EQ(redraws, row.redraw ? std::vector<std::uint32_t>{row.redraw} : std::vector<std::uint32_t>{});
+    }
+    // Unit and mantissa of the frequency group, and back.
+    const UnitFrequency split[] = {SplitFrequency(999.5), SplitFrequency(1500), SplitFrequency(2e6)};
+    EXPECT_EQ((std::vector<double>{double(split[0].unit), split[0].mantissa, double(split[1].unit), split[1].mantissa,
+                                   double(split[2].unit), split[2].mantissa}),
+              (std::vector<double>{0, 999.5, 1, 1.5, 2, 2}));
+    EXPECT_EQ(JoinFrequency(1.5, 1), 1500);
+    EXPECT_EQ(JoinFrequency(2, 9), 2e6);  // beyond MHz counts as MHz
 }
 
 struct FrequencyStep {

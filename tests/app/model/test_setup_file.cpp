@@ -42,7 +42,7 @@ protected:
     std::string Path(const std::string& name = "setup.set") const { return dir.File(name); }
     bool Load(DeviceSettings& into, const std::string& text) {
         WriteText(Path(), text);
-        return ReadSetupFile(into, Path());
+        return ReadSetupFile(into, Path()).Ok();
     }
 
     TempDir dir;
@@ -127,9 +127,9 @@ TEST_F(SetupFile, MissingFileLoadsDefaultsAndUnreadableOneChangesNothing) {
     FakeGenerator otherFake;
     DeviceSettings untouched{otherFake};
     std::filesystem::create_directory(dir.File("folder.set"));
-    std::string error;
-    EXPECT_FALSE(ReadSetupFile(untouched, dir.File("folder.set"), &error));
-    EXPECT_FALSE(error.empty());
+    const Result read = ReadSetupFile(untouched, dir.File("folder.set"));
+    EXPECT_FALSE(read);
+    EXPECT_FALSE(read.Why().empty());
     EXPECT_TRUE(untouched.PendingCommands().empty());
     EXPECT_EQ(untouched.CopyLimits(0), LimitsBlock::BuiltIn());
 }
@@ -153,9 +153,9 @@ TEST_F(SetupFile, ValuesThatAreNotFiniteRefuseTheWholeFile) {
         FakeGenerator modelFake;
         DeviceSettings model{modelFake};
         WriteText(Path(), row.text);
-        std::string error;
-        EXPECT_FALSE(ReadSetupFile(model, Path(), &error));
-        EXPECT_EQ(error, row.message);
+        const Result read = ReadSetupFile(model, Path());
+        EXPECT_FALSE(read);
+        EXPECT_EQ(read.Why(), row.message);
         EXPECT_TRUE(model.PendingCommands().empty());
         EXPECT_EQ(model.CopyLimits(0), LimitsBlock::BuiltIn());
         EXPECT_EQ(model.Record(0).waveType, kWaveSine);

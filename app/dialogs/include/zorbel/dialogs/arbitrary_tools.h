@@ -14,6 +14,7 @@
 #include "QRVHardDll.h"
 #include "zorbel/dialogs/control_texts.h"
 #include "zorbel/dialogs/dialog_links.h"
+#include "zorbel/dialogs/field_binding.h"
 #include "zorbel/model/device_settings.h"
 
 class QPushButton;
@@ -77,12 +78,15 @@ private:
     double PointVoltage() const;
     void ShowPoint();
     void Step(int direction);
-    void IndexLeft();
-    void VoltageLeft();
+    FieldRule IndexRule();
+    FieldRule VoltageRule();
+    // Writes the point being edited; false when there is none.
+    bool WritePoint(double volts);
 
     DeviceSettings& settings_;
     ViewRedraw* view_;
     const std::uint16_t channel_;
+    FieldSite site_{this};
     std::uint32_t current_ = 0;
     CEditEx* index_;
     CEditEx* voltage_;

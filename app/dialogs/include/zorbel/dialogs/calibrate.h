@@ -10,15 +10,14 @@
 #pragma once
 
 #include <QDialog>
-#include <QPointer>
 #include <QString>
 #include <array>
 #include <functional>
+#include <optional>
 
 #include "zorbel/dialogs/calibration_sequence.h"
 
 class QLineEdit;
-class QMessageBox;
 class QPushButton;
 class QRadioButton;
 class QTableWidget;
@@ -42,8 +41,8 @@ inline constexpr int kRestoreDefaults = 1413;
 inline constexpr int kRepeatLimit = 1414;
 }  // namespace calibrate_id
 
-// How the dialog talks to the user; message boxes and the desktop's file
-// browser unless a test replaces them.
+// How the dialog talks to the user; the program's message box and question
+// (dialog_links.h) and the desktop's file browser unless a test replaces them.
 struct CalibrationPrompts {
     std::function<bool(const QString& question)> ask;  // Yes/No; true for Yes
     std::function<void(const QString& text)> tell;     // OK
@@ -64,8 +63,14 @@ public:
 
     void SetPrompts(CalibrationPrompts prompts);
     // A notice of the worker: the calibration command it has just executed.
-    // Runs on the interface thread while the worker waits for it.
+    // Runs on the interface thread while the worker waits for it: queues the
+    // next command, or leaves a question for AskWaitingQuestion, which runs
+    // once the notice has returned and the worker is released.
     void OnCalibrationStep(std::uint16_t code);
+    // Asks the question a notice left, if any, and queues what follows the
+    // answer. Posted by OnCalibrationStep; public for a caller that serves
+    // the worker's notices on this thread.
+    void AskWaitingQuestion();
     // Closes the dialog and a question it is asking, whatever the run does:
     // the session has ended under it.
     void CloseNow();
@@ -82,8 +87,8 @@ protected:
 
 private:
     void BuildControls();
-    QPushButton* AddButton(int id, const char* text, int x, int y, int width, int height);
-    QRect FromDialogUnits(int x, int y, int width, int height) const;
+    QPushButton* AddButton(int id, const char* text);
+    QSize FromDialogUnits(int width, int height) const;
     void ShowChoices();
     void ApplyRunState();
     void ShowRows();
@@ -97,7 +102,7 @@ private:
     const QString folder_;
     CalibrationPrompts prompts_;
     CalibrationSequence sequence_;
-    QPointer<QMessageBox> question_;  // the question under way, for CloseNow
+    std::optional<CalibrationNext> waiting_;  // a question left by a notice
     bool closing_ = false;
 
     std::array<QRadioButton*, 2> channels_{};

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "zorbel/dialogs/calibration_sequence.h"
+#include "zorbel/model/result.h"
 
 namespace zorbel {
 
@@ -23,7 +24,7 @@ std::optional<std::string> ToGbk(std::string_view utf8);
 std::optional<std::string> CalibrationReportBytes(const std::vector<CalibrationRow>& rows);
 
 // Writes the report to `path` whole or not at all: a write that fails leaves
-// an earlier report as it was. False with the reason in `error`.
-bool WriteCalibrationReport(const std::string& path, const std::vector<CalibrationRow>& rows, std::string& error);
+// an earlier report as it was.
+Result WriteCalibrationReport(const std::string& path, const std::vector<CalibrationRow>& rows);
 
 }  // namespace zorbel

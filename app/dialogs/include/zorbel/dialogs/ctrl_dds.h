@@ -4,9 +4,9 @@
 // Every accepted change goes through the model's setters, which queue the
 // instrument writes; the panel never talks to the instrument itself.
 //
-// Hosting it: create it, SetMessageSink if messages are not to be message
-// boxes, Retranslate with the language, Attach the model and the view, then
-// UpdatePanel. UpdatePanel again whenever the model changed behind the
+// Hosting it: create it, SetMessageSink if refusals are not to go to the
+// program's message box (ShowMessage), Retranslate with the language,
+// Attach the model and the view, then UpdatePanel. UpdatePanel again whenever the model changed behind the
 // panel's back (a settings batch ended, a file was loaded, the language
 // changed). Attach(nullptr, nullptr) before the model goes away.
 #pragma once
@@ -17,6 +17,7 @@
 
 #include "zorbel/dialogs/control_texts.h"
 #include "zorbel/dialogs/dialog_links.h"
+#include "zorbel/dialogs/field_binding.h"
 #include "zorbel/dialogs/scroll_dialog.h"
 #include "zorbel/model/device_settings.h"
 
@@ -51,15 +52,15 @@ public:
     // Shows the page of `type` (none outside 1..6) and makes it the
     // channel's wave type if it is not.
     void SelectWaveType(std::uint16_t type);
-    // Chooses unit (0 Hz, 1 KHz, 2 MHz) and mantissa for `frequency` hertz.
-    void SplitFrequency(double frequency);
-    // Checks the radio of `unit` and shows `mantissa` in the frequency field.
-    void ShowFrequency(double mantissa, std::uint16_t unit);
+    // Shows `frequency` in the frequency group: in `unit` (0 Hz, 1 KHz,
+    // 2 MHz), or in the unit SplitFrequency chooses.
+    void ShowFrequency(double frequency, std::uint16_t unit);
+    void ShowFrequency(double frequency);
     // A unit radio was clicked: the number shown is taken in `unit`.
     void ApplyFrequencyUnit(std::uint16_t unit);
 
-    std::uint16_t FrequencyUnit() const { return unit_; }
-    double FrequencyMantissa() const { return mantissa_; }
+    std::uint16_t FrequencyUnit() const { return shown_.unit; }
+    double FrequencyMantissa() const { return shown_.mantissa; }
     // The page of wave type 1..6, else nullptr.
     CDlgWaveParameter* Page(std::uint16_t type) const;
 
@@ -75,18 +76,13 @@ private:
     void CheckWaveTypeRadio(std::uint16_t type);
     void ShowOutputCaption();
     void ShowChannelFrequency();
-    void FrequencyFieldLeft();
     // The frequency entry: `frequency` hertz typed in `unit`.
     void EnterFrequency(double frequency, std::uint16_t unit, bool unitClicked);
-    void Refuse(const std::string& message);
-    void RequestRedraw(RefreshMask mask);
-    // The current channel's wave type and its frequency (the arbitrary
-    // frequency for the arbitrary wave type).
-    std::pair<std::uint16_t, double> ChannelFrequency() const;
+    void RequestRedraw(RefreshMask mask) { site_.RequestRedraw(mask); }
 
-    DeviceSettings* settings_ = nullptr;
-    ViewRedraw* view_ = nullptr;
-    MessageSink messages_;
+    DeviceSettings* Settings() const { return site_.Settings(); }
+
+    FieldSite site_{this};
 
     QPushButton* outputSwitch_ = nullptr;
     std::array<QRadioButton*, 2> channelRadios_{};
@@ -100,9 +96,8 @@ private:
 
     QString onText_ = QStringLiteral("ON");
     QString offText_ = QStringLiteral("OFF");
-    std::uint16_t unit_ = 0;  // 0 Hz, 1 KHz, 2 MHz
-    double mantissa_ = 0.0;   // frequency = mantissa x 1000^unit
-    bool outputOn_ = true;    // the output state as the switch last showed it
+    UnitFrequency shown_;   // the frequency as last shown or accepted
+    bool outputOn_ = true;  // the output state as the switch last showed it
 };
 
 }  // namespace zorbel

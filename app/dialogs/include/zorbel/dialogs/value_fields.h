@@ -1,17 +1,20 @@
-// The number fields of the wave parameter pages as one table, and the rules
-// a typed value passes before it reaches a setter of the model.
+// The number fields of the panel, the wave parameter pages and the point
+// editor as rules without widgets: what a typed number becomes, why it is
+// refused, what the model holds, how an accepted value is written and what
+// the view redraws then. BindField (field_binding.h) carries a rule out on
+// its edit; EnterValue is the one order in which every field does it.
 #pragma once
 
 #include <array>
 #include <cstdint>
-#include <optional>
+#include <functional>
 #include <span>
 #include <string>
 
-#include "zorbel/dialogs/dialog_links.h"
 #include "zorbel/model/device_settings.h"
 #include "zorbel/model/parameters.h"
-#include "zorbel/model/session_observer.h"
+#include "zorbel/model/result.h"
+#include "zorbel/model/session_state.h"
 
 namespace zorbel {
 
@@ -47,20 +50,82 @@ inline const ValueField& FieldOf(Parameter p) { return kValueFields[Index(p)]; }
 // The fields of the page of wave type 1 to 5, top to bottom; none for others.
 std::span<const Parameter> PageFields(std::uint16_t waveType);
 
-// A typed parameter value checked against a channel's limits.
-struct CheckedValue {
-    double sent;                         // as the instrument receives it: "%G", six significant digits
-    std::optional<std::string> refusal;  // the range message when refused
+// What a number field does with the number typed into it. Only `current`
+// and `commit` are required.
+struct FieldRule {
+    // The typed number as the field takes it (a count cut to whole blocks);
+    // empty: as typed. Shown at once when it differs.
+    std::function<double(double typed)> take{};
+    // Whether the taken number is refused, and the message; empty: never.
+    std::function<Result(double taken)> check{};
+    // The accepted number as the model will hold it (six significant digits,
+    // as sent); empty: as taken.
+    std::function<double(double taken)> stored{};
+    // The model's value: shown again after a refusal; an entry equal to it
+    // writes nothing.
+    std::function<double()> current{};
+    // Writes the value; true when the view is then to redraw `redraw`.
+    std::function<bool(double value)> commit{};
+    RefreshMask redraw = RefreshMask::Waveform;
 };
-CheckedValue CheckTypedValue(Parameter p, std::uint16_t channel, double typed, const LimitsBlock& limits);
+
+// The field's side of an entry.
+struct FieldSteps {
+    std::function<void(double value)> show{};  // after acceptance: the field shows the value held
+    // After a refusal: the field shows the model's value (`show` when empty).
+    std::function<void(double value)> restore{};
+    // Tells the user why; the model may be detached meanwhile.
+    std::function<void(const std::string& message)> refuse{};
+    std::function<bool()> attached{};  // false once the model has gone
+    std::function<void(RefreshMask mask)> redraw{};
+};
+
+enum class FieldEntry { Refused, Unchanged, Written };
+
+// The one order of every field: take, check, refuse and restore (only while
+// the model is still attached), show what is held, write when it differs and
+// ask for the redraw. A write the machine has no memory for (a point count
+// of millions) keeps the model's value and shows it again.
+FieldEntry EnterValue(const FieldRule& rule, double typed, const FieldSteps& steps);
+
+// ---- The rules of the program's fields --------------------------------------
+// Each reads and writes `settings` for `channel`; build it when the field is
+// left (the rule does not check that the model is still there).
+
+// A wave parameter page's field: checked against the channel's limits as
+// typed, held as sent ("%G", six significant digits).
+FieldRule ParameterRule(DeviceSettings& settings, std::uint16_t channel, Parameter p);
+// The panel's frequency group, in hertz: the instrument's frequency, or for
+// the arbitrary wave type the arbitrary frequency (kept as typed; it chooses
+// the sample clock).
+FieldRule PanelFrequencyRule(DeviceSettings& settings, std::uint16_t channel);
+// The arbitrary page: the waveform's frequency, its point count (whole
+// blocks of 16 points) and the sample clock divider.
+FieldRule ArbitraryFrequencyRule(DeviceSettings& settings, std::uint16_t channel);
+FieldRule PointCountRule(DeviceSettings& settings, std::uint16_t channel);
+FieldRule DividerRule(DeviceSettings& settings, std::uint16_t channel);
+
+// The panel's frequency as unit (0 Hz, 1 KHz, 2 MHz) and mantissa:
+// frequency = mantissa x 1000^unit.
+struct UnitFrequency {
+    std::uint16_t unit = 0;
+    double mantissa = 0.0;
+};
+// The largest unit in which the mantissa is at least 1 (Hz below 1 Hz).
+UnitFrequency SplitFrequency(double frequency);
+// Hertz of `mantissa` in `unit` (units beyond MHz count as MHz).
+double JoinFrequency(double mantissa, std::uint16_t unit);
+
+// A typed parameter value checked against a channel's limits.
+Result CheckTypedValue(Parameter p, std::uint16_t channel, double typed, const LimitsBlock& limits);
 
 // The whole part of a typed number, saturated to the range of long long (0 for NaN).
 long long TruncatedInteger(double value);
 
 // Arbitrary waveform fields: the messages when a typed value is refused.
-std::optional<std::string> ArbitraryFrequencyRefusal(std::uint16_t channel, double typed, const LimitsBlock& limits);
-std::optional<std::string> DividerRefusal(std::uint16_t channel, long long typed);
-std::optional<std::string> PointCountRefusal(std::uint16_t channel, long long count);
+Result CheckArbitraryFrequency(std::uint16_t channel, double typed, const LimitsBlock& limits);
+Result CheckDivider(std::uint16_t channel, long long typed);
+Result CheckPointCount(std::uint16_t channel, long long count);
 
 // Stores `frequency` (hertz) as the channel's arbitrary frequency; when the
 // generator library finds a sample clock for it, sets that divider (the

@@ -10,11 +10,11 @@
 #include <QWidget>
 #include <cstdint>
 #include <functional>
-#include <string>
 #include <vector>
 
 #include "zorbel/dialogs/control_texts.h"
 #include "zorbel/dialogs/dialog_links.h"
+#include "zorbel/dialogs/field_binding.h"
 #include "zorbel/model/device_settings.h"
 
 class QGridLayout;
@@ -26,17 +26,21 @@ class CEditEx;
 // Background of the panel and its pages.
 inline const QColor kPanelColour{236, 233, 216};
 
+// The page of a wave type: 1 to 5 from the field table, 6 (arbitrary) is
+// CDlgWaveParameterArbitrary.
 class CDlgWaveParameter : public QWidget {
     Q_OBJECT
 
 public:
+    CDlgWaveParameter(std::uint16_t waveType, QWidget* parent = nullptr);
+
     std::uint16_t WaveType() const { return waveType_; }
 
     // The model and the view (either may be nullptr). Until the model is
     // attached, and again once it is detached, leaving a field does nothing.
-    void Attach(DeviceSettings* settings, ViewRedraw* view);
-    // Where refusals are shown; a message box over the page until set.
-    void SetMessageSink(MessageSink sink) { messages_ = std::move(sink); }
+    void Attach(DeviceSettings* settings, ViewRedraw* view) { site_.Attach(settings, view); }
+    // Where refusals are shown; the program's message box until set.
+    void SetMessageSink(MessageSink sink) { site_.SetMessageSink(std::move(sink)); }
     // Called after a frequency change, so that the panel's frequency group
     // follows (the panel sets it to its UpdatePanel).
     void SetPanelUpdate(std::function<void()> update) { panelUpdate_ = std::move(update); }
@@ -47,55 +51,25 @@ public:
     void Retranslate(const LanguageLookup& languageText) { TranslateControls(this, languageText); }
 
 protected:
-    CDlgWaveParameter(std::uint16_t waveType, QWidget* parent);
-
     // A row of a label (the field's buddy) and a number field.
     CEditEx* AddField(int labelId, int editId, const char* label, std::uint16_t decimals);
     // A row of one control across both columns.
     void AddWide(QWidget* control);
 
-    DeviceSettings* Settings() const { return settings_; }
-    std::uint16_t Channel() const { return settings_->CurrentChannel(); }
-    double ParseField(const CEditEx* edit) const;
-    void Refuse(const std::string& message);
-    void RequestRedraw(RefreshMask mask);
+    DeviceSettings* Settings() const { return site_.Settings(); }
+    std::uint16_t Channel() const { return Settings()->CurrentChannel(); }
+    const FieldSite& Site() const { return site_; }
+    // Binds `edit` to the rule `make` builds for the current channel.
+    void Bind(CEditEx* edit, std::function<FieldRule(DeviceSettings&, std::uint16_t channel)> make,
+              std::function<void(FieldEntry)> after = {});
     void RequestPanelUpdate();
 
 private:
-    void ValueFieldLeft(Parameter p, CEditEx* edit);
-
     std::uint16_t waveType_;
     QGridLayout* grid_;
     std::vector<std::pair<Parameter, CEditEx*>> valueEdits_;
-    DeviceSettings* settings_ = nullptr;
-    ViewRedraw* view_ = nullptr;
-    MessageSink messages_;
+    FieldSite site_{this};
     std::function<void()> panelUpdate_;
-};
-
-class CDlgWaveParameterSine final : public CDlgWaveParameter {
-public:
-    explicit CDlgWaveParameterSine(QWidget* parent = nullptr) : CDlgWaveParameter(kWaveSine, parent) {}
-};
-
-class CDlgWaveParameterSquare final : public CDlgWaveParameter {
-public:
-    explicit CDlgWaveParameterSquare(QWidget* parent = nullptr) : CDlgWaveParameter(kWaveSquare, parent) {}
-};
-
-class CDlgWaveParameterRamp final : public CDlgWaveParameter {
-public:
-    explicit CDlgWaveParameterRamp(QWidget* parent = nullptr) : CDlgWaveParameter(kWaveRamp, parent) {}
-};
-
-class CDlgWaveParameterPulse final : public CDlgWaveParameter {
-public:
-    explicit CDlgWaveParameterPulse(QWidget* parent = nullptr) : CDlgWaveParameter(kWavePulse, parent) {}
-};
-
-class CDlgWaveParameterNoise final : public CDlgWaveParameter {
-public:
-    explicit CDlgWaveParameterNoise(QWidget* parent = nullptr) : CDlgWaveParameter(kWaveNoise, parent) {}
 };
 
 class CDlgWaveParameterArbitrary final : public CDlgWaveParameter {
@@ -104,9 +78,6 @@ public:
     void UpdatePage() override;
 
 private:
-    void FrequencyLeft();
-    void PointCountLeft();
-    void DividerLeft();
     void ShowArbitraryControls();
     void Write();
 

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "zorbel/model/device_settings.h"
+#include "zorbel/model/result.h"
 #include "zorbel/profile_file.h"
 
 namespace zorbel {
@@ -48,18 +49,17 @@ std::vector<SetupEntry> SetupFileEntries(const DeviceSettings& settings);
 // channel. A "Type" outside 1 to 7 leaves that channel's wave type, a
 // "Channel" other than 0 and 1 leaves the current channel as they were.
 // A limit or setting that is not a finite number ("1E+999", "INF", "NAN")
-// refuses the whole profile: false, nothing changed, the key in `error`.
-bool ApplySetupProfile(DeviceSettings& settings, const ProfileFile& profile, std::string* error = nullptr);
+// refuses the whole profile: nothing changed, the key in the reason.
+Result ApplySetupProfile(DeviceSettings& settings, const ProfileFile& profile);
 
-// Loads the setup file at `path`. A missing file loads as all defaults. False
-// (nothing changed, the reason in `error`) when the file exists but cannot be
-// read or holds a value that is not a finite number.
-bool ReadSetupFile(DeviceSettings& settings, const std::string& path, std::string* error = nullptr);
+// Loads the setup file at `path`. A missing file loads as all defaults.
+// Refused (nothing changed) when the file exists but cannot be read or holds
+// a value that is not a finite number.
+Result ReadSetupFile(DeviceSettings& settings, const std::string& path);
 
 // Writes the model into the setup file at `path`: existing keys are replaced
 // in place, everything else in the file is kept. The file is replaced
-// completely or not at all; false with the reason in `error` when it could
-// not be read or written.
-bool WriteSetupFile(const DeviceSettings& settings, const std::string& path, std::string* error = nullptr);
+// completely or not at all; failed when it could not be read or written.
+Result WriteSetupFile(const DeviceSettings& settings, const std::string& path);
 
 }  // namespace zorbel

@@ -1,0 +1,51 @@
+// The binding of number fields to their rules.
+#include "zorbel/dialogs/field_binding.h"
+
+#include "zorbel/dialogs/edit_ex.h"
+
+namespace zorbel {
+
+void FieldSite::Refuse(const std::string& message) const {
+    const QString text = QString::fromStdString(message);
+    if (messages_)
+        messages_(text);
+    else
+        ShowMessage(owner_, text);
+}
+
+void FieldSite::RequestRedraw(RefreshMask mask) const {
+    if (view_) view_->RequestRedraw(mask);
+}
+
+FieldEntry FieldSite::Enter(const FieldRule& rule, double typed, std::function<void(double)> show,
+                            std::function<void(double)> restore) const {
+    return EnterValue(rule, typed,
+                      {
+                          .show = std::move(show),
+                          .restore = std::move(restore),
+                          .refuse = [this](const std::string& message) { Refuse(message); },
+                          .attached = [this] { return settings_ != nullptr; },
+                          .redraw = [this](RefreshMask mask) { RequestRedraw(mask); },
+                      });
+}
+
+void ShowNumber(CEditEx* edit, double value) {
+    if (edit->Decimals() == 0)
+        edit->SetInteger(TruncatedInteger(value));
+    else
+        edit->SetValue(value);
+}
+
+void BindField(CEditEx* edit, const FieldSite& site, RuleFor rule, std::function<void(FieldEntry)> after) {
+    QObject::connect(
+        edit, &CEditEx::LeftNormalized, edit, [edit, &site, rule = std::move(rule), after = std::move(after)] {
+            DeviceSettings* settings = site.Settings();
+            if (!settings) return;
+            const double typed = settings->ParseNumberText(std::u16string_view(edit->text().toStdU16String()));
+            const FieldEntry entry =
+                site.Enter(rule(*settings), typed, [edit](double value) { ShowNumber(edit, value); });
+            if (after) after(entry);
+        });
+}
+
+}  // namespace zorbel
