@@ -18,6 +18,7 @@
 #include <QToolButton>
 
 #include <algorithm>
+#include <string>
 
 #include "app_look.h"
 #include "calibration_command.h"

@@ -2,20 +2,17 @@
 // through the document, the image and the printed page, the connection,
 // colour and point dialogs, display style, the real-time jobs, languages,
 // help and About.
-#include <QAction>
 #include <QApplication>
 #include <QDesktopServices>
-#include <QDockWidget>
 #include <QFileInfo>
 #include <QPainter>
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
 #include <QSettings>
-#include <QStatusBar>
-#include <QToolBar>
 #include <QUrl>
 
+#include <algorithm>
 #include <array>
 
 #include "about_box.h"

@@ -1,6 +1,6 @@
 // The command table: every command of the menus and the toolbar in one row,
 // in menu order, with the built-in English captions the menus show when no
-// language item replaces them.
+// kSwitchLanguage item replaces them.
 #include "menu_template.h"
 
 #include <QDockWidget>
@@ -12,7 +12,7 @@
 namespace zorbel {
 namespace {
 
-// Language menu items whose check mark follows the current language.
+// Language menu items whose check mark follows the current kSwitchLanguage.
 constexpr int kCmdLastCheckedLanguage = 9101;
 
 // A row: where the command stands, its caption, what it does and when it is
@@ -31,18 +31,18 @@ CommandSpec Own(int id, const char* menu, const char* caption, OwnAction action,
             .state = state};
 }
 
-template <ZoomTool kTool>
+template <ZoomTool Tool>
 CommandSpec ZoomToolRow(int id, const char* caption, IconPainter image, int place) {
-    constexpr CommandHandler choose = [](CMainFrame& frame, int) { frame.Settings().SetZoomTool(kTool); };
-    constexpr CommandRule state = [](const CommandSnapshot& snapshot, int) { return ZoomToolState(snapshot, kTool); };
-    return Row(id, "&Acquire", caption, CommandKind::Checkable, choose, state).Button(image, place);
+    constexpr CommandHandler kChoose = [](CMainFrame& frame, int) { frame.Settings().SetZoomTool(Tool); };
+    constexpr CommandRule kState = [](const CommandSnapshot& snapshot, int) { return ZoomToolState(snapshot, Tool); };
+    return Row(id, "&Acquire", caption, CommandKind::Checkable, kChoose, kState).Button(image, place);
 }
 
 }  // namespace
 
 const std::vector<TopMenu>& MainMenus() {
     // Undo and redo of the arbitrary waveform's points and window (Edit) are
-    // an addition of this program, which the language files do not know.
+    // an addition of this program, which the kSwitchLanguage files do not know.
     static const std::vector<TopMenu> kMenus = {
         {"&File"},    {"&Edit", true}, {"&View"},    {"&Display"}, {"&User"},
         {"&Initial"}, {"&Acquire"},    {"&Utility"}, {"&Help"},
@@ -63,37 +63,37 @@ const std::vector<CommandSpec>& CMainFrame::Commands() {
     using F = CMainFrame;
     using S = const CommandSnapshot&;
     using enum CommandKind;
-    constexpr CommandHandler fileCommand = [](F& f, int id) { f.RunFileCommand(id); };
-    constexpr CommandHandler colour = [](F& f, int id) { f.ChooseColour(id); };
-    constexpr CommandHandler startJob = [](F& f, int id) { f.StartJob(id); };
-    constexpr CommandHandler language = [](F& f, int id) { f.SwitchLanguageCommand(id); };
-    constexpr CommandHandler look = [](F& f, int id) { f.SetApplicationLook(id); };
-    constexpr CommandRule lookState = [](S s, int id) { return CheckedWhen(id == s.applicationLook); };
-    constexpr CommandRule languageFileState = [](S s, int id) {
+    constexpr CommandHandler kFileCommand = [](F& f, int id) { f.RunFileCommand(id); };
+    constexpr CommandHandler kChooseColour = [](F& f, int id) { f.ChooseColour(id); };
+    constexpr CommandHandler kStartJob = [](F& f, int id) { f.StartJob(id); };
+    constexpr CommandHandler kSwitchLanguage = [](F& f, int id) { f.SwitchLanguageCommand(id); };
+    constexpr CommandHandler kSetLook = [](F& f, int id) { f.SetApplicationLook(id); };
+    constexpr CommandRule kLookState = [](S s, int id) { return CheckedWhen(id == s.applicationLook); };
+    constexpr CommandRule kLanguageFileState = [](S s, int id) {
         return CheckedWhen(id <= kCmdLastCheckedLanguage && id - kCmdFirstLanguage == s.currentLanguage);
     };
-    // A stored language that is not listed any more is shown as the built-in
+    // A stored kSwitchLanguage that is not listed any more is shown as the built-in
     // one: its texts stand in for it, and some entry must carry the mark.
-    constexpr CommandRule builtInLanguageState = [](S s, int) {
+    constexpr CommandRule kBuiltInLanguageState = [](S s, int) {
         return CheckedWhen(s.currentLanguage < 0 || s.currentLanguage >= s.languageCount);
     };
     // What undo and redo change is shown by the arbitrary view only.
-    constexpr CommandRule undoState = [](S s, int) { return CommandState{s.Arbitrary() && s.canUndo, false}; };
-    constexpr CommandRule redoState = [](S s, int) { return CommandState{s.Arbitrary() && s.canRedo, false}; };
-    constexpr const char* kRealTime = "&Initial/Real &Time";
-    constexpr const char* kType = "&Display/&Type";
-    constexpr const char* kColour = "&Display/&Color";
-    constexpr const char* kLanguage = "&Utility/&Language";
+    constexpr CommandRule kUndoState = [](S s, int) { return CommandState{s.Arbitrary() && s.canUndo, false}; };
+    constexpr CommandRule kRedoState = [](S s, int) { return CommandState{s.Arbitrary() && s.canRedo, false}; };
+    constexpr const char* kRealTimeMenu = "&Initial/Real &Time";
+    constexpr const char* kTypeMenu = "&Display/&Type";
+    constexpr const char* kColourMenu = "&Display/&Color";
+    constexpr const char* kLanguageMenu = "&Utility/&Language";
 
     static const std::vector<CommandSpec> kCommands = {
-        Row(kCmdLoadData, "&File", "Load Data", Plain, fileCommand, OnlyArbitrary).Button(icons::LoadData, 11),
-        Row(kCmdLoadSetup, "&File", "Load Setup", Plain, fileCommand, OnlyNonArbitrary).Button(icons::LoadSetup, 12),
-        Row(kCmdSaveData, "&File", "Save Data", Plain, fileCommand, OnlyArbitrary).Button(icons::SaveData, 21).Gap(),
-        Row(kCmdSaveSetup, "&File", "Save Setup", Plain, fileCommand, OnlyNonArbitrary).Button(icons::SaveSetup, 22),
+        Row(kCmdLoadData, "&File", "Load Data", Plain, kFileCommand, OnlyArbitrary).Button(icons::LoadData, 11),
+        Row(kCmdLoadSetup, "&File", "Load Setup", Plain, kFileCommand, OnlyNonArbitrary).Button(icons::LoadSetup, 12),
+        Row(kCmdSaveData, "&File", "Save Data", Plain, kFileCommand, OnlyArbitrary).Button(icons::SaveData, 21).Gap(),
+        Row(kCmdSaveSetup, "&File", "Save Setup", Plain, kFileCommand, OnlyNonArbitrary).Button(icons::SaveSetup, 22),
         Row(
             kCmdSaveImage, "&File", "Save Image", Plain, [](F& f, int) { f.SaveImage(); }, AlwaysEnabled),
-        Row(kCmdImportData, "&File", "Import Data", Plain, fileCommand, OnlyArbitrary).Gap(),
-        Row(kCmdExportData, "&File", "Export Data As..", Plain, fileCommand, OnlyArbitrary),
+        Row(kCmdImportData, "&File", "Import Data", Plain, kFileCommand, OnlyArbitrary).Gap(),
+        Row(kCmdExportData, "&File", "Export Data As..", Plain, kFileCommand, OnlyArbitrary),
         Row(
             kCmdPrint, "&File", "&Print", Plain, [](F& f, int) { f.Print(); }, AlwaysEnabled)
             .Keys(QKeySequence(Qt::CTRL | Qt::Key_P))
@@ -112,10 +112,10 @@ const std::vector<CommandSpec>& CMainFrame::Commands() {
             .Role(QAction::QuitRole),
 
         Row(
-            kCmdUndo, "&Edit", "&Undo", Plain, [](F& f, int) { f.UndoArbitrary(false); }, undoState)
+            kCmdUndo, "&Edit", "&Undo", Plain, [](F& f, int) { f.UndoArbitrary(false); }, kUndoState)
             .Keys(QKeySequence(Qt::CTRL | Qt::Key_Z)),
         Row(
-            kCmdRedo, "&Edit", "&Redo", Plain, [](F& f, int) { f.UndoArbitrary(true); }, redoState)
+            kCmdRedo, "&Edit", "&Redo", Plain, [](F& f, int) { f.UndoArbitrary(true); }, kRedoState)
             .Keys(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)),
 
         Own(
@@ -128,32 +128,32 @@ const std::vector<CommandSpec>& CMainFrame::Commands() {
         Own(
             kCmdControlBar, "&View", "Control Bar", [](F& f) { return f.controlPane_->toggleViewAction(); },
             [](S s, int) { return CheckedWhen(s.controlBarVisible); }),
-        // The look comes from the profile: no menu entry.
-        Row(205, nullptr, "Windows 2000", Radio, look, lookState),
-        Row(206, nullptr, "Office XP", Radio, look, lookState),
-        Row(207, nullptr, "Windows XP", Radio, look, lookState),
-        Row(208, nullptr, "Office 2003", Radio, look, lookState),
-        Row(209, nullptr, "Visual Studio 2005", Radio, look, lookState),
-        Row(210, nullptr, "Visual Studio 2008", Radio, look, lookState),
-        Row(215, nullptr, "Office 2007 (Blue)", Radio, look, lookState),
-        Row(216, nullptr, "Office 2007 (Black)", Radio, look, lookState),
-        Row(217, nullptr, "Office 2007 (Silver)", Radio, look, lookState),
-        Row(218, nullptr, "Office 2007 (Aqua)", Radio, look, lookState),
-        Row(219, nullptr, "Windows 7", Radio, look, lookState),
+        // The kSetLook comes from the profile: no menu entry.
+        Row(205, nullptr, "Windows 2000", Radio, kSetLook, kLookState),
+        Row(206, nullptr, "Office XP", Radio, kSetLook, kLookState),
+        Row(207, nullptr, "Windows XP", Radio, kSetLook, kLookState),
+        Row(208, nullptr, "Office 2003", Radio, kSetLook, kLookState),
+        Row(209, nullptr, "Visual Studio 2005", Radio, kSetLook, kLookState),
+        Row(210, nullptr, "Visual Studio 2008", Radio, kSetLook, kLookState),
+        Row(215, nullptr, "Office 2007 (Blue)", Radio, kSetLook, kLookState),
+        Row(216, nullptr, "Office 2007 (Black)", Radio, kSetLook, kLookState),
+        Row(217, nullptr, "Office 2007 (Silver)", Radio, kSetLook, kLookState),
+        Row(218, nullptr, "Office 2007 (Aqua)", Radio, kSetLook, kLookState),
+        Row(219, nullptr, "Windows 7", Radio, kSetLook, kLookState),
 
         Row(
-            kCmdVectors, kType, "&Vectors", Radio, [](F& f, int) { f.SetDisplayStyle(1); },
+            kCmdVectors, kTypeMenu, "&Vectors", Radio, [](F& f, int) { f.SetDisplayStyle(1); },
             [](S s, int) { return CheckedWhen(s.displayStyle == 1); })
             .Button(icons::Vectors, 31),
         Row(
-            kCmdDots, kType, "&Dots", Radio, [](F& f, int) { f.SetDisplayStyle(0); },
+            kCmdDots, kTypeMenu, "&Dots", Radio, [](F& f, int) { f.SetDisplayStyle(0); },
             [](S s, int) { return CheckedWhen(s.displayStyle == 0); })
             .Button(icons::Dots, 32),
-        Row(kCmdColourCh1, kColour, "CH1", Plain, colour, AlwaysEnabled),
-        Row(kCmdColourCh2, kColour, "CH2", Plain, colour, AlwaysEnabled),
-        Row(kCmdColourGridScale, kColour, "Grid Scale", Plain, colour, AlwaysEnabled),
-        Row(kCmdColourMainLine, kColour, "Grid Main", Plain, colour, AlwaysEnabled),
-        Row(kCmdColourSubLine, kColour, "Grid Sub", Plain, colour, AlwaysEnabled),
+        Row(kCmdColourCh1, kColourMenu, "CH1", Plain, kChooseColour, AlwaysEnabled),
+        Row(kCmdColourCh2, kColourMenu, "CH2", Plain, kChooseColour, AlwaysEnabled),
+        Row(kCmdColourGridScale, kColourMenu, "Grid Scale", Plain, kChooseColour, AlwaysEnabled),
+        Row(kCmdColourMainLine, kColourMenu, "Grid Main", Plain, kChooseColour, AlwaysEnabled),
+        Row(kCmdColourSubLine, kColourMenu, "Grid Sub", Plain, kChooseColour, AlwaysEnabled),
 
         Row(
             kCmdEditPoints, "&User", "&Edit Dots", Plain, [](F& f, int) { f.EditPoints(); }, OnlyArbitrary)
@@ -164,8 +164,8 @@ const std::vector<CommandSpec>& CMainFrame::Commands() {
         Row(
             kCmdDemo, "&Initial", "&Demo", Radio, [](F& f, int) { f.Settings().SelectDemo(); },
             [](S s, int) { return CheckedWhen(s.demo); }),
-        Row(kCmdReadOperation, kRealTime, "&Read Operation", Plain, startJob, AlwaysEnabled),
-        Row(kCmdWriteOperation, kRealTime, "&Write Operation", Plain, startJob, AlwaysEnabled),
+        Row(kCmdReadOperation, kRealTimeMenu, "&Read Operation", Plain, kStartJob, AlwaysEnabled),
+        Row(kCmdWriteOperation, kRealTimeMenu, "&Write Operation", Plain, kStartJob, AlwaysEnabled),
         Row(
             kCmdSyncMachine, "&Initial", "&Sync Machine", Checkable,
             [](F& f, int) { f.Settings().ToggleSyncMachine(); }, [](S s, int) { return CheckedWhen(s.sync); }),
@@ -178,8 +178,8 @@ const std::vector<CommandSpec>& CMainFrame::Commands() {
         ZoomToolRow<ZoomTool::VerticalOut>(kCmdVerticalZoomOut, "Vertical Zoom Out", icons::VerticalZoomOut, 52),
         ZoomToolRow<ZoomTool::VerticalMove>(kCmdVerticalMove, "Vertical Move", icons::VerticalMove, 53),
 
-        Row(kCmdDefaultLanguage, kLanguage, "Default(English)", Radio, language, builtInLanguageState),
-        Row(kCmdFirstLanguage, kLanguage, "", Radio, language, languageFileState).PerLanguageFile(),
+        Row(kCmdDefaultLanguage, kLanguageMenu, "Default(English)", Radio, kSwitchLanguage, kBuiltInLanguageState),
+        Row(kCmdFirstLanguage, kLanguageMenu, "", Radio, kSwitchLanguage, kLanguageFileState).PerLanguageFile(),
 
         Row(
             kCmdContent, "&Help", "&Content", Plain, [](F& f, int) { f.OpenHelp(); }, AlwaysEnabled)
