@@ -41,6 +41,12 @@ void SetDefaultArbitrary(ChannelRecord& record, GeneratorApi& api) {
     record.arbitraryViewLast = record.arbitraryPointCount - 1;
 }
 
+// The cursor word of the view's rubber bands for the tools that are on.
+std::uint16_t ZoomToolCursor(ZoomTool tools) {
+    return static_cast<std::uint16_t>((Any(tools, ZoomTool::HorizontalIn) ? kCursorHorizontalZoomIn : 0) |
+                                      (Any(tools, ZoomTool::VerticalIn) ? kCursorVerticalZoomIn : 0));
+}
+
 }  // namespace
 
 DeviceSettings::DeviceSettings() : DeviceSettings(LibraryGenerator()) { locksInstrument_ = true; }
@@ -222,9 +228,7 @@ void DeviceSettings::SetZoomTool(ZoomTool bit) {
     ModifyRecord(currentChannel_, [&](ChannelRecord& r) {
         const ZoomTool bits = ((r.zoomToolBits ^ bit) & bit) | (r.zoomToolBits & partner);
         r.zoomToolBits = bits;
-        r.zoomToolCursor =
-            static_cast<std::uint16_t>((Any(bits, ZoomTool::HorizontalIn) ? kCursorHorizontalZoomIn : 0) |
-                                       (Any(bits, ZoomTool::VerticalIn) ? kCursorVerticalZoomIn : 0));
+        r.zoomToolCursor = ZoomToolCursor(bits);
     });
     Observer().RequestRefresh(RefreshMask::Everything);
 }
@@ -237,6 +241,31 @@ bool DeviceSettings::ClearZoomTools() {
         return on;
     });
     return wasOn;
+}
+
+ZoomTool ZoomToolsThatCanAct(const ChannelRecord& r) {
+    const bool wholeWaveform = r.arbitraryViewLast + 1 >= r.arbitraryPointCount && r.arbitraryViewFirst == 0;
+    const double half = r.limits.Maximum(Parameter::Amplitude) * 0.5;
+    const bool fullVoltageRange = r.arbitraryViewUpper == half && r.arbitraryViewLower == -half;
+    ZoomTool tools = ZoomTool::None;
+    if (r.arbitraryViewFirst + 12 < r.arbitraryViewLast) tools |= ZoomTool::HorizontalIn;
+    if (!wholeWaveform) tools |= ZoomTool::HorizontalOut | ZoomTool::HorizontalMove;
+    if (r.arbitraryViewLower < r.arbitraryViewUpper) tools |= ZoomTool::VerticalIn;
+    if (!fullVoltageRange) tools |= ZoomTool::VerticalOut | ZoomTool::VerticalMove;
+    return tools;
+}
+
+bool DeviceSettings::SwitchOffZoomToolsThatCannotAct() {
+    const bool switchedOff = ModifyRecord(currentChannel_, [](ChannelRecord& r) {
+        if (r.waveType != kWaveArbitrary) return false;
+        const ZoomTool kept = r.zoomToolBits & ZoomToolsThatCanAct(r);
+        if (kept == r.zoomToolBits) return false;
+        r.zoomToolBits = kept;
+        r.zoomToolCursor = ZoomToolCursor(kept);
+        return true;
+    });
+    if (switchedOff) Observer().RequestRefresh(RefreshMask::Everything);
+    return switchedOff;
 }
 
 std::optional<double> DeviceSettings::TryParseNumberText(std::string_view text) const {

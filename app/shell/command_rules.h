@@ -1,26 +1,20 @@
-// When each command is enabled and checked, as plain functions of a snapshot
-// of the model and the frame, so that menu and toolbar show the same state
-// and the rules are tested without a window.
+// What the command state rules read, taken in one place on the interface
+// thread, and the rules several commands share. Each command's rule is a
+// plain function of this snapshot (its row in menu_template.cpp), so that
+// menu and toolbar show the same state and the rules need no window.
 #pragma once
 
 #include <cstdint>
-#include <optional>
 
 #include "zorbel/model/device_settings.h"
 
 namespace zorbel {
 
-// What the rules read, taken in one place on the interface thread.
 struct CommandSnapshot {
     // Current channel.
     std::uint16_t waveType = kWaveSine;
-    std::uint32_t arbitraryPointCount = 0;
-    std::uint32_t viewFirst = 0;  // visible arbitrary points
-    std::uint32_t viewLast = 0;
-    double viewLower = 0.0;  // visible voltage window, volts
-    double viewUpper = 0.0;
-    double amplitudeMaximum = 0.0;  // first value of the channel's limits
     ZoomTool zoomBits = ZoomTool::None;
+    ZoomTool zoomToolsThatCanAct = ZoomTool::None;  // with the present view window
     // Session.
     bool demo = true;
     bool sync = false;
@@ -35,6 +29,8 @@ struct CommandSnapshot {
     // The current channel's undo history.
     bool canUndo = false;
     bool canRedo = false;
+
+    bool Arbitrary() const { return waveType == kWaveArbitrary; }
 };
 
 // Reads the current channel's part of the snapshot and the session flags.
@@ -45,14 +41,14 @@ struct CommandState {
     bool checked = false;
 };
 
-CommandState EvaluateCommand(int command, const CommandSnapshot& snapshot);
-
-// The zoom tool bit (1, 2, 4, 16, 32, 64) a zoom command chooses.
-std::optional<ZoomTool> ZoomToolOfCommand(int command);
-
-// A zoom tool whose bit is still set although its command is disabled: the
-// frame chooses it once more (SetZoomTool), which clears the bit. Nothing
-// when no bit is left over.
-std::optional<ZoomTool> LeftOverZoomTool(const CommandSnapshot& snapshot);
+// Enabled and not checked, whatever the state.
+CommandState AlwaysEnabled(const CommandSnapshot&, int command);
+// Enabled while the current channel plays the arbitrary waveform, or while it does not.
+CommandState OnlyArbitrary(const CommandSnapshot& snapshot, int command);
+CommandState OnlyNonArbitrary(const CommandSnapshot& snapshot, int command);
+// Always enabled; checked as `on` says.
+constexpr CommandState CheckedWhen(bool on) { return {true, on}; }
+// A zoom tool: on the arbitrary waveform only, while it can act; checked while on.
+CommandState ZoomToolState(const CommandSnapshot& snapshot, ZoomTool tool);
 
 }  // namespace zorbel

@@ -175,26 +175,42 @@ void LanguageTable::TranslateDialog(QWidget* dialog) const {
 
 void LanguageTable::TranslateMenu(QMenuBar* menuBar) const {
     if (!menuBar) return;
-    // Entries of one menu, keyed from their parent's key; recursion per level.
-    const auto translate = [this](const auto& self, const QList<QAction*>& entries, std::int64_t parentKey,
-                                  int level) -> void {
-        int position = 0;
+    const auto translate = [this](const auto& self, const QList<QAction*>& entries) -> void {
         for (QAction* entry : entries) {
-            if (entry->property(kLanguageFreeMenuProperty).toBool()) continue;
-            const std::int64_t key = ChildMenuKey(parentKey, position++);
-            if (entry->isSeparator()) continue;
-            const QString text = LanguageText(key);
-            if (!text.isEmpty() || firstByNumber_.contains(QString::number(key))) {
+            bool keyed = false;
+            const std::int64_t key = entry->property(kMenuKeyProperty).toLongLong(&keyed);
+            if (keyed && firstByNumber_.contains(QString::number(key))) {
+                const QString text = LanguageText(key);
                 if (QMenu* menu = entry->menu())
                     menu->setTitle(SplitMenuText(text).caption);
                 else
                     ApplyMenuText(entry, text);
             }
-            if (QMenu* menu = entry->menu(); menu && level < kMenuLevels) self(self, menu->actions(), key, level + 1);
+            if (QMenu* menu = entry->menu()) self(self, menu->actions());
+        }
+    };
+    translate(translate, menuBar->actions());
+}
+
+void KeyMenuEntries(QMenuBar* menuBar) {
+    if (!menuBar) return;
+    // Entries of one menu, keyed from their parent's key; recursion per level.
+    const auto assign = [](const auto& self, const QList<QAction*>& entries, std::int64_t parentKey,
+                           int level) -> void {
+        int position = 0;
+        for (QAction* entry : entries) {
+            if (entry->property(kLanguageFreeMenuProperty).toBool()) continue;
+            const std::int64_t key = ChildMenuKey(parentKey, position++);
+            if (entry->isSeparator()) continue;
+            if (!entry->property(kMenuKeyProperty).isValid())
+                entry->setProperty(kMenuKeyProperty, static_cast<qlonglong>(key));
+            const std::int64_t ownKey = entry->property(kMenuKeyProperty).toLongLong();
+            if (QMenu* menu = entry->menu(); menu && level < kMenuLevels)
+                self(self, menu->actions(), ownKey, level + 1);
         }
     };
     // Top-level keys are 800 + p: the children of an imaginary key 8.
-    translate(translate, menuBar->actions(), kTopLevelMenuKeyBase / 100, 1);
+    assign(assign, menuBar->actions(), kTopLevelMenuKeyBase / 100, 1);
 }
 
 }  // namespace zorbel

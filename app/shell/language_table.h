@@ -24,6 +24,9 @@ inline constexpr char kDefaultShortcutProperty[] = "zorbelDefaultShortcut";
 // Property of a menu bar entry that no language names: its texts are fixed
 // English and it takes no position among the language's menu keys.
 inline constexpr char kLanguageFreeMenuProperty[] = "zorbelLanguageFreeMenu";
+// Property of a menu entry (a QAction, or a submenu's menuAction): its
+// language position key, the item number of its text.
+inline constexpr char kMenuKeyProperty[] = "zorbelMenuKey";
 
 // A menu item text split at its first "#": the caption and the shortcut text
 // shown in the accelerator column ("&Print#Ctrl+P" -> "&Print", "Ctrl+P").
@@ -42,6 +45,13 @@ void ApplyMenuText(QAction* action, const QString& itemText);
 constexpr std::int64_t kTopLevelMenuKeyBase = 800;
 constexpr std::int64_t ChildMenuKey(std::int64_t parentKey, int position) { return parentKey * 100 + position; }
 constexpr int kMenuLevels = 5;
+
+// Gives every entry of the menu bar down to the fifth level that has no key
+// yet the key of where it stands now; entries keyed before keep theirs, so
+// that an entry added later moves no other entry's text. Separators and
+// language-free menus take a position (the former) or none (the latter) but
+// no key.
+void KeyMenuEntries(QMenuBar* menuBar);
 
 class LanguageTable {
 public:
@@ -82,8 +92,8 @@ public:
     // and has an item gets that item's text; others keep theirs. The dialog's
     // own title stays.
     void TranslateDialog(QWidget* dialog) const;
-    // Every entry of the menu bar down to the fifth level whose position key
-    // has an item gets its text; separators and entries without an item stay.
+    // Every entry of the menu bar whose key (KeyMenuEntries) has an item gets
+    // its text, wherever it stands now; entries without a key or an item stay.
     void TranslateMenu(QMenuBar* menuBar) const;
 
 private:

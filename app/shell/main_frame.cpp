@@ -18,6 +18,7 @@
 #include <QToolButton>
 
 #include <algorithm>
+#include <string>
 
 #include "app_look.h"
 #include "calibration_command.h"
@@ -39,29 +40,6 @@ constexpr int kUpdatePeriodMs = 200;
 
 constexpr char kGeometryKey[] = "Workspace/Geometry";
 constexpr char kStateKey[] = "Workspace/State";
-
-bool IsCheckable(int command) {
-    switch (command) {
-    case kCmdControlBar:
-    case kCmdToolBar:
-    case kCmdStatusBar:
-    case kCmdVectors:
-    case kCmdDots:
-    case kCmdDemo:
-    case kCmdSyncMachine:
-    case kCmdHorizontalZoomIn:
-    case kCmdHorizontalZoomOut:
-    case kCmdHorizontalMove:
-    case kCmdVerticalZoomIn:
-    case kCmdVerticalZoomOut:
-    case kCmdVerticalMove:
-    case kCmdDefaultLanguage:
-        return true;
-    default:
-        return (command >= kCmdLookFirst && command <= kCmdLookLast) ||
-               (command >= kCmdFirstLanguage && command <= kCmdLastLanguage);
-    }
-}
 
 QSettings ProgramSettings() {
     return QSettings(QString::fromLatin1(kProfileOrganisation), QString::fromLatin1(kProfileApplication));
@@ -99,11 +77,12 @@ CMainFrame::CMainFrame(LanguageTable& languages, CZorbelDoc& document, ProgramPa
     waveformView_ = new CZorbelView(Settings(), paths_.folder, this);
     view_ = waveformView_;
     setCentralWidget(view_->Widget());
-    CreateActions();
-    CreateMenus();
     CreateToolBar();
     CreateStatusBar();
     CreateControlPane();
+    CreateActions();
+    CreateMenus();
+    FillToolBar();
     setDockOptions(AnimatedDocks | AllowTabbedDocks);
 
     session_ = std::make_unique<SessionBridge>(Settings());
@@ -122,7 +101,7 @@ CMainFrame::CMainFrame(LanguageTable& languages, CZorbelDoc& document, ProgramPa
         else
             statusBar()->showMessage(text);
     });
-    waveformView_->SetPopupActions({actions_.at(kCmdUndo), actions_.at(kCmdRedo)});
+    waveformView_->SetPopupActions({Action(kCmdUndo), Action(kCmdRedo)});
 
     // F6 moves the keyboard focus between toolbar, control pane and view.
     auto* nextRegion = new QShortcut(QKeySequence(Qt::Key_F6), this);
@@ -143,71 +122,82 @@ CMainFrame::~CMainFrame() {
     document_.SetMessages(nullptr);
 }
 
-QAction* CMainFrame::MakeAction(int command, const QString& caption, const QKeySequence& shortcut) {
-    auto* action = new QAction(caption, this);
+QAction* CMainFrame::MakeAction(const CommandSpec& spec, int command, const QString& caption) {
+    QAction* action = spec.ownAction ? spec.ownAction(*this) : new QAction(this);
+    action->setText(caption);
     action->setData(command);
-    action->setCheckable(IsCheckable(command));
-    action->setProperty(kDefaultShortcutProperty, shortcut);
-    action->setShortcut(shortcut);
-    action->setIcon(CommandIcon(command));
+    action->setCheckable(spec.kind != CommandKind::Plain);
+    action->setProperty(kDefaultShortcutProperty, spec.shortcut);
+    action->setShortcut(spec.shortcut);
+    action->setIcon(CommandIcon(spec.icon));
     action->setIconVisibleInMenu(false);
-    connect(action, &QAction::triggered, this, [this, command] { RunCommand(command); });
-    actions_[command] = action;
+    if (spec.role != QAction::TextHeuristicRole) action->setMenuRole(spec.role);
+    // A widget's own action has acted by now (its connection came first).
+    connect(action, &QAction::triggered, this, [this, run = spec.run, command] {
+        if (run) run(*this, command);
+        UpdateCommandStates();
+        UpdateStatus();
+    });
+    commands_[command] = {action, &spec};
     return action;
 }
 
 void CMainFrame::CreateActions() {
-    const auto make = [this](const auto& self, const std::vector<MenuEntry>& entries) -> void {
-        for (const MenuEntry& entry : entries) {
-            if (entry.command != kCmdNone) MakeAction(entry.command, QString::fromUtf8(entry.caption), entry.shortcut);
-            self(self, entry.children);
-        }
-    };
-    make(make, MainMenuTemplate());
-    actions_[kCmdExit]->setMenuRole(QAction::QuitRole);
-    actions_[kCmdAbout]->setMenuRole(QAction::AboutRole);
+    for (const CommandSpec& spec : Commands())
+        if (!spec.perLanguageFile) MakeAction(spec, spec.id, QString::fromUtf8(spec.caption));
 }
 
 void CMainFrame::CreateMenus() {
-    const auto fill = [this](const auto& self, QMenu* menu, const std::vector<MenuEntry>& entries) -> void {
-        for (const MenuEntry& entry : entries) {
-            if (entry.IsSeparator())
-                menu->addSeparator();
-            else if (!entry.children.empty())
-                self(self, menu->addMenu(QString::fromUtf8(entry.caption)), entry.children);
-            else
-                menu->addAction(actions_.at(entry.command));
-        }
-    };
-    for (const MenuEntry& top : MainMenuTemplate()) {
+    std::map<std::string, QMenu*> menus;  // by path, "&Initial/Real &Time"
+    for (const TopMenu& top : MainMenus()) {
         QMenu* menu = menuBar()->addMenu(QString::fromUtf8(top.caption));
         menu->menuAction()->setProperty(kLanguageFreeMenuProperty, top.languageFree);
-        fill(fill, menu, top.children);
         // Fresh states the moment a menu opens, not at the next timer tick.
         connect(menu, &QMenu::aboutToShow, this, [this] { UpdateCommandStates(); });
+        menus[top.caption] = menu;
     }
-
-    // The look comes from the profile only; its handlers stay.
-    QMenu* view = menuBar()->actions().at(MenuBarPosition(kViewMenuPosition))->menu();
-    view->removeAction(view->actions().at(kApplicationLookPosition));
-    QMenu* utility = menuBar()->actions().at(MenuBarPosition(kUtilityMenuPosition))->menu();
-    languageMenu_ = utility->actions().at(kLanguageSubmenuPosition)->menu();
+    // A submenu comes where its first entry stands.
+    const auto menuAt = [&](const auto& self, const std::string& path) -> QMenu* {
+        if (const auto found = menus.find(path); found != menus.end()) return found->second;
+        const std::size_t slash = path.rfind('/');
+        QMenu* menu = slash == std::string::npos
+                          ? menuBar()->addMenu(QString::fromStdString(path))
+                          : self(self, path.substr(0, slash))->addMenu(QString::fromStdString(path.substr(slash + 1)));
+        return menus[path] = menu;
+    };
+    for (const CommandSpec& spec : Commands()) {
+        if (!spec.menu) continue;
+        QMenu* menu = menuAt(menuAt, spec.menu);
+        if (spec.perLanguageFile) {
+            languageMenu_ = menu;  // filled by BuildLanguageMenu
+            continue;
+        }
+        if (spec.separatorBefore) menu->addSeparator();
+        menu->addAction(commands_.at(spec.id).action);
+    }
+    KeyMenuEntries(menuBar());
 }
 
 void CMainFrame::CreateToolBar() {
     toolBar_ = new QToolBar(QStringLiteral("Standard"), this);
     toolBar_->setObjectName(QStringLiteral("Standard"));
     toolBar_->setIconSize(QSize(32, 32));
-    for (const int command : MainToolBarTemplate()) {
-        if (command == kCmdNone) {
-            toolBar_->addSeparator();
-            continue;
-        }
-        toolBar_->addAction(actions_.at(command));
-        // Toolbar buttons take no focus by default: keyboard users reach them with Tab.
-        if (QWidget* button = toolBar_->widgetForAction(actions_.at(command))) button->setFocusPolicy(Qt::TabFocus);
-    }
     addToolBar(Qt::TopToolBarArea, toolBar_);
+}
+
+void CMainFrame::FillToolBar() {
+    std::vector<const CommandSpec*> buttons;
+    for (const CommandSpec& spec : Commands())
+        if (spec.toolbarPlace != 0) buttons.push_back(&spec);
+    std::sort(buttons.begin(), buttons.end(),
+              [](const CommandSpec* a, const CommandSpec* b) { return a->toolbarPlace < b->toolbarPlace; });
+    for (std::size_t i = 0; i < buttons.size(); ++i) {
+        if (i > 0 && buttons[i]->toolbarPlace / 10 != buttons[i - 1]->toolbarPlace / 10) toolBar_->addSeparator();
+        QAction* action = Action(buttons[i]->id);
+        toolBar_->addAction(action);
+        // Toolbar buttons take no focus by default: keyboard users reach them with Tab.
+        if (QWidget* button = toolBar_->widgetForAction(action)) button->setFocusPolicy(Qt::TabFocus);
+    }
 }
 
 void CMainFrame::CreateStatusBar() {
@@ -240,8 +230,12 @@ void CMainFrame::CreateControlPane() {
 }
 
 QAction* CMainFrame::Action(int command) const {
-    const auto found = actions_.find(command);
-    return found == actions_.end() ? nullptr : found->second;
+    const auto found = commands_.find(command);
+    return found == commands_.end() ? nullptr : found->second.action;
+}
+
+void CMainFrame::RunCommand(int command) {
+    if (QAction* action = Action(command)) action->trigger();  // a disabled action ignores it
 }
 
 void CMainFrame::RestoreProfileState() {
@@ -261,10 +255,12 @@ void CMainFrame::OpenCalibrationDialog() { OpenCalibration(this, Settings(), *se
 
 void CMainFrame::SwitchLanguage(int index) {
     languages_.LoadLanguage(index);
-    languages_.TranslateMenu(menuBar());
-    // A language without the pane's item keeps its caption, as a control would.
+    // A language without the pane's item keeps its caption, as a control
+    // would. The pane's title renames its toggle action: the menu's text
+    // comes after.
     if (const QString caption = languages_.LanguageText(kCmdControlBar); !caption.isEmpty())
         controlPane_->setWindowTitle(caption);
+    languages_.TranslateMenu(menuBar());
     RetranslateToolBar();
     panel_->Retranslate(languages_);
     panel_->RefreshPanel();
@@ -272,9 +268,9 @@ void CMainFrame::SwitchLanguage(int index) {
 }
 
 void CMainFrame::RetranslateToolBar() {
-    for (const int command : MainToolBarTemplate()) {
-        if (command == kCmdNone) continue;
-        QAction* action = actions_.at(command);
+    for (const auto& [command, entry] : commands_) {
+        if (entry.spec->toolbarPlace == 0) continue;
+        QAction* action = entry.action;
         const QString tip = languages_.LanguageText(command);
         action->setToolTip(tip);  // empty: Qt shows the menu caption
         if (QWidget* button = toolBar_->widgetForAction(action))
@@ -287,26 +283,23 @@ void CMainFrame::BuildLanguageMenu() {
         const int command = action->data().toInt();
         if (command >= kCmdFirstLanguage && command <= kCmdLastLanguage) {
             languageMenu_->removeAction(action);
-            actions_.erase(command);
+            commands_.erase(command);
             action->deleteLater();
         }
     }
+    const auto& commands = Commands();
+    const auto perFile =
+        std::find_if(commands.begin(), commands.end(), [](const CommandSpec& spec) { return spec.perLanguageFile; });
     const int count = std::min(languages_.LanguageCount(), kCmdLastLanguage - kCmdFirstLanguage + 1);
-    for (int i = 0; i < count; ++i)
-        languageMenu_->addAction(MakeAction(kCmdFirstLanguage + i, languages_.LanguageName(i)));
+    for (int i = 0; i < count && perFile != commands.end(); ++i)
+        languageMenu_->addAction(MakeAction(*perFile, kCmdFirstLanguage + i, languages_.LanguageName(i)));
+    KeyMenuEntries(menuBar());
     UpdateCommandStates();
 }
 
 void CMainFrame::UpdateCommandStates() {
+    Settings().SwitchOffZoomToolsThatCannotAct();
     CommandSnapshot snapshot = SnapshotOf(Settings());
-    // A tool left on while its command went disabled is chosen once more,
-    // which turns it off; each choice may change the others, so look again.
-    for (int guard = 0; guard < 6; ++guard) {
-        const auto leftOver = LeftOverZoomTool(snapshot);
-        if (!leftOver) break;
-        Settings().SetZoomTool(*leftOver);
-        snapshot = SnapshotOf(Settings());
-    }
     snapshot.displayStyle = view_->DisplayStyle();
     snapshot.controlBarVisible = controlPane_->isVisibleTo(this);
     snapshot.toolBarVisible = toolBar_->isVisibleTo(this);
@@ -316,10 +309,10 @@ void CMainFrame::UpdateCommandStates() {
     snapshot.applicationLook = applicationLook_;
     snapshot.canUndo = Settings().History().CanUndo(Settings().CurrentChannel());
     snapshot.canRedo = Settings().History().CanRedo(Settings().CurrentChannel());
-    for (const auto& [command, action] : actions_) {
-        const CommandState state = EvaluateCommand(command, snapshot);
-        action->setEnabled(state.enabled);
-        if (action->isCheckable()) action->setChecked(state.checked);
+    for (const auto& [command, entry] : commands_) {
+        const CommandState state = entry.spec->state(snapshot, command);
+        entry.action->setEnabled(state.enabled);
+        if (entry.action->isCheckable()) entry.action->setChecked(state.checked);
     }
 }
 

@@ -1,12 +1,14 @@
 // CMainFrame: the program's main window with the menu bar, the main toolbar,
 // the status bar and the docked control pane, and the handlers of every menu
-// and toolbar command. One QAction per command serves menu and toolbar alike.
+// and toolbar command. One QAction per command of the command table
+// (menu_template.h) serves menu and toolbar alike.
 #pragma once
 
 #include <QMainWindow>
 
 #include <map>
 #include <memory>
+#include <vector>
 
 #include "program_profile.h"
 #include "session_bridge.h"
@@ -23,6 +25,7 @@ namespace zorbel {
 
 class ControlPanelHost;
 class CZorbelView;
+struct CommandSpec;
 
 class LanguageTable;
 
@@ -50,17 +53,20 @@ public:
     // state and the language choice. Runs once, when the window closes (or is destroyed unclosed).
     void Shutdown();
 
-    // Enables and checks every command from the model and the frame; also
-    // clears a zoom tool left set while its command is disabled.
+    // Lets the model switch off the zoom tools that can no longer act, then
+    // enables and checks every command by its rule from a read of the model
+    // and the frame.
     void UpdateCommandStates();
     // Refreshes the status bar from the session.
     void UpdateStatus();
-    // Runs a command as if chosen from the menu.
+    // Runs a command as if chosen from the menu; nothing while it is disabled.
     void RunCommand(int command);
     // The calibration command (Ctrl+Alt+F12, Ctrl+Shift+F12): the dialog over
     // the frame on its session, or "No Device Found!". Returns when it closes.
     void OpenCalibrationDialog();
 
+    // Every command of the menus and the toolbar, one row each (menu_template.cpp).
+    static const std::vector<CommandSpec>& Commands();
     QAction* Action(int command) const;
     QMenu* LanguageMenu() const { return languageMenu_; }
     QToolBar* MainToolBar() const { return toolBar_; }
@@ -79,17 +85,18 @@ protected:
 private:
     class DocumentMessageBoxes;
 
-    QAction* MakeAction(int command, const QString& caption, const QKeySequence& shortcut = {});
+    QAction* MakeAction(const CommandSpec& spec, int command, const QString& caption);
     void CreateActions();
     void CreateMenus();
     void CreateToolBar();
+    void FillToolBar();
     void CreateStatusBar();
     void CreateControlPane();
     void RetranslateToolBar();
     void FitFrameHeight();
     void FocusNextRegion();
 
-    // main_frame_commands.cpp
+    // main_frame_commands.cpp: the handlers the command table names.
     void RunFileCommand(int command);
     void SetDisplayStyle(int style);
     void StartJob(int command);
@@ -112,7 +119,11 @@ private:
     const ProgramPaths paths_;
     std::unique_ptr<DocumentMessageBoxes> documentMessages_;
 
-    std::map<int, QAction*> actions_;
+    struct Command {
+        QAction* action;
+        const CommandSpec* spec;
+    };
+    std::map<int, Command> commands_;
     QMenu* languageMenu_ = nullptr;
     QToolBar* toolBar_ = nullptr;
     QDockWidget* controlPane_ = nullptr;

@@ -1,25 +1,22 @@
-// The frame's command handlers: file commands through the document, the
-// image and the printed page, the connection, colour and point dialogs,
-// display style, the real-time jobs, zoom tools, languages, help and About.
-#include <QAction>
+// The frame's command handlers that the command table names: file commands
+// through the document, the image and the printed page, the connection,
+// colour and point dialogs, display style, the real-time jobs, languages,
+// help and About.
 #include <QApplication>
 #include <QDesktopServices>
-#include <QDockWidget>
 #include <QFileInfo>
 #include <QPainter>
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
 #include <QSettings>
-#include <QStatusBar>
-#include <QToolBar>
 #include <QUrl>
 
+#include <algorithm>
 #include <array>
 
 #include "about_box.h"
 #include "app_look.h"
-#include "command_rules.h"
 #include "language_table.h"
 #include "main_frame.h"
 #include "menu_template.h"
@@ -76,102 +73,6 @@ bool PrintPage(QPrinter& printer, const ReportPage& report) {
 }
 
 }  // namespace
-
-void CMainFrame::RunCommand(int command) {
-    // A command reached by its shortcut while disabled does nothing, as in the menu.
-    if (QAction* action = Action(command); action && !action->isEnabled()) return;
-    switch (command) {
-    case kCmdLoadData:
-    case kCmdLoadSetup:
-    case kCmdSaveData:
-    case kCmdSaveSetup:
-    case kCmdImportData:
-    case kCmdExportData:
-        RunFileCommand(command);
-        break;
-    case kCmdSaveImage:
-        SaveImage();
-        break;
-    case kCmdPrint:
-        Print();
-        break;
-    case kCmdPrintPreview:
-        PrintPreview();
-        break;
-    case kCmdConnect:
-        Connect();
-        break;
-    case kCmdAdvance:
-        break;  // has no behaviour
-    case kCmdColourCh1:
-    case kCmdColourCh2:
-    case kCmdColourGridScale:
-    case kCmdColourMainLine:
-    case kCmdColourSubLine:
-        ChooseColour(command);
-        break;
-    case kCmdEditPoints:
-        EditPoints();
-        break;
-    case kCmdFormula:
-        EnterFormula();
-        break;
-    case kCmdUndo:
-    case kCmdRedo:
-        UndoArbitrary(command == kCmdRedo);
-        break;
-    case kCmdControlBar:
-        controlPane_->setVisible(!controlPane_->isVisible());
-        break;
-    case kCmdToolBar:
-        toolBar_->setVisible(!toolBar_->isVisible());
-        break;
-    case kCmdStatusBar:
-        statusBar()->setVisible(!statusBar()->isVisible());
-        break;
-    case kCmdVectors:
-        SetDisplayStyle(1);
-        break;
-    case kCmdDots:
-        SetDisplayStyle(0);
-        break;
-    case kCmdDemo:
-        Settings().SelectDemo();
-        break;
-    case kCmdReadOperation:
-    case kCmdWriteOperation:
-        StartJob(command);
-        break;
-    case kCmdSyncMachine:
-        Settings().ToggleSyncMachine();
-        break;
-    case kCmdHorizontalZoomIn:
-    case kCmdHorizontalZoomOut:
-    case kCmdHorizontalMove:
-    case kCmdVerticalZoomIn:
-    case kCmdVerticalZoomOut:
-    case kCmdVerticalMove:
-        Settings().SetZoomTool(*ZoomToolOfCommand(command));
-        break;
-    case kCmdContent:
-        OpenHelp();
-        break;
-    case kCmdAbout:
-        ShowAbout();
-        break;
-    case kCmdExit:
-        close();
-        break;
-    default:
-        if (command == kCmdDefaultLanguage || (command >= kCmdFirstLanguage && command <= kCmdLastLanguage))
-            SwitchLanguageCommand(command);
-        else if (command >= kCmdLookFirst && command <= kCmdLookLast)
-            SetApplicationLook(command);
-        break;
-    }
-    UpdateCommandStates();
-    UpdateStatus();
-}
 
 void CMainFrame::RunFileCommand(int command) {
     const auto found = std::find_if(kFileCommands.begin(), kFileCommands.end(),

@@ -1,139 +1,194 @@
-// The menu bar and the main toolbar as data, with the built-in English
-// captions the menus show when no language item replaces them.
+// The command table: every command of the menus and the toolbar in one row,
+// in menu order, with the built-in English captions the menus show when no
+// kSwitchLanguage item replaces them.
 #include "menu_template.h"
 
-namespace zorbel {
+#include <QDockWidget>
+#include <QStatusBar>
+#include <QToolBar>
 
+#include "main_frame.h"
+
+namespace zorbel {
 namespace {
 
-MenuEntry Command(int command, const char* caption, QKeySequence shortcut = {}) {
-    return {command, caption, {}, std::move(shortcut)};
+// Language menu items whose check mark follows the current kSwitchLanguage.
+constexpr int kCmdLastCheckedLanguage = 9101;
+
+// A row: where the command stands, its caption, what it does and when it is
+// enabled and checked.
+CommandSpec Row(int id, const char* menu, const char* caption, CommandKind kind, CommandHandler run,
+                CommandRule state) {
+    return {.id = id, .menu = menu, .caption = caption, .kind = kind, .run = run, .state = state};
 }
-MenuEntry Separator() { return {kCmdNone, "", {}, {}}; }
-MenuEntry Submenu(const char* caption, std::vector<MenuEntry> entries) {
-    return {kCmdNone, caption, std::move(entries), {}};
+// A row whose widget's own toggle acts.
+CommandSpec Own(int id, const char* menu, const char* caption, OwnAction action, CommandRule state) {
+    return {.id = id,
+            .menu = menu,
+            .caption = caption,
+            .kind = CommandKind::Checkable,
+            .ownAction = action,
+            .state = state};
 }
-MenuEntry LanguageFreeSubmenu(const char* caption, std::vector<MenuEntry> entries) {
-    return {kCmdNone, caption, std::move(entries), {}, true};
+
+template <ZoomTool Tool>
+CommandSpec ZoomToolRow(int id, const char* caption, IconPainter image, int place) {
+    constexpr CommandHandler kChoose = [](CMainFrame& frame, int) { frame.Settings().SetZoomTool(Tool); };
+    constexpr CommandRule kState = [](const CommandSnapshot& snapshot, int) { return ZoomToolState(snapshot, Tool); };
+    return Row(id, "&Acquire", caption, CommandKind::Checkable, kChoose, kState).Button(image, place);
 }
 
 }  // namespace
 
-const std::vector<MenuEntry>& MainMenuTemplate() {
-    static const std::vector<MenuEntry> kMenus = {
-        Submenu("&File",
-                {
-                    Command(kCmdLoadData, "Load Data"),
-                    Command(kCmdLoadSetup, "Load Setup"),
-                    Separator(),
-                    Command(kCmdSaveData, "Save Data"),
-                    Command(kCmdSaveSetup, "Save Setup"),
-                    Command(kCmdSaveImage, "Save Image"),
-                    Separator(),
-                    Command(kCmdImportData, "Import Data"),
-                    Command(kCmdExportData, "Export Data As.."),
-                    Separator(),
-                    Command(kCmdPrint, "&Print", QKeySequence(Qt::CTRL | Qt::Key_P)),
-                    Command(kCmdPrintPreview, "Print Pre&view"),
-                    Separator(),
-                    Command(kCmdConnect, "&Connect"),
-                    Command(kCmdAdvance, "&Advance"),
-                    Separator(),
-                    Command(kCmdExit, "&Exit"),
-                }),
-        // Undo and redo of the arbitrary waveform's points and window: an
-        // addition of this program, which the language files do not know.
-        LanguageFreeSubmenu("&Edit", {Command(kCmdUndo, "&Undo", QKeySequence(Qt::CTRL | Qt::Key_Z)),
-                                      Command(kCmdRedo, "&Redo", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z))}),
-        Submenu("&View",
-                {
-                    Command(kCmdToolBar, "Tool Bar"),
-                    Command(kCmdStatusBar, "Status Bar"),
-                    Command(kCmdControlBar, "Control Bar"),
-                    Submenu("Application Look",
-                            {
-                                Command(205, "Windows 2000"),
-                                Command(206, "Office XP"),
-                                Command(207, "Windows XP"),
-                                Command(208, "Office 2003"),
-                                Command(209, "Visual Studio 2005"),
-                                Command(210, "Visual Studio 2008"),
-                                Command(215, "Office 2007 (Blue)"),
-                                Command(216, "Office 2007 (Black)"),
-                                Command(217, "Office 2007 (Silver)"),
-                                Command(218, "Office 2007 (Aqua)"),
-                                Command(219, "Windows 7"),
-                            }),
-                }),
-        Submenu("&Display",
-                {
-                    Submenu("&Type", {Command(kCmdVectors, "&Vectors"), Command(kCmdDots, "&Dots")}),
-                    Submenu("&Color",
-                            {
-                                Command(kCmdColourCh1, "CH1"),
-                                Command(kCmdColourCh2, "CH2"),
-                                Command(kCmdColourGridScale, "Grid Scale"),
-                                Command(kCmdColourMainLine, "Grid Main"),
-                                Command(kCmdColourSubLine, "Grid Sub"),
-                            }),
-                }),
-        Submenu("&User", {Command(kCmdEditPoints, "&Edit Dots"), Command(kCmdFormula, "&Formula...")}),
-        Submenu("&Initial",
-                {
-                    Command(kCmdDemo, "&Demo"),
-                    Submenu("Real &Time", {Command(kCmdReadOperation, "&Read Operation"),
-                                           Command(kCmdWriteOperation, "&Write Operation")}),
-                    Command(kCmdSyncMachine, "&Sync Machine"),
-                }),
-        Submenu("&Acquire",
-                {
-                    Command(kCmdHorizontalZoomIn, "Horizontal Zoom In"),
-                    Command(kCmdHorizontalZoomOut, "Horizontal Zoom Out"),
-                    Command(kCmdHorizontalMove, "Horizontal Move"),
-                    Separator(),
-                    Command(kCmdVerticalZoomIn, "Vertical Zoom In"),
-                    Command(kCmdVerticalZoomOut, "Vertical Zoom Out"),
-                    Command(kCmdVerticalMove, "Vertical Move"),
-                }),
-        Submenu("&Utility", {Submenu("&Language", {Command(kCmdDefaultLanguage, "Default(English)")})}),
-        Submenu("&Help", {Command(kCmdContent, "&Content"), Command(kCmdAbout, "&About")}),
+const std::vector<TopMenu>& MainMenus() {
+    // Undo and redo of the arbitrary waveform's points and window (Edit) are
+    // an addition of this program, which the kSwitchLanguage files do not know.
+    static const std::vector<TopMenu> kMenus = {
+        {"&File"},    {"&Edit", true}, {"&View"},    {"&Display"}, {"&User"},
+        {"&Initial"}, {"&Acquire"},    {"&Utility"}, {"&Help"},
     };
     return kMenus;
 }
 
 int MenuBarPosition(int position) {
     int bar = 0;
-    for (const MenuEntry& top : MainMenuTemplate()) {
+    for (const TopMenu& top : MainMenus()) {
         if (!top.languageFree && position-- == 0) return bar;
         ++bar;
     }
     return bar;
 }
 
-const std::vector<int>& MainToolBarTemplate() {
-    static const std::vector<int> kButtons = {
-        kCmdLoadData,
-        kCmdLoadSetup,
-        kCmdNone,  //
-        kCmdSaveData,
-        kCmdSaveSetup,
-        kCmdNone,  //
-        kCmdVectors,
-        kCmdDots,
-        kCmdNone,  //
-        kCmdHorizontalZoomIn,
-        kCmdHorizontalZoomOut,
-        kCmdHorizontalMove,
-        kCmdNone,  //
-        kCmdVerticalZoomIn,
-        kCmdVerticalZoomOut,
-        kCmdVerticalMove,
-        kCmdNone,  //
-        kCmdEditPoints,
-        kCmdPrintPreview,
-        kCmdContent,
+const std::vector<CommandSpec>& CMainFrame::Commands() {
+    using F = CMainFrame;
+    using S = const CommandSnapshot&;
+    using enum CommandKind;
+    constexpr CommandHandler kFileCommand = [](F& f, int id) { f.RunFileCommand(id); };
+    constexpr CommandHandler kChooseColour = [](F& f, int id) { f.ChooseColour(id); };
+    constexpr CommandHandler kStartJob = [](F& f, int id) { f.StartJob(id); };
+    constexpr CommandHandler kSwitchLanguage = [](F& f, int id) { f.SwitchLanguageCommand(id); };
+    constexpr CommandHandler kSetLook = [](F& f, int id) { f.SetApplicationLook(id); };
+    constexpr CommandRule kLookState = [](S s, int id) { return CheckedWhen(id == s.applicationLook); };
+    constexpr CommandRule kLanguageFileState = [](S s, int id) {
+        return CheckedWhen(id <= kCmdLastCheckedLanguage && id - kCmdFirstLanguage == s.currentLanguage);
     };
-    return kButtons;
+    // A stored kSwitchLanguage that is not listed any more is shown as the built-in
+    // one: its texts stand in for it, and some entry must carry the mark.
+    constexpr CommandRule kBuiltInLanguageState = [](S s, int) {
+        return CheckedWhen(s.currentLanguage < 0 || s.currentLanguage >= s.languageCount);
+    };
+    // What undo and redo change is shown by the arbitrary view only.
+    constexpr CommandRule kUndoState = [](S s, int) { return CommandState{s.Arbitrary() && s.canUndo, false}; };
+    constexpr CommandRule kRedoState = [](S s, int) { return CommandState{s.Arbitrary() && s.canRedo, false}; };
+    constexpr const char* kRealTimeMenu = "&Initial/Real &Time";
+    constexpr const char* kTypeMenu = "&Display/&Type";
+    constexpr const char* kColourMenu = "&Display/&Color";
+    constexpr const char* kLanguageMenu = "&Utility/&Language";
+
+    static const std::vector<CommandSpec> kCommands = {
+        Row(kCmdLoadData, "&File", "Load Data", Plain, kFileCommand, OnlyArbitrary).Button(icons::LoadData, 11),
+        Row(kCmdLoadSetup, "&File", "Load Setup", Plain, kFileCommand, OnlyNonArbitrary).Button(icons::LoadSetup, 12),
+        Row(kCmdSaveData, "&File", "Save Data", Plain, kFileCommand, OnlyArbitrary).Button(icons::SaveData, 21).Gap(),
+        Row(kCmdSaveSetup, "&File", "Save Setup", Plain, kFileCommand, OnlyNonArbitrary).Button(icons::SaveSetup, 22),
+        Row(
+            kCmdSaveImage, "&File", "Save Image", Plain, [](F& f, int) { f.SaveImage(); }, AlwaysEnabled),
+        Row(kCmdImportData, "&File", "Import Data", Plain, kFileCommand, OnlyArbitrary).Gap(),
+        Row(kCmdExportData, "&File", "Export Data As..", Plain, kFileCommand, OnlyArbitrary),
+        Row(
+            kCmdPrint, "&File", "&Print", Plain, [](F& f, int) { f.Print(); }, AlwaysEnabled)
+            .Keys(QKeySequence(Qt::CTRL | Qt::Key_P))
+            .Gap(),
+        Row(
+            kCmdPrintPreview, "&File", "Print Pre&view", Plain, [](F& f, int) { f.PrintPreview(); }, AlwaysEnabled)
+            .Button(icons::PrintPreview, 62),
+        Row(
+            kCmdConnect, "&File", "&Connect", Plain, [](F& f, int) { f.Connect(); }, AlwaysEnabled)
+            .Gap(),
+        Row(
+            kCmdAdvance, "&File", "&Advance", Plain, [](F&, int) {}, AlwaysEnabled),  // has no behaviour
+        Row(
+            kCmdExit, "&File", "&Exit", Plain, [](F& f, int) { f.close(); }, AlwaysEnabled)
+            .Gap()
+            .Role(QAction::QuitRole),
+
+        Row(
+            kCmdUndo, "&Edit", "&Undo", Plain, [](F& f, int) { f.UndoArbitrary(false); }, kUndoState)
+            .Keys(QKeySequence(Qt::CTRL | Qt::Key_Z)),
+        Row(
+            kCmdRedo, "&Edit", "&Redo", Plain, [](F& f, int) { f.UndoArbitrary(true); }, kRedoState)
+            .Keys(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)),
+
+        Own(
+            kCmdToolBar, "&View", "Tool Bar", [](F& f) { return f.toolBar_->toggleViewAction(); },
+            [](S s, int) { return CheckedWhen(s.toolBarVisible); }),
+        Row(
+            kCmdStatusBar, "&View", "Status Bar", Checkable,
+            [](F& f, int) { f.statusBar()->setVisible(!f.statusBar()->isVisible()); },
+            [](S s, int) { return CheckedWhen(s.statusBarVisible); }),
+        Own(
+            kCmdControlBar, "&View", "Control Bar", [](F& f) { return f.controlPane_->toggleViewAction(); },
+            [](S s, int) { return CheckedWhen(s.controlBarVisible); }),
+        // The kSetLook comes from the profile: no menu entry.
+        Row(205, nullptr, "Windows 2000", Radio, kSetLook, kLookState),
+        Row(206, nullptr, "Office XP", Radio, kSetLook, kLookState),
+        Row(207, nullptr, "Windows XP", Radio, kSetLook, kLookState),
+        Row(208, nullptr, "Office 2003", Radio, kSetLook, kLookState),
+        Row(209, nullptr, "Visual Studio 2005", Radio, kSetLook, kLookState),
+        Row(210, nullptr, "Visual Studio 2008", Radio, kSetLook, kLookState),
+        Row(215, nullptr, "Office 2007 (Blue)", Radio, kSetLook, kLookState),
+        Row(216, nullptr, "Office 2007 (Black)", Radio, kSetLook, kLookState),
+        Row(217, nullptr, "Office 2007 (Silver)", Radio, kSetLook, kLookState),
+        Row(218, nullptr, "Office 2007 (Aqua)", Radio, kSetLook, kLookState),
+        Row(219, nullptr, "Windows 7", Radio, kSetLook, kLookState),
+
+        Row(
+            kCmdVectors, kTypeMenu, "&Vectors", Radio, [](F& f, int) { f.SetDisplayStyle(1); },
+            [](S s, int) { return CheckedWhen(s.displayStyle == 1); })
+            .Button(icons::Vectors, 31),
+        Row(
+            kCmdDots, kTypeMenu, "&Dots", Radio, [](F& f, int) { f.SetDisplayStyle(0); },
+            [](S s, int) { return CheckedWhen(s.displayStyle == 0); })
+            .Button(icons::Dots, 32),
+        Row(kCmdColourCh1, kColourMenu, "CH1", Plain, kChooseColour, AlwaysEnabled),
+        Row(kCmdColourCh2, kColourMenu, "CH2", Plain, kChooseColour, AlwaysEnabled),
+        Row(kCmdColourGridScale, kColourMenu, "Grid Scale", Plain, kChooseColour, AlwaysEnabled),
+        Row(kCmdColourMainLine, kColourMenu, "Grid Main", Plain, kChooseColour, AlwaysEnabled),
+        Row(kCmdColourSubLine, kColourMenu, "Grid Sub", Plain, kChooseColour, AlwaysEnabled),
+
+        Row(
+            kCmdEditPoints, "&User", "&Edit Dots", Plain, [](F& f, int) { f.EditPoints(); }, OnlyArbitrary)
+            .Button(icons::EditPoints, 61),
+        Row(
+            kCmdFormula, "&User", "&Formula...", Plain, [](F& f, int) { f.EnterFormula(); }, OnlyArbitrary),
+
+        Row(
+            kCmdDemo, "&Initial", "&Demo", Radio, [](F& f, int) { f.Settings().SelectDemo(); },
+            [](S s, int) { return CheckedWhen(s.demo); }),
+        Row(kCmdReadOperation, kRealTimeMenu, "&Read Operation", Plain, kStartJob, AlwaysEnabled),
+        Row(kCmdWriteOperation, kRealTimeMenu, "&Write Operation", Plain, kStartJob, AlwaysEnabled),
+        Row(
+            kCmdSyncMachine, "&Initial", "&Sync Machine", Checkable,
+            [](F& f, int) { f.Settings().ToggleSyncMachine(); }, [](S s, int) { return CheckedWhen(s.sync); }),
+
+        ZoomToolRow<ZoomTool::HorizontalIn>(kCmdHorizontalZoomIn, "Horizontal Zoom In", icons::HorizontalZoomIn, 41),
+        ZoomToolRow<ZoomTool::HorizontalOut>(kCmdHorizontalZoomOut, "Horizontal Zoom Out", icons::HorizontalZoomOut,
+                                             42),
+        ZoomToolRow<ZoomTool::HorizontalMove>(kCmdHorizontalMove, "Horizontal Move", icons::HorizontalMove, 43),
+        ZoomToolRow<ZoomTool::VerticalIn>(kCmdVerticalZoomIn, "Vertical Zoom In", icons::VerticalZoomIn, 51).Gap(),
+        ZoomToolRow<ZoomTool::VerticalOut>(kCmdVerticalZoomOut, "Vertical Zoom Out", icons::VerticalZoomOut, 52),
+        ZoomToolRow<ZoomTool::VerticalMove>(kCmdVerticalMove, "Vertical Move", icons::VerticalMove, 53),
+
+        Row(kCmdDefaultLanguage, kLanguageMenu, "Default(English)", Radio, kSwitchLanguage, kBuiltInLanguageState),
+        Row(kCmdFirstLanguage, kLanguageMenu, "", Radio, kSwitchLanguage, kLanguageFileState).PerLanguageFile(),
+
+        Row(
+            kCmdContent, "&Help", "&Content", Plain, [](F& f, int) { f.OpenHelp(); }, AlwaysEnabled)
+            .Button(icons::HelpContent, 63),
+        Row(
+            kCmdAbout, "&Help", "&About", Plain, [](F& f, int) { f.ShowAbout(); }, AlwaysEnabled)
+            .Role(QAction::AboutRole),
+    };
+    return kCommands;
 }
 
 }  // namespace zorbel

@@ -1,16 +1,25 @@
-// Command ids of the program and the menu bar as data. The ids double as
-// language item numbers (toolbar tooltips) and name the commands in the
-// enabling rules; the menu entries are found by their position instead.
+// The program's commands, declared once: one row per command gives its id,
+// where it stands in the menus and on the toolbar, its caption, shortcut,
+// kind, handler, state rule and image. The frame builds its menus, toolbar,
+// enabling and translation from these rows alone. The ids double as language
+// item numbers (toolbar tooltips); the menu entries have their language keys
+// from where they stand when the menus are built.
 #pragma once
 
+#include <QAction>
 #include <QKeySequence>
 
 #include <vector>
 
+#include "command_rules.h"
+#include "toolbar_icons.h"
+
 namespace zorbel {
 
+class CMainFrame;
+
 enum CommandId : int {
-    kCmdNone = 0,  // separator
+    kCmdNone = 0,
     kCmdControlBar = 150,
     kCmdLookFirst = 205,  // application looks 205-219
     kCmdLookLast = 219,
@@ -56,42 +65,81 @@ enum CommandId : int {
     kCmdLastLanguage = 11001,
 };
 
-// Language menu items whose check mark follows the current language.
-inline constexpr int kCmdLastCheckedLanguage = 9101;
+// Plain commands act; checkable ones switch something on and off; radio
+// ones choose one of a set and stay chosen. The latter two show their state
+// as a check mark.
+enum class CommandKind { Plain, Checkable, Radio };
 
-// One entry of the menu bar: a command, a separator (kCmdNone without
-// children) or a submenu (children). The caption is the text the menu has
-// without a language; a loaded language replaces it by position.
-struct MenuEntry {
-    int command = kCmdNone;
-    const char* caption = "";
-    std::vector<MenuEntry> children;
+// Runs command `command` (the row's id, or a language file's) on the frame.
+using CommandHandler = void (*)(CMainFrame& frame, int command);
+// Whether `command` is enabled and checked, from a read of model and frame.
+using CommandRule = CommandState (*)(const CommandSnapshot& snapshot, int command);
+// A widget's own action that stands for the command (a toggleViewAction).
+using OwnAction = QAction* (*)(CMainFrame& frame);
+
+struct CommandSpec {
+    int id = kCmdNone;
+    // The submenu it stands in, top-level menu first ("&Initial/Real &Time");
+    // nullptr: reachable by RunCommand only.
+    const char* menu = nullptr;
+    const char* caption = "";  // without a language; the language's text comes by position key
     QKeySequence shortcut = {};
-    // A top-level menu no language names (Edit): fixed English texts, and no
-    // position among the language's menu keys, so that the keys of the
-    // menus after it keep naming them.
-    bool languageFree = false;
+    CommandKind kind = CommandKind::Plain;
+    CommandHandler run = nullptr;  // nullptr when ownAction acts
+    OwnAction ownAction = nullptr;
+    CommandRule state = nullptr;
+    IconPainter icon = nullptr;
+    // Place on the main toolbar: tens number the groups, separated by a
+    // gap, units the order within one; 0 not on the toolbar.
+    int toolbarPlace = 0;
+    bool separatorBefore = false;  // in its menu
+    // One entry per language file, ids kCmdFirstLanguage + index, each
+    // captioned with the language's name (the frame adds them once the
+    // files are known).
+    bool perLanguageFile = false;
+    QAction::MenuRole role = QAction::TextHeuristicRole;
 
-    bool IsSeparator() const { return command == kCmdNone && children.empty(); }
+    // The row with one more fact, for the table's compact rows.
+    CommandSpec Button(IconPainter image, int place) const {
+        CommandSpec row = *this;
+        row.icon = image;
+        row.toolbarPlace = place;
+        return row;
+    }
+    CommandSpec Keys(QKeySequence keys) const {
+        CommandSpec row = *this;
+        row.shortcut = std::move(keys);
+        return row;
+    }
+    CommandSpec Gap() const {
+        CommandSpec row = *this;
+        row.separatorBefore = true;
+        return row;
+    }
+    CommandSpec Role(QAction::MenuRole menuRole) const {
+        CommandSpec row = *this;
+        row.role = menuRole;
+        return row;
+    }
+    CommandSpec PerLanguageFile() const {
+        CommandSpec row = *this;
+        row.perLanguageFile = true;
+        return row;
+    }
 };
 
-// File, Edit, View, Display, User, Initial, Acquire, Utility, Help.
-const std::vector<MenuEntry>& MainMenuTemplate();
+// The top-level menus in menu bar order. A language-free menu (Edit) has
+// fixed English texts and no position among the language's menu keys, so
+// that the keys of the menus after it keep naming them.
+struct TopMenu {
+    const char* caption;
+    bool languageFree = false;
+};
+const std::vector<TopMenu>& MainMenus();
 
-// Where the top-level menu at language position `position` (the positions
-// below) lies in the menu bar, past the language-free menus before it.
+// Where the top-level menu at language position `position` (800 + p) lies in
+// the menu bar, past the language-free menus before it.
 int MenuBarPosition(int position);
-
-// Language positions of the top-level menus (position keys 800 + p).
-// Position of the "Application Look" submenu in the View menu, which the
-// frame removes: the look comes from the profile only.
 inline constexpr int kViewMenuPosition = 1;
-inline constexpr int kApplicationLookPosition = 3;
-// The Language submenu: first entry of the Utility menu.
-inline constexpr int kUtilityMenuPosition = 6;
-inline constexpr int kLanguageSubmenuPosition = 0;
-
-// Toolbar commands in their groups (0 separates groups).
-const std::vector<int>& MainToolBarTemplate();
 
 }  // namespace zorbel

@@ -7,10 +7,7 @@
 #include <QPainterPath>
 #include <QPixmap>
 
-#include <algorithm>
 #include <cmath>
-
-#include "menu_template.h"
 
 namespace zorbel {
 namespace {
@@ -107,127 +104,99 @@ void Zoom(QPainter& p, bool horizontal, int kind) {
     Arrow(p, horizontal, 28, 2, 24);
 }
 
-void Draw(QPainter& p, int command) {
-    switch (command) {
-    case kCmdLoadData:
-        Folder(p);
-        Sine(p, QRectF(7, 15, 20, 10), kAccent);
-        break;
-    case kCmdLoadSetup:
-        Folder(p);
-        Sliders(p, QRectF(7, 13, 20, 14));
-        break;
-    case kCmdSaveData:
-        Disk(p);
-        Sine(p, QRectF(10, 17, 12, 7), kAccent);
-        break;
-    case kCmdSaveSetup:
-        Disk(p);
-        Sliders(p, QRectF(10, 15, 12, 11));
-        break;
-    case kCmdVectors: {
-        p.setPen(Pen(kInk, 1));
-        p.drawRect(QRectF(2, 4, 28, 24));
-        Sine(p, QRectF(4, 8, 24, 16), kAccent);
-        break;
-    }
-    case kCmdDots: {
-        p.setPen(Pen(kInk, 1));
-        p.drawRect(QRectF(2, 4, 28, 24));
-        p.setPen(Qt::NoPen);
-        p.setBrush(kAccent);
-        for (int i = 0; i <= 12; ++i)
-            p.drawEllipse(QPointF(4 + 2 * i, 16 - 8 * std::sin(i / 12.0 * 2 * M_PI)), 1.4, 1.4);
-        break;
-    }
-    case kCmdHorizontalZoomIn:
-        Zoom(p, true, 0);
-        break;
-    case kCmdHorizontalZoomOut:
-        Zoom(p, true, 1);
-        break;
-    case kCmdHorizontalMove:
-        Zoom(p, true, 2);
-        break;
-    case kCmdVerticalZoomIn:
-        Zoom(p, false, 0);
-        break;
-    case kCmdVerticalZoomOut:
-        Zoom(p, false, 1);
-        break;
-    case kCmdVerticalMove:
-        Zoom(p, false, 2);
-        break;
-    case kCmdEditPoints: {
-        p.setPen(Qt::NoPen);
-        p.setBrush(kAccent);
-        for (const QPointF dot : {QPointF(4, 24), QPointF(9, 18), QPointF(14, 22), QPointF(19, 14)})
-            p.drawEllipse(dot, 2, 2);
-        p.setPen(Pen(kInk, 1.5));
-        p.setBrush(kFolder);
-        QPolygonF pencil({QPointF(18, 20), QPointF(28, 6), QPointF(31, 9), QPointF(21, 23), QPointF(17, 24)});
-        p.drawPolygon(pencil);
-        break;
-    }
-    case kCmdPrintPreview: {
-        p.setPen(Pen(kInk, 1.5));
-        p.setBrush(kPaper);
-        p.drawRect(QRectF(4, 2, 18, 24));
-        for (int y = 7; y <= 15; y += 4) p.drawLine(QPointF(7, y), QPointF(19, y));
-        Magnifier(p, QPointF(19, 19), false, false);
-        break;
-    }
-    case kCmdContent: {
-        p.setPen(Pen(kInk, 2));
-        p.setBrush(QColor(0xDC, 0xE9, 0xF8));
-        p.drawEllipse(QPointF(16, 16), 13, 13);
-        QFont font = p.font();
-        font.setPixelSize(18);
-        font.setBold(true);
-        p.setFont(font);
-        p.drawText(QRectF(3, 3, 26, 26), Qt::AlignCenter, QStringLiteral("?"));
-        break;
-    }
-    default:
-        break;
-    }
-}
-
-QPixmap Render(int command, int size) {
+QPixmap Render(IconPainter draw, int size) {
     QPixmap pixmap(size, size);
     pixmap.fill(Qt::transparent);
     QPainter painter(&pixmap);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.scale(size / 32.0, size / 32.0);
-    Draw(painter, command);
+    draw(painter);
     return pixmap;
+}
+
+// A sine trace on a dark screen.
+void ProgramImage(QPainter& p) {
+    p.setPen(Pen(kInk, 1.5));
+    p.setBrush(QColor(0x10, 0x20, 0x30));
+    p.drawRoundedRect(QRectF(1.5, 3.5, 29, 25), 3, 3);
+    Sine(p, QRectF(5, 9, 22, 14), QColor(0x80, 0xFF, 0x80));
 }
 
 }  // namespace
 
-QIcon CommandIcon(int command) {
-    const auto& toolbar = MainToolBarTemplate();
-    if (command == kCmdNone || std::find(toolbar.begin(), toolbar.end(), command) == toolbar.end()) return {};
+namespace icons {
+
+void LoadData(QPainter& p) {
+    Folder(p);
+    Sine(p, QRectF(7, 15, 20, 10), kAccent);
+}
+void LoadSetup(QPainter& p) {
+    Folder(p);
+    Sliders(p, QRectF(7, 13, 20, 14));
+}
+void SaveData(QPainter& p) {
+    Disk(p);
+    Sine(p, QRectF(10, 17, 12, 7), kAccent);
+}
+void SaveSetup(QPainter& p) {
+    Disk(p);
+    Sliders(p, QRectF(10, 15, 12, 11));
+}
+void Vectors(QPainter& p) {
+    p.setPen(Pen(kInk, 1));
+    p.drawRect(QRectF(2, 4, 28, 24));
+    Sine(p, QRectF(4, 8, 24, 16), kAccent);
+}
+void Dots(QPainter& p) {
+    p.setPen(Pen(kInk, 1));
+    p.drawRect(QRectF(2, 4, 28, 24));
+    p.setPen(Qt::NoPen);
+    p.setBrush(kAccent);
+    for (int i = 0; i <= 12; ++i) p.drawEllipse(QPointF(4 + 2 * i, 16 - 8 * std::sin(i / 12.0 * 2 * M_PI)), 1.4, 1.4);
+}
+void HorizontalZoomIn(QPainter& p) { Zoom(p, true, 0); }
+void HorizontalZoomOut(QPainter& p) { Zoom(p, true, 1); }
+void HorizontalMove(QPainter& p) { Zoom(p, true, 2); }
+void VerticalZoomIn(QPainter& p) { Zoom(p, false, 0); }
+void VerticalZoomOut(QPainter& p) { Zoom(p, false, 1); }
+void VerticalMove(QPainter& p) { Zoom(p, false, 2); }
+void EditPoints(QPainter& p) {
+    p.setPen(Qt::NoPen);
+    p.setBrush(kAccent);
+    for (const QPointF dot : {QPointF(4, 24), QPointF(9, 18), QPointF(14, 22), QPointF(19, 14)})
+        p.drawEllipse(dot, 2, 2);
+    p.setPen(Pen(kInk, 1.5));
+    p.setBrush(kFolder);
+    QPolygonF pencil({QPointF(18, 20), QPointF(28, 6), QPointF(31, 9), QPointF(21, 23), QPointF(17, 24)});
+    p.drawPolygon(pencil);
+}
+void PrintPreview(QPainter& p) {
+    p.setPen(Pen(kInk, 1.5));
+    p.setBrush(kPaper);
+    p.drawRect(QRectF(4, 2, 18, 24));
+    for (int y = 7; y <= 15; y += 4) p.drawLine(QPointF(7, y), QPointF(19, y));
+    Magnifier(p, QPointF(19, 19), false, false);
+}
+void HelpContent(QPainter& p) {
+    p.setPen(Pen(kInk, 2));
+    p.setBrush(QColor(0xDC, 0xE9, 0xF8));
+    p.drawEllipse(QPointF(16, 16), 13, 13);
+    QFont font = p.font();
+    font.setPixelSize(18);
+    font.setBold(true);
+    p.setFont(font);
+    p.drawText(QRectF(3, 3, 26, 26), Qt::AlignCenter, QStringLiteral("?"));
+}
+
+}  // namespace icons
+
+QIcon CommandIcon(IconPainter painter) {
+    if (!painter) return {};
     QIcon icon;
-    for (const int size : {16, 32, 64}) icon.addPixmap(Render(command, size));
+    for (const int size : {16, 32, 64}) icon.addPixmap(Render(painter, size));
     return icon;
 }
 
-QIcon ProgramIcon() {
-    QIcon icon;
-    for (const int size : {16, 32, 64}) {
-        QPixmap pixmap(size, size);
-        pixmap.fill(Qt::transparent);
-        QPainter p(&pixmap);
-        p.setRenderHint(QPainter::Antialiasing);
-        p.scale(size / 32.0, size / 32.0);
-        p.setPen(Pen(kInk, 1.5));
-        p.setBrush(QColor(0x10, 0x20, 0x30));
-        p.drawRoundedRect(QRectF(1.5, 3.5, 29, 25), 3, 3);
-        Sine(p, QRectF(5, 9, 22, 14), QColor(0x80, 0xFF, 0x80));
-        icon.addPixmap(pixmap);
-    }
-    return icon;
-}
+QIcon ProgramIcon() { return CommandIcon(ProgramImage); }
 
 }  // namespace zorbel

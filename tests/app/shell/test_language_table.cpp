@@ -98,6 +98,7 @@ TEST(LanguageTable, MenuKeysToTheFifthLevel) {
         entries << level->menuAction();
     }
     QAction* untranslated = bar.addMenu("second top")->addAction("kept");  // 80100 has no item
+    KeyMenuEntries(&bar);
     table.languages.TranslateMenu(&bar);
     const QStringList expected{"Top", "Second", "Third", "Fourth", "Fifth"};
     for (int i = 0; i < entries.size(); ++i) EXPECT_EQ(entries[i]->text(), expected[i]) << "level " << i + 1;

@@ -22,6 +22,8 @@
 #include <QToolBar>
 
 #include <functional>
+#include <map>
+#include <set>
 
 #include "control_panel_host.h"
 #include "language_choice.h"
@@ -165,6 +167,56 @@ TEST_F(MainFrame, MenusAndToolbarButtonsAreNamedByTheirLanguageTexts) {
         Frame().Action(kCmdFirstLanguage)->trigger();
         EXPECT_EQ(menuNames().first(), "FILE");
     }
+}
+
+// The language key of every keyed menu entry, with its command id or its
+// submenu's title; a key given twice fails.
+std::map<qlonglong, QString> MenuKeys(QMenuBar* bar) {
+    std::map<qlonglong, QString> keys;
+    const auto walk = [&](const auto& self, const QList<QAction*>& entries) -> void {
+        for (QAction* entry : entries) {
+            if (const QVariant key = entry->property(kMenuKeyProperty); key.isValid()) {
+                const QString what = entry->menu() ? entry->menu()->title() : entry->data().toString();
+                EXPECT_TRUE(keys.emplace(key.toLongLong(), what).second) << key.toLongLong();
+            }
+            if (entry->menu()) self(self, entry->menu()->actions());
+        }
+    };
+    walk(walk, bar->actions());
+    return keys;
+}
+
+TEST_F(MainFrame, EveryCommandHasAHandlerAStateAndAMenuKeyThatStaysWithIt) {
+    std::set<std::string> menus;
+    for (const TopMenu& top : MainMenus()) menus.insert(top.caption);
+    std::set<int> ids, places;
+    for (const CommandSpec& c : CMainFrame::Commands()) {
+        EXPECT_TRUE(ids.insert(c.id).second) << c.id;
+        EXPECT_NE(c.run == nullptr, c.ownAction == nullptr) << c.id;  // one of them acts
+        EXPECT_NE(c.state, nullptr) << c.id;
+        EXPECT_EQ(c.toolbarPlace != 0, c.icon != nullptr) << c.id;
+        EXPECT_TRUE(c.toolbarPlace == 0 || places.insert(c.toolbarPlace).second) << c.id;
+        const std::string menu = c.menu ? c.menu : "&File";  // no menu entry: nothing to check
+        EXPECT_TRUE(menus.contains(menu.substr(0, menu.find('/')))) << c.id;
+    }
+
+    StartFrame({{"shouty.lug", ShoutyLanguageText()}});
+    const std::map<qlonglong, QString> keys = MenuKeys(Frame().menuBar());
+    EXPECT_EQ(keys.at(80010), QString::number(kCmdPrint));
+    EXPECT_EQ(keys.at(8020000), QString::number(kCmdVectors));
+    EXPECT_EQ(keys.at(80401), "Real &Time");
+    EXPECT_EQ(keys.at(8060001), QString::number(kCmdFirstLanguage));
+    // The language entries made anew, and an entry put before all of File:
+    // no key moves, and each text still finds its entry.
+    Frame().BuildLanguageMenu();
+    QMenu* file = Frame().menuBar()->actions().at(0)->menu();
+    auto* added = new QAction("Added", file);
+    file->insertAction(file->actions().first(), added);
+    EXPECT_EQ(MenuKeys(Frame().menuBar()), keys);
+    Frame().Action(kCmdFirstLanguage)->trigger();
+    EXPECT_EQ(Frame().Action(kCmdPrint)->text(), "&PRINT");
+    EXPECT_EQ(Frame().Action(kCmdLoadData)->text(), "LOAD DATA");
+    EXPECT_EQ(added->text(), "Added");
 }
 
 TEST_F(MainFrame, KeyboardReachesMenusToolbarAndPane) {

@@ -49,6 +49,11 @@ inline constexpr std::uint16_t kMaxArbitraryDivider = 250;
 // clamps larger samples to it when it downloads them.
 inline constexpr double kMaxArbitraryVolts = 12.5;
 
+// The zoom tools that can act on the record's arbitrary view window: zoom
+// in while more than 13 points or any voltage span is visible, zoom out and
+// move while part of the waveform or of the centred amplitude range is hidden.
+ZoomTool ZoomToolsThatCanAct(const ChannelRecord& record);
+
 // What ExecuteCommand did: the library's status or, for a command that calls
 // no library function (an end marker, a download step that only queues
 // others), that command's own code.
@@ -207,6 +212,11 @@ public:
     // The current channel's tools off (a right click in the view); false
     // when none was on. The caller asks for the redraw.
     bool ClearZoomTools();
+    // A tool that can no longer act on the current channel's arbitrary view
+    // window goes off (zooming out of the whole waveform, say); its partner
+    // stays if it can act. Other wave types keep their tools for their return.
+    // Asks for a full redraw and returns true when a tool went off.
+    bool SwitchOffZoomToolsThatCannotAct();
     // Undo and redo of the channels' arbitrary points and view windows; the
     // program undoes and redoes through EditArbitrary. Interface thread only.
     ArbitraryHistory& History() { return history_; }
