@@ -135,7 +135,7 @@ bool CDlgEditPoints::WritePoint(double volts) {
                                             return std::optional<std::uint32_t>(index);
                                         }),
                   view_);
-    return true;
+    return false;  // the edit has asked the view for its redraw
 }
 
 void CDlgEditPoints::reject() {

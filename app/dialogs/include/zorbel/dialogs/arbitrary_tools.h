@@ -80,7 +80,8 @@ private:
     void Step(int direction);
     FieldRule IndexRule();
     FieldRule VoltageRule();
-    // Writes the point being edited; false when there is none.
+    // Writes the point being edited as one undo step, which asks the view for
+    // its redraw itself. Always false: the field has nothing left to redraw.
     bool WritePoint(double volts);
 
     DeviceSettings& settings_;
