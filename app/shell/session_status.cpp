@@ -1,16 +1,10 @@
 // The status bar's texts from the model's session state.
 #include "session_status.h"
 
+#include "zorbel/dialogs/small_dialogs.h"
+
 namespace zorbel {
 namespace {
-
-QString DottedAddress(std::uint32_t address) {
-    return QStringLiteral("%1.%2.%3.%4")
-        .arg(address >> 24)
-        .arg((address >> 16) & 0xFF)
-        .arg((address >> 8) & 0xFF)
-        .arg(address & 0xFF);
-}
 
 QString StatusMeaning(GeneratorStatus status) {
     switch (status) {
@@ -30,7 +24,7 @@ QString StatusMeaning(GeneratorStatus status) {
 SessionStatusTexts DescribeSession(const DeviceSettings& settings) {
     SessionStatusTexts texts;
     texts.link = settings.ConnectionType() == kConnectionLan
-                     ? QStringLiteral("LAN %1").arg(DottedAddress(settings.LanAddress()))
+                     ? QStringLiteral("LAN %1").arg(Ipv4Text(settings.LanAddress()))
                      : QStringLiteral("USB");
 
     const Job jobs = settings.JobFlags();
