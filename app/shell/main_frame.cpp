@@ -19,6 +19,7 @@
 
 #include <algorithm>
 #include <string>
+#include <utility>
 
 #include "app_look.h"
 #include "calibration_command.h"
@@ -201,19 +202,20 @@ void CMainFrame::FillToolBar() {
 }
 
 void CMainFrame::CreateStatusBar() {
-    const auto indicator = [this](const QString& name) {
+    // Not focusable: screen readers read the status bar with a command of
+    // their own, and each field's name carries what it shows.
+    const auto indicator = [this](const char* name) {
         auto* label = new QLabel(this);
-        label->setAccessibleName(name);
-        label->setTextInteractionFlags(Qt::TextSelectableByKeyboard);
-        label->setFocusPolicy(Qt::TabFocus);  // after the flags, which set their own; a screen reader user visits it
+        label->setObjectName(QString::fromLatin1(name));
+        label->setAccessibleName(label->objectName());
         label->setFrameShape(QFrame::StyledPanel);
         label->setContentsMargins(4, 0, 4, 0);
         statusBar()->addPermanentWidget(label);
         return label;
     };
-    linkIndicator_ = indicator(QStringLiteral("Instrument link"));
-    stateIndicator_ = indicator(QStringLiteral("Session state"));
-    outcomeIndicator_ = indicator(QStringLiteral("Last job"));
+    linkIndicator_ = indicator(kLinkFieldName);
+    stateIndicator_ = indicator(kStateFieldName);
+    outcomeIndicator_ = indicator(kOutcomeFieldName);
 }
 
 void CMainFrame::CreateControlPane() {
@@ -318,9 +320,16 @@ void CMainFrame::UpdateCommandStates() {
 
 void CMainFrame::UpdateStatus() {
     const SessionStatusTexts texts = DescribeSession(Settings());
-    linkIndicator_->setText(texts.link);
-    stateIndicator_->setText(texts.state);
-    outcomeIndicator_->setText(texts.outcome);
+    // The name a screen reader reads is the field's and its text ("Instrument
+    // link: USB"; "Last job succeeded" names itself), renewed (and
+    // announced) only when the text changes.
+    for (const auto& [field, text] : {std::pair{linkIndicator_, texts.link}, std::pair{stateIndicator_, texts.state},
+                                      std::pair{outcomeIndicator_, texts.outcome}}) {
+        if (field->text() == text) continue;
+        field->setText(text);
+        const QString name = field->objectName();
+        field->setAccessibleName(text.startsWith(name) ? text : name + QStringLiteral(": ") + text);
+    }
     // Another channel or wave type under a mouse that has not moved.
     waveformView_->RefreshReadout();
     // Said once per refused job; the flag is set before the modal message

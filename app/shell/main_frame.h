@@ -35,6 +35,11 @@ inline constexpr int kFrameWidth = 1200;
 inline constexpr int kFrameHeight = 830;
 inline constexpr int kControlPaneWidth = 245;
 inline constexpr char kFrameTitle[] = "QDN Zorbel";
+// The status bar's fields: their object names, and the start of the names
+// screen readers read ("Instrument link: USB").
+inline constexpr char kLinkFieldName[] = "Instrument link";
+inline constexpr char kStateFieldName[] = "Session state";
+inline constexpr char kOutcomeFieldName[] = "Last job";
 
 class CMainFrame final : public QMainWindow {
 public:

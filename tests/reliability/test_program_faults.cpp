@@ -87,9 +87,8 @@ protected:
 
     QString StatusField(const char* name) {
         Frame().UpdateStatus();
-        for (QLabel* label : Frame().statusBar()->findChildren<QLabel*>())
-            if (label->accessibleName() == name) return label->text();
-        return "<none>";
+        const QLabel* field = Frame().statusBar()->findChild<QLabel*>(name);
+        return field ? field->text() : "<none>";
     }
 
     // Read Operation to the end; true when it succeeded.

@@ -532,6 +532,39 @@ TEST_F(MainFrame, ConnectStoresTypeAndAddressOnOkOnly) {
     EXPECT_EQ(Settings().LanAddress(), 0x7F00004Du);
 }
 
+TEST_F(MainFrame, StatusFieldsTellScreenReadersWhatTheyShow) {
+    StartFrame();
+    using End = DeviceSettings::CalibrationEnd;
+    const char* const fields[] = {kLinkFieldName, kStateFieldName, kOutcomeFieldName};
+    const struct {
+        const char* what;
+        std::function<void()> act;
+        QStringList names;  // per field above
+    } rows[] = {
+        {"at start", [] {}, {"Instrument link: USB", "Session state: Demo: nothing is sent", "Last job: No job yet"}},
+        {"LAN chosen",
+         [&] { Settings().SetConnection(kConnectionLan, 0x7F00004D); },
+         {"Instrument link: LAN 127.0.0.77", "Session state: Demo: nothing is sent", "Last job: No job yet"}},
+        {"a calibration stopped short (the text names its field)",
+         [&] {
+             Settings().SetJobFlag(Job::Calibration);
+             Settings().EndCalibrationJob(End::StoppedShort);
+         },
+         {"Instrument link: LAN 127.0.0.77", "Session state: Demo: nothing is sent",
+          "Last job failed: the calibration stopped before its end"}},
+    };
+    for (const auto& row : rows) {
+        row.act();
+        Frame().UpdateStatus();
+        for (int i = 0; i < 3; ++i) {
+            auto* field = Frame().statusBar()->findChild<QLabel*>(fields[i]);
+            ASSERT_NE(field, nullptr) << fields[i];
+            EXPECT_EQ(AccessibleName(field), row.names[i]) << row.what;
+            EXPECT_EQ(field->focusPolicy(), Qt::NoFocus) << fields[i];  // read by the reader's own command
+        }
+    }
+}
+
 // The session against the generator simulator on its virtual USB device,
 // which the link uses before any Connect.
 class MainFrameOnline : public FrameTest {
@@ -547,9 +580,8 @@ protected:
         unsetenv("QRV_USB_DEVICE");
     }
     QString StatusField(const char* name) {
-        for (QLabel* label : Frame().statusBar()->findChildren<QLabel*>())
-            if (label->accessibleName() == name) return label->text();
-        return "<none>";
+        const QLabel* field = Frame().statusBar()->findChild<QLabel*>(name);
+        return field ? field->text() : "<none>";
     }
     bool JobDone() { return Settings().JobFlags() == Job::None && Settings().IsIdle(); }
 
