@@ -119,6 +119,8 @@ void CalibrationSequence::Start() {
     // set-up takes seconds): a dialog closed meanwhile would leave a run
     // without anyone to answer its notices.
     running_ = true;
+    reachedEnd_ = false;
+    outcome_ = DeviceSettings::CalibrationEnd::StoppedShort;  // until its stop says otherwise
 }
 
 CalibrationNext CalibrationSequence::Stop() const {
@@ -132,6 +134,8 @@ CalibrationNext CalibrationSequence::OnStep(std::uint16_t code) {
         return {};
     case code::kCalStop:
         running_ = false;
+        outcome_ =
+            reachedEnd_ ? DeviceSettings::CalibrationEnd::Completed : DeviceSettings::CalibrationEnd::StoppedShort;
         return {};
     case code::kCalGetStepCount:
         return StepCountRead();
@@ -257,6 +261,7 @@ CalibrationNext CalibrationSequence::EndTest() {
             steps_[current_].state = StepState::Running;
         return Select(current_);
     }
+    reachedEnd_ = true;
     const int total = settings_.Calibration().stepTotal;
     return AskThenStop("已完成总步骤数" + FormatInt(total) + "中的步骤" + FormatInt(choices_.startStep + 1) + "到步骤" +
                            FormatInt(choices_.endStep) + ",是否更新仪器中的校准数据",

@@ -24,9 +24,8 @@ void OpenCalibration(QWidget* parent, DeviceSettings& settings, SessionBridge& s
     });
     settings.SetJobFlag(Job::Calibration);
     dialog.exec();
-    using End = DeviceSettings::CalibrationEnd;
-    settings.EndCalibrationJob(settings.CalibrationGeneratorGone() || settings.LastJobRefused() ? End::StoppedShort
-                                                                                                : End::NotRun);
+    // The last run's real end: a dialog closed without a run leaves the last job as it was.
+    settings.EndCalibrationJob(dialog.Sequence().Outcome());
     session.ClearCalibrationHandlers();
 }
 

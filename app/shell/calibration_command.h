@@ -21,10 +21,11 @@ bool CalibrationRefused(const DeviceSettings& settings);
 // Refused: "No Device Found!" (ShowMessage). Otherwise the run state becomes
 // idle, job flag Calibration is set, the dialog runs modally with the
 // worker's calibration notices routed to it through `session`, and the flag
-// is cleared when it closes. The dialog's choices (channel, steps, repeat
-// limit) are kept between openings within one run of the program; the report
-// goes into `paths.folder`. Interface thread only; returns when the dialog
-// has closed (at the latest when `session` shuts down).
+// is cleared when it closes, the dialog's last run telling how the job ended.
+// The dialog's choices (channel, steps, repeat limit) are kept between
+// openings within one run of the program; the report goes into
+// `paths.folder`. Interface thread only; returns when the dialog has closed
+// (at the latest when `session` shuts down).
 void OpenCalibration(QWidget* parent, DeviceSettings& settings, SessionBridge& session, const ProgramPaths& paths);
 
 }  // namespace zorbel

@@ -94,6 +94,7 @@ struct RunCase {
     Texts results;               // column 6 of each row
     Texts questions;
     std::size_t stores;  // the generator told to keep the data
+    DeviceSettings::CalibrationEnd outcome = DeviceSettings::CalibrationEnd::Completed;
 };
 
 TEST_F(SequenceRun, EveryVerdictBranchRetriedOrNotEndsWithItsQuestion) {
@@ -151,7 +152,8 @@ TEST_F(SequenceRun, EveryVerdictBranchRetriedOrNotEndsWithItsQuestion) {
          {1, 2},
          {"成(1)败(0)", "成(0)败(1)"},
          {LimitQuestion(2, 1)},
-         0},
+         0,
+         DeviceSettings::CalibrationEnd::StoppedShort},
         {"the limit reached while the previous step keeps failing",
          {2, 2},
          {0, -2, -2, -2},
@@ -160,7 +162,8 @@ TEST_F(SequenceRun, EveryVerdictBranchRetriedOrNotEndsWithItsQuestion) {
          {1, 2, 1, 1},
          {"成(1)败(2)", "成(0)败(1)"},
          {LimitQuestion(1, 2)},
-         1},
+         1,
+         DeviceSettings::CalibrationEnd::StoppedShort},
         {"-2 on the run's first step fails it and runs it again",
          {2, 2, 2},
          {-2, 0, 0},
@@ -217,6 +220,7 @@ TEST_F(SequenceRun, EveryVerdictBranchRetriedOrNotEndsWithItsQuestion) {
          1},
         {"a generator without steps ends at once", {}, {}, {}, {false}, {}, {}, {EndQuestion(0, 1, 0)}, 0},
     };
+    EXPECT_EQ(sequence.Outcome(), DeviceSettings::CalibrationEnd::NotRun);  // before any run
     for (const RunCase& c : cases) {
         SCOPED_TRACE(c.name);
         fake.ClearCalls();
@@ -231,6 +235,7 @@ TEST_F(SequenceRun, EveryVerdictBranchRetriedOrNotEndsWithItsQuestion) {
         EXPECT_EQ(Results(), c.results);
         EXPECT_EQ(questions, c.questions);
         EXPECT_EQ(fake.Count("CalStore"), c.stores);
+        EXPECT_EQ(sequence.Outcome(), c.outcome);
         EXPECT_FALSE(sequence.Running());
         EXPECT_EQ(settings.CalibrationRunState(), CalibrationRun::Idle);
     }
@@ -254,6 +259,7 @@ TEST_F(SequenceRun, StopAnsweredYesDiscardsAndNoKeepsWhateverIsQueuedBehind) {
         EXPECT_EQ(questions, Texts{"需要强制退出校准,是否忽略仪器中已完成的数据"});
         settings.ServiceQueue();
         EXPECT_EQ(fake.Count("CalStore"), yes ? 0u : 1u);
+        EXPECT_EQ(sequence.Outcome(), DeviceSettings::CalibrationEnd::StoppedShort);  // the user's stop
         EXPECT_FALSE(sequence.Running());
         EXPECT_EQ(settings.CalibrationRunState(), CalibrationRun::Idle);
     }

@@ -6,6 +6,9 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QStatusBar>
 #include <QTest>
 #include <QThread>
 #include <QTimer>
@@ -121,6 +124,46 @@ TEST_F(CalibrationAgainstSimulators, AWholeRunFillsEveryRowStoresOnYesAndWritesT
     QFile report(ProgramFolder() + "/Calibrate.csv");
     ASSERT_TRUE(report.open(QIODevice::ReadOnly));
     EXPECT_EQ(report.readAll(), QByteArray::fromStdString(*CalibrationReportBytes(expected)));
+}
+
+// The last-job field after each way a calibration can end, in turn on one
+// generator (its third step fails once, then passes for good).
+TEST_F(CalibrationAgainstSimulators, TheLastJobTellsHowTheLastRunEnded) {
+    StartFrame();
+    Settings().SetCalibrationSettleTime(0ms);
+    Frame().Action(kCmdReadOperation)->trigger();
+    ASSERT_TRUE(WaitFor([&] { return Settings().JobFlags() == Job::None && Settings().IsIdle(); }));
+    const struct {
+        const char* what;
+        bool run;
+        const char* repeatLimit;
+        QString lastJob;
+    } rows[] = {
+        {"the third step at its repeat limit", true, "1", "Last job failed: the calibration stopped before its end"},
+        {"opened and closed without a run: as before", false, "1",
+         "Last job failed: the calibration stopped before its end"},
+        {"a run through every step", true, "5", "Last job succeeded"},
+    };
+    for (const auto& row : rows) {
+        QTimer::singleShot(0, &Frame(), [&] {
+            auto* dialog = qobject_cast<CDlgCalibrate*>(QApplication::activeModalWidget());
+            if (!dialog) return;
+            dialog->SetPrompts({[](const QString&) { return true; }, [](const QString&) {}, {}});
+            auto* limit = FindControl<QLineEdit>(dialog, calibrate_id::kRepeatLimit);
+            limit->setText(row.repeatLimit);
+            emit limit->editingFinished();
+            if (row.run) {
+                FindControl<QAbstractButton>(dialog, calibrate_id::kStart)->click();
+                WaitFor([&] { return dialog->Sequence().Running(); });
+                WaitFor([&] { return !dialog->Sequence().Running(); }, 30s);
+            }
+            FindControl<QAbstractButton>(dialog, calibrate_id::kExit)->click();
+            if (dialog->isVisible()) dialog->CloseNow();
+        });
+        Frame().OpenCalibrationDialog();
+        Frame().UpdateStatus();
+        EXPECT_EQ(Frame().statusBar()->findChild<QLabel*>(kOutcomeFieldName)->text(), row.lastJob) << row.what;
+    }
 }
 
 }  // namespace

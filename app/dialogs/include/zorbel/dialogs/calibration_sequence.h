@@ -102,6 +102,11 @@ public:
 
     // From "开始" to the notice of the stop: the choices are locked.
     bool Running() const { return running_; }
+    // How the last run ended, as the calibration job's end: NotRun before
+    // any "开始"; Completed once the stop that followed the end question
+    // has run; StoppedShort for any other run (a step at its repeat limit,
+    // the user's "停止", a generator that vanished before the stop).
+    DeviceSettings::CalibrationEnd Outcome() const { return outcome_; }
     const std::vector<CalibrationRow>& Rows() const { return rows_; }
     const std::vector<StepRecord>& Steps() const { return steps_; }
     // The row under calibration (the steps before it in the run have passed).
@@ -134,6 +139,8 @@ private:
     std::vector<CalibrationRow> rows_;
     std::vector<StepRecord> steps_;
     bool running_ = false;
+    bool reachedEnd_ = false;  // the run asked the end question
+    DeviceSettings::CalibrationEnd outcome_ = DeviceSettings::CalibrationEnd::NotRun;
     int highlighted_ = -1;
     int runStart_ = 0;  // first row of this run
     int current_ = 0;   // the row under calibration; the one before it is "the previous step"
