@@ -122,38 +122,44 @@ void LanguageTable::LoadLanguage(int index) {
     const auto loadBuiltIn = [this] {
         qmkHLLoadContenFromFile_Point(Utf16(builtInPath_), static_cast<std::uint16_t>(builtInPath_.size()));
     };
+    current_ = index;
+    ClearItems();
     // A stored choice whose file is no longer listed gets the built-in texts,
     // as the menu's check mark shows; the index is kept for the file's return.
-    if (index == kBuiltInLanguage || !IsListedLanguage(index))
-        loadBuiltIn();
-    else
+    if (index != kBuiltInLanguage && IsListedLanguage(index)) {
         qmkHLLoadContenFromFile_Index(static_cast<std::uint16_t>(index));
-    current_ = index;
-    CopyLoadedItems();
-    // A listed file that can no longer be read would leave every caption
-    // empty: the built-in texts stand in as well.
-    if (numbers_.isEmpty() && index != kBuiltInLanguage) {
-        loadBuiltIn();
         CopyLoadedItems();
     }
+    // Every language stands on the built-in texts: an item the file lacks
+    // (all of them, for a file that can no longer be read) is English, never
+    // a leftover of the language before. The file's own items come first.
+    loadBuiltIn();
+    CopyLoadedItems();
 }
 
-void LanguageTable::CopyLoadedItems() {
+void LanguageTable::ClearItems() {
     numbers_.clear();
     texts_.clear();
     firstByNumber_.clear();
     firstByValue_.clear();
+}
+
+void LanguageTable::CopyLoadedItems() {
     std::vector<char16_t> number(kTextBufferChars), text(kTextBufferChars);
     for (int i = 0; i < kMaxItems; ++i) {
         std::fill(number.begin(), number.end(), 0);
         std::fill(text.begin(), text.end(), 0);
         if (!qmkHLGetContenItem(static_cast<std::uint16_t>(i), number.data(), text.data())) break;
-        numbers_.append(FromUtf16(number.data()));
+        const QString numberText = FromUtf16(number.data());
+        const auto value = LeadingInteger(numberText);
+        const bool newNumber = !firstByNumber_.contains(numberText);
+        const bool newValue = value && !firstByValue_.contains(*value);
+        if (!newNumber && !newValue) continue;  // an item the table has already
+        numbers_.append(numberText);
         texts_.append(FromUtf16(text.data()));
         const int position = static_cast<int>(numbers_.size()) - 1;
-        if (!firstByNumber_.contains(numbers_.back())) firstByNumber_.insert(numbers_.back(), position);
-        if (const auto value = LeadingInteger(numbers_.back()); value && !firstByValue_.contains(*value))
-            firstByValue_.insert(*value, position);
+        if (newNumber) firstByNumber_.insert(numberText, position);
+        if (newValue) firstByValue_.insert(*value, position);
     }
 }
 

@@ -66,9 +66,10 @@ public:
     // lists the language files of the folder with their display names.
     void DiscoverLanguages();
     // Loads language `index` (kBuiltInLanguage for the built-in one) and copies
-    // its items; the current language takes the index even when the load fails.
-    // An index that names no listed file, or a file that gives no items, gets
-    // the built-in texts instead of none.
+    // its items over the built-in ones: an item the file lacks has its
+    // built-in text, whatever language was loaded before. The current
+    // language takes the index even when the load fails; an index that names
+    // no listed file, or a file that gives no items, has the built-in texts.
     void LoadLanguage(int index);
 
     int CurrentLanguage() const { return current_; }
@@ -97,6 +98,9 @@ public:
     void TranslateMenu(QMenuBar* menuBar) const;
 
 private:
+    void ClearItems();
+    // Appends the library's loaded items whose number (exact, or read as an
+    // integer) the table does not hold yet.
     void CopyLoadedItems();
 
     int current_ = kBuiltInLanguage;

@@ -41,6 +41,7 @@ constexpr int kUpdatePeriodMs = 200;
 
 constexpr char kGeometryKey[] = "Workspace/Geometry";
 constexpr char kStateKey[] = "Workspace/State";
+constexpr char kControlPaneTitle[] = "Control Bar";  // without a language
 
 QSettings ProgramSettings() {
     return QSettings(QString::fromLatin1(kProfileOrganisation), QString::fromLatin1(kProfileApplication));
@@ -219,7 +220,7 @@ void CMainFrame::CreateStatusBar() {
 }
 
 void CMainFrame::CreateControlPane() {
-    controlPane_ = new QDockWidget(QStringLiteral("Control Bar"), this);
+    controlPane_ = new QDockWidget(QString::fromLatin1(kControlPaneTitle), this);
     controlPane_->setObjectName(QStringLiteral("ControlBar"));
     controlPane_->setAllowedAreas(Qt::RightDockWidgetArea);
     controlPane_->setFeatures(QDockWidget::DockWidgetMovable | QDockWidget::DockWidgetFloatable |
@@ -257,11 +258,9 @@ void CMainFrame::OpenCalibrationDialog() { OpenCalibration(this, Settings(), *se
 
 void CMainFrame::SwitchLanguage(int index) {
     languages_.LoadLanguage(index);
-    // A language without the pane's item keeps its caption, as a control
-    // would. The pane's title renames its toggle action: the menu's text
-    // comes after.
-    if (const QString caption = languages_.LanguageText(kCmdControlBar); !caption.isEmpty())
-        controlPane_->setWindowTitle(caption);
+    // The pane's title renames its toggle action: the menu's text comes after.
+    const QString caption = languages_.LanguageText(kCmdControlBar);
+    controlPane_->setWindowTitle(caption.isEmpty() ? QString::fromLatin1(kControlPaneTitle) : caption);
     languages_.TranslateMenu(menuBar());
     RetranslateToolBar();
     panel_->Retranslate(languages_);

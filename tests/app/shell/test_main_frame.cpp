@@ -9,6 +9,7 @@
 #include <QDockWidget>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -93,6 +94,65 @@ TEST_F(MainFrame, LanguageSwitchAndBack) {
     // The choice outlives the run.
     Frame().close();
     EXPECT_EQ(ReadLanguageChoiceFile(LanguageChoicePath(ProgramFolder())), 0);
+}
+
+// A partial German file: what it lacks is English, whatever came before it.
+const char kPartialGerman[] =
+    "[App]\n8888=Deutsch\n800=&Datei\n80010=&Drucken\n8040100=&Lesen\n150=Steuerleiste\n32771=Daten laden\n"
+    "1004=Wellenform\n";
+
+TEST_F(MainFrame, EverySwitchStartsFromTheBuiltInTexts) {
+    StartFrame({{"shouty.lug", ShoutyLanguageText()}, {"deutsch.lug", kPartialGerman}});
+    ASSERT_EQ(Languages().LanguageCount(), 2);
+    const auto entry = [&](const QString& name) -> QAction* {
+        for (QAction* action : Frame().LanguageMenu()->actions())
+            if (action->text() == name) return action;
+        return nullptr;
+    };
+    QAction* const chain[] = {Frame().Action(kCmdDefaultLanguage), entry("Shouty"), entry("Deutsch"),
+                              Frame().Action(kCmdDefaultLanguage)};
+    ASSERT_TRUE(chain[1] && chain[2]);
+    QWidget* panel = Frame().Panel().Widget();
+    // What the user reads after each switch of the chain: built-in, Shouty
+    // (every item), Deutsch (a few), built-in.
+    const struct {
+        const char* what;
+        std::function<QString()> text;
+        QStringList texts;
+    } labels[] = {
+        {"File menu", [&] { return MenuTitle(Frame(), 0); }, {"&File", "&FILE", "&Datei", "&File"}},
+        {"Help menu", [&] { return MenuTitle(Frame(), MenuBarPosition(7)); }, {"&Help", "&HELP", "&Help", "&Help"}},
+        {"Print entry", [&] { return Frame().Action(kCmdPrint)->text(); }, {"&Print", "&PRINT", "&Drucken", "&Print"}},
+        {"Vectors entry",
+         [&] { return Frame().Action(kCmdVectors)->text(); },
+         {"&Vectors", "&VECTORS", "&Vectors", "&Vectors"}},
+        {"Read Operation",
+         [&] { return Frame().Action(kCmdReadOperation)->text(); },
+         {"&Read Operation", "&READ OPERATION", "&Lesen", "&Read Operation"}},
+        {"pane caption",
+         [&] { return Frame().ControlPane()->windowTitle(); },
+         {"Control Bar", "CONTROL BAR", "Steuerleiste", "Control Bar"}},
+        {"Load Data tooltip",
+         [&] { return Frame().Action(kCmdLoadData)->toolTip(); },
+         {"Load Data", "LOAD DATA", "Daten laden", "Load Data"}},
+        {"Vectors tooltip",
+         [&] { return Frame().Action(kCmdVectors)->toolTip(); },
+         {"Vectors", "VECTORS", "Vectors", "Vectors"}},
+        {"panel's wave type group",
+         [&] { return FindControl<QGroupBox>(panel, 1004)->title(); },
+         {"Wave Type", "WAVE TYPE", "Wellenform", "Wave Type"}},
+        {"panel's channel label",
+         [&] { return FindControl<QLabel>(panel, 1057)->text(); },
+         {"Current CH:", "CURRENT CH:", "Current CH:", "Current CH:"}},
+        {"a message text",
+         [&] { return Languages().LanguageText(10052); },
+         {"Success: Load arb data", "SUCCESS: LOAD ARB DATA", "Success: Load arb data", "Success: Load arb data"}},
+    };
+    for (int step = 0; step < 4; ++step) {
+        chain[step]->trigger();
+        EXPECT_TRUE(chain[step]->isChecked()) << step;
+        for (const auto& l : labels) EXPECT_EQ(l.text(), l.texts[step]) << l.what << " after switch " << step;
+    }
 }
 
 TEST_F(MainFrame, StoredLanguageNoLongerListedShowsTheBuiltInOne) {
