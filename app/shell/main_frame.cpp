@@ -49,16 +49,33 @@ QSettings ProgramSettings() {
 
 }  // namespace
 
-// The document's failures, as message boxes over the frame.
+// The document's failures, as message boxes over the frame; its remarks on
+// a file that loaded are kept for the box that tells the load's success.
 class CMainFrame::DocumentMessageBoxes final : public DocumentMessages {
 public:
     explicit DocumentMessageBoxes(QWidget* frame) : frame_(frame) {}
     void ShowMessage(const std::string& text, const std::string&) override {
         zorbel::ShowMessage(frame_, QString::fromStdString(text));
     }
+    void ShowWarning(const std::string& text, const std::string&) override {
+        notes_ << AsSentence(QString::fromStdString(text));
+    }
+    QStringList TakeNotes() { return std::exchange(notes_, {}); }
 
 private:
+    // The readers' remarks are clauses ("the point count 20 was rounded
+    // down to 16"), as the command line prints them after "warning: "; a
+    // message box says them as sentences.
+    static QString AsSentence(QString text) {
+        text = text.trimmed();
+        if (text.isEmpty()) return text;
+        text[0] = text[0].toUpper();
+        if (!text.endsWith(u'.') && !text.endsWith(u'!') && !text.endsWith(u'?')) text += u'.';
+        return text;
+    }
+
     QWidget* frame_;
+    QStringList notes_;
 };
 
 CMainFrame::CMainFrame(LanguageTable& languages, CZorbelDoc& document, ProgramPaths paths, QWidget* parent)
@@ -231,6 +248,8 @@ void CMainFrame::CreateControlPane() {
     addDockWidget(Qt::RightDockWidgetArea, controlPane_);
     resizeDocks({controlPane_}, {std::max(kControlPaneWidth, panelHost_->PreferredWidth())}, Qt::Horizontal);
 }
+
+QStringList CMainFrame::TakeDocumentNotes() { return documentMessages_->TakeNotes(); }
 
 QAction* CMainFrame::Action(int command) const {
     const auto found = commands_.find(command);

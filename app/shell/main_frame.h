@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QStringList>
 
 #include <map>
 #include <memory>
@@ -100,6 +101,9 @@ private:
     void RetranslateToolBar();
     void FitFrameHeight();
     void FocusNextRegion();
+    // The document's remarks on the file it loaded last, as sentences; none
+    // after a failure.
+    QStringList TakeDocumentNotes();
 
     // main_frame_commands.cpp: the handlers the command table names.
     void RunFileCommand(int command);

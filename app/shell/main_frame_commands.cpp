@@ -91,7 +91,11 @@ void CMainFrame::RunFileCommand(int command) {
     else
         done = c.save ? document_.SaveArbitrary(static_cast<std::uint16_t>(c.kind), file)
                       : document_.LoadArbitrary(static_cast<std::uint16_t>(c.kind), file);
-    ShowMessage(this, languages_.LanguageText(done ? c.successItem : c.successItem + 1));
+    // One box: the outcome, then what the reader had to say about the file.
+    const QStringList notes = TakeDocumentNotes();
+    QString message = languages_.LanguageText(done ? c.successItem : c.successItem + 1);
+    if (!notes.isEmpty()) message += QStringLiteral("\n\n") + notes.join(u'\n');
+    ShowMessage(this, message);
     if (done && !c.save) {
         view_->RequestRedraw(RefreshMask::Everything);
         panel_->RefreshPanel();
@@ -126,7 +130,7 @@ void CMainFrame::OpenHelp() {
     }
     // Without a browser or help viewer the user would otherwise see nothing.
     if (!QDesktopServices::openUrl(QUrl::fromLocalFile(path)))
-        ShowMessage(this, QStringLiteral("No program is set up to open %1").arg(path));
+        ShowMessage(this, QStringLiteral("No program is set up to open %1.").arg(path));
 }
 
 void CMainFrame::ShowAbout() {

@@ -387,6 +387,10 @@ TEST_F(MainFrame, FileEditAndZoomCommandsFollowTheWaveTypeAndTheViewWindow) {
 TEST_F(MainFrame, FileCommandsShowTheDocumentsMessagesAndRefresh) {
     StartFrame();
     const QString folder = ProgramFolder();
+    // 20 values, the first beyond the point limit: two remarks on an import that succeeds.
+    QString table = "50\n";
+    for (int i = 1; i < 20; ++i) table += QString::number(i * 0.25) + '\n';
+    WriteLanguageFile(folder + "/remarks.csv", table);
     const struct {
         const char* what;
         std::uint16_t waveType;
@@ -421,6 +425,13 @@ TEST_F(MainFrame, FileCommandsShowTheDocumentsMessagesAndRefresh) {
          {"Cann't Load file: No such file or directory", "Failure: Import data"},
          false},
         {"import", kWaveArbitrary, kCmdImportData, folder + "/w.qwf", {"Success: Import data"}, true},
+        {"import with remarks: one box, success first",
+         kWaveArbitrary,
+         kCmdImportData,
+         folder + "/remarks.csv",
+         {"Success: Import data\n\nThe point count 20 was rounded down to 16, a multiple of 16.\n"
+          "1 sample beyond the point limit clamped to 10 V either way."},
+         true},
     };
     for (const auto& row : rows) {
         Settings().SetWaveType(0, row.waveType);
