@@ -17,6 +17,7 @@ CommandSnapshot SnapshotOf(const DeviceSettings& settings) {
 }
 
 CommandState AlwaysEnabled(const CommandSnapshot&, int) { return {true, false}; }
+CommandState NotAvailableYet(const CommandSnapshot&, int) { return {false, false, false}; }
 CommandState OnlyArbitrary(const CommandSnapshot& s, int) { return {s.Arbitrary(), false}; }
 CommandState OnlyNonArbitrary(const CommandSnapshot& s, int) { return {!s.Arbitrary(), false}; }
 

@@ -39,10 +39,14 @@ CommandSnapshot SnapshotOf(const DeviceSettings& settings);
 struct CommandState {
     bool enabled = true;
     bool checked = false;
+    bool visible = true;
 };
 
 // Enabled and not checked, whatever the state.
 CommandState AlwaysEnabled(const CommandSnapshot&, int command);
+// Neither shown nor enabled: a command that does nothing yet keeps its place
+// (and its language key) in the menu.
+CommandState NotAvailableYet(const CommandSnapshot&, int command);
 // Enabled while the current channel plays the arbitrary waveform, or while it does not.
 CommandState OnlyArbitrary(const CommandSnapshot& snapshot, int command);
 CommandState OnlyNonArbitrary(const CommandSnapshot& snapshot, int command);

@@ -332,6 +332,7 @@ void CMainFrame::UpdateCommandStates() {
     for (const auto& [command, entry] : commands_) {
         const CommandState state = entry.spec->state(snapshot, command);
         entry.action->setEnabled(state.enabled);
+        entry.action->setVisible(state.visible);
         if (entry.action->isCheckable()) entry.action->setChecked(state.checked);
     }
 }

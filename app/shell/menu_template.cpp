@@ -105,7 +105,7 @@ const std::vector<CommandSpec>& CMainFrame::Commands() {
             kCmdConnect, "&File", "&Connect", Plain, [](F& f, int) { f.Connect(); }, AlwaysEnabled)
             .Gap(),
         Row(
-            kCmdAdvance, "&File", "&Advance", Plain, [](F&, int) {}, AlwaysEnabled),  // has no behaviour
+            kCmdAdvance, "&File", "&Advance", Plain, [](F&, int) {}, NotAvailableYet),  // has no behaviour
         Row(
             kCmdExit, "&File", "&Exit", Plain, [](F& f, int) { f.close(); }, AlwaysEnabled)
             .Gap()

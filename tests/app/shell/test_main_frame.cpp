@@ -266,6 +266,11 @@ TEST_F(MainFrame, EveryCommandHasAHandlerAStateAndAMenuKeyThatStaysWithIt) {
     EXPECT_EQ(keys.at(8020000), QString::number(kCmdVectors));
     EXPECT_EQ(keys.at(80401), "Real &Time");
     EXPECT_EQ(keys.at(8060001), QString::number(kCmdFirstLanguage));
+    // Advance does nothing yet: not shown, but its place keeps Exit's key.
+    EXPECT_EQ(keys.at(80014), QString::number(kCmdAdvance));
+    EXPECT_EQ(keys.at(80016), QString::number(kCmdExit));
+    EXPECT_FALSE(Frame().Action(kCmdAdvance)->isVisible());
+    EXPECT_FALSE(Frame().Action(kCmdAdvance)->isEnabled());
     // The language entries made anew, and an entry put before all of File:
     // no key moves, and each text still finds its entry.
     Frame().BuildLanguageMenu();
