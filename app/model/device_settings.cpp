@@ -61,7 +61,8 @@ DeviceSettings::DeviceSettings(GeneratorApi& api)
     for (int ch = 0; ch < kChannelCount; ++ch) {
         ChannelRecord& record = records_[ch];
         SetDefaultArbitrary(record, api_);
-        SynthesizePreview(record);
+        // The window follows amplitude and offset from the first picture on.
+        UpdatePreview(record, true);
         record.traceColour = kTraceColours[ch];
     }
 }
