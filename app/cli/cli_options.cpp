@@ -137,7 +137,7 @@ Commands:
   arb FILE            make the current channel arbitrary and download FILE
                       (.arb as "Load Data", .qwf as "Import Data") to it
   convert IN OUT      convert an arbitrary waveform between .arb and .qwf
-                      (a .qwf made from an .arb carries 1000 Hz), or from a
+                      (#Freq: what the points play at the divider), or from a
                       sound file (.wav .flac .aif .aiff: first channel, full
                       scale = +-10 V) or a table of values in volts (.csv
                       .txt: the last column) into either; no instrument

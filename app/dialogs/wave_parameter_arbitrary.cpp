@@ -39,14 +39,16 @@ CDlgWaveParameterArbitrary::CDlgWaveParameterArbitrary(QWidget* parent) : CDlgWa
     AddWide(write);
     AddWide(Instruction(1048, "Final, Send to Device.", this));
 
-    // A new frequency may choose a new sample clock: points and divider follow.
-    Bind(frequency_, ArbitraryFrequencyRule, [this](FieldEntry entry) {
+    // A new frequency may choose a new sample clock: points and divider
+    // follow; a new count or divider plays at a new frequency.
+    const auto showClock = [this](FieldEntry entry) {
         if (entry != FieldEntry::Written) return;
         UpdatePage();
         RequestPanelUpdate();
-    });
-    Bind(pointCount_, PointCountRule);
-    Bind(divider_, DividerRule);
+    };
+    Bind(frequency_, ArbitraryFrequencyRule, showClock);
+    Bind(pointCount_, PointCountRule, showClock);
+    Bind(divider_, DividerRule, showClock);
     connect(write, &QPushButton::clicked, this, [this] { Write(); });
     connect(other, &QPushButton::clicked, this, [this] { ShowArbitraryControls(); });
 }

@@ -92,6 +92,10 @@ std::optional<ArbitraryChange> EditArbitrary(DeviceSettings& settings, std::uint
         change = history.Redo(channel);
         break;
     }
+    // A new count or a new waveform plays at its own frequency: the page,
+    // the files and the printed page say so (a typed frequency, whose resize
+    // comes first, is stored after it).
+    if (change && change->countChanged) settings.FollowPlayedArbitraryFrequency(channel);
     if (change && sink) {
         if (change->points) sink->ArbitraryPointsChanged(channel, change->points->first, change->points->second);
         sink->RequestRedraw(change->mask);

@@ -244,8 +244,9 @@ bool ReadQwf(DeviceSettings& settings, LineSource& file, std::uint16_t channel, 
     }
     if (file.Failed()) return Fail(error, file.Error());
 
+    // #Freq is only checked: the frequency shown is the one the file's
+    // points and divider play (SetArbitraryDivider), whatever it claims.
     EditArbitrary(settings, channel, ArbitraryEdit::Replace(std::move(samples)));
-    settings.ModifyRecord(channel, [&](ChannelRecord& r) { r.arbitraryFrequency = *frequency; });
     settings.SetArbitraryDivider(channel, static_cast<std::uint16_t>(divider));  // queues the divider write
     settings.ZoomFromData(channel);
     WarnAboutSamples(warnings, countText, static_cast<std::size_t>(announced), wanted, taken, tally);

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstdlib>
 
 #include "zorbel/model/calibration_measurement.h"
@@ -60,7 +61,8 @@ DeviceSettings::DeviceSettings(GeneratorApi& api)
     for (int ch = 0; ch < kChannelCount; ++ch) {
         ChannelRecord& record = records_[ch];
         SetDefaultArbitrary(record, api_);
-        SynthesizePreview(record);
+        // The window follows amplitude and offset from the first picture on.
+        UpdatePreview(record, true);
         record.traceColour = kTraceColours[ch];
     }
 }
@@ -168,6 +170,7 @@ bool DeviceSettings::SetArbitraryDivider(std::uint16_t channel, std::uint16_t di
     if (channel >= kChannelCount) return false;
     ModifyRecord(channel, [&](ChannelRecord& r) { r.arbitraryDivider = divider; });
     EnqueueCommand(code::kArbDivider, channel);
+    FollowPlayedArbitraryFrequency(channel);
     return true;
 }
 
@@ -301,6 +304,24 @@ std::optional<ArbitraryControl> DeviceSettings::BestArbitraryControl(double freq
     ArbitraryControl best{};
     if (api_.GetBestArbitraryControlFromFreq(&best, frequency, minimumPoints, maximumPoints) != 1) return std::nullopt;
     return best;
+}
+
+std::optional<double> DeviceSettings::PlayedArbitraryFrequency(std::uint32_t points, std::uint16_t divider) const {
+    double frequency = 0.0;
+    if (points == 0 || api_.GetArbFrequency(&frequency, points, divider) != 1 || !std::isfinite(frequency))
+        return std::nullopt;
+    return frequency;
+}
+
+void DeviceSettings::FollowPlayedArbitraryFrequency(std::uint16_t channel) {
+    if (channel >= kChannelCount) return;
+    // The library is asked outside the records lock; count and divider
+    // change on the interface thread alone, which runs this.
+    const auto [points, divider] = ReadRecord(channel, [](const ChannelRecord& r) {
+        return std::pair{r.arbitraryPointCount, r.arbitraryDivider};
+    });
+    if (const std::optional<double> played = PlayedArbitraryFrequency(points, divider))
+        ModifyRecord(channel, [&](ChannelRecord& r) { r.arbitraryFrequency = *played; });
 }
 
 void DeviceSettings::EnqueueCommand(std::uint16_t code, std::int32_t channel, std::int64_t integerArgument,

@@ -116,6 +116,9 @@ public:
     std::uint16_t GetZoomFromData(double maximum, double minimum) override {
         return qmkHDGetZoomFromData(maximum, minimum);
     }
+    std::uint16_t GetArbFrequency(double* frequency, std::uint32_t points, std::uint16_t divider) override {
+        return qmkHDGetArbFrequency(frequency, points, divider);
+    }
     std::uint16_t TurnStringIntoDouble(double* value, const char* text, std::int32_t length) override {
         return qmkHDTurnStringIntoDouble(value, text, length);
     }

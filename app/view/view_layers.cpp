@@ -2,6 +2,8 @@
 #include "zorbel/view/view_layers.h"
 
 #include <QFileInfo>
+#include <QFont>
+#include <QFontMetricsF>
 #include <QLinearGradient>
 #include <QPainter>
 
@@ -18,11 +20,19 @@ namespace zorbel {
 namespace {
 
 constexpr char16_t kLabelFont[] = u"Arial";
-constexpr std::int32_t kLabelHeight = 15;  // pixels
 constexpr std::uint32_t kLabelBackground = 0xFFFFFF;
 constexpr std::int32_t kLabelTransparent = 1;
 
 QRVRect ToRect(const GridRect& g) { return QRVRect{g.left, g.top, g.right, g.bottom}; }
+
+// A scale text's size as the drawing library draws it on `device`.
+TextSize MeasureLabel(std::string_view text, std::int32_t height, const QPaintDevice* device) {
+    QFont font(QString::fromUtf16(kLabelFont));
+    font.setPixelSize(height);
+    const QFontMetricsF metrics(font, device);
+    return {metrics.horizontalAdvance(QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()))),
+            metrics.height()};
+}
 
 // Every layer has the same pixel format as the screen's backing store, so
 // copying one onto another or onto the screen is a plain copy of memory.
@@ -130,9 +140,12 @@ void ViewLayers::DrawGrid(const ViewScene& scene) {
     QPainter painter(&gridLayer_);
     QRVDrawGridLine(&painter, ToRect(grid_), s.mainColour, s.levelDivisions, s.indexDivisions, s.labelGap,
                     BackgroundGridFlags(t.arbitrary), s.subColour, s.subDivisions, s.tickLength, s.subTickLength);
-    for (const ScaleLabel& label : ScaleLabels(grid_, s, t.lower, t.upper, t.arbitrary, t.first, t.last)) {
+    const MeasureText measure = [this](std::string_view text, std::int32_t height) {
+        return MeasureLabel(text, height, &gridLayer_);
+    };
+    for (const ScaleLabel& label : ScaleLabels(grid_, s, t.lower, t.upper, t.arbitrary, t.first, t.last, measure)) {
         const std::u16string text(label.text.begin(), label.text.end());  // digits, sign and point: ASCII
-        QRVDrawDefineText(&painter, s.scaleColour, kLabelBackground, kLabelHeight, kLabelFont, kLabelTransparent,
+        QRVDrawDefineText(&painter, s.scaleColour, kLabelBackground, label.height, kLabelFont, kLabelTransparent,
                           text.c_str(), static_cast<std::int32_t>(text.size()), label.x, label.y);
     }
     gridShows_ = shows;

@@ -51,7 +51,7 @@ void CZorbelView::Start() {
 void CZorbelView::Shutdown() {
     if (shutDown_) return;
     shutDown_ = true;
-    if (progress_) progress_->reject();
+    if (progress_) progress_->Dismiss();
     display_.Stop();
 }
 

@@ -207,7 +207,8 @@ TEST(Cli, ConvertBetweenQwfAndArbKeepsTheSamples) {
     const Result back = RunInProcess({"convert", dir.File("mid.ARB"), dir.File("out.qwf")});
     ASSERT_EQ(back.status, 0) << back.err;
     const std::string out = ReadText(dir.File("out.qwf"));
-    EXPECT_EQ(out.rfind("#Total=2.5E+008\r\n#SAMPLE=5\r\n#SIZE=32\r\n#Freq=1000.000000\r\n        -16.25,", 0), 0u);
+    // The frequency 32 points play at divider 5: 250 MHz / 20 / 32.
+    EXPECT_EQ(out.rfind("#Total=2.5E+008\r\n#SAMPLE=5\r\n#SIZE=32\r\n#Freq=390625.000000\r\n        -16.25,", 0), 0u);
     EXPECT_NE(out.find("         13.25,\r\n"), std::string::npos);             // the 30th value ends the third line
     EXPECT_EQ(out.substr(out.size() - 30), "         14.25,         15.25,");  // the last line has no break
 }
@@ -250,7 +251,7 @@ TEST(Cli, ConvertFromASoundFileAndATable) {
     EXPECT_EQ(table.err, "zorbel-cli: " + dir.File("in.csv") +
                              ": warning: the point count 20 was rounded down to 16, a multiple of 16\n");
     const std::string qwf = ReadText(dir.File("csv.qwf"));
-    EXPECT_EQ(qwf.rfind("#Total=2.5E+008\r\n#SAMPLE=11\r\n#SIZE=16\r\n#Freq=1000.000000\r\n          -9.5,", 0), 0u)
+    EXPECT_EQ(qwf.rfind("#Total=2.5E+008\r\n#SAMPLE=11\r\n#SIZE=16\r\n#Freq=355113.636364\r\n          -9.5,", 0), 0u)
         << qwf;
     EXPECT_EQ(qwf.substr(qwf.size() - 15), "           6.5,");
 }

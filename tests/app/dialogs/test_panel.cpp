@@ -16,6 +16,7 @@
 #include "zorbel/dialogs/edit_ex.h"
 #include "zorbel/dialogs/value_fields.h"
 #include "zorbel/dialogs/wave_parameter_pages.h"
+#include "zorbel/numbers.h"
 
 namespace zorbel {
 namespace {
@@ -273,7 +274,7 @@ TEST(FieldRules, TakeCheckRefuseRestoreShowWriteAndRedrawInOneOrder) {
          [](DeviceSettings& s) { return ArbitraryFrequencyRule(s, 0); },
          5e7,
          E::Refused,
-         {1000},
+         {250e6 / (4 * 250) / 96},  // what the count and the divider above play
          "Set CH1  Arb Frequency(Hz) Error: (5E+007) is out of range(1E-006,2.5E+007)"},
         {"no memory for the value: the model's again",
          [](DeviceSettings&) {
@@ -468,6 +469,8 @@ TEST_F(PanelTest, ArbitraryPageFieldsAndWrite) {
         // The fields show what the model holds, and that is what was taken.
         EXPECT_EQ(Shown(1051), std::to_string(row.points));
         EXPECT_EQ(Shown(1053), std::to_string(row.divider));
+        // A new count or divider plays at a new frequency: the page shows it at once.
+        EXPECT_EQ(Shown(1055), FormatFixed(record.arbitraryFrequency));
     }
 }
 

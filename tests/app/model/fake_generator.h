@@ -218,6 +218,10 @@ public:
         lastZoomQuery_ = {maximum, minimum};
         return 4;
     }
+    // The library's own arithmetic: the tests check the frequency a waveform plays at.
+    std::uint16_t GetArbFrequency(double* frequency, std::uint32_t points, std::uint16_t divider) override {
+        return qmkHDGetArbFrequency(frequency, points, divider);
+    }
     // Accepts only "<digits>[.<digits>]" so the tests see what was handed over.
     std::uint16_t TurnStringIntoDouble(double* value, const char* text, std::int32_t length) override {
         std::lock_guard l(mutex_);

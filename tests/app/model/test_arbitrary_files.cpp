@@ -7,7 +7,11 @@
 #include "file_helpers.h"
 #include "locale_guard.h"
 #include "temp_dir.h"
+#include "zorbel/model/arbitrary_edit.h"
 #include "zorbel/model/arbitrary_files.h"
+#include "zorbel/model/formula.h"
+#include "zorbel/model/waveform_import.h"
+#include "zorbel/numbers.h"
 
 namespace zorbel::test {
 namespace {
@@ -69,7 +73,7 @@ TEST_F(ArbitraryFiles, Arb32SamplesWithZoom20Has38LinesAndRoundTrips) {
     const std::vector<double> expected = Alternating(32);
     for (std::size_t i = 0; i < 32; ++i) EXPECT_NEAR(r.arbitrarySamples[i], expected[i], 20 * 5e-7) << i;
     EXPECT_EQ(Pending(loaded), (std::vector<CodeAndChannel>{{code::kArbDivider, 1}}));
-    EXPECT_EQ(loaded.Record(1).arbitraryFrequency, 1000.0);  // not part of the format
+    EXPECT_DOUBLE_EQ(loaded.Record(1).arbitraryFrequency, 250e6 / (4 * 7) / 32);  // what the points play
 }
 
 std::string ArbText(const std::string& samplesLine, const std::string& zoomLine, std::size_t sampleLines) {
@@ -264,7 +268,7 @@ TEST_F(ArbitraryFiles, QwfImportFillsSamplesAcrossLinesOfEightValues) {
     ASSERT_EQ(r.arbitrarySamples.size(), 36u);
     for (std::size_t i = 0; i < 36; ++i)
         EXPECT_EQ(r.arbitrarySamples[i], i < 32 ? static_cast<double>(i) + 0.5 : 0.0) << i;
-    EXPECT_EQ(r.arbitraryFrequency, 2500.5);
+    EXPECT_DOUBLE_EQ(r.arbitraryFrequency, 250e6 / (4 * 17) / 32);  // played, not #Freq
     EXPECT_EQ(r.arbitraryDivider, 17);
     EXPECT_EQ(r.arbitraryZoom, 4);  // what the gain query answered
     EXPECT_EQ(loadedFake.LastZoomQuery(), (std::pair{31.5, 0.5}));
@@ -298,7 +302,86 @@ TEST_F(ArbitraryFiles, BothFormatsIgnoreADecimalCommaLocale) {
         EXPECT_NEAR(loaded.Record(0).arbitrarySamples[i], samples[i], 1e-5) << i;
         EXPECT_EQ(loaded.Record(1).arbitrarySamples[i], samples[i]) << i;  // six digits suffice here
     }
-    EXPECT_EQ(loaded.Record(1).arbitraryFrequency, 1234.5);
+    EXPECT_DOUBLE_EQ(loaded.Record(1).arbitraryFrequency, 250e6 / (4 * 3) / 16);
+}
+
+// The frequency the page shows, the files carry and the page prints is the
+// one the instrument plays, the sample clock over the points, after every
+// change of the points or the divider; only a typed frequency is kept as typed
+// (the panel's own test). Each route starts from 5680 points at divider 11
+// showing a typed 1000 Hz.
+TEST(ArbitraryFrequency, IsTheOnePlayedAfterEveryRouteThatChangesPointsOrDivider) {
+    constexpr double kClock = 250e6;
+    TempDir folder;
+    std::string table = "volts\n";
+    for (int i = 0; i < 992; ++i) table += i % 2 ? "0.5\n" : "-0.5\n";
+    WriteText(folder.File("wave.csv"), table);
+    std::string qwf = "#Total=2.5E+008\r\n#SAMPLE=5\r\n#SIZE=32\r\n#Freq=1000.000000\r\n";
+    for (int i = 0; i < 32; ++i) qwf += "0.25,";
+    std::string arb = "version,16\r\ntype,2\r\nsamples,64\r\nsps,250000000.000000\r\n#zoom,1\r\ndiv,3\r\n";
+    for (int i = 0; i < 64; ++i) arb += "0.1\r\n";
+    const auto resize = [](DeviceSettings& s, std::uint32_t n) { EditArbitrary(s, 0, ArbitraryEdit::Resize(n)); };
+    const struct {
+        const char* what;
+        std::function<void(DeviceSettings&)> route;
+        double frequency;
+    } rows[] = {
+        {"a table of 992 values imported",
+         [&](DeviceSettings& s) { EXPECT_TRUE(ImportWaveformFile(s, folder.File("wave.csv"), 0)); },
+         kClock / (4 * 11) / 992},
+        {"a .qwf imported: its points and divider, not its #Freq",
+         [&](DeviceSettings& s) {
+             StringLines file(qwf);
+             EXPECT_TRUE(ReadQwfFile(s, file, 0));
+         },
+         kClock / (4 * 5) / 32},
+        {"an .arb loaded",
+         [&](DeviceSettings& s) {
+             StringLines file(arb);
+             EXPECT_TRUE(ReadArbFile(s, file, 0));
+         },
+         kClock / (4 * 3) / 64},
+        {"a new divider", [](DeviceSettings& s) { s.SetArbitraryDivider(0, 25); }, kClock / (4 * 25) / 5680},
+        {"divider 0: the master clock", [](DeviceSettings& s) { s.SetArbitraryDivider(0, 0); }, kClock / 5680},
+        {"a new point count", [&](DeviceSettings& s) { resize(s, 1000); }, kClock / (4 * 11) / 992},
+        {"the new count undone",
+         [&](DeviceSettings& s) {
+             resize(s, 1000);
+             EditArbitrary(s, 0, ArbitraryEdit::Undo());
+         },
+         kClock / (4 * 11) / 5680},
+        {"and redone",
+         [&](DeviceSettings& s) {
+             resize(s, 1000);
+             EditArbitrary(s, 0, ArbitraryEdit::Undo());
+             EditArbitrary(s, 0, ArbitraryEdit::Redo());
+         },
+         kClock / (4 * 11) / 992},
+        {"a formula", [](DeviceSettings& s) { EXPECT_FALSE(ApplyFormula(s, 0, "sin(2*pi*x)")); },
+         kClock / (4 * 11) / 5680},
+        {"points drawn: count and divider as they were",
+         [](DeviceSettings& s) {
+             EditArbitrary(s, 0, ArbitraryEdit::Points(5, 5, [](std::vector<double>& v, std::uint32_t) {
+                               v[5] = 1.0;
+                               return std::optional<std::uint32_t>(5);
+                           }));
+         },
+         1000.0},
+        {"no points play no frequency: the last one stays", [&](DeviceSettings& s) { resize(s, 15); }, 1000.0},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        FakeGenerator fake;
+        DeviceSettings settings(fake);
+        ASSERT_EQ(settings.Record(0).arbitraryPointCount, 5680u);
+        ASSERT_EQ(settings.Record(0).arbitraryDivider, 11);
+        ASSERT_EQ(settings.Record(0).arbitraryFrequency, 1000.0);
+        row.route(settings);
+        EXPECT_DOUBLE_EQ(settings.Record(0).arbitraryFrequency, row.frequency);
+        StringSink exported;
+        ASSERT_TRUE(WriteQwfFile(settings, exported, 0));
+        EXPECT_EQ(CrLfLines(exported.Text()).at(3), "#Freq=" + FormatFixed(row.frequency));
+    }
 }
 
 }  // namespace

@@ -25,6 +25,15 @@ TEST(DeviceSettings, NewRecordsCarryTheirDefaults) {
         EXPECT_EQ(r.arbitraryViewLast, 5679u);
         EXPECT_NEAR(r.previewSamples[100], 1.0, 1e-12);  // synthesized: 2 V sine
     }
+    // The first picture's window is the one amplitude and offset give, the
+    // same as after the amplitude is changed and changed back.
+    const ChannelRecord first = settings.Record(0);
+    settings.SetParameter(0, Parameter::Amplitude, 3.0);
+    settings.SetParameter(0, Parameter::Amplitude, first.Value(Parameter::Amplitude));
+    EXPECT_EQ(first.previewLower, -1.25);
+    EXPECT_EQ(first.previewUpper, 1.25);
+    EXPECT_EQ(settings.Record(0).previewLower, first.previewLower);
+    EXPECT_EQ(settings.Record(0).previewUpper, first.previewUpper);
     EXPECT_EQ(settings.Record(0).traceColour, 0x0080FF80u);
     EXPECT_EQ(settings.Record(1).traceColour, 0x00FF00FFu);
     EXPECT_EQ(settings.CopyLimits(0).Maximum(Parameter::PulseTrailing), 6.25e-5);

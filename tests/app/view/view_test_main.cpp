@@ -1,5 +1,6 @@
-// The layers are drawn with fonts, which need a GUI application (offscreen).
-#include <QGuiApplication>
+// The layers and the printed page are drawn with fonts, and the progress
+// dialog is a widget: an application with widgets (offscreen).
+#include <QApplication>
 
 #include <cstdlib>
 
@@ -7,7 +8,7 @@
 
 int main(int argc, char** argv) {
     setenv("QT_QPA_PLATFORM", "offscreen", 1);  // test discovery runs without CTest's environment too
-    QGuiApplication application(argc, argv);
+    QApplication application(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -3,7 +3,9 @@
 // formulas, sound files and tables, undo and redo. EditArbitrary records the
 // undo step, changes the points, moves the channel's generation on
 // (ChannelRecord::arbitraryChanges, which the view's envelope follows) and
-// tells a redraw sink which points changed and what to redraw.
+// tells a redraw sink which points changed and what to redraw. A new point
+// count or a whole new waveform (a resize, a load, a formula, their undo and
+// redo) also sets the channel's arbitrary frequency to the one it plays.
 #pragma once
 
 #include <cstdint>

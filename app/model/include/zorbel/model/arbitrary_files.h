@@ -4,9 +4,9 @@
 //        type, samples, sps, #zoom, div), then one sample per line divided by
 //        the gain code, "%f".
 //   .qwf (Import Data / Export Data As): four "#name=value" header lines
-//        (#Total, #SAMPLE = divider, #SIZE = point count, #Freq), then the
-//        samples in volts as "%14G," ten to a line, the last line without a
-//        line break.
+//        (#Total, #SAMPLE = divider, #SIZE = point count, #Freq = the
+//        frequency the page shows), then the samples in volts as "%14G,"
+//        ten to a line, the last line without a line break.
 //
 // Lines end with CR LF when written; the readers take CR LF, LF or CR alone
 // and remove every blank before parsing a line. A reader checks the whole
@@ -40,7 +40,8 @@ std::optional<std::string> RoundedCountWarning(std::size_t count);
 // Loads an .arb file into `channel`: the announced count N becomes the
 // sample buffer (point count N rounded down to 16), the gain code and the
 // divider are stored and the divider write is queued; samples missing at the
-// end of the file are 0. Refused (false, `error` says why): a count below 0
+// end of the file are 0. The arbitrary frequency becomes the one the points
+// and the divider play (as after every load). Refused (false, `error` says why): a count below 0
 // or above the waveform memory, a gain code other than 1, 4 or 20 (0 would
 // zero every sample), a divider outside 0 to 250, a sample that is not a
 // finite number ("1E+999", "INF", "NAN"), a read error, a bad channel.
@@ -48,8 +49,9 @@ bool ReadArbFile(DeviceSettings& settings, LineSource& file, std::uint16_t chann
                  LoadWarnings* warnings = nullptr);
 
 // Loads a .qwf file into `channel`: divider (stored, its write queued), point
-// count, arbitrary frequency, then N rounded down to 16 samples; the gain code
-// is recomputed from them. Refused like ReadArbFile for a bad count, divider
+// count, then N rounded down to 16 samples; the gain code is recomputed from
+// them. #Freq must be a number but is not taken: the arbitrary frequency
+// becomes the one the points and the divider play. Refused like ReadArbFile for a bad count, divider
 // or sample, and for a frequency that is not a finite number.
 bool ReadQwfFile(DeviceSettings& settings, LineSource& file, std::uint16_t channel, std::string* error = nullptr,
                  LoadWarnings* warnings = nullptr);

@@ -161,6 +161,8 @@ public:
     // Stores and queues the value as it is sent: rounded to the six
     // significant digits of "%G" (1234.567 becomes 1234.57).
     bool SetParameter(std::uint16_t channel, Parameter p, double value);
+    // The arbitrary frequency then becomes the one the new clock plays
+    // (FollowPlayedArbitraryFrequency).
     bool SetArbitraryDivider(std::uint16_t channel, std::uint16_t divider);
 
     // ---- Records -------------------------------------------------------------
@@ -237,6 +239,16 @@ public:
     // when it finds none.
     std::optional<ArbitraryControl> BestArbitraryControl(double frequency, std::uint32_t minimumPoints,
                                                          std::uint32_t maximumPoints) const;
+    // The frequency a waveform of `points` points plays at with `divider`:
+    // the sample clock over the points, hertz. Nothing for no points or a
+    // divider the instrument does not take.
+    std::optional<double> PlayedArbitraryFrequency(std::uint32_t points, std::uint16_t divider) const;
+    // The channel's arbitrary frequency becomes the one its point count and
+    // divider play, so that the page, the files and the printed page tell
+    // what the instrument plays. Run by every change of either but a typed
+    // frequency, which is kept as typed; kept as it was when there is no
+    // played frequency (no points).
+    void FollowPlayedArbitraryFrequency(std::uint16_t channel);
 
     // ---- Command queue --------------------------------------------------------
     void EnqueueCommand(std::uint16_t code, std::int32_t channel, std::int64_t integerArgument = 0,

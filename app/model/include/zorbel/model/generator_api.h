@@ -58,6 +58,9 @@ public:
     virtual std::uint16_t GetBestArbitraryControlFromFreq(ArbitraryControl* best, double frequency,
                                                           std::uint32_t minimumPoints, std::uint32_t maximumPoints) = 0;
     virtual std::uint16_t GetZoomFromData(double maximum, double minimum) = 0;
+    // The frequency an arbitrary waveform of `points` points plays at with
+    // sample clock divider `divider`, hertz.
+    virtual std::uint16_t GetArbFrequency(double* frequency, std::uint32_t points, std::uint16_t divider) = 0;
     virtual std::uint16_t TurnStringIntoDouble(double* value, const char* text, std::int32_t length) = 0;
 };
 

@@ -3,7 +3,9 @@
 // download shows the fraction of points already sent instead) and closes
 // itself within one 20 ms tick of the job's end, or when the session falls
 // back to demo mode. The second job of a Read or Write Operation (the
-// settings after the limits) keeps it open.
+// settings after the limits) keeps it open. The user cannot put it away
+// while the job runs: Escape and the window's close do nothing, so the
+// window stays blocked and no second job can be started behind it.
 #pragma once
 
 #include <QDialog>
@@ -38,6 +40,11 @@ public:
 
     Job JobFlags() const { return jobFlags_; }
     int Position() const;
+
+    // Escape and the window's close end here: a running job's progress stays.
+    void reject() override {}
+    // The program's own way to put the dialog away (the view shutting down).
+    void Dismiss() { done(QDialog::Rejected); }
 
 private:
     void Tick();

@@ -5,7 +5,9 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "zorbel/model/channel_record.h"
@@ -43,6 +45,9 @@ struct GridStyle {
     std::uint16_t levelDivisions = 10;  // voltage
     std::uint16_t indexDivisions = 10;
     std::uint16_t labelGap = 6;  // pixels between the grid and its labels
+    // Pixel height of the scale texts' font; smaller where the widest voltage
+    // text would not fit the margin beside the grid.
+    std::uint16_t labelHeight = 15;
     // Passed to the drawing library as they are: sub-divisions per division,
     // division tick and sub-division tick length in pixels.
     std::uint16_t subDivisions = 5;
@@ -88,18 +93,38 @@ constexpr LayerSet LayersFor(RefreshMask mask) {
     return {(m & 0xFFF) != 0, (m & 0x8FF) != 0, (m & 0xFF) != 0, (m & 0xF000) != 0};
 }
 
-// One scale text, centred on (x, y).
+// The size of a text drawn in a font `pixelHeight` pixels high: the view
+// measures with its font, the rules' tests with a fixed advance.
+struct TextSize {
+    double width = 0.0;
+    double height = 0.0;
+};
+using MeasureText = std::function<TextSize(std::string_view text, std::int32_t pixelHeight)>;
+
+// One scale text, centred on (x, y) in a font `height` pixels high; `box`
+// holds it whole.
 struct ScaleLabel {
     std::string text;
     std::int32_t x = 0;
     std::int32_t y = 0;
+    std::int32_t height = 0;
+    GridRect box;
 };
 
-// The voltage labels ("%.4f" of lower..upper, bottom to top, one per
-// division line) and, for an arbitrary channel, the point index labels
-// ("%d" of first..last, left to right).
+// The scale texts around `grid`, placed so that none overlaps another, the
+// grid (its frame and ticks) or the margins' outer edge (kGridMargins):
+// - voltages ("%.4f" of lower..upper, bottom to top) at the level lines,
+//   right-aligned `labelGap` left of the grid and kept within its height;
+// - for an arbitrary channel, the point index each index line stands on:
+//   the roundest of the points its pixel column shows (IndexAtX there and
+//   up to the next column), `first` and `last` at the edges; `labelGap`
+//   below the grid, centred on their lines and kept within its width.
+// Where a scale's texts do not fit at every line, they stand at every 2nd,
+// 5th, ... line (a divisor of the divisions), always at the first line; the
+// font shrinks (down to 6 pixels) until the widest voltage text fits.
 std::vector<ScaleLabel> ScaleLabels(const GridRect& grid, const GridStyle& style, double lower, double upper,
-                                    bool arbitrary, std::uint32_t first, std::uint32_t last);
+                                    bool arbitrary, std::uint32_t first, std::uint32_t last,
+                                    const MeasureText& measure);
 
 // The mouse tools' mapping: the point index under x (first..last, clamped)
 // and the voltage at y.
