@@ -156,8 +156,8 @@ QGroupBox* CDlgCtrlDDS::BuildFrequency(QWidget* body) {
     grid->addWidget(formatButton_, 1, 2);
     connect(frequencyEdit_, &CEditEx::LeftNormalized, this, [this] {
         if (!Settings()) return;
-        const double typed = Settings()->ParseNumberText(std::u16string_view(frequencyEdit_->text().toStdU16String()));
-        EnterFrequency(JoinFrequency(typed, shown_.unit), shown_.unit, false);
+        if (const std::optional<double> typed = FieldNumber(*Settings(), frequencyEdit_))
+            EnterFrequency(JoinFrequency(*typed, shown_.unit), shown_.unit, false);
     });
     connect(formatButton_, &QPushButton::clicked, this, [this] {
         if (Settings()) ShowChannelFrequency();

@@ -26,6 +26,14 @@ CEditEx::CEditEx(QWidget* parent) : QLineEdit(parent) {
     // selection pasted with the middle button) is not let in at all.
     setAttribute(Qt::WA_InputMethodEnabled, false);
     setAcceptDrops(false);
+    // Text set without keystrokes (an assistive tool, a program) is refused
+    // as a keystroke would be when it brings in what no number holds.
+    connect(this, &QLineEdit::textChanged, this, [this](const QString& text) {
+        if (HasOnlyNumberCharacters(text))
+            allowedText_ = text;
+        else
+            setText(allowedText_);
+    });
 }
 
 void CEditEx::SetValue(double value) {
@@ -80,6 +88,11 @@ void CEditEx::keyPressEvent(QKeyEvent* event) {
         const int start = hasSelectedText() ? selectionStart() : cursorPosition();
         const int end = hasSelectedText() ? selectionEnd() : start;
         if (typed.size() != 1 || !AcceptsNumberCharacter(typed.at(0), text(), start, end, negativesAllowed_)) {
+            event->accept();
+            return;
+        }
+        if (typed.at(0) == QLatin1Char(',')) {  // the decimal point of a comma keyboard
+            insert(QStringLiteral("."));
             event->accept();
             return;
         }
