@@ -6,6 +6,8 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QScopedValueRollback>
+#include <QStyle>
+#include <QStyleOptionFrame>
 
 #include "zorbel/numbers.h"
 
@@ -38,13 +40,35 @@ CEditEx::CEditEx(QWidget* parent) : QLineEdit(parent) {
 
 void CEditEx::SetValue(double value) {
     setText(QString::fromStdString(FormatFixed(value, decimals_)));
-    lastText_ = text();
+    SetLastText(text());
 }
 
 void CEditEx::SetInteger(long long value) {
     setText(QString::fromStdString(FormatInt(value)));
-    lastText_ = text();
+    SetLastText(text());
 }
+
+void CEditEx::SetLastText(const QString& text) {
+    if (text == lastText_) return;
+    lastText_ = text;
+    updateGeometry();  // the width it needs follows the value shown
+}
+
+QSize CEditEx::minimumSizeHint() const {
+    const QSize least = QLineEdit::minimumSizeHint();
+    // As QLineEdit measures its contents: the text, its two-pixel margins
+    // and the cursor, then the frame the style draws around them.
+    const QMargins text = textMargins();
+    const QMargins contents = contentsMargins();
+    const int width = fontMetrics().horizontalAdvance(lastText_) + 2 * 2 + 1 + text.left() + text.right() +
+                      contents.left() + contents.right();
+    QStyleOptionFrame option;
+    initStyleOption(&option);
+    const QSize needed = style()->sizeFromContents(QStyle::CT_LineEdit, &option, QSize(width, least.height()), this);
+    return least.expandedTo(QSize(needed.width(), least.height()));
+}
+
+QSize CEditEx::sizeHint() const { return QLineEdit::sizeHint().expandedTo(minimumSizeHint()); }
 
 void CEditEx::TakeValue() {
     if (leaving_) return;
@@ -60,7 +84,7 @@ void CEditEx::Leave() {
         if (shown != text()) setText(shown);
     }
     emit LeftNormalized(text());
-    lastText_ = text();
+    SetLastText(text());
 }
 
 void CEditEx::CaretToEnd() {

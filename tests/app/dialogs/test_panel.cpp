@@ -6,6 +6,8 @@
 #include <QApplication>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStyle>
+#include <QStyleOptionFrame>
 #include <QTest>
 #include <cmath>
 #include <new>
@@ -569,6 +571,54 @@ TEST_F(PanelTest, AFieldActsOnlyOnANumberHoweverItsTextArrived) {
             EXPECT_EQ(edit->text().toStdString(), field.shown);
             EXPECT_EQ(settings.Record(0).arbitraryPointCount, 5680u);
         }
+    }
+}
+
+// Whether `edit` shows its whole text: the room for text inside its frame
+// and margins is at least as wide as the text.
+bool ShowsWholeText(const CEditEx* edit) {
+    QStyleOptionFrame option;
+    option.initFrom(edit);
+    option.rect = edit->rect();
+    option.lineWidth = edit->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, edit);
+    const QRect contents =
+        edit->style()->subElementRect(QStyle::SE_LineEditContents, &option, edit).marginsRemoved(edit->textMargins());
+    const int room = contents.width() - 2 * 2;  // QLineEdit's own margin on either side
+    return room >= edit->fontMetrics().horizontalAdvance(edit->text());
+}
+
+// Translations longer than the built-in texts (one long word, several
+// words) never squeeze a number field on any page: the labels wrap or the
+// panel grows, in a pane no wider than the frame gives it at first.
+TEST_F(PanelTest, LongLabelsNeverSqueezeANumberField) {
+    const auto longTexts = [](int item) -> QString {
+        if (item >= 1021 && item <= 1039 && item % 2 == 1) return QStringLiteral("Impulsanstiegsflankendauer:");
+        if (item == 1050 || item == 1052 || item == 1054)
+            return QStringLiteral("Anzahl der Punkte je Periode der Kurvenform:");
+        if (item == 1063) return QStringLiteral("Formatieren");
+        return {};
+    };
+    panel.Retranslate(longTexts);
+    panel.resize(245, 700);
+    panel.show();
+    for (std::uint16_t type = kWaveSine; type <= kWaveArbitrary; ++type) {
+        SCOPED_TRACE("wave type " + std::to_string(type));
+        Prepare(0, type, [](ChannelRecord& r) {
+            r.limits.Set(Parameter::Frequency, 3e7, 1e-6);
+            r.Value(Parameter::Frequency) = 1000;
+            r.Value(Parameter::PulseWidth) = 1e-4;
+            r.arbitraryFrequency = 25000000;
+            r.arbitraryPointCount = 67108864;
+        });
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+        int checked = 0;
+        for (const CEditEx* edit : panel.findChildren<CEditEx*>()) {
+            if (!edit->isVisible()) continue;
+            ++checked;
+            EXPECT_TRUE(ShowsWholeText(edit))
+                << ControlId(edit) << " shows " << edit->text().toStdString() << " in " << edit->width() << " pixels";
+        }
+        EXPECT_GE(checked, type == kWaveNoise ? 3 : 4);
     }
 }
 

@@ -2,7 +2,8 @@
 // the pages. It lets through only what can make a signed decimal number (a
 // decimal comma is the decimal point), brings the text to a fixed number of
 // decimals when the field is left, takes the value on Enter while the focus
-// stays, and shows grey digits on black in 10-point Arial.
+// stays, is never narrower than the value it shows, and shows grey digits on
+// black in 10-point Arial.
 #pragma once
 
 #include <QLineEdit>
@@ -55,6 +56,10 @@ public:
     // what Enter does.
     void TakeValue();
 
+    // At least as wide as the value it shows: a layout never cuts its text.
+    QSize minimumSizeHint() const override;
+    QSize sizeHint() const override;
+
 signals:
     // The field was left (or Enter pressed): first with the text as typed,
     // then with the text it now shows. Owners take the value from the second.
@@ -72,6 +77,7 @@ protected:
 private:
     void Leave();
     void CaretToEnd();
+    void SetLastText(const QString& text);
 
     QString lastText_;
     QString allowedText_;  // the text before a change that brought other characters in
