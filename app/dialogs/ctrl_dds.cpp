@@ -125,17 +125,18 @@ QGroupBox* CDlgCtrlDDS::BuildPages(QWidget* body) {
         pages_[type - 1] = new CDlgWaveParameter(type, pageFrame_);
     pages_[kWaveArbitrary - 1] = new CDlgWaveParameterArbitrary(pageFrame_);
     // All six on the same place; the frame is as large as the largest, so
-    // that the panel keeps its size whichever page is shown.
+    // that the panel keeps its size whichever page is shown (hidden pages
+    // keep their room), in every language.
     auto* place = new QGridLayout(pageFrame_);
     place->setContentsMargins(0, 0, 0, 0);
-    QSize largest;
     for (CDlgWaveParameter* page : pages_) {
+        QSizePolicy policy = page->sizePolicy();
+        policy.setRetainSizeWhenHidden(true);
+        page->setSizePolicy(policy);
         place->addWidget(page, 0, 0);
-        largest = largest.expandedTo(page->sizeHint());
         page->SetPanelUpdate([this] { UpdatePanel(); });
         page->hide();
     }
-    pageFrame_->setMinimumSize(largest);
     pages_[0]->show();
     return group;
 }
@@ -156,8 +157,8 @@ QGroupBox* CDlgCtrlDDS::BuildFrequency(QWidget* body) {
     grid->addWidget(formatButton_, 1, 2);
     connect(frequencyEdit_, &CEditEx::LeftNormalized, this, [this] {
         if (!Settings()) return;
-        const double typed = Settings()->ParseNumberText(std::u16string_view(frequencyEdit_->text().toStdU16String()));
-        EnterFrequency(JoinFrequency(typed, shown_.unit), shown_.unit, false);
+        if (const std::optional<double> typed = FieldNumber(*Settings(), frequencyEdit_))
+            EnterFrequency(JoinFrequency(*typed, shown_.unit), shown_.unit, false);
     });
     connect(formatButton_, &QPushButton::clicked, this, [this] {
         if (Settings()) ShowChannelFrequency();
@@ -177,6 +178,8 @@ void CDlgCtrlDDS::SetMessageSink(MessageSink sink) {
 
 void CDlgCtrlDDS::Retranslate(const LanguageLookup& languageText) {
     TranslateControls(this, languageText);
+    // A hidden page's labels do not tell the frame that they changed size.
+    for (CDlgWaveParameter* page : pages_) page->updateGeometry();
     const auto text = [&](int item, const char* fallback) {
         const QString found = languageText ? languageText(item) : QString();
         return found.isEmpty() ? QString::fromLatin1(fallback) : found;

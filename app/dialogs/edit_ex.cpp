@@ -6,6 +6,8 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QScopedValueRollback>
+#include <QStyle>
+#include <QStyleOptionFrame>
 
 #include "zorbel/numbers.h"
 
@@ -26,17 +28,47 @@ CEditEx::CEditEx(QWidget* parent) : QLineEdit(parent) {
     // selection pasted with the middle button) is not let in at all.
     setAttribute(Qt::WA_InputMethodEnabled, false);
     setAcceptDrops(false);
+    // Text set without keystrokes (an assistive tool, a program) is refused
+    // as a keystroke would be when it brings in what no number holds.
+    connect(this, &QLineEdit::textChanged, this, [this](const QString& text) {
+        if (HasOnlyNumberCharacters(text))
+            allowedText_ = text;
+        else
+            setText(allowedText_);
+    });
 }
 
 void CEditEx::SetValue(double value) {
     setText(QString::fromStdString(FormatFixed(value, decimals_)));
-    lastText_ = text();
+    SetLastText(text());
 }
 
 void CEditEx::SetInteger(long long value) {
     setText(QString::fromStdString(FormatInt(value)));
-    lastText_ = text();
+    SetLastText(text());
 }
+
+void CEditEx::SetLastText(const QString& text) {
+    if (text == lastText_) return;
+    lastText_ = text;
+    updateGeometry();  // the width it needs follows the value shown
+}
+
+QSize CEditEx::minimumSizeHint() const {
+    const QSize least = QLineEdit::minimumSizeHint();
+    // As QLineEdit measures its contents: the text, its two-pixel margins
+    // and the cursor, then the frame the style draws around them.
+    const QMargins text = textMargins();
+    const QMargins contents = contentsMargins();
+    const int width = fontMetrics().horizontalAdvance(lastText_) + 2 * 2 + 1 + text.left() + text.right() +
+                      contents.left() + contents.right();
+    QStyleOptionFrame option;
+    initStyleOption(&option);
+    const QSize needed = style()->sizeFromContents(QStyle::CT_LineEdit, &option, QSize(width, least.height()), this);
+    return least.expandedTo(QSize(needed.width(), least.height()));
+}
+
+QSize CEditEx::sizeHint() const { return QLineEdit::sizeHint().expandedTo(minimumSizeHint()); }
 
 void CEditEx::TakeValue() {
     if (leaving_) return;
@@ -52,7 +84,7 @@ void CEditEx::Leave() {
         if (shown != text()) setText(shown);
     }
     emit LeftNormalized(text());
-    lastText_ = text();
+    SetLastText(text());
 }
 
 void CEditEx::CaretToEnd() {
@@ -80,6 +112,11 @@ void CEditEx::keyPressEvent(QKeyEvent* event) {
         const int start = hasSelectedText() ? selectionStart() : cursorPosition();
         const int end = hasSelectedText() ? selectionEnd() : start;
         if (typed.size() != 1 || !AcceptsNumberCharacter(typed.at(0), text(), start, end, negativesAllowed_)) {
+            event->accept();
+            return;
+        }
+        if (typed.at(0) == QLatin1Char(',')) {  // the decimal point of a comma keyboard
+            insert(QStringLiteral("."));
             event->accept();
             return;
         }

@@ -1,6 +1,8 @@
 // The binding of number fields to their rules.
 #include "zorbel/dialogs/field_binding.h"
 
+#include <algorithm>
+
 #include "zorbel/dialogs/edit_ex.h"
 
 namespace zorbel {
@@ -29,6 +31,12 @@ FieldEntry FieldSite::Enter(const FieldRule& rule, double typed, std::function<v
                       });
 }
 
+std::optional<double> FieldNumber(const DeviceSettings& settings, const CEditEx* edit) {
+    std::u16string text = edit->text().toStdU16String();
+    std::replace(text.begin(), text.end(), u',', u'.');
+    return settings.TryParseNumberText(std::u16string_view(text));
+}
+
 void ShowNumber(CEditEx* edit, double value) {
     if (edit->Decimals() == 0)
         edit->SetInteger(TruncatedInteger(value));
@@ -37,15 +45,16 @@ void ShowNumber(CEditEx* edit, double value) {
 }
 
 void BindField(CEditEx* edit, const FieldSite& site, RuleFor rule, std::function<void(FieldEntry)> after) {
-    QObject::connect(
-        edit, &CEditEx::LeftNormalized, edit, [edit, &site, rule = std::move(rule), after = std::move(after)] {
-            DeviceSettings* settings = site.Settings();
-            if (!settings) return;
-            const double typed = settings->ParseNumberText(std::u16string_view(edit->text().toStdU16String()));
-            const FieldEntry entry =
-                site.Enter(rule(*settings), typed, [edit](double value) { ShowNumber(edit, value); });
-            if (after) after(entry);
-        });
+    QObject::connect(edit, &CEditEx::LeftNormalized, edit,
+                     [edit, &site, rule = std::move(rule), after = std::move(after)] {
+                         DeviceSettings* settings = site.Settings();
+                         if (!settings) return;
+                         const std::optional<double> typed = FieldNumber(*settings, edit);
+                         if (!typed) return;
+                         const FieldEntry entry =
+                             site.Enter(rule(*settings), *typed, [edit](double value) { ShowNumber(edit, value); });
+                         if (after) after(entry);
+                     });
 }
 
 }  // namespace zorbel

@@ -58,7 +58,9 @@ FieldEntry EnterValue(const FieldRule& rule, double typed, const FieldSteps& ste
             return FieldEntry::Refused;
         }
     }
-    const double value = rule.stored ? rule.stored(taken) : taken;
+    double value = rule.stored ? rule.stored(taken) : taken;
+    // A zero has no sign: never "-0" in a command, a file or a field.
+    if (value == 0) value = 0.0;
     steps.show(value);  // what the instrument will hold
     if (value == rule.current()) return FieldEntry::Unchanged;
     bool redraw = false;

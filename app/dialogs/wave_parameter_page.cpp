@@ -43,6 +43,9 @@ CEditEx* CDlgWaveParameter::AddField(int labelId, int editId, const char* label,
     auto* caption = new QLabel(QString::fromLatin1(label), this);
     auto* edit = new CEditEx(this);
     edit->SetDecimals(decimals);
+    // A long translation wraps rather than squeezing the field (which keeps
+    // at least the width of its value).
+    caption->setWordWrap(true);
     // The label names the field for screen readers.
     caption->setBuddy(edit);
     SetControlId(caption, labelId);

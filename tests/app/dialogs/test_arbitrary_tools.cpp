@@ -6,6 +6,7 @@
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTimer>
+#include <cmath>
 
 #include "dialog_helpers.h"
 #include "zorbel/dialogs/arbitrary_tools.h"
@@ -86,6 +87,11 @@ protected:
         QTest::keyClicks(field, text);
         QTest::keyClick(field, Qt::Key_Return);
     }
+    // As an assistive tool sets a field's text, then the field is left.
+    static void SetWithoutKeystrokes(CEditEx* field, const QString& text) {
+        QAccessible::queryAccessibleInterface(field)->setText(QAccessible::Value, text);
+        field->TakeValue();
+    }
 
     DeviceSettings settings_;  // amplitude maximum 20 V: points within +-10 V
     RecordingView view_;
@@ -95,7 +101,7 @@ TEST_F(PointEditor, IndexAndVoltageRules) {
     const struct {
         const char* what;
         std::uint32_t start;
-        const char* action;  // "previous", "next", "index", "volt"
+        const char* action;  // "previous", "next", "index", "volt", "set index", "set volt"
         const char* typed;
         std::uint32_t index;
         const char* shownVoltage;
@@ -111,6 +117,17 @@ TEST_F(PointEditor, IndexAndVoltageRules) {
         {"and below minus half as minus half", 7, "volt", "-10.5", 7, "-10.0000", -10.0, true},
         {"a voltage within", 8, "volt", "1.5", 8, "1.5000", 1.5, true},
         {"the same voltage asks for no redraw", 9, "volt", "0.25", 9, "0.2500", 0.25, false},
+        {"a comma is the point", 8, "volt", "1,5", 8, "1.5000", 1.5, true},
+        {"rounded to the four decimals shown", 8, "volt", "-0,12345", 8, "-0.1235", -0.1235, true},
+        {"a zero has no sign", 8, "volt", "-0.00004", 8, "0.0000", 0.0, true},
+        {"an index with a comma, rounded", 3, "index", "4,5", 5, "0.2500", 0.25, false},
+        // Text that arrives without keystrokes is taken only when it is a number.
+        {"letters set by an assistive tool", 8, "set volt", "abc", 8, "0.2500", 0.25, false},
+        {"an exponent set by an assistive tool", 8, "set volt", "1e2", 8, "0.2500", 0.25, false},
+        {"two points set by an assistive tool", 8, "set volt", "1.2.3", 8, "0.2500", 0.25, false},
+        {"a lone sign set by an assistive tool", 8, "set volt", "-", 8, "0.2500", 0.25, false},
+        {"a number set by an assistive tool", 8, "set volt", "0,75", 8, "0.7500", 0.75, true},
+        {"letters as the index", 3, "set index", "x", 3, "0.2500", 0.25, false},
     };
     for (const auto& row : rows) {
         settings_.ModifyRecord(1, [&](ChannelRecord& r) {
@@ -126,10 +143,13 @@ TEST_F(PointEditor, IndexAndVoltageRules) {
         if (action == "next") editor.NextButton()->click();
         if (action == "index") Type(editor.IndexField(), row.typed);
         if (action == "volt") Type(editor.VoltageField(), row.typed);
+        if (action == "set volt") SetWithoutKeystrokes(editor.VoltageField(), row.typed);
+        if (action == "set index") SetWithoutKeystrokes(editor.IndexField(), row.typed);
         EXPECT_EQ(editor.CurrentIndex(), row.index) << row.what;
         EXPECT_EQ(editor.IndexField()->text(), QString::number(row.index)) << row.what;
         EXPECT_EQ(editor.VoltageField()->text(), row.shownVoltage) << row.what;
         EXPECT_EQ(Sample(row.index), row.stored) << row.what;
+        EXPECT_FALSE(row.stored == 0 && std::signbit(Sample(row.index))) << row.what;
         EXPECT_EQ(view_.masks, row.redrawn ? std::vector<std::uint32_t>{ToNumber(RefreshMask::Waveform)}
                                            : std::vector<std::uint32_t>{})
             << row.what;

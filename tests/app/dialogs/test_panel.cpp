@@ -6,12 +6,16 @@
 #include <QApplication>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStyle>
+#include <QStyleOptionFrame>
 #include <QTest>
+#include <cmath>
 #include <new>
 #include <optional>
 
 #include "dialog_helpers.h"
 #include "fake_generator.h"
+#include "locale_guard.h"
 #include "zorbel/dialogs/ctrl_dds.h"
 #include "zorbel/dialogs/edit_ex.h"
 #include "zorbel/dialogs/value_fields.h"
@@ -163,7 +167,30 @@ TEST_F(PanelTest, EveryFieldTakesItsLimitAndRefusesTheNextValueBeyond) {
          "Set CH1 Pulse Trailing: (6.2501E-005) is out of range(6.3E-008,6.25E-005)"},
         // Unchanged: nothing is queued.
         {kWavePulse, 0, P::PulseTrailing, 1e-7, "0.0000001", nullptr, ""},
+        // A comma is the decimal point; digits beyond the field's decimals
+        // round half away from zero, before the range is checked.
+        {kWaveSine, 0, P::Amplitude, 2, "0,5", nullptr, "0.5"},
+        {kWaveSine, 0, P::Amplitude, 2, "0.0049", nullptr, "0.005"},
+        {kWaveSine, 0, P::Amplitude, 2, "1.2349", nullptr, "1.235"},
+        {kWaveSine, 0, P::Amplitude, 2, "0.0045", nullptr, "0.005"},
+        {kWaveSine, 0, P::Amplitude, 2, "0,0044", "Set CH1 Amplitude(V) Error: (0.004) is out of range(0.005,10)"},
+        {kWaveSine, 0, P::Frequency, 1000, "1,5", nullptr, "1.5"},
+        {kWaveSine, 1, P::Offset, 0, "0,3", nullptr, "0.3"},
+        {kWaveSine, 1, P::Offset, 0, "-0.0009", nullptr, "-0.001"},
+        {kWaveSine, 1, P::Offset, 1, "-0.0004", nullptr, "0"},  // a zero, without a sign
+        {kWaveSine, 0, P::Phase, 90, "45.678", nullptr, "45.68"},
+        {kWaveSine, 0, P::Phase, 90, "45,674", nullptr, "45.67"},
+        {kWaveSquare, 0, P::SquareDuty, 0.5, "0,12345", nullptr, "0.1235"},
+        {kWaveRamp, 1, P::RampSymmetry, 0.5, "0.33335", nullptr, "0.3334"},
+        {kWavePulse, 0, P::PulseDuty, 0.1, "0,99975", nullptr, "0.9998"},
+        {kWavePulse, 0, P::PulseWidth, 1e-4, "0.0000200004", nullptr, "0.00002"},
+        {kWavePulse, 1, P::PulseLeading, 2e-8, "0,0000000245", nullptr, "0.000000025"},
+        {kWavePulse, 0, P::PulseTrailing, 1e-7, "0.0000012345", nullptr, "0.000001235"},
     };
+    // The same under a decimal-comma locale.
+    test::DecimalCommaLocale german;
+    const QLocale previousLocale;
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
     static const int kEditIds[] = {1024, 1022, 1026, 1028, 1030, 1032, 1034, 1036, 1038, 1040};
     for (const RangeRow& row : rows) {
         SCOPED_TRACE(std::string(kParameters[Index(row.parameter)].name) + " typed " + row.typed);
@@ -186,13 +213,20 @@ TEST_F(PanelTest, EveryFieldTakesItsLimitAndRefusesTheNextValueBeyond) {
             queued.push_back({WriteParameterCode(row.parameter), row.channel, written});
             masks.push_back(scale ? 0xFF : 0x8FF);
         }
-        EXPECT_EQ(TakeQueue(), queued);
+        const std::vector<Queued> sent = TakeQueue();
+        EXPECT_EQ(sent, queued);
         EXPECT_EQ(view.masks, masks);
         EXPECT_EQ(messages, row.refusal ? std::vector<std::string>{row.refusal} : std::vector<std::string>{});
-        EXPECT_EQ(settings.ReadRecord(row.channel, [&](const ChannelRecord& r) { return r.Value(row.parameter); }),
-                  held);
+        const double model =
+            settings.ReadRecord(row.channel, [&](const ChannelRecord& r) { return r.Value(row.parameter); });
+        EXPECT_EQ(model, held);
         EXPECT_EQ(edit->text().toDouble(), held) << edit->text().toStdString();
+        // A zero is zero: neither sent nor shown with a sign.
+        for (const double value : {model, sent.empty() ? 0.0 : sent.back().real})
+            EXPECT_FALSE(value == 0 && std::signbit(value));
+        EXPECT_FALSE(edit->text().startsWith('-') && held == 0) << edit->text().toStdString();
     }
+    QLocale::setDefault(previousLocale);
 }
 
 TEST_F(PanelTest, FieldsLeftWhileTheWindowClosesOrWithoutTheModelDoNothing) {
@@ -304,6 +338,17 @@ TEST(FieldRules, TakeCheckRefuseRestoreShowWriteAndRedrawInOneOrder) {
         EXPECT_EQ(told, row.refusal ? std::vector<std::string>{row.refusal} : std::vector<std::string>{});
         EXPECT_EQ(redraws, row.redraw ? std::vector<std::uint32_t>{row.redraw} : std::vector<std::uint32_t>{});
     }
+    // A zero is shown and written without a sign, whatever the rule keeps.
+    double shown = 1;
+    double written = 1;
+    EnterValue({.current = [] { return 1.0; },
+                .commit =
+                    [&](double value) {
+                        written = value;
+                        return false;
+                    }},
+               -0.0, {.show = [&](double value) { shown = value; }, .attached = [] { return true; }});
+    EXPECT_FALSE(std::signbit(shown) || std::signbit(written)) << shown << " " << written;
     // Unit and mantissa of the frequency group, and back.
     const UnitFrequency split[] = {SplitFrequency(999.5), SplitFrequency(1500), SplitFrequency(2e6)};
     EXPECT_EQ((std::vector<double>{double(split[0].unit), split[0].mantissa, double(split[1].unit), split[1].mantissa,
@@ -336,6 +381,7 @@ TEST_F(PanelTest, TheFrequencyGroupTakesTheNumberInItsUnit) {
     fake.SetBestArbitrary(7, 1000);
     const FrequencyRow rows[] = {
         {"1.5 in KHz", kWaveSine, 1000, 3e7, {{S::kTypeText, "1.5"}}, {{0xA004, 0, 1500}}, nullptr, "1.500000", 1},
+        {"1,5 in KHz", kWaveSine, 1000, 3e7, {{S::kTypeText, "1,5"}}, {{0xA004, 0, 1500}}, nullptr, "1.500000", 1},
         {"MHz clicked on 2 Hz",
          kWaveSquare,
          2,
@@ -441,11 +487,20 @@ TEST_F(PanelTest, ArbitraryPageFieldsAndWrite) {
     } rows[] = {
         {1051, "100", {}, nullptr, 96, 11},
         {1051, "-5", {}, "Set CH1 Sample Div Error: (-5) is out of range(0,67108864)", 5680, 11},
+        {1051, "99,9", {}, nullptr, 96, 11},  // rounded to 100, then whole blocks
+        {1053, "12,6", {{0x3006, 0}}, nullptr, 5680, 13},
         {1053, "250", {{0x3006, 0}}, nullptr, 5680, 250},
         {1053, "251", {}, "Set CH1 Sample Div Error: (251) is out of range(0,250)", 5680, 11},
         {1053, "65636", {}, "Set CH1 Sample Div Error: (65636) is out of range(0,250)", 5680, 11},
         {1055, "2000", {{0x3006, 0}}, nullptr, 992, 7},
         {1055, "50000000", {}, "Set CH1  Arb Frequency(Hz) Error: (5E+007) is out of range(1E-006,3E+007)", 5680, 11},
+        {1055, "30000000,0000004", {{0x3006, 0}}, nullptr, 992, 7},
+        {1055,
+         "30000000,0000005",
+         {},
+         "Set CH1  Arb Frequency(Hz) Error: (3E+007) is out of range(1E-006,3E+007)",
+         5680,
+         11},
         {1042, "", {{0x3007, 0}}, nullptr, 5680, 11},
     };
     for (const auto& row : rows) {
@@ -471,6 +526,102 @@ TEST_F(PanelTest, ArbitraryPageFieldsAndWrite) {
         EXPECT_EQ(Shown(1053), std::to_string(row.divider));
         // A new count or divider plays at a new frequency: the page shows it at once.
         EXPECT_EQ(Shown(1055), FormatFixed(record.arbitraryFrequency));
+    }
+}
+
+// Text that arrives without keystrokes (an assistive tool, an input method,
+// a program) is taken only when it is a number: anything else leaves the
+// field as it was, with nothing written and nothing to tell.
+TEST_F(PanelTest, AFieldActsOnlyOnANumberHoweverItsTextArrived) {
+    fake.SetBestArbitrary(7, 1000);
+    const struct {
+        std::uint16_t waveType;
+        int control;
+        const char* shown;  // the model's value
+    } fields[] = {
+        {kWaveSine, 1024, "2.000"},
+        {kWaveSine, 1026, "0.000"},
+        {kWavePulse, 1036, "0.000100000"},
+        {kWaveSine, 1062, "1.000000"},
+        {kWaveArbitrary, 1055, "1000.000000"},
+        {kWaveArbitrary, 1051, "5680"},
+        {kWaveArbitrary, 1053, "11"},
+    };
+    const char* const texts[] = {"abc", "1e2", "0x10", "1 5", "5V", "1.2.3", "1,2,3", "+", "-", "", "--1", ".5", "-,5"};
+    for (const auto& field : fields) {
+        for (const char* text : texts) {
+            SCOPED_TRACE(std::to_string(field.control) + " set to \"" + text + "\"");
+            Prepare(0, field.waveType, [](ChannelRecord& r) {
+                r.limits = TypeableLimits();
+                r.Value(Parameter::Amplitude) = 2;
+                r.Value(Parameter::Offset) = 0;
+                r.Value(Parameter::PulseWidth) = 1e-4;
+                r.Value(Parameter::Frequency) = 1000;
+                r.arbitraryFrequency = 1000;
+                r.arbitraryDivider = 11;
+                r.arbitraryPointCount = 5680;
+                r.arbitrarySamples.assign(5680, 0.25);
+            });
+            CEditEx* edit = FindControl<CEditEx>(panel.Page(field.waveType), field.control);
+            if (!edit) edit = Control<CEditEx>(field.control);
+            ASSERT_NE(edit, nullptr);
+            QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(edit);
+            ASSERT_NE(accessible, nullptr);
+            accessible->setText(QAccessible::Value, QString::fromLatin1(text));
+            edit->TakeValue();
+            EXPECT_EQ(TakeQueue(), std::vector<Queued>{});
+            EXPECT_EQ(messages, std::vector<std::string>{});
+            EXPECT_EQ(edit->text().toStdString(), field.shown);
+            EXPECT_EQ(settings.Record(0).arbitraryPointCount, 5680u);
+        }
+    }
+}
+
+// Whether `edit` shows its whole text: the room for text inside its frame
+// and margins is at least as wide as the text.
+bool ShowsWholeText(const CEditEx* edit) {
+    QStyleOptionFrame option;
+    option.initFrom(edit);
+    option.rect = edit->rect();
+    option.lineWidth = edit->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, edit);
+    const QRect contents =
+        edit->style()->subElementRect(QStyle::SE_LineEditContents, &option, edit).marginsRemoved(edit->textMargins());
+    const int room = contents.width() - 2 * 2;  // QLineEdit's own margin on either side
+    return room >= edit->fontMetrics().horizontalAdvance(edit->text());
+}
+
+// Translations longer than the built-in texts (one long word, several
+// words) never squeeze a number field on any page: the labels wrap or the
+// panel grows, in a pane no wider than the frame gives it at first.
+TEST_F(PanelTest, LongLabelsNeverSqueezeANumberField) {
+    const auto longTexts = [](int item) -> QString {
+        if (item >= 1021 && item <= 1039 && item % 2 == 1) return QStringLiteral("Impulsanstiegsflankendauer:");
+        if (item == 1050 || item == 1052 || item == 1054)
+            return QStringLiteral("Anzahl der Punkte je Periode der Kurvenform:");
+        if (item == 1063) return QStringLiteral("Formatieren");
+        return {};
+    };
+    panel.Retranslate(longTexts);
+    panel.resize(245, 700);
+    panel.show();
+    for (std::uint16_t type = kWaveSine; type <= kWaveArbitrary; ++type) {
+        SCOPED_TRACE("wave type " + std::to_string(type));
+        Prepare(0, type, [](ChannelRecord& r) {
+            r.limits.Set(Parameter::Frequency, 3e7, 1e-6);
+            r.Value(Parameter::Frequency) = 1000;
+            r.Value(Parameter::PulseWidth) = 1e-4;
+            r.arbitraryFrequency = 25000000;
+            r.arbitraryPointCount = 67108864;
+        });
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+        int checked = 0;
+        for (const CEditEx* edit : panel.findChildren<CEditEx*>()) {
+            if (!edit->isVisible()) continue;
+            ++checked;
+            EXPECT_TRUE(ShowsWholeText(edit))
+                << ControlId(edit) << " shows " << edit->text().toStdString() << " in " << edit->width() << " pixels";
+        }
+        EXPECT_GE(checked, type == kWaveNoise ? 3 : 4);
     }
 }
 

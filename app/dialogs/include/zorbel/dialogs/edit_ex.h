@@ -1,7 +1,8 @@
 // CEditEx: the numeric edit of every number the user types in the panel and
-// the pages. It lets through only what can make a signed decimal number,
-// brings the text to a fixed number of decimals when the field is left,
-// takes the value on Enter while the focus stays, and shows grey digits on
+// the pages. It lets through only what can make a signed decimal number (a
+// decimal comma is the decimal point), brings the text to a fixed number of
+// decimals when the field is left, takes the value on Enter while the focus
+// stays, is never narrower than the value it shows, and shows grey digits on
 // black in 10-point Arial.
 #pragma once
 
@@ -13,16 +14,23 @@ namespace zorbel {
 
 // Whether typing `c` over the selection [selectionStart, selectionEnd) of
 // `text` (the caret position twice when nothing is selected) is let through:
-// digits; "." not first, only after a leading digit, and only once (or over
-// the selected "."); a sign only at the front, only once, and "-" only when
-// negatives are allowed. Characters above 'z' and all others are refused.
+// digits; a point ("." or ",") not first, only after a leading digit, and
+// only once (or over the selected point); a sign only at the front, only
+// once, and "-" only when negatives are allowed. Characters above 'z' and all
+// others are refused.
 bool AcceptsNumberCharacter(QChar c, const QString& text, int selectionStart, int selectionEnd, bool negativesAllowed);
 
-// The text a field shows once it is left: `decimals` digits after the point
-// (cut, never rounded; no point at all for 0 decimals), superfluous leading
-// zeros dropped, all zeros shown as "0.000...". Text that cannot be brought
-// into that form (empty, "-", "-0.000", a point first or after the sign)
-// gives `lastText` back; without negatives a leading sign is dropped.
+// Whether `text` holds only characters a number field lets in (digits,
+// signs, "." and ","), wherever they stand.
+bool HasOnlyNumberCharacters(const QString& text);
+
+// The text a field shows once it is left: `decimals` digits after a "."
+// (rounded half away from zero on the digits typed; no point at all for 0
+// decimals), superfluous leading zeros and a "+" dropped, a zero without a
+// sign ("-0.0004" is "0.000"). A "," counts as the point. Text that is not
+// a sign, digits and at most one point with digits after it (empty, "-",
+// "+", "-0.000", a point first or after the sign, "1e2", "abc") gives
+// `lastText` back; without negatives a leading "-" is dropped.
 QString NormalizeNumberText(const QString& text, const QString& lastText, int decimals, bool negativesAllowed);
 
 class CEditEx : public QLineEdit {
@@ -48,6 +56,10 @@ public:
     // what Enter does.
     void TakeValue();
 
+    // At least as wide as the value it shows: a layout never cuts its text.
+    QSize minimumSizeHint() const override;
+    QSize sizeHint() const override;
+
 signals:
     // The field was left (or Enter pressed): first with the text as typed,
     // then with the text it now shows. Owners take the value from the second.
@@ -65,8 +77,10 @@ protected:
 private:
     void Leave();
     void CaretToEnd();
+    void SetLastText(const QString& text);
 
     QString lastText_;
+    QString allowedText_;  // the text before a change that brought other characters in
     bool negativesAllowed_ = true;
     std::uint16_t decimals_ = 3;
     bool normalize_ = true;

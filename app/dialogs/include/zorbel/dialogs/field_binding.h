@@ -4,6 +4,7 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "zorbel/dialogs/dialog_links.h"
@@ -45,12 +46,16 @@ private:
     MessageSink messages_;
 };
 
+// The number `edit` shows, by the instrument's number rules ("," as the
+// point); none when its text is not a number, and then nothing is entered.
+std::optional<double> FieldNumber(const DeviceSettings& settings, const CEditEx* edit);
+
 // Shows `value` in `edit`: with its decimals, or as a whole number when it
 // has none.
 void ShowNumber(CEditEx* edit, double value);
 
 // Whenever `edit` is left (or Enter is pressed in it) while `site` has a
-// model, builds the field's rule and takes the typed number by it; then
+// model and a number, builds the field's rule and takes that number by it; then
 // `after` (when set) learns how the entry ended. `site` must outlive `edit`.
 using RuleFor = std::function<FieldRule(DeviceSettings& settings)>;
 void BindField(CEditEx* edit, const FieldSite& site, RuleFor rule, std::function<void(FieldEntry)> after = {});

@@ -83,8 +83,8 @@ struct FieldSteps {
 enum class FieldEntry { Refused, Unchanged, Written };
 
 // The one order of every field: take, check, refuse and restore (only while
-// the model is still attached), show what is held, write when it differs and
-// ask for the redraw. A write the machine has no memory for (a point count
+// the model is still attached), show what is held (a zero without its
+// sign), write when it differs and ask for the redraw. A write the machine has no memory for (a point count
 // of millions) keeps the model's value and shows it again.
 FieldEntry EnterValue(const FieldRule& rule, double typed, const FieldSteps& steps);
 
