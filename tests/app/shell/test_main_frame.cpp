@@ -698,6 +698,73 @@ TEST_F(MainFrameOnline, WriteAndReadOperationReachTheInstrument) {
     EXPECT_TRUE(Frame().Action(kCmdDemo)->isChecked());
 }
 
+// A new user's trial against the simulator, as it went wrong before: a
+// decimal comma typed, text put into a field by an assistive tool, a table
+// imported into a channel with divider 11, and a language that lacks items
+// switched to and away from.
+TEST_F(MainFrameOnline, ANewUsersTrialReachesTheInstrumentAsMeant) {
+    StartFrame({{"deutsch.lug", kPartialGerman}});
+    UdpClient lan(sim_->LanAddress());
+    Frame().Action(kCmdWriteOperation)->trigger();
+    ASSERT_TRUE(WaitFor([&] { return JobDone(); }));
+    QWidget* panel = Frame().Panel().Widget();
+    const auto field = [&](const char* name) -> QLineEdit* {
+        for (QLineEdit* edit : panel->findChildren<QLineEdit*>())
+            if (edit->isVisible() && AccessibleName(edit) == name) return edit;
+        return nullptr;
+    };
+    QLineEdit* amplitude = field("Amplitude:");
+    ASSERT_NE(amplitude, nullptr);
+
+    // A comma is the decimal point: 0,5 V is 0.5 V on the instrument, not 5 V.
+    amplitude->setFocus();
+    QTest::keyClick(amplitude, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(amplitude, "0,5");
+    QTest::keyClick(amplitude, Qt::Key_Return);
+    EXPECT_TRUE(WaitFor([&] { return lan.Ask("SOURce1:VOLTage?") == std::optional<std::string>("0.5"); }));
+
+    // Text that arrives without keystrokes and is no number changes nothing.
+    QAccessibleInterface* access = QAccessible::queryAccessibleInterface(amplitude);
+    ASSERT_NE(access, nullptr);
+    ASSERT_NE(access->editableTextInterface(), nullptr);
+    access->editableTextInterface()->replaceText(0, static_cast<int>(amplitude->text().size()), "abc");
+    QTest::keyClick(amplitude, Qt::Key_Return);
+    EXPECT_EQ(amplitude->text(), "0.500");
+    EXPECT_EQ(Settings().Record(0).Value(Parameter::Amplitude), 0.5);
+    EXPECT_EQ(lan.Ask("SOURce1:VOLTage?"), std::optional<std::string>("0.5"));
+    EXPECT_TRUE(messages_.isEmpty()) << messages_.join('|').toStdString();
+
+    // 992 values imported at divider 11: the channel plays the sample clock
+    // over the points, and that is what it says and exports.
+    QString table;
+    for (int i = 0; i < 992; ++i) table += i % 2 ? "0.5\n" : "-0.5\n";
+    WriteLanguageFile(ProgramFolder() + "/wave.csv", table);
+    Settings().SetWaveType(0, kWaveArbitrary);
+    Settings().SetArbitraryDivider(0, 11);
+    Frame().UpdateCommandStates();
+    chosenFile_ = ProgramFolder() + "/wave.csv";
+    Frame().RunCommand(kCmdImportData);
+    const double played = 250e6 / (4 * 11) / 992;
+    EXPECT_NEAR(Settings().Record(0).arbitraryFrequency, played, 1e-6);
+    chosenFile_ = ProgramFolder() + "/wave.qwf";
+    Frame().RunCommand(kCmdExportData);
+    QFile exported(chosenFile_);
+    ASSERT_TRUE(exported.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(exported.readAll().contains("#Freq=" + QByteArray::number(played, 'f', 6)));
+
+    // Deutsch, then back: every text is English again, none is left German.
+    QAction* deutsch = nullptr;
+    for (QAction* action : Frame().LanguageMenu()->actions())
+        if (action->text() == "Deutsch") deutsch = action;
+    ASSERT_NE(deutsch, nullptr);
+    deutsch->trigger();
+    EXPECT_EQ(Frame().Action(kCmdReadOperation)->text(), "&Lesen");
+    Frame().Action(kCmdDefaultLanguage)->trigger();
+    EXPECT_EQ(Frame().Action(kCmdReadOperation)->text(), "&Read Operation");
+    EXPECT_EQ(Frame().ControlPane()->windowTitle(), "Control Bar");
+    EXPECT_EQ(Frame().Action(kCmdLoadData)->toolTip(), "Load Data");
+}
+
 TEST_F(MainFrameOnline, AReadAfterConnectingToLanGoesOverTheNetwork) {
     StartFrame();
     setenv("QRV_USB_DEVICE", "unix:/nonexistent/zorbel-usb", 1);  // USB would find nothing now
