@@ -48,7 +48,7 @@ void CColorButton::Choose() {
     if (chosen.isValid()) SetColour(chosen);
 }
 
-CDlgColor::CDlgColor(std::uint16_t target, DeviceSettings& settings, ViewRedraw* view,
+CDlgColor::CDlgColor(std::uint16_t target, DeviceSettings& settings, RedrawSink* view,
                      const LanguageLookup& languageText, QWidget* parent)
     : QDialog(parent),
       target_(target),

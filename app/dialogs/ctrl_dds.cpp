@@ -166,7 +166,7 @@ QGroupBox* CDlgCtrlDDS::BuildFrequency(QWidget* body) {
     return group;
 }
 
-void CDlgCtrlDDS::Attach(DeviceSettings* settings, ViewRedraw* view) {
+void CDlgCtrlDDS::Attach(DeviceSettings* settings, RedrawSink* view) {
     site_.Attach(settings, view);
     for (CDlgWaveParameter* page : pages_) page->Attach(settings, view);
 }

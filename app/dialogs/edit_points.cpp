@@ -19,7 +19,7 @@ constexpr int kCaptionItem = 317;
 
 }  // namespace
 
-CDlgEditPoints::CDlgEditPoints(DeviceSettings& settings, ViewRedraw* view, const LanguageLookup& languageText,
+CDlgEditPoints::CDlgEditPoints(DeviceSettings& settings, RedrawSink* view, const LanguageLookup& languageText,
                                QWidget* parent)
     : QDialog(parent),
       settings_(settings),

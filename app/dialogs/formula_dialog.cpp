@@ -57,7 +57,7 @@ void CFormulaPreview::paintEvent(QPaintEvent*) {
     painter.drawPath(path);
 }
 
-CDlgFormula::CDlgFormula(DeviceSettings& settings, ViewRedraw* view, QWidget* parent)
+CDlgFormula::CDlgFormula(DeviceSettings& settings, RedrawSink* view, QWidget* parent)
     : QDialog(parent),
       settings_(settings),
       view_(view),

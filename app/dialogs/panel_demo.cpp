@@ -18,7 +18,7 @@
 
 namespace {
 
-class PrintedRedraw final : public zorbel::ViewRedraw {
+class PrintedRedraw final : public zorbel::RedrawSink {
 public:
     void RequestRedraw(zorbel::RefreshMask mask) override {
         std::printf("redraw 0x%X\n", static_cast<unsigned>(zorbel::ToNumber(mask)));

@@ -93,8 +93,7 @@ CMainFrame::CMainFrame(LanguageTable& languages, CZorbelDoc& document, ProgramPa
         ProgramSettings().value(QString::fromLatin1(kApplicationLookKey), kDefaultApplicationLook).toInt();
     SetApplicationLook(applicationLook_);
 
-    waveformView_ = new CZorbelView(Settings(), paths_.folder, this);
-    view_ = waveformView_;
+    view_ = new CZorbelView(Settings(), paths_.folder, this);
     setCentralWidget(view_->Widget());
     CreateToolBar();
     CreateStatusBar();
@@ -112,15 +111,15 @@ CMainFrame::CMainFrame(LanguageTable& languages, CZorbelDoc& document, ProgramPa
     });
 
     // The calibration command has no menu entry, only the view's keys.
-    waveformView_->SetCalibrationHook([this] { OpenCalibrationDialog(); });
+    view_->SetCalibrationHook([this] { OpenCalibrationDialog(); });
     // The point under the mouse, where the status bar shows passing texts.
-    waveformView_->SetReadoutHook([this](const QString& text) {
+    view_->SetReadoutHook([this](const QString& text) {
         if (text.isEmpty())
             statusBar()->clearMessage();
         else
             statusBar()->showMessage(text);
     });
-    waveformView_->SetPopupActions({Action(kCmdUndo), Action(kCmdRedo)});
+    view_->SetPopupActions({Action(kCmdUndo), Action(kCmdRedo)});
 
     // F6 moves the keyboard focus between toolbar, control pane and view.
     auto* nextRegion = new QShortcut(QKeySequence(Qt::Key_F6), this);
@@ -270,7 +269,7 @@ void CMainFrame::RestoreProfileState() {
 
 void CMainFrame::StartSession() {
     session_->Start();
-    waveformView_->Start();
+    view_->Start();
 }
 
 void CMainFrame::OpenCalibrationDialog() { OpenCalibration(this, Settings(), *session_, paths_); }
@@ -350,7 +349,7 @@ void CMainFrame::UpdateStatus() {
         field->setAccessibleName(text.startsWith(name) ? text : name + QStringLiteral(": ") + text);
     }
     // Another channel or wave type under a mouse that has not moved.
-    waveformView_->RefreshReadout();
+    view_->RefreshReadout();
     // Said once per refused job; the flag is set before the modal message
     // runs its own event loop, in which this timer fires again.
     const bool busy = Settings().InstrumentBusy();
@@ -374,7 +373,7 @@ void CMainFrame::Shutdown() {
     // waits for the interface any more) before the worker is joined.
     hide();
     session_->Shutdown();
-    waveformView_->Shutdown();  // no notice can reach it any more
+    view_->Shutdown();  // no notice can reach it any more
 
     QString error;
     QDir().mkpath(paths_.ChoiceFolder());  // the configuration folder may be new

@@ -79,7 +79,6 @@ public:
     QDockWidget* ControlPane() const { return controlPane_; }
     ShellPanel& Panel() const { return *panel_; }
     CZorbelView& View() const { return *view_; }
-    CZorbelView& WaveformView() const { return *waveformView_; }
     SessionBridge& Session() { return *session_; }
     DeviceSettings& Settings() { return document_.GetDeviceSettings(); }
 
@@ -144,8 +143,7 @@ private:
     // Their widgets belong to the pane and to the frame (central widget).
     std::unique_ptr<ControlPanelHost> panelHost_;
     ShellPanel* panel_ = nullptr;
-    CZorbelView* view_ = nullptr;
-    CZorbelView* waveformView_ = nullptr;  // view_, with its threads and the progress dialog
+    CZorbelView* view_ = nullptr;  // the waveform view, with its threads and the progress dialog
     int applicationLook_ = 0;
     int frameDecorationHeight_ = -1;  // title bar and borders, once the window manager tells
     bool firstStartSize_ = false;

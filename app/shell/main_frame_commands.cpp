@@ -148,8 +148,7 @@ void CMainFrame::SetApplicationLook(int look) {
 }
 
 void CMainFrame::ShowJobProgress(Job jobFlags) {
-    if (const int item = ProgressTextItem(jobFlags))
-        waveformView_->ShowProgress(jobFlags, languages_.LanguageText(item));
+    if (const int item = ProgressTextItem(jobFlags)) view_->ShowProgress(jobFlags, languages_.LanguageText(item));
 }
 
 void CMainFrame::SaveImage() {
@@ -176,23 +175,23 @@ void CMainFrame::Connect() {
 
 void CMainFrame::ChooseColour(int command) {
     const auto target = static_cast<std::uint16_t>(kColourChannel1 + command - kCmdColourCh1);
-    CDlgColor dialog(target, Settings(), waveformView_, TextsOf(languages_), this);
+    CDlgColor dialog(target, Settings(), view_, TextsOf(languages_), this);
     dialog.exec();
 }
 
 void CMainFrame::EditPoints() {
-    CDlgEditPoints dialog(Settings(), waveformView_, TextsOf(languages_), this);
+    CDlgEditPoints dialog(Settings(), view_, TextsOf(languages_), this);
     dialog.exec();
 }
 
 void CMainFrame::EnterFormula() {
-    CDlgFormula dialog(Settings(), waveformView_, this);
+    CDlgFormula dialog(Settings(), view_, this);
     if (dialog.exec() == QDialog::Accepted) panel_->RefreshPanel();
 }
 
 void CMainFrame::UndoArbitrary(bool redo) {
     const std::optional<ArbitraryChange> change = EditArbitrary(
-        Settings(), Settings().CurrentChannel(), redo ? ArbitraryEdit::Redo() : ArbitraryEdit::Undo(), waveformView_);
+        Settings(), Settings().CurrentChannel(), redo ? ArbitraryEdit::Redo() : ArbitraryEdit::Undo(), view_);
     if (change && change->countChanged) panel_->RefreshPanel();  // the point count field
 }
 

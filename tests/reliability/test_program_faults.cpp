@@ -105,7 +105,7 @@ protected:
         case JobKind::Read:
         case JobKind::Write:
             Frame().RunCommand(job == JobKind::Read ? kCmdReadOperation : kCmdWriteOperation);
-            if (!WaitFor([&] { return WaveformView().ProgressDialog() != nullptr; }, 5s)) return false;
+            if (!WaitFor([&] { return View().ProgressDialog() != nullptr; }, 5s)) return false;
             WaitFor([] { return false; }, 300ms);
             break;
         case JobKind::Download: {
@@ -163,7 +163,7 @@ protected:
         return closedByItself;
     }
 
-    CZorbelView& WaveformView() { return Frame().WaveformView(); }
+    CZorbelView& View() { return Frame().View(); }
 
     std::unique_ptr<Gensim> sim_;
     TempDir scopeFolder_;
@@ -195,7 +195,7 @@ TEST_P(InstrumentKilled, TheJobEndsTheProgramAnswersAndTheNextReadWorks) {
     } else {
         ASSERT_TRUE(KillDuringJob(c.job, watchdog)) << "the job ended before the simulator could be killed";
     }
-    EXPECT_TRUE(WaitFor([&] { return WaveformView().ProgressDialog() == nullptr && SessionIdle(Settings()); }, 10s))
+    EXPECT_TRUE(WaitFor([&] { return View().ProgressDialog() == nullptr && SessionIdle(Settings()); }, 10s))
         << "job flags " << ToNumber(Settings().JobFlags());
     EXPECT_LE(watchdog.TakeLongestSilence(), 1000ms);
     EXPECT_NE(StatusField("Session state"), "Online");

@@ -38,7 +38,7 @@ TEST_F(ProgramThreads, JobsDownloadsRedrawsAndLanguageSwitchesRunTogether) {
     ASSERT_TRUE(WaitFor([&] { return SessionIdle(Settings()); }, 30s));
     Settings().SetWaveType(1, kWaveArbitrary);
     Settings().ResizeArbitrary(1, 16384);
-    const std::uint64_t rendersBefore = Frame().WaveformView().RenderCount();
+    const std::uint64_t rendersBefore = Frame().View().RenderCount();
 
     const auto end = std::chrono::steady_clock::now() + 3s;
     for (int round = 0; std::chrono::steady_clock::now() < end; ++round) {
@@ -75,7 +75,7 @@ TEST_F(ProgramThreads, JobsDownloadsRedrawsAndLanguageSwitchesRunTogether) {
             break;
         case 8:
             Settings().ModifyRecord(1, [round](ChannelRecord& r) { r.arbitrarySamples[round % 16384] = 1.0; });
-            Frame().WaveformView().ArbitraryPointsChanged(1, round % 16384, round % 16384);
+            Frame().View().ArbitraryPointsChanged(1, round % 16384, round % 16384);
             Frame().View().RequestRedraw(RefreshMask::Waveform);
             break;
         default:
@@ -87,7 +87,7 @@ TEST_F(ProgramThreads, JobsDownloadsRedrawsAndLanguageSwitchesRunTogether) {
     }
     EXPECT_TRUE(WaitFor([&] { return SessionIdle(Settings()); }, 60s));
     EXPECT_EQ(Settings().LastStatus(), GeneratorStatus::Ok);
-    EXPECT_GT(Frame().WaveformView().RenderCount(), rendersBefore);
+    EXPECT_GT(Frame().View().RenderCount(), rendersBefore);
 }
 
 }  // namespace

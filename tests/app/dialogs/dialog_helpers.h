@@ -31,7 +31,7 @@ inline LanguageLookup BuiltInLanguage() {
     return [](int item) { return kTexts.value(item); };
 }
 
-class RecordingView final : public ViewRedraw {
+class RecordingView final : public RedrawSink {
 public:
     void RequestRedraw(RefreshMask mask) override { masks.push_back(ToNumber(mask)); }
     void ArbitraryPointsChanged(std::uint16_t channel, std::uint32_t first, std::uint32_t last) override {

@@ -46,7 +46,7 @@ QString AccessibleName(QObject* object) {
 }
 
 ControlPanelHost& Panel(CMainFrame& frame) { return static_cast<ControlPanelHost&>(frame.Panel()); }
-CZorbelView& View(CMainFrame& frame) { return frame.WaveformView(); }
+CZorbelView& View(CMainFrame& frame) { return frame.View(); }
 
 using MainFrame = FrameTest;
 

@@ -62,7 +62,7 @@ class CDlgEditPoints final : public QDialog {
 
 public:
     // `view` may be nullptr.
-    CDlgEditPoints(DeviceSettings& settings, ViewRedraw* view, const LanguageLookup& languageText,
+    CDlgEditPoints(DeviceSettings& settings, RedrawSink* view, const LanguageLookup& languageText,
                    QWidget* parent = nullptr);
 
     std::uint32_t CurrentIndex() const { return current_; }
@@ -85,7 +85,7 @@ private:
     bool WritePoint(double volts);
 
     DeviceSettings& settings_;
-    ViewRedraw* view_;
+    RedrawSink* view_;
     const std::uint16_t channel_;
     FieldSite site_{this};
     std::uint32_t current_ = 0;

@@ -39,7 +39,7 @@ public:
 
     // The model and the view, for the panel and its six pages; either may be
     // nullptr. Without the model no control changes anything.
-    void Attach(DeviceSettings* settings, ViewRedraw* view);
+    void Attach(DeviceSettings* settings, RedrawSink* view);
     // Where refusals are shown (for the pages too); message boxes until set.
     void SetMessageSink(MessageSink sink);
     // Captions of the panel and the pages from the language (template

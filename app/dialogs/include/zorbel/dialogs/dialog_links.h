@@ -11,10 +11,6 @@ class QWidget;
 
 namespace zorbel {
 
-// The waveform view as the dialogs see it: the model's redraw sink. Called
-// on the user-interface thread.
-using ViewRedraw = RedrawSink;
-
 // Shows one message to the user and returns when it has been seen.
 using MessageSink = std::function<void(const QString& text)>;
 

@@ -23,14 +23,14 @@ class FieldSite {
 public:
     explicit FieldSite(QWidget* owner) : owner_(owner) {}
 
-    void Attach(DeviceSettings* settings, ViewRedraw* view) {
+    void Attach(DeviceSettings* settings, RedrawSink* view) {
         settings_ = settings;
         view_ = view;
     }
     void SetMessageSink(MessageSink sink) { messages_ = std::move(sink); }
 
     DeviceSettings* Settings() const { return settings_; }
-    ViewRedraw* View() const { return view_; }
+    RedrawSink* View() const { return view_; }
     void Refuse(const std::string& message) const;
     void RequestRedraw(RefreshMask mask) const;
 
@@ -42,7 +42,7 @@ public:
 private:
     QWidget* owner_;
     DeviceSettings* settings_ = nullptr;
-    ViewRedraw* view_ = nullptr;
+    RedrawSink* view_ = nullptr;
     MessageSink messages_;
 };
 

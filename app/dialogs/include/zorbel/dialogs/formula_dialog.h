@@ -41,7 +41,7 @@ class CDlgFormula final : public QDialog {
 
 public:
     // `view` may be nullptr.
-    CDlgFormula(DeviceSettings& settings, ViewRedraw* view, QWidget* parent = nullptr);
+    CDlgFormula(DeviceSettings& settings, RedrawSink* view, QWidget* parent = nullptr);
 
     QLineEdit* FormulaField() const { return formula_; }
     QLabel* StatusLabel() const { return status_; }
@@ -56,7 +56,7 @@ private:
     void ShowError(const QString& message, int position);
 
     DeviceSettings& settings_;
-    ViewRedraw* view_;
+    RedrawSink* view_;
     const std::uint16_t channel_;
     std::uint32_t pointCount_;
     double limit_;

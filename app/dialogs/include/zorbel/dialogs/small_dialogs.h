@@ -92,7 +92,7 @@ public:
     static constexpr int kPollMs = 200;
 
     // `view` may be nullptr.
-    CDlgColor(std::uint16_t target, DeviceSettings& settings, ViewRedraw* view, const LanguageLookup& languageText,
+    CDlgColor(std::uint16_t target, DeviceSettings& settings, RedrawSink* view, const LanguageLookup& languageText,
               QWidget* parent = nullptr);
     CColorButton* Bar() const { return bar_; }
 
@@ -103,7 +103,7 @@ private:
 
     std::uint16_t target_;
     DeviceSettings& settings_;
-    ViewRedraw* view_;
+    RedrawSink* view_;
     CColorButton* bar_;
     QTimer* timer_;
 };

@@ -38,7 +38,7 @@ public:
 
     // The model and the view (either may be nullptr). Until the model is
     // attached, and again once it is detached, leaving a field does nothing.
-    void Attach(DeviceSettings* settings, ViewRedraw* view) { site_.Attach(settings, view); }
+    void Attach(DeviceSettings* settings, RedrawSink* view) { site_.Attach(settings, view); }
     // Where refusals are shown; the program's message box until set.
     void SetMessageSink(MessageSink sink) { site_.SetMessageSink(std::move(sink)); }
     // Called after a frequency change, so that the panel's frequency group
