@@ -54,7 +54,7 @@ install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${ZORBEL_DOC_DIR})
 # and the extra sections beside it in resources/man. help2man is given a
 # wrapper named like the program (cmake/man-help.sh.in).
 find_program(HELP2MAN help2man)
-if(HELP2MAN AND NOT ZORBEL_SANITIZE)
+if(HELP2MAN)
   set(zorbel_man_pages)
   foreach(program ${zorbel_programs})
     set(page ${CMAKE_BINARY_DIR}/man/${program}.1)
@@ -74,7 +74,7 @@ if(HELP2MAN AND NOT ZORBEL_SANITIZE)
   add_custom_target(zorbel_man_pages ALL DEPENDS ${zorbel_man_pages})
   install(FILES ${zorbel_man_pages} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 else()
-  message(STATUS "help2man not found (or sanitizer build): no manual pages")
+  message(STATUS "help2man not found: no manual pages")
 endif()
 
 # The Debian package. The maintainer is a build setting, so that whoever
