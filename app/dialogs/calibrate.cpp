@@ -31,11 +31,11 @@ using namespace calibrate_id;
 constexpr int kDialogWidth = 547;
 constexpr int kDialogHeight = 270;
 
-struct ColumnSpec {
+struct ListColumn {
     const char* header;
     int width;  // pixels
 };
-constexpr std::array<ColumnSpec, kCalibrationColumns> kColumns = {{
+constexpr std::array<ListColumn, kCalibrationColumns> kColumns = {{
     {"标号", 80},
     {"输出频率", 160},
     {"输出电压", 90},

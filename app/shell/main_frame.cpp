@@ -140,29 +140,29 @@ CMainFrame::~CMainFrame() {
     document_.SetMessages(nullptr);
 }
 
-QAction* CMainFrame::MakeAction(const CommandSpec& spec, int command, const QString& caption) {
-    QAction* action = spec.ownAction ? spec.ownAction(*this) : new QAction(this);
+QAction* CMainFrame::MakeAction(const CommandRow& row, int command, const QString& caption) {
+    QAction* action = row.ownAction ? row.ownAction(*this) : new QAction(this);
     action->setText(caption);
     action->setData(command);
-    action->setCheckable(spec.kind != CommandKind::Plain);
-    action->setProperty(kDefaultShortcutProperty, spec.shortcut);
-    action->setShortcut(spec.shortcut);
-    action->setIcon(CommandIcon(spec.icon));
+    action->setCheckable(row.kind != CommandKind::Plain);
+    action->setProperty(kDefaultShortcutProperty, row.shortcut);
+    action->setShortcut(row.shortcut);
+    action->setIcon(CommandIcon(row.icon));
     action->setIconVisibleInMenu(false);
-    if (spec.role != QAction::TextHeuristicRole) action->setMenuRole(spec.role);
+    if (row.role != QAction::TextHeuristicRole) action->setMenuRole(row.role);
     // A widget's own action has acted by now (its connection came first).
-    connect(action, &QAction::triggered, this, [this, run = spec.run, command] {
+    connect(action, &QAction::triggered, this, [this, run = row.run, command] {
         if (run) run(*this, command);
         UpdateCommandStates();
         UpdateStatus();
     });
-    commands_[command] = {action, &spec};
+    commands_[command] = {action, &row};
     return action;
 }
 
 void CMainFrame::CreateActions() {
-    for (const CommandSpec& spec : Commands())
-        if (!spec.perLanguageFile) MakeAction(spec, spec.id, QString::fromUtf8(spec.caption));
+    for (const CommandRow& row : Commands())
+        if (!row.perLanguageFile) MakeAction(row, row.id, QString::fromUtf8(row.caption));
 }
 
 void CMainFrame::CreateMenus() {
@@ -183,15 +183,15 @@ void CMainFrame::CreateMenus() {
                           : self(self, path.substr(0, slash))->addMenu(QString::fromStdString(path.substr(slash + 1)));
         return menus[path] = menu;
     };
-    for (const CommandSpec& spec : Commands()) {
-        if (!spec.menu) continue;
-        QMenu* menu = menuAt(menuAt, spec.menu);
-        if (spec.perLanguageFile) {
+    for (const CommandRow& row : Commands()) {
+        if (!row.menu) continue;
+        QMenu* menu = menuAt(menuAt, row.menu);
+        if (row.perLanguageFile) {
             languageMenu_ = menu;  // filled by BuildLanguageMenu
             continue;
         }
-        if (spec.separatorBefore) menu->addSeparator();
-        menu->addAction(commands_.at(spec.id).action);
+        if (row.separatorBefore) menu->addSeparator();
+        menu->addAction(commands_.at(row.id).action);
     }
     KeyMenuEntries(menuBar());
 }
@@ -204,11 +204,11 @@ void CMainFrame::CreateToolBar() {
 }
 
 void CMainFrame::FillToolBar() {
-    std::vector<const CommandSpec*> buttons;
-    for (const CommandSpec& spec : Commands())
-        if (spec.toolbarPlace != 0) buttons.push_back(&spec);
+    std::vector<const CommandRow*> buttons;
+    for (const CommandRow& row : Commands())
+        if (row.toolbarPlace != 0) buttons.push_back(&row);
     std::sort(buttons.begin(), buttons.end(),
-              [](const CommandSpec* a, const CommandSpec* b) { return a->toolbarPlace < b->toolbarPlace; });
+              [](const CommandRow* a, const CommandRow* b) { return a->toolbarPlace < b->toolbarPlace; });
     for (std::size_t i = 0; i < buttons.size(); ++i) {
         if (i > 0 && buttons[i]->toolbarPlace / 10 != buttons[i - 1]->toolbarPlace / 10) toolBar_->addSeparator();
         QAction* action = Action(buttons[i]->id);
@@ -288,7 +288,7 @@ void CMainFrame::SwitchLanguage(int index) {
 
 void CMainFrame::RetranslateToolBar() {
     for (const auto& [command, entry] : commands_) {
-        if (entry.spec->toolbarPlace == 0) continue;
+        if (entry.row->toolbarPlace == 0) continue;
         QAction* action = entry.action;
         const QString tip = languages_.LanguageText(command);
         action->setToolTip(tip);  // empty: Qt shows the menu caption
@@ -308,7 +308,7 @@ void CMainFrame::BuildLanguageMenu() {
     }
     const auto& commands = Commands();
     const auto perFile =
-        std::find_if(commands.begin(), commands.end(), [](const CommandSpec& spec) { return spec.perLanguageFile; });
+        std::find_if(commands.begin(), commands.end(), [](const CommandRow& row) { return row.perLanguageFile; });
     const int count = std::min(languages_.LanguageCount(), kCmdLastLanguage - kCmdFirstLanguage + 1);
     for (int i = 0; i < count && perFile != commands.end(); ++i)
         languageMenu_->addAction(MakeAction(*perFile, kCmdFirstLanguage + i, languages_.LanguageName(i)));
@@ -329,7 +329,7 @@ void CMainFrame::UpdateCommandStates() {
     snapshot.canUndo = Settings().History().CanUndo(Settings().CurrentChannel());
     snapshot.canRedo = Settings().History().CanRedo(Settings().CurrentChannel());
     for (const auto& [command, entry] : commands_) {
-        const CommandState state = entry.spec->state(snapshot, command);
+        const CommandState state = entry.row->state(snapshot, command);
         entry.action->setEnabled(state.enabled);
         entry.action->setVisible(state.visible);
         if (entry.action->isCheckable()) entry.action->setChecked(state.checked);

@@ -26,7 +26,7 @@ namespace zorbel {
 
 class ControlPanelHost;
 class CZorbelView;
-struct CommandSpec;
+struct CommandRow;
 
 class LanguageTable;
 
@@ -72,7 +72,7 @@ public:
     void OpenCalibrationDialog();
 
     // Every command of the menus and the toolbar, one row each (menu_template.cpp).
-    static const std::vector<CommandSpec>& Commands();
+    static const std::vector<CommandRow>& Commands();
     QAction* Action(int command) const;
     QMenu* LanguageMenu() const { return languageMenu_; }
     QToolBar* MainToolBar() const { return toolBar_; }
@@ -90,7 +90,7 @@ protected:
 private:
     class DocumentMessageBoxes;
 
-    QAction* MakeAction(const CommandSpec& spec, int command, const QString& caption);
+    QAction* MakeAction(const CommandRow& row, int command, const QString& caption);
     void CreateActions();
     void CreateMenus();
     void CreateToolBar();
@@ -129,7 +129,7 @@ private:
 
     struct Command {
         QAction* action;
-        const CommandSpec* spec;
+        const CommandRow* row;
     };
     std::map<int, Command> commands_;
     QMenu* languageMenu_ = nullptr;

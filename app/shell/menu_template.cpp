@@ -17,12 +17,11 @@ constexpr int kCmdLastCheckedLanguage = 9101;
 
 // A row: where the command stands, its caption, what it does and when it is
 // enabled and checked.
-CommandSpec Row(int id, const char* menu, const char* caption, CommandKind kind, CommandHandler run,
-                CommandRule state) {
+CommandRow Row(int id, const char* menu, const char* caption, CommandKind kind, CommandHandler run, CommandRule state) {
     return {.id = id, .menu = menu, .caption = caption, .kind = kind, .run = run, .state = state};
 }
 // A row whose widget's own toggle acts.
-CommandSpec Own(int id, const char* menu, const char* caption, OwnAction action, CommandRule state) {
+CommandRow Own(int id, const char* menu, const char* caption, OwnAction action, CommandRule state) {
     return {.id = id,
             .menu = menu,
             .caption = caption,
@@ -32,7 +31,7 @@ CommandSpec Own(int id, const char* menu, const char* caption, OwnAction action,
 }
 
 template <ZoomTool Tool>
-CommandSpec ZoomToolRow(int id, const char* caption, IconPainter image, int place) {
+CommandRow ZoomToolRow(int id, const char* caption, IconPainter image, int place) {
     constexpr CommandHandler kChoose = [](CMainFrame& frame, int) { frame.Settings().SetZoomTool(Tool); };
     constexpr CommandRule kState = [](const CommandSnapshot& snapshot, int) { return ZoomToolState(snapshot, Tool); };
     return Row(id, "&Acquire", caption, CommandKind::Checkable, kChoose, kState).Button(image, place);
@@ -59,7 +58,7 @@ int MenuBarPosition(int position) {
     return bar;
 }
 
-const std::vector<CommandSpec>& CMainFrame::Commands() {
+const std::vector<CommandRow>& CMainFrame::Commands() {
     using F = CMainFrame;
     using S = const CommandSnapshot&;
     using enum CommandKind;
@@ -85,7 +84,7 @@ const std::vector<CommandSpec>& CMainFrame::Commands() {
     constexpr const char* kColourMenu = "&Display/&Color";
     constexpr const char* kLanguageMenu = "&Utility/&Language";
 
-    static const std::vector<CommandSpec> kCommands = {
+    static const std::vector<CommandRow> kCommands = {
         Row(kCmdLoadData, "&File", "Load Data", Plain, kFileCommand, OnlyArbitrary).Button(icons::LoadData, 11),
         Row(kCmdLoadSetup, "&File", "Load Setup", Plain, kFileCommand, OnlyNonArbitrary).Button(icons::LoadSetup, 12),
         Row(kCmdSaveData, "&File", "Save Data", Plain, kFileCommand, OnlyArbitrary).Button(icons::SaveData, 21).Gap(),

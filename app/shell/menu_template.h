@@ -77,7 +77,7 @@ using CommandRule = CommandState (*)(const CommandSnapshot& snapshot, int comman
 // A widget's own action that stands for the command (a toggleViewAction).
 using OwnAction = QAction* (*)(CMainFrame& frame);
 
-struct CommandSpec {
+struct CommandRow {
     int id = kCmdNone;
     // The submenu it stands in, top-level menu first ("&Initial/Real &Time");
     // nullptr: reachable by RunCommand only.
@@ -100,29 +100,29 @@ struct CommandSpec {
     QAction::MenuRole role = QAction::TextHeuristicRole;
 
     // The row with one more fact, for the table's compact rows.
-    CommandSpec Button(IconPainter image, int place) const {
-        CommandSpec row = *this;
+    CommandRow Button(IconPainter image, int place) const {
+        CommandRow row = *this;
         row.icon = image;
         row.toolbarPlace = place;
         return row;
     }
-    CommandSpec Keys(QKeySequence keys) const {
-        CommandSpec row = *this;
+    CommandRow Keys(QKeySequence keys) const {
+        CommandRow row = *this;
         row.shortcut = std::move(keys);
         return row;
     }
-    CommandSpec Gap() const {
-        CommandSpec row = *this;
+    CommandRow Gap() const {
+        CommandRow row = *this;
         row.separatorBefore = true;
         return row;
     }
-    CommandSpec Role(QAction::MenuRole menuRole) const {
-        CommandSpec row = *this;
+    CommandRow Role(QAction::MenuRole menuRole) const {
+        CommandRow row = *this;
         row.role = menuRole;
         return row;
     }
-    CommandSpec PerLanguageFile() const {
-        CommandSpec row = *this;
+    CommandRow PerLanguageFile() const {
+        CommandRow row = *this;
         row.perLanguageFile = true;
         return row;
     }

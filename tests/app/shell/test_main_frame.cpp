@@ -250,7 +250,7 @@ TEST_F(MainFrame, EveryCommandHasAHandlerAStateAndAMenuKeyThatStaysWithIt) {
     std::set<std::string> menus;
     for (const TopMenu& top : MainMenus()) menus.insert(top.caption);
     std::set<int> ids, places;
-    for (const CommandSpec& c : CMainFrame::Commands()) {
+    for (const CommandRow& c : CMainFrame::Commands()) {
         EXPECT_TRUE(ids.insert(c.id).second) << c.id;
         EXPECT_NE(c.run == nullptr, c.ownAction == nullptr) << c.id;  // one of them acts
         EXPECT_NE(c.state, nullptr) << c.id;
