@@ -120,11 +120,11 @@ void DeviceSettings::EndCalibrationJob(CalibrationEnd end) {
     ClearJobFlag(Job::Calibration);
     if (end == CalibrationEnd::NotRun) return;
     if (end == CalibrationEnd::StoppedShort)
-        lastJob_ = LastJob{JobEnd::CalibrationFailed, lastStatus_};
+        RecordLastJob(JobEnd::CalibrationFailed);
     else if (lastStatus_ == GeneratorStatus::Ok)
-        lastJob_ = LastJob{JobEnd::Succeeded, lastStatus_};
+        RecordLastJob(JobEnd::Succeeded);
     else
-        lastJob_ = LastJob{JobEnd::Failed, lastStatus_};
+        RecordLastJob(JobEnd::Failed);
 }
 
 void DeviceSettings::StartArbitraryDownload(std::uint16_t channel) {

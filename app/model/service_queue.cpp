@@ -33,13 +33,13 @@ void DeviceSettings::EndJobPart(Job bits) {
     const Job left = JobFlags() & ~bits;
     if (left == Job::None) {
         if (busy_)
-            lastJob_ = LastJob{JobEnd::InstrumentBusy, lastStatus_};
+            RecordLastJob(JobEnd::InstrumentBusy);
         else if (jobRefused_)
-            lastJob_ = LastJob{JobEnd::InstrumentAbsent, lastStatus_};
+            RecordLastJob(JobEnd::InstrumentAbsent);
         else if (lastStatus_ == GeneratorStatus::Ok && linkState_ == Link::Up)
-            lastJob_ = LastJob{JobEnd::Succeeded, lastStatus_};
+            RecordLastJob(JobEnd::Succeeded);
         else
-            lastJob_ = LastJob{JobEnd::Failed, lastStatus_};
+            RecordLastJob(JobEnd::Failed);
     }
     ClearJobFlag(bits);
 }

@@ -107,7 +107,11 @@ public:
     bool LastJobRefused() const { return jobRefused_; }
     // The last job that ended and how; JobEnd::None until one has. A job
     // under way does not change it.
-    LastJob LastEndedJob() const { return lastJob_; }
+    LastJob LastEndedJob() const
+    {
+        const std::uint32_t word = lastJob_;
+        return {static_cast<JobEnd>(word >> 16U), static_cast<GeneratorStatus>(word & 0xFFFFU)};
+    }
     // The calibration dialog tells how its run ended when it clears the
     // calibration job: not started (the last job stays as it was),
     // completed, or stopped short of its end (a step that did not pass
@@ -373,7 +377,14 @@ private:
     std::atomic<std::chrono::nanoseconds::rep> waitedNs_{0};
     std::atomic<bool> busy_{false};
     std::atomic<bool> instrumentLost_{false};
-    std::atomic<LastJob> lastJob_{};
+    // The last ended job as one word (end << 16 | status): a plain integer is
+    // lock-free with every compiler, a struct needs libatomic under clang.
+    static constexpr std::uint32_t PackJob(LastJob job)
+    {
+        return (std::uint32_t{static_cast<std::uint8_t>(job.end)} << 16U) | static_cast<std::uint16_t>(job.status);
+    }
+    void RecordLastJob(JobEnd end) { lastJob_ = PackJob({end, lastStatus_}); }
+    std::atomic<std::uint32_t> lastJob_{PackJob({})};
 
     mutable std::mutex recordsMutex_;
     std::array<ChannelRecord, kChannelCount> records_;
