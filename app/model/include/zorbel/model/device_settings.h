@@ -107,8 +107,7 @@ public:
     bool LastJobRefused() const { return jobRefused_; }
     // The last job that ended and how; JobEnd::None until one has. A job
     // under way does not change it.
-    LastJob LastEndedJob() const
-    {
+    LastJob LastEndedJob() const {
         const std::uint32_t word = lastJob_;
         return {static_cast<JobEnd>(word >> 16U), static_cast<GeneratorStatus>(word & 0xFFFFU)};
     }
@@ -379,8 +378,7 @@ private:
     std::atomic<bool> instrumentLost_{false};
     // The last ended job as one word (end << 16 | status): a plain integer is
     // lock-free with every compiler, a struct needs libatomic under clang.
-    static constexpr std::uint32_t PackJob(LastJob job)
-    {
+    static constexpr std::uint32_t PackJob(LastJob job) {
         return (std::uint32_t{static_cast<std::uint8_t>(job.end)} << 16U) | static_cast<std::uint16_t>(job.status);
     }
     void RecordLastJob(JobEnd end) { lastJob_ = PackJob({end, lastStatus_}); }
