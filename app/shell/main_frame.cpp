@@ -390,6 +390,9 @@ void CMainFrame::Shutdown() {
 
     QString error;
     QDir().mkpath(paths_.ChoiceFolder());  // the configuration folder may be new
+    // The file's name beside its index: the index alone would name another
+    // file once a file is added before it.
+    StoreLanguageFile(languages_.FileNames().value(languages_.CurrentLanguage()));
     if (!WriteLanguageChoiceFile(LanguageChoicePath(paths_.ChoiceFolder()), languages_.CurrentLanguage(), &error))
         ShowMessage(this, FileTextIn(FileText::CannotSave, {error}));
 }
