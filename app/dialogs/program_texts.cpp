@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <array>
+#include <vector>
 
 namespace zorbel {
 namespace {
@@ -108,17 +109,10 @@ QString ProgramText(Text item) {
 QString ProgramText(Text item, const QStringList& parts) { return FillPlaces(ProgramText(item), parts); }
 
 QString FillPlaces(const QString& pattern, const QStringList& parts) {
-    QString text;
-    for (qsizetype i = 0; i < pattern.size(); ++i) {
-        const bool place = i + 1 < pattern.size() && pattern[i] == u'%' && pattern[i + 1] >= u'1' &&
-                           pattern[i + 1] <= u'9' && pattern[i + 1].unicode() - u'1' < parts.size();
-        if (place) {
-            text += parts[pattern[++i].unicode() - u'1'];
-        } else {
-            text += pattern[i];
-        }
-    }
-    return text;
+    // The places and their numbers are ASCII: the UTF-8 form fills the same.
+    std::vector<std::string> utf8;
+    for (const QString& part : parts) utf8.push_back(part.toStdString());
+    return QString::fromStdString(FillTemplate(pattern.toStdString(), utf8));
 }
 
 void SetProgramLanguage(LanguageLookup lookup) { Lookup() = std::move(lookup); }

@@ -155,17 +155,6 @@ TEST(LanguageTable, TranslateDialogByControlId) {
     EXPECT_EQ(texts(withoutItems), QStringList({"Title", "group", "label", "plain", "button", "check"}));
 }
 
-// The items of a language file, by number (blank lines, comments and the
-// section line left out).
-std::map<QString, QString> ItemsOf(const QString& text) {
-    std::map<QString, QString> items;
-    for (const QString& line : text.split(QRegularExpression("\r?\n"))) {
-        const qsizetype equals = line.indexOf(u'=');
-        if (equals > 0 && line.front().isDigit()) items.emplace(line.left(equals), line.mid(equals + 1));
-    }
-    return items;
-}
-
 QString BuiltInText() {
     QFile resource(LanguageTable::kBuiltInResource);
     EXPECT_TRUE(resource.open(QIODevice::ReadOnly));
@@ -195,7 +184,7 @@ const std::set<QString> kSameInGerman = {
 };
 
 TEST(LanguageItems, TheProgramsOwnTextsAreBuiltInAndTranslatedInTheShippedGerman) {
-    const std::map<QString, QString> builtIn = ItemsOf(BuiltInText());
+    const std::map<QString, QString> builtIn = LanguageItems(BuiltInText());
     // The English the program falls back to is the built-in file's.
     std::vector<std::pair<int, QString>> own;
     for (const ProgramTextRow& row : ProgramTextTable())
@@ -210,7 +199,7 @@ TEST(LanguageItems, TheProgramsOwnTextsAreBuiltInAndTranslatedInTheShippedGerman
 
     // The German file translates every item the program asks for, keeps
     // every place of the English text and the menu shortcuts after "#".
-    const std::map<QString, QString> german = ItemsOf(ShippedGerman());
+    const std::map<QString, QString> german = LanguageItems(ShippedGerman());
     for (const auto& [item, english] : builtIn) {
         const auto found = german.find(item);
         ASSERT_NE(found, german.end()) << item.toStdString() << " " << english.toStdString();
@@ -219,8 +208,9 @@ TEST(LanguageItems, TheProgramsOwnTextsAreBuiltInAndTranslatedInTheShippedGerman
         EXPECT_EQ(text == english, kSameInGerman.contains(item)) << item.toStdString() << " " << text.toStdString();
         EXPECT_EQ(PlacesOf(text), PlacesOf(english)) << item.toStdString();
         const QString keys = SplitMenuText(english).shortcutText;  // "Ctrl+P"; not "zoom) %1 is ..."
-        if (!keys.isEmpty() && !keys.contains(u' '))
+        if (!keys.isEmpty() && !keys.contains(u' ')) {
             EXPECT_EQ(SplitMenuText(text).shortcutText.toStdString(), keys.toStdString()) << item.toStdString();
+        }
     }
     EXPECT_EQ(german.size(), builtIn.size());  // nothing the program does not ask for
 }

@@ -205,15 +205,7 @@ TEST_F(MainFrame, GermanLeavesNoEnglishOfTheProgramsOwn) {
 
     // The built-in texts that German translates (not "CH1", "OK", "USB", ...),
     // as items and as menu captions.
-    const auto itemsOf = [](const QString& text) {
-        std::map<QString, QString> items;
-        for (const QString& line : text.split(QRegularExpression("\\r?\\n"))) {
-            const qsizetype equals = line.indexOf(u'=');
-            if (equals > 0 && line.front().isDigit()) items.emplace(line.left(equals), line.mid(equals + 1));
-        }
-        return items;
-    };
-    const std::map<QString, QString> germanItems = itemsOf(german);  // every item the program asks for
+    const std::map<QString, QString> germanItems = LanguageItems(german);  // every item the program asks for
     std::set<QString> english;
     for (const auto& [item, text] : germanItems) {
         const QString builtIn = Languages().LanguageText(item.toLongLong());
