@@ -72,7 +72,7 @@ int PrintSetup(Context& c) {
     const std::string& path = *c.options.output;
     AtomicFile file;
     if (!file.Create(path) || !file.Write(text) || !file.Commit()) {
-        c.messages.ShowMessage(std::string(kCannotSaveMessage) + file.Error(), path);
+        c.messages.ShowMessage(FileTextOf(FileText::CannotSave, {file.Error()}), path);
         return kExitFailed;
     }
     return kExitOk;
@@ -98,7 +98,7 @@ void WarnWithoutSetupSections(Context& c, const std::string& path) {
 int LoadSetup(Context& c, const std::string& path) {
     struct stat st {};
     if (HasExtension(path, ".set") && ::stat(path.c_str(), &st) != 0) {
-        c.messages.ShowMessage(std::string(kCannotLoadMessage) + std::strerror(errno), path);
+        c.messages.ShowMessage(FileTextOf(FileText::CannotLoad, {std::strerror(errno)}), path);
         return kExitBadInput;
     }
     if (!c.doc.LoadSetup(path)) return kExitBadInput;
@@ -215,7 +215,7 @@ int Report(Context& c) {
     if (int status = LoadSetup(c, c.options.arguments[0])) return status;
     std::string error;
     if (!WriteReport(c.Settings(), c.Settings().CurrentChannel(), out, &error)) {
-        c.messages.ShowMessage(std::string(kCannotSaveMessage) + error, out);
+        c.messages.ShowMessage(FileTextOf(FileText::CannotSave, {error}), out);
         return kExitFailed;
     }
     return kExitOk;

@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "zorbel/dialogs/arbitrary_tools.h"
+#include "zorbel/dialogs/program_texts.h"
 #include "zorbel/numbers.h"
 
 namespace zorbel {
@@ -17,18 +18,18 @@ namespace {
 constexpr double kErrorBand = 0.002;
 
 struct Column {
-    const char* title;
+    Text title;
     int width;  // pixels
 };
 constexpr std::array<Column, 5> kColumns = {{
-    {"Serial", 60},
-    {"Sample", 90},
-    {"Counter", 120},
-    {"Frequency", 140},
-    {"Precent", 120},
+    {Text::ClockSerial, 60},
+    {Text::ClockDivider, 90},
+    {Text::ClockPoints, 120},
+    {Text::ClockFrequency, 140},
+    {Text::ClockError, 120},
 }};
 
-QString Text(const std::string& text) { return QString::fromStdString(text); }
+QString Cell(const std::string& text) { return QString::fromStdString(text); }
 
 }  // namespace
 
@@ -62,8 +63,7 @@ std::optional<std::vector<ArbitraryControl>> ListArbitraryControls(double freque
 CDlgArbitraryControl::CDlgArbitraryControl(std::span<const ArbitraryControl> controls, QWidget* parent)
     : QDialog(parent),
       list_(new QTableWidget(static_cast<int>(controls.size()), static_cast<int>(kColumns.size()), this)) {
-    // The template's caption; it has no language item.
-    setWindowTitle(QStringLiteral("Based On Frequency"));
+    setWindowTitle(ProgramText(Text::ClockListTitle));
     QFont font(QStringLiteral("Arial"));
     font.setPixelSize(18);
     list_->setFont(font);
@@ -73,7 +73,7 @@ CDlgArbitraryControl::CDlgArbitraryControl(std::span<const ArbitraryControl> con
     list_->setSelectionBehavior(QAbstractItemView::SelectRows);
     list_->verticalHeader()->hide();
     for (std::size_t c = 0; c < kColumns.size(); ++c) {
-        auto* header = new QTableWidgetItem(QString::fromLatin1(kColumns[c].title));
+        auto* header = new QTableWidgetItem(ProgramText(kColumns[c].title));
         header->setTextAlignment(Qt::AlignCenter);
         list_->setHorizontalHeaderItem(static_cast<int>(c), header);
         list_->setColumnWidth(static_cast<int>(c), kColumns[c].width);
@@ -81,11 +81,11 @@ CDlgArbitraryControl::CDlgArbitraryControl(std::span<const ArbitraryControl> con
     for (std::size_t r = 0; r < controls.size(); ++r) {
         const ArbitraryControl& a = controls[r];
         const std::array<QString, 5> cells = {
-            Text(FormatInt(static_cast<long long>(r))),
-            Text(FormatInt(a.divider)),
-            Text(FormatInt(a.points)),
-            Text(FormatFixed(a.resultingFrequency)),
-            Text(FormatFixed(a.error * 100.0, 3)) + u'%',
+            Cell(FormatInt(static_cast<long long>(r))),
+            Cell(FormatInt(a.divider)),
+            Cell(FormatInt(a.points)),
+            Cell(FormatFixed(a.resultingFrequency)),
+            Cell(FormatFixed(a.error * 100.0, 3)) + u'%',
         };
         for (std::size_t c = 0; c < cells.size(); ++c) {
             auto* item = new QTableWidgetItem(cells[c]);

@@ -4,11 +4,13 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QStringList>
 #include <QVBoxLayout>
 #include <QValidator>
 
+#include "zorbel/dialogs/program_texts.h"
 #include "zorbel/dialogs/small_dialogs.h"
 
 namespace zorbel {
@@ -86,6 +88,8 @@ CDlgConnect::CDlgConnect(std::uint16_t connectionType, std::uint32_t lanAddress,
     fields->addWidget(label, 1, 0);
     fields->addWidget(address_, 1, 1);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    buttons->button(QDialogButtonBox::Ok)->setText(ProgramText(Text::Ok));
+    buttons->button(QDialogButtonBox::Cancel)->setText(ProgramText(Text::Cancel));
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(group);
     layout->addWidget(buttons);

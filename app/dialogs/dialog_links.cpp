@@ -1,7 +1,10 @@
 // The program's message box and question.
 #include "zorbel/dialogs/dialog_links.h"
 
+#include <QAbstractButton>
 #include <QMessageBox>
+
+#include "zorbel/dialogs/program_texts.h"
 
 namespace zorbel {
 namespace {
@@ -23,12 +26,15 @@ void ShowMessage(QWidget* parent, const QString& text) {
         return;
     }
     QMessageBox box(QMessageBox::Information, QString::fromLatin1(kMessageTitle), text, QMessageBox::Ok, parent);
+    box.button(QMessageBox::Ok)->setText(ProgramText(Text::Ok));
     box.exec();
 }
 
 bool AskYesNo(QWidget* parent, const QString& question) {
     QMessageBox box(QMessageBox::Question, QString::fromLatin1(kMessageTitle), question,
                     QMessageBox::Yes | QMessageBox::No, parent);
+    box.button(QMessageBox::Yes)->setText(ProgramText(Text::Yes));
+    box.button(QMessageBox::No)->setText(ProgramText(Text::No));
     return box.exec() == QMessageBox::Yes;
 }
 

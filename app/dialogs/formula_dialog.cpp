@@ -11,6 +11,7 @@
 
 #include <algorithm>
 
+#include "zorbel/dialogs/program_texts.h"
 #include "zorbel/model/formula.h"
 #include "zorbel/numbers.h"
 
@@ -26,7 +27,7 @@ constexpr auto kFirstFormula = "sin(2*pi*x)";
 
 CFormulaPreview::CFormulaPreview(QWidget* parent) : QWidget(parent) {
     setMinimumSize(240, 100);
-    setAccessibleName(QStringLiteral("Preview"));
+    setAccessibleName(ProgramText(Text::FormulaPreview));
 }
 
 void CFormulaPreview::SetPoints(std::vector<double> points, double limit) {
@@ -72,16 +73,14 @@ CDlgFormula::CDlgFormula(DeviceSettings& settings, RedrawSink* view, QWidget* pa
       preview_(new CFormulaPreview(this)),
       status_(new QLabel(this)),
       buttons_(new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this)) {
-    setWindowTitle(QStringLiteral("Formula"));
-    auto* label = new QLabel(QStringLiteral("&Formula:"), this);
+    buttons_->button(QDialogButtonBox::Ok)->setText(ProgramText(Text::Ok));
+    buttons_->button(QDialogButtonBox::Cancel)->setText(ProgramText(Text::Cancel));
+    setWindowTitle(ProgramText(Text::FormulaTitle));
+    auto* label = new QLabel(ProgramText(Text::FormulaLabel), this);
     label->setBuddy(formula_);
-    formula_->setAccessibleName(QStringLiteral("Formula"));
+    formula_->setAccessibleName(windowTitle());
     const QString limit = QString::fromStdString(FormatWindowsG(limit_));
-    auto* hint = new QLabel(QStringLiteral("x runs from 0 to 1 over one period, n from 0 to N-1; N = %1 points. "
-                                           "Values are volts, clamped to \u00b1%2 V.")
-                                .arg(pointCount_)
-                                .arg(limit),
-                            this);
+    auto* hint = new QLabel(ProgramText(Text::FormulaHint, {QString::number(pointCount_), limit}), this);
     hint->setWordWrap(true);
     status_->setWordWrap(true);
     status_->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
@@ -110,9 +109,9 @@ void CDlgFormula::UpdatePreview() {
         ShowError(QString::fromStdString(result.error->message), result.error->position);
         return;
     }
-    status_->setText(result.clamped == 0 ? QString()
-                                         : QStringLiteral("Values beyond \u00b1%1 V are clamped.")
-                                               .arg(QString::fromStdString(FormatWindowsG(limit_))));
+    status_->setText(result.clamped == 0
+                         ? QString()
+                         : ProgramText(Text::FormulaClamped, {QString::fromStdString(FormatWindowsG(limit_))}));
     preview_->SetPoints(std::move(result.samples), limit_);
 }
 
@@ -121,7 +120,7 @@ void CDlgFormula::ShowError(const QString& message, int position) {
     // position is the same zero-based one either way.
     QString text = message;
     if (position >= 0 && !text.contains(QStringLiteral("position")))
-        text += QStringLiteral(" at position %1").arg(position);
+        text = ProgramText(Text::FormulaErrorAt, {text, QString::number(position)});
     status_->setText(text);
 }
 

@@ -14,6 +14,7 @@
 
 #include "file_numbers.h"
 #include "zorbel/model/arbitrary_edit.h"
+#include "zorbel/model/file_texts.h"
 #include "zorbel/numbers.h"
 
 namespace zorbel {
@@ -56,16 +57,15 @@ bool ReadHeader(LineSource& file, std::array<std::string, Count>& lines) {
 // as the largest 32-bit value, which is not what the user wrote.
 bool CheckPointCount(std::int32_t announced, std::string_view text, std::string* error) {
     if (announced >= 0 && static_cast<std::uint32_t>(announced) <= kMaxArbitraryPoints) return true;
-    return Fail(error, "the file announces " + files::ShownText(text) + " samples; 0 to " +
-                           FormatInt(kMaxArbitraryPoints) + " are possible");
+    return Fail(error, FileTextOf(FileText::CountOutside, {files::ShownText(text), FormatInt(kMaxArbitraryPoints)}));
 }
 
 // The divider as the file holds it, checked before it is narrowed to 16
 // bits: 65536 must not pass as 0. `name` is the header's, for the message.
 bool CheckDivider(double divider, std::string_view text, std::string_view name, std::string* error) {
     if (divider >= 0 && divider <= kMaxArbitraryDivider) return true;
-    return Fail(error, "the divider (" + std::string(name) + ") " + files::ShownText(text) + " is outside 0 to " +
-                           FormatInt(kMaxArbitraryDivider));
+    return Fail(error, FileTextOf(FileText::DividerOutside,
+                                  {std::string(name), files::ShownText(text), FormatInt(kMaxArbitraryDivider)}));
 }
 
 bool IsGainCode(double code) { return code == 1.0 || code == 4.0 || code == 20.0; }
@@ -89,33 +89,30 @@ std::optional<double> TakeSample(std::string_view text, double scale, SampleTall
 }
 
 bool RefuseSample(std::string* error, std::size_t lineNumber, std::string_view text) {
-    return Fail(error, "line " + FormatInt(static_cast<long long>(lineNumber)) + ": the sample " +
-                           files::ShownText(text) + " is not a finite number");
+    return Fail(error, FileTextOf(FileText::SampleNotFinite,
+                                  {FormatInt(static_cast<long long>(lineNumber)), files::ShownText(text)}));
 }
 
 void Warn(LoadWarnings* warnings, std::string text) {
     if (warnings) warnings->push_back(std::move(text));
 }
 
-std::string Samples(std::size_t count) {
-    return FormatInt(static_cast<long long>(count)) + (count == 1 ? " sample" : " samples");
-}
+std::string Count(std::size_t count) { return FormatInt(static_cast<long long>(count)); }
 
 // The remarks of a load that succeeded: `announced` samples written as
 // `announcedText`, `present` of the `expected` ones found in the file.
 void WarnAboutSamples(LoadWarnings* warnings, std::string_view announcedText, std::size_t announced,
                       std::size_t expected, std::size_t present, const SampleTally& tally) {
     if (present < expected) {
-        Warn(warnings, "the file announces " + files::ShownText(announcedText) + " samples but holds " +
-                           FormatInt(static_cast<long long>(present)) + "; the other " +
-                           FormatInt(static_cast<long long>(announced - present)) + " are 0");
+        Warn(warnings, FileTextOf(FileText::FewerSamplesHeld,
+                                  {files::ShownText(announcedText), Count(present), Count(announced - present)}));
     }
     if (tally.notNumbers > 0)
-        Warn(warnings, Samples(tally.notNumbers) + (tally.notNumbers == 1 ? " is not a number" : " are not numbers") +
-                           ", loaded as 0");
+        Warn(warnings, FileTextOf(tally.notNumbers == 1 ? FileText::OneNotNumber : FileText::NotNumbers,
+                                  {Count(tally.notNumbers)}));
     if (tally.tooLarge > 0) {
-        Warn(warnings, Samples(tally.tooLarge) + " beyond " + FormatWindowsG(kMaxArbitraryVolts) +
-                           " V either way (the most the instrument plays), clamped by the download");
+        Warn(warnings, FileTextOf(tally.tooLarge == 1 ? FileText::OneBeyondInstrument : FileText::BeyondInstrument,
+                                  {Count(tally.tooLarge), FormatWindowsG(kMaxArbitraryVolts)}));
     }
     if (auto rounded = RoundedCountWarning(announced)) Warn(warnings, std::move(*rounded));
 }
@@ -174,7 +171,7 @@ bool ReadArb(DeviceSettings& settings, LineSource& file, std::uint16_t channel, 
     const std::string_view zoomText = HeaderValue(header[4], ',');
     const double zoom = std::trunc(files::ReadFiniteReal(zoomText).value_or(0.0));
     if (!IsGainCode(zoom)) {
-        return Fail(error, "the gain code (#zoom) " + files::ShownText(zoomText) + " is not 1, 4 or 20");
+        return Fail(error, FileTextOf(FileText::HeaderGainCode, {files::ShownText(zoomText)}));
     }
     const std::string_view dividerText = HeaderValue(header[5], ',');
     const double divider = std::trunc(files::ReadFiniteReal(dividerText).value_or(-1.0));
@@ -213,7 +210,7 @@ bool ReadQwf(DeviceSettings& settings, LineSource& file, std::uint16_t channel, 
     const std::string_view frequencyText = HeaderValue(header[3], '=');
     const std::optional<double> frequency = files::ReadFiniteReal(frequencyText);
     if (!frequency) {
-        return Fail(error, "the frequency (#Freq) " + files::ShownText(frequencyText) + " is not a finite number");
+        return Fail(error, FileTextOf(FileText::FrequencyNotFinite, {files::ShownText(frequencyText)}));
     }
 
     std::vector<double> samples(static_cast<std::size_t>(announced), 0.0);
@@ -257,11 +254,11 @@ bool ReadQwf(DeviceSettings& settings, LineSource& file, std::uint16_t channel, 
 template <class Reader>
 bool Guarded(Reader reader, DeviceSettings& settings, LineSource& file, std::uint16_t channel, std::string* error,
              LoadWarnings* warnings) {
-    if (channel >= kChannelCount) return Fail(error, "no such channel");
+    if (channel >= kChannelCount) return Fail(error, FileTextOf(FileText::NoSuchChannel));
     try {
         return reader(settings, file, channel, error, warnings);
     } catch (const std::bad_alloc&) {
-        return Fail(error, "not enough memory for the waveform");
+        return Fail(error, FileTextOf(FileText::NoMemory));
     }
 }
 
@@ -269,8 +266,7 @@ bool Guarded(Reader reader, DeviceSettings& settings, LineSource& file, std::uin
 
 std::optional<std::string> RoundedCountWarning(std::size_t count) {
     if (count % 16 == 0) return std::nullopt;
-    return "the point count " + FormatInt(static_cast<long long>(count)) + " was rounded down to " +
-           FormatInt(static_cast<long long>(count & ~std::size_t{15})) + ", a multiple of 16";
+    return FileTextOf(FileText::CountRounded, {Count(count), Count(count & ~std::size_t{15})});
 }
 
 bool ReadArbFile(DeviceSettings& settings, LineSource& file, std::uint16_t channel, std::string* error,
@@ -284,10 +280,10 @@ bool ReadQwfFile(DeviceSettings& settings, LineSource& file, std::uint16_t chann
 }
 
 bool WriteArbFile(const DeviceSettings& settings, TextSink& file, std::uint16_t channel, std::string* error) {
-    if (channel >= kChannelCount) return Fail(error, "no such channel");
+    if (channel >= kChannelCount) return Fail(error, FileTextOf(FileText::NoSuchChannel));
     const WaveformCopy wave = CopyWaveform(settings, channel);
     if (!IsGainCode(wave.zoom)) {
-        return Fail(error, "the gain code " + FormatInt(wave.zoom) + " is not 1, 4 or 20");
+        return Fail(error, FileTextOf(FileText::GainCode, {FormatInt(wave.zoom)}));
     }
     const double zoom = wave.zoom;
     LineWriter out(file);
@@ -298,12 +294,12 @@ bool WriteArbFile(const DeviceSettings& settings, TextSink& file, std::uint16_t 
     out.Line("#zoom," + FormatInt(wave.zoom));
     out.Line("div," + FormatInt(wave.divider));
     for (double sample : wave.samples) out.Line(FormatFixed(sample / zoom));
-    if (!out.Finish()) return Fail(error, "the file could not be written");
+    if (!out.Finish()) return Fail(error, FileTextOf(FileText::NotWritten));
     return true;
 }
 
 bool WriteQwfFile(const DeviceSettings& settings, TextSink& file, std::uint16_t channel, std::string* error) {
-    if (channel >= kChannelCount) return Fail(error, "no such channel");
+    if (channel >= kChannelCount) return Fail(error, FileTextOf(FileText::NoSuchChannel));
     const WaveformCopy wave = CopyWaveform(settings, channel);
     LineWriter out(file);
     out.Line("#Total=" + FormatWindowsG(kArbitrarySampleRate));
@@ -315,7 +311,7 @@ bool WriteQwfFile(const DeviceSettings& settings, TextSink& file, std::uint16_t 
         // Every full line ends with its break; the last partial one without.
         out.Append((i + 1) % kQwfValuesPerLine == 0 ? std::string_view(",\r\n") : std::string_view(","));
     }
-    if (!out.Finish()) return Fail(error, "the file could not be written");
+    if (!out.Finish()) return Fail(error, FileTextOf(FileText::NotWritten));
     return true;
 }
 

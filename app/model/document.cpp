@@ -33,35 +33,36 @@ bool CZorbelDoc::Refuse(std::string_view message, const std::string& path) {
 }
 
 bool CZorbelDoc::LoadSetup(const std::string& path) {
-    if (!HasExtension(path, ".set")) return Refuse(kNotSetupFileMessage, path);
+    if (!HasExtension(path, ".set")) return Refuse(FileTextOf(FileText::NotSetupFile), path);
     if (const Result read = ReadSetupFile(settings_, path); !read)
-        return Refuse(std::string(kCannotLoadMessage) + read.Why(), path);
+        return Refuse(FileTextOf(FileText::CannotLoad, {read.Why()}), path);
     return true;
 }
 
 bool CZorbelDoc::SaveSetup(const std::string& path) {
-    if (!HasExtension(path, ".set")) return Refuse(kNotSetupFileMessage, path);
+    if (!HasExtension(path, ".set")) return Refuse(FileTextOf(FileText::NotSetupFile), path);
     if (const Result written = WriteSetupFile(settings_, path); !written)
-        return Refuse(std::string(kCannotSaveMessage) + written.Why(), path);
+        return Refuse(FileTextOf(FileText::CannotSave, {written.Why()}), path);
     return true;
 }
 
 bool CZorbelDoc::CheckArbitraryKind(std::uint16_t kind, const std::string& path) {
-    if (kind == kArbitraryDataFile) return HasExtension(path, ".arb") || Refuse(kNotArbFileMessage, path);
-    if (kind == kArbitraryExchangeFile) return HasExtension(path, ".qwf") || Refuse(kNotQwfFileMessage, path);
+    if (kind == kArbitraryDataFile) return HasExtension(path, ".arb") || Refuse(FileTextOf(FileText::NotArbFile), path);
+    if (kind == kArbitraryExchangeFile)
+        return HasExtension(path, ".qwf") || Refuse(FileTextOf(FileText::NotQwfFile), path);
     return false;
 }
 
 bool CZorbelDoc::LoadArbitrary(std::uint16_t kind, const std::string& path) {
     if (!CheckArbitraryKind(kind, path)) return false;
     FileLines file;
-    if (!file.Open(path)) return Refuse(std::string(kCannotLoadMessage) + file.Error(), path);
+    if (!file.Open(path)) return Refuse(FileTextOf(FileText::CannotLoad, {file.Error()}), path);
     const std::uint16_t channel = settings_.CurrentChannel();
     std::string error;
     LoadWarnings warnings;
     const bool loaded = kind == kArbitraryDataFile ? ReadArbFile(settings_, file, channel, &error, &warnings)
                                                    : ReadQwfFile(settings_, file, channel, &error, &warnings);
-    if (!loaded) return Refuse(std::string(kCannotLoadMessage) + error, path);
+    if (!loaded) return Refuse(FileTextOf(FileText::CannotLoad, {error}), path);
     ShowWarnings(warnings, path);
     return true;
 }
@@ -71,7 +72,7 @@ bool CZorbelDoc::ImportData(const std::string& path) {
     std::string error;
     LoadWarnings warnings;
     if (!ImportWaveformFile(settings_, path, settings_.CurrentChannel(), &error, &warnings))
-        return Refuse(std::string(kCannotLoadMessage) + error, path);
+        return Refuse(FileTextOf(FileText::CannotLoad, {error}), path);
     ShowWarnings(warnings, path);
     return true;
 }
@@ -84,14 +85,15 @@ void CZorbelDoc::ShowWarnings(const LoadWarnings& warnings, const std::string& p
 bool CZorbelDoc::SaveArbitrary(std::uint16_t kind, const std::string& path) {
     if (!CheckArbitraryKind(kind, path)) return false;
     AtomicTextFile file;
-    if (!file.Create(path)) return Refuse(std::string(kCannotSaveMessage) + file.Error(), path);
+    if (!file.Create(path)) return Refuse(FileTextOf(FileText::CannotSave, {file.Error()}), path);
     const std::uint16_t channel = settings_.CurrentChannel();
     std::string error;
     const bool written = kind == kArbitraryDataFile ? WriteArbFile(settings_, file, channel, &error)
                                                     : WriteQwfFile(settings_, file, channel, &error);
     // The sink knows the system's reason when the disk refused the text.
-    if (!written) return Refuse(std::string(kCannotSaveMessage) + (file.Error().empty() ? error : file.Error()), path);
-    if (!file.Commit()) return Refuse(std::string(kCannotSaveMessage) + file.Error(), path);
+    if (!written)
+        return Refuse(FileTextOf(FileText::CannotSave, {(file.Error().empty() ? error : file.Error())}), path);
+    if (!file.Commit()) return Refuse(FileTextOf(FileText::CannotSave, {file.Error()}), path);
     return true;
 }
 

@@ -3,6 +3,7 @@
 #include "zorbel/model/setup_file.h"
 
 #include "file_numbers.h"
+#include "zorbel/model/file_texts.h"
 #include "zorbel/numbers.h"
 
 namespace zorbel {
@@ -115,7 +116,7 @@ Result ApplySetupProfile(DeviceSettings& settings, const ProfileFile& profile) {
         const std::string text = read(section, key, fallback);
         const std::optional<double> value = files::ReadFiniteReal(text);
         if (!value && refused.empty())
-            refused = std::string(key) + "=" + files::ShownText(text) + " in [" + section + "] is not a finite number";
+            refused = FileTextOf(FileText::SetupNotFinite, {std::string(key), files::ShownText(text), section});
         return value.value_or(0.0);
     };
 
@@ -179,7 +180,7 @@ Result WriteSetupFile(const DeviceSettings& settings, const std::string& path) {
     if (profile.Load(path, &why) == ProfileFile::LoadResult::Failed) return Result::Failed(why);
     for (const SetupEntry& entry : SetupFileEntries(settings)) {
         if (!profile.SetString(entry.section, entry.key, entry.value))
-            return Result::Failed("cannot store " + entry.key + "=" + entry.value);
+            return Result::Failed(FileTextOf(FileText::SetupCannotStore, {entry.key, entry.value}));
     }
     if (!profile.Save(path, &why)) return Result::Failed(why);
     return Result::Done();

@@ -8,6 +8,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "zorbel/model/file_texts.h"
+
 namespace zorbel {
 namespace {
 
@@ -58,7 +60,7 @@ bool FileLines::Open(const std::string& path) {
     } else if (S_ISDIR(st.st_mode)) {
         error_ = SystemText(EISDIR);
     } else if (!S_ISREG(st.st_mode)) {
-        error_ = "Not a regular file";
+        error_ = FileTextOf(FileText::NotRegularFile);
     }
     if (!error_.empty()) {
         ::close(fd_);
@@ -113,7 +115,7 @@ bool FileLines::NextLine(std::string& line) {
         searchFrom = !buffer_.empty() && buffer_.back() == '\r' ? buffer_.size() - 1 : buffer_.size();
         if (!Fill() && Failed()) return false;
     }
-    error_ = "Line longer than " + std::to_string(kMaxTextLineBytes) + " bytes";
+    error_ = FileTextOf(FileText::LineTooLong, {std::to_string(kMaxTextLineBytes)});
     return false;
 }
 

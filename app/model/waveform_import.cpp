@@ -10,6 +10,7 @@
 #include <optional>
 
 #include "zorbel/model/arbitrary_edit.h"
+#include "zorbel/model/file_texts.h"
 #include "zorbel/numbers.h"
 
 namespace zorbel {
@@ -40,19 +41,26 @@ std::string LowerExtension(std::string_view path) {
     return extension;
 }
 
+// What a clamped sample exceeded, in the remark for one and for more.
+struct Beyond {
+    FileText one;
+    FileText many;
+};
+constexpr Beyond kBeyondFullScale{FileText::OneBeyondFullScale, FileText::BeyondFullScale};
+constexpr Beyond kBeyondPointLimit{FileText::OneBeyondPointLimit, FileText::BeyondPointLimit};
+
 // What every import does with the `held` samples of a file, of which
 // `samples` were taken (volts, up to the waveform memory): at least 16, the
 // count rounded down to 16 (the rest are not played, so they go), each
 // clamped to +-limit. `beyond` names what a clamped sample exceeded.
-bool FinishSamples(std::size_t held, std::vector<double>& samples, double limit, std::string_view beyond,
+bool FinishSamples(std::size_t held, std::vector<double>& samples, double limit, const Beyond& beyond,
                    std::string* error, LoadWarnings* warnings) {
     if (samples.size() < kMinimumPoints) {
-        return Fail(error, "the file holds " + Count(samples.size()) + (samples.size() == 1 ? " value" : " values") +
-                               "; a waveform needs at least 16");
+        return Fail(error, FileTextOf(samples.size() == 1 ? FileText::OneValue : FileText::TooFewValues,
+                                      {Count(samples.size())}));
     }
     if (held > samples.size()) {
-        Warn(warnings, "the file holds " + Count(held) + " samples; the first " + Count(samples.size()) +
-                           " are taken (the instrument's waveform memory)");
+        Warn(warnings, FileTextOf(FileText::FirstSamplesTaken, {Count(held), Count(samples.size())}));
     }
     if (auto rounded = RoundedCountWarning(samples.size())) Warn(warnings, std::move(*rounded));
     samples.resize(samples.size() & ~std::size_t{15});
@@ -62,8 +70,7 @@ bool FinishSamples(std::size_t held, std::vector<double>& samples, double limit,
         volts = ClampArbitraryVoltage(volts, limit);
     }
     if (clamped > 0) {
-        Warn(warnings, Count(clamped) + (clamped == 1 ? " sample" : " samples") + " beyond " + std::string(beyond) +
-                           " clamped to " + FormatWindowsG(limit) + " V either way");
+        Warn(warnings, FileTextOf(clamped == 1 ? beyond.one : beyond.many, {Count(clamped), FormatWindowsG(limit)}));
     }
     return true;
 }
@@ -102,9 +109,9 @@ bool ReadSound(const std::string& path, double limit, std::vector<double>& sampl
                LoadWarnings* warnings) {
     SF_INFO info{};
     const std::unique_ptr<SNDFILE, SoundFileCloser> file(sf_open(path.c_str(), SFM_READ, &info));
-    if (!file) return Fail(error, std::string("not a sound file this program reads (") + sf_strerror(nullptr) + ")");
-    if (info.channels < 1 || info.frames < 0) return Fail(error, "the sound file has no samples");
-    if (HeaderAnnouncesMore(file.get())) return Fail(error, "the sound file ends before its samples do (truncated)");
+    if (!file) return Fail(error, FileTextOf(FileText::NotSoundFile, {sf_strerror(nullptr)}));
+    if (info.channels < 1 || info.frames < 0) return Fail(error, FileTextOf(FileText::SoundWithoutSamples));
+    if (HeaderAnnouncesMore(file.get())) return Fail(error, FileTextOf(FileText::SoundHeaderTruncated));
     // Integer samples come normalized to -1..1; float samples as stored, so
     // that those beyond full scale are seen and clamped.
     sf_command(file.get(), SFC_SET_NORM_DOUBLE, nullptr, SF_TRUE);
@@ -120,15 +127,15 @@ bool ReadSound(const std::string& path, double limit, std::vector<double>& sampl
         for (sf_count_t i = 0; i < got; ++i) {
             const double value = block[static_cast<std::size_t>(i * info.channels)];
             if (!std::isfinite(value))
-                return Fail(error, "sample " + Count(taken.size()) + " of the sound file is not a finite number");
+                return Fail(error, FileTextOf(FileText::SoundSampleNotFinite, {Count(taken.size())}));
             taken.push_back(value * limit);
         }
         if (got < asked) {
-            return Fail(error, "the sound file ends after " + Count(taken.size()) + " of its " + Count(held) +
-                                   " samples (truncated or damaged: " + sf_strerror(file.get()) + ")");
+            return Fail(error, FileTextOf(FileText::SoundEndsEarly,
+                                          {Count(taken.size()), Count(held), sf_strerror(file.get())}));
         }
     }
-    if (!FinishSamples(held, taken, limit, "full scale", error, warnings)) return false;
+    if (!FinishSamples(held, taken, limit, kBeyondFullScale, error, warnings)) return false;
     samples = std::move(taken);
     return true;
 }
@@ -164,14 +171,14 @@ bool ReadTable(LineSource& file, double limit, std::vector<double>& samples, std
                 continue;
             }
             return Fail(error,
-                        "line " + Count(lineNumber) + ": \"" + std::string(field.substr(0, 40)) + "\" is not a number");
+                        FileTextOf(FileText::TableNotNumber, {Count(lineNumber), std::string(field.substr(0, 40))}));
         }
         firstLine = false;
         if (++held <= kMaxArbitraryPoints) taken.push_back(value);
     }
     if (file.Failed()) return Fail(error, file.Error());
-    if (held == 0) return Fail(error, "the file holds no numbers");
-    if (!FinishSamples(held, taken, limit, "the point limit", error, warnings)) return false;
+    if (held == 0) return Fail(error, FileTextOf(FileText::TableWithoutNumbers));
+    if (!FinishSamples(held, taken, limit, kBeyondPointLimit, error, warnings)) return false;
     samples = std::move(taken);
     return true;
 }
@@ -181,7 +188,7 @@ bool Guarded(std::string* error, Reader reader, Args&&... args) {
     try {
         return reader(std::forward<Args>(args)...);
     } catch (const std::bad_alloc&) {
-        return Fail(error, "not enough memory for the waveform");
+        return Fail(error, FileTextOf(FileText::NoMemory));
     }
 }
 
@@ -207,7 +214,7 @@ bool ReadTableFile(LineSource& file, double limit, std::vector<double>& samples,
 
 bool ImportWaveformFile(DeviceSettings& settings, const std::string& path, std::uint16_t channel, std::string* error,
                         LoadWarnings* warnings) {
-    if (channel >= kChannelCount) return Fail(error, "no such channel");
+    if (channel >= kChannelCount) return Fail(error, FileTextOf(FileText::NoSuchChannel));
     const double limit = ArbitraryVoltageLimit(settings.CopyLimits(channel));
     std::vector<double> samples;
     LoadWarnings remarks;
@@ -222,7 +229,7 @@ bool ImportWaveformFile(DeviceSettings& settings, const std::string& path, std::
         break;
     }
     case ImportKind::None:
-        return Fail(error, "not a sound file or a table of values");
+        return Fail(error, FileTextOf(FileText::NotImportable));
     }
     EditArbitrary(settings, channel, ArbitraryEdit::Replace(std::move(samples)));
     settings.ZoomFromData(channel);

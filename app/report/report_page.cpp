@@ -38,6 +38,16 @@ constexpr int kTypeItem = 10086;
 constexpr int kNoteItem = 10087;
 constexpr int kFirstWaveNameItem = 1006;  // sine; the other types follow every second number
 constexpr char kProductLine[] = "QDN Zorbel";
+// Items of this program's own (20510 on): the name of a wave type that has
+// none (a Read Operation met it), and the printing time's label.
+constexpr int kHarmonicItem = 20510;
+constexpr int kTimeItem = 20511;
+
+template <class Lookup>
+QString TextOr(const Lookup& text, int item, const char* english) {
+    const QString found = text(item);
+    return found.isEmpty() ? QString::fromLatin1(english) : found;
+}
 
 constexpr int kCellsPerRow = 4;
 
@@ -89,7 +99,7 @@ std::vector<QString> ParameterTexts(const ReportPage& report) {
     const auto labelled = [&](int item, const QString& value) { return text(item) + u' ' + value; };
     const bool named = report.waveType >= kWaveSine && report.waveType <= kWaveArbitrary;
     const QString typeName =
-        named ? text(kFirstWaveNameItem + 2 * (report.waveType - kWaveSine)) : QStringLiteral("Harmonic");
+        named ? text(kFirstWaveNameItem + 2 * (report.waveType - kWaveSine)) : TextOr(text, kHarmonicItem, "Harmonic");
     std::vector<QString> cells = {labelled(kTypeItem, typeName)};
     if (report.waveType == kWaveArbitrary) {
         cells.push_back(labelled(1054, Number(report.arbitraryFrequency) + "(Hz)"));
@@ -247,7 +257,7 @@ void DrawReportPage(QPainter& painter, const QRect& page, const ReportPage& repo
                              .arg(date.day(), 2, 10, zero)
                              .arg(date.month(), 2, 10, zero)
                              .arg(date.year(), 4) +
-                         QStringLiteral("      Time") +
+                         QStringLiteral("      ") + TextOr(text, kTimeItem, "Time") +
                          QStringLiteral(" = %1:%2:%3")
                              .arg(time.hour(), 2, 10, zero)
                              .arg(time.minute(), 2, 10, zero)

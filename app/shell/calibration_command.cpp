@@ -3,6 +3,7 @@
 
 #include "messages.h"
 #include "zorbel/dialogs/calibrate.h"
+#include "zorbel/dialogs/program_texts.h"
 
 namespace zorbel {
 
@@ -12,7 +13,7 @@ bool CalibrationRefused(const DeviceSettings& settings) {
 
 void OpenCalibration(QWidget* parent, DeviceSettings& settings, SessionBridge& session, const ProgramPaths& paths) {
     if (CalibrationRefused(settings)) {
-        ShowMessage(parent, QString::fromLatin1(kNoDeviceFoundMessage));
+        ShowMessage(parent, ProgramText(Text::NoDeviceFound));
         return;
     }
     static CalibrationChoices choices;  // as the user left them last time

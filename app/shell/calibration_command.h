@@ -12,8 +12,6 @@ class QWidget;
 
 namespace zorbel {
 
-inline constexpr char kNoDeviceFoundMessage[] = "No Device Found!";
-
 // True when the calibration may not start: a job is running or the last
 // generator call did not succeed.
 bool CalibrationRefused(const DeviceSettings& settings);

@@ -21,8 +21,9 @@ namespace zorbel {
 
 // Property of a QAction: the shortcut it has without any language ("#" text).
 inline constexpr char kDefaultShortcutProperty[] = "zorbelDefaultShortcut";
-// Property of a menu bar entry that no language names: its texts are fixed
-// English and it takes no position among the language's menu keys.
+// Property of a menu bar entry that takes no position among the language's
+// menu keys (a menu of this program's own); its entries keep only the keys
+// given to them before (items of their own).
 inline constexpr char kLanguageFreeMenuProperty[] = "zorbelLanguageFreeMenu";
 // Property of a menu entry (a QAction, or a submenu's menuAction): its
 // language position key, the item number of its text.

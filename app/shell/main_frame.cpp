@@ -31,6 +31,7 @@
 #include "messages.h"
 #include "session_status.h"
 #include "toolbar_icons.h"
+#include "zorbel/dialogs/program_texts.h"
 #include "zorbel/view/zorbel_view.h"
 
 namespace zorbel {
@@ -42,6 +43,8 @@ constexpr int kUpdatePeriodMs = 200;
 constexpr char kGeometryKey[] = "Workspace/Geometry";
 constexpr char kStateKey[] = "Workspace/State";
 constexpr char kControlPaneTitle[] = "Control Bar";  // without a language
+// Property of a status bar field: the Text that names it to screen readers.
+constexpr char kSpokenNameProperty[] = "zorbelSpokenName";
 
 QSettings ProgramSettings() {
     return QSettings(QString::fromLatin1(kProfileOrganisation), QString::fromLatin1(kProfileApplication));
@@ -55,10 +58,10 @@ class CMainFrame::DocumentMessageBoxes final : public DocumentMessages {
 public:
     explicit DocumentMessageBoxes(QWidget* frame) : frame_(frame) {}
     void ShowMessage(const std::string& text, const std::string&) override {
-        zorbel::ShowMessage(frame_, QString::fromStdString(text));
+        zorbel::ShowMessage(frame_, TranslateFileText(text));
     }
     void ShowWarning(const std::string& text, const std::string&) override {
-        notes_ << AsSentence(QString::fromStdString(text));
+        notes_ << AsSentence(TranslateFileText(text));
     }
     QStringList TakeNotes() { return std::exchange(notes_, {}); }
 
@@ -88,6 +91,9 @@ CMainFrame::CMainFrame(LanguageTable& languages, CZorbelDoc& document, ProgramPa
     setWindowIcon(ProgramIcon());
     resize(kFrameWidth, kFrameHeight);
     document_.SetMessages(documentMessages_.get());
+    // The dialogs, the status bar and the messages find this program's own
+    // texts in the current language.
+    SetProgramLanguage([&languages](int item) { return languages.LanguageText(item); });
 
     applicationLook_ =
         ProgramSettings().value(QString::fromLatin1(kApplicationLookKey), kDefaultApplicationLook).toInt();
@@ -138,6 +144,7 @@ CMainFrame::CMainFrame(LanguageTable& languages, CZorbelDoc& document, ProgramPa
 CMainFrame::~CMainFrame() {
     Shutdown();
     document_.SetMessages(nullptr);
+    SetProgramLanguage({});
 }
 
 QAction* CMainFrame::MakeAction(const CommandRow& row, int command, const QString& caption) {
@@ -170,6 +177,7 @@ void CMainFrame::CreateMenus() {
     for (const TopMenu& top : MainMenus()) {
         QMenu* menu = menuBar()->addMenu(QString::fromUtf8(top.caption));
         menu->menuAction()->setProperty(kLanguageFreeMenuProperty, top.languageFree);
+        if (top.textItem != 0) menu->menuAction()->setProperty(kMenuKeyProperty, top.textItem);
         // Fresh states the moment a menu opens, not at the next timer tick.
         connect(menu, &QMenu::aboutToShow, this, [this] { UpdateCommandStates(); });
         menus[top.caption] = menu;
@@ -191,7 +199,9 @@ void CMainFrame::CreateMenus() {
             continue;
         }
         if (row.separatorBefore) menu->addSeparator();
-        menu->addAction(commands_.at(row.id).action);
+        QAction* action = commands_.at(row.id).action;
+        menu->addAction(action);
+        if (row.textItem != 0) action->setProperty(kMenuKeyProperty, row.textItem);  // a key of no position
     }
     KeyMenuEntries(menuBar());
 }
@@ -221,18 +231,19 @@ void CMainFrame::FillToolBar() {
 void CMainFrame::CreateStatusBar() {
     // Not focusable: screen readers read the status bar with a command of
     // their own, and each field's name carries what it shows.
-    const auto indicator = [this](const char* name) {
+    const auto indicator = [this](const char* name, Text spoken) {
         auto* label = new QLabel(this);
         label->setObjectName(QString::fromLatin1(name));
-        label->setAccessibleName(label->objectName());
+        label->setProperty(kSpokenNameProperty, static_cast<int>(spoken));
+        label->setAccessibleName(ProgramText(spoken));
         label->setFrameShape(QFrame::StyledPanel);
         label->setContentsMargins(4, 0, 4, 0);
         statusBar()->addPermanentWidget(label);
         return label;
     };
-    linkIndicator_ = indicator(kLinkFieldName);
-    stateIndicator_ = indicator(kStateFieldName);
-    outcomeIndicator_ = indicator(kOutcomeFieldName);
+    linkIndicator_ = indicator(kLinkFieldName, Text::LinkField);
+    stateIndicator_ = indicator(kStateFieldName, Text::StateField);
+    outcomeIndicator_ = indicator(kOutcomeFieldName, Text::OutcomeField);
 }
 
 void CMainFrame::CreateControlPane() {
@@ -284,6 +295,7 @@ void CMainFrame::SwitchLanguage(int index) {
     panel_->Retranslate(languages_);
     panel_->RefreshPanel();
     UpdateCommandStates();
+    UpdateStatus();
 }
 
 void CMainFrame::RetranslateToolBar() {
@@ -343,10 +355,11 @@ void CMainFrame::UpdateStatus() {
     // announced) only when the text changes.
     for (const auto& [field, text] : {std::pair{linkIndicator_, texts.link}, std::pair{stateIndicator_, texts.state},
                                       std::pair{outcomeIndicator_, texts.outcome}}) {
-        if (field->text() == text) continue;
+        const QString name = ProgramText(static_cast<Text>(field->property(kSpokenNameProperty).toInt()));
+        const QString spoken = text.startsWith(name) ? text : name + QStringLiteral(": ") + text;
+        if (field->text() == text && field->accessibleName() == spoken) continue;
         field->setText(text);
-        const QString name = field->objectName();
-        field->setAccessibleName(text.startsWith(name) ? text : name + QStringLiteral(": ") + text);
+        field->setAccessibleName(spoken);
     }
     // Another channel or wave type under a mouse that has not moved.
     view_->RefreshReadout();
@@ -355,7 +368,7 @@ void CMainFrame::UpdateStatus() {
     const bool busy = Settings().InstrumentBusy();
     if (busy && !busyReported_) {
         busyReported_ = true;
-        ShowMessage(this, QString::fromLatin1(kInstrumentBusyMessage));
+        ShowMessage(this, ProgramText(Text::InstrumentBusy));
     }
     if (!busy) busyReported_ = false;
 }
@@ -377,8 +390,11 @@ void CMainFrame::Shutdown() {
 
     QString error;
     QDir().mkpath(paths_.ChoiceFolder());  // the configuration folder may be new
+    // The file's name beside its index: the index alone would name another
+    // file once a file is added before it.
+    StoreLanguageFile(languages_.FileNames().value(languages_.CurrentLanguage()));
     if (!WriteLanguageChoiceFile(LanguageChoicePath(paths_.ChoiceFolder()), languages_.CurrentLanguage(), &error))
-        ShowMessage(this, QString::fromStdString(std::string(kCannotSaveMessage)) + error);
+        ShowMessage(this, FileTextIn(FileText::CannotSave, {error}));
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event) {

@@ -24,6 +24,7 @@
 #include "session_status.h"
 #include "zorbel/dialogs/arbitrary_tools.h"
 #include "zorbel/dialogs/formula_dialog.h"
+#include "zorbel/dialogs/program_texts.h"
 #include "zorbel/dialogs/small_dialogs.h"
 #include "zorbel/model/arbitrary_edit.h"
 #include "zorbel/report/bmp_file.h"
@@ -37,8 +38,8 @@ namespace {
 struct FileCommand {
     int command;
     bool save;
-    int kind;  // kSetupFile, or the document's arbitrary data kind
-    const char* filter;
+    int kind;                    // kSetupFile, or the document's arbitrary data kind
+    std::array<Text, 3> filter;  // the file types offered; Text{} ends the list early
     const char* suffix;
     int titleItem;
     int successItem;  // the failure text is the next item
@@ -46,17 +47,31 @@ struct FileCommand {
 constexpr int kSetupFile = -1;
 
 constexpr std::array<FileCommand, 6> kFileCommands = {{
-    {kCmdLoadData, false, kArbitraryDataFile, "Arb Data File(*.arb)", "arb", 10051, 10052},
-    {kCmdSaveData, true, kArbitraryDataFile, "Arb Data File(*.arb)", "arb", 10054, 10055},
-    {kCmdLoadSetup, false, kSetupFile, "Setup File(*.set)", "set", 10057, 10058},
-    {kCmdSaveSetup, true, kSetupFile, "Setup File(*.set)", "set", 10060, 10061},
-    {kCmdImportData, false, kArbitraryExchangeFile,
-     "Qwf Data File(*.qwf);;Sound File(*.wav *.flac *.aif *.aiff);;Table of Values(*.csv *.txt)", "qwf", 10066, 10067},
-    {kCmdExportData, true, kArbitraryExchangeFile, "Qwf Data File(*.qwf)", "qwf", 10069, 10070},
+    {kCmdLoadData, false, kArbitraryDataFile, {Text::ArbFiles}, "arb", 10051, 10052},
+    {kCmdSaveData, true, kArbitraryDataFile, {Text::ArbFiles}, "arb", 10054, 10055},
+    {kCmdLoadSetup, false, kSetupFile, {Text::SetupFiles}, "set", 10057, 10058},
+    {kCmdSaveSetup, true, kSetupFile, {Text::SetupFiles}, "set", 10060, 10061},
+    {kCmdImportData,
+     false,
+     kArbitraryExchangeFile,
+     {Text::QwfFiles, Text::SoundFiles, Text::TableFiles},
+     "qwf",
+     10066,
+     10067},
+    {kCmdExportData, true, kArbitraryExchangeFile, {Text::QwfFiles}, "qwf", 10069, 10070},
 }};
 
 constexpr int kSaveImageTitleItem = 10063;
 constexpr int kSaveImageSuccessItem = 10064;
+
+// The file dialog's filter: the types in the current language, ";;" between.
+template <std::size_t N>
+QString FilterOf(const std::array<Text, N>& types) {
+    QStringList filters;
+    for (const Text type : types)
+        if (type != Text{}) filters << ProgramText(type);
+    return filters.join(QStringLiteral(";;"));
+}
 
 // The current language's texts, as the dialogs and the page look them up.
 LanguageLookup TextsOf(const LanguageTable& languages) {
@@ -79,8 +94,8 @@ void CMainFrame::RunFileCommand(int command) {
                                     [command](const FileCommand& c) { return c.command == command; });
     if (found == kFileCommands.end()) return;
     const FileCommand& c = *found;
-    const QString path = ChooseFile(this, {c.save, languages_.LanguageText(c.titleItem), QString::fromLatin1(c.filter),
-                                           QString::fromLatin1(c.suffix)});
+    const QString path = ChooseFile(
+        this, {c.save, languages_.LanguageText(c.titleItem), FilterOf(c.filter), QString::fromLatin1(c.suffix)});
     if (path.isEmpty()) return;
     const std::string file = QFile::encodeName(path).toStdString();
     bool done = false;
@@ -125,12 +140,12 @@ void CMainFrame::OpenHelp() {
     const QString path =
         paths_.DataFolder() + QStringLiteral("/Language/QDN Source-%1.html").arg(QStringLiteral("English"));
     if (!QFileInfo::exists(path)) {
-        ShowMessage(this, QString::fromStdString(std::string(kCannotLoadMessage)) + path);
+        ShowMessage(this, FileTextIn(FileText::CannotLoad, {path}));
         return;
     }
     // Without a browser or help viewer the user would otherwise see nothing.
     if (!QDesktopServices::openUrl(QUrl::fromLocalFile(path)))
-        ShowMessage(this, QStringLiteral("No program is set up to open %1.").arg(path));
+        ShowMessage(this, ProgramText(Text::NoHelpViewer, {path}));
 }
 
 void CMainFrame::ShowAbout() {
@@ -152,8 +167,9 @@ void CMainFrame::ShowJobProgress(Job jobFlags) {
 }
 
 void CMainFrame::SaveImage() {
-    const QString path = ChooseFile(this, {true, languages_.LanguageText(kSaveImageTitleItem),
-                                           QStringLiteral("BMP File(*.bmp);;JPEG File(*.jpg)"), QStringLiteral("bmp")});
+    const QString path =
+        ChooseFile(this, {true, languages_.LanguageText(kSaveImageTitleItem),
+                          FilterOf(std::array{Text::BmpFiles, Text::JpegFiles}), QStringLiteral("bmp")});
     if (path.isEmpty()) return;
     // Success is told once the whole file is on disk; a file that cannot be
     // written leaves an earlier one of that name as it was.
@@ -161,7 +177,7 @@ void CMainFrame::SaveImage() {
     if (SaveViewImage(view_->CompositeImage(), path, &error))
         ShowMessage(this, languages_.LanguageText(kSaveImageSuccessItem));
     else
-        ShowMessage(this, QString::fromStdString(std::string(kCannotSaveMessage)) + error);
+        ShowMessage(this, FileTextIn(FileText::CannotSave, {error}));
 }
 
 void CMainFrame::Connect() {
@@ -204,9 +220,9 @@ void CMainFrame::Print() {
         ReportOf(Settings(), Settings().CurrentChannel(), view_->DisplayStyle(), TextsOf(languages_));
     if (PrintPage(printer, report)) return;
     if (!printer.outputFileName().isEmpty())
-        ShowMessage(this, QString::fromStdString(std::string(kCannotSaveMessage)) + printer.outputFileName());
+        ShowMessage(this, FileTextIn(FileText::CannotSave, {printer.outputFileName()}));
     else
-        ShowMessage(this, QStringLiteral("Cann't print on %1").arg(printer.printerName()));
+        ShowMessage(this, ProgramText(Text::CannotPrint, {printer.printerName()}));
 }
 
 void CMainFrame::PrintPreview() {

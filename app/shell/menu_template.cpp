@@ -41,10 +41,13 @@ CommandRow ZoomToolRow(int id, const char* caption, IconPainter image, int place
 
 const std::vector<TopMenu>& MainMenus() {
     // Undo and redo of the arbitrary waveform's points and window (Edit) are
-    // an addition of this program, which the kSwitchLanguage files do not know.
+    // an addition of this program, which takes no menu position.
     static const std::vector<TopMenu> kMenus = {
-        {"&File"},    {"&Edit", true}, {"&View"},    {"&Display"}, {"&User"},
-        {"&Initial"}, {"&Acquire"},    {"&Utility"}, {"&Help"},
+        {"&File"},    {"&Edit", true, static_cast<int>(Text::EditMenu)},
+        {"&View"},    {"&Display"},
+        {"&User"},    {"&Initial"},
+        {"&Acquire"}, {"&Utility"},
+        {"&Help"},
     };
     return kMenus;
 }
@@ -112,10 +115,12 @@ const std::vector<CommandRow>& CMainFrame::Commands() {
 
         Row(
             kCmdUndo, "&Edit", "&Undo", Plain, [](F& f, int) { f.UndoArbitrary(false); }, kUndoState)
-            .Keys(QKeySequence(Qt::CTRL | Qt::Key_Z)),
+            .Keys(QKeySequence(Qt::CTRL | Qt::Key_Z))
+            .TextItem(Text::Undo),
         Row(
             kCmdRedo, "&Edit", "&Redo", Plain, [](F& f, int) { f.UndoArbitrary(true); }, kRedoState)
-            .Keys(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)),
+            .Keys(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z))
+            .TextItem(Text::Redo),
 
         Own(
             kCmdToolBar, "&View", "Tool Bar", [](F& f) { return f.toolBar_->toggleViewAction(); },

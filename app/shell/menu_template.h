@@ -13,6 +13,7 @@
 
 #include "command_rules.h"
 #include "toolbar_icons.h"
+#include "zorbel/dialogs/program_texts.h"
 
 namespace zorbel {
 
@@ -98,6 +99,9 @@ struct CommandRow {
     // files are known).
     bool perLanguageFile = false;
     QAction::MenuRole role = QAction::TextHeuristicRole;
+    // The language item of an entry in a menu that takes no position (Edit);
+    // 0: the entry's text comes by its position key.
+    int textItem = 0;
 
     // The row with one more fact, for the table's compact rows.
     CommandRow Button(IconPainter image, int place) const {
@@ -121,6 +125,11 @@ struct CommandRow {
         row.role = menuRole;
         return row;
     }
+    CommandRow TextItem(Text item) const {
+        CommandRow row = *this;
+        row.textItem = static_cast<int>(item);
+        return row;
+    }
     CommandRow PerLanguageFile() const {
         CommandRow row = *this;
         row.perLanguageFile = true;
@@ -128,12 +137,14 @@ struct CommandRow {
     }
 };
 
-// The top-level menus in menu bar order. A language-free menu (Edit) has
-// fixed English texts and no position among the language's menu keys, so
-// that the keys of the menus after it keep naming them.
+// The top-level menus in menu bar order. A menu of this program's own (Edit)
+// takes no position among the language's menu keys, so that the keys of the
+// menus after it keep naming them; it and its entries have items of their
+// own (textItem), which the instrument software's language files lack.
 struct TopMenu {
     const char* caption;
     bool languageFree = false;
+    int textItem = 0;
 };
 const std::vector<TopMenu>& MainMenus();
 

@@ -51,4 +51,25 @@ ProfileCheck CheckProfile(const QString& fileTime) {
     return result;
 }
 
+QString StoredLanguageFile() {
+    return QSettings(QString::fromLatin1(kProfileOrganisation), QString::fromLatin1(kProfileApplication))
+        .value(QString::fromLatin1(kLanguageFileKey))
+        .toString();
+}
+
+void StoreLanguageFile(const QString& fileName) {
+    QSettings settings(QString::fromLatin1(kProfileOrganisation), QString::fromLatin1(kProfileApplication));
+    settings.setValue(QString::fromLatin1(kLanguageFileKey), fileName);
+    settings.sync();
+}
+
+int ResolveLanguageChoice(std::optional<int> storedIndex, const QString& storedName, const QStringList& listedFiles) {
+    if (!storedName.isEmpty()) {
+        // The names are listed as the folder holds them; a name differing in
+        // case only is another file on this system.
+        if (const qsizetype at = listedFiles.indexOf(storedName); at >= 0) return static_cast<int>(at);
+    }
+    return storedIndex.value_or(-1);
+}
+
 }  // namespace zorbel

@@ -4,6 +4,9 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
+
+#include <optional>
 
 namespace zorbel {
 
@@ -50,5 +53,18 @@ enum class ProfileCheck {
 // Compares `fileTime` with the stored "ModifyTime", discards the program's
 // saved state when they differ, and stores the time unless the check passed.
 ProfileCheck CheckProfile(const QString& fileTime);
+
+// The chosen language file's name, kept in the program's profile beside the
+// index in "lan.set", so that a language file added to the folder (and
+// sorted before the chosen one) does not move the user to another language.
+// Empty for the built-in language.
+inline constexpr char kLanguageFileKey[] = "Settings/LanguageFile";
+QString StoredLanguageFile();
+void StoreLanguageFile(const QString& fileName);
+
+// The language to start with: the listed file of the stored name while it is
+// listed, else the index from "lan.set" (as stored, even when no file has it
+// now), else the built-in language (-1).
+int ResolveLanguageChoice(std::optional<int> storedIndex, const QString& storedName, const QStringList& listedFiles);
 
 }  // namespace zorbel

@@ -1,21 +1,24 @@
 // The status bar's texts from the model's session state.
 #include "session_status.h"
 
+#include "zorbel/dialogs/program_texts.h"
 #include "zorbel/dialogs/small_dialogs.h"
 
 namespace zorbel {
 namespace {
 
-QString StatusMeaning(GeneratorStatus status) {
+QString FailedJob(GeneratorStatus status) {
     switch (status) {
+    case GeneratorStatus::Ok:
+        return ProgramText(Text::LastJobFailed);
     case GeneratorStatus::NoLink:
-        return QStringLiteral("failed: no link to the instrument");
+        return ProgramText(Text::LastJobNoLink);
     case GeneratorStatus::Failed:
-        return QStringLiteral("failed: no answer from the instrument");
+        return ProgramText(Text::LastJobNoAnswer);
     case GeneratorStatus::Rejected:
-        return QStringLiteral("failed: the instrument refused a value");
+        return ProgramText(Text::LastJobRefused);
     default:
-        return QStringLiteral("failed (status %1)").arg(ToNumber(status));
+        return ProgramText(Text::LastJobStatus, {QString::number(ToNumber(status))});
     }
 }
 
@@ -24,50 +27,46 @@ QString StatusMeaning(GeneratorStatus status) {
 SessionStatusTexts DescribeSession(const DeviceSettings& settings) {
     SessionStatusTexts texts;
     texts.link = settings.ConnectionType() == kConnectionLan
-                     ? QStringLiteral("LAN %1").arg(Ipv4Text(settings.LanAddress()))
-                     : QStringLiteral("USB");
+                     ? ProgramText(Text::LinkLan, {Ipv4Text(settings.LanAddress())})
+                     : ProgramText(Text::LinkUsb);
 
     const Job jobs = settings.JobFlags();
     const bool online = settings.LinkState() == Link::Up && settings.LastStatus() == GeneratorStatus::Ok;
     if (settings.InstrumentLost())
-        texts.state = QStringLiteral("Offline: instrument lost");
+        texts.state = ProgramText(Text::StateLost);
     else if (settings.DemoFlag() != 0)
-        texts.state = QStringLiteral("Demo: nothing is sent");
+        texts.state = ProgramText(Text::StateDemo);
     else if (Any(jobs, Job::Calibration))
-        texts.state = QStringLiteral("Calibrating");
+        texts.state = ProgramText(Text::StateCalibrating);
     else if (jobs != Job::None)
-        texts.state = QStringLiteral("Job running");
+        texts.state = ProgramText(Text::StateJobRunning);
     else
-        texts.state = online ? QStringLiteral("Online")
-                             : QStringLiteral("Offline: nothing is sent until Read or Write Operation");
+        texts.state = ProgramText(online ? Text::StateOnline : Text::StateOffline);
 
     // The last job that ended, never the one under way.
     const LastJob last = settings.LastEndedJob();
     switch (last.end) {
     case JobEnd::None:
-        texts.outcome = QStringLiteral("No job yet");
+        texts.outcome = ProgramText(Text::NoJobYet);
         break;
     case JobEnd::InstrumentBusy:
-        texts.outcome = QString::fromLatin1(kInstrumentBusyMessage);
+        texts.outcome = ProgramText(Text::InstrumentBusy);
         break;
     case JobEnd::InstrumentAbsent:
-        texts.outcome = QStringLiteral("Last job: No Device Found!");
+        texts.outcome = ProgramText(Text::LastJobNoDevice);
         break;
     case JobEnd::CalibrationFailed:
-        texts.outcome = QStringLiteral("Last job failed: the calibration stopped before its end");
+        texts.outcome = ProgramText(Text::LastJobCalibrationStopped);
         break;
     case JobEnd::Succeeded:
-        texts.outcome = QStringLiteral("Last job succeeded");
+        texts.outcome = ProgramText(Text::LastJobSucceeded);
         break;
     case JobEnd::Failed:
-        texts.outcome = last.status == GeneratorStatus::Ok
-                            ? QStringLiteral("Last job failed")
-                            : QStringLiteral("Last job %1").arg(StatusMeaning(last.status));
+        texts.outcome = FailedJob(last.status);
         break;
     }
     return texts;
 }
-
 int ProgressTextItem(Job jobFlags) {
     if (Any(jobFlags, Job::ReadLimits)) return 10041;
     if (Any(jobFlags, Job::ReadSettings)) return 10042;

@@ -10,15 +10,11 @@
 
 namespace zorbel {
 
-// Said in the status bar and once in a message when the last job was dropped
-// because another program held the instrument for longer than the wait.
-inline constexpr char kInstrumentBusyMessage[] =
-    "The instrument is busy with another program: the job was not run. Try again when that program is done.";
-
 struct SessionStatusTexts {
     QString link;     // "USB" or "LAN 192.168.1.100"
     QString state;    // demo, job running, online, offline
-    QString outcome;  // the last job's result
+    QString outcome;  // the last job's result; the busy message (Text::InstrumentBusy) when another program held
+                      // the instrument for longer than the wait
 };
 
 SessionStatusTexts DescribeSession(const DeviceSettings& settings);

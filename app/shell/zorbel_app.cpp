@@ -34,6 +34,9 @@ bool CZorbelApp::InitInstance() {
     // The window is up before the language files are read; it is painted
     // once the event loop runs, so the first picture already has the texts.
     languages_.DiscoverLanguages();
+    // The chosen file by its name while it is there: a file added since does
+    // not move the user to another language.
+    languages_.SetCurrentLanguage(ResolveLanguageChoice(storedLanguage_, StoredLanguageFile(), languages_.FileNames()));
     frame_->SwitchLanguage(languages_.CurrentLanguage());
     frame_->BuildLanguageMenu();
     return true;
@@ -41,8 +44,8 @@ bool CZorbelApp::InitInstance() {
 
 void CZorbelApp::ReadLanguageChoice() {
     // Missing or not a language choice: the built-in language, no message.
-    if (const auto index = ReadLanguageChoiceFile(LanguageChoicePath(paths_.ChoiceFolder())))
-        languages_.SetCurrentLanguage(*index);
+    storedLanguage_ = ReadLanguageChoiceFile(LanguageChoicePath(paths_.ChoiceFolder()));
+    if (storedLanguage_) languages_.SetCurrentLanguage(*storedLanguage_);
 }
 
 }  // namespace zorbel

@@ -38,6 +38,8 @@ public:
 private:
     void ReadLanguageChoice();
 
+    std::optional<int> storedLanguage_;  // the index in "lan.set"
+
     ProgramPaths paths_;
     LanguageTable languages_;
     ProfileCheck profileCheck_ = ProfileCheck::FirstStart;

@@ -124,10 +124,10 @@ std::optional<std::uint32_t> Draw(const DrawnLine& line, double limit, std::uint
     return last;
 }
 
-std::string ReadoutText(const PointReadout& readout) {
+std::string ReadoutVolts(const PointReadout& readout) {
     // A level that is zero but for rounding reads "0.0000", as on the scale.
     const double volts = std::abs(readout.volts) < 0.5e-4 ? 0.0 : readout.volts;
-    return "Point " + FormatInt(readout.index) + "  " + FormatFixed(volts, 4) + " V";
+    return FormatFixed(volts, 4);
 }
 
 ArbitraryMouseTools::Channel ArbitraryMouseTools::Current() const {

@@ -8,6 +8,7 @@
 #include <QPainter>
 #include <QShortcut>
 
+#include "zorbel/dialogs/program_texts.h"
 #include "zorbel/model/device_settings.h"
 
 namespace zorbel {
@@ -252,7 +253,9 @@ void CZorbelView::RefreshReadout() { ShowReadout(hover_); }
 void CZorbelView::ShowReadout(std::optional<PixelPoint> at) {
     hover_ = at;
     const std::optional<PointReadout> readout = at ? tools_.Readout(*at) : std::nullopt;
-    QString text = readout ? QString::fromStdString(ReadoutText(*readout)) : QString();
+    QString text = readout ? ProgramText(Text::PointReadout, {QString::number(readout->index),
+                                                              QString::fromStdString(ReadoutVolts(*readout))})
+                           : QString();
     if (text == readout_) return;
     readout_ = std::move(text);
     if (readoutHook_) readoutHook_(readout_);
@@ -263,12 +266,12 @@ void CZorbelView::contextMenuEvent(QContextMenuEvent* event) {
     if (event->reason() == QContextMenuEvent::Mouse) return;
     // The keyboard's menu key: the "Edit" popup. Undo and Redo are the
     // frame's commands; the others the view does not handle.
-    QMenu menu(QStringLiteral("Edit"), this);
+    // Menu item texts: the shortcut after "#" is shown in the accelerator column.
+    const auto caption = [](Text item) { return ProgramText(item).replace(u'#', u'\t'); };
+    QMenu menu(caption(Text::EditMenu), this);
     menu.addActions(popupActions_);
     if (!popupActions_.isEmpty()) menu.addSeparator();
-    for (const auto& caption :
-         {QStringLiteral("Cu&t\tCtrl+X"), QStringLiteral("&Copy\tCtrl+C"), QStringLiteral("&Paste\tCtrl+V")})
-        menu.addAction(caption)->setEnabled(false);
+    for (const Text item : {Text::Cut, Text::Copy, Text::Paste}) menu.addAction(caption(item))->setEnabled(false);
     menu.exec(event->globalPos());
 }
 

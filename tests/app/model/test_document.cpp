@@ -13,6 +13,7 @@
 #include "file_helpers.h"
 #include "temp_dir.h"
 #include "zorbel/model/document.h"
+#include "zorbel/model/file_texts.h"
 #include "zorbel/model/range_check.h"
 
 namespace zorbel::test {
@@ -236,6 +237,47 @@ TEST(RangeCheck, LimitsAreAllowedAndTheMessageNamesChannelValueAndRange) {
             }
         }
     }
+}
+
+// Every text the file operations compose is found again with its parts, so
+// that the program can show it in the user's language; the parts go in once
+// and whole, whatever they hold.
+TEST(FileTexts, EveryTemplateIsRecognisedWithItsParts) {
+    for (const FileTextRow& row : FileTextTable()) {
+        const std::string pattern = row.english;
+        std::vector<std::string> parts;
+        for (char place = '1'; pattern.find(std::string("%") + place) != std::string::npos; ++place)
+            parts.push_back(place == '1' ? "17" : "part " + std::string(1, place));
+        const std::string text = FillTemplate(pattern, parts);
+        EXPECT_EQ(text.find('%'), std::string::npos) << pattern;
+        const auto found = RecogniseFileText(text);
+        ASSERT_TRUE(found) << text;
+        EXPECT_EQ(found->id, row.id) << text;
+        EXPECT_EQ(found->parts, parts) << text;
+    }
+    const struct {
+        std::string text;
+        std::optional<FileText> id;
+        std::vector<std::string> parts;
+    } rows[] = {
+        // A reason that is itself a template, as the document wraps it.
+        {"Cann't Load file: the file holds 3 values; a waveform needs at least 16",
+         FileText::CannotLoad,
+         {"the file holds 3 values; a waveform needs at least 16"}},
+        // A part that looks like a place or another template's text.
+        {"line 4: \"%2 is not a number\" is not a number", FileText::TableNotNumber, {"4", "%2 is not a number"}},
+        {"the gain code (#zoom) 7 is not 1, 4 or 20", FileText::HeaderGainCode, {"7"}},
+        {"No such file or directory", std::nullopt, {}},  // the system's reason
+        {"", std::nullopt, {}},
+    };
+    for (const auto& row : rows) {
+        const auto found = RecogniseFileText(row.text);
+        ASSERT_EQ(found.has_value(), row.id.has_value()) << row.text;
+        if (!found) continue;
+        EXPECT_EQ(found->id, *row.id) << row.text;
+        EXPECT_EQ(found->parts, row.parts) << row.text;
+    }
+    EXPECT_EQ(FillTemplate("%2 then %1, %3 stays", std::vector<std::string>{"a%2", "b"}), "b then a%2, %3 stays");
 }
 
 }  // namespace

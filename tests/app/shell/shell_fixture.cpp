@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QRegularExpression>
 #include <QThread>
 
 #include "QRVHardDll.h"
@@ -34,6 +35,15 @@ bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds timeou
         QThread::msleep(2);
     }
     return true;
+}
+
+std::map<QString, QString> LanguageItems(const QString& text) {
+    std::map<QString, QString> items;
+    for (const QString& line : text.split(QRegularExpression("\\r?\\n"))) {
+        const qsizetype equals = line.indexOf(u'=');
+        if (equals > 0 && line.front().isDigit()) items.emplace(line.left(equals), line.mid(equals + 1));
+    }
+    return items;
 }
 
 void WriteLanguageFile(const QString& path, const QString& text) {

@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <functional>
+#include <map>
 #include <memory>
 
 #include <gtest/gtest.h>
@@ -24,6 +25,9 @@ namespace zorbel::test {
 QString ShoutyLanguageText();
 // Processes events until `done` or `timeout` passed; false on time-out.
 bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds timeout = std::chrono::seconds(10));
+// The items of a language file's text by number (the section line, comments
+// and blank lines left out).
+std::map<QString, QString> LanguageItems(const QString& text);
 // Writes `text` (a "[App]" section, "number=text" lines) as UTF-8 to `path`.
 void WriteLanguageFile(const QString& path, const QString& text);
 

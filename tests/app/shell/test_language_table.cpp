@@ -11,10 +11,16 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QVBoxLayout>
+
+#include <map>
+#include <set>
 
 #include "language_table.h"
 #include "shell_fixture.h"
+#include "zorbel/dialogs/program_texts.h"
+#include "zorbel/model/file_texts.h"
 
 namespace zorbel::test {
 namespace {
@@ -147,6 +153,66 @@ TEST(LanguageTable, TranslateDialogByControlId) {
     makeDialog(withoutItems);
     empty.TranslateDialog(&withoutItems);
     EXPECT_EQ(texts(withoutItems), QStringList({"Title", "group", "label", "plain", "button", "check"}));
+}
+
+QString BuiltInText() {
+    QFile resource(LanguageTable::kBuiltInResource);
+    EXPECT_TRUE(resource.open(QIODevice::ReadOnly));
+    const QByteArray bytes = resource.readAll().mid(2);  // without the byte-order mark
+    return QString::fromUtf16(reinterpret_cast<const char16_t*>(bytes.constData()), bytes.size() / 2);
+}
+
+QString ShippedGerman() {
+    QFile file(ZORBEL_LANGUAGE_DIR "/Deutsch.lug");
+    EXPECT_TRUE(file.open(QIODevice::ReadOnly));
+    return QString::fromUtf8(file.readAll());
+}
+
+// The numbered places of an item text, in order of their numbers.
+QStringList PlacesOf(const QString& text) {
+    QStringList places;
+    for (const auto& match : QRegularExpression("%[1-9]").globalMatch(text)) places << match.captured();
+    places.sort();
+    return places;
+}
+
+// Items whose German is the English text, on purpose.
+const std::set<QString> kSameInGerman = {
+    "80002",   "80006",   "80009", "80012", "80015", "80503",  // separators
+    "8020100", "8020101", "10101", "10102",                    // CH1, CH2
+    "80400",   "1023",    "1027",  "1041",  "1063",  "1101",  "10152", "20200", "20303", "20304", "20309",
+};
+
+TEST(LanguageItems, TheProgramsOwnTextsAreBuiltInAndTranslatedInTheShippedGerman) {
+    const std::map<QString, QString> builtIn = LanguageItems(BuiltInText());
+    // The English the program falls back to is the built-in file's.
+    std::vector<std::pair<int, QString>> own;
+    for (const ProgramTextRow& row : ProgramTextTable())
+        own.emplace_back(static_cast<int>(row.item), QString::fromUtf8(row.english));
+    for (const FileTextRow& row : FileTextTable())
+        own.emplace_back(static_cast<int>(row.id), QString::fromUtf8(row.english));
+    for (const auto& [item, english] : own) {
+        const auto found = builtIn.find(QString::number(item));
+        ASSERT_NE(found, builtIn.end()) << item;
+        EXPECT_EQ(found->second, english) << item;
+    }
+
+    // The German file translates every item the program asks for, keeps
+    // every place of the English text and the menu shortcuts after "#".
+    const std::map<QString, QString> german = LanguageItems(ShippedGerman());
+    for (const auto& [item, english] : builtIn) {
+        const auto found = german.find(item);
+        ASSERT_NE(found, german.end()) << item.toStdString() << " " << english.toStdString();
+        const QString& text = found->second;
+        EXPECT_FALSE(text.isEmpty()) << item.toStdString();
+        EXPECT_EQ(text == english, kSameInGerman.contains(item)) << item.toStdString() << " " << text.toStdString();
+        EXPECT_EQ(PlacesOf(text), PlacesOf(english)) << item.toStdString();
+        const QString keys = SplitMenuText(english).shortcutText;  // "Ctrl+P"; not "zoom) %1 is ..."
+        if (!keys.isEmpty() && !keys.contains(u' ')) {
+            EXPECT_EQ(SplitMenuText(text).shortcutText.toStdString(), keys.toStdString()) << item.toStdString();
+        }
+    }
+    EXPECT_EQ(german.size(), builtIn.size());  // nothing the program does not ask for
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // the names assistive tools read, which commands are enabled in arbitrary
 // and other modes, the file commands with their messages, and the session
 // against zorbel-gensim, closing included.
+#include <QAbstractButton>
 #include <QAccessible>
 #include <QAction>
 #include <QApplication>
@@ -10,13 +11,16 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QGroupBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QStatusBar>
+#include <QTableWidget>
 #include <QTest>
 #include <QThread>
 #include <QTimer>
@@ -32,6 +36,9 @@
 #include "shell_fixture.h"
 #include "sim_clients.h"
 #include "sim_process.h"
+#include "zorbel/dialogs/arbitrary_tools.h"
+#include "zorbel/dialogs/formula_dialog.h"
+#include "zorbel/dialogs/program_texts.h"
 #include "zorbel/dialogs/small_dialogs.h"
 #include "zorbel/view/zorbel_view.h"
 
@@ -153,6 +160,82 @@ TEST_F(MainFrame, EverySwitchStartsFromTheBuiltInTexts) {
         EXPECT_TRUE(chain[step]->isChecked()) << step;
         for (const auto& l : labels) EXPECT_EQ(l.text(), l.texts[step]) << l.what << " after switch " << step;
     }
+}
+
+// Every text a user of the window reads, with the names screen readers
+// read: menus, toolbar tips, the pane with the panel and its pages, the
+// status bar, and the formula, connection and sample clock dialogs.
+QStringList ReadableTexts(CMainFrame& frame, DeviceSettings& settings) {
+    QStringList texts;
+    const auto widgetTexts = [&](QWidget* root) {
+        texts << root->windowTitle() << root->accessibleName();
+        for (QWidget* w : root->findChildren<QWidget*>()) {
+            texts << w->accessibleName() << Caption(w) << w->toolTip();
+            if (auto* table = qobject_cast<QTableWidget*>(w))
+                for (int c = 0; c < table->columnCount(); ++c) texts << table->horizontalHeaderItem(c)->text();
+        }
+    };
+    const auto menuTexts = [&](const auto& self, const QList<QAction*>& entries) -> void {
+        for (QAction* entry : entries) {
+            texts << entry->text() << entry->toolTip();
+            if (entry->menu()) self(self, entry->menu()->actions());
+        }
+    };
+    menuTexts(menuTexts, frame.menuBar()->actions());
+    widgetTexts(frame.ControlPane());
+    widgetTexts(frame.statusBar());
+    CDlgFormula formula(settings, nullptr, &frame);
+    widgetTexts(&formula);
+    CDlgConnect connect(kConnectionUsb, 0x7F000001, ProgramLanguage(), &frame);
+    widgetTexts(&connect);
+    const ArbitraryControl clock{};
+    CDlgArbitraryControl clocks({&clock, 1}, &frame);
+    widgetTexts(&clocks);
+    texts.removeAll(QString());
+    return texts;
+}
+
+TEST_F(MainFrame, GermanLeavesNoEnglishOfTheProgramsOwn) {
+    QFile shipped(ZORBEL_LANGUAGE_DIR "/Deutsch.lug");
+    ASSERT_TRUE(shipped.open(QIODevice::ReadOnly));
+    const QString german = QString::fromUtf8(shipped.readAll());
+    StartFrame({{"Deutsch.lug", german}});
+    QAction* deutsch = Frame().Action(kCmdFirstLanguage);
+    ASSERT_NE(deutsch, nullptr);
+
+    // The built-in texts that German translates (not "CH1", "OK", "USB", ...),
+    // as items and as menu captions.
+    const std::map<QString, QString> germanItems = LanguageItems(german);  // every item the program asks for
+    std::set<QString> english;
+    for (const auto& [item, text] : germanItems) {
+        const QString builtIn = Languages().LanguageText(item.toLongLong());
+        if (text == builtIn) continue;
+        english.insert(builtIn);
+        english.insert(SplitMenuText(builtIn).caption);
+    }
+    ASSERT_GT(english.size(), 200u);
+
+    deutsch->trigger();
+    for (const QString& text : ReadableTexts(Frame(), Settings()))
+        EXPECT_FALSE(english.contains(text)) << text.toStdString();
+    const struct {
+        const char* what;
+        std::function<QString()> text;
+        QString german;
+        QString builtIn;
+    } labels[] = {
+        {"Edit menu", [&] { return MenuTitle(Frame(), 1); }, "&Bearbeiten", "&Edit"},
+        {"Undo", [&] { return Frame().Action(kCmdUndo)->text(); }, "&Rückgängig", "&Undo"},
+        {"Undo's key", [&] { return Frame().Action(kCmdUndo)->shortcut().toString(); }, "Ctrl+Z", "Ctrl+Z"},
+        {"Formula", [&] { return Frame().Action(kCmdFormula)->text(); }, "&Formel...", "&Formula..."},
+        {"session state", [&] { return Frame().statusBar()->findChild<QLabel*>(kStateFieldName)->text(); },
+         "Demo: es wird nichts gesendet", "Demo: nothing is sent"},
+        {"its spoken name", [&] { return AccessibleName(Frame().statusBar()->findChild<QLabel*>(kStateFieldName)); },
+         "Sitzungszustand: Demo: es wird nichts gesendet", "Session state: Demo: nothing is sent"},
+    };
+    for (const auto& l : labels) EXPECT_EQ(l.text(), l.german) << l.what;
+    Frame().Action(kCmdDefaultLanguage)->trigger();
+    for (const auto& l : labels) EXPECT_EQ(l.text(), l.builtIn) << l.what;
 }
 
 TEST_F(MainFrame, StoredLanguageNoLongerListedShowsTheBuiltInOne) {

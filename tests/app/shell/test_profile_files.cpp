@@ -122,3 +122,37 @@ TEST(ProfileRule, ModifyTimeOverThreeStarts) {
 
 }  // namespace
 }  // namespace zorbel::test
+
+namespace zorbel::test {
+namespace {
+
+TEST(LanguageChoice, TheFileByItsNameWhileItIsListed) {
+    const QStringList listed{"Albanisch.lug", "Deutsch.lug", "简体中文.lug"};
+    const struct {
+        const char* what;
+        std::optional<int> index;  // in "lan.set"
+        QString name;              // in the profile
+        int expected;
+    } rows[] = {
+        {"name and index agree", 1, "Deutsch.lug", 1},
+        {"a file inserted before the chosen one", 1, "简体中文.lug", 2},
+        {"name no longer listed: the index", 1, "Klingonisch.lug", 1},
+        {"renamed (another case is another file)", 2, "deutsch.lug", 2},
+        {"index only (a profile from before names)", 0, "", 0},
+        {"index beyond the list stays, as stored", 7, "", 7},
+        {"name without lan.set", std::nullopt, "Deutsch.lug", 1},
+        {"nothing stored: built-in", std::nullopt, "", -1},
+        {"built-in chosen", -1, "", -1},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(ResolveLanguageChoice(row.index, row.name, listed), row.expected) << row.what;
+
+    // The name lives in the program's profile, beside the window state.
+    StoreLanguageFile("简体中文.lug");
+    EXPECT_EQ(StoredLanguageFile(), "简体中文.lug");
+    StoreLanguageFile({});
+    EXPECT_TRUE(StoredLanguageFile().isEmpty());
+}
+
+}  // namespace
+}  // namespace zorbel::test

@@ -12,6 +12,7 @@
 
 #include "zorbel/model/arbitrary_files.h"
 #include "zorbel/model/device_settings.h"
+#include "zorbel/model/file_texts.h"
 
 namespace zorbel {
 
@@ -19,12 +20,8 @@ namespace zorbel {
 inline constexpr std::uint16_t kArbitraryDataFile = 0;      // ".arb"
 inline constexpr std::uint16_t kArbitraryExchangeFile = 1;  // ".qwf"
 
-// The fixed English messages of the file operations ("Cann't" as the users know it).
-inline constexpr std::string_view kNotSetupFileMessage = "File is not *.set";
-inline constexpr std::string_view kNotArbFileMessage = "File is not *.arb";
-inline constexpr std::string_view kNotQwfFileMessage = "File is not *.qwf";
-inline constexpr std::string_view kCannotLoadMessage = "Cann't Load file: ";  // + the reason
-inline constexpr std::string_view kCannotSaveMessage = "Cann't save file: ";  // + the reason
+// The messages of the file operations are FileTexts ("Cann't Load file: %1",
+// "Cann't" as the users know it): English here, translated where shown.
 
 class DocumentMessages {
 public:

@@ -73,8 +73,9 @@ struct PointReadout {
     std::uint32_t index = 0;
     double volts = 0.0;
 };
-// "Point 1234  0.5123 V".
-std::string ReadoutText(const PointReadout& readout);
+// The voltage of the status bar's readout ("Point 1234  0.5123 V"), four
+// decimals.
+std::string ReadoutVolts(const PointReadout& readout);
 
 // ---- The tools on the current channel
 

@@ -1,0 +1,133 @@
+// The program's own texts and the current language's lookup of them.
+#include "zorbel/dialogs/program_texts.h"
+
+#include <algorithm>
+#include <array>
+#include <vector>
+
+namespace zorbel {
+namespace {
+
+using enum Text;
+
+// clang-format off
+constexpr std::array<ProgramTextRow, 56> kRows = {{
+    {EditMenu, "&Edit"},
+    {Undo, "&Undo#Ctrl+Z"},
+    {Redo, "&Redo#Ctrl+Shift+Z"},
+    {Cut, "Cu&t#Ctrl+X"},
+    {Copy, "&Copy#Ctrl+C"},
+    {Paste, "&Paste#Ctrl+V"},
+
+    {FormulaTitle, "Formula"},
+    {FormulaLabel, "&Formula:"},
+    {FormulaHint, "x runs from 0 to 1 over one period, n from 0 to N-1; N = %1 points. "
+                  "Values are volts, clamped to \u00b1%2 V."},
+    {FormulaClamped, "Values beyond \u00b1%1 V are clamped."},
+    {FormulaErrorAt, "%1 at position %2"},
+    {FormulaPreview, "Preview"},
+
+    {Ok, "OK"},
+    {Cancel, "Cancel"},
+    {Yes, "&Yes"},
+    {No, "&No"},
+    {ClockListTitle, "Based On Frequency"},
+    {ClockSerial, "Serial"},
+    {ClockDivider, "Sample"},
+    {ClockPoints, "Counter"},
+    {ClockFrequency, "Frequency"},
+    {ClockError, "Precent"},
+
+    {LinkField, "Instrument link"},
+    {StateField, "Session state"},
+    {OutcomeField, "Last job"},
+    {LinkUsb, "USB"},
+    {LinkLan, "LAN %1"},
+    {StateLost, "Offline: instrument lost"},
+    {StateDemo, "Demo: nothing is sent"},
+    {StateCalibrating, "Calibrating"},
+    {StateJobRunning, "Job running"},
+    {StateOnline, "Online"},
+    {StateOffline, "Offline: nothing is sent until Read or Write Operation"},
+    {NoJobYet, "No job yet"},
+    {LastJobNoDevice, "Last job: No Device Found!"},
+    {LastJobCalibrationStopped, "Last job failed: the calibration stopped before its end"},
+    {LastJobSucceeded, "Last job succeeded"},
+    {LastJobFailed, "Last job failed"},
+    {LastJobNoLink, "Last job failed: no link to the instrument"},
+    {LastJobNoAnswer, "Last job failed: no answer from the instrument"},
+    {LastJobRefused, "Last job failed: the instrument refused a value"},
+    {LastJobStatus, "Last job failed (status %1)"},
+    {InstrumentBusy, "The instrument is busy with another program: the job was not run. "
+                     "Try again when that program is done."},
+    {PointReadout, "Point %1  %2 V"},
+
+    {NoDeviceFound, "No Device Found!"},
+    {NoHelpViewer, "No program is set up to open %1."},
+    {CannotPrint, "Cann't print on %1"},
+    {ArbFiles, "Arb Data File(*.arb)"},
+    {SetupFiles, "Setup File(*.set)"},
+    {QwfFiles, "Qwf Data File(*.qwf)"},
+    {SoundFiles, "Sound File(*.wav *.flac *.aif *.aiff)"},
+    {TableFiles, "Table of Values(*.csv *.txt)"},
+    {BmpFiles, "BMP File(*.bmp)"},
+    {JpegFiles, "JPEG File(*.jpg)"},
+    {Harmonic, "Harmonic"},
+    {ReportTime, "Time"},
+}};
+// clang-format on
+
+constexpr bool InItemOrder() {
+    for (std::size_t i = 1; i < kRows.size(); ++i)
+        if (static_cast<int>(kRows[i].item) <= static_cast<int>(kRows[i - 1].item)) return false;
+    return true;
+}
+static_assert(InItemOrder(), "rows in item order, each item once");
+
+LanguageLookup& Lookup() {
+    static LanguageLookup lookup;
+    return lookup;
+}
+
+// The current language's text of `item`, else `english`.
+QString TextOf(int item, const char* english) {
+    const QString text = Lookup() ? Lookup()(item) : QString();
+    return text.isEmpty() ? QString::fromUtf8(english) : text;
+}
+
+}  // namespace
+
+std::span<const ProgramTextRow> ProgramTextTable() { return kRows; }
+
+QString ProgramText(Text item) {
+    const auto row = std::lower_bound(kRows.begin(), kRows.end(), item, [](const ProgramTextRow& r, Text t) {
+        return static_cast<int>(r.item) < static_cast<int>(t);
+    });
+    return TextOf(static_cast<int>(item), row != kRows.end() && row->item == item ? row->english : "");
+}
+
+QString ProgramText(Text item, const QStringList& parts) { return FillPlaces(ProgramText(item), parts); }
+
+QString FillPlaces(const QString& pattern, const QStringList& parts) {
+    // The places and their numbers are ASCII: the UTF-8 form fills the same.
+    std::vector<std::string> utf8;
+    for (const QString& part : parts) utf8.push_back(part.toStdString());
+    return QString::fromStdString(FillTemplate(pattern.toStdString(), utf8));
+}
+
+void SetProgramLanguage(LanguageLookup lookup) { Lookup() = std::move(lookup); }
+const LanguageLookup& ProgramLanguage() { return Lookup(); }
+
+QString TranslateFileText(const std::string& english) {
+    const std::optional<RecognisedText> found = RecogniseFileText(english);
+    if (!found) return QString::fromStdString(english);
+    QStringList parts;
+    for (const std::string& part : found->parts) parts << TranslateFileText(part);
+    return FileTextIn(found->id, parts);
+}
+
+QString FileTextIn(FileText id, const QStringList& parts) {
+    return FillPlaces(TextOf(static_cast<int>(id), EnglishTemplate(id)), parts);
+}
+
+}  // namespace zorbel
