@@ -58,4 +58,16 @@ inline QWidget* TabTo(const QString& name) {
     return nullptr;
 }
 
+// Presses the right arrow until the control named `name` has the focus
+// (a choice group moves round); nullptr when it never does.
+inline QWidget* ArrowTo(const QString& name) {
+    for (int i = 0; i < 20; ++i) {
+        QWidget* focus = QApplication::focusWidget();
+        if (!focus) return nullptr;
+        if (AccessibleName(focus) == name) return focus;
+        QTest::keyClick(focus, Qt::Key_Right);
+    }
+    return nullptr;
+}
+
 }  // namespace zorbel::test
