@@ -253,6 +253,9 @@ void CZorbelView::RefreshDescription() {
         settings_.ReadRecord(channel, [channel](const ChannelRecord& r) { return ViewDescription(channel, r); });
     if (text == accessibleDescription()) return;
     setAccessibleDescription(text);
+    // Screen readers hear of it (this Qt does not tell them by itself).
+    QAccessibleEvent changed(this, QAccessible::DescriptionChanged);
+    QAccessible::updateAccessibility(&changed);
 }
 
 void CZorbelView::resizeEvent(QResizeEvent* event) {
