@@ -18,7 +18,9 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include "zorbel/dialogs/accessible_texts.h"
 #include "zorbel/dialogs/calibration_report.h"
+#include "zorbel/dialogs/choice_group.h"
 #include "zorbel/dialogs/control_texts.h"
 #include "zorbel/dialogs/dialog_links.h"
 
@@ -63,6 +65,8 @@ CDlgCalibrate::CDlgCalibrate(DeviceSettings& settings, CalibrationChoices& choic
     setWindowTitle(QStringLiteral("仪器校准"));
     setFont(QFont(QStringLiteral("Arial"), 9));
     BuildControls();
+    ChoiceGroup::GroupRadios(this);
+    TrimAccessibleNames(this);  // " CH1"
     prompts_.ask = [this](const QString& question) { return AskYesNo(this, question); };
     prompts_.tell = [this](const QString& text) { ShowMessage(this, text); };
     prompts_.openFolder = [](const QString& folder) { QDesktopServices::openUrl(QUrl::fromLocalFile(folder)); };

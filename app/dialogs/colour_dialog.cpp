@@ -5,6 +5,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "zorbel/dialogs/accessible_texts.h"
 #include "zorbel/dialogs/small_dialogs.h"
 #include "zorbel/model/session_observer.h"
 #include "zorbel/report/colour_ref.h"
@@ -17,20 +18,38 @@ CColorButton::Chooser& ColourChooser() {
     return chooser;
 }
 
-// Caption item of each target, from 1 on.
+// Caption item of each target, from 1 on, and its text without a language.
 constexpr int kFirstCaptionItem = 10101;
+constexpr const char* kTargetCaptions[] = {"CH1", "CH2", "Grid Scale", "Grid Main", "Grid Sub"};
 
 }  // namespace
 
 CColorButton::CColorButton(QWidget* parent) : QPushButton(parent) {
     setMinimumHeight(28);
+    setAccessibleDescription(QString::fromLatin1(accessible_texts::kColourBarDescription));
     connect(this, &QPushButton::clicked, this, [this] { Choose(); });
+}
+
+void CColorButton::SetSubject(const QString& subject) {
+    subject_ = subject;
+    Rename();
+}
+
+// Named by the colour it shows, which is all a screen reader can tell of it.
+void CColorButton::Rename() {
+    setAccessibleName(QString::fromLatin1(accessible_texts::kColourBarName)
+                          .arg(subject_)
+                          .arg(colour_.red())
+                          .arg(colour_.green())
+                          .arg(colour_.blue())
+                          .trimmed());  // no subject yet: no leading blank
 }
 
 void CColorButton::SetChooser(Chooser chooser) { ColourChooser() = std::move(chooser); }
 
 void CColorButton::SetColour(const QColor& colour) {
     colour_ = colour;
+    Rename();
     update();
 }
 
@@ -65,9 +84,11 @@ CDlgColor::CDlgColor(std::uint16_t target, DeviceSettings& settings, RedrawSink*
     resize(280, 110);
 
     TranslateControls(this, languageText);
-    bar_->setAccessibleName(group->title());  // the bar has no caption of its own
-    if (target_ >= kColourChannel1 && target_ <= kColourGridSub && languageText)
-        setWindowTitle(languageText(kFirstCaptionItem + target_ - kColourChannel1));
+    if (target_ >= kColourChannel1 && target_ <= kColourGridSub) {
+        if (languageText) setWindowTitle(languageText(kFirstCaptionItem + target_ - kColourChannel1));
+        bar_->SetSubject(windowTitle().isEmpty() ? QString::fromLatin1(kTargetCaptions[target_ - kColourChannel1])
+                                                 : windowTitle());
+    }
     if (windowTitle().isEmpty()) setWindowTitle(QStringLiteral("Color Dialog"));
 
     if (target_ < kColourChannel1 || target_ > kColourGridSub) {

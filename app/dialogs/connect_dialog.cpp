@@ -10,6 +10,8 @@
 #include <QVBoxLayout>
 #include <QValidator>
 
+#include "zorbel/dialogs/accessible_texts.h"
+#include "zorbel/dialogs/choice_group.h"
 #include "zorbel/dialogs/program_texts.h"
 #include "zorbel/dialogs/small_dialogs.h"
 
@@ -102,6 +104,8 @@ CDlgConnect::CDlgConnect(std::uint16_t connectionType, std::uint32_t lanAddress,
     usb_->setChecked(!isLan);
     lan_->setChecked(isLan);
     address_->setEnabled(isLan);
+    ChoiceGroup::GroupRadios(this);  // Tab enters the pair at the chosen link
+    TrimAccessibleNames(this);
     connect(usb_, &QRadioButton::clicked, this, [this] { address_->setEnabled(false); });
     connect(lan_, &QRadioButton::clicked, this, [this] { address_->setEnabled(true); });
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);

@@ -5,9 +5,13 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QRadioButton>
+#include <QStyleOptionButton>
+#include <QStylePainter>
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "zorbel/dialogs/accessible_texts.h"
+#include "zorbel/dialogs/choice_group.h"
 #include "zorbel/dialogs/edit_ex.h"
 #include "zorbel/dialogs/value_fields.h"
 #include "zorbel/dialogs/wave_parameter_pages.h"
@@ -16,34 +20,61 @@
 namespace zorbel {
 namespace {
 
-// Per wave type 1..6: template caption, button id, indicator radio id.
+// Per wave type 1..6: template caption and button id.
 struct WaveTypeControl {
     const char* caption;
     int buttonId;
-    int radioId;
 };
 constexpr std::array<WaveTypeControl, 6> kWaveTypeControls = {{
-    {"Sine", 1006, 1005},
-    {"Square", 1008, 1007},
-    {"Ramp", 1010, 1009},
-    {"Pulse", 1012, 1011},
-    {"Noise", 1014, 1013},
-    {"Arb", 1016, 1015},
+    {"Sine", 1006},
+    {"Square", 1008},
+    {"Ramp", 1010},
+    {"Pulse", 1012},
+    {"Noise", 1014},
+    {"Arb", 1016},
 }};
 
 constexpr std::array<const char*, 3> kUnitCaptions = {" Hz", " KHz", " MHz"};
 constexpr std::array<int, 3> kUnitIds = {1059, 1060, 1061};
 
-// Checks the radio at `index` and unchecks the others; none for an index out
-// of range, which exclusive radios would not allow.
-template <std::size_t N>
-void CheckOnly(const std::array<QRadioButton*, N>& radios, int index) {
-    for (int i = 0; i < static_cast<int>(N); ++i) {
-        radios[i]->setAutoExclusive(false);
-        radios[i]->setChecked(i == index);
-        radios[i]->setAutoExclusive(true);
+// A wave type's button with its indicator radio to its left, one control:
+// checked while its type is chosen, which the indicator shows; the button
+// itself is drawn raised as a plain button would be.
+class WaveTypeButton final : public QPushButton {
+public:
+    WaveTypeButton(const QString& caption, QWidget* parent) : QPushButton(caption, parent) { setCheckable(true); }
+
+    // QPushButton's least size is this size too.
+    QSize sizeHint() const override { return QPushButton::sizeHint() + QSize(IndicatorRoom(), 0); }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QStylePainter painter(this);
+        QStyleOptionButton indicator;
+        indicator.initFrom(this);
+        indicator.state &= ~(QStyle::State_HasFocus | QStyle::State_MouseOver);
+        indicator.state |= isChecked() ? QStyle::State_On : QStyle::State_Off;
+        const QSize box(style()->pixelMetric(QStyle::PM_ExclusiveIndicatorWidth, nullptr, this),
+                        style()->pixelMetric(QStyle::PM_ExclusiveIndicatorHeight, nullptr, this));
+        indicator.rect = QRect(QPoint(0, (height() - box.height()) / 2), box);
+        painter.drawPrimitive(QStyle::PE_IndicatorRadioButton, indicator);
+
+        QStyleOptionButton bevel;
+        initStyleOption(&bevel);
+        bevel.rect = rect().adjusted(IndicatorRoom(), 0, 0, 0);
+        bevel.state &= ~QStyle::State_On;
+        if (!(bevel.state & QStyle::State_Sunken)) bevel.state |= QStyle::State_Raised;
+        painter.drawControl(QStyle::CE_PushButton, bevel);
     }
-}
+    // The indicator answers a click as the button does.
+    bool hitButton(const QPoint& at) const override { return rect().contains(at); }
+
+private:
+    int IndicatorRoom() const {
+        const int gap = style()->pixelMetric(QStyle::PM_LayoutHorizontalSpacing, nullptr, this);
+        return style()->pixelMetric(QStyle::PM_ExclusiveIndicatorWidth, nullptr, this) + (gap >= 0 ? gap : 6) + 4;
+    }
+};
 
 template <class W>
 W* WithId(W* control, int id) {
@@ -76,19 +107,25 @@ CDlgCtrlDDS::CDlgCtrlDDS(QWidget* parent) : CScrollDialog(parent) {
 QLayout* CDlgCtrlDDS::BuildTop(QWidget* body) {
     auto* grid = new QGridLayout;
     auto* enabled = WithId(new QLabel(QStringLiteral("Enabled :"), body), 1056);
+    // Checked while the output is on: screen readers tell the state, not only the flipping caption.
     outputSwitch_ = WithId(new QPushButton(QStringLiteral("On"), body), 1001);
+    outputSwitch_->setCheckable(true);
     enabled->setBuddy(outputSwitch_);
     auto* channel = WithId(new QLabel(QStringLiteral("Channel :"), body), 1057);
     channelRadios_[0] = WithId(new QRadioButton(QStringLiteral("CH1"), body), 1002);
     channelRadios_[1] = WithId(new QRadioButton(QStringLiteral("CH2"), body), 1003);
     channel->setBuddy(channelRadios_[0]);
+    channelGroup_ = new ChoiceGroup({channelRadios_[0], channelRadios_[1]}, this);
     grid->addWidget(enabled, 0, 0);
     grid->addWidget(outputSwitch_, 0, 1, 1, 2);
     grid->addWidget(channel, 1, 0);
     grid->addWidget(channelRadios_[0], 1, 1);
     grid->addWidget(channelRadios_[1], 1, 2);
 
-    connect(outputSwitch_, &QPushButton::clicked, this, [this] { ToggleOutput(); });
+    connect(outputSwitch_, &QPushButton::clicked, this, [this] {
+        ToggleOutput();
+        ShowOutputCaption();  // a click the model did not take leaves the switch as it was
+    });
     for (std::uint16_t ch = 0; ch < 2; ++ch)
         connect(channelRadios_[ch], &QRadioButton::clicked, this, [this, ch] { ChooseChannel(ch); });
     return grid;
@@ -97,22 +134,17 @@ QLayout* CDlgCtrlDDS::BuildTop(QWidget* body) {
 QGroupBox* CDlgCtrlDDS::BuildWaveTypes(QWidget* body) {
     auto* group = WithId(new QGroupBox(QStringLiteral("Type"), body), 1004);
     auto* grid = new QGridLayout(group);
+    grid->setColumnStretch(0, 1);
     grid->setColumnStretch(1, 1);
-    grid->setColumnStretch(3, 1);
     for (std::uint16_t i = 0; i < kWaveTypeControls.size(); ++i) {
         const WaveTypeControl& control = kWaveTypeControls[i];
-        // The indicator radio has no caption: it is named like its button.
-        auto* radio = WithId(new QRadioButton(group), control.radioId);
-        radio->setAccessibleName(QString::fromLatin1(control.caption));
-        auto* button = WithId(new QPushButton(QString::fromLatin1(control.caption), group), control.buttonId);
-        grid->addWidget(radio, i / 2, (i % 2) * 2);
-        grid->addWidget(button, i / 2, (i % 2) * 2 + 1);
-        waveTypeRadios_[i] = radio;
+        auto* button = WithId(new WaveTypeButton(QString::fromLatin1(control.caption), group), control.buttonId);
+        grid->addWidget(button, i / 2, i % 2);
         waveTypeButtons_[i] = button;
         const std::uint16_t type = i + 1;
-        connect(radio, &QRadioButton::clicked, this, [this, type] { SelectWaveType(type); });
         connect(button, &QPushButton::clicked, this, [this, type] { SelectWaveType(type); });
     }
+    waveTypeGroup_ = new ChoiceGroup({waveTypeButtons_.begin(), waveTypeButtons_.end()}, this);
     return group;
 }
 
@@ -149,6 +181,7 @@ QGroupBox* CDlgCtrlDDS::BuildFrequency(QWidget* body) {
         grid->addWidget(unitRadios_[unit], 0, unit);
         connect(unitRadios_[unit], &QRadioButton::clicked, this, [this, unit] { ApplyFrequencyUnit(unit); });
     }
+    unitGroup_ = new ChoiceGroup({unitRadios_.begin(), unitRadios_.end()}, this);
     // No label of its own: screen readers name it by the group's caption.
     frequencyEdit_ = WithId(new CEditEx(group), 1062);
     frequencyEdit_->SetDecimals(6);
@@ -187,8 +220,7 @@ void CDlgCtrlDDS::Retranslate(const LanguageLookup& languageText) {
     onText_ = text(10000, "ON");
     offText_ = text(10001, "OFF");
     ShowOutputCaption();
-    for (std::size_t i = 0; i < waveTypeRadios_.size(); ++i)
-        waveTypeRadios_[i]->setAccessibleName(waveTypeButtons_[i]->text());
+    TrimAccessibleNames(this);
 }
 
 CDlgWaveParameter* CDlgCtrlDDS::Page(std::uint16_t type) const {
@@ -238,7 +270,7 @@ void CDlgCtrlDDS::SelectWaveType(std::uint16_t type) {
 
 void CDlgCtrlDDS::ShowFrequency(double frequency, std::uint16_t unit) {
     shown_ = {unit, frequency / JoinFrequency(1, unit)};
-    CheckOnly(unitRadios_, unit);
+    unitGroup_->Check(unit);
     frequencyEdit_->SetValue(shown_.mantissa);
 }
 
@@ -294,11 +326,20 @@ void CDlgCtrlDDS::ChooseChannel(std::uint16_t channel) {
 }
 
 void CDlgCtrlDDS::CheckChannelRadios() {
-    if (Settings()) CheckOnly(channelRadios_, Settings()->CurrentChannel());
+    if (!Settings()) return;
+    const std::uint16_t channel = Settings()->CurrentChannel();
+    channelGroup_->Check(channel);
+    // The channel as its radio names it, in the language shown.
+    if (channel < channelRadios_.size())
+        outputSwitch_->setAccessibleDescription(
+            QString::fromLatin1(accessible_texts::kOutputOf).arg(NameOfCaption(channelRadios_[channel]->text())));
 }
 
-void CDlgCtrlDDS::CheckWaveTypeRadio(std::uint16_t type) { CheckOnly(waveTypeRadios_, type - 1); }
+void CDlgCtrlDDS::CheckWaveTypeRadio(std::uint16_t type) { waveTypeGroup_->Check(type - 1); }
 
-void CDlgCtrlDDS::ShowOutputCaption() { outputSwitch_->setText(outputOn_ ? onText_ : offText_); }
+void CDlgCtrlDDS::ShowOutputCaption() {
+    outputSwitch_->setText(outputOn_ ? onText_ : offText_);
+    outputSwitch_->setChecked(outputOn_);  // also after a click the model did not take
+}
 
 }  // namespace zorbel

@@ -4,9 +4,12 @@
 #include "app_look.h"
 
 #include <QApplication>
+#include <QPainter>
 #include <QPalette>
+#include <QProxyStyle>
 #include <QStyle>
 #include <QStyleFactory>
+#include <QStyleOptionToolButton>
 
 namespace zorbel {
 namespace {
@@ -45,6 +48,38 @@ Look LookOf(int look) {
     }
 }
 
+// A toolbar button with the keyboard focus is drawn flat, as when it has
+// neither the mouse nor the focus, inside a frame in the colour of
+// selections: the styles' own focus look raises it much as a checked button
+// is drawn.
+class ToolbarFocusStyle final : public QProxyStyle {
+public:
+    using QProxyStyle::QProxyStyle;
+
+    void drawComplexControl(ComplexControl control, const QStyleOptionComplex* option, QPainter* painter,
+                            const QWidget* widget) const override {
+        const auto* button = qstyleoption_cast<const QStyleOptionToolButton*>(option);
+        if (control != CC_ToolButton || !button || !(button->state & State_AutoRaise) ||
+            !(button->state & State_HasFocus)) {
+            QProxyStyle::drawComplexControl(control, option, painter, widget);
+            return;
+        }
+        QStyleOptionToolButton plain = *button;
+        plain.state &= ~State_HasFocus;
+        if (!(plain.state & (State_MouseOver | State_On | State_Sunken))) plain.state &= ~State_Raised;
+        QProxyStyle::drawComplexControl(control, &plain, painter, widget);
+        painter->save();
+        painter->setRenderHint(QPainter::Antialiasing);
+        painter->setPen(QPen(option->palette.color(QPalette::Highlight), kMarkWidth));
+        painter->setBrush(Qt::NoBrush);
+        painter->drawRoundedRect(QRectF(option->rect).adjusted(1.5, 1.5, -1.5, -1.5), 3, 3);
+        painter->restore();
+    }
+
+private:
+    static constexpr qreal kMarkWidth = 2;  // pixels
+};
+
 QPalette PaletteOf(const Look& look, const QStyle& style) {
     QPalette palette = style.standardPalette();
     if (look.window == 0) return palette;
@@ -73,9 +108,10 @@ QPalette PaletteOf(const Look& look, const QStyle& style) {
 void ApplyApplicationLook(int look) {
     const Look chosen = LookOf(look);
     QStyle* style = QStyleFactory::create(QString::fromLatin1(chosen.style));
-    if (!style) return;             // a style this Qt lacks: keep the present one
-    QApplication::setStyle(style);  // takes ownership
-    QApplication::setPalette(PaletteOf(chosen, *style));
+    if (!style) return;  // a style this Qt lacks: keep the present one
+    const QPalette palette = PaletteOf(chosen, *style);
+    QApplication::setStyle(new ToolbarFocusStyle(style));  // takes ownership, as the proxy takes the style's
+    QApplication::setPalette(palette);
 }
 
 }  // namespace zorbel

@@ -45,6 +45,8 @@ constexpr char kStateKey[] = "Workspace/State";
 constexpr char kControlPaneTitle[] = "Control Bar";  // without a language
 // Property of a status bar field: the Text that names it to screen readers.
 constexpr char kSpokenNameProperty[] = "zorbelSpokenName";
+// Property of a QAction: the shortcut it gives up while it cannot be used.
+constexpr char kShortcutAsideProperty[] = "zorbelShortcutAside";
 
 QSettings ProgramSettings() {
     return QSettings(QString::fromLatin1(kProfileOrganisation), QString::fromLatin1(kProfileApplication));
@@ -127,9 +129,11 @@ CMainFrame::CMainFrame(LanguageTable& languages, CZorbelDoc& document, ProgramPa
     });
     view_->SetPopupActions({Action(kCmdUndo), Action(kCmdRedo)});
 
-    // F6 moves the keyboard focus between toolbar, control pane and view.
+    // F6 moves the keyboard focus on between toolbar, control pane and view, Shift+F6 back.
     auto* nextRegion = new QShortcut(QKeySequence(Qt::Key_F6), this);
-    connect(nextRegion, &QShortcut::activated, this, [this] { FocusNextRegion(); });
+    connect(nextRegion, &QShortcut::activated, this, [this] { FocusNextRegion(1); });
+    auto* previousRegion = new QShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F6), this);
+    connect(previousRegion, &QShortcut::activated, this, [this] { FocusNextRegion(-1); });
 
     updateTimer_ = new QTimer(this);
     connect(updateTimer_, &QTimer::timeout, this, [this] {
@@ -287,6 +291,9 @@ void CMainFrame::OpenCalibrationDialog() { OpenCalibration(this, Settings(), *se
 
 void CMainFrame::SwitchLanguage(int index) {
     languages_.LoadLanguage(index);
+    // The language gives every entry its shortcut anew; the states take it
+    // from the entries that are not usable now.
+    for (const auto& [command, entry] : commands_) HoldShortcut(entry.action, true);
     // The pane's title renames its toggle action: the menu's text comes after.
     const QString caption = languages_.LanguageText(kCmdControlBar);
     controlPane_->setWindowTitle(caption.isEmpty() ? QString::fromLatin1(kControlPaneTitle) : caption);
@@ -345,6 +352,22 @@ void CMainFrame::UpdateCommandStates() {
         entry.action->setEnabled(state.enabled);
         entry.action->setVisible(state.visible);
         if (entry.action->isCheckable()) entry.action->setChecked(state.checked);
+        HoldShortcut(entry.action, state.enabled && state.visible);
+    }
+}
+
+// Commands that share a key (Ctrl+O loads the setup, or the data in
+// arbitrary mode) are never usable together: only the usable one holds the
+// key, and the menus show it beside that one alone. The other keeps it aside
+// until it is usable again.
+void CMainFrame::HoldShortcut(QAction* action, bool usable) {
+    const QVariant aside = action->property(kShortcutAsideProperty);
+    if (usable && aside.isValid()) {
+        action->setShortcut(aside.value<QKeySequence>());
+        action->setProperty(kShortcutAsideProperty, QVariant());
+    } else if (!usable && !aside.isValid() && !action->shortcut().isEmpty()) {
+        action->setProperty(kShortcutAsideProperty, action->shortcut());
+        action->setShortcut(QKeySequence());
     }
 }
 
@@ -363,6 +386,7 @@ void CMainFrame::UpdateStatus() {
     }
     // Another channel or wave type under a mouse that has not moved.
     view_->RefreshReadout();
+    view_->RefreshDescription();
     // Said once per refused job; the flag is set before the modal message
     // runs its own event loop, in which this timer fires again.
     const bool busy = Settings().InstrumentBusy();
@@ -425,14 +449,16 @@ void CMainFrame::FitFrameHeight() {
     }
 }
 
-void CMainFrame::FocusNextRegion() {
+void CMainFrame::FocusNextRegion(int direction) {
     const std::vector<QWidget*> regions = {toolBar_, controlPane_, centralWidget()};
+    const int count = static_cast<int>(regions.size());
     const QWidget* focus = focusWidget();
-    std::size_t current = regions.size() - 1;
-    for (std::size_t i = 0; i < regions.size(); ++i)
-        if (focus && regions[i]->isAncestorOf(focus)) current = i;
-    for (std::size_t step = 1; step <= regions.size(); ++step) {
-        QWidget* region = regions[(current + step) % regions.size()];
+    // Outside every region F6 starts at the toolbar and Shift+F6 at the view.
+    int current = direction > 0 ? count - 1 : 0;
+    for (int i = 0; i < count; ++i)
+        if (focus && (regions[i] == focus || regions[i]->isAncestorOf(focus))) current = i;
+    for (int step = 1; step <= count; ++step) {
+        QWidget* region = regions[((current + direction * step) % count + count) % count];
         if (!region->isVisible()) continue;
         // The view takes the focus itself (it has no child controls).
         QList<QWidget*> candidates = region->findChildren<QWidget*>();

@@ -99,7 +99,10 @@ private:
     void CreateControlPane();
     void RetranslateToolBar();
     void FitFrameHeight();
-    void FocusNextRegion();
+    // The first control of the next region (toolbar, control pane, view)
+    // after the focus's own, `direction` 1 onwards and -1 back, round.
+    void FocusNextRegion(int direction);
+    void HoldShortcut(QAction* action, bool usable);
     // The document's remarks on the file it loaded last, as sentences; none
     // after a failure.
     QStringList TakeDocumentNotes();

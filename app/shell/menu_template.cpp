@@ -87,15 +87,30 @@ const std::vector<CommandRow>& CMainFrame::Commands() {
     constexpr const char* kColourMenu = "&Display/&Color";
     constexpr const char* kLanguageMenu = "&Utility/&Language";
 
+    // Each pair of load and save commands shares its key: the one that fits
+    // the wave type holds it (the frame gives it to usable commands only).
+    const QKeySequence openKeys(Qt::CTRL | Qt::Key_O);
+    const QKeySequence saveKeys(Qt::CTRL | Qt::Key_S);
+
     static const std::vector<CommandRow> kCommands = {
-        Row(kCmdLoadData, "&File", "Load Data", Plain, kFileCommand, OnlyArbitrary).Button(icons::LoadData, 11),
-        Row(kCmdLoadSetup, "&File", "Load Setup", Plain, kFileCommand, OnlyNonArbitrary).Button(icons::LoadSetup, 12),
-        Row(kCmdSaveData, "&File", "Save Data", Plain, kFileCommand, OnlyArbitrary).Button(icons::SaveData, 21).Gap(),
-        Row(kCmdSaveSetup, "&File", "Save Setup", Plain, kFileCommand, OnlyNonArbitrary).Button(icons::SaveSetup, 22),
+        Row(kCmdLoadData, "&File", "Load Data", Plain, kFileCommand, OnlyArbitrary)
+            .Button(icons::LoadData, 11)
+            .Keys(openKeys),
+        Row(kCmdLoadSetup, "&File", "Load Setup", Plain, kFileCommand, OnlyNonArbitrary)
+            .Button(icons::LoadSetup, 12)
+            .Keys(openKeys),
+        Row(kCmdSaveData, "&File", "Save Data", Plain, kFileCommand, OnlyArbitrary)
+            .Button(icons::SaveData, 21)
+            .Gap()
+            .Keys(saveKeys),
+        Row(kCmdSaveSetup, "&File", "Save Setup", Plain, kFileCommand, OnlyNonArbitrary)
+            .Button(icons::SaveSetup, 22)
+            .Keys(saveKeys),
         Row(
             kCmdSaveImage, "&File", "Save Image", Plain, [](F& f, int) { f.SaveImage(); }, AlwaysEnabled),
         Row(kCmdImportData, "&File", "Import Data", Plain, kFileCommand, OnlyArbitrary).Gap(),
-        Row(kCmdExportData, "&File", "Export Data As..", Plain, kFileCommand, OnlyArbitrary),
+        Row(kCmdExportData, "&File", "Export Data As..", Plain, kFileCommand, OnlyArbitrary)
+            .Keys(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S)),
         Row(
             kCmdPrint, "&File", "&Print", Plain, [](F& f, int) { f.Print(); }, AlwaysEnabled)
             .Keys(QKeySequence(Qt::CTRL | Qt::Key_P))

@@ -2,16 +2,51 @@
 // painting, progress dialog, context menu and the calibration shortcut.
 #include "zorbel/view/zorbel_view.h"
 
+#include <QAccessible>
 #include <QContextMenuEvent>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QShortcut>
 
+#include <cmath>
 #include "zorbel/dialogs/program_texts.h"
+
+#include "zorbel/dialogs/accessible_texts.h"
 #include "zorbel/model/device_settings.h"
 
 namespace zorbel {
+namespace {
+
+// A frequency in the largest unit that keeps it at 1 or more ("1 kHz", "0.5 Hz").
+QString FrequencyText(double hertz) {
+    int unit = 0;
+    double shown = hertz;
+    while (unit < 2 && std::abs(shown) >= 1000.0) {
+        shown /= 1000.0;
+        ++unit;
+    }
+    return QString::number(shown, 'g', 6) + u' ' + QString::fromLatin1(accessible_texts::kFrequencyUnits[unit]);
+}
+
+}  // namespace
+
+QString ViewDescription(std::uint16_t channel, const ChannelRecord& r) {
+    namespace t = accessible_texts;
+    const QString name = QString::fromLatin1(t::kChannel).arg(channel + 1);
+    if (r.waveType == kWaveArbitrary)
+        return QString::fromLatin1(t::kViewArbitrary)
+            .arg(name)
+            .arg(r.arbitraryViewFirst)
+            .arg(r.arbitraryViewLast)
+            .arg(r.arbitraryPointCount)
+            .arg(QString::number(r.arbitraryViewLower, 'g', 6), QString::number(r.arbitraryViewUpper, 'g', 6));
+    if (r.waveType < kWaveSine || r.waveType > kWaveNoise) return name;
+    const QString type = QString::fromLatin1(t::kWaveTypes[r.waveType - kWaveSine]);
+    if (r.waveType == kWaveNoise) return QString::fromLatin1(t::kViewNoFrequency).arg(name, type);
+    return QString::fromLatin1(t::kViewPeriodic)
+        .arg(name, type, FrequencyText(r.Value(Parameter::Frequency)), QString::number(r.previewPeriods, 'g', 6));
+}
 
 CZorbelView::CZorbelView(DeviceSettings& settings, const QString& programFolder, QWidget* parent)
     : QWidget(parent),
@@ -23,7 +58,7 @@ CZorbelView::CZorbelView(DeviceSettings& settings, const QString& programFolder,
     setAttribute(Qt::WA_NoSystemBackground);
     setFocusPolicy(Qt::StrongFocus);
     setMouseTracking(true);  // the readout follows the mouse without a button held
-    setAccessibleName(QStringLiteral("Waveform view"));
+    setAccessibleName(QString::fromLatin1(accessible_texts::kViewName));
     setMinimumSize(kGridMargins.left + kGridMargins.right + 40, kGridMargins.top + kGridMargins.bottom + 40);
 
     for (const QKeySequence& keys : CalibrationShortcuts()) {
@@ -175,6 +210,7 @@ void CZorbelView::RenderStep(RefreshMask mask) {
             [this] {
                 repaintPosted_ = false;
                 update();
+                RefreshDescription();
             },
             Qt::QueuedConnection);
     }
@@ -193,6 +229,34 @@ void CZorbelView::paintEvent(QPaintEvent*) {
     // Grown and not yet redrawn (within 5 ms): black, not what was there before.
     const QRegion uncovered = QRegion(rect()) - QRegion(QRect(QPoint(0, 0), shown));
     for (const QRect& r : uncovered) painter.fillRect(r, Qt::black);
+    // Where the keyboard is: a frame inside the edge, in the colour of selections.
+    if (hasFocus()) {
+        painter.setPen(QPen(palette().color(QPalette::Highlight), kFocusMarkWidth));
+        painter.setBrush(Qt::NoBrush);
+        const int inset = kFocusMarkWidth / 2;
+        painter.drawRect(rect().adjusted(inset, inset, -inset - 1, -inset - 1));
+    }
+}
+
+void CZorbelView::focusInEvent(QFocusEvent* event) {
+    QWidget::focusInEvent(event);
+    update();
+}
+
+void CZorbelView::focusOutEvent(QFocusEvent* event) {
+    QWidget::focusOutEvent(event);
+    update();
+}
+
+void CZorbelView::RefreshDescription() {
+    const std::uint16_t channel = settings_.CurrentChannel();
+    const QString text =
+        settings_.ReadRecord(channel, [channel](const ChannelRecord& r) { return ViewDescription(channel, r); });
+    if (text == accessibleDescription()) return;
+    setAccessibleDescription(text);
+    // Screen readers hear of it (this Qt does not tell them by itself).
+    QAccessibleEvent changed(this, QAccessible::DescriptionChanged);
+    QAccessible::updateAccessibility(&changed);
 }
 
 void CZorbelView::resizeEvent(QResizeEvent* event) {

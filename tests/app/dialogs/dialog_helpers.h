@@ -46,16 +46,19 @@ inline QString AccessibleName(QWidget* widget) {
     return accessible ? accessible->text(QAccessible::Name) : QString();
 }
 
-// Presses Tab until the control named `name` has the focus; nullptr when
-// Tab comes round without reaching it.
-inline QWidget* TabTo(const QString& name) {
-    for (int i = 0; i < 100; ++i) {
+// Presses `key` until the control named `name` has the focus; nullptr when
+// it never does within `presses`.
+inline QWidget* KeyTo(const QString& name, Qt::Key key, int presses) {
+    for (int i = 0; i < presses; ++i) {
         QWidget* focus = QApplication::focusWidget();
         if (!focus) return nullptr;
         if (AccessibleName(focus) == name) return focus;
-        QTest::keyClick(focus, Qt::Key_Tab);
+        QTest::keyClick(focus, key);
     }
     return nullptr;
 }
+// Tab until `name` (round the window); the right arrow until `name` (round a choice group).
+inline QWidget* TabTo(const QString& name) { return KeyTo(name, Qt::Key_Tab, 100); }
+inline QWidget* ArrowTo(const QString& name) { return KeyTo(name, Qt::Key_Right, 20); }
 
 }  // namespace zorbel::test

@@ -56,7 +56,9 @@ TEST(PanelAgainstGensim, KeyboardAloneSetsTheSecondChannelOnTheInstrument) {
     QTest::keyClick(channel1, Qt::Key_Right);
     ASSERT_EQ(settings.CurrentChannel(), 1);
 
-    QWidget* pulse = TabTo("Pulse");
+    // The wave types are one Tab stop; the arrows choose among them.
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QWidget* pulse = test::ArrowTo("Pulse");
     ASSERT_NE(pulse, nullptr);
     QTest::keyClick(pulse, Qt::Key_Space);
 

@@ -26,6 +26,7 @@
 #include <QTimer>
 #include <QToolBar>
 
+#include <algorithm>
 #include <functional>
 #include <map>
 #include <set>
@@ -33,10 +34,12 @@
 #include "control_panel_host.h"
 #include "language_choice.h"
 #include "menu_template.h"
+#include "messages.h"
 #include "shell_fixture.h"
 #include "sim_clients.h"
 #include "sim_process.h"
 #include "zorbel/dialogs/arbitrary_tools.h"
+#include "zorbel/dialogs/calibrate.h"
 #include "zorbel/dialogs/formula_dialog.h"
 #include "zorbel/dialogs/program_texts.h"
 #include "zorbel/dialogs/small_dialogs.h"
@@ -367,8 +370,122 @@ TEST_F(MainFrame, EveryCommandHasAHandlerAStateAndAMenuKeyThatStaysWithIt) {
     EXPECT_EQ(added->text(), "Added");
 }
 
-TEST_F(MainFrame, KeyboardReachesMenusToolbarAndPane) {
+QAccessibleInterface* Accessible(QWidget* widget) { return QAccessible::queryAccessibleInterface(widget); }
+
+// Every window, its menus and every dialog, as a keyboard and screen reader
+// user meets them: named, reached by Tab and Shift+Tab, toggles that say so.
+TEST_F(MainFrame, EveryWindowMenuAndDialogIsNamedAndReachedByTabBothWays) {
     StartFrame();
+    Frame().activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&Frame()));
+    QWidget* panel = Frame().Panel().Widget();
+    const std::uint32_t points = Settings().Record(0).arbitraryPointCount;
+    const auto chooseWaveType = [&](std::uint16_t type) {
+        FindControl<QPushButton>(panel, 1004 + 2 * type)->click();
+        Frame().UpdateCommandStates();
+        Frame().UpdateStatus();
+    };
+    const auto inDialog = [&](int command) {
+        return [this, command] {
+            QStringList problems;
+            EXPECT_TRUE(WithModalDialog([&] { Frame().RunCommand(command); },
+                                        [&](QDialog* dialog) { problems = AuditWindow(dialog); }))
+                << command;
+            return problems;
+        };
+    };
+    const auto shown = [](QWidget* dialog) {
+        dialog->show();
+        dialog->activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(dialog));
+        return AuditWindow(dialog);
+    };
+    // A wave type's controls: one checkable node each, and no second node for its indicator.
+    const auto waveTypeNodes = [&] {
+        QString nodes;
+        QAccessibleInterface* group = Accessible(FindControl(panel, 1004));
+        for (int i = 0; i < group->childCount(); ++i) {
+            const QAccessibleInterface* node = group->child(i);
+            nodes += node->role() == QAccessible::RadioButton ? 'r'
+                     : !node->state().checkable               ? '-'
+                     : node->state().checked                  ? '1'
+                                                              : '0';
+        }
+        return nodes;
+    };
+    const struct {
+        const char* what;
+        std::uint16_t waveType;
+        std::function<QStringList()> audit;
+        QString viewDescription;
+        const char* waveTypes;  // per wave type control: '1' checked, '0' not, '-' not checkable, 'r' a radio
+    } rows[] = {
+        {"main window, sine", kWaveSine, [&] { return AuditWindow(&Frame()); }, "CH1, Sine, 1 kHz, 2 periods",
+         "100000"},
+        {"main window, noise (no frequency)", kWaveNoise, [&] { return AuditWindow(&Frame()); }, "CH1, Noise",
+         "000010"},
+        {"main window, arbitrary page", kWaveArbitrary, [&] { return AuditWindow(&Frame()); },
+         QString("CH1, arbitrary, points 0 to %1 of %2, -10 V to 10 V").arg(points - 1).arg(points), "000001"},
+        {"menus, sine", kWaveSine, [&] { return AuditMenus(Frame().menuBar()); }, "", "100000"},
+        {"menus, arbitrary", kWaveArbitrary, [&] { return AuditMenus(Frame().menuBar()); }, "", "000001"},
+        {"About", kWaveSine, inDialog(kCmdAbout), "", "100000"},
+        {"Connect", kWaveSine, inDialog(kCmdConnect), "", "100000"},
+        {"Colour", kWaveSine, inDialog(kCmdColourCh2), "", "100000"},
+        {"Edit Points", kWaveArbitrary, inDialog(kCmdEditPoints), "", "000001"},
+        {"Formula", kWaveArbitrary, inDialog(kCmdFormula), "", "000001"},
+        {"arbitrary list", kWaveArbitrary,
+         [&] {
+             CDlgArbitraryControl list(ListArbitraryControls(1000).value_or(std::vector<ArbitraryControl>{}), &Frame());
+             return shown(&list);
+         },
+         "", "000001"},
+        {"calibration", kWaveSine,
+         [&] {
+             CalibrationChoices choices;
+             CDlgCalibrate calibration(Settings(), choices, ProgramFolder(), &Frame());
+             return shown(&calibration);
+         },
+         "", "100000"},
+    };
+    for (const auto& row : rows) {
+        chooseWaveType(row.waveType);
+        EXPECT_EQ(row.audit().join('\n').toStdString(), "") << row.what;
+        if (!row.viewDescription.isEmpty())
+            EXPECT_EQ(Accessible(&View(Frame()))->text(QAccessible::Description), row.viewDescription) << row.what;
+        EXPECT_EQ(waveTypeNodes(), row.waveTypes) << row.what;
+        Frame().activateWindow();
+    }
+
+    // The output switch: its state, and which output it switches.
+    auto* output = FindControl<QPushButton>(panel, 1001);
+    for (const std::uint16_t channel : {1, 0}) {
+        FindControl<QAbstractButton>(panel, 1002 + channel)->click();
+        for (int click = 0; click < 2; ++click) {
+            const QAccessible::State state = Accessible(output)->state();
+            const bool on = Settings().Record(channel).outputState == 1;
+            EXPECT_TRUE(state.checkable && state.checked == on) << channel << " " << click;
+            EXPECT_EQ(Accessible(output)->text(QAccessible::Name), on ? "ON" : "OFF");
+            EXPECT_EQ(Accessible(output)->text(QAccessible::Description), QString("Output of CH%1").arg(channel + 1));
+            output->click();
+        }
+    }
+
+    // The colour bar says its colour, and how to change it.
+    Settings().ModifyRecord(1, [](ChannelRecord& r) { r.traceColour = 0x80FF80; });  // COLORREF: blue 128
+    EXPECT_TRUE(WithModalDialog([&] { Frame().RunCommand(kCmdColourCh2); },
+                                [](QDialog* dialog) {
+                                    QAccessibleInterface* bar = Accessible(dialog->findChild<CColorButton*>());
+                                    EXPECT_EQ(bar->text(QAccessible::Name), "CH2 colour: RGB 128, 255, 128");
+                                    EXPECT_FALSE(bar->text(QAccessible::Description).isEmpty());
+                                }));
+}
+
+// A language of its own keys, given as menu texts with "#": the two load
+// commands share Ctrl+L.
+const char kOwnKeys[] = "[App]\n8888=Keys\n80000=Load Data#Ctrl+L\n80001=Load Setup#Ctrl+L\n";
+
+TEST_F(MainFrame, KeyboardReachesMenusToolbarAndPane) {
+    StartFrame({{"keys.lug", kOwnKeys}});
     Frame().activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&Frame()));
 
@@ -389,6 +506,112 @@ TEST_F(MainFrame, KeyboardReachesMenusToolbarAndPane) {
     const QStringList cycle = {"toolbar", "pane", "view", "toolbar", "pane", "view"};
     EXPECT_TRUE(visited == cycle.mid(0, 4) || visited == cycle.mid(1, 4) || visited == cycle.mid(2, 4))
         << visited.join(", ").toStdString();
+    // Shift+F6 walks them back.
+    QStringList back;
+    for (int i = 0; i < 3; ++i) {
+        QTest::keyClick(&Frame(), Qt::Key_F6, Qt::ShiftModifier);
+        back << regionOfFocus();
+    }
+    QStringList expectedBack = visited.mid(0, 3);
+    std::reverse(expectedBack.begin(), expectedBack.end());
+    EXPECT_EQ(back, expectedBack);
+
+    // Focus marks: the view's frame, and a focused toolbar button unlike a checked one.
+    CZorbelView& view = View(Frame());
+    const auto edgeColour = [&] { return view.grab().toImage().pixelColor(1, view.height() / 2); };
+    const QColor highlight = view.palette().color(QPalette::Highlight);
+    view.setFocus(Qt::ShortcutFocusReason);
+    EXPECT_EQ(edgeColour(), highlight);
+    QWidget* dots = Frame().MainToolBar()->widgetForAction(Frame().Action(kCmdDots));
+    ASSERT_FALSE(Frame().Action(kCmdDots)->isChecked());
+    const QImage plainDots = dots->grab().toImage();
+    dots->setFocus(Qt::TabFocusReason);
+    EXPECT_NE(edgeColour(), highlight);
+    const QImage focusedDots = dots->grab().toImage();
+    Frame().RunCommand(kCmdDots);
+    view.setFocus(Qt::ShortcutFocusReason);
+    const QImage checkedDots = dots->grab().toImage();
+    EXPECT_NE(focusedDots, plainDots);
+    EXPECT_NE(focusedDots, checkedDots);
+    Frame().RunCommand(kCmdVectors);
+
+    // The arrows move round each choice group of the pane, choose as they
+    // go, and never leave it; the view's description follows the choice.
+    QWidget* panel = Frame().Panel().Widget();
+    const struct {
+        const char* what;
+        QList<int> ids;  // in their order
+        int start;       // the checked one
+    } groups[] = {
+        {"channels", {1002, 1003}, 1002},
+        {"wave types", {1006, 1008, 1010, 1012, 1014, 1016}, 1006},
+        {"units", {1059, 1060, 1061}, 1060},
+    };
+    for (const auto& group : groups) {
+        FindControl(panel, group.start)->setFocus(Qt::TabFocusReason);
+        const int from = static_cast<int>(group.ids.indexOf(group.start));
+        for (const Qt::Key key : {Qt::Key_Right, Qt::Key_Down, Qt::Key_Left, Qt::Key_Up}) {
+            const int step = key == Qt::Key_Right || key == Qt::Key_Down ? 1 : -1;
+            for (int i = 1; i <= group.ids.size(); ++i) {
+                QTest::keyClick(QApplication::focusWidget(), key);
+                const int expected =
+                    group.ids[((from + step * i) % group.ids.size() + group.ids.size()) % group.ids.size()];
+                auto* focus = qobject_cast<QAbstractButton*>(QApplication::focusWidget());
+                ASSERT_NE(focus, nullptr) << group.what;
+                EXPECT_EQ(ControlId(focus), expected) << group.what << " " << key << " " << i;
+                EXPECT_TRUE(focus->isChecked()) << group.what << " " << key << " " << i;
+            }
+        }
+        if (group.start == 1006) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Right);  // Square
+            EXPECT_TRUE(WaitFor([&] { return view.accessibleDescription() == "CH1, Square, 1 kHz, 2 periods"; }))
+                << view.accessibleDescription().toStdString();
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Left);
+        }
+    }
+    EXPECT_EQ(Settings().CurrentChannel(), 0);
+    EXPECT_EQ(Settings().Record(0).waveType, kWaveSine);
+
+    // Ctrl+O, Ctrl+S and Ctrl+Shift+S open what fits the mode, in the
+    // built-in language and in one that gives the load commands its own key.
+    QStringList asked;
+    SetFileChooser([&](const FileDialogRequest& request) {
+        asked << request.title;
+        return QString();
+    });
+    const struct {
+        std::uint16_t waveType;
+        Qt::KeyboardModifiers modifiers;
+        Qt::Key key;
+        const char* title;  // nothing opened: ""
+    } files[] = {
+        {kWaveSine, Qt::ControlModifier, Qt::Key_O, "Load Setup"},
+        {kWaveSine, Qt::ControlModifier, Qt::Key_S, "Save Setup"},
+        {kWaveSine, Qt::ControlModifier | Qt::ShiftModifier, Qt::Key_S, ""},
+        {kWaveArbitrary, Qt::ControlModifier, Qt::Key_O, "Load arb data"},
+        {kWaveArbitrary, Qt::ControlModifier, Qt::Key_S, "Save arb data"},
+        {kWaveArbitrary, Qt::ControlModifier | Qt::ShiftModifier, Qt::Key_S, "Export arb data"},
+        {kWaveSine, Qt::ControlModifier, Qt::Key_L, ""},
+    };
+    const auto press = [&](std::uint16_t waveType, Qt::KeyboardModifiers modifiers, Qt::Key key) {
+        Settings().SetWaveType(0, waveType);
+        Frame().UpdateCommandStates();  // as the frame's timer would
+        asked.clear();
+        QTest::keyClick(&Frame(), key, modifiers);
+        return asked.join('|');
+    };
+    for (const auto& f : files) EXPECT_EQ(press(f.waveType, f.modifiers, f.key), f.title) << f.title;
+    EXPECT_EQ(Frame().Action(kCmdLoadSetup)->shortcut().toString(), "Ctrl+O");
+    EXPECT_TRUE(Frame().Action(kCmdLoadData)->shortcut().isEmpty());  // the menu shows it beside Load Setup only
+
+    Frame().Action(kCmdFirstLanguage)->trigger();
+    EXPECT_EQ(press(kWaveSine, Qt::ControlModifier, Qt::Key_L), "Load Setup");
+    EXPECT_EQ(AuditMenus(Frame().menuBar()).join('\n').toStdString(), "");
+    EXPECT_EQ(press(kWaveArbitrary, Qt::ControlModifier, Qt::Key_L), "Load arb data");
+    EXPECT_EQ(AuditMenus(Frame().menuBar()).join('\n').toStdString(), "");
+    EXPECT_EQ(press(kWaveArbitrary, Qt::ControlModifier, Qt::Key_O), "");
+    Settings().SetWaveType(0, kWaveSine);
+    Frame().UpdateCommandStates();
 
     // Alt and a menu's mnemonic open it; its entries are then a key press away.
     QTest::keyClick(&Frame(), Qt::Key_I, Qt::AltModifier);

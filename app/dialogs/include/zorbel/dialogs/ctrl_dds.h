@@ -30,6 +30,7 @@ namespace zorbel {
 
 class CDlgWaveParameter;
 class CEditEx;
+class ChoiceGroup;
 
 class CDlgCtrlDDS : public CScrollDialog {
     Q_OBJECT
@@ -86,11 +87,14 @@ private:
 
     QPushButton* outputSwitch_ = nullptr;
     std::array<QRadioButton*, 2> channelRadios_{};
-    std::array<QRadioButton*, 6> waveTypeRadios_{};
+    ChoiceGroup* channelGroup_ = nullptr;
+    // Each checkable, with the indicator radio of its type drawn beside its caption.
     std::array<QPushButton*, 6> waveTypeButtons_{};
+    ChoiceGroup* waveTypeGroup_ = nullptr;
     std::array<CDlgWaveParameter*, 6> pages_{};
     QWidget* pageFrame_ = nullptr;
     std::array<QRadioButton*, 3> unitRadios_{};
+    ChoiceGroup* unitGroup_ = nullptr;
     CEditEx* frequencyEdit_ = nullptr;
     QPushButton* formatButton_ = nullptr;
 

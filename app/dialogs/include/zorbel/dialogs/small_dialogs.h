@@ -50,7 +50,8 @@ private:
 };
 
 // The colour bar: a button filled with its colour; clicking it opens the
-// standard colour dialog.
+// standard colour dialog. Its accessible name tells the colour ("CH1
+// colour: RGB 128, 255, 128"), its description how to change it.
 class CColorButton final : public QPushButton {
     Q_OBJECT
 
@@ -58,6 +59,8 @@ public:
     explicit CColorButton(QWidget* parent = nullptr);
     QColor Colour() const { return colour_; }
     void SetColour(const QColor& colour);
+    // What the colour is of, as the name starts ("CH1").
+    void SetSubject(const QString& subject);
 
     // What the click asks for a colour; the standard colour dialog unless
     // replaced (tests). Returns an invalid colour when the user cancelled.
@@ -69,7 +72,9 @@ protected:
 
 private:
     void Choose();
+    void Rename();
     QColor colour_{Qt::black};
+    QString subject_;
 };
 
 // What a colour dialog changes.

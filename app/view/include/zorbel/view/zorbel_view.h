@@ -39,6 +39,11 @@ class DeviceSettings;
 // The keys of the calibration command (it has no menu entry), window-wide.
 std::array<QKeySequence, 2> CalibrationShortcuts();
 
+// What the view shows of channel `channel` (0 or 1), for screen readers: "CH1,
+// Sine, 1 kHz, 2 periods"; "CH2, arbitrary, points 0 to 16383 of 16384, -5 V
+// to 5 V".
+QString ViewDescription(std::uint16_t channel, const ChannelRecord& record);
+
 // The frame holds it as it is; dialogs, the panel and the session reach it
 // as their RedrawSink.
 class CZorbelView final : public QWidget, public MouseToolsView {
@@ -79,6 +84,10 @@ public:
     // The readout again at the last mouse point: the channel, its wave type
     // or its window may have changed under a mouse that did not move.
     void RefreshReadout();
+    // The accessible description (ViewDescription) of what the view shows
+    // now, renewed (and announced) when it changed; after every render step
+    // too.
+    void RefreshDescription();
     // Commands of the frame shown first in the keyboard's popup menu (Undo, Redo).
     void SetPopupActions(QList<QAction*> actions) { popupActions_ = std::move(actions); }
 
@@ -107,6 +116,8 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
@@ -116,6 +127,8 @@ protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
+    static constexpr int kFocusMarkWidth = 3;  // pixels
+
     // MouseToolsView
     void SetRubberBand(PixelPoint press, PixelPoint current) override;
     void ShowReadout(std::optional<PixelPoint> at);
