@@ -6,6 +6,7 @@
 #include <QVBoxLayout>
 
 #include "zorbel/dialogs/accessible_texts.h"
+#include "zorbel/dialogs/program_texts.h"
 #include "zorbel/dialogs/small_dialogs.h"
 #include "zorbel/model/session_observer.h"
 #include "zorbel/report/colour_ref.h"
@@ -26,7 +27,7 @@ constexpr const char* kTargetCaptions[] = {"CH1", "CH2", "Grid Scale", "Grid Mai
 
 CColorButton::CColorButton(QWidget* parent) : QPushButton(parent) {
     setMinimumHeight(28);
-    setAccessibleDescription(QString::fromLatin1(accessible_texts::kColourBarDescription));
+    setAccessibleDescription(ProgramText(Text::ColourBarDescription));
     connect(this, &QPushButton::clicked, this, [this] { Choose(); });
 }
 
@@ -37,11 +38,9 @@ void CColorButton::SetSubject(const QString& subject) {
 
 // Named by the colour it shows, which is all a screen reader can tell of it.
 void CColorButton::Rename() {
-    setAccessibleName(QString::fromLatin1(accessible_texts::kColourBarName)
-                          .arg(subject_)
-                          .arg(colour_.red())
-                          .arg(colour_.green())
-                          .arg(colour_.blue())
+    setAccessibleName(ProgramText(Text::ColourBarName, {subject_, QString::number(colour_.red()),
+                                                        QString::number(colour_.green()),
+                                                        QString::number(colour_.blue())})
                           .trimmed());  // no subject yet: no leading blank
 }
 

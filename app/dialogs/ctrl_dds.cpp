@@ -11,6 +11,7 @@
 #include <algorithm>
 
 #include "zorbel/dialogs/accessible_texts.h"
+#include "zorbel/dialogs/program_texts.h"
 #include "zorbel/dialogs/choice_group.h"
 #include "zorbel/dialogs/edit_ex.h"
 #include "zorbel/dialogs/value_fields.h"
@@ -332,7 +333,7 @@ void CDlgCtrlDDS::CheckChannelRadios() {
     // The channel as its radio names it, in the language shown.
     if (channel < channelRadios_.size())
         outputSwitch_->setAccessibleDescription(
-            QString::fromLatin1(accessible_texts::kOutputOf).arg(NameOfCaption(channelRadios_[channel]->text())));
+            ProgramText(Text::OutputOf, {NameOfCaption(channelRadios_[channel]->text())}));
 }
 
 void CDlgCtrlDDS::CheckWaveTypeRadio(std::uint16_t type) { waveTypeGroup_->Check(type - 1); }

@@ -74,6 +74,25 @@ constexpr std::array<ProgramTextRow, 56> kRows = {{
     {JpegFiles, "JPEG File(*.jpg)"},
     {Harmonic, "Harmonic"},
     {ReportTime, "Time"},
+
+    // %1 the channel ("CH1").
+    {OutputOf, "Output of %1"},
+    // %1 what the bar colours ("CH1", "Grid Main"), %2-%4 red, green, blue.
+    {ColourBarName, "%1 colour: RGB %2, %3, %4"},
+    {ColourBarDescription, "Press Space or click to choose another colour"},
+    {ViewName, "Waveform view"},
+    // %1 channel, %2 wave type, %3 frequency, %4 periods shown.
+    {ViewPeriodic, "%1, %2, %3, %4 periods"},
+    // %1 channel, %2 wave type: a wave without a frequency (noise).
+    {ViewNoFrequency, "%1, %2"},
+    // %1 channel, %2 first and %3 last point shown, %4 point count, %5 lowest and %6 highest voltage shown.
+    {ViewArbitrary, "%1, arbitrary, points %2 to %3 of %4, %5 V to %6 V"},
+    {WaveSine, "Sine"},
+    {WaveSquare, "Square"},
+    {WaveRamp, "Ramp"},
+    {WavePulse, "Pulse"},
+    {WaveNoise, "Noise"},
+    {WaveArbitrary, "arbitrary"},
 }};
 // clang-format on
 

@@ -10,9 +10,9 @@
 #include <QShortcut>
 
 #include <cmath>
-#include "zorbel/dialogs/program_texts.h"
 
 #include "zorbel/dialogs/accessible_texts.h"
+#include "zorbel/dialogs/program_texts.h"
 #include "zorbel/model/device_settings.h"
 
 namespace zorbel {
@@ -35,17 +35,16 @@ QString ViewDescription(std::uint16_t channel, const ChannelRecord& r) {
     namespace t = accessible_texts;
     const QString name = QString::fromLatin1(t::kChannel).arg(channel + 1);
     if (r.waveType == kWaveArbitrary)
-        return QString::fromLatin1(t::kViewArbitrary)
-            .arg(name)
-            .arg(r.arbitraryViewFirst)
-            .arg(r.arbitraryViewLast)
-            .arg(r.arbitraryPointCount)
-            .arg(QString::number(r.arbitraryViewLower, 'g', 6), QString::number(r.arbitraryViewUpper, 'g', 6));
+        return ProgramText(Text::ViewArbitrary,
+                           {name, QString::number(r.arbitraryViewFirst), QString::number(r.arbitraryViewLast),
+                            QString::number(r.arbitraryPointCount), QString::number(r.arbitraryViewLower, 'g', 6),
+                            QString::number(r.arbitraryViewUpper, 'g', 6)});
     if (r.waveType < kWaveSine || r.waveType > kWaveNoise) return name;
-    const QString type = QString::fromLatin1(t::kWaveTypes[r.waveType - kWaveSine]);
-    if (r.waveType == kWaveNoise) return QString::fromLatin1(t::kViewNoFrequency).arg(name, type);
-    return QString::fromLatin1(t::kViewPeriodic)
-        .arg(name, type, FrequencyText(r.Value(Parameter::Frequency)), QString::number(r.previewPeriods, 'g', 6));
+    constexpr Text kTypes[] = {Text::WaveSine, Text::WaveSquare, Text::WaveRamp, Text::WavePulse, Text::WaveNoise};
+    const QString type = ProgramText(kTypes[r.waveType - kWaveSine]);
+    if (r.waveType == kWaveNoise) return ProgramText(Text::ViewNoFrequency, {name, type});
+    return ProgramText(Text::ViewPeriodic, {name, type, FrequencyText(r.Value(Parameter::Frequency)),
+                                            QString::number(r.previewPeriods, 'g', 6)});
 }
 
 CZorbelView::CZorbelView(DeviceSettings& settings, const QString& programFolder, QWidget* parent)
@@ -58,7 +57,7 @@ CZorbelView::CZorbelView(DeviceSettings& settings, const QString& programFolder,
     setAttribute(Qt::WA_NoSystemBackground);
     setFocusPolicy(Qt::StrongFocus);
     setMouseTracking(true);  // the readout follows the mouse without a button held
-    setAccessibleName(QString::fromLatin1(accessible_texts::kViewName));
+    setAccessibleName(ProgramText(Text::ViewName));
     setMinimumSize(kGridMargins.left + kGridMargins.right + 40, kGridMargins.top + kGridMargins.bottom + 40);
 
     for (const QKeySequence& keys : CalibrationShortcuts()) {

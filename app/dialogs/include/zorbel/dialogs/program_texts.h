@@ -18,7 +18,8 @@ namespace zorbel {
 
 // Groups by hundreds: 200xx menus, 201xx the formula dialog, 202xx buttons and
 // lists of the dialogs, 203xx the status bar, 204xx the file operations'
-// texts (FileText, numbered there), 205xx other messages and file types.
+// texts (FileText, numbered there), 205xx other messages and file types,
+// 207xx what assistive tools are told beyond the captions.
 // clang-format off
 enum class Text : int {
     EditMenu = 20000, Undo, Redo, Cut, Copy, Paste,
@@ -38,6 +39,10 @@ enum class Text : int {
     NoDeviceFound = 20500, NoHelpViewer, CannotPrint,
     ArbFiles, SetupFiles, QwfFiles, SoundFiles, TableFiles, BmpFiles, JpegFiles,
     Harmonic, ReportTime,
+
+    OutputOf = 20700, ColourBarName, ColourBarDescription,
+    ViewName, ViewPeriodic, ViewNoFrequency, ViewArbitrary,
+    WaveSine, WaveSquare, WaveRamp, WavePulse, WaveNoise, WaveArbitrary,
 };
 // clang-format on
 
