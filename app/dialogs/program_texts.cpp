@@ -11,7 +11,7 @@ namespace {
 using enum Text;
 
 // clang-format off
-constexpr std::array<ProgramTextRow, 56> kRows = {{
+constexpr std::array<ProgramTextRow, 69> kRows = {{
     {EditMenu, "&Edit"},
     {Undo, "&Undo#Ctrl+Z"},
     {Redo, "&Redo#Ctrl+Shift+Z"},
