@@ -18,6 +18,7 @@
 #include <QToolButton>
 
 #include <algorithm>
+#include <map>
 #include <string>
 #include <utility>
 
@@ -347,12 +348,23 @@ void CMainFrame::UpdateCommandStates() {
     snapshot.applicationLook = applicationLook_;
     snapshot.canUndo = Settings().History().CanUndo(Settings().CurrentChannel());
     snapshot.canRedo = Settings().History().CanRedo(Settings().CurrentChannel());
+    // A key that a single command has stays with it, shown greyed while the
+    // command cannot be used (Undo's Ctrl+Z).
+    std::map<QKeySequence, int> holders;
+    for (const auto& [command, entry] : commands_) {
+        const QVariant aside = entry.action->property(kShortcutAsideProperty);
+        const QKeySequence keys = aside.isValid() ? aside.value<QKeySequence>() : entry.action->shortcut();
+        if (!keys.isEmpty()) ++holders[keys];
+    }
     for (const auto& [command, entry] : commands_) {
         const CommandState state = entry.row->state(snapshot, command);
         entry.action->setEnabled(state.enabled);
         entry.action->setVisible(state.visible);
         if (entry.action->isCheckable()) entry.action->setChecked(state.checked);
-        HoldShortcut(entry.action, state.enabled && state.visible);
+        const QVariant aside = entry.action->property(kShortcutAsideProperty);
+        const QKeySequence keys = aside.isValid() ? aside.value<QKeySequence>() : entry.action->shortcut();
+        const bool shared = !keys.isEmpty() && holders[keys] > 1;
+        HoldShortcut(entry.action, (state.enabled && state.visible) || !shared);
     }
 }
 
