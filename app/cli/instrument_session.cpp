@@ -96,8 +96,8 @@ int InstrumentSession::ReadLimits() {
                options_.timeoutText);
 }
 
-int InstrumentSession::WriteOperation() {
-    return Run([](DeviceSettings& s) { s.StartWriteOperation(); }, "Write Operation", options_.timeout,
+int InstrumentSession::WriteSettings() {
+    return Run([](DeviceSettings& s) { s.StartWriteSettings(); }, "Write Operation", options_.timeout,
                options_.timeoutText);
 }
 

@@ -59,6 +59,12 @@ SessionStatusTexts DescribeSession(const DeviceSettings& settings) {
     case JobEnd::Succeeded:
         texts.outcome = QStringLiteral("Last job succeeded");
         break;
+    case JobEnd::Cancelled:
+        // A download leaves the session online; a cancelled Read or Write
+        // Operation leaves it offline, which the state field says.
+        texts.outcome = Any(last.job, Job::ArbitraryDownload) ? QStringLiteral("Download cancelled")
+                                                              : QStringLiteral("Last job cancelled");
+        break;
     case JobEnd::Failed:
         texts.outcome = last.status == GeneratorStatus::Ok
                             ? QStringLiteral("Last job failed")
