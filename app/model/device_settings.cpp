@@ -92,41 +92,19 @@ bool DeviceSettings::IsIdle() const {
 
 // Demo off before the job flags: a worker that sees the flags then also sees
 // the session online, and never takes a half-set trigger for demo mode.
-void DeviceSettings::StartReadOperation() {
+void DeviceSettings::BeginJob(Job flags) {
     cancelRequested_ = false;
     jobRefused_ = false;
     busy_ = false;
     instrumentLost_ = false;
     demo_ = 0;
-    SetJobFlags(Job::ReadLimits | Job::ReadSettings);
+    SetJobFlags(flags);
 }
 
-void DeviceSettings::StartWriteOperation() {
-    cancelRequested_ = false;
-    jobRefused_ = false;
-    busy_ = false;
-    instrumentLost_ = false;
-    demo_ = 0;
-    SetJobFlags(Job::ReadLimits | Job::WriteSettings);
-}
-
-void DeviceSettings::StartReadLimits() {
-    cancelRequested_ = false;
-    jobRefused_ = false;
-    busy_ = false;
-    instrumentLost_ = false;
-    demo_ = 0;
-    SetJobFlags(Job::ReadLimits);
-}
-
-void DeviceSettings::StartWriteSettings() {
-    cancelRequested_ = false;
-    jobRefused_ = false;
-    busy_ = false;
-    instrumentLost_ = false;
-    demo_ = 0;
-    SetJobFlags(Job::WriteSettings);
-}
+void DeviceSettings::StartReadOperation() { BeginJob(Job::ReadLimits | Job::ReadSettings); }
+void DeviceSettings::StartWriteOperation() { BeginJob(Job::ReadLimits | Job::WriteSettings); }
+void DeviceSettings::StartReadLimits() { BeginJob(Job::ReadLimits); }
+void DeviceSettings::StartWriteSettings() { BeginJob(Job::WriteSettings); }
 
 void DeviceSettings::EndCalibrationJob(CalibrationEnd end) {
     ClearJobFlag(Job::Calibration);

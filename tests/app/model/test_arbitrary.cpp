@@ -114,7 +114,9 @@ TEST_F(Download, CancelledStopsBetweenSlicesAndSwitchesTheOutputOffOncePointsWen
         for (int step = 0; step < 6 && !settings.IsIdle(); ++step) settings.ServiceQueue();
 
         EXPECT_EQ(fake.Names(), c.calls);
-        if (c.outputAfter == 0) EXPECT_EQ(fake.Calls().back().a, 0.0);  // "off"
+        if (c.outputAfter == 0) {
+            EXPECT_EQ(fake.Calls().back().a, 0.0);  // "off"
+        }
         EXPECT_EQ(settings.Record(0).outputState, c.outputAfter);
         EXPECT_EQ(settings.DownloadProgress().first, c.pointsSent);
         EXPECT_EQ(observer.UpdatePanelCount(), c.outputAfter == 0 ? 1 : 0);

@@ -24,6 +24,7 @@
 #include <stop_token>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "zorbel/model/arbitrary_history.h"
@@ -356,6 +357,8 @@ private:
         return status;
     }
     void SetJobFlags(Job flags) { jobFlags_ = ToNumber(flags); }
+    // A job trigger: the last job's notes cleared, online, `flags` set.
+    void BeginJob(Job flags);
     void EndJobPart(Job bits);
     bool Online() const { return linkState_ == Link::Up && lastStatus_ == GeneratorStatus::Ok; }
 
