@@ -147,7 +147,9 @@ int Write(Context& c) {
     if (int status = session.ReadLimits()) return status;
     const std::string refused = CheckSetupLimits(c.Settings());
     if (!refused.empty()) return c.Fail(path + ": " + refused);
-    if (int status = session.WriteOperation()) return status;
+    // The limits just read are the ones checked: reading them again would
+    // cost 40 exchanges.
+    if (int status = session.WriteSettings()) return status;
     c.out << SetupText(c.Settings()) << std::flush;
     return kExitOk;
 }

@@ -96,8 +96,8 @@ int InstrumentSession::ReadLimits() {
                options_.timeoutText);
 }
 
-int InstrumentSession::WriteOperation() {
-    return Run([](DeviceSettings& s) { s.StartWriteOperation(); }, "Write Operation", options_.timeout,
+int InstrumentSession::WriteSettings() {
+    return Run([](DeviceSettings& s) { s.StartWriteSettings(); }, "Write Operation", options_.timeout,
                options_.timeoutText);
 }
 
@@ -106,7 +106,8 @@ int InstrumentSession::Drain() {
 }
 
 int InstrumentSession::Download(std::uint16_t channel, std::uint32_t points) {
-    // The data call cannot be cut short, so the wait allows for every packet.
+    // The wait allows for every packet at its worst; a run out of time stops
+    // between two slices of the data.
     const auto timeout = options_.timeout + kPerPacket * (points / kPointsPerPacket + 1);
     return Run([channel](DeviceSettings& s) { s.StartArbitraryDownload(channel); }, "the download", timeout,
                FormatWindowsG(static_cast<double>(timeout.count()) / 1000.0));

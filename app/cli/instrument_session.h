@@ -46,9 +46,9 @@ public:
 
     // Each returns an exit status and has reported a failure on `err`.
     int ReadOperation();
-    int ReadLimits();  // the instrument's limits alone
-    int WriteOperation();
-    int Drain();  // waits until the queued writes have gone out
+    int ReadLimits();     // the instrument's limits alone
+    int WriteSettings();  // Write Operation without its limits read: right after ReadLimits
+    int Drain();          // waits until the queued writes have gone out
     int Download(std::uint16_t channel, std::uint32_t points);
 
 private:

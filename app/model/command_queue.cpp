@@ -43,4 +43,18 @@ void CommandQueue::Clear() {
     commands_.clear();
 }
 
+bool CommandQueue::DropThrough(std::uint16_t code) {
+    std::lock_guard lock(mutex_);
+    const auto last =
+        std::find_if(commands_.begin(), commands_.end(), [code](const InstrumentCommand& c) { return c.code == code; });
+    if (last == commands_.end()) return false;
+    commands_.erase(commands_.begin(), last + 1);
+    return true;
+}
+
+void CommandQueue::RemoveIf(const std::function<bool(const InstrumentCommand&)>& drop) {
+    std::lock_guard lock(mutex_);
+    std::erase_if(commands_, drop);
+}
+
 }  // namespace zorbel

@@ -92,43 +92,34 @@ bool DeviceSettings::IsIdle() const {
 
 // Demo off before the job flags: a worker that sees the flags then also sees
 // the session online, and never takes a half-set trigger for demo mode.
-void DeviceSettings::StartReadOperation() {
+void DeviceSettings::BeginJob(Job flags) {
+    cancelRequested_ = false;
     jobRefused_ = false;
     busy_ = false;
     instrumentLost_ = false;
     demo_ = 0;
-    SetJobFlags(Job::ReadLimits | Job::ReadSettings);
+    SetJobFlags(flags);
 }
 
-void DeviceSettings::StartWriteOperation() {
-    jobRefused_ = false;
-    busy_ = false;
-    instrumentLost_ = false;
-    demo_ = 0;
-    SetJobFlags(Job::ReadLimits | Job::WriteSettings);
-}
-
-void DeviceSettings::StartReadLimits() {
-    jobRefused_ = false;
-    busy_ = false;
-    instrumentLost_ = false;
-    demo_ = 0;
-    SetJobFlags(Job::ReadLimits);
-}
+void DeviceSettings::StartReadOperation() { BeginJob(Job::ReadLimits | Job::ReadSettings); }
+void DeviceSettings::StartWriteOperation() { BeginJob(Job::ReadLimits | Job::WriteSettings); }
+void DeviceSettings::StartReadLimits() { BeginJob(Job::ReadLimits); }
+void DeviceSettings::StartWriteSettings() { BeginJob(Job::WriteSettings); }
 
 void DeviceSettings::EndCalibrationJob(CalibrationEnd end) {
     ClearJobFlag(Job::Calibration);
     if (end == CalibrationEnd::NotRun) return;
     if (end == CalibrationEnd::StoppedShort)
-        RecordLastJob(JobEnd::CalibrationFailed);
+        RecordLastJob(JobEnd::CalibrationFailed, Job::Calibration);
     else if (lastStatus_ == GeneratorStatus::Ok)
-        RecordLastJob(JobEnd::Succeeded);
+        RecordLastJob(JobEnd::Succeeded, Job::Calibration);
     else
-        RecordLastJob(JobEnd::Failed);
+        RecordLastJob(JobEnd::Failed, Job::Calibration);
 }
 
 void DeviceSettings::StartArbitraryDownload(std::uint16_t channel) {
     if (channel >= kChannelCount) return;
+    cancelRequested_ = false;
     jobRefused_ = false;
     busy_ = false;
     EnqueueCommand(code::kArbStartDownload, channel);
@@ -204,12 +195,24 @@ bool DeviceSettings::ResizeArbitrary(std::uint16_t channel, std::uint32_t n) {
 }
 
 std::uint16_t DeviceSettings::ZoomFromData(std::uint16_t channel) {
-    const auto [maximum, minimum] = ReadRecord(channel, [](const ChannelRecord& r) {
-        const std::size_t n = std::min<std::size_t>(r.arbitraryPointCount, r.arbitrarySamples.size());
-        if (n == 0) return std::pair{0.0, 0.0};
-        const auto [lo, hi] = std::minmax_element(r.arbitrarySamples.begin(), r.arbitrarySamples.begin() + n);
-        return std::pair{*hi, *lo};
-    });
+    // A slice at a time, each under the records lock for a millisecond or
+    // so: a pass over 64 M points takes a tenth of a second, which the view
+    // and the interface must not wait for.
+    constexpr std::size_t kSlice = std::size_t{1} << 20;
+    double maximum = 0.0, minimum = 0.0;
+    for (std::size_t first = 0;; first += kSlice) {
+        const bool more = ReadRecord(channel, [&](const ChannelRecord& r) {
+            const std::size_t n = std::min<std::size_t>(r.arbitraryPointCount, r.arbitrarySamples.size());
+            if (first >= n) return false;
+            const auto begin = r.arbitrarySamples.begin() + static_cast<std::ptrdiff_t>(first);
+            const auto [lo, hi] =
+                std::minmax_element(begin, begin + static_cast<std::ptrdiff_t>(std::min(kSlice, n - first)));
+            maximum = first == 0 ? *hi : std::max(maximum, *hi);
+            minimum = first == 0 ? *lo : std::min(minimum, *lo);
+            return first + kSlice < n;
+        });
+        if (!more) break;
+    }
     const std::uint16_t gain = api_.GetZoomFromData(maximum, minimum);
     ModifyRecord(channel, [&](ChannelRecord& r) { r.arbitraryZoom = gain; });
     return gain;
@@ -327,6 +330,8 @@ void DeviceSettings::FollowPlayedArbitraryFrequency(std::uint16_t channel) {
 void DeviceSettings::EnqueueCommand(std::uint16_t code, std::int32_t channel, std::int64_t integerArgument,
                                     double realArgument) {
     queue_.Enqueue(InstrumentCommand{code, channel, integerArgument, realArgument});
+    std::lock_guard lock(wakeMutex_);
+    if (wake_) wake_();
 }
 
 void DeviceSettings::QueueCalibrationStart(std::uint16_t channel) {

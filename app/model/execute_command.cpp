@@ -3,7 +3,13 @@
 // Values that go to the library are copied out of the record under the
 // records mutex, the call runs without any lock, and what it read back is
 // stored under the mutex again, so the UI never waits for an exchange.
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cstdint>
+#include <optional>
+#include <tuple>
 
 #include "zorbel/model/device_settings.h"
 #include "zorbel/model/preview.h"
@@ -23,10 +29,45 @@ struct ArbitraryPlay {
     std::uint16_t divider;
 };
 
-// Points handed to the library per call of a download: 256 of its packets
-// of 960 points, fine enough steps for a progress bar and few enough calls
-// (274 for the whole waveform memory) not to cost anything.
-constexpr std::uint32_t kDownloadSlicePoints = 960 * 256;
+// Points handed to the library per call of a download: 96 of its packets
+// of 960 points (720 KiB of samples, a whole number of pages). Between two
+// slices the progress moves on, a cancel or stop is noticed (a few
+// milliseconds apart even over USB), and the records lock is free: each
+// slice is copied under it on its own, so neither the interface nor the
+// view ever waits for a copy of the whole waveform.
+constexpr std::uint32_t kDownloadSlicePoints = 960 * 96;
+
+// The points of a download as the library reads them: the whole length in
+// address space, of which only the slice under way is ever filled. Fresh
+// anonymous memory reads as 0 until written (so points missing from a
+// waveform that shrank meanwhile go out as 0 V), and each slice's pages go
+// back to the system once it is sent: 64 M points need a slice of memory,
+// not a second copy of 512 MiB.
+class DownloadPoints {
+public:
+    explicit DownloadPoints(std::uint32_t length) : bytes_(std::max<std::size_t>(length, 1) * sizeof(double)) {
+        void* p = mmap(nullptr, bytes_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+        data_ = p == MAP_FAILED ? nullptr : static_cast<double*>(p);
+    }
+    ~DownloadPoints() {
+        if (data_) munmap(data_, bytes_);
+    }
+    DownloadPoints(const DownloadPoints&) = delete;
+    DownloadPoints& operator=(const DownloadPoints&) = delete;
+
+    double* Data() const { return data_; }
+    // Points first.. first + count - 1 read as 0 again, their whole pages freed.
+    void Release(std::uint32_t first, std::uint32_t count) const {
+        const auto page = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
+        const auto begin = (reinterpret_cast<std::uintptr_t>(data_ + first) + page - 1) & ~(page - 1);
+        const auto end = reinterpret_cast<std::uintptr_t>(data_ + first + count) & ~(page - 1);
+        if (begin < end) madvise(reinterpret_cast<void*>(begin), end - begin, MADV_DONTNEED);
+    }
+
+private:
+    std::size_t bytes_;
+    double* data_;
+};
 
 bool ChangesWindow(Parameter p) { return p == Parameter::Amplitude || p == Parameter::Offset; }
 
@@ -62,7 +103,7 @@ CommandResult DeviceSettings::ExecuteCommand(const InstrumentCommand& command, s
     }
     if (InRange(code, 0x1001, 0x100A) || InRange(code, 0x2001, 0x200C)) return ExecuteRead(command, channel);
     if (InRange(code, 0xA001, 0xA00C)) return ExecuteWrite(command, channel);
-    if (InRange(code, 0x3001, 0x3009)) return ExecuteArbitrary(command, channel);
+    if (InRange(code, 0x3001, 0x3009)) return ExecuteArbitrary(command, channel, stop);
     // Calibration commands belong to a run: once it has stopped (or before one
     // started) any left over are refused unsent, wherever they are drained.
     if (InRange(code, code::kCalStart, code::kCalGetState)) {
@@ -145,11 +186,14 @@ void DeviceSettings::StartDownload(std::uint16_t channel) {
         r.arbitrarySent = 0;
     });
     downloadChannel_ = channel;
+    downloadSent_ = 0;
+    downloadLength_ = ReadRecord(channel, [](const ChannelRecord& r) { return r.arbitraryLength; });
     EnqueueCommand(code::kArbAddressLength, channel);
     SetJobFlags(Job::ArbitraryDownload);  // the whole word, as the download owns the worker now
 }
 
-CommandResult DeviceSettings::ExecuteArbitrary(const InstrumentCommand& command, std::uint16_t channel) {
+CommandResult DeviceSettings::ExecuteArbitrary(const InstrumentCommand& command, std::uint16_t channel,
+                                               std::stop_token stop) {
     const std::uint16_t code = command.code;
     const bool queuesOnly = code == code::kArbStartDownload || code == code::kArbSendData || code == code::kArbFinish;
     // Every arbitrary command indexes a record: a bad channel ends here, after
@@ -158,6 +202,11 @@ CommandResult DeviceSettings::ExecuteArbitrary(const InstrumentCommand& command,
         return queuesOnly ? GeneratorStatus::Rejected : LibraryGuard(command, true).value_or(GeneratorStatus::Rejected);
     if (queuesOnly) {
         if (code == code::kArbStartDownload) {
+            // Cancelled before it began: nothing was sent.
+            if (cancelRequested_.exchange(false)) {
+                RecordLastJob(JobEnd::Cancelled, Job::ArbitraryDownload);
+                return CommandResult::OwnCode(code);
+            }
             // A waveform below 16 points has no valid sample: nothing to download.
             if (ReadRecord(channel, [](const ChannelRecord& r) { return r.arbitraryPointCount; }) == 0)
                 return GeneratorStatus::Rejected;
@@ -177,40 +226,7 @@ CommandResult DeviceSettings::ExecuteArbitrary(const InstrumentCommand& command,
         return CommandResult::OwnCode(code);
     }
 
-    if (code == code::kArbData) {
-        // Copied so the library never reads the record's array unlocked. The
-        // length was fixed at the start; a resize since then must not make the
-        // library read past the array, so missing points go out as 0 V.
-        std::vector<double> data;
-        std::uint32_t length = 0, sent = 0;
-        std::uint16_t zoom = 0;
-        ReadRecord(channel, [&](const ChannelRecord& r) {
-            length = r.arbitraryLength;
-            sent = r.arbitrarySent;
-            zoom = r.arbitraryZoom;
-            data.assign(r.arbitrarySamples.begin(),
-                        r.arbitrarySamples.begin() + std::min<std::size_t>(length, r.arbitrarySamples.size()));
-        });
-        data.resize(length, 0.0);
-        auto skipped = LibraryGuard(command, true);
-        GeneratorStatus status = skipped.value_or(GeneratorStatus::Ok);
-        // Handed over in slices of whole packets (the same packets as one
-        // call) so that "sent" grows while millions of points go out and the
-        // progress dialog can show how far the download is.
-        std::uint32_t done = 0;
-        while (!skipped) {
-            const std::uint32_t slice = std::min(kDownloadSlicePoints, length - done);
-            status = Store(api_.WriteArbitraryData(channel, data.data(), length, sent + done, slice, zoom));
-            done += slice;
-            if (done >= length || status != GeneratorStatus::Ok) break;
-            ModifyRecord(channel, [&](ChannelRecord& r) { r.arbitrarySent += slice; });
-        }
-        // The whole length counts, also when the call was skipped or failed:
-        // otherwise a latched session would queue the same chunk again at
-        // every step, for ever.
-        ModifyRecord(channel, [&](ChannelRecord& r) { r.arbitrarySent = sent + length; });
-        return status;
-    }
+    if (code == code::kArbData) return SendArbitraryData(channel, stop);
 
     if (auto skipped = LibraryGuard(command, true)) return *skipped;
     const ArbitraryPlay play = ReadRecord(channel, [](const ChannelRecord& r) {
@@ -229,6 +245,45 @@ CommandResult DeviceSettings::ExecuteArbitrary(const InstrumentCommand& command,
     default:
         return GeneratorStatus::Rejected;  // 0x3005: no such command
     }
+}
+
+GeneratorStatus DeviceSettings::SendArbitraryData(std::uint16_t channel, std::stop_token stop) {
+    // The length was fixed at the start; a resize since then must not make
+    // the library read past the array: missing points go out as 0 V.
+    const auto [length, first, zoom] = ReadRecord(channel, [](const ChannelRecord& r) {
+        return std::tuple{r.arbitraryLength, r.arbitrarySent, r.arbitraryZoom};
+    });
+    const auto account = [&](std::uint32_t sent) {
+        ModifyRecord(channel, [sent](ChannelRecord& r) { r.arbitrarySent = sent; });
+        downloadSent_ = sent;
+    };
+    const std::optional<GeneratorStatus> skipped = LibraryGuard({code::kArbData, channel, 0, 0.0}, true);
+    const DownloadPoints points(skipped ? 0 : length);
+    if (skipped || points.Data() == nullptr) {
+        // The whole length counts, also when nothing was sent: otherwise a
+        // latched session would queue the same data again at every step.
+        account(length);
+        return skipped ? *skipped : Store(ToNumber(GeneratorStatus::Rejected));
+    }
+    GeneratorStatus status = GeneratorStatus::Ok;
+    std::uint32_t sent = first;
+    // A stop leaves the rest for the next step; a cancel for the job's end.
+    while (sent < length && !stop.stop_requested() && !cancelRequested_) {
+        const std::uint32_t slice = std::min(kDownloadSlicePoints, length - sent);
+        double* const to = points.Data() + sent;
+        std::fill_n(to, slice, 0.0);  // the pages are faulted in here, not under the lock
+        ReadRecord(channel, [&](const ChannelRecord& r) {
+            const std::size_t have = std::min<std::size_t>(r.arbitrarySamples.size(), length);
+            if (sent < have)
+                std::copy_n(r.arbitrarySamples.begin() + sent, std::min<std::size_t>(slice, have - sent), to);
+        });
+        status = Store(api_.WriteArbitraryData(channel, points.Data(), length, sent, slice, zoom));
+        points.Release(sent, slice);
+        // A failed slice ends the download as if it were all sent (see above).
+        sent = status == GeneratorStatus::Ok ? sent + slice : length;
+        account(sent);
+    }
+    return status;
 }
 
 }  // namespace zorbel

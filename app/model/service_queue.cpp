@@ -15,6 +15,21 @@ Job FirstStartableJob(Job flags) {
     return Job::None;
 }
 
+// The jobs CancelJob stops.
+constexpr Job kCancellable = Job::ReadLimits | Job::ReadSettings | Job::WriteSettings | Job::ArbitraryDownload;
+
+// End marker of the batch a job part queues.
+std::uint16_t BatchEnd(Job part) {
+    if (part == Job::ReadLimits) return code::kReadLimitsEnd;
+    return part == Job::ReadSettings ? code::kReadSettingsEnd : code::kWriteSettingsEnd;
+}
+
+// Commands of a download under way (not the divider, which its setter queues too).
+bool DownloadStep(const InstrumentCommand& c) {
+    return c.code == code::kArbAddressLength || c.code == code::kArbData || c.code == code::kArbSendData ||
+           c.code == code::kArbFinish;
+}
+
 }  // namespace
 
 void DeviceSettings::ServiceQueue(std::stop_token stop) {
@@ -30,16 +45,16 @@ void DeviceSettings::ServiceQueue(std::stop_token stop) {
 // the job ended is recorded first, so that whoever sees the flags clear sees
 // its outcome with them. The calibration job is ended by its dialog.
 void DeviceSettings::EndJobPart(Job bits) {
-    const Job left = JobFlags() & ~bits;
-    if (left == Job::None) {
+    const Job flags = JobFlags();
+    if ((flags & ~bits) == Job::None) {
         if (busy_)
-            RecordLastJob(JobEnd::InstrumentBusy);
+            RecordLastJob(JobEnd::InstrumentBusy, flags);
         else if (jobRefused_)
-            RecordLastJob(JobEnd::InstrumentAbsent);
-        else if (lastStatus_ == GeneratorStatus::Ok && linkState_ == Link::Up)
-            RecordLastJob(JobEnd::Succeeded);
+            RecordLastJob(JobEnd::InstrumentAbsent, flags);
+        else if (Online())
+            RecordLastJob(JobEnd::Succeeded, flags);
         else
-            RecordLastJob(JobEnd::Failed);
+            RecordLastJob(JobEnd::Failed, flags);
     }
     ClearJobFlag(bits);
 }
@@ -88,19 +103,33 @@ void DeviceSettings::RefuseBusy() {
 
 void DeviceSettings::ServiceStep(std::stop_token stop) {
     SessionObserver& observer = Observer();
+    // A cancel that came between two steps (or between two slices of a
+    // download) ends the job before anything more is started or sent.
+    if (CancelPending()) {
+        CancelRunningJob(observer, stop);
+        return;
+    }
     if (demo_ == 0) StartJobs(observer);
 
     const std::uint16_t front = queue_.FrontCode();
     const Job flags = JobFlags();
+    // A batch ends at its marker; a cancel between two of its commands ends
+    // the job, and a queue that ran dry or a stop leaves it for a later step.
+    const auto drained = [&](Job part) {
+        if (front == code::kNone) return false;
+        const BatchDrain drain = DrainBatch(BatchEnd(part), stop);
+        if (drain == BatchDrain::Cancelled) CancelRunningJob(observer, stop);
+        return drain == BatchDrain::Ended;
+    };
     if (Any(flags, Job::ReadLimits)) {
-        if (front == code::kNone || !DrainBatch(code::kReadLimitsEnd, stop)) return;
-        linkState_ = lastStatus_ == GeneratorStatus::Ok ? Link::Up : Link::Down;
+        if (!drained(Job::ReadLimits)) return;
+        linkState_ = Online() ? Link::Up : Link::Down;
         EndJobPart(Job::ReadLimits);
     } else if (Any(flags, Job::ReadSettings)) {
-        if (front == code::kNone || !DrainBatch(code::kReadSettingsEnd, stop)) return;
+        if (!drained(Job::ReadSettings)) return;
         EndSettingsBatch(Job::ReadSettings, observer, stop);
     } else if (flags == Job::WriteSettings) {
-        if (front == code::kNone || !DrainBatch(code::kWriteSettingsEnd, stop)) return;
+        if (!drained(Job::WriteSettings)) return;
         EndSettingsBatch(Job::WriteSettings, observer, stop);
     } else if (Any(flags, Job::Calibration)) {
         DrainCalibration(front, observer, stop);
@@ -202,21 +231,67 @@ void DeviceSettings::QueueBatch(Job job) {
     }
 }
 
-// Executes up to the end marker. False when the queue ran dry first (the
+// Executes up to the end marker. Pending when the queue ran dry first (the
 // marker was taken away) or the worker is asked to stop: the batch then ends
-// at a later step.
-bool DeviceSettings::DrainBatch(std::uint16_t endCode, std::stop_token stop) {
+// at a later step. Cancelled when CancelJob asked, between two commands.
+DeviceSettings::BatchDrain DeviceSettings::DrainBatch(std::uint16_t endCode, std::stop_token stop) {
     for (;;) {
-        if (stop.stop_requested()) return false;
+        if (stop.stop_requested()) return BatchDrain::Pending;
+        if (CancelPending()) return BatchDrain::Cancelled;
         const InstrumentCommand command = queue_.Dequeue();
-        if (command.code == endCode) return true;
+        if (command.code == endCode) return BatchDrain::Ended;
         ExecuteCommand(command);
-        if (command.code == code::kNone) return false;
+        if (command.code == code::kNone) return BatchDrain::Pending;
     }
 }
 
+bool DeviceSettings::CancelPending() const { return cancelRequested_ && Any(JobFlags(), kCancellable); }
+
+void DeviceSettings::CancelRunningJob(SessionObserver& observer, std::stop_token stop) {
+    cancelRequested_ = false;
+    const Job flags = JobFlags();
+    if (Any(flags, Job::ArbitraryDownload)) {
+        CancelDownload(observer, stop);
+        return;
+    }
+    const Job operation = flags & kCancellable;
+    if (operation == Job::None) return;
+    // The rest of the batch under way goes unsent; the session is offline,
+    // as after a failed exchange, until the next Read or Write Operation.
+    const Job part = FirstStartableJob(flags);
+    const bool batchCut = queue_.DropThrough(BatchEnd(part));
+    linkState_ = Link::Down;
+    RecordLastJob(JobEnd::Cancelled, operation);
+    ClearJobFlag(operation);
+    // The panel shows what was read or written before the cancel.
+    if (batchCut && part != Job::ReadLimits) {
+        if (!stop.stop_requested()) observer.UpdatePanel(stop);
+        observer.RequestRefresh(RefreshMask::Annotations);
+    }
+}
+
+void DeviceSettings::CancelDownload(SessionObserver& observer, std::stop_token stop) {
+    const std::uint16_t channel = downloadChannel_;
+    queue_.RemoveIf([channel](const InstrumentCommand& c) {
+        return DownloadStep(c) && static_cast<std::uint16_t>(c.channel) == channel;
+    });
+    // Points have gone out: the waveform memory holds new points up to where
+    // the download stopped and old ones after, and the output window still
+    // covers both. Nothing of that mixture may be played.
+    if (downloadSent_ > 0 && Online()) {
+        ExecuteCommand(InstrumentCommand{code::kWriteOnOff, channel, 0, 0.0});
+        if (lastStatus_ == GeneratorStatus::Ok) {
+            ModifyRecord(channel, [](ChannelRecord& r) { r.outputState = 0; });
+            if (!stop.stop_requested()) observer.UpdatePanel(stop);
+            observer.RequestRefresh(RefreshMask::Annotations);
+        }
+    }
+    RecordLastJob(JobEnd::Cancelled, Job::ArbitraryDownload);
+    ClearJobFlag(Job::ArbitraryDownload);
+}
+
 void DeviceSettings::EndSettingsBatch(Job job, SessionObserver& observer, std::stop_token stop) {
-    linkState_ = lastStatus_ == GeneratorStatus::Ok ? Link::Up : Link::Down;
+    linkState_ = Online() ? Link::Up : Link::Down;
     EndJobPart(job);
     // Sent: no user that is stopping the worker is waited for.
     if (!stop.stop_requested()) observer.UpdatePanel(stop);
@@ -263,7 +338,7 @@ void DeviceSettings::DrainNormal(std::uint16_t front, std::stop_token stop) {
         const InstrumentCommand command = queue_.Dequeue();
         if (command.code == code::kNone) break;
         if (command.code == code::kRefresh) continue;  // only batches refresh
-        ExecuteCommand(command);
+        ExecuteCommand(command, stop);
     }
     if (sync_ && demo_ == 0 && Online()) Store(api_.RefreshDevice());
 }

@@ -9,6 +9,9 @@ SessionPump::SessionPump(DeviceSettings& settings, std::chrono::milliseconds per
 void SessionPump::Start() {
     // A worker that was asked to stop ends first (it takes the mutex on its way out).
     if (thread_.joinable() && thread_.get_stop_token().stop_requested()) thread_.join();
+    // A queued command wakes the worker: a typed value goes out at once. Set
+    // outside the pump's lock, which Wake takes under the model's.
+    settings_.SetWorkerWake([this] { Wake(); });
     std::lock_guard lock(mutex_);
     if (running_) return;
     running_ = true;

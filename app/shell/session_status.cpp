@@ -61,6 +61,12 @@ SessionStatusTexts DescribeSession(const DeviceSettings& settings) {
     case JobEnd::Succeeded:
         texts.outcome = ProgramText(Text::LastJobSucceeded);
         break;
+    case JobEnd::Cancelled:
+        // A download leaves the session online; a cancelled Read or Write
+        // Operation leaves it offline, which the state field says.
+        texts.outcome = Any(last.job, Job::ArbitraryDownload) ? QStringLiteral("Download cancelled")
+                                                              : QStringLiteral("Last job cancelled");
+        break;
     case JobEnd::Failed:
         texts.outcome = FailedJob(last.status);
         break;

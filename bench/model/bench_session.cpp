@@ -1,15 +1,26 @@
-// A complete Write Operation (read the limits of both channels, write both
-// channels' settings, refresh: 65 exchanges) through DeviceSettings and its
-// worker, beside 65 raw UDP round trips to the same simulator in the same run.
-// Target: the operation within 3 x the raw round trips + two worker periods.
+// Against zorbel-gensim over LAN, each beside its raw baseline in the same run:
+// - a complete Write Operation (read the limits of both channels, write both
+//   channels' settings, refresh: 65 exchanges) through DeviceSettings and its
+//   worker, beside 65 raw UDP round trips. Target: within 3 x the raw round
+//   trips + two worker periods;
+// - a typed value (the setter the panel's fields call) until the
+//   instrument's answer to it has arrived, beside one raw round trip of the
+//   same command. Target: raw + 5 ms;
+// - the longest gap of a 10 ms probe that reads the record, as the progress
+//   dialog and the view do on the interface thread, while a 64 M-point
+//   download starts (its first 300 ms, then it is cancelled), beside the same
+//   probe on an idle session. Target: 100 ms.
 #include <arpa/inet.h>
 #include <benchmark/benchmark.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <iostream>
 #include <string>
+#include <thread>
 
 #include "gensim_main.h"
 #include "zorbel/model/session_pump.h"
@@ -66,6 +77,114 @@ void BM_RawRoundTrips(benchmark::State& state) {
     state.counters["exchanges"] = kExchanges;
 }
 
+// One raw UDP round trip of `command`; false when no answer came.
+bool RawExchange(int fd, const sockaddr_in& to, const std::string& command) {
+    char answer[10255];
+    sendto(fd, command.data(), command.size(), 0, reinterpret_cast<const sockaddr*>(&to), sizeof to);
+    pollfd p{fd, POLLIN, 0};
+    return poll(&p, 1, 2000) == 1 && recv(fd, answer, sizeof answer, 0) > 0;
+}
+
+sockaddr_in SimAddress() {
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(9966);
+    inet_pton(AF_INET, sim->LanAddress().c_str(), &to.sin_addr);
+    return to;
+}
+
+void BM_RawSetValue(benchmark::State& state) {
+    const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    const sockaddr_in to = SimAddress();
+    for (auto _ : state)
+        if (!RawExchange(fd, to, "SOURce1:FREQuency 1234")) state.SkipWithError("no answer");
+    close(fd);
+}
+
+// From the setter's call until the simulator holds the value: asked with
+// raw queries from here, which neither wake nor wait for the worker.
+void BM_TypedValueToInstrument(benchmark::State& state) {
+    zorbel::DeviceSettings settings;
+    zorbel::SessionPump pump(settings);
+    pump.Start();
+    settings.SetConnection(zorbel::kConnectionLan, sim->LanAddressValue());
+    if (!pump.RunReadOperation(10s).Succeeded()) state.SkipWithError("read operation failed");
+    const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    const sockaddr_in to = SimAddress();
+    const std::string query = "SOURce1:FREQuency?";
+    double hertz = 1000;
+    for (auto _ : state) {
+        hertz = hertz < 2e6 ? hertz + 1 : 1000;
+        settings.SetParameter(0, zorbel::Parameter::Frequency, hertz);
+        for (int tries = 0;; ++tries) {
+            char answer[256] = {};
+            sendto(fd, query.data(), query.size(), 0, reinterpret_cast<const sockaddr*>(&to), sizeof to);
+            pollfd p{fd, POLLIN, 0};
+            if (poll(&p, 1, 2000) != 1 || recv(fd, answer, sizeof answer - 1, 0) <= 0 || tries > 100000) {
+                state.SkipWithError("the value never arrived");
+                break;
+            }
+            if (std::strtod(answer, nullptr) == hertz) break;
+        }
+    }
+    close(fd);
+    if (settings.LastStatus() != zorbel::GeneratorStatus::Ok) state.SkipWithError("a write failed");
+}
+
+// CancelJob where the model has it, so that the same probe also runs on a
+// model without it (which then sends the whole waveform before it is idle).
+template <class Settings>
+void CancelIfPossible(Settings& settings) {
+    if constexpr (requires { settings.CancelJob(); }) settings.CancelJob();
+}
+
+// Largest gap between the shots of a 10 ms probe that reads the record, for
+// `window`.
+double LongestProbeGapMs(zorbel::DeviceSettings& settings, std::chrono::milliseconds window) {
+    using Clock = std::chrono::steady_clock;
+    const auto end = Clock::now() + window;
+    auto last = Clock::now();
+    double longest = 0;
+    while (last < end) {
+        std::this_thread::sleep_until(last + 10ms);
+        settings.ReadRecord(0, [](const zorbel::ChannelRecord& r) { return r.arbitrarySent; });
+        const auto now = Clock::now();
+        longest = std::max(longest, std::chrono::duration<double, std::milli>(now - last).count());
+        last = now;
+    }
+    return longest;
+}
+
+void ProbeStall(benchmark::State& state, bool download) {
+    zorbel::DeviceSettings settings;
+    zorbel::SessionPump pump(settings);
+    pump.Start();
+    settings.SetConnection(zorbel::kConnectionLan, sim->LanAddressValue());
+    if (!pump.RunReadOperation(10s).Succeeded()) state.SkipWithError("read operation failed");
+    settings.ResizeArbitrary(0, 64 << 20);
+    settings.ModifyRecord(0, [](zorbel::ChannelRecord& r) {
+        for (std::size_t i = 0; i < r.arbitrarySamples.size(); ++i) r.arbitrarySamples[i] = (i & 1023) / 1024.0;
+    });
+    pump.WaitUntilIdle(5s);
+    double longest = 0;
+    for (auto _ : state) {
+        if (download) settings.StartArbitraryDownload(0);
+        longest = std::max(longest, LongestProbeGapMs(settings, 300ms));
+        state.PauseTiming();
+        CancelIfPossible(settings);
+        pump.WaitUntilIdle(120s);
+        state.ResumeTiming();
+    }
+    state.counters["longest_gap_ms"] = longest;
+}
+
+void BM_ProbeIdle(benchmark::State& state) { ProbeStall(state, false); }
+void BM_ProbeDownloadStart64M(benchmark::State& state) { ProbeStall(state, true); }
+
+BENCHMARK(BM_RawSetValue)->UseRealTime()->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_TypedValueToInstrument)->UseRealTime()->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_ProbeIdle)->UseRealTime()->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ProbeDownloadStart64M)->UseRealTime()->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RawRoundTrips)->UseRealTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ModelWriteOperation)->UseRealTime()->Unit(benchmark::kMillisecond);
 

@@ -105,10 +105,7 @@ QRV_API uint16_t qmkHDWriteDeviceArbitraryOutput(uint16_t channel, uint32_t addr
 QRV_API uint16_t qmkHDWriteArbitraryData(uint16_t channel, const double* data, uint32_t points, uint32_t first,
                                          uint32_t count, uint16_t gain) {
     return NoThrow([&] {
-        std::string unused;
-        const PacketSender send = [&unused](std::string_view packet) {
-            return SendCommand(packet, unused, static_cast<std::uint32_t>(ExchangeMode::WriteOnly));
-        };
+        const PacketBatchSender send = [](std::span<const std::string_view> packets) { return SendPackets(packets); };
         return DownloadArbitraryData({channel, data, points, first, count, gain}, send);
     });
 }

@@ -87,6 +87,23 @@ int SendCommand(std::string_view command, std::string& answer, std::uint32_t mod
     }
 }
 
+int SendPackets(std::span<const std::string_view> packets) {
+    // Those that fit go out; the first that does not fails where it stands.
+    std::size_t fitting = 0;
+    while (fitting < packets.size() && packets[fitting].size() < kMaxBufLen) ++fitting;
+    try {
+        LinkState& state = State();
+        int result = kExchangeDone;
+        if (fitting > 0) {
+            std::lock_guard lock(state.mutex);
+            result = SelectedTransport(state).SendPackets(packets.first(fitting));
+        }
+        return result == kExchangeDone && fitting < packets.size() ? kExchangeFailed : result;
+    } catch (...) {
+        return kExchangeFailed;
+    }
+}
+
 std::string CurrentLanAddress() {
     LinkState& state = State();
     std::lock_guard lock(state.mutex);

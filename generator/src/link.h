@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -31,6 +32,12 @@ inline constexpr int kExchangeDone = 1;
 // Only the low 16 bits of `mode` count; an unknown mode returns kExchangeFailed
 // without touching the link. Exchanges must not overlap (one caller thread).
 int SendCommand(std::string_view command, std::string& answer, std::uint32_t mode);
+
+// Sends packets in mode WriteOnly, in order, as SendCommand would one by one,
+// and stops at the first that is not sent (a packet too long for the
+// instrument's buffer is not sent). The LAN link sends many with one system
+// call. Returns the SendCommand result of the last packet tried.
+int SendPackets(std::span<const std::string_view> packets);
 
 // Status code shared by every export: 0 link not available, 1 exchange failed,
 // 2 success, 3 argument rejected or answer not acceptable.

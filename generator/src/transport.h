@@ -6,6 +6,7 @@
 #include "link.h"
 
 #include <chrono>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -30,6 +31,19 @@ public:
     // kExchangeFailed or kExchangeDone (an answer-reading exchange is done
     // only when more than 0 bytes arrived).
     virtual int Exchange(std::string_view command, std::string& received, ExchangeMode mode) = 0;
+
+    // WriteOnly exchanges of each packet in order, up to the first that
+    // fails; the result of the last one. A link that can send several at
+    // once does so.
+    virtual int SendPackets(std::span<const std::string_view> packets) {
+        std::string unused;
+        int result = kExchangeDone;
+        for (std::string_view packet : packets) {
+            result = Exchange(packet, unused, ExchangeMode::WriteOnly);
+            if (result != kExchangeDone) break;
+        }
+        return result;
+    }
 };
 
 }  // namespace qrv

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <chrono>
 
@@ -63,9 +64,51 @@ int UdpLink::Exchange(std::string_view command, std::string& received, ExchangeM
 }
 
 bool UdpLink::SendAll(std::string_view command) {
-    const ssize_t sent = sendto(fd_, command.data(), command.size(), MSG_NOSIGNAL,
-                                reinterpret_cast<const sockaddr*>(&peer_), sizeof peer_);
-    return sent >= 0 && static_cast<std::size_t>(sent) == command.size();
+    for (;;) {
+        const ssize_t sent = sendto(fd_, command.data(), command.size(), MSG_NOSIGNAL,
+                                    reinterpret_cast<const sockaddr*>(&peer_), sizeof peer_);
+        if (sent >= 0) return static_cast<std::size_t>(sent) == command.size();
+        if (errno == EINTR) continue;
+        if ((errno != EAGAIN && errno != EWOULDBLOCK) || !WaitWritable()) return false;
+    }
+}
+
+bool UdpLink::WaitWritable() {
+    pollfd p{fd_, POLLOUT, 0};
+    for (;;) {
+        const int ready = poll(&p, 1, static_cast<int>(kLanAnswerTimeout.count()));
+        if (ready < 0 && errno == EINTR) continue;
+        return ready > 0 && (p.revents & POLLOUT) != 0;
+    }
+}
+
+int UdpLink::SendPackets(std::span<const std::string_view> packets) {
+    if (!IsOpen()) return kLinkUnavailable;
+    constexpr std::size_t kMaxPerCall = 64;
+    std::array<mmsghdr, kMaxPerCall> messages{};
+    std::array<iovec, kMaxPerCall> parts{};
+    while (!packets.empty()) {
+        const std::size_t n = std::min(kMaxPerCall, packets.size());
+        for (std::size_t k = 0; k < n; ++k) {
+            parts[k] = {const_cast<char*>(packets[k].data()), packets[k].size()};
+            messages[k] = {};
+            messages[k].msg_hdr.msg_name = &peer_;
+            messages[k].msg_hdr.msg_namelen = sizeof peer_;
+            messages[k].msg_hdr.msg_iov = &parts[k];
+            messages[k].msg_hdr.msg_iovlen = 1;
+        }
+        const int sent = sendmmsg(fd_, messages.data(), static_cast<unsigned>(n), MSG_NOSIGNAL);
+        if (sent < 0) {
+            if (errno == EINTR) continue;
+            if ((errno != EAGAIN && errno != EWOULDBLOCK) || !WaitWritable()) return kExchangeFailed;
+            continue;
+        }
+        if (sent == 0) return kExchangeFailed;
+        for (int k = 0; k < sent; ++k)
+            if (messages[k].msg_len != packets[k].size()) return kExchangeFailed;
+        packets = packets.subspan(static_cast<std::size_t>(sent));
+    }
+    return kExchangeDone;
 }
 
 void UdpLink::RenewSocket() {

@@ -29,9 +29,15 @@ public:
     std::string AddressText() const { return addressText_.data(); }
 
     int Exchange(std::string_view command, std::string& received, ExchangeMode mode) override;
+    // One datagram per packet, many per system call (sendmmsg).
+    int SendPackets(std::span<const std::string_view> packets) override;
 
 private:
     bool SendAll(std::string_view command);
+    // A full send buffer (a burst faster than the network card) is waited
+    // for, up to kLanAnswerTimeout, instead of failing the send; false when
+    // it stays full or the socket fails.
+    bool WaitWritable();
     // Waits up to kLanAnswerTimeout for one datagram from the instrument's
     // address; datagrams from other hosts are dropped and the wait goes on.
     void ReceiveAnswer(std::string& received);

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <memory>
 #include <thread>
 #include <vector>
 
@@ -21,11 +22,13 @@ public:
     // there is nothing to send or the transfer failed.
     int WriteCommand(std::string_view payload) {
         if (payload.empty()) return -1;
-        std::vector<std::uint8_t> packet(kUsbHeaderSize + payload.size());
+        // Not zero-filled first: every byte is written below.
+        const std::size_t size = kUsbHeaderSize + payload.size();
+        const auto packet = std::make_unique_for_overwrite<std::uint8_t[]>(size);
         const UsbHeader header = MakeUsbHeader(kUsbCommandPacket, tag_, static_cast<std::uint32_t>(payload.size()));
-        std::copy(header.begin(), header.end(), packet.begin());
-        std::copy(payload.begin(), payload.end(), packet.begin() + kUsbHeaderSize);
-        const int written = pipes_.WriteOut(packet, kUsbTimeout);
+        std::copy(header.begin(), header.end(), packet.get());
+        std::copy(payload.begin(), payload.end(), packet.get() + kUsbHeaderSize);
+        const int written = pipes_.WriteOut(std::span<const std::uint8_t>(packet.get(), size), kUsbTimeout);
         tag_ = NextUsbTag(tag_);
         return written;
     }

@@ -34,9 +34,15 @@ public:
     SeqpacketPipes& operator=(const SeqpacketPipes&) = delete;
 
     int WriteOut(std::span<const std::uint8_t> bytes, std::chrono::milliseconds timeout) override {
-        if (!WaitFor(fd_, POLLOUT, timeout)) return 0;
-        const ssize_t n = send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL);
-        return n < 0 ? -1 : static_cast<int>(n);
+        // Sent at once when there is room, as there nearly always is: a wait
+        // first would cost a system call per packet of a download.
+        for (bool waited = false;; waited = true) {
+            const ssize_t n = send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+            if (n >= 0) return static_cast<int>(n);
+            if (errno == EINTR) continue;
+            if (errno != EAGAIN && errno != EWOULDBLOCK) return -1;
+            if (waited || !WaitFor(fd_, POLLOUT, timeout)) return 0;  // no room within the time-out
+        }
     }
 
     int ReadIn(std::span<std::uint8_t> buffer, std::chrono::milliseconds timeout) override {

@@ -73,6 +73,7 @@ private:
     // no reply). Survives connections, as chunked answers are read in later
     // exchanges; a new command replaces what was not read.
     std::deque<std::optional<std::string>> output_;
+    std::string packet_;  // receive buffer
 };
 
 }  // namespace gensim

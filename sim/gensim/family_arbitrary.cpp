@@ -30,11 +30,17 @@ constexpr long long kMaxDumpCodes = 1000;  // keeps an answer far below 10255 by
 class WaveMemory {
 public:
     void Store(std::uint32_t address, const unsigned char* littleEndian, std::uint32_t count) {
-        for (std::uint32_t k = 0; k < count; ++k, ++address) {
+        // Page by page: one look-up per page, not per point.
+        while (count > 0) {
             auto& page = pages_[address / kPagePoints];
             if (!page) page = std::make_unique<Page>();  // zero-filled
-            (*page)[address % kPagePoints] =
-                static_cast<std::int16_t>(littleEndian[2 * k] | (littleEndian[2 * k + 1] << 8));
+            const std::uint32_t offset = address % kPagePoints;
+            const std::uint32_t run = std::min(count, kPagePoints - offset);
+            for (std::uint32_t k = 0; k < run; ++k)
+                (*page)[offset + k] = static_cast<std::int16_t>(littleEndian[2 * k] | (littleEndian[2 * k + 1] << 8));
+            littleEndian += 2 * static_cast<std::size_t>(run);
+            address += run;
+            count -= run;
         }
     }
     std::int16_t At(std::uint32_t address) const {

@@ -110,7 +110,9 @@ void UsbEndpoint::Disconnect(std::uint64_t client) {
 void UsbEndpoint::OnPacket(std::uint64_t client) {
     const auto found = clients_.find(client);
     if (found == clients_.end()) return;
-    std::string buffer(kMaxPacket, '\0');
+    // One buffer for every packet: a download sends tens of thousands.
+    std::string& buffer = packet_;
+    if (buffer.size() != kMaxPacket) buffer.assign(kMaxPacket, '\0');
     const ssize_t n = recv(found->second, buffer.data(), buffer.size(), MSG_DONTWAIT);
     if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) return;
     if (n <= 0) {  // the exchange is over (or broke)

@@ -8,6 +8,7 @@
 #include <charconv>
 #include <chrono>
 #include <deque>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <string>
@@ -46,6 +47,12 @@ public:
     void FailCallFromNow(std::size_t k, GeneratorStatus status) {
         std::lock_guard l(mutex_);
         failAt_[total_ + k] = ToNumber(status);
+    }
+    // The k-th instrument call from now runs `action` once it is made (a
+    // cancel between two commands, say), on the calling thread.
+    void OnCallFromNow(std::size_t k, std::function<void()> action) {
+        std::lock_guard l(mutex_);
+        actionAt_[total_ + k] = std::move(action);
     }
     void SetConnect(std::uint16_t result) {
         std::lock_guard l(mutex_);
@@ -241,17 +248,24 @@ public:
 private:
     std::uint16_t Record(Call call, std::uint16_t normal = kOk) {
         if (const auto ms = callDuration_.load()) std::this_thread::sleep_for(std::chrono::milliseconds(ms));
-        std::lock_guard l(mutex_);
-        const std::size_t n = total_++;
-        calls_.push_back(std::move(call));
-        auto scripted = failAt_.find(n);
-        return scripted == failAt_.end() ? normal : scripted->second;
+        std::function<void()> action;
+        std::uint16_t result = normal;
+        {
+            std::lock_guard l(mutex_);
+            const std::size_t n = total_++;
+            calls_.push_back(std::move(call));
+            if (auto scripted = failAt_.find(n); scripted != failAt_.end()) result = scripted->second;
+            if (auto hook = actionAt_.find(n); hook != actionAt_.end()) action = std::move(hook->second);
+        }
+        if (action) action();
+        return result;
     }
 
     mutable std::mutex mutex_;
     std::atomic<std::chrono::milliseconds::rep> callDuration_{0};
     std::vector<Call> calls_;
     std::map<std::size_t, std::uint16_t> failAt_;
+    std::map<std::size_t, std::function<void()>> actionAt_;
     std::size_t total_ = 0;  // instrument calls since creation (ClearCalls keeps it)
     std::uint16_t connect_ = 1;
     std::size_t connectCount_ = 0;

@@ -2,6 +2,8 @@
 // resizing.
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include "session_fixture.h"
 
 namespace zorbel::test {
@@ -80,6 +82,52 @@ TEST_F(Download, ShrunkWaveformIsPaddedNotOverrun) {
     ASSERT_EQ(sent.size(), 4096u);
     EXPECT_EQ(sent[1], 3.0);
     EXPECT_EQ(sent[4000], 0.0);
+}
+
+struct DownloadCancelCase {
+    const char* what;
+    std::optional<std::size_t> cancelAtCall;  // instrument call (from the start) that cancels; none: at once
+    Names calls;
+    std::uint16_t outputAfter;  // the record's output state
+    std::uint32_t pointsSent;
+};
+
+// Three slices of 92160 points. Cancelled, no further packet goes out and
+// nothing is played from a half-written memory: once points went out the
+// output is off; before, the instrument is untouched. The session stays online.
+TEST_F(Download, CancelledStopsBetweenSlicesAndSwitchesTheOutputOffOncePointsWentOut) {
+    const DownloadCancelCase cases[] = {
+        {"before it started", std::nullopt, {}, 1, 0},
+        {"after the address, before any point", 0, {"ArbAddressLength"}, 1, 0},
+        {"after the first slice", 1, {"ArbAddressLength", "ArbData", "WriteOnOff"}, 0, 92160},
+    };
+    for (const DownloadCancelCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        Prepare(0, 3 * 92160);
+        settings.SetOutputState(0, 1);
+        settings.ServiceQueue();
+        fake.ClearCalls();
+        observer.Clear();
+        if (c.cancelAtCall) fake.OnCallFromNow(*c.cancelAtCall, [this] { settings.CancelJob(); });
+        settings.StartArbitraryDownload(0);
+        if (!c.cancelAtCall) settings.CancelJob();
+        for (int step = 0; step < 6 && !settings.IsIdle(); ++step) settings.ServiceQueue();
+
+        EXPECT_EQ(fake.Names(), c.calls);
+        if (c.outputAfter == 0) {
+            EXPECT_EQ(fake.Calls().back().a, 0.0);  // "off"
+        }
+        EXPECT_EQ(settings.Record(0).outputState, c.outputAfter);
+        EXPECT_EQ(settings.DownloadProgress().first, c.pointsSent);
+        EXPECT_EQ(observer.UpdatePanelCount(), c.outputAfter == 0 ? 1 : 0);
+        const LastJob last = settings.LastEndedJob();
+        EXPECT_EQ(last.end, JobEnd::Cancelled);
+        EXPECT_EQ(last.job, Job::ArbitraryDownload);
+        EXPECT_EQ(settings.JobFlags(), Job::None);
+        EXPECT_TRUE(settings.IsIdle());
+        EXPECT_EQ(settings.LinkState(), Link::Up);
+        EXPECT_EQ(settings.LastStatus(), GeneratorStatus::Ok);
+    }
 }
 
 TEST_F(Download, LatchedSessionStillEndsTheDownload) {

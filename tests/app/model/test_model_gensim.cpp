@@ -3,10 +3,14 @@
 // writes, a second one reads back, and a lost answer latches the session.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <memory>
+#include <optional>
+#include <thread>
 
 #include "QRVHardDll.h"
+#include "sim_clients.h"
 #include "sim_process.h"
 #include "zorbel/model/session_pump.h"
 
@@ -134,6 +138,57 @@ TEST(ModelAgainstGensimFaults, DroppedAnswerLatchesUntilTheNextOperation) {
     EXPECT_TRUE(pump.RunWriteOperation(20s).Succeeded());
     pump.Stop();
     EXPECT_EQ(InstrumentAmplitude(0), 3.25);
+}
+
+// A download of 4 M points cancelled as soon as its first slice has gone
+// out: the simulator took some packets but not all, its output is off, and
+// the gain, divider and output window were never sent.
+TEST(ModelAgainstGensimCancel, CancelledDownloadLeavesTheOutputOff) {
+    auto sim = StartSim({}, false);
+    ASSERT_NE(sim, nullptr);
+    DeviceSettings settings;
+    SessionPump pump(settings);
+    pump.Start();
+    Connect(settings, Link::Lan, *sim);
+    ASSERT_TRUE(pump.RunReadOperation(20s).Succeeded());
+    constexpr std::uint32_t kPoints = 4 << 20;
+    ASSERT_TRUE(settings.ResizeArbitrary(0, kPoints));
+    settings.ModifyRecord(0, [](ChannelRecord& r) { std::fill_n(r.arbitrarySamples.begin(), kPoints, 0.25); });
+    settings.SetOutputState(0, 1);
+    ASSERT_TRUE(pump.WaitUntilIdle(5s).finished);
+
+    settings.StartArbitraryDownload(0);
+    const auto deadline = std::chrono::steady_clock::now() + 20s;
+    while (settings.DownloadProgress().first == 0 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(100us);
+    settings.CancelJob();
+    const JobOutcome outcome = pump.WaitUntilIdle(20s);
+    pump.Stop();
+
+    EXPECT_TRUE(outcome.Succeeded());  // online: nothing failed
+    EXPECT_EQ(settings.LastEndedJob().end, JobEnd::Cancelled);
+    const std::uint32_t sent = settings.DownloadProgress().first;
+    EXPECT_GT(sent, 0u);
+    EXPECT_LT(sent, kPoints);
+    EXPECT_EQ(settings.Record(0).outputState, 0);
+    std::int16_t on = -1;
+    EXPECT_EQ(qmkHDReadChannelOnOff(0, &on), 2);
+    EXPECT_EQ(on, 0);
+    // gain,divider,download address,length,output address,length,packets taken,refused
+    test::UdpClient client(sim->LanAddress());
+    const std::optional<std::string> state = client.Ask("SIMulator:ARBitrary? 1");
+    ASSERT_TRUE(state);
+    std::vector<long long> fields;
+    for (std::size_t at = 0; at <= state->size();) {
+        const std::size_t comma = std::min(state->find(',', at), state->size());
+        fields.push_back(std::stoll(state->substr(at, comma - at)));
+        at = comma + 1;
+    }
+    ASSERT_EQ(fields.size(), 8u) << *state;
+    EXPECT_EQ(fields[3], kPoints);        // the download window was set
+    EXPECT_EQ(fields[5], 67108864);       // the output window never moved
+    EXPECT_GT(fields[6], 0);              // packets taken
+    EXPECT_LT(fields[6], kPoints / 960);  // ... but not all
 }
 
 }  // namespace

@@ -104,6 +104,48 @@ TEST_F(SessionTest, FailedRangeReadKeepsThePreviousPair) {
     EXPECT_EQ(fake.Calls().size(), 1u);  // the rest of the batch was not sent
 }
 
+struct OperationCancelCase {
+    const char* what;
+    bool write;                               // Write Operation, else Read Operation
+    std::optional<std::size_t> cancelAtCall;  // instrument call that cancels; none: between the two batches
+    std::size_t calls;                        // instrument calls made in all
+    int panelUpdates;
+    Job cancelled;
+};
+
+// Cancelled between two commands, the rest of the batch goes unsent, the
+// session is offline (later writes stay unsent) as after a failure and says
+// it was cancelled; the next Read Operation brings it back.
+TEST_F(SessionTest, CancelledOperationStopsBetweenTwoCommandsAndLeavesTheSessionOffline) {
+    const OperationCancelCase cases[] = {
+        {"read, during the limits", false, 4, 5, 0, Job::ReadLimits | Job::ReadSettings},
+        {"write, between limits and settings", true, std::nullopt, 20, 0, Job::WriteSettings},
+        {"write, during the settings", true, 20 + 3, 24, 1, Job::WriteSettings},
+    };
+    for (const OperationCancelCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        GoOnline();
+        if (c.cancelAtCall) fake.OnCallFromNow(*c.cancelAtCall, [this] { settings.CancelJob(); });
+        c.write ? settings.StartWriteOperation() : settings.StartReadOperation();
+        settings.ServiceQueue();
+        if (!c.cancelAtCall) settings.CancelJob();
+        settings.ServiceQueue();
+
+        EXPECT_EQ(fake.Calls().size(), c.calls);
+        EXPECT_EQ(observer.UpdatePanelCount(), c.panelUpdates);
+        EXPECT_EQ(settings.JobFlags(), Job::None);
+        EXPECT_TRUE(settings.PendingCommands().empty());
+        EXPECT_EQ(settings.LinkState(), Link::Down);
+        const LastJob last = settings.LastEndedJob();
+        EXPECT_EQ(last.end, JobEnd::Cancelled);
+        EXPECT_EQ(last.job, c.cancelled);
+
+        settings.SetParameter(0, Parameter::Amplitude, 1.0);
+        settings.ServiceQueue();
+        EXPECT_EQ(fake.Calls().size(), c.calls);  // offline: not sent
+    }
+}
+
 // ---- ExecuteCommand's guards, in order -------------------------------------
 
 enum class State { Offline, Online, Demo, Latched };

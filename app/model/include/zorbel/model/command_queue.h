@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <vector>
 
@@ -67,6 +68,12 @@ public:
     // A copy of the pending commands, front first (diagnostics and tests).
     std::vector<InstrumentCommand> Pending() const;
     void Clear();
+    // Removes the commands from the front up to and including the first one
+    // with `code` (the rest of a batch up to its end marker); nothing when no
+    // command has it. True when one had.
+    bool DropThrough(std::uint16_t code);
+    // Removes every command for which `drop` is true.
+    void RemoveIf(const std::function<bool(const InstrumentCommand&)>& drop);
 
 private:
     mutable std::mutex mutex_;

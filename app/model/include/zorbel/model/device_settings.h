@@ -24,6 +24,7 @@
 #include <stop_token>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "zorbel/model/arbitrary_history.h"
@@ -109,7 +110,8 @@ public:
     // under way does not change it.
     LastJob LastEndedJob() const {
         const std::uint32_t word = lastJob_;
-        return {static_cast<JobEnd>(word >> 16U), static_cast<GeneratorStatus>(word & 0xFFFFU)};
+        return {static_cast<JobEnd>((word >> 16U) & 0xFFU), static_cast<GeneratorStatus>(word & 0xFFFFU),
+                static_cast<Job>(word >> 24U)};
     }
     // The calibration dialog tells how its run ended when it clears the
     // calibration job: not started (the last job stays as it was),
@@ -152,9 +154,48 @@ public:
     // Job flag 1 alone: the instrument's limits, so that values can be checked
     // against them before a Write Operation sends any.
     void StartReadLimits();
+    // Job flag 4 alone: the settings of both channels are written without
+    // reading the limits again, for a session whose limits were just read
+    // (StartReadLimits) and that is still online; offline, nothing is sent and
+    // the job fails.
+    void StartWriteSettings();
     void ToggleSyncMachine() { sync_ = sync_ ? 0 : 1; }
     // The arbitrary page's "Write": queues 0x3007 for the channel.
     void StartArbitraryDownload(std::uint16_t channel);
+
+    // ---- Cancelling a job (the progress dialog's Cancel) --------------------
+    // Asks the worker to stop the running Read or Write Operation, limits read
+    // or arbitrary download; any thread, returns at once. The worker stops
+    // between two commands (a download between two slices of packets, a few
+    // milliseconds apart) and records JobEnd::Cancelled:
+    // - a Read or Write Operation (or a limits read): the rest of its batch is
+    //   dropped unsent and the session is offline, as after a failure, until
+    //   the next Read or Write Operation; values read or written so far stay;
+    // - an arbitrary download: no further packet is sent and, once any point
+    //   has gone out, the channel's output is switched off (stored in the
+    //   record too): the waveform memory then holds the new points up to where
+    //   the download stopped and the old ones after, which must not be
+    //   played. Gain, output window and divider stay as they were. The session
+    //   stays online. Cancelled before its first point, the instrument is
+    //   untouched.
+    // No effect on a calibration or with no job under way; every job trigger
+    // forgets a request that came too late for the job it was meant for.
+    void CancelJob() { cancelRequested_ = true; }
+    bool CancelRequested() const { return cancelRequested_; }
+    // Points of the running (or last) download handed to the library so far,
+    // and its length: the progress of a download without the records lock.
+    std::pair<std::uint32_t, std::uint32_t> DownloadProgress() const { return {downloadSent_, downloadLength_}; }
+
+    // ---- Worker wake-up -----------------------------------------------------------
+    // Called (on the queueing thread) whenever a command is queued, so that
+    // an idle worker takes it at once instead of at the end of its period: a
+    // typed value reaches the instrument within an exchange. SessionPump sets
+    // it while it runs; nullptr for none. Any thread; `wake` must not call
+    // the model.
+    void SetWorkerWake(std::function<void()> wake) {
+        std::lock_guard lock(wakeMutex_);
+        wake_ = std::move(wake);
+    }
 
     // ---- Setters: store, update the preview, queue the write ---------------
     // Each returns false and changes nothing for a channel above 1.
@@ -316,13 +357,15 @@ private:
         return status;
     }
     void SetJobFlags(Job flags) { jobFlags_ = ToNumber(flags); }
+    // A job trigger: the last job's notes cleared, online, `flags` set.
+    void BeginJob(Job flags);
     void EndJobPart(Job bits);
     bool Online() const { return linkState_ == Link::Up && lastStatus_ == GeneratorStatus::Ok; }
 
     // execute_command.cpp
     GeneratorStatus ExecuteRead(const InstrumentCommand& command, std::uint16_t channel);
     GeneratorStatus ExecuteWrite(const InstrumentCommand& command, std::uint16_t channel);
-    CommandResult ExecuteArbitrary(const InstrumentCommand& command, std::uint16_t channel);
+    CommandResult ExecuteArbitrary(const InstrumentCommand& command, std::uint16_t channel, std::stop_token stop = {});
     void StartDownload(std::uint16_t channel);
 
     // execute_calibration.cpp
@@ -339,7 +382,14 @@ private:
     void ApplyPendingConnection();
     void StartJobs(SessionObserver& observer);
     void QueueBatch(Job job);
-    bool DrainBatch(std::uint16_t endCode, std::stop_token stop);
+    enum class BatchDrain { Ended, Pending, Cancelled };
+    BatchDrain DrainBatch(std::uint16_t endCode, std::stop_token stop);
+    // The worker's end of a cancelled job (CancelJob).
+    void CancelRunningJob(SessionObserver& observer, std::stop_token stop);
+    void CancelDownload(SessionObserver& observer, std::stop_token stop);
+    bool CancelPending() const;
+    // The data of a download, slice by slice (execute_command.cpp).
+    GeneratorStatus SendArbitraryData(std::uint16_t channel, std::stop_token stop);
     void DrainCalibration(std::uint16_t front, SessionObserver& observer, std::stop_token stop);
     void DrainNormal(std::uint16_t front, std::stop_token stop);
     void EndSettingsBatch(Job job, SessionObserver& observer, std::stop_token stop);
@@ -363,6 +413,11 @@ private:
     std::atomic<bool> jobRefused_{false};
     // Channel whose download job bit 8 serves (set by 0x3007).
     std::atomic<std::uint16_t> downloadChannel_{0};
+    std::atomic<std::uint32_t> downloadSent_{0};
+    std::atomic<std::uint32_t> downloadLength_{0};
+    std::atomic<bool> cancelRequested_{false};
+    std::mutex wakeMutex_;
+    std::function<void()> wake_;
 
     // The instrument lock; the lock itself and the wait's start are the worker's alone.
     InstrumentLock instrumentLock_;
@@ -376,12 +431,13 @@ private:
     std::atomic<std::chrono::nanoseconds::rep> waitedNs_{0};
     std::atomic<bool> busy_{false};
     std::atomic<bool> instrumentLost_{false};
-    // The last ended job as one word (end << 16 | status): a plain integer is
+    // The last ended job as one word (job << 24 | end << 16 | status): a plain integer is
     // lock-free with every compiler, a struct needs libatomic under clang.
     static constexpr std::uint32_t PackJob(LastJob job) {
-        return (std::uint32_t{static_cast<std::uint8_t>(job.end)} << 16U) | static_cast<std::uint16_t>(job.status);
+        return (std::uint32_t{static_cast<std::uint8_t>(ToNumber(job.job))} << 24U) |
+               (std::uint32_t{static_cast<std::uint8_t>(job.end)} << 16U) | static_cast<std::uint16_t>(job.status);
     }
-    void RecordLastJob(JobEnd end) { lastJob_ = PackJob({end, lastStatus_}); }
+    void RecordLastJob(JobEnd end, Job job) { lastJob_ = PackJob({end, lastStatus_, job}); }
     std::atomic<std::uint32_t> lastJob_{PackJob({})};
 
     mutable std::mutex recordsMutex_;

@@ -37,7 +37,10 @@ public:
 
     // `settings` must outlive the pump. The observer is the settings' own.
     explicit SessionPump(DeviceSettings& settings, std::chrono::milliseconds period = kPeriod);
-    ~SessionPump() { Stop(); }
+    ~SessionPump() {
+        Stop();
+        settings_.SetWorkerWake(nullptr);
+    }
     SessionPump(const SessionPump&) = delete;
     SessionPump& operator=(const SessionPump&) = delete;
 

@@ -77,11 +77,23 @@ inline constexpr bool kIsFlagSet<Job> = true;
 constexpr std::uint16_t ToNumber(Job flags) { return static_cast<std::uint16_t>(flags); }
 
 // How the last job that ended, ended: what the status bar's last-job field
-// tells. `status` is the session's last status when it ended.
-enum class JobEnd : std::uint8_t { None, Succeeded, Failed, InstrumentAbsent, InstrumentBusy, CalibrationFailed };
+// tells. `status` is the session's last status when it ended; `job` the job
+// flags that were still set then (for a Read Operation ended in its second
+// part: ReadSettings alone), so that a cancelled download can be told from a
+// cancelled Read or Write Operation.
+enum class JobEnd : std::uint8_t {
+    None,
+    Succeeded,
+    Failed,
+    InstrumentAbsent,
+    InstrumentBusy,
+    CalibrationFailed,
+    Cancelled,  // by DeviceSettings::CancelJob
+};
 struct LastJob {
     JobEnd end = JobEnd::None;
     GeneratorStatus status = GeneratorStatus::NoLink;
+    Job job = Job::None;
 };
 
 // The calibration procedure's run state.
