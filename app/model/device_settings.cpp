@@ -86,7 +86,7 @@ bool DeviceSettings::SetCurrentChannel(std::uint16_t channel) {
 }
 
 bool DeviceSettings::IsIdle() const {
-    if (!queue_.Empty()) return false;
+    if (!queue_.Empty() || SweepRunning()) return false;
     return JobFlags() == Job::None || demo_ != 0;
 }
 
@@ -96,6 +96,7 @@ void DeviceSettings::StartReadOperation() {
     jobRefused_ = false;
     busy_ = false;
     instrumentLost_ = false;
+    instrumentBack_ = false;
     demo_ = 0;
     SetJobFlags(Job::ReadLimits | Job::ReadSettings);
 }
@@ -104,6 +105,7 @@ void DeviceSettings::StartWriteOperation() {
     jobRefused_ = false;
     busy_ = false;
     instrumentLost_ = false;
+    instrumentBack_ = false;
     demo_ = 0;
     SetJobFlags(Job::ReadLimits | Job::WriteSettings);
 }
@@ -112,6 +114,7 @@ void DeviceSettings::StartReadLimits() {
     jobRefused_ = false;
     busy_ = false;
     instrumentLost_ = false;
+    instrumentBack_ = false;
     demo_ = 0;
     SetJobFlags(Job::ReadLimits);
 }
