@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QPointer>
 #include <QStringList>
 
 #include <map>
@@ -118,6 +119,7 @@ private:
     void ChooseColour(int command);
     void EditPoints();
     void EnterFormula();
+    void OpenSweep();
     void UndoArbitrary(bool redo);
     void Print();
     void PrintPreview();
@@ -149,6 +151,8 @@ private:
     bool firstStartSize_ = false;
     bool shutDown_ = false;
     bool busyReported_ = false;  // the busy message was shown for the present refusal
+
+    QPointer<QDialog> sweepDialog_;  // modeless: the user stops the sweep from it
 
     std::unique_ptr<SessionBridge> session_;  // stopped before the widgets go
 };
