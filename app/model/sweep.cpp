@@ -11,6 +11,9 @@
 namespace zorbel {
 namespace {
 
+// How early the worker wakes for a sweep step, which it then waits for awake.
+constexpr std::chrono::microseconds kSweepWakeLead{1500};
+
 // A step that lands this close (relative to the way) on stop is taken as stop,
 // so that 1 to 2 by 0.1 does not add a tiny last step for rounding.
 constexpr double kLandsOnStop = 1e-9;
@@ -232,7 +235,9 @@ bool DeviceSettings::SweepRunning() const {
 std::optional<std::chrono::steady_clock::time_point> DeviceSettings::NextSweepDue() const {
     if (JobFlags() != Job::None) return std::nullopt;  // paused
     const std::shared_ptr<SweepRun> run = Sweep();
-    return run ? run->NextDue() : std::nullopt;
+    const auto due = run ? run->NextDue() : std::nullopt;
+    if (!due) return std::nullopt;
+    return *due - kSweepWakeLead;
 }
 
 // One step of the sweep when it is due: its write queued as a typed value
@@ -255,7 +260,13 @@ void DeviceSettings::ServiceSweep(std::stop_token stop) {
         run->End(SweepState::Stopped);
         return;
     }
-    const auto now = std::chrono::steady_clock::now();
+    auto now = std::chrono::steady_clock::now();
+    // The worker comes a little early (NextSweepDue): the last moments are
+    // waited out here, awake, so that a busy machine's slow wake-up of a
+    // sleeping thread does not delay the step.
+    if (const auto due = run->NextDue(); due && now < *due && *due - now <= kSweepWakeLead) {
+        while (now < *due && !stop.stop_requested()) now = std::chrono::steady_clock::now();
+    }
     if (run->AllWritten()) {
         if (!run->NextDue() || now >= *run->NextDue()) run->End(SweepState::Completed);
         return;

@@ -185,7 +185,8 @@ public:
     // The sweep started last, running or ended; nullptr before the first.
     std::shared_ptr<SweepRun> Sweep() const;
     bool SweepRunning() const;
-    // When the worker has the next sweep step to write; nothing without a running sweep.
+    // When the worker should wake for the next sweep step (a moment before it
+    // is due); nothing without a running sweep.
     std::optional<std::chrono::steady_clock::time_point> NextSweepDue() const;
 
     // ---- Records -------------------------------------------------------------
