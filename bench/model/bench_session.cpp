@@ -12,8 +12,8 @@
 
 #include <algorithm>
 #include <iostream>
-#include <vector>
 #include <string>
+#include <vector>
 
 #include "gensim_main.h"
 #include "zorbel/model/session_pump.h"
