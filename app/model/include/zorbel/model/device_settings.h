@@ -122,10 +122,9 @@ public:
     // The idle presence check found the instrument gone: the session went to
     // demo mode without the user choosing it (cleared by every job trigger).
     bool InstrumentLost() const { return instrumentLost_; }
-    // After the instrument was lost (or a failed exchange left the session
-    // offline and the presence check then missed it), the presence check
-    // finds it answering again. Nothing is sent to it: the user resumes
-    // with Read Operation (cleared by every job trigger).
+    // After the instrument was lost, the presence check finds it answering
+    // again (false again while it does not). Nothing is sent to it: the user
+    // resumes with Read Operation (cleared by every job trigger).
     bool InstrumentBack() const { return instrumentBack_; }
 
     // ---- One program at a time (instrument_lock.h) -------------------------
@@ -401,8 +400,7 @@ private:
     std::atomic<std::chrono::nanoseconds::rep> waitedNs_{0};
     std::atomic<bool> busy_{false};
     std::atomic<bool> instrumentLost_{false};
-    // Offline: whether the presence check has missed the instrument since (worker's own), and found it again.
-    bool absenceSeen_ = false;
+    // The presence check found the lost instrument answering again.
     std::atomic<bool> instrumentBack_{false};
     mutable std::mutex sweepMutex_;  // guards the pointer; the run locks itself
     std::shared_ptr<SweepRun> sweep_;
