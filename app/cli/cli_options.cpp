@@ -22,7 +22,7 @@ struct CommandRow {
 
 constexpr std::size_t kAny = static_cast<std::size_t>(-1);
 
-constexpr std::array<CommandRow, 7> kCommands = {{
+constexpr std::array<CommandRow, 8> kCommands = {{
     {"show", Command::Show, 0, 1, "show [FILE.set]"},
     {"read", Command::Read, 0, 0, "read"},
     {"write", Command::Write, 1, 1, "write FILE.set"},
@@ -30,6 +30,8 @@ constexpr std::array<CommandRow, 7> kCommands = {{
     {"arb", Command::Arb, 1, 1, "arb FILE.arb|FILE.qwf"},
     {"convert", Command::Convert, 2, 2, "convert IN OUT"},
     {"report", Command::Report, 2, 2, "report SETUP.set OUT.pdf"},
+    {"sweep", Command::Sweep, 3, 3,
+     "sweep KEY START STOP [--steps N | --step S] [--log] [--dwell SECONDS] [--repeat N] [--updown]"},
 }};
 
 constexpr double kMaxTimeoutSeconds = 24 * 3600;
@@ -76,9 +78,15 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
             options.lan = false;
             continue;
         }
+        if (arg == "--log" || arg == "--updown") {
+            (arg == "--log" ? options.logarithmic : options.upDown) = true;
+            options.sweepOptionGiven = true;
+            continue;
+        }
         // The remaining options take a value.
         if (arg != "--lan" && arg != "--channel" && arg != "--timeout" && arg != "--wait" && arg != "-o" &&
-            arg != "--output")
+            arg != "--output" && arg != "--retry" && arg != "--steps" && arg != "--step" && arg != "--dwell" &&
+            arg != "--repeat")
             return Error("unknown option '" + arg + "'");
         if (i + 1 >= args.size()) return Error(arg + " needs a value");
         const std::string& value = args[++i];
@@ -96,6 +104,24 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
             if (!timeout) return Error("--timeout needs a number of seconds above 0, not '" + value + "'");
             options.timeout = *timeout;
             options.timeoutText = value;
+        } else if (arg == "--retry") {
+            const auto retry = ParseSeconds(value, true);
+            if (!retry) return Error("--retry needs a number of seconds, 0 or more, not '" + value + "'");
+            options.retry = *retry;
+        } else if (arg == "--steps" || arg == "--step") {
+            (arg == "--steps" ? options.steps : options.step) = value;
+            options.sweepOptionGiven = true;
+        } else if (arg == "--dwell") {
+            const auto dwell = ParseSeconds(value, false);
+            if (!dwell) return Error("--dwell needs a number of seconds above 0, not '" + value + "'");
+            options.dwell = *dwell;
+            options.sweepOptionGiven = true;
+        } else if (arg == "--repeat") {
+            long long repeat = 0;
+            if (!ParseInt(value, repeat) || repeat < 1 || repeat > 1000000)
+                return Error("--repeat needs a whole number from 1 to 1000000, not '" + value + "'");
+            options.repeat = static_cast<std::uint32_t>(repeat);
+            options.sweepOptionGiven = true;
         } else if (arg == "--wait") {
             const auto wait = ParseSeconds(value, true);
             if (!wait) return Error("--wait needs a number of seconds, 0 or more, not '" + value + "'");
@@ -109,6 +135,9 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
     if (!command) return Error("no command given");
     if (options.output && command->command != Command::Read && command->command != Command::Show)
         return Error("-o is for read and show only");
+    if (options.sweepOptionGiven && command->command != Command::Sweep)
+        return Error("--steps, --step, --log, --dwell, --repeat and --updown are for sweep only");
+    if (options.steps && options.step) return Error("give --steps or --step, not both");
     const std::size_t n = options.arguments.size();
     if (n < command->minArguments || n > command->maxArguments)
         return Error("usage: zorbel-cli [options] " + std::string(command->synopsis));
@@ -118,7 +147,7 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& args) {
 
 std::string HelpText() {
     return R"(usage: zorbel-cli [--usb | --lan ADDRESS] [--channel 1|2] [--timeout SECONDS]
-                  [--wait SECONDS] [-o FILE] COMMAND [ARGUMENTS]
+                  [--wait SECONDS] [--retry SECONDS] [-o FILE] COMMAND [ARGUMENTS]
 
 Scripting front end for the two-channel DDS signal generator. It runs the same
 model, command queue and session worker as the Zorbel program.
@@ -144,6 +173,20 @@ Commands:
   report SETUP.set OUT.pdf
                       draw the printed report page of a channel of SETUP.set
                       (Load Setup) into the PDF file OUT.pdf; no instrument
+  sweep KEY START STOP
+                      read the instrument, then step the current channel's
+                      Frequency or Amplitude (KEY) from START to STOP, one
+                      write per step, each held for the dwell after the
+                      instrument confirmed it; the channel keeps STOP (or,
+                      with --updown, START). Sweep options:
+    --steps N         N values from START to STOP, both included (default 11)
+    --step S          steps of S (with --log: the ratio of two steps, 2 for
+                      octaves); one that does not divide the way ends with a
+                      shorter step onto STOP
+    --log             logarithmic steps (START and STOP above 0)
+    --dwell SECONDS   how long each value is held (default 0.1, at least 0.01)
+    --repeat N        run the sweep N times (default 1)
+    --updown          each run goes back from STOP to START
 
 Options:
   --usb               connect over USB (default); QRV_USB_ID=vvvv:pppp picks the
@@ -158,6 +201,9 @@ Options:
   --wait SECONDS      longest wait for another program that is using the
                       instrument (default 5; not counted in --timeout); then
                       "the instrument is busy with another program"
+  --retry SECONDS     when the instrument is absent or does not answer at the
+                      command's first job, try again until it does or SECONDS
+                      have passed (default 0: fail at once)
   -o FILE             read and show: write the printed setup to FILE instead
                       of standard output, as a whole or not at all (a failed
                       read keeps the old FILE)
@@ -189,6 +235,8 @@ Examples:
   zorbel-cli convert chirp.qwf chirp.arb
   zorbel-cli convert burst.wav burst.qwf
   zorbel-cli --channel 2 report bench.set bench-ch2.pdf
+  zorbel-cli sweep Frequency 100 100000 --log --steps 31 --dwell 0.05
+  zorbel-cli --retry 20 read
 )";
 }
 

@@ -50,6 +50,10 @@ public:
     int WriteSettings();  // Write Operation without its limits read: right after ReadLimits
     int Drain();          // waits until the queued writes have gone out
     int Download(std::uint16_t channel, std::uint32_t points);
+    // Waits for the sweep to end, `progress` after each step. A sweep whose
+    // next step does not come within the dwell and --timeout has stalled:
+    // the worker is stopped and the run fails.
+    int Sweep(const SweepRun& run, const std::function<void(const SweepRun::Progress&)>& progress);
 
 private:
     // Waits for the job started by `trigger` and judges its outcome;
@@ -61,6 +65,7 @@ private:
     const Options& options_;
     std::ostream& err_;
     SessionPump pump_;
+    bool answered_ = false;  // a job of this session has succeeded: --retry no longer applies
 };
 
 }  // namespace zorbel::cli

@@ -36,15 +36,6 @@ bool SameIgnoringCase(std::string_view a, std::string_view b) {
     return true;
 }
 
-// "Frequency(Hz)" answers to "frequency(hz)" and to "Frequency".
-const SetupChannelKey* FindKey(std::string_view name) {
-    for (const SetupChannelKey& key : kSetupChannelKeys) {
-        const std::string_view bare = key.key.substr(0, key.key.find('('));
-        if (SameIgnoringCase(name, key.key) || SameIgnoringCase(name, bare)) return &key;
-    }
-    return nullptr;
-}
-
 template <std::size_t N>
 std::optional<int> FindWord(const std::array<Word, N>& words, std::string_view text) {
     for (const Word& w : words)
@@ -82,6 +73,15 @@ double CurrentValue(const ChannelRecord& r, const SetupChannelKey& key) {
 }
 
 }  // namespace
+
+// "Frequency(Hz)" answers to "frequency(hz)" and to "Frequency".
+const SetupChannelKey* FindKey(std::string_view name) {
+    for (const SetupChannelKey& key : kSetupChannelKeys) {
+        const std::string_view bare = key.key.substr(0, key.key.find('('));
+        if (SameIgnoringCase(name, key.key) || SameIgnoringCase(name, bare)) return &key;
+    }
+    return nullptr;
+}
 
 ParsedChanges ParseSettingChanges(const std::vector<std::string>& arguments, const DeviceSettings& settings) {
     ParsedChanges parsed;

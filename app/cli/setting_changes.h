@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "zorbel/model/device_settings.h"
@@ -21,6 +22,10 @@ struct ParsedChanges {
     std::vector<SettingChange> changes;  // in command-line order
     std::string error;                   // empty when every argument was understood
 };
+
+// The key of the setup file's "Channel_N" section that `name` means, in any
+// case and with or without its unit; nullptr for none.
+const SetupChannelKey* FindKey(std::string_view name);
 
 // Understands every argument or none; numbers go through the model's
 // ParseNumberText rules. Limits are not checked here (they come from the

@@ -11,7 +11,7 @@ namespace {
 using enum Text;
 
 // clang-format off
-constexpr std::array<ProgramTextRow, 69> kRows = {{
+constexpr std::array<ProgramTextRow, 98> kRows = {{
     {EditMenu, "&Edit"},
     {Undo, "&Undo#Ctrl+Z"},
     {Redo, "&Redo#Ctrl+Shift+Z"},
@@ -74,6 +74,36 @@ constexpr std::array<ProgramTextRow, 69> kRows = {{
     {JpegFiles, "JPEG File(*.jpg)"},
     {Harmonic, "Harmonic"},
     {ReportTime, "Time"},
+
+    {SweepMenu, "S&weep..."},
+    {SweepTitle, "Sweep"},
+    {SweepQuantity, "&Sweep:"},
+    {SweepFrequency, "Frequency(Hz)"},
+    {SweepAmplitude, "Amplitude(V)"},
+    {SweepStart, "St&art:"},
+    {SweepStop, "St&op:"},
+    {SweepLogarithmic, "&Logarithmic"},
+    {SweepByCount, "&Number of values"},
+    {SweepByStep, "Step si&ze (logarithmic: ratio)"},
+    {SweepDwell, "&Dwell (s):"},
+    {SweepRepeat, "&Repeat:"},
+    {SweepUpDown, "&Up and down"},
+    {SweepKeepLast, "When stopped, &keep the last value (else the value before the sweep)"},
+    {SweepRun, "S&tart"},
+    {SweepHalt, "Sto&p"},
+    {SweepClose, "&Close"},
+    {SweepStatus, "Sweep CH%1: %2, step %3 of %4"},
+    {InstrumentBack, "Instrument back: Read Operation to resume (F5)"},
+    {SweepNotOnline, "A sweep needs an online session and no job under way: Read Operation first."},
+    {SweepNotNumber, "%1 is not a number."},
+    {SweepSameEnds, "Start and stop are the same."},
+    {SweepTooFewValues, "A sweep has 2 values at least."},
+    {SweepTooManyValues, "More than 100000 values from start to stop."},
+    {SweepStepZero, "The step must not be 0 (logarithmic: a ratio above 0 and other than 1)."},
+    {SweepLogNotPositive, "A logarithmic sweep needs start and stop above 0."},
+    {SweepDwellRange, "The dwell lies between 0.01 s and a day."},
+    {SweepRepeatRange, "The sweep runs 1 to 1000000 times."},
+    {SweepEnded, "Sweep CH%1 ended: %2, %3 of %4 steps"},
 
     // %1 the channel ("CH1").
     {OutputOf, "Output of %1"},

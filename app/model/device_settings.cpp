@@ -86,7 +86,7 @@ bool DeviceSettings::SetCurrentChannel(std::uint16_t channel) {
 }
 
 bool DeviceSettings::IsIdle() const {
-    if (!queue_.Empty()) return false;
+    if (!queue_.Empty() || SweepRunning()) return false;
     return JobFlags() == Job::None || demo_ != 0;
 }
 
@@ -97,6 +97,7 @@ void DeviceSettings::BeginJob(Job flags) {
     jobRefused_ = false;
     busy_ = false;
     instrumentLost_ = false;
+    instrumentBack_ = false;
     demo_ = 0;
     SetJobFlags(flags);
 }

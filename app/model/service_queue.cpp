@@ -64,7 +64,8 @@ void DeviceSettings::EndJobPart(Job bits) {
 bool DeviceSettings::WantsInstrument() const {
     if (demo_ != 0) return false;
     if (JobFlags() != Job::None) return true;
-    return !queue_.Empty() && Online();
+    // A sweep keeps the instrument between its steps too.
+    return (!queue_.Empty() || SweepRunning()) && Online();
 }
 
 // False while the step must not talk to the instrument: another program holds
@@ -109,7 +110,10 @@ void DeviceSettings::ServiceStep(std::stop_token stop) {
         CancelRunningJob(observer, stop);
         return;
     }
-    if (demo_ == 0) StartJobs(observer);
+    if (demo_ == 0)
+        StartJobs(observer);
+    else if (instrumentLost_ && JobFlags() == Job::None)
+        CheckPresence();  // to say when it is back
 
     const std::uint16_t front = queue_.FrontCode();
     const Job flags = JobFlags();
@@ -134,7 +138,8 @@ void DeviceSettings::ServiceStep(std::stop_token stop) {
     } else if (Any(flags, Job::Calibration)) {
         DrainCalibration(front, observer, stop);
     } else {
-        DrainNormal(front, stop);
+        ServiceSweep(stop);
+        DrainNormal(queue_.FrontCode(), stop);
     }
 }
 
@@ -147,17 +152,7 @@ void DeviceSettings::ApplyPendingConnection() {
 void DeviceSettings::StartJobs(SessionObserver& observer) {
     const Job flags = JobFlags();
     if (flags == Job::None) {
-        // Idle online: notice an instrument that has gone away; ten times a
-        // second is soon enough for a person and keeps an idle program cheap
-        // (on USB each check opens the device).
-        const auto now = std::chrono::steady_clock::now();
-        if (now < nextPresenceCheck_) return;
-        nextPresenceCheck_ = now + kPresenceCheckPeriod;
-        if (api_.DeviceConnect() == 0) {
-            lastStatus_ = GeneratorStatus::NoLink;
-            instrumentLost_ = true;
-            demo_ = 1;
-        }
+        CheckPresence();
         return;
     }
     const Job job = FirstStartableJob(flags);
@@ -204,6 +199,26 @@ void DeviceSettings::StartJobs(SessionObserver& observer) {
     }
     default:
         break;
+    }
+}
+
+// Idle online: notice an instrument that has gone away; once lost, notice
+// that it answers again. Ten times a second is soon enough for a person and
+// keeps an idle program cheap (on USB each check opens the device). Over the
+// LAN the check sees only the socket, so neither shows there.
+void DeviceSettings::CheckPresence() {
+    const auto now = std::chrono::steady_clock::now();
+    if (now < nextPresenceCheck_) return;
+    nextPresenceCheck_ = now + kPresenceCheckPeriod;
+    if (api_.DeviceConnect() == 0) {
+        if (demo_ == 0) {
+            lastStatus_ = GeneratorStatus::NoLink;
+            instrumentLost_ = true;
+            demo_ = 1;
+        }
+        instrumentBack_ = false;
+    } else if (instrumentLost_) {
+        instrumentBack_ = true;
     }
 }
 

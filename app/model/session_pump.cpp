@@ -1,6 +1,8 @@
 // The session worker thread and the wait for a job's end.
 #include "zorbel/model/session_pump.h"
 
+#include <algorithm>
+
 namespace zorbel {
 
 SessionPump::SessionPump(DeviceSettings& settings, std::chrono::milliseconds period)
@@ -56,8 +58,11 @@ void SessionPump::Run(std::stop_token stop) {
         }
         changed_.notify_all();
 
+        // A sweep's next step comes on time, not at the end of a period.
+        auto wakeAt = std::chrono::steady_clock::now() + period_;
+        if (const auto due = settings_.NextSweepDue()) wakeAt = std::min(wakeAt, *due);
         std::unique_lock lock(mutex_);
-        changed_.wait_for(lock, stop, period_, [this] { return wake_; });
+        changed_.wait_until(lock, stop, wakeAt, [this] { return wake_; });
     }
     {
         std::lock_guard lock(mutex_);

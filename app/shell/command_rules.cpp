@@ -13,6 +13,7 @@ CommandSnapshot SnapshotOf(const DeviceSettings& settings) {
     });
     s.demo = settings.DemoFlag() != 0;
     s.sync = settings.SyncFlag() != 0;
+    s.online = !s.demo && settings.LinkState() == Link::Up && settings.LastStatus() == GeneratorStatus::Ok;
     return s;
 }
 

@@ -18,6 +18,7 @@ struct CommandSnapshot {
     // Session.
     bool demo = true;
     bool sync = false;
+    bool online = false;  // link up, not latched, not in demo mode
     // Frame and view.
     int displayStyle = 1;  // 1 vectors, 0 dots
     bool controlBarVisible = true;

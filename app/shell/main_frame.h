@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QPointer>
 #include <QStringList>
 
 #include <map>
@@ -121,6 +122,7 @@ private:
     void ChooseColour(int command);
     void EditPoints();
     void EnterFormula();
+    void OpenSweep();
     void UndoArbitrary(bool redo);
     void Print();
     void PrintPreview();
@@ -152,6 +154,8 @@ private:
     bool firstStartSize_ = false;
     bool shutDown_ = false;
     bool busyReported_ = false;  // the busy message was shown for the present refusal
+
+    QPointer<QDialog> sweepDialog_;  // modeless: the user stops the sweep from it
 
     std::unique_ptr<SessionBridge> session_;  // stopped before the widgets go
 };

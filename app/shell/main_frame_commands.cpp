@@ -26,6 +26,7 @@
 #include "zorbel/dialogs/formula_dialog.h"
 #include "zorbel/dialogs/program_texts.h"
 #include "zorbel/dialogs/small_dialogs.h"
+#include "zorbel/dialogs/sweep_dialog.h"
 #include "zorbel/model/arbitrary_edit.h"
 #include "zorbel/report/bmp_file.h"
 #include "zorbel/report/report_page.h"
@@ -203,6 +204,17 @@ void CMainFrame::EditPoints() {
 void CMainFrame::EnterFormula() {
     CDlgFormula dialog(Settings(), view_, this);
     if (dialog.exec() == QDialog::Accepted) panel_->RefreshPanel();
+}
+
+void CMainFrame::OpenSweep() {
+    if (!sweepDialog_) {
+        sweepDialog_ = new CDlgSweep(
+            Settings(), [this] { panel_->RefreshPanel(); }, this);
+        sweepDialog_->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    sweepDialog_->show();
+    sweepDialog_->raise();
+    sweepDialog_->activateWindow();
 }
 
 void CMainFrame::UndoArbitrary(bool redo) {

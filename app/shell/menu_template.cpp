@@ -183,7 +183,9 @@ const std::vector<CommandRow>& CMainFrame::Commands() {
         Row(
             kCmdDemo, "&Initial", "&Demo", Radio, [](F& f, int) { f.Settings().SelectDemo(); },
             [](S s, int) { return CheckedWhen(s.demo); }),
-        Row(kCmdReadOperation, kRealTimeMenu, "&Read Operation", Plain, kStartJob, AlwaysEnabled),
+        // F5: one key away when the status bar says the instrument is back.
+        Row(kCmdReadOperation, kRealTimeMenu, "&Read Operation", Plain, kStartJob, AlwaysEnabled)
+            .Keys(QKeySequence(Qt::Key_F5)),
         Row(kCmdWriteOperation, kRealTimeMenu, "&Write Operation", Plain, kStartJob, AlwaysEnabled),
         Row(
             kCmdSyncMachine, "&Initial", "&Sync Machine", Checkable,
@@ -199,6 +201,12 @@ const std::vector<CommandRow>& CMainFrame::Commands() {
 
         Row(kCmdDefaultLanguage, kLanguageMenu, "Default(English)", Radio, kSwitchLanguage, kBuiltInLanguageState),
         Row(kCmdFirstLanguage, kLanguageMenu, "", Radio, kSwitchLanguage, kLanguageFileState).PerLanguageFile(),
+        Row(
+            kCmdSweep, "&Utility", "S&weep...", Plain, [](F& f, int) { f.OpenSweep(); },
+            [](S s, int) {
+                return CommandState{s.online, false};
+            })
+            .TextItem(Text::SweepMenu),
 
         Row(
             kCmdContent, "&Help", "&Content", Plain, [](F& f, int) { f.OpenHelp(); }, AlwaysEnabled)

@@ -53,6 +53,7 @@ enum CommandId : int {
     kCmdVerticalZoomOut = 32875,
     kCmdVerticalMove = 32876,
     kCmdDefaultLanguage = 32892,
+    kCmdSweep = 32895,
     kCmdContent = 32901,
     kCmdPrint = 57607,
     kCmdPrintPreview = 57609,

@@ -3,6 +3,7 @@
 
 #include "zorbel/dialogs/program_texts.h"
 #include "zorbel/dialogs/small_dialogs.h"
+#include "zorbel/dialogs/sweep_dialog.h"
 
 namespace zorbel {
 namespace {
@@ -32,7 +33,12 @@ SessionStatusTexts DescribeSession(const DeviceSettings& settings) {
 
     const Job jobs = settings.JobFlags();
     const bool online = settings.LinkState() == Link::Up && settings.LastStatus() == GeneratorStatus::Ok;
-    if (settings.InstrumentLost())
+    const QString sweep = SweepStatusText(settings.Sweep().get());
+    if (!sweep.isEmpty())
+        texts.state = sweep;
+    else if (settings.InstrumentBack())
+        texts.state = ProgramText(Text::InstrumentBack);
+    else if (settings.InstrumentLost())
         texts.state = ProgramText(Text::StateLost);
     else if (settings.DemoFlag() != 0)
         texts.state = ProgramText(Text::StateDemo);

@@ -9,7 +9,9 @@
 // - the longest gap of a 10 ms probe that reads the record, as the progress
 //   dialog and the view do on the interface thread, while a 64 M-point
 //   download starts (its first 300 ms, then it is cancelled), beside the same
-//   probe on an idle session. Target: 100 ms.
+//   probe on an idle session. Target: 100 ms;
+// - a sweep of 200 steps at 50 ms dwell: how far each step's time lies from
+//   the dwell (median and 99th percentile). Target: at most 2 ms at the 99th.
 #include <arpa/inet.h>
 #include <benchmark/benchmark.h>
 #include <poll.h>
@@ -21,6 +23,7 @@
 #include <iostream>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "gensim_main.h"
 #include "zorbel/model/session_pump.h"
@@ -181,12 +184,60 @@ void ProbeStall(benchmark::State& state, bool download) {
 void BM_ProbeIdle(benchmark::State& state) { ProbeStall(state, false); }
 void BM_ProbeDownloadStart64M(benchmark::State& state) { ProbeStall(state, true); }
 
+// The p-th fraction of `values` (sorted here), nearest rank.
+double Percentile(std::vector<double> values, double p) {
+    std::sort(values.begin(), values.end());
+    const auto rank = static_cast<std::size_t>(p * static_cast<double>(values.size() - 1) + 0.5);
+    return values[std::min(rank, values.size() - 1)];
+}
+
+// Two deviations per step, in milliseconds: the step's time from one
+// confirmation to the next against the dwell (what the output holds), and
+// the next write's start against the dwell after the last confirmation
+// (the worker's timing alone, without the exchange).
+void BM_SweepStepTiming(benchmark::State& state) {
+    constexpr auto kDwell = 50ms;
+    zorbel::DeviceSettings settings;
+    zorbel::SessionPump pump(settings);
+    pump.Start();
+    settings.SetConnection(zorbel::kConnectionLan, sim->LanAddressValue());
+    if (!pump.RunReadOperation(10s).Succeeded()) state.SkipWithError("read operation failed");
+    std::vector<double> period, start;
+    for (auto _ : state) {
+        zorbel::SweepPlan plan;
+        plan.start = 1000;
+        plan.stop = 100000;
+        plan.scale = zorbel::SweepScale::Logarithmic;
+        plan.count = static_cast<std::uint32_t>(state.range(0));
+        plan.dwell = kDwell;
+        if (!settings.StartSweep(0, plan, *zorbel::SweepSteps::Of(plan))) {
+            state.SkipWithError("sweep not started");
+            break;
+        }
+        const auto run = settings.Sweep();
+        while (run->Now().state == zorbel::SweepState::Running) pump.WaitUntilIdle(1s);
+        if (run->Now().state != zorbel::SweepState::Completed) state.SkipWithError("sweep failed");
+        const auto times = run->Times();
+        using Ms = std::chrono::duration<double, std::milli>;
+        for (std::size_t i = 1; i < times.size(); ++i) {
+            period.push_back(std::abs(Ms(times[i].confirmed - times[i - 1].confirmed - kDwell).count()));
+            start.push_back(std::abs(Ms(times[i].sent - times[i - 1].confirmed - kDwell).count()));
+        }
+    }
+    if (period.empty()) return;
+    state.counters["step_median_ms"] = Percentile(period, 0.5);
+    state.counters["step_p99_ms"] = Percentile(period, 0.99);
+    state.counters["write_start_median_ms"] = Percentile(start, 0.5);
+    state.counters["write_start_p99_ms"] = Percentile(start, 0.99);
+}
+
 BENCHMARK(BM_RawSetValue)->UseRealTime()->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_TypedValueToInstrument)->UseRealTime()->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_ProbeIdle)->UseRealTime()->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ProbeDownloadStart64M)->UseRealTime()->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RawRoundTrips)->UseRealTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ModelWriteOperation)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SweepStepTiming)->Arg(200)->Iterations(1)->UseRealTime()->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

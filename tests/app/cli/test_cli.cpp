@@ -66,6 +66,21 @@ TEST(Cli, BadUsageAndBadValuesExitWith2AndOneLine) {
         {{"set", "OnOff=2"}, "OnOff needs 0 or 1, not '2'"},
         {{"arb", "wave.txt"}, "wave.txt: File is not *.arb or *.qwf"},
         {{"convert", "a.arb", "b.csv"}, "b.csv: File is not *.arb or *.qwf"},
+        {{"read", "--steps", "5"},
+         "--steps, --step, --log, --dwell, --repeat and --updown are for sweep only (see zorbel-cli --help)"},
+        {{"sweep", "Frequency", "1", "2", "--steps", "3", "--step", "1"},
+         "give --steps or --step, not both (see zorbel-cli --help)"},
+        {{"--retry", "soon", "read"},
+         "--retry needs a number of seconds, 0 or more, not 'soon' (see zorbel-cli --help)"},
+        {{"sweep", "Frequency", "1"},
+         "usage: zorbel-cli [options] sweep KEY START STOP [--steps N | --step S] [--log] [--dwell SECONDS] "
+         "[--repeat N] [--updown] (see zorbel-cli --help)"},
+        {{"sweep", "Frequency", "1", "2", "--repeat", "0"},
+         "--repeat needs a whole number from 1 to 1000000, not '0' (see zorbel-cli --help)"},
+        {{"sweep", "Frequency", "1", "2", "--steps", "1"}, "--steps needs a whole number from 2 to 100000, not '1'"},
+        {{"sweep", "Frequency", "1", "1k"}, "STOP needs a plain number, not '1k'"},
+        {{"sweep", "Frequency", "0", "10", "--log"}, "sweep: a logarithmic sweep needs start and stop above 0"},
+        {{"sweep", "Amplitude", "1", "2", "--dwell", "0.005"}, "sweep: the dwell lies between 0.01 s and a day"},
     };
     for (const UsageRow& row : rows) {
         SCOPED_TRACE(row.message);

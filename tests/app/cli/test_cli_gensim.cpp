@@ -325,6 +325,69 @@ TEST_F(CliAgainstGensim, ArbDownloadsTheFileIntoTheChannelsWaveformMemory) {
     EXPECT_EQ(sim->Ask("SIMulator:OUTPut? 2").substr(0, 8), "OFF,USER");  // arbitrary now, still off
 }
 
+TEST_F(CliAgainstGensim, SweepWritesEachStepHeldForTheDwell) {
+    WriteBench();
+    const std::size_t from = sim->TraceSize();
+    // Each step's arrival at the simulator, timed here as its trace grows.
+    auto run = std::async(std::launch::async, [&] {
+        return Cli(
+            {"sweep", "frequency", "1000", "2000", "--steps", "3", "--updown", "--repeat", "2", "--dwell", "0.05"});
+    });
+    std::vector<std::chrono::steady_clock::time_point> arrivals;
+    while (run.wait_for(std::chrono::milliseconds(1)) != std::future_status::ready) {
+        while (sim->WritesSince(from).size() > arrivals.size()) arrivals.push_back(std::chrono::steady_clock::now());
+    }
+    const CliRun result = run.get();
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.out + result.err, "");
+    const std::vector<std::string> expected = {
+        "SOURce1:FREQuency 1000", "SOURce1:FREQuency 1500", "SOURce1:FREQuency 2000",
+        "SOURce1:FREQuency 1500", "SOURce1:FREQuency 1000", "SOURce1:FREQuency 1500",
+        "SOURce1:FREQuency 2000", "SOURce1:FREQuency 1500", "SOURce1:FREQuency 1000"};
+    EXPECT_EQ(sim->WritesSince(from), expected);
+    ASSERT_EQ(arrivals.size(), expected.size());
+    // Sanity only: the dwell is kept, and no step waits for anything else.
+    for (std::size_t i = 1; i < arrivals.size(); ++i) {
+        const auto gap = std::chrono::duration_cast<std::chrono::milliseconds>(arrivals[i] - arrivals[i - 1]);
+        EXPECT_GE(gap.count(), 40) << "step " << i;
+        EXPECT_LE(gap.count(), 1000) << "step " << i;
+    }
+
+    // Refused before anything is sent: out of the instrument's range, a key that is not swept.
+    const std::size_t before = sim->TraceSize();
+    CliRun refused = Cli({"sweep", "Amplitude", "1", "50"});
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_EQ(refused.err.rfind("zorbel-cli: Set CH1 Amplitude(V) Error: (50) is out of range(", 0), 0u) << refused.err;
+    refused = Cli({"sweep", "Offset", "0", "1"});
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_EQ(refused.err, "zorbel-cli: 'Offset': only Frequency(Hz) and Amplitude(V) can be swept\n");
+    EXPECT_TRUE(sim->WritesSince(before).empty());
+}
+
+TEST(CliWithoutInstrument, RetryWaitsForAnInstrumentThatComesUp) {
+    TempDir dir;
+    const std::string socket = dir.File("usb.sock");
+    const std::map<std::string, std::string> env = {{"QRV_USB_DEVICE", "unix:" + socket},
+                                                    {"XDG_RUNTIME_DIR", dir.Path()}};
+    const auto start = std::chrono::steady_clock::now();
+    auto run = std::async(std::launch::async, [&] { return RunZorbelCli({"--retry", "20", "read"}, env); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(700));
+    std::string error;
+    const auto sim = SimProcess::Start("zorbel-gensim", {"--usb", "unix:" + socket}, &error);
+    ASSERT_NE(sim, nullptr) << error;
+    const CliRun result = run.get();
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_NE(result.out.find("[Channel_1]"), std::string::npos);
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(700));
+
+    // Not answering within the time: the failure as without --retry, after it.
+    const auto absent = std::chrono::steady_clock::now();
+    const CliRun late = RunZorbelCli({"--retry", "0.6", "read"}, {{"QRV_USB_DEVICE", "unix:" + dir.File("none")}});
+    EXPECT_EQ(late.status, 1);
+    EXPECT_EQ(late.err, "zorbel-cli: No Device Found!\n");
+    EXPECT_GE(std::chrono::steady_clock::now() - absent, std::chrono::milliseconds(300));
+}
+
 TEST(CliWithoutInstrument, AbsentInstrumentExitsWith1) {
     TempDir dir;
     const std::string address = UniqueLoopbackAddress();  // nobody listens there

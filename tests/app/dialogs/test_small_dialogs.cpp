@@ -1,6 +1,7 @@
 // The connection and colour dialogs as a user drives them, headless: which
 // field the connection type enables and what OK hands back; a colour picked
-// in the bar reaching the model and the view while the dialog stays open.
+// in the bar reaching the model and the view while the dialog stays open;
+// what the sweep dialog's fields make of a plan.
 #include <gtest/gtest.h>
 
 #include <QElapsedTimer>
@@ -10,6 +11,7 @@
 
 #include "dialog_helpers.h"
 #include "zorbel/dialogs/small_dialogs.h"
+#include "zorbel/dialogs/sweep_dialog.h"
 
 namespace zorbel {
 namespace {
@@ -46,6 +48,48 @@ TEST(ConnectDialog, LanEnablesTheAddressAndOkHandsBackTypeAndAddress) {
         EXPECT_EQ(dialog.ConnectionType(), row.chosenType) << row.what;
         EXPECT_EQ(dialog.LanAddress(), row.chosenAddress) << row.what;
     }
+}
+
+TEST(SweepDialog, FieldsBecomeAPlanOrTheMessageTheDialogShows) {
+    DeviceSettings settings;  // the built-in limits
+    const SweepForm good{Parameter::Frequency, "1000", "2000", false, false, "11", "0,05", "2", true};
+    const auto with = [&](auto change) {
+        SweepForm form = good;
+        change(form);
+        return form;
+    };
+    const struct {
+        const char* what;
+        SweepForm form;
+        QString message;  // empty: a plan
+    } rows[] = {
+        {"as typed, a decimal comma too", good, ""},
+        {"by step", with([](SweepForm& f) { f.byStep = true, f.countOrStep = "150"; }), ""},
+        {"a start that is no number", with([](SweepForm& f) { f.start = " 1k "; }), "1k is not a number."},
+        {"a count that is not whole", with([](SweepForm& f) { f.countOrStep = "2.5"; }), "2.5 is not a number."},
+        {"one value", with([](SweepForm& f) { f.countOrStep = "1"; }), "A sweep has 2 values at least."},
+        {"a step of 0", with([](SweepForm& f) { f.byStep = true, f.countOrStep = "0"; }),
+         "The step must not be 0 (logarithmic: a ratio above 0 and other than 1)."},
+        {"a dwell below 10 ms", with([](SweepForm& f) { f.dwellSeconds = "0.009"; }),
+         "The dwell lies between 0.01 s and a day."},
+        {"never", with([](SweepForm& f) { f.repeat = "0"; }), "The sweep runs 1 to 1000000 times."},
+        {"logarithmic from 0", with([](SweepForm& f) { f.start = "0", f.logarithmic = true; }),
+         "A logarithmic sweep needs start and stop above 0."},
+        {"the same ends", with([](SweepForm& f) { f.stop = "1000"; }), "Start and stop are the same."},
+        {"beyond the channel's limits, as the pages say it",
+         with([](SweepForm& f) { f.parameter = Parameter::Amplitude, f.start = "1", f.stop = "25"; }),
+         "Set CH1 Amplitude(V) Error: (25) is out of range(0.002,20)"},
+    };
+    for (const auto& row : rows) {
+        const SweepFormResult result = SweepPlanOfForm(row.form, settings, 0);
+        EXPECT_EQ(result.message, row.message) << row.what;
+        EXPECT_EQ(result.plan.has_value(), row.message.isEmpty()) << row.what;
+    }
+    const SweepPlan plan = *SweepPlanOfForm(good, settings, 0).plan;
+    EXPECT_EQ(plan.dwell, std::chrono::milliseconds(50));
+    EXPECT_EQ(plan.count, 11u);
+    EXPECT_EQ(plan.repeat, 2u);
+    EXPECT_TRUE(plan.upDown);
 }
 
 TEST(ColourDialog, APickedColourReachesItsTargetWithin200MsWhileOpen) {

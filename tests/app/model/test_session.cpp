@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <optional>
+#include <thread>
 
 #include "session_fixture.h"
 #include "test_names.h"
@@ -241,6 +242,19 @@ TEST_F(SessionTest, InstrumentGoneWhileIdleSwitchesToDemo) {
     settings.ServiceQueue();
     EXPECT_EQ(settings.DemoFlag(), 1);
     EXPECT_EQ(settings.LastStatus(), GeneratorStatus::NoLink);
+    // Back: said, and nothing is sent to it until the user reads it again.
+    settings.SetParameter(0, Parameter::Amplitude, 1.5);
+    fake.SetConnect(1);
+    for (int i = 0; i < 30 && !settings.InstrumentBack(); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        settings.ServiceQueue();
+    }
+    EXPECT_TRUE(settings.InstrumentBack());
+    EXPECT_TRUE(settings.InstrumentLost());
+    EXPECT_TRUE(fake.Calls().empty());
+    EXPECT_EQ(settings.DemoFlag(), 1);
+    settings.StartReadOperation();
+    EXPECT_FALSE(settings.InstrumentBack());
 }
 
 TEST_F(SessionTest, JobIsDroppedWhenTheInstrumentDoesNotAnswerAtItsStart) {

@@ -181,6 +181,7 @@ const std::set<QString> kSameInGerman = {
     "80002",   "80006",   "80009", "80012", "80015", "80503",  // separators
     "8020100", "8020101", "10101", "10102",                    // CH1, CH2
     "80400",   "1023",    "1027",  "1041",  "1063",  "1101",  "10152", "20200", "20303", "20304", "20309", "20705",
+    "20604",  // Amplitude(V)
 };
 
 TEST(LanguageItems, TheProgramsOwnTextsAreBuiltInAndTranslatedInTheShippedGerman) {

@@ -43,6 +43,7 @@
 #include "zorbel/dialogs/formula_dialog.h"
 #include "zorbel/dialogs/program_texts.h"
 #include "zorbel/dialogs/small_dialogs.h"
+#include "zorbel/dialogs/sweep_dialog.h"
 #include "zorbel/view/zorbel_view.h"
 
 namespace zorbel::test {
@@ -1002,6 +1003,42 @@ TEST_F(MainFrameOnline, WriteAndReadOperationReachTheInstrument) {
     EXPECT_EQ(StatusField("Last job"), "Last job succeeded");
     Frame().UpdateCommandStates();
     EXPECT_TRUE(Frame().Action(kCmdDemo)->isChecked());
+    EXPECT_FALSE(Frame().Action(kCmdSweep)->isEnabled());
+
+    // It comes back: said, nothing written to it, and F5 reads it again.
+    Settings().SetParameter(0, Parameter::Frequency, 777);
+    std::string error;
+    ASSERT_TRUE(sim_->Restart(&error)) << error;
+    ASSERT_TRUE(WaitFor([&] { return Settings().InstrumentBack(); }));
+    Frame().UpdateStatus();
+    EXPECT_EQ(StatusField("Session state"), "Instrument back: Read Operation to resume (F5)");
+    UdpClient back(sim_->LanAddress());
+    EXPECT_NE(back.Ask("SOURce1:FREQuency?"), "777");
+    Frame().activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&Frame()));
+    Frame().View().Widget()->setFocus();
+    QTest::keyClick(&Frame(), Qt::Key_F5);
+    ASSERT_TRUE(WaitFor([&] { return JobDone() && Settings().DemoFlag() == 0; }))
+        << Settings().DemoFlag() << " " << Settings().InstrumentBack() << " " << Settings().LastJobRefused();
+    Frame().UpdateStatus();
+    EXPECT_EQ(StatusField("Session state"), "Online");
+
+    // Utility > Sweep..., online now: the status bar follows the steps.
+    Frame().UpdateCommandStates();
+    ASSERT_TRUE(Frame().Action(kCmdSweep)->isEnabled());
+    Frame().RunCommand(kCmdSweep);
+    auto* dialog = Frame().findChild<CDlgSweep*>();
+    ASSERT_NE(dialog, nullptr);
+    dialog->SetForm({Parameter::Frequency, "1000", "3000", false, false, "3", "0,05", "1", false});
+    ASSERT_TRUE(dialog->StartSweep()) << dialog->Message().toStdString();
+    ASSERT_TRUE(WaitFor([&] {
+        Frame().UpdateStatus();
+        return StatusField("Session state").startsWith("Sweep CH1: 2 kHz, step 2 of 3");
+    }));
+    ASSERT_TRUE(WaitFor([&] { return JobDone(); }));
+    EXPECT_EQ(back.Ask("SOURce1:FREQuency?"), "3000");
+    Frame().UpdateStatus();
+    EXPECT_EQ(StatusField("Session state"), "Online");
 }
 
 // A new user's trial against the simulator, as it went wrong before: a

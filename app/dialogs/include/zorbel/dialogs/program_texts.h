@@ -19,6 +19,7 @@ namespace zorbel {
 // Groups by hundreds: 200xx menus, 201xx the formula dialog, 202xx buttons and
 // lists of the dialogs, 203xx the status bar, 204xx the file operations'
 // texts (FileText, numbered there), 205xx other messages and file types,
+// 206xx the sweep and the instrument's return,
 // 207xx what assistive tools are told beyond the captions.
 // clang-format off
 enum class Text : int {
@@ -39,6 +40,12 @@ enum class Text : int {
     NoDeviceFound = 20500, NoHelpViewer, CannotPrint,
     ArbFiles, SetupFiles, QwfFiles, SoundFiles, TableFiles, BmpFiles, JpegFiles,
     Harmonic, ReportTime,
+
+    SweepMenu = 20600, SweepTitle, SweepQuantity, SweepFrequency, SweepAmplitude, SweepStart, SweepStop,
+    SweepLogarithmic, SweepByCount, SweepByStep, SweepDwell, SweepRepeat, SweepUpDown, SweepKeepLast,
+    SweepRun, SweepHalt, SweepClose, SweepStatus, InstrumentBack, SweepNotOnline, SweepNotNumber,
+    SweepSameEnds, SweepTooFewValues, SweepTooManyValues, SweepStepZero, SweepLogNotPositive,
+    SweepDwellRange, SweepRepeatRange, SweepEnded,
 
     OutputOf = 20700, ColourBarName, ColourBarDescription,
     ViewName, ViewPeriodic, ViewNoFrequency, ViewArbitrary,

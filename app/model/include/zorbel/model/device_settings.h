@@ -17,6 +17,7 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <ostream>
@@ -35,6 +36,7 @@
 #include "zorbel/model/oscilloscope_api.h"
 #include "zorbel/model/session_observer.h"
 #include "zorbel/model/session_state.h"
+#include "zorbel/model/sweep.h"
 
 namespace zorbel {
 
@@ -122,6 +124,10 @@ public:
     // The idle presence check found the instrument gone: the session went to
     // demo mode without the user choosing it (cleared by every job trigger).
     bool InstrumentLost() const { return instrumentLost_; }
+    // After the instrument was lost, the presence check finds it answering
+    // again (false again while it does not). Nothing is sent to it: the user
+    // resumes with Read Operation (cleared by every job trigger).
+    bool InstrumentBack() const { return instrumentBack_; }
 
     // ---- One program at a time (instrument_lock.h) -------------------------
     // The worker holds the link's lock while the session has work for the
@@ -208,6 +214,20 @@ public:
     // The arbitrary frequency then becomes the one the new clock plays
     // (FollowPlayedArbitraryFrequency).
     bool SetArbitraryDivider(std::uint16_t channel, std::uint16_t divider);
+
+    // ---- Sweep (sweep.h) -------------------------------------------------------
+    // Starts sweeping `channel` by `plan` (whose steps are `steps`), checked
+    // by the caller against the limits. False, and nothing starts, unless the
+    // session is online, no job runs and no other sweep does. The worker
+    // writes each step as SetParameter does, a dwell after the instrument
+    // confirmed the one before; a job pauses it, an offline session ends it.
+    bool StartSweep(std::uint16_t channel, const SweepPlan& plan, SweepSteps steps);
+    // The sweep started last, running or ended; nullptr before the first.
+    std::shared_ptr<SweepRun> Sweep() const;
+    bool SweepRunning() const;
+    // When the worker should wake for the next sweep step (a moment before it
+    // is due); nothing without a running sweep.
+    std::optional<std::chrono::steady_clock::time_point> NextSweepDue() const;
 
     // ---- Records -------------------------------------------------------------
     ChannelRecord Record(std::uint16_t channel) const;  // a snapshot copy
@@ -393,6 +413,10 @@ private:
     void DrainCalibration(std::uint16_t front, SessionObserver& observer, std::stop_token stop);
     void DrainNormal(std::uint16_t front, std::stop_token stop);
     void EndSettingsBatch(Job job, SessionObserver& observer, std::stop_token stop);
+    void CheckPresence();
+
+    // sweep.cpp
+    void ServiceSweep(std::stop_token stop);
 
     GeneratorApi& api_;
     std::atomic<SessionObserver*> observer_{nullptr};
@@ -431,6 +455,10 @@ private:
     std::atomic<std::chrono::nanoseconds::rep> waitedNs_{0};
     std::atomic<bool> busy_{false};
     std::atomic<bool> instrumentLost_{false};
+    // The presence check found the lost instrument answering again.
+    std::atomic<bool> instrumentBack_{false};
+    mutable std::mutex sweepMutex_;  // guards the pointer; the run locks itself
+    std::shared_ptr<SweepRun> sweep_;
     // The last ended job as one word (job << 24 | end << 16 | status): a plain integer is
     // lock-free with every compiler, a struct needs libatomic under clang.
     static constexpr std::uint32_t PackJob(LastJob job) {
