@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "zorbel/model/device_settings.h"
+#include "zorbel/model/long_job.h"
 
 namespace zorbel {
 namespace {
@@ -208,7 +209,9 @@ std::optional<ArbitraryChange> ArbitraryHistory::Apply(std::uint16_t channel, St
         Tail& t = *step.tail;
         if (t.offset > t.size || t.values.size() > t.size - t.offset) return std::nullopt;
         // Built outside the lock, as ResizeArbitrary does: the display thread keeps drawing.
-        std::vector<double> samples(t.size, 0.0);
+        std::vector<double> samples;
+        ReserveWaveform(samples, t.size);
+        samples.resize(t.size, 0.0);
         std::copy(t.values.begin(), t.values.end(), samples.begin() + t.offset);
         std::uint32_t count = 0;
         const bool fits = settings_.ModifyRecord(channel, [&](ChannelRecord& r) {

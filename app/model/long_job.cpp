@@ -1,0 +1,23 @@
+// Large waveform arrays.
+#include "zorbel/model/long_job.h"
+
+#include <sys/mman.h>
+
+#include <cstdint>
+
+namespace zorbel {
+
+void ReserveWaveform(std::vector<double>& samples, std::size_t n) {
+    samples.clear();
+    samples.reserve(n);
+#ifdef MADV_HUGEPAGE
+    constexpr std::uintptr_t kHugePage = std::uintptr_t{2} << 20;
+    const auto begin = reinterpret_cast<std::uintptr_t>(samples.data());
+    const std::uintptr_t first = (begin + kHugePage - 1) & ~(kHugePage - 1);
+    const std::uintptr_t end = (begin + n * sizeof(double)) & ~(kHugePage - 1);
+    // Advice only: where the system has none to give, small pages serve.
+    if (end > first) madvise(reinterpret_cast<void*>(first), end - first, MADV_HUGEPAGE);
+#endif
+}
+
+}  // namespace zorbel
