@@ -6,6 +6,22 @@
 #include <cstdint>
 
 namespace zorbel {
+namespace {
+
+LongJobRunner& Runner() {
+    static LongJobRunner runner;
+    return runner;
+}
+
+}  // namespace
+
+void SetLongJobRunner(LongJobRunner runner) { Runner() = std::move(runner); }
+
+bool RunLongJob(LongJob job) {
+    if (Runner()) return Runner()(std::move(job));
+    RunJobAtOnce(job);
+    return true;
+}
 
 void ReserveWaveform(std::vector<double>& samples, std::size_t n) {
     samples.clear();

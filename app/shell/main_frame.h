@@ -113,6 +113,11 @@ private:
     void ShowAbout();
     void SetApplicationLook(int look);
     void ShowJobProgress(Job jobFlags);
+    // A long job (formula, import, resize) ended, applied or cancelled: the
+    // panel shows the point count and frequency, the view the waveform.
+    void LongJobEnded();
+    // The end of Import Data: the outcome and the reader's notes in one box.
+    void ImportEnded(int successItem, bool done);
     void SaveImage();
     void Connect();
     void ChooseColour(int command);

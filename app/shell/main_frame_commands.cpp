@@ -26,6 +26,7 @@
 #include "zorbel/dialogs/formula_dialog.h"
 #include "zorbel/dialogs/small_dialogs.h"
 #include "zorbel/model/arbitrary_edit.h"
+#include "zorbel/model/waveform_import.h"
 #include "zorbel/report/bmp_file.h"
 #include "zorbel/report/report_page.h"
 #include "zorbel/view/zorbel_view.h"
@@ -83,11 +84,22 @@ void CMainFrame::RunFileCommand(int command) {
                                            QString::fromLatin1(c.suffix)});
     if (path.isEmpty()) return;
     const std::string file = QFile::encodeName(path).toStdString();
+    if (command == kCmdImportData && ImportKindOf(file) != ImportKind::None) {
+        // A sound file or a table: read on the view's worker under the
+        // progress dialog (a small one at once); a cancelled import changes
+        // nothing and says nothing.
+        const int successItem = c.successItem;
+        RunLongJob(ImportJob(Settings(), file, Settings().CurrentChannel(), nullptr,
+                             [this, successItem, path = file](const ImportOutcome& outcome) {
+                                 ImportEnded(successItem, document_.ImportEnded(outcome, path));
+                             }));
+        return;
+    }
     bool done = false;
     if (c.kind == kSetupFile)
         done = c.save ? document_.SaveSetup(file) : document_.LoadSetup(file);
     else if (command == kCmdImportData)
-        done = document_.ImportData(file);  // .qwf, a sound file or a table
+        done = document_.ImportData(file);  // .qwf
     else
         done = c.save ? document_.SaveArbitrary(static_cast<std::uint16_t>(c.kind), file)
                       : document_.LoadArbitrary(static_cast<std::uint16_t>(c.kind), file);
@@ -100,6 +112,24 @@ void CMainFrame::RunFileCommand(int command) {
         view_->RequestRedraw(RefreshMask::Everything);
         panel_->RefreshPanel();
     }
+}
+
+void CMainFrame::ImportEnded(int successItem, bool done) {
+    const QStringList notes = TakeDocumentNotes();
+    QString message = languages_.LanguageText(done ? successItem : successItem + 1);
+    if (!notes.isEmpty()) message += QStringLiteral("\n\n") + notes.join(u'\n');
+    ShowMessage(this, message);
+    if (done) {
+        view_->RequestRedraw(RefreshMask::Everything);
+        panel_->RefreshPanel();
+    }
+}
+
+void CMainFrame::LongJobEnded() {
+    if (shutDown_) return;
+    panel_->RefreshPanel();
+    view_->RequestRedraw(RefreshMask::Everything);
+    UpdateCommandStates();
 }
 
 void CMainFrame::SetDisplayStyle(int style) {

@@ -71,4 +71,13 @@ inline void RunJobAtOnce(const LongJob& job) {
     if (JobFinish finish = job.work(progress)) finish();
 }
 
+// Where the program's panel and dialogs hand their long jobs: the graphical
+// program runs them on the view's worker under the progress dialog, with
+// Cancel; until a runner is set (tests, zorbel-cli, the panel demo) they
+// run at once. Interface thread. False when the job was not started
+// (another one runs).
+using LongJobRunner = std::function<bool(LongJob job)>;
+bool RunLongJob(LongJob job);
+void SetLongJobRunner(LongJobRunner runner);
+
 }  // namespace zorbel
