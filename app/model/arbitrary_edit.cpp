@@ -90,9 +90,11 @@ std::optional<ArbitraryChange> EditArbitrary(DeviceSettings& settings, std::uint
     case ArbitraryEdit::Kind::Replace:
         if (edit.samples.size() > kMaxArbitraryPoints) return std::nullopt;
         // Swapped in as a resize to the new size would leave count and
-        // window; the old array goes with `edit`, after the lock.
-        history.RecordReplace(channel);
-        settings.SwapInResized(channel, std::move(edit.samples), std::nullopt);
+        // window; the old array goes to the undo step as it is, uncopied.
+        history.RecordReplaceBySwap(channel, [&] {
+            settings.SwapInResized(channel, std::move(edit.samples), std::nullopt);
+            return std::move(edit.samples);
+        });
         change = ArbitraryChange{channel, std::nullopt, true, RefreshMask::Everything};
         break;
     case ArbitraryEdit::Kind::Undo:

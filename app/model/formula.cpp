@@ -155,7 +155,12 @@ FormulaResult EvaluateFormula(std::string_view text, std::uint32_t pointCount, d
     } else {
         std::vector<std::jthread> threads;
         threads.reserve(parts - 1);
-        for (std::size_t p = 1; p < parts; ++p) threads.emplace_back(run, p);
+        for (std::size_t p = 1; p < parts; ++p) {
+            threads.emplace_back([&run, p] {
+                LowerThreadPriority();
+                run(p);
+            });
+        }
         run(0);
     }
     for (const Part& part : done) {

@@ -2,6 +2,8 @@
 #include "zorbel/model/long_job.h"
 
 #include <sys/mman.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 #include <cstdint>
 
@@ -21,6 +23,12 @@ bool RunLongJob(LongJob job) {
     if (Runner()) return Runner()(std::move(job));
     RunJobAtOnce(job);
     return true;
+}
+
+void LowerThreadPriority() {
+    // On Linux a nice value is the thread's own (its id names it).
+    constexpr int kNice = 10;
+    setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), kNice);
 }
 
 void ReserveWaveform(std::vector<double>& samples, std::size_t n) {

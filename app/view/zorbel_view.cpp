@@ -100,6 +100,7 @@ bool CZorbelView::RunLongJob(LongJob job, std::function<void()> after) {
     // Modal without a nested event loop, as the instrument jobs' dialog.
     longProgress_->open();
     longWorker_ = std::jthread([this, work = std::move(job.work), progress, after = std::move(after)] {
+        LowerThreadPriority();
         JobFinish finish;
         try {
             finish = work(*progress);
@@ -115,7 +116,9 @@ bool CZorbelView::RunLongJob(LongJob job, std::function<void()> after) {
                 if (longProgress_) longProgress_->Finish();
                 longRunning_ = false;
                 if (shutDown_) return;  // the program is closing: nothing more changes
-                if (finish) finish();
+                // Cancel pressed after the work's end but before its result
+                // arrived still means nothing changes.
+                if (finish && !longStop_.stop_requested()) finish();
                 if (after) after();
             },
             Qt::QueuedConnection);
