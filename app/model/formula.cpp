@@ -59,20 +59,24 @@ struct Part {
     std::string message;  // an exception of the parser
 };
 
-// Values begin..end (of every step-th point) into out[begin..end), clamped.
-void EvaluatePart(std::string_view text, std::uint32_t pointCount, std::uint32_t step, double limit, std::size_t begin,
-                  std::size_t end, std::size_t total, double* out, std::atomic<std::size_t>& firstBad,
-                  JobProgress* progress, Part& part) {
+// Blocks of kBulkPoints values (of every step-th point) into out, each
+// taken from `next` in turn until `count`, clamped. Blocks are handed out as
+// the threads come for them, so that a thread the system runs less (beside
+// other programs) never holds the others up.
+void EvaluateBlocks(std::string_view text, std::uint32_t pointCount, std::uint32_t step, double limit,
+                    std::size_t count, std::atomic<std::size_t>& next, double* out, std::atomic<std::size_t>& firstBad,
+                    JobProgress* progress, Part& part) {
     // muParser's own OpenMP team would double the threads of this split.
     omp_set_num_threads(1);
     BulkParser bulk(text, pointCount);
-    for (std::size_t at = begin; at < end; at += kBulkPoints) {
-        if (at > firstBad.load()) return;  // an earlier value already failed
+    for (;;) {
+        const std::size_t at = next.fetch_add(kBulkPoints);
+        if (at >= count || at > firstBad.load()) return;  // done, or an earlier value already failed
         if (progress && progress->StopRequested()) {
             part.stopped = true;
             return;
         }
-        const std::size_t length = std::min(kBulkPoints, end - at);
+        const std::size_t length = std::min(kBulkPoints, count - at);
         for (std::size_t k = 0; k < length; ++k) {
             const double i = static_cast<double>((at + k) * step);
             bulk.n[k] = i;
@@ -85,12 +89,12 @@ void EvaluatePart(std::string_view text, std::uint32_t pointCount, std::uint32_t
             if (!std::isfinite(value)) {
                 std::size_t seen = firstBad.load();
                 while (at + k < seen && !firstBad.compare_exchange_weak(seen, at + k)) {}
-                return;
+                break;  // this block is done; later blocks may still be below another thread's
             }
             if (std::fabs(value) > limit) ++part.clamped;
             values[k] = ClampArbitraryVoltage(value, limit);
         }
-        if (progress) progress->Add(length, total);
+        if (progress) progress->Add(length, count);
     }
 }
 
@@ -131,19 +135,17 @@ FormulaResult EvaluateFormula(std::string_view text, std::uint32_t pointCount, d
         result.error = FormulaError{"not enough memory for the waveform", -1};
         return result;
     }
-    // Contiguous parts, one parser each; every part stops at its first value
-    // that is no number, and at any part's that lies before it.
+    // One parser per thread, blocks handed out in order; every thread stops
+    // at the first value that is no number and skips blocks beyond it.
     const std::size_t parts =
         std::clamp<std::size_t>(count / (2 * kBulkPoints), 1, std::max(1U, std::thread::hardware_concurrency()));
     std::vector<Part> done(parts);
     std::atomic<std::size_t> firstBad{count};
+    std::atomic<std::size_t> next{0};
     const auto run = [&](std::size_t p) {
         Part& part = done[p];
-        const std::size_t begin = count * p / parts;
-        const std::size_t end = count * (p + 1) / parts;
         try {
-            EvaluatePart(text, pointCount, step, limit, begin, end, count, result.samples.data(), firstBad, progress,
-                         part);
+            EvaluateBlocks(text, pointCount, step, limit, count, next, result.samples.data(), firstBad, progress, part);
         } catch (const mu::Parser::exception_type& e) {
             part.message = e.GetMsg();
         } catch (const std::exception& e) {

@@ -100,7 +100,6 @@ bool CZorbelView::RunLongJob(LongJob job, std::function<void()> after) {
     // Modal without a nested event loop, as the instrument jobs' dialog.
     longProgress_->open();
     longWorker_ = std::jthread([this, work = std::move(job.work), progress, after = std::move(after)] {
-        LowerThreadPriority();
         JobFinish finish;
         try {
             finish = work(*progress);

@@ -64,8 +64,10 @@ inline constexpr std::size_t kSmallJobPoints = std::size_t{1} << 18;
 // formula over 64 M points would otherwise spend.
 void ReserveWaveform(std::vector<double>& samples, std::size_t n);
 
-// The calling thread yields to the others: a worker of a long job on every
-// core must not starve the interface thread of the little it needs.
+// The calling thread yields to the others: the helper threads of a long job
+// that takes every core must not starve the interface thread of the little
+// it needs (the job's own worker keeps the normal priority, so that the job
+// goes on beside other programs).
 void LowerThreadPriority();
 
 // Runs `job` on the calling thread, and its finish step.
