@@ -8,6 +8,7 @@
 #include <array>
 #include <cmath>
 #include <cstdlib>
+#include <thread>
 
 #include "zorbel/model/calibration_measurement.h"
 #include "zorbel/model/preview.h"
@@ -222,6 +223,7 @@ std::optional<std::vector<double>> DeviceSettings::ResizedSamples(std::uint16_t 
         });
         if (!more) break;
         if (progress && progress->StopRequested()) return std::nullopt;
+        std::this_thread::yield();  // the lock is not fair: a waiting thread gets in only if this one lets it
     }
     samples.resize(n, 0.0);
     if (builtFrom && generation) *builtFrom = *generation;

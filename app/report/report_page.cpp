@@ -20,6 +20,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 #include "zorbel/model/wave_fields.h"
@@ -251,6 +252,8 @@ ReportPage ReportOf(const DeviceSettings& settings, std::uint16_t channel, int d
                                   column + columnsPerVisit, report.trace->samples);
                 return true;
             });
+            // The lock is not fair: a waiting thread gets in only if this one lets it.
+            std::this_thread::yield();
         }
         if (same) break;
     }

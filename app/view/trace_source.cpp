@@ -2,6 +2,7 @@
 #include "zorbel/view/trace_source.h"
 
 #include <algorithm>
+#include <thread>
 
 namespace zorbel {
 
@@ -41,16 +42,15 @@ void TraceSource::PrepareEnvelope(const DeviceSettings& settings, std::uint16_t 
     std::size_t at = 0;
     bool building = false;
     for (;;) {
+        bool start = false;
         const bool more = settings.ReadRecord(channel, [&](const ChannelRecord& r) {
             // A new array or count meanwhile: the parts built so far are of no use.
             if (!building || r.arbitraryChanges.ChangesSince(generation).everything) {
                 if (!needed(r)) return false;
-                building = true;
+                start = true;
                 generation = r.arbitraryChanges.Generation();
                 count = CountOf(r);
-                at = 0;
-                c.valid = false;
-                c.envelope.BeginBuild(count);
+                return true;
             }
             // Points changed in place meanwhile are renewed by the visit to
             // come, which sees them as changes since `generation`.
@@ -59,7 +59,17 @@ void TraceSource::PrepareEnvelope(const DeviceSettings& settings, std::uint16_t 
             at = end;
             return at < count;
         });
+        if (start) {
+            // The envelope's memory is taken outside the lock.
+            building = true;
+            at = 0;
+            c.valid = false;
+            c.envelope.BeginBuild(count);
+            continue;
+        }
         if (!more) break;
+        // The lock is not fair: a waiting thread gets in only if this one lets it.
+        std::this_thread::yield();
     }
     if (!building || at < count) return;
     c.envelope.EndBuild();
