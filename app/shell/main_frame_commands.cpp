@@ -91,7 +91,7 @@ void CMainFrame::RunFileCommand(int command) {
         const int successItem = c.successItem;
         RunLongJob(ImportJob(Settings(), file, Settings().CurrentChannel(), nullptr,
                              [this, successItem, path = file](const ImportOutcome& outcome) {
-                                 ImportEnded(successItem, document_.ImportEnded(outcome, path));
+                                 FileCommandEnded(successItem, document_.ImportEnded(outcome, path), true);
                              }));
         return;
     }
@@ -103,23 +103,16 @@ void CMainFrame::RunFileCommand(int command) {
     else
         done = c.save ? document_.SaveArbitrary(static_cast<std::uint16_t>(c.kind), file)
                       : document_.LoadArbitrary(static_cast<std::uint16_t>(c.kind), file);
-    // One box: the outcome, then what the reader had to say about the file.
-    const QStringList notes = TakeDocumentNotes();
-    QString message = languages_.LanguageText(done ? c.successItem : c.successItem + 1);
-    if (!notes.isEmpty()) message += QStringLiteral("\n\n") + notes.join(u'\n');
-    ShowMessage(this, message);
-    if (done && !c.save) {
-        view_->RequestRedraw(RefreshMask::Everything);
-        panel_->RefreshPanel();
-    }
+    FileCommandEnded(c.successItem, done, !c.save);
 }
 
-void CMainFrame::ImportEnded(int successItem, bool done) {
+void CMainFrame::FileCommandEnded(int successItem, bool done, bool loaded) {
+    // One box: the outcome, then what the reader had to say about the file.
     const QStringList notes = TakeDocumentNotes();
     QString message = languages_.LanguageText(done ? successItem : successItem + 1);
     if (!notes.isEmpty()) message += QStringLiteral("\n\n") + notes.join(u'\n');
     ShowMessage(this, message);
-    if (done) {
+    if (done && loaded) {
         view_->RequestRedraw(RefreshMask::Everything);
         panel_->RefreshPanel();
     }
