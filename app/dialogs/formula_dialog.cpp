@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPointer>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -125,13 +126,22 @@ void CDlgFormula::ShowError(const QString& message, int position) {
 }
 
 void CDlgFormula::accept() {
-    if (const auto error = ApplyFormula(settings_, channel_, formula_->text().toStdString())) {
+    // Millions of points are computed on a worker under the progress
+    // dialog; this dialog stays open until they are in (or shows why not).
+    const QPointer<CDlgFormula> self(this);
+    RunLongJob(FormulaJob(settings_, channel_, formula_->text().toStdString(), view_,
+                          [self](std::optional<FormulaError> error) {
+                              if (self) self->Applied(error);
+                          }));
+}
+
+void CDlgFormula::Applied(const std::optional<FormulaError>& error) {
+    if (error) {
         ShowError(QString::fromStdString(error->message), error->position);
         if (error->position >= 0) formula_->setCursorPosition(error->position);
         formula_->setFocus();
         return;
     }
-    if (view_) view_->RequestRedraw(RefreshMask::Everything);  // the view shows the whole new waveform
     QDialog::accept();
 }
 

@@ -11,7 +11,7 @@ namespace {
 using enum Text;
 
 // clang-format off
-constexpr std::array<ProgramTextRow, 98> kRows = {{
+constexpr std::array<ProgramTextRow, 102> kRows = {{
     {EditMenu, "&Edit"},
     {Undo, "&Undo#Ctrl+Z"},
     {Redo, "&Redo#Ctrl+Shift+Z"},
@@ -74,6 +74,10 @@ constexpr std::array<ProgramTextRow, 98> kRows = {{
     {JpegFiles, "JPEG File(*.jpg)"},
     {Harmonic, "Harmonic"},
     {ReportTime, "Time"},
+    {Cancelling, "Cancelling..."},
+    {JobFormula, "Formula"},
+    {JobImport, "Import Data"},
+    {JobResize, "Resize"},
 
     {SweepMenu, "S&weep..."},
     {SweepTitle, "Sweep"},
@@ -177,6 +181,13 @@ QString TranslateFileText(const std::string& english) {
 
 QString FileTextIn(FileText id, const QStringList& parts) {
     return FillPlaces(TextOf(static_cast<int>(id), EnglishTemplate(id)), parts);
+}
+
+QString LongJobName(const std::string& english) {
+    for (const Text item : {Text::JobFormula, Text::JobImport, Text::JobResize})
+        for (const ProgramTextRow& row : ProgramTextTable())
+            if (row.item == item && english == row.english) return ProgramText(item);
+    return QString::fromStdString(english);
 }
 
 }  // namespace zorbel

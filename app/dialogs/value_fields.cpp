@@ -140,11 +140,12 @@ FieldRule PointCountRule(DeviceSettings& settings, std::uint16_t channel) {
                 return double(Read(settings, channel, [](const ChannelRecord& r) { return r.arbitraryPointCount; }));
             },
         // Up to 2^26 points are allowed; a machine without the memory for
-        // them keeps the waveform it has (EnterValue).
+        // them keeps the waveform it has (EnterValue). Millions of points
+        // are built on a worker under the progress dialog, with Cancel.
         .commit =
             [&settings, channel](double value) {
                 const auto count = static_cast<std::uint32_t>(value);
-                EditArbitrary(settings, channel, ArbitraryEdit::Resize(count));
+                RunLongJob(ResizeJob(settings, channel, count, nullptr));
                 return true;
             },
         .redraw = RefreshMask::Annotations,

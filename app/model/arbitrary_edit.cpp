@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <memory>
 
 namespace zorbel {
 namespace {
@@ -72,17 +73,28 @@ std::optional<ArbitraryChange> EditArbitrary(DeviceSettings& settings, std::uint
     }
     case ArbitraryEdit::Kind::Resize:
         if (edit.count > kMaxArbitraryPoints) return std::nullopt;
-        history.RecordResize(channel, edit.count);
-        settings.ResizeArbitrary(channel, edit.count);
+        if (edit.generation) {
+            // Built on a worker: only the swap is left, and only onto the
+            // waveform it was built from (this thread alone changes it).
+            const std::uint64_t now =
+                settings.ReadRecord(channel, [](const ChannelRecord& r) { return r.arbitraryChanges.Generation(); });
+            if (now != *edit.generation) return std::nullopt;
+            history.RecordResize(channel, edit.count);
+            settings.SwapInResized(channel, std::move(edit.samples), edit.generation);
+        } else {
+            history.RecordResize(channel, edit.count);
+            settings.ResizeArbitrary(channel, edit.count);
+        }
         change = ArbitraryChange{channel, std::nullopt, true, RefreshMask::Everything};
         break;
     case ArbitraryEdit::Kind::Replace:
         if (edit.samples.size() > kMaxArbitraryPoints) return std::nullopt;
-        // Nothing is left half done when memory runs out: the resize
-        // allocates before it changes anything.
-        history.RecordReplace(channel);
-        settings.ResizeArbitrary(channel, static_cast<std::uint32_t>(edit.samples.size()));
-        settings.ModifyRecord(channel, [&](ChannelRecord& r) { r.arbitrarySamples.swap(edit.samples); });
+        // Swapped in as a resize to the new size would leave count and
+        // window; the old array goes to the undo step as it is, uncopied.
+        history.RecordReplaceBySwap(channel, [&] {
+            settings.SwapInResized(channel, std::move(edit.samples), std::nullopt);
+            return std::move(edit.samples);
+        });
         change = ArbitraryChange{channel, std::nullopt, true, RefreshMask::Everything};
         break;
     case ArbitraryEdit::Kind::Undo:
@@ -101,6 +113,29 @@ std::optional<ArbitraryChange> EditArbitrary(DeviceSettings& settings, std::uint
         sink->RequestRedraw(change->mask);
     }
     return change;
+}
+
+LongJob ResizeJob(DeviceSettings& settings, std::uint16_t channel, std::uint32_t n, RedrawSink* sink,
+                  std::function<void(bool resized)> done) {
+    LongJob job;
+    job.name = "Resize";
+    if (channel >= kChannelCount) return job;
+    const std::size_t count =
+        settings.ReadRecord(channel, [](const ChannelRecord& r) { return r.arbitrarySamples.size(); });
+    job.small = std::max<std::size_t>(count, n) < kSmallJobPoints;
+    job.work = [&settings, channel, n, sink, done = std::move(done)](JobProgress& progress) -> JobFinish {
+        std::uint64_t generation = 0;
+        auto samples = std::make_shared<std::optional<std::vector<double>>>(
+            settings.ResizedSamples(channel, n, &progress, &generation));
+        if (progress.StopRequested()) return {};
+        return [&settings, channel, sink, done, samples, generation] {
+            const bool resized =
+                *samples &&
+                EditArbitrary(settings, channel, ArbitraryEdit::Resize(std::move(**samples), generation), sink);
+            if (done) done(resized);
+        };
+    };
+    return job;
 }
 
 }  // namespace zorbel

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "zorbel/model/device_settings.h"
+#include "zorbel/model/long_job.h"
 
 namespace zorbel {
 namespace {
@@ -108,6 +109,33 @@ void ArbitraryHistory::RecordResize(std::uint16_t channel, std::uint32_t n) {
 
 void ArbitraryHistory::RecordReplace(std::uint16_t channel) { RecordTail(channel, std::nullopt); }
 
+void ArbitraryHistory::RecordReplaceBySwap(std::uint16_t channel, const std::function<std::vector<double>()>& swapIn) {
+    if (!Valid(channel)) {
+        swapIn();
+        return;
+    }
+    EndStep();
+    Step step = NewStep(channel);
+    Tail tail;
+    settings_.ReadRecord(channel, [&](const ChannelRecord& r) {
+        tail.size = r.arbitrarySamples.size();
+        tail.count = r.arbitraryPointCount;
+        tail.zoom = r.arbitraryZoom;
+    });
+    std::vector<double> old = swapIn();
+    const std::size_t end = TailEnd(old, 0);
+    if (ValueBytes(end) > maxBytes_) {
+        Forget(channel);
+        return;
+    }
+    old.resize(end);
+    if (old.capacity() > 2 * end) old.shrink_to_fit();  // mostly zeros: the values alone
+    tail.values = std::move(old);
+    step.bytes += ValueBytes(tail.values.capacity());
+    step.tail = std::move(tail);
+    Push(channel, std::move(step));
+}
+
 // Keeps the points from the first one the change leaves alone: the points a
 // resize to `newCount` keeps, or none for a replacement.
 void ArbitraryHistory::RecordTail(std::uint16_t channel, std::optional<std::uint32_t> newCount) {
@@ -208,7 +236,9 @@ std::optional<ArbitraryChange> ArbitraryHistory::Apply(std::uint16_t channel, St
         Tail& t = *step.tail;
         if (t.offset > t.size || t.values.size() > t.size - t.offset) return std::nullopt;
         // Built outside the lock, as ResizeArbitrary does: the display thread keeps drawing.
-        std::vector<double> samples(t.size, 0.0);
+        std::vector<double> samples;
+        ReserveWaveform(samples, t.size);
+        samples.resize(t.size, 0.0);
         std::copy(t.values.begin(), t.values.end(), samples.begin() + t.offset);
         std::uint32_t count = 0;
         const bool fits = settings_.ModifyRecord(channel, [&](ChannelRecord& r) {

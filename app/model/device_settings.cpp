@@ -8,6 +8,7 @@
 #include <array>
 #include <cmath>
 #include <cstdlib>
+#include <thread>
 
 #include "zorbel/model/calibration_measurement.h"
 #include "zorbel/model/preview.h"
@@ -181,18 +182,59 @@ CalibrationValues DeviceSettings::Calibration() const {
 
 bool DeviceSettings::ResizeArbitrary(std::uint16_t channel, std::uint32_t n) {
     if (channel >= kChannelCount || n > kMaxArbitraryPoints) return false;
+    std::optional<std::vector<double>> samples = ResizedSamples(channel, n);
+    if (!samples) return false;
+    return SwapInResized(channel, std::move(*samples), std::nullopt);
+}
+
+std::optional<std::vector<double>> DeviceSettings::ResizedSamples(std::uint16_t channel, std::uint32_t n,
+                                                                  JobProgress* progress,
+                                                                  std::uint64_t* builtFrom) const {
+    if (channel >= kChannelCount || n > kMaxArbitraryPoints) return std::nullopt;
     const std::uint32_t m = n & ~std::uint32_t{15};
-    // Allocated outside the lock: the display thread keeps drawing meanwhile.
-    std::vector<double> samples(n, 0.0);
-    ModifyRecord(channel, [&](ChannelRecord& r) {
-        const std::size_t keep = std::min<std::size_t>({r.arbitraryPointCount, m, r.arbitrarySamples.size()});
-        std::copy_n(r.arbitrarySamples.begin(), keep, samples.begin());
+    // Built outside the lock, the kept points copied in short visits: the
+    // display thread and the worker keep going meanwhile. Reserved, not
+    // zeroed: each point is written once, the kept ones by the copy.
+    constexpr std::size_t kCopyPoints = std::size_t{1} << 20;
+    std::vector<double> samples;
+    ReserveWaveform(samples, n);
+    std::optional<std::uint64_t> generation;
+    for (;;) {
+        const bool more = ReadRecord(channel, [&](const ChannelRecord& r) {
+            if (generation && *generation != r.arbitraryChanges.Generation()) {
+                samples.clear();  // changed between two visits: start again
+            }
+            generation = r.arbitraryChanges.Generation();
+            const std::size_t keep = std::min<std::size_t>({r.arbitraryPointCount, m, r.arbitrarySamples.size()});
+            const std::size_t from = samples.size();
+            const std::size_t length = std::min(kCopyPoints, keep - from);
+            samples.insert(samples.end(), r.arbitrarySamples.begin() + static_cast<std::ptrdiff_t>(from),
+                           r.arbitrarySamples.begin() + static_cast<std::ptrdiff_t>(from + length));
+            if (progress) progress->Set(n > 0 ? 0.5 * static_cast<double>(samples.size()) / n : 0.0);
+            return samples.size() < keep;
+        });
+        if (!more) break;
+        if (progress && progress->StopRequested()) return std::nullopt;
+        std::this_thread::yield();  // the lock is not fair: a waiting thread gets in only if this one lets it
+    }
+    samples.resize(n, 0.0);
+    if (builtFrom && generation) *builtFrom = *generation;
+    if (progress) progress->Set(1.0);
+    return samples;
+}
+
+bool DeviceSettings::SwapInResized(std::uint16_t channel, std::vector<double>&& samples,
+                                   std::optional<std::uint64_t> generation) {
+    if (channel >= kChannelCount || samples.size() > kMaxArbitraryPoints) return false;
+    const auto m = static_cast<std::uint32_t>(samples.size() & ~std::size_t{15});
+    return ModifyRecord(channel, [&](ChannelRecord& r) {
+        if (generation && r.arbitraryChanges.Generation() != *generation) return false;
         r.arbitrarySamples.swap(samples);
         r.arbitraryPointCount = m;
         r.arbitraryViewFirst = 0;
         r.arbitraryViewLast = m - 1;  // wraps for an empty waveform, as the view expects
+        return true;
     });
-    return true;
 }
 
 std::uint16_t DeviceSettings::ZoomFromData(std::uint16_t channel) {
@@ -214,6 +256,10 @@ std::uint16_t DeviceSettings::ZoomFromData(std::uint16_t channel) {
         });
         if (!more) break;
     }
+    return ZoomFromRange(channel, maximum, minimum);
+}
+
+std::uint16_t DeviceSettings::ZoomFromRange(std::uint16_t channel, double maximum, double minimum) {
     const std::uint16_t gain = api_.GetZoomFromData(maximum, minimum);
     ModifyRecord(channel, [&](ChannelRecord& r) { r.arbitraryZoom = gain; });
     return gain;

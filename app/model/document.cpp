@@ -77,6 +77,12 @@ bool CZorbelDoc::ImportData(const std::string& path) {
     return true;
 }
 
+bool CZorbelDoc::ImportEnded(const ImportOutcome& outcome, const std::string& path) {
+    if (!outcome.imported) return Refuse(std::string(kCannotLoadMessage) + outcome.error, path);
+    ShowWarnings(outcome.warnings, path);
+    return true;
+}
+
 void CZorbelDoc::ShowWarnings(const LoadWarnings& warnings, const std::string& path) {
     if (!messages_) return;
     for (const std::string& warning : warnings) messages_->ShowWarning(warning, path);

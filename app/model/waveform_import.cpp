@@ -3,8 +3,10 @@
 
 #include <sndfile.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
+#include <filesystem>
 #include <memory>
 #include <new>
 #include <optional>
@@ -17,7 +19,11 @@ namespace zorbel {
 namespace {
 
 constexpr std::size_t kMinimumPoints = 16;
-constexpr sf_count_t kFramesPerRead = 4096;
+// Frames one read of a sound file takes: large blocks keep libsndfile's
+// calls few; between two the import looks for a stop request.
+constexpr sf_count_t kFramesPerRead = sf_count_t{1} << 20;
+// Table lines between two looks for a stop request.
+constexpr std::size_t kLinesPerLook = std::size_t{1} << 16;
 
 bool Fail(std::string* error, std::string text) {
     if (error) *error = std::move(text);
@@ -106,7 +112,7 @@ struct SoundFileCloser {
 };
 
 bool ReadSound(const std::string& path, double limit, std::vector<double>& samples, std::string* error,
-               LoadWarnings* warnings) {
+               LoadWarnings* warnings, JobProgress* progress) {
     SF_INFO info{};
     const std::unique_ptr<SNDFILE, SoundFileCloser> file(sf_open(path.c_str(), SFM_READ, &info));
     if (!file) return Fail(error, FileTextOf(FileText::NotSoundFile, {sf_strerror(nullptr)}));
@@ -118,21 +124,29 @@ bool ReadSound(const std::string& path, double limit, std::vector<double>& sampl
 
     const auto held = static_cast<std::size_t>(info.frames);
     const std::size_t wanted = std::min<std::size_t>(held, kMaxArbitraryPoints);
+    const auto channels = static_cast<std::size_t>(info.channels);
+    // One channel is read straight into the waveform; of several, a block
+    // at a time and the first taken.
     std::vector<double> taken;
-    taken.reserve(wanted);
-    std::vector<double> block(static_cast<std::size_t>(kFramesPerRead) * static_cast<std::size_t>(info.channels));
-    while (taken.size() < wanted) {
-        const sf_count_t asked = std::min<sf_count_t>(kFramesPerRead, static_cast<sf_count_t>(wanted - taken.size()));
-        const sf_count_t got = sf_readf_double(file.get(), block.data(), asked);
+    ReserveWaveform(taken, wanted);
+    taken.resize(wanted);
+    std::vector<double> block(channels > 1 ? static_cast<std::size_t>(kFramesPerRead) * channels : 0);
+    std::size_t filled = 0;
+    while (filled < wanted) {
+        if (progress && progress->StopRequested()) return false;
+        const sf_count_t asked = std::min<sf_count_t>(kFramesPerRead, static_cast<sf_count_t>(wanted - filled));
+        double* into = taken.data() + filled;
+        const sf_count_t got = sf_readf_double(file.get(), channels > 1 ? block.data() : into, asked);
         for (sf_count_t i = 0; i < got; ++i) {
-            const double value = block[static_cast<std::size_t>(i * info.channels)];
+            const double value = channels > 1 ? block[static_cast<std::size_t>(i) * channels] : into[i];
             if (!std::isfinite(value))
-                return Fail(error, FileTextOf(FileText::SoundSampleNotFinite, {Count(taken.size())}));
-            taken.push_back(value * limit);
+                return Fail(error, FileTextOf(FileText::SoundSampleNotFinite, {Count(filled + static_cast<std::size_t>(i))}));
+            into[i] = value * limit;
         }
+        filled += static_cast<std::size_t>(std::max<sf_count_t>(got, 0));
+        if (progress) progress->Set(static_cast<double>(filled) / static_cast<double>(wanted));
         if (got < asked) {
-            return Fail(error, FileTextOf(FileText::SoundEndsEarly,
-                                          {Count(taken.size()), Count(held), sf_strerror(file.get())}));
+            return Fail(error, FileTextOf(FileText::SoundEndsEarly, {Count(filled), Count(held), sf_strerror(file.get())}));
         }
     }
     if (!FinishSamples(held, taken, limit, kBeyondFullScale, error, warnings)) return false;
@@ -153,8 +167,8 @@ std::string_view ValueField(std::string_view line) {
     return Trimmed(separator == std::string_view::npos ? line : line.substr(separator + 1));
 }
 
-bool ReadTable(LineSource& file, double limit, std::vector<double>& samples, std::string* error,
-               LoadWarnings* warnings) {
+bool ReadTable(LineSource& file, double limit, std::vector<double>& samples, std::string* error, LoadWarnings* warnings,
+               JobProgress* progress) {
     std::vector<double> taken;
     std::size_t held = 0;
     std::size_t lineNumber = 0;
@@ -162,6 +176,7 @@ bool ReadTable(LineSource& file, double limit, std::vector<double>& samples, std
     std::string line;
     while (file.NextLine(line)) {
         ++lineNumber;
+        if (progress && lineNumber % kLinesPerLook == 0 && progress->StopRequested()) return false;
         if (Trimmed(line).empty()) continue;
         const std::string_view field = ValueField(line);
         double value = 0.0;
@@ -203,13 +218,29 @@ ImportKind ImportKindOf(std::string_view path) {
 }
 
 bool ReadSoundFile(const std::string& path, double limit, std::vector<double>& samples, std::string* error,
-                   LoadWarnings* warnings) {
-    return Guarded(error, ReadSound, path, limit, samples, error, warnings);
+                   LoadWarnings* warnings, JobProgress* progress) {
+    return Guarded(error, ReadSound, path, limit, samples, error, warnings, progress);
 }
 
 bool ReadTableFile(LineSource& file, double limit, std::vector<double>& samples, std::string* error,
-                   LoadWarnings* warnings) {
-    return Guarded(error, ReadTable, file, limit, samples, error, warnings);
+                   LoadWarnings* warnings, JobProgress* progress) {
+    return Guarded(error, ReadTable, file, limit, samples, error, warnings, progress);
+}
+
+bool ReadWaveformFile(const std::string& path, double limit, std::vector<double>& samples, std::string* error,
+                      LoadWarnings* warnings, JobProgress* progress) {
+    switch (ImportKindOf(path)) {
+    case ImportKind::Sound:
+        return ReadSoundFile(path, limit, samples, error, warnings, progress);
+    case ImportKind::Table: {
+        FileLines file;
+        if (!file.Open(path)) return Fail(error, file.Error());
+        return ReadTableFile(file, limit, samples, error, warnings, progress);
+    }
+    case ImportKind::None:
+        break;
+    }
+    return Fail(error, FileTextOf(FileText::NotImportable));
 }
 
 bool ImportWaveformFile(DeviceSettings& settings, const std::string& path, std::uint16_t channel, std::string* error,
@@ -218,23 +249,46 @@ bool ImportWaveformFile(DeviceSettings& settings, const std::string& path, std::
     const double limit = ArbitraryVoltageLimit(settings.CopyLimits(channel));
     std::vector<double> samples;
     LoadWarnings remarks;
-    switch (ImportKindOf(path)) {
-    case ImportKind::Sound:
-        if (!ReadSoundFile(path, limit, samples, error, &remarks)) return false;
-        break;
-    case ImportKind::Table: {
-        FileLines file;
-        if (!file.Open(path)) return Fail(error, file.Error());
-        if (!ReadTableFile(file, limit, samples, error, &remarks)) return false;
-        break;
-    }
-    case ImportKind::None:
-        return Fail(error, FileTextOf(FileText::NotImportable));
-    }
+    if (!ReadWaveformFile(path, limit, samples, error, &remarks)) return false;
     EditArbitrary(settings, channel, ArbitraryEdit::Replace(std::move(samples)));
     settings.ZoomFromData(channel);
     if (warnings) warnings->insert(warnings->end(), remarks.begin(), remarks.end());
     return true;
+}
+
+LongJob ImportJob(DeviceSettings& settings, const std::string& path, std::uint16_t channel, RedrawSink* sink,
+                  std::function<void(const ImportOutcome&)> done) {
+    LongJob job;
+    job.name = "Import Data";
+    std::error_code failed;
+    const std::uintmax_t bytes = std::filesystem::file_size(path, failed);
+    job.small = failed || bytes < kSmallImportBytes;
+    job.work = [&settings, path, channel, sink, done = std::move(done)](JobProgress& progress) -> JobFinish {
+        auto outcome = std::make_shared<ImportOutcome>();
+        if (channel >= kChannelCount) {
+            outcome->error = FileTextOf(FileText::NoSuchChannel);
+            return [done, outcome] { done(*outcome); };
+        }
+        const double limit = ArbitraryVoltageLimit(settings.CopyLimits(channel));
+        auto samples = std::make_shared<std::vector<double>>();
+        const bool read = ReadWaveformFile(path, limit, *samples, &outcome->error, &outcome->warnings, &progress);
+        if (progress.StopRequested()) return {};
+        if (!read) return [done, outcome] { done(*outcome); };
+        // The gain code the points need, found here rather than on the interface thread.
+        double high = 0.0, low = 0.0;
+        if (!samples->empty()) {
+            const auto [lo, hi] = std::minmax_element(samples->begin(), samples->end());
+            high = *hi;
+            low = *lo;
+        }
+        return [&settings, channel, sink, done, outcome, samples, high, low] {
+            EditArbitrary(settings, channel, ArbitraryEdit::Replace(std::move(*samples)), sink);
+            settings.ZoomFromRange(channel, high, low);
+            outcome->imported = true;
+            done(*outcome);
+        };
+    };
+    return job;
 }
 
 }  // namespace zorbel

@@ -20,6 +20,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 #include "zorbel/model/wave_fields.h"
@@ -214,14 +215,58 @@ void DrawTrace(QPainter& painter, const QRectF& grid, const ReportPage& report, 
 ReportPage ReportOf(const DeviceSettings& settings, std::uint16_t channel, int displayStyle, TextLookup text) {
     ReportPage report;
     report.channel = channel;
-    settings.ReadRecord(channel, [&report](const ChannelRecord& r) {
-        report.waveType = r.waveType;
-        report.values = r.values;
-        report.arbitraryFrequency = r.arbitraryFrequency;
-        report.arbitraryPointCount = r.arbitraryPointCount;
-        report.arbitraryDivider = r.arbitraryDivider;
-        report.trace = TraceOf(r);
-    });
+    // A window of millions of points is reduced in parts, each in a short
+    // visit under the records lock, so that the session's worker and the
+    // display thread never wait for the whole pass; a waveform changed
+    // between two parts starts the reduction again (at the third change it
+    // is done in one visit), so the page shows one moment.
+    constexpr std::size_t kPointsPerVisit = std::size_t{1} << 20;
+    constexpr int kAttempts = 3;
+    for (int attempt = 1;; ++attempt) {
+        std::uint64_t generation = 0;
+        std::uint32_t first = 0, last = 0;
+        const bool inParts = settings.ReadRecord(channel, [&](const ChannelRecord& r) {
+            report.waveType = r.waveType;
+            report.values = r.values;
+            report.arbitraryFrequency = r.arbitraryFrequency;
+            report.arbitraryPointCount = r.arbitraryPointCount;
+            report.arbitraryDivider = r.arbitraryDivider;
+            const std::size_t count = std::min<std::size_t>(r.arbitraryPointCount, r.arbitrarySamples.size());
+            if (attempt < kAttempts && r.waveType == kWaveArbitrary && count > 0 &&
+                r.arbitraryViewUpper > r.arbitraryViewLower) {
+                last = static_cast<std::uint32_t>(std::min<std::size_t>(r.arbitraryViewLast, count - 1));
+                first = r.arbitraryViewFirst;
+                if (first <= last && std::size_t{last} - first + 1 > kPointsPerVisit) {
+                    ReportTrace t;
+                    t.colour = r.traceColour;
+                    t.lower = r.arbitraryViewLower;
+                    t.upper = r.arbitraryViewUpper;
+                    t.reduced = true;
+                    t.samples.resize(2 * ReportTrace::kColumns);
+                    report.trace = std::move(t);
+                    generation = r.arbitraryChanges.Generation();
+                    return true;
+                }
+            }
+            report.trace = TraceOf(r);
+            return false;
+        });
+        if (!inParts) break;
+        const std::size_t points = std::size_t{last} - first + 1;
+        const std::size_t columnsPerVisit = std::max<std::size_t>(1, ReportTrace::kColumns * kPointsPerVisit / points);
+        bool same = true;
+        for (std::size_t column = 0; same && column < ReportTrace::kColumns; column += columnsPerVisit) {
+            same = settings.ReadRecord(channel, [&](const ChannelRecord& r) {
+                if (r.arbitraryChanges.Generation() != generation) return false;
+                MinMaxColumnsPart(r.arbitrarySamples.data(), first, last, ReportTrace::kColumns, column,
+                                  column + columnsPerVisit, report.trace->samples);
+                return true;
+            });
+            // The lock is not fair: a waiting thread gets in only if this one lets it.
+            std::this_thread::yield();
+        }
+        if (same) break;
+    }
     report.grid = settings.Grid();
     report.displayStyle = displayStyle;
     report.printedAt = QDateTime::currentDateTime();

@@ -21,9 +21,10 @@ CommandState AlwaysEnabled(const CommandSnapshot&, int) { return {true, false}; 
 CommandState NotAvailableYet(const CommandSnapshot&, int) { return {false, false, false}; }
 CommandState OnlyArbitrary(const CommandSnapshot& s, int) { return {s.Arbitrary(), false}; }
 CommandState OnlyNonArbitrary(const CommandSnapshot& s, int) { return {!s.Arbitrary(), false}; }
+CommandState EditsArbitrary(const CommandSnapshot& s, int) { return {s.Arbitrary() && !s.longJob, false}; }
 
 CommandState ZoomToolState(const CommandSnapshot& s, ZoomTool tool) {
-    const bool canAct = s.Arbitrary() && Any(s.zoomToolsThatCanAct, tool);
+    const bool canAct = s.Arbitrary() && !s.longJob && Any(s.zoomToolsThatCanAct, tool);
     return {canAct, canAct && Any(s.zoomBits, tool)};
 }
 

@@ -30,6 +30,8 @@ struct CommandSnapshot {
     // The current channel's undo history.
     bool canUndo = false;
     bool canRedo = false;
+    // A long job (formula, import, resize) runs: its result is still to come.
+    bool longJob = false;
 
     bool Arbitrary() const { return waveType == kWaveArbitrary; }
 };
@@ -51,9 +53,13 @@ CommandState NotAvailableYet(const CommandSnapshot&, int command);
 // Enabled while the current channel plays the arbitrary waveform, or while it does not.
 CommandState OnlyArbitrary(const CommandSnapshot& snapshot, int command);
 CommandState OnlyNonArbitrary(const CommandSnapshot& snapshot, int command);
+// A command that changes the arbitrary points or window: on the arbitrary
+// waveform only, and not while a long job is to replace them.
+CommandState EditsArbitrary(const CommandSnapshot& snapshot, int command);
 // Always enabled; checked as `on` says.
 constexpr CommandState CheckedWhen(bool on) { return {true, on}; }
-// A zoom tool: on the arbitrary waveform only, while it can act; checked while on.
+// A zoom tool: on the arbitrary waveform only, while it can act and no long
+// job runs; checked while on.
 CommandState ZoomToolState(const CommandSnapshot& snapshot, ZoomTool tool);
 
 }  // namespace zorbel

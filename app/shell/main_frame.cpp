@@ -119,6 +119,15 @@ CMainFrame::CMainFrame(LanguageTable& languages, CZorbelDoc& document, ProgramPa
         [view = view_](RefreshMask mask) { view->RequestRedraw(mask); },
     });
 
+    // Formulas, imports and resizes of millions of points run on the view's
+    // worker under the progress dialog; the commands that would edit the
+    // same waveform wait for them (UpdateCommandStates).
+    SetLongJobRunner([this](LongJob job) {
+        const bool started = view_->RunLongJob(std::move(job), [this] { LongJobEnded(); });
+        UpdateCommandStates();
+        return started;
+    });
+
     // The calibration command has no menu entry, only the view's keys.
     view_->SetCalibrationHook([this] { OpenCalibrationDialog(); });
     // The point under the mouse, where the status bar shows passing texts.
@@ -348,6 +357,7 @@ void CMainFrame::UpdateCommandStates() {
     snapshot.applicationLook = applicationLook_;
     snapshot.canUndo = Settings().History().CanUndo(Settings().CurrentChannel());
     snapshot.canRedo = Settings().History().CanRedo(Settings().CurrentChannel());
+    snapshot.longJob = view_->LongJobRunning();
     // A key that a single command has stays with it, shown greyed while the
     // command cannot be used (Undo's Ctrl+Z).
     std::map<QKeySequence, int> holders;
@@ -422,7 +432,8 @@ void CMainFrame::Shutdown() {
     // waits for the interface any more) before the worker is joined.
     hide();
     session_->Shutdown();
-    view_->Shutdown();  // no notice can reach it any more
+    SetLongJobRunner({});
+    view_->Shutdown();  // no notice can reach it any more; a long job is cancelled
 
     QString error;
     QDir().mkpath(paths_.ChoiceFolder());  // the configuration folder may be new

@@ -117,6 +117,13 @@ private:
     void ShowAbout();
     void SetApplicationLook(int look);
     void ShowJobProgress(Job jobFlags);
+    // A long job (formula, import, resize) ended, applied or cancelled: the
+    // panel shows the point count and frequency, the view the waveform.
+    void LongJobEnded();
+    // The end of a file command (Import Data's on its worker too): the
+    // outcome and the reader's notes in one box; a load redraws and
+    // refreshes the panel.
+    void FileCommandEnded(int successItem, bool done, bool loaded);
     void SaveImage();
     void Connect();
     void ChooseColour(int command);

@@ -28,6 +28,7 @@
 #include "zorbel/dialogs/small_dialogs.h"
 #include "zorbel/dialogs/sweep_dialog.h"
 #include "zorbel/model/arbitrary_edit.h"
+#include "zorbel/model/waveform_import.h"
 #include "zorbel/report/bmp_file.h"
 #include "zorbel/report/report_page.h"
 #include "zorbel/view/zorbel_view.h"
@@ -99,23 +100,45 @@ void CMainFrame::RunFileCommand(int command) {
         this, {c.save, languages_.LanguageText(c.titleItem), FilterOf(c.filter), QString::fromLatin1(c.suffix)});
     if (path.isEmpty()) return;
     const std::string file = QFile::encodeName(path).toStdString();
+    if (command == kCmdImportData && ImportKindOf(file) != ImportKind::None) {
+        // A sound file or a table: read on the view's worker under the
+        // progress dialog (a small one at once); a cancelled import changes
+        // nothing and says nothing.
+        const int successItem = c.successItem;
+        RunLongJob(ImportJob(Settings(), file, Settings().CurrentChannel(), nullptr,
+                             [this, successItem, path = file](const ImportOutcome& outcome) {
+                                 FileCommandEnded(successItem, document_.ImportEnded(outcome, path), true);
+                             }));
+        return;
+    }
     bool done = false;
     if (c.kind == kSetupFile)
         done = c.save ? document_.SaveSetup(file) : document_.LoadSetup(file);
     else if (command == kCmdImportData)
-        done = document_.ImportData(file);  // .qwf, a sound file or a table
+        done = document_.ImportData(file);  // .qwf
     else
         done = c.save ? document_.SaveArbitrary(static_cast<std::uint16_t>(c.kind), file)
                       : document_.LoadArbitrary(static_cast<std::uint16_t>(c.kind), file);
+    FileCommandEnded(c.successItem, done, !c.save);
+}
+
+void CMainFrame::FileCommandEnded(int successItem, bool done, bool loaded) {
     // One box: the outcome, then what the reader had to say about the file.
     const QStringList notes = TakeDocumentNotes();
-    QString message = languages_.LanguageText(done ? c.successItem : c.successItem + 1);
+    QString message = languages_.LanguageText(done ? successItem : successItem + 1);
     if (!notes.isEmpty()) message += QStringLiteral("\n\n") + notes.join(u'\n');
     ShowMessage(this, message);
-    if (done && !c.save) {
+    if (done && loaded) {
         view_->RequestRedraw(RefreshMask::Everything);
         panel_->RefreshPanel();
     }
+}
+
+void CMainFrame::LongJobEnded() {
+    if (shutDown_) return;
+    panel_->RefreshPanel();
+    view_->RequestRedraw(RefreshMask::Everything);
+    UpdateCommandStates();
 }
 
 void CMainFrame::SetDisplayStyle(int style) {
@@ -163,8 +186,11 @@ void CMainFrame::SetApplicationLook(int look) {
     QApplication::restoreOverrideCursor();
 }
 
+// Cancel (or Escape) stops the job between two commands or two slices of a
+// download; the dialog closes when the worker has ended it.
 void CMainFrame::ShowJobProgress(Job jobFlags) {
-    if (const int item = ProgressTextItem(jobFlags)) view_->ShowProgress(jobFlags, languages_.LanguageText(item));
+    if (const int item = ProgressTextItem(jobFlags))
+        view_->ShowProgress(jobFlags, languages_.LanguageText(item), [this] { Settings().CancelJob(); });
 }
 
 void CMainFrame::SaveImage() {

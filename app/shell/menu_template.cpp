@@ -80,8 +80,13 @@ const std::vector<CommandRow>& CMainFrame::Commands() {
         return CheckedWhen(s.currentLanguage < 0 || s.currentLanguage >= s.languageCount);
     };
     // What undo and redo change is shown by the arbitrary view only.
-    constexpr CommandRule kUndoState = [](S s, int) { return CommandState{s.Arbitrary() && s.canUndo, false}; };
-    constexpr CommandRule kRedoState = [](S s, int) { return CommandState{s.Arbitrary() && s.canRedo, false}; };
+    // Neither while a long job (formula, import, resize) is about to replace the points.
+    constexpr CommandRule kUndoState = [](S s, int) {
+        return CommandState{s.Arbitrary() && s.canUndo && !s.longJob, false};
+    };
+    constexpr CommandRule kRedoState = [](S s, int) {
+        return CommandState{s.Arbitrary() && s.canRedo && !s.longJob, false};
+    };
     constexpr const char* kRealTimeMenu = "&Initial/Real &Time";
     constexpr const char* kTypeMenu = "&Display/&Type";
     constexpr const char* kColourMenu = "&Display/&Color";
@@ -93,7 +98,7 @@ const std::vector<CommandRow>& CMainFrame::Commands() {
     const QKeySequence saveKeys(Qt::CTRL | Qt::Key_S);
 
     static const std::vector<CommandRow> kCommands = {
-        Row(kCmdLoadData, "&File", "Load Data", Plain, kFileCommand, OnlyArbitrary)
+        Row(kCmdLoadData, "&File", "Load Data", Plain, kFileCommand, EditsArbitrary)
             .Button(icons::LoadData, 11)
             .Keys(openKeys),
         Row(kCmdLoadSetup, "&File", "Load Setup", Plain, kFileCommand, OnlyNonArbitrary)
@@ -108,7 +113,7 @@ const std::vector<CommandRow>& CMainFrame::Commands() {
             .Keys(saveKeys),
         Row(
             kCmdSaveImage, "&File", "Save Image", Plain, [](F& f, int) { f.SaveImage(); }, AlwaysEnabled),
-        Row(kCmdImportData, "&File", "Import Data", Plain, kFileCommand, OnlyArbitrary).Gap(),
+        Row(kCmdImportData, "&File", "Import Data", Plain, kFileCommand, EditsArbitrary).Gap(),
         Row(kCmdExportData, "&File", "Export Data As..", Plain, kFileCommand, OnlyArbitrary)
             .Keys(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S)),
         Row(
@@ -175,10 +180,10 @@ const std::vector<CommandRow>& CMainFrame::Commands() {
         Row(kCmdColourSubLine, kColourMenu, "Grid Sub", Plain, kChooseColour, AlwaysEnabled),
 
         Row(
-            kCmdEditPoints, "&User", "&Edit Dots", Plain, [](F& f, int) { f.EditPoints(); }, OnlyArbitrary)
+            kCmdEditPoints, "&User", "&Edit Dots", Plain, [](F& f, int) { f.EditPoints(); }, EditsArbitrary)
             .Button(icons::EditPoints, 61),
         Row(
-            kCmdFormula, "&User", "&Formula...", Plain, [](F& f, int) { f.EnterFormula(); }, OnlyArbitrary),
+            kCmdFormula, "&User", "&Formula...", Plain, [](F& f, int) { f.EnterFormula(); }, EditsArbitrary),
 
         Row(
             kCmdDemo, "&Initial", "&Demo", Radio, [](F& f, int) { f.Settings().SelectDemo(); },

@@ -68,15 +68,30 @@ void MinMaxEnvelope::Clear() {
 }
 
 void MinMaxEnvelope::Build(const double* samples, std::size_t count) {
+    BeginBuild(count);
+    BuildPart(samples, 0, count);
+    EndBuild();
+}
+
+void MinMaxEnvelope::BeginBuild(std::size_t count) {
     Clear();
     count_ = count;
     if (count == 0) return;
-    std::vector<MinMax> finest((count + kBlockPoints - 1) / kBlockPoints);
-    for (std::size_t e = 0; e < finest.size(); ++e) {
-        const std::size_t begin = e * kBlockPoints;
-        finest[e] = ScanBlock(samples + begin, std::min(kBlockPoints, count - begin));
+    levels_.emplace_back((count + kBlockPoints - 1) / kBlockPoints);
+}
+
+void MinMaxEnvelope::BuildPart(const double* samples, std::size_t begin, std::size_t end) {
+    if (levels_.empty()) return;
+    std::vector<MinMax>& finest = levels_[0];
+    end = std::min(end, count_);
+    for (std::size_t e = begin / kBlockPoints; e < finest.size() && e * kBlockPoints < end; ++e) {
+        const std::size_t from = e * kBlockPoints;
+        finest[e] = ScanBlock(samples + from, std::min(kBlockPoints, count_ - from));
     }
-    levels_.push_back(std::move(finest));
+}
+
+void MinMaxEnvelope::EndBuild() {
+    if (levels_.empty()) return;
     while (levels_.back().size() > 1) {
         const std::size_t size = (levels_.back().size() + kFanOut - 1) / kFanOut;
         levels_.emplace_back(size);
@@ -172,6 +187,17 @@ void MinMaxColumns(const double* samples, std::size_t first, std::size_t last, s
         ScanRaw(samples, begin, end, m);
         return m;
     });
+}
+
+void MinMaxColumnsPart(const double* samples, std::size_t first, std::size_t last, std::size_t columns,
+                       std::size_t columnBegin, std::size_t columnEnd, std::vector<double>& out) {
+    if (columns == 0 || first > last || out.size() != 2 * columns) return;
+    FillColumns(samples, first, last, columns, columnBegin, columnEnd, out,
+                [samples](std::size_t begin, std::size_t end) {
+                    MinMax m;
+                    ScanRaw(samples, begin, end, m);
+                    return m;
+                });
 }
 
 std::size_t MinMaxEnvelope::MemoryBytes() const {

@@ -2,6 +2,7 @@
 #include "zorbel/view/trace_source.h"
 
 #include <algorithm>
+#include <thread>
 
 namespace zorbel {
 
@@ -13,8 +14,73 @@ void TraceSource::PointsChanged(std::uint16_t channel, std::uint32_t first, std:
     pending = pending ? Range{std::min(pending->first, first), std::max(pending->second, last)} : Range{first, last};
 }
 
+namespace {
+
+// Points of an envelope built in one visit under the records lock.
+constexpr std::size_t kBuildPoints = std::size_t{1} << 20;
+
+std::size_t CountOf(const ChannelRecord& r) {
+    return std::min<std::size_t>(r.arbitraryPointCount, r.arbitrarySamples.size());
+}
+
+}  // namespace
+
+void TraceSource::PrepareEnvelope(const DeviceSettings& settings, std::uint16_t channel, std::size_t columns) {
+    Channel& c = channels_[channel];
+    // Whether the visit to come would build the envelope: an arbitrary
+    // window of more points than columns, and no envelope of these points.
+    const auto needed = [&](const ChannelRecord& r) {
+        const std::size_t count = CountOf(r);
+        if (r.waveType != kWaveArbitrary || count == 0) return false;
+        const std::size_t last = std::min<std::size_t>(r.arbitraryViewLast, count - 1);
+        const std::size_t first = std::min<std::size_t>(r.arbitraryViewFirst, last);
+        if (last - first + 1 <= columns) return false;
+        return !c.valid || r.arbitraryChanges.ChangesSince(c.generation).everything;
+    };
+    std::uint64_t generation = 0;
+    std::size_t count = 0;
+    std::size_t at = 0;
+    bool building = false;
+    for (;;) {
+        bool start = false;
+        const bool more = settings.ReadRecord(channel, [&](const ChannelRecord& r) {
+            // A new array or count meanwhile: the parts built so far are of no use.
+            if (!building || r.arbitraryChanges.ChangesSince(generation).everything) {
+                if (!needed(r)) return false;
+                start = true;
+                generation = r.arbitraryChanges.Generation();
+                count = CountOf(r);
+                return true;
+            }
+            // Points changed in place meanwhile are renewed by the visit to
+            // come, which sees them as changes since `generation`.
+            const std::size_t end = std::min(count, at + kBuildPoints);
+            c.envelope.BuildPart(r.arbitrarySamples.data(), at, end);
+            at = end;
+            return at < count;
+        });
+        if (start) {
+            // The envelope's memory is taken outside the lock.
+            building = true;
+            at = 0;
+            c.valid = false;
+            c.envelope.BeginBuild(count);
+            continue;
+        }
+        if (!more) break;
+        // The lock is not fair: a waiting thread gets in only if this one lets it.
+        std::this_thread::yield();
+    }
+    if (!building || at < count) return;
+    c.envelope.EndBuild();
+    c.valid = true;
+    c.generation = generation;
+    c.shownColumns = 0;
+}
+
 void TraceSource::Read(const DeviceSettings& settings, std::size_t columns, TraceScene& out) {
     const std::uint16_t channel = settings.CurrentChannel();
+    PrepareEnvelope(settings, channel, columns);
     std::optional<Range> changed;
     {
         // Taken before the points are read: an edit reported later is

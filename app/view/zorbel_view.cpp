@@ -10,9 +10,12 @@
 #include <QShortcut>
 
 #include <cmath>
+#include <memory>
+#include <new>
 
 #include "zorbel/dialogs/accessible_texts.h"
 #include "zorbel/dialogs/program_texts.h"
+#include "zorbel/dialogs/dialog_links.h"
 #include "zorbel/model/device_settings.h"
 
 namespace zorbel {
@@ -87,6 +90,9 @@ void CZorbelView::Shutdown() {
     if (shutDown_) return;
     shutDown_ = true;
     if (progress_) progress_->Dismiss();
+    if (longProgress_) longProgress_->Dismiss();
+    longStop_.request_stop();
+    if (longWorker_.joinable()) longWorker_.join();  // its finish, posted to this view, is dropped with it
     display_.Stop();
 }
 
@@ -95,20 +101,62 @@ void CZorbelView::RequestRedraw(RefreshMask mask) {
     display_.Request(mask);
 }
 
-void CZorbelView::ShowProgress(Job jobFlags, const QString& label) {
+void CZorbelView::ShowProgress(Job jobFlags, const QString& label, CDlgProgressBar::CancelCallback cancel) {
     // A job that ended before its notice arrived needs no dialog.
     if (shutDown_ || jobFlags == Job::None || settings_.JobFlags() != jobFlags) return;
     if (progress_) {
         progress_->Follow(jobFlags, label);
         return;
     }
-    progress_ = new CDlgProgressBar(settings_, jobFlags, label, this);
+    progress_ = new CDlgProgressBar(settings_, jobFlags, label, this, std::move(cancel));
     progress_->setAttribute(Qt::WA_DeleteOnClose);
     // Gone for the next notice at once, not only when it is deleted later.
     connect(progress_, &QDialog::finished, this, [this] { progress_ = nullptr; });
     // Modal without a nested event loop: the worker's notices keep arriving
     // in the program's own loop while the dialog is up.
     progress_->open();
+}
+
+bool CZorbelView::RunLongJob(LongJob job, std::function<void()> after) {
+    if (shutDown_ || longRunning_ || !job.work) return false;
+    if (job.small) {
+        RunJobAtOnce(job);
+        return true;
+    }
+    longRunning_ = true;
+    if (longWorker_.joinable()) longWorker_.join();  // the last job's, already ended
+    longStop_ = std::stop_source();
+    auto progress = std::make_shared<JobProgress>(longStop_.get_token());
+    longProgress_ = new CDlgProgressBar(
+        LongJobName(job.name), [progress] { return progress->Fraction(); },
+        [stop = longStop_]() mutable { stop.request_stop(); }, this);
+    longProgress_->setAttribute(Qt::WA_DeleteOnClose);
+    // Modal without a nested event loop, as the instrument jobs' dialog.
+    longProgress_->open();
+    longWorker_ = std::jthread([this, work = std::move(job.work), progress, after = std::move(after)] {
+        JobFinish finish;
+        try {
+            finish = work(*progress);
+        } catch (const std::bad_alloc&) {
+            finish = [this] {
+                ShowMessage(this, QStringLiteral("Not enough memory for the waveform; nothing changed."));
+            };
+        }
+        // Run by this view's event loop; dropped when the view is gone.
+        QMetaObject::invokeMethod(
+            this,
+            [this, finish = std::move(finish), after] {
+                if (longProgress_) longProgress_->Finish();
+                longRunning_ = false;
+                if (shutDown_) return;  // the program is closing: nothing more changes
+                // Cancel pressed after the work's end but before its result
+                // arrived still means nothing changes.
+                if (finish && !longStop_.stop_requested()) finish();
+                if (after) after();
+            },
+            Qt::QueuedConnection);
+    });
+    return true;
 }
 
 QImage CZorbelView::CompositeImage() const {

@@ -1,15 +1,24 @@
 // The program's threads together, for ThreadSanitizer: the interface thread
 // runs Read and Write Operations, downloads, edits, redraws, resizes and
 // language switches for a few seconds, while the session worker talks to
-// zorbel-gensim and the view's display thread renders. Repeated in CI.
+// zorbel-gensim and the view's display thread renders; and each long
+// operation on a waveform of millions of points, run to its end and
+// cancelled halfway, while the interface keeps answering. Repeated in CI.
+#include <QAction>
 #include <QApplication>
+#include <QFile>
+#include <QPushButton>
+#include <QTest>
 
 #include <chrono>
+#include <cmath>
 
 #include "menu_template.h"
 #include "program_harness.h"
 #include "shell_fixture.h"
 #include "sim_process.h"
+#include "zorbel/model/arbitrary_edit.h"
+#include "zorbel/model/formula.h"
 #include "zorbel/view/zorbel_view.h"
 
 namespace zorbel::test {
@@ -88,6 +97,86 @@ TEST_F(ProgramThreads, JobsDownloadsRedrawsAndLanguageSwitchesRunTogether) {
     EXPECT_TRUE(WaitFor([&] { return SessionIdle(Settings()); }, 60s));
     EXPECT_EQ(Settings().LastStatus(), GeneratorStatus::Ok);
     EXPECT_GT(Frame().View().RenderCount(), rendersBefore);
+}
+
+// A mono 16-bit WAV file of `frames` samples, a slow ramp.
+void WriteWav(const QString& path, std::uint32_t frames) {
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    const auto u32 = [](std::uint32_t v) { return QByteArray(reinterpret_cast<const char*>(&v), 4); };
+    const auto u16 = [](std::uint16_t v) { return QByteArray(reinterpret_cast<const char*>(&v), 2); };
+    file.write("RIFF" + u32(36 + 2 * frames) + "WAVEfmt " + u32(16) + u16(1) + u16(1) + u32(48000) + u32(96000) +
+               u16(2) + u16(16) + "data" + u32(2 * frames));
+    std::vector<std::int16_t> block(1 << 16);
+    for (std::size_t i = 0; i < block.size(); ++i) block[i] = static_cast<std::int16_t>(i / 4);
+    for (std::uint32_t at = 0; at < frames; at += block.size())
+        file.write(reinterpret_cast<const char*>(block.data()),
+                   static_cast<qint64>(std::min<std::size_t>(block.size(), frames - at) * 2));
+}
+
+// Formula, import and resize of 16 M points: each runs on the view's worker
+// under the progress dialog, the interface never stands still for 100 ms,
+// the commands that edit the waveform wait, and Escape halfway leaves the
+// waveform and its undo steps as they were; run to its end, it is applied
+// as one undo step.
+TEST_F(ProgramThreads, LongOperationsKeepTheInterfaceAnsweringAndCancelHalfwayChangingNothing) {
+    StartFrame();
+    constexpr std::uint32_t kPoints = 1U << 24;
+    const QString wav = ProgramFolder() + "/long.wav";
+    WriteWav(wav, kPoints);
+    Settings().SetWaveType(0, kWaveArbitrary);
+    Settings().ResizeArbitrary(0, kPoints);
+    Settings().ModifyRecord(0, [](ChannelRecord& r) {
+        for (std::size_t i = 0; i < r.arbitrarySamples.size(); ++i) r.arbitrarySamples[i] = (i % 1000) * 1e-3;
+    });
+    Frame().UpdateCommandStates();
+    // Every step kept, so that each one applied is one more.
+    Settings().History().SetLimits(std::size_t{2} << 30, 100);
+    const struct {
+        const char* what;
+        std::function<void()> start;
+    } operations[] = {
+        {"formula", [&] { RunLongJob(FormulaJob(Settings(), 0, "sin(2*pi*x)", &Frame().View(), [](auto) {})); }},
+        {"import",
+         [&] {
+             chosenFile_ = wav;
+             Frame().RunCommand(kCmdImportData);
+         }},
+        {"resize", [&] { RunLongJob(ResizeJob(Settings(), 0, kPoints + 1024, nullptr)); }},
+    };
+    InterfaceWatchdog watchdog([] { return std::string("a long operation"); });
+    for (const auto& operation : operations) {
+        for (const bool cancel : {true, false}) {
+            SCOPED_TRACE(std::string(operation.what) + (cancel ? ", cancelled" : ", to its end"));
+            const std::vector<double> before = Settings().Record(0).arbitrarySamples;
+            const std::size_t steps = Settings().History().UndoSteps(0);
+            messages_.clear();
+            watchdog.Beat();  // the copy above is the test's time, not the program's
+            watchdog.TakeLongestSilence();
+            operation.start();
+            CDlgProgressBar* dialog = Frame().View().LongJobDialog();
+            ASSERT_NE(dialog, nullptr);
+            ASSERT_NE(dialog->CancelButton(), nullptr);
+            EXPECT_FALSE(Frame().Action(kCmdFormula)->isEnabled());
+            EXPECT_FALSE(Frame().Action(kCmdImportData)->isEnabled());
+            if (cancel) {
+                ASSERT_TRUE(WaitFor([&] { return dialog->Position() >= 25; }, 60s));
+                QTest::keyClick(dialog, Qt::Key_Escape);
+            }
+            ASSERT_TRUE(WaitFor([&] { return !Frame().View().LongJobRunning(); }, 60s));
+            EXPECT_LE(watchdog.TakeLongestSilence(), 100ms);
+            EXPECT_TRUE(Frame().Action(kCmdFormula)->isEnabled());
+            const ChannelRecord after = Settings().Record(0);
+            if (cancel) {
+                EXPECT_TRUE(after.arbitrarySamples == before);
+                EXPECT_EQ(Settings().History().UndoSteps(0), steps);
+                EXPECT_TRUE(messages_.isEmpty()) << messages_.join('|').toStdString();
+            } else {
+                EXPECT_FALSE(after.arbitrarySamples == before);
+                EXPECT_EQ(Settings().History().UndoSteps(0), steps + 1);
+            }
+        }
+    }
 }
 
 }  // namespace

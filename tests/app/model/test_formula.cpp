@@ -8,7 +8,9 @@
 
 #include "fake_generator.h"
 #include "locale_guard.h"
+#include "zorbel/model/arbitrary_edit.h"
 #include "zorbel/model/formula.h"
+#include "zorbel/model/waveform_import.h"
 
 namespace zorbel::test {
 namespace {
@@ -82,6 +84,74 @@ TEST(Formula, ApplyReplacesTheChannelsPointsOrNothing) {
     const auto error = ApplyFormula(settings, 1, "sin(");
     ASSERT_TRUE(error);
     EXPECT_EQ(settings.Record(1).arbitrarySamples, applied.arbitrarySamples);
+}
+
+// Split over threads and bulk blocks, a long waveform gets the values a
+// point-by-point evaluation gives, and the first value that is no number
+// is found wherever it lies among the blocks.
+TEST(Formula, LongWaveformsMatchTheValuesOfEachPointAndTheirFirstFault) {
+    constexpr std::uint32_t kPoints = 300016;  // several blocks and threads, and a short last block
+    const struct {
+        const char* text;
+        double (*value)(double n, double x);
+        const char* error;
+    } cases[] = {
+        {"sin(2*pi*x) + 0.3*sin(6*pi*x)",
+         [](double, double x) { return std::sin(2 * M_PI * x) + 0.3 * std::sin(6 * M_PI * x); }, ""},
+        {"n < N/2 ? 40*x : -n/N", [](double n, double x) { return n < kPoints / 2.0 ? 40 * x : -n / kPoints; }, ""},
+        {"1/(n - 250001)", nullptr, "at n = 250001"},
+        {"sqrt(x - 0.9)", nullptr, "at n = 0"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        const FormulaResult result = EvaluateFormula(c.text, kPoints, 10.0);
+        if (!c.value) {
+            ASSERT_TRUE(result.error);
+            EXPECT_NE(result.error->message.find(c.error), std::string::npos) << result.error->message;
+            continue;
+        }
+        ASSERT_FALSE(result.error) << result.error->message;
+        ASSERT_EQ(result.samples.size(), kPoints);
+        std::size_t clamped = 0;
+        for (std::uint32_t i = 0; i < kPoints; ++i) {
+            const double n = i;
+            const double expected = c.value(n, n / kPoints);
+            clamped += std::fabs(expected) > 10.0;
+            ASSERT_NEAR(result.samples[i], std::clamp(expected, -10.0, 10.0), 1e-12) << i;
+        }
+        EXPECT_EQ(result.clamped, clamped);
+    }
+}
+
+// Each long operation cancelled before its worker could finish changes
+// nothing: no finish step, the points, count and undo steps as they were.
+TEST(LongJobs, CancelledFormulaImportAndResizeChangeNothing) {
+    FakeGenerator fake;
+    DeviceSettings settings{fake};
+    settings.ResizeArbitrary(0, 1U << 20);
+    settings.ModifyRecord(0, [](ChannelRecord& r) { r.arbitrarySamples.assign(r.arbitrarySamples.size(), 0.25); });
+    const ChannelRecord before = settings.Record(0);
+    bool heard = false;
+    const struct {
+        const char* what;
+        LongJob job;
+    } cases[] = {
+        {"formula", FormulaJob(settings, 0, "sin(2*pi*x)", nullptr, [&](auto) { heard = true; })},
+        {"import", ImportJob(settings, "/dev/null.wav", 0, nullptr, [&](const ImportOutcome&) { heard = true; })},
+        {"resize", ResizeJob(settings, 0, 1U << 21, nullptr, [&](bool) { heard = true; })},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::stop_source stop;
+        stop.request_stop();
+        JobProgress progress(stop.get_token());
+        EXPECT_FALSE(c.job.work(progress));
+        EXPECT_FALSE(heard);
+        const ChannelRecord after = settings.Record(0);
+        EXPECT_EQ(after.arbitraryPointCount, before.arbitraryPointCount);
+        EXPECT_TRUE(after.arbitrarySamples == before.arbitrarySamples);
+        EXPECT_EQ(settings.History().UndoSteps(0), 0u);
+    }
 }
 
 }  // namespace

@@ -7,10 +7,12 @@
 #include <QWidget>
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "zorbel/dialogs/dialog_links.h"
 #include "zorbel/model/device_settings.h"
+#include "zorbel/model/formula.h"
 
 class QDialogButtonBox;
 class QLabel;
@@ -47,11 +49,14 @@ public:
     QLabel* StatusLabel() const { return status_; }
     CFormulaPreview* Preview() const { return preview_; }
 
-    // OK: the formula replaces the channel's points; an error keeps the
-    // dialog open with the parser's message.
+    // OK: the formula replaces the channel's points (on a worker under the
+    // progress dialog for a long waveform; Cancel there keeps this dialog
+    // open and the points as they were); an error keeps the dialog open with
+    // the parser's message.
     void accept() override;
 
 private:
+    void Applied(const std::optional<FormulaError>& error);
     void UpdatePreview();
     void ShowError(const QString& message, int position);
 

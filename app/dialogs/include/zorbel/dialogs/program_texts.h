@@ -39,7 +39,7 @@ enum class Text : int {
 
     NoDeviceFound = 20500, NoHelpViewer, CannotPrint,
     ArbFiles, SetupFiles, QwfFiles, SoundFiles, TableFiles, BmpFiles, JpegFiles,
-    Harmonic, ReportTime,
+    Harmonic, ReportTime, Cancelling, JobFormula, JobImport, JobResize,
 
     SweepMenu = 20600, SweepTitle, SweepQuantity, SweepFrequency, SweepAmplitude, SweepStart, SweepStop,
     SweepLogarithmic, SweepByCount, SweepByStep, SweepDwell, SweepRepeat, SweepUpDown, SweepKeepLast,
@@ -75,6 +75,9 @@ const LanguageLookup& ProgramLanguage();
 // (a reason inside "Cann't Load file: %1"). A text no template composed (the
 // system's reason) stays as it is.
 QString TranslateFileText(const std::string& english);
+// The name of one of the program's own long jobs ("Formula", "Import Data",
+// "Resize", as the model names them) in the current language.
+QString LongJobName(const std::string& english);
 // The file operations' text `id` in the current language, with its parts.
 QString FileTextIn(FileText id, const QStringList& parts = {});
 

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "zorbel/model/device_settings.h"
+#include "zorbel/model/long_job.h"
 #include "zorbel/model/redraw_sink.h"
 
 namespace zorbel {
@@ -32,8 +33,16 @@ struct ArbitraryEdit {
     }
     // n samples, the point count n rounded down to 16 (ResizeArbitrary).
     static ArbitraryEdit Resize(std::uint32_t n) { return {Kind::Resize, 0, 0, {}, n, {}}; }
+    // The same resize with its samples already built on a worker
+    // (DeviceSettings::ResizedSamples) from the channel at `generation`:
+    // swapped in, or nothing when the channel has changed since.
+    static ArbitraryEdit Resize(std::vector<double> prepared, std::uint64_t generation) {
+        const auto n = static_cast<std::uint32_t>(prepared.size());
+        return {Kind::Resize, 0, 0, {}, n, std::move(prepared), generation};
+    }
     // The whole waveform becomes `samples`: points, count, view window (one
-    // undo step; the gain, divider and frequency are the caller's).
+    // undo step; the gain, divider and frequency are the caller's). The
+    // array is swapped in, never copied.
     static ArbitraryEdit Replace(std::vector<double> samples) {
         return {Kind::Replace, 0, 0, {}, 0, std::move(samples)};
     }
@@ -45,6 +54,7 @@ struct ArbitraryEdit {
     PointWriter write;
     std::uint32_t count;
     std::vector<double> samples;
+    std::optional<std::uint64_t> generation{};  // a prepared resize's channel generation
 };
 
 // Applies `edit` to `channel`; `sink` (may be null) hears of the points
@@ -54,5 +64,12 @@ struct ArbitraryEdit {
 // thread only, as the history is; the display thread keeps drawing.
 std::optional<ArbitraryChange> EditArbitrary(DeviceSettings& settings, std::uint16_t channel, ArbitraryEdit edit,
                                              RedrawSink* sink = nullptr);
+
+// A resize of `channel` to n points as a long job: the samples are built on
+// the worker, the interface thread swaps them in through EditArbitrary (one
+// undo step, `sink` told) and `done` hears whether it did. A cancelled
+// resize changes nothing and calls nothing.
+LongJob ResizeJob(DeviceSettings& settings, std::uint16_t channel, std::uint32_t n, RedrawSink* sink,
+                  std::function<void(bool resized)> done = {});
 
 }  // namespace zorbel

@@ -24,6 +24,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -71,6 +72,10 @@ public:
     // the present points (not the zeros at their end); a waveform larger than
     // the history's memory forgets the channel's history instead.
     void RecordReplace(std::uint16_t channel);
+    // The same for a replacement whose caller swaps the new array in:
+    // `swapIn` does it and hands back the old array, which the step keeps
+    // instead of a copy (its zeros at the end dropped).
+    void RecordReplaceBySwap(std::uint16_t channel, const std::function<std::vector<double>()>& swapIn);
 
     // Between the two, RecordPoints of `channel` add to one step (a mouse
     // drag). Any other recording, Undo or Redo ends the step first.

@@ -33,6 +33,7 @@
 #include "zorbel/model/command_queue.h"
 #include "zorbel/model/generator_api.h"
 #include "zorbel/model/instrument_lock.h"
+#include "zorbel/model/long_job.h"
 #include "zorbel/model/oscilloscope_api.h"
 #include "zorbel/model/session_observer.h"
 #include "zorbel/model/session_state.h"
@@ -270,8 +271,21 @@ public:
     // False (nothing changed) for a bad channel or n above the waveform memory.
     // The program resizes through EditArbitrary, which keeps the undo step.
     bool ResizeArbitrary(std::uint16_t channel, std::uint32_t n);
+    // ResizeArbitrary in two parts, for a worker: the n samples a resize
+    // would give, built outside the lock from short visits (nothing when
+    // refused or stopped through `progress`; `builtFrom` gets the channel's
+    // generation they were built from); then, on the interface thread, those
+    // samples swapped in with count and window as ResizeArbitrary sets them,
+    // unless the channel's generation is no longer `generation` (false,
+    // nothing changed).
+    std::optional<std::vector<double>> ResizedSamples(std::uint16_t channel, std::uint32_t n,
+                                                      JobProgress* progress = nullptr,
+                                                      std::uint64_t* builtFrom = nullptr) const;
+    bool SwapInResized(std::uint16_t channel, std::vector<double>&& samples, std::optional<std::uint64_t> generation);
     // Gain code (1, 4, 20) for the channel's samples; stored as its arbitrary zoom.
     std::uint16_t ZoomFromData(std::uint16_t channel);
+    // The same for samples whose greatest and least are known.
+    std::uint16_t ZoomFromRange(std::uint16_t channel, double maximum, double minimum);
     // Applies zoom tool `bit` (1, 2, 4, 16, 32, 64) to the current channel and
     // asks for a full redraw. Other values are ignored.
     void SetZoomTool(ZoomTool bit);

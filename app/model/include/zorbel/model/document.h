@@ -13,6 +13,7 @@
 #include "zorbel/model/arbitrary_files.h"
 #include "zorbel/model/device_settings.h"
 #include "zorbel/model/file_texts.h"
+#include "zorbel/model/waveform_import.h"
 
 namespace zorbel {
 
@@ -66,6 +67,10 @@ public:
     // Import Data: a sound file or a table of values (waveform_import.h)
     // into the current channel, anything else as LoadArbitrary loads .qwf.
     bool ImportData(const std::string& path);
+    // The end of an import that ran as a long job (ImportJob): its refusal
+    // or its warnings shown as ImportData shows them; returns whether it
+    // imported.
+    bool ImportEnded(const ImportOutcome& outcome, const std::string& path);
 
 private:
     bool Refuse(std::string_view message, const std::string& path);

@@ -15,12 +15,15 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "zorbel/model/arbitrary_files.h"
 #include "zorbel/model/device_settings.h"
+#include "zorbel/model/long_job.h"
+#include "zorbel/model/redraw_sink.h"
 #include "zorbel/model/text_file.h"
 
 namespace zorbel {
@@ -33,17 +36,38 @@ ImportKind ImportKindOf(std::string_view path);
 // The samples of a sound file, volts. Refused (false, `error` says why): a
 // file libsndfile does not read, one that ends before the samples its header
 // announces, a sample that is not a finite number, fewer than 16 samples.
+// A stop request through `progress` ends either read between two blocks
+// (false, no error).
 bool ReadSoundFile(const std::string& path, double limit, std::vector<double>& samples, std::string* error = nullptr,
-                   LoadWarnings* warnings = nullptr);
+                   LoadWarnings* warnings = nullptr, JobProgress* progress = nullptr);
 
 // The values of a table, volts. Refused: a line after the first whose value
 // is not a finite number, fewer than 16 values, a read error.
 bool ReadTableFile(LineSource& file, double limit, std::vector<double>& samples, std::string* error = nullptr,
-                   LoadWarnings* warnings = nullptr);
+                   LoadWarnings* warnings = nullptr, JobProgress* progress = nullptr);
+// Either of the two by the file name's kind.
+bool ReadWaveformFile(const std::string& path, double limit, std::vector<double>& samples, std::string* error = nullptr,
+                      LoadWarnings* warnings = nullptr, JobProgress* progress = nullptr);
 
 // Reads `path` by its kind and replaces `channel`'s waveform with it; the
 // gain code follows the new samples, divider and frequency stay.
 bool ImportWaveformFile(DeviceSettings& settings, const std::string& path, std::uint16_t channel,
                         std::string* error = nullptr, LoadWarnings* warnings = nullptr);
+
+// Files below this size are imported at once, without a worker.
+inline constexpr std::uintmax_t kSmallImportBytes = std::uintmax_t{1} << 20;
+
+struct ImportOutcome {
+    bool imported = false;
+    std::string error;  // why not
+    LoadWarnings warnings;
+};
+
+// ImportWaveformFile as a long job: the file is read on the worker, the
+// interface thread replaces the channel's waveform (one undo step, `sink`
+// told, the gain code following) and `done` hears the outcome. A cancelled
+// import changes nothing and calls nothing.
+LongJob ImportJob(DeviceSettings& settings, const std::string& path, std::uint16_t channel, RedrawSink* sink,
+                  std::function<void(const ImportOutcome&)> done);
 
 }  // namespace zorbel

@@ -53,7 +53,8 @@ struct ReportPage {
 };
 
 // A snapshot of `channel` of the model, printed now. One pass over the
-// visible points under the records lock; the waveform is never copied.
+// visible points, millions of them in parts of a short visit each under the
+// records lock; the waveform is never copied.
 ReportPage ReportOf(const DeviceSettings& settings, std::uint16_t channel, int displayStyle, TextLookup text);
 
 // Draws the page into `page` (device pixels of the painter's device; its

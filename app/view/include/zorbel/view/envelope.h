@@ -34,6 +34,10 @@ struct MinMax {
 // the printed page reduces its snapshot with this.
 void MinMaxColumns(const double* samples, std::size_t first, std::size_t last, std::size_t columns,
                    std::vector<double>& out);
+// Columns [columnBegin, columnEnd) of the same, into an `out` of 2 x columns
+// values whose earlier columns are already there: a long reduction in parts.
+void MinMaxColumnsPart(const double* samples, std::size_t first, std::size_t last, std::size_t columns,
+                       std::size_t columnBegin, std::size_t columnEnd, std::vector<double>& out);
 
 class MinMaxEnvelope {
 public:
@@ -46,6 +50,14 @@ public:
     // Every query takes the same `samples` (at least Count() of them) that the
     // envelope was built from: the finest detail at a range's ends is read there.
     void Build(const double* samples, std::size_t count);
+    // The same build in parts, so that the samples need not stay still for
+    // the whole of it (the records lock is taken for each part only):
+    // BeginBuild, then BuildPart over every stretch of samples[0, count)
+    // (each beginning at a multiple of kBlockPoints), then EndBuild. Until
+    // EndBuild the envelope answers no query.
+    void BeginBuild(std::size_t count);
+    void BuildPart(const double* samples, std::size_t begin, std::size_t end);
+    void EndBuild();
     // samples[first..last] (inclusive) changed; the count did not. Indices
     // beyond the count are ignored.
     void Update(const double* samples, std::size_t first, std::size_t last);

@@ -5,7 +5,9 @@
 // the channel's min/max envelope. The envelopes live here, one per channel,
 // and follow the channel's generation (ChannelRecord::arbitraryChanges):
 // every change the model made since the last read is renewed, without
-// anyone telling the view.
+// anyone telling the view. A new envelope of millions of points is built
+// before that visit, in parts of a million points each under the lock, so
+// that the session's worker never waits for it.
 #pragma once
 
 #include <array>
@@ -58,6 +60,7 @@ private:
     };
     using Range = std::pair<std::uint32_t, std::uint32_t>;
 
+    void PrepareEnvelope(const DeviceSettings& settings, std::uint16_t channel, std::size_t columns);
     void ReadArbitrary(std::uint16_t channel, const ChannelRecord& r, std::size_t columns, std::optional<Range> changed,
                        TraceScene& out);
 

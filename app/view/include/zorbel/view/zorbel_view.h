@@ -22,7 +22,10 @@
 #include <functional>
 #include <mutex>
 #include <optional>
+#include <stop_token>
+#include <thread>
 
+#include "zorbel/model/long_job.h"
 #include "zorbel/view/display_thread.h"
 #include "zorbel/view/mouse_tools.h"
 #include "zorbel/view/progress_bar.h"
@@ -72,8 +75,19 @@ public:
     // A job was queued (WM_SHOW_PROGRESS): shows the progress dialog with
     // `label` until the job flags differ from `jobFlags`. Nothing when the
     // session has already moved on; an open dialog follows the new job.
-    void ShowProgress(Job jobFlags, const QString& label);
+    // `cancel`, when set, gives the dialog a Cancel button (and Escape) that
+    // calls it; the dialog closes when the job has ended.
+    void ShowProgress(Job jobFlags, const QString& label, CDlgProgressBar::CancelCallback cancel = {});
     CDlgProgressBar* ProgressDialog() const { return progress_; }
+
+    // Runs `job` on the view's worker under the progress dialog (a small job
+    // at once, without either, and without `after`); its finish step, then
+    // `after`, run on the interface thread once it has ended, also when it
+    // was cancelled (no finish step then). False, nothing run, while another runs or after
+    // Shutdown. Shutdown cancels a running job and waits for its worker.
+    bool RunLongJob(LongJob job, std::function<void()> after = {});
+    bool LongJobRunning() const { return longRunning_; }
+    CDlgProgressBar* LongJobDialog() const { return longProgress_; }
 
     // Ctrl+Alt+F12 / Ctrl+Shift+F12.
     void SetCalibrationHook(std::function<void()> hook) { calibrationHook_ = std::move(hook); }
@@ -151,6 +165,11 @@ private:
     QString readout_;
     QPointer<CDlgProgressBar> progress_;
     bool shutDown_ = false;
+    // The long job under way: its dialog, its stop and its worker.
+    bool longRunning_ = false;
+    QPointer<CDlgProgressBar> longProgress_;
+    std::stop_source longStop_;
+    std::jthread longWorker_;
     std::atomic<std::uint32_t> requested_{0};
     std::atomic<std::uint64_t> renders_{0};
     std::atomic<bool> repaintPosted_{false};
