@@ -78,7 +78,7 @@ bool CZorbelDoc::ImportData(const std::string& path) {
 }
 
 bool CZorbelDoc::ImportEnded(const ImportOutcome& outcome, const std::string& path) {
-    if (!outcome.imported) return Refuse(std::string(kCannotLoadMessage) + outcome.error, path);
+    if (!outcome.imported) return Refuse(FileTextOf(FileText::CannotLoad, {outcome.error}), path);
     ShowWarnings(outcome.warnings, path);
     return true;
 }
