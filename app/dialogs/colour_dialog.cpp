@@ -38,10 +38,10 @@ void CColorButton::SetSubject(const QString& subject) {
 
 // Named by the colour it shows, which is all a screen reader can tell of it.
 void CColorButton::Rename() {
-    setAccessibleName(ProgramText(Text::ColourBarName, {subject_, QString::number(colour_.red()),
-                                                        QString::number(colour_.green()),
-                                                        QString::number(colour_.blue())})
-                          .trimmed());  // no subject yet: no leading blank
+    setAccessibleName(
+        ProgramText(Text::ColourBarName, {subject_, QString::number(colour_.red()), QString::number(colour_.green()),
+                                          QString::number(colour_.blue())})
+            .trimmed());  // no subject yet: no leading blank
 }
 
 void CColorButton::SetChooser(Chooser chooser) { ColourChooser() = std::move(chooser); }

@@ -11,9 +11,9 @@
 #include <algorithm>
 
 #include "zorbel/dialogs/accessible_texts.h"
-#include "zorbel/dialogs/program_texts.h"
 #include "zorbel/dialogs/choice_group.h"
 #include "zorbel/dialogs/edit_ex.h"
+#include "zorbel/dialogs/program_texts.h"
 #include "zorbel/dialogs/value_fields.h"
 #include "zorbel/dialogs/wave_parameter_pages.h"
 #include "zorbel/model/session_observer.h"

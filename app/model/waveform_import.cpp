@@ -140,13 +140,15 @@ bool ReadSound(const std::string& path, double limit, std::vector<double>& sampl
         for (sf_count_t i = 0; i < got; ++i) {
             const double value = channels > 1 ? block[static_cast<std::size_t>(i) * channels] : into[i];
             if (!std::isfinite(value))
-                return Fail(error, FileTextOf(FileText::SoundSampleNotFinite, {Count(filled + static_cast<std::size_t>(i))}));
+                return Fail(error,
+                            FileTextOf(FileText::SoundSampleNotFinite, {Count(filled + static_cast<std::size_t>(i))}));
             into[i] = value * limit;
         }
         filled += static_cast<std::size_t>(std::max<sf_count_t>(got, 0));
         if (progress) progress->Set(static_cast<double>(filled) / static_cast<double>(wanted));
         if (got < asked) {
-            return Fail(error, FileTextOf(FileText::SoundEndsEarly, {Count(filled), Count(held), sf_strerror(file.get())}));
+            return Fail(error,
+                        FileTextOf(FileText::SoundEndsEarly, {Count(filled), Count(held), sf_strerror(file.get())}));
         }
     }
     if (!FinishSamples(held, taken, limit, kBeyondFullScale, error, warnings)) return false;

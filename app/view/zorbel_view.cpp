@@ -14,8 +14,8 @@
 #include <new>
 
 #include "zorbel/dialogs/accessible_texts.h"
-#include "zorbel/dialogs/program_texts.h"
 #include "zorbel/dialogs/dialog_links.h"
+#include "zorbel/dialogs/program_texts.h"
 #include "zorbel/model/device_settings.h"
 
 namespace zorbel {

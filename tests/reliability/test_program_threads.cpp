@@ -179,7 +179,8 @@ TEST_F(ProgramThreads, LongOperationsKeepTheInterfaceAnsweringAndCancelHalfwayCh
             EXPECT_FALSE(Frame().Action(kCmdFormula)->isEnabled());
             EXPECT_FALSE(Frame().Action(kCmdImportData)->isEnabled());
             if (cancel) {
-                if (kHalfway && operation.seenHalfway) WaitFor([&] { return !dialog || dialog->Position() >= 25; }, 60s);
+                if (kHalfway && operation.seenHalfway)
+                    WaitFor([&] { return !dialog || dialog->Position() >= 25; }, 60s);
                 ASSERT_NE(dialog, nullptr) << "the job ended before it could be cancelled";
                 QTest::keyClick(dialog, Qt::Key_Escape);
             }
