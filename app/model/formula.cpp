@@ -38,9 +38,15 @@ constexpr std::size_t kBulkPoints = 8192;
 struct BulkParser {
     BulkParser(std::string_view text, std::uint32_t pointCount) : x(kBulkPoints, 0.0), n(kBulkPoints, 0.0) {
         // The parser's number reader imbues its own locale; it is set back to
-        // the C one with a decimal point here so that "0.3" never depends on
-        // the locale Qt chose at start-up.
-        parser.ResetLocale();
+        // the C one with a decimal point so that "0.3" never depends on the
+        // locale Qt chose at start-up. That locale is one for all parsers
+        // (a static of muParser's): set once, never while another thread's
+        // parser reads numbers with it.
+        static const bool localeReset = [this] {
+            parser.ResetLocale();
+            return true;
+        }();
+        (void)localeReset;
         parser.DefineVar("x", x.data());
         parser.DefineVar("n", n.data());
         parser.DefineConst("N", static_cast<double>(pointCount));
