@@ -272,8 +272,10 @@ GeneratorStatus DeviceSettings::SendArbitraryData(std::uint16_t channel, std::st
         const std::uint32_t slice = std::min(kDownloadSlicePoints, length - sent);
         double* const to = points.Data() + sent;
         std::fill_n(to, slice, 0.0);  // the pages are faulted in here, not under the lock
-        ReadRecord(channel, [&](const ChannelRecord& r) {
-            const std::size_t have = std::min<std::size_t>(r.arbitrarySamples.size(), length);
+        // A structured binding is named into the lambda by value (older
+        // clang cannot capture one).
+        ReadRecord(channel, [&, total = length](const ChannelRecord& r) {
+            const std::size_t have = std::min<std::size_t>(r.arbitrarySamples.size(), total);
             if (sent < have)
                 std::copy_n(r.arbitrarySamples.begin() + sent, std::min<std::size_t>(slice, have - sent), to);
         });
