@@ -42,11 +42,11 @@ struct BulkParser {
         // locale Qt chose at start-up. That locale is one for all parsers
         // (a static of muParser's): set once, never while another thread's
         // parser reads numbers with it.
-        static const bool localeReset = [this] {
+        static const bool kLocaleReset = [this] {
             parser.ResetLocale();
             return true;
         }();
-        (void)localeReset;
+        (void)kLocaleReset;
         parser.DefineVar("x", x.data());
         parser.DefineVar("n", n.data());
         parser.DefineConst("N", static_cast<double>(pointCount));

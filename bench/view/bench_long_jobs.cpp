@@ -58,7 +58,7 @@ std::unique_ptr<DeviceSettings> Model(std::uint32_t points = kPoints) {
 
 // A mono 16-bit WAV of 64 M samples in the temporary folder, written once.
 const std::string& WavFile() {
-    static const std::string path = [] {
+    static const std::string kPath = [] {
         const char* folder = std::getenv("TMPDIR");
         std::string name = std::string(folder && *folder ? folder : "/tmp") + "/zorbel-bench-64M.wav";
         SF_INFO info{};
@@ -74,7 +74,7 @@ const std::string& WavFile() {
         sf_close(file);
         return name;
     }();
-    return path;
+    return kPath;
 }
 
 // The interface thread's probe: a 10 ms timer and the largest gap between
