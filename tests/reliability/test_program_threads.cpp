@@ -116,7 +116,8 @@ void WriteWav(const QString& path, std::uint32_t frames) {
 }
 
 // Formula, import and resize of 16 M points: each runs on the view's worker
-// under the progress dialog, the interface never stands still for 100 ms,
+// under the progress dialog, the interface never stands still for long (the
+// bound leaves room for a loaded machine: the work itself takes seconds),
 // the commands that edit the waveform wait, and Escape halfway leaves the
 // waveform and its undo steps as they were; run to its end, it is applied
 // as one undo step.
@@ -130,7 +131,9 @@ TEST_F(ProgramThreads, LongOperationsKeepTheInterfaceAnsweringAndCancelHalfwayCh
     constexpr bool kHalfway = false;  // too short to be caught halfway
 #else
     constexpr std::uint32_t kPoints = 1U << 24;
-    constexpr auto kSilenceBound = 100ms;
+    // Other tests share the two cores in CI: a scheduling delay is not a
+    // freeze, a formula or import on the interface thread (seconds) is.
+    constexpr auto kSilenceBound = 300ms;
     constexpr bool kHalfway = true;
 #endif
     const QString wav = ProgramFolder() + "/long.wav";
