@@ -11,7 +11,7 @@ namespace {
 using enum Text;
 
 // clang-format off
-constexpr std::array<ProgramTextRow, 102> kRows = {{
+constexpr std::array<ProgramTextRow, 103> kRows = {{
     {EditMenu, "&Edit"},
     {Undo, "&Undo#Ctrl+Z"},
     {Redo, "&Redo#Ctrl+Shift+Z"},
@@ -127,6 +127,9 @@ constexpr std::array<ProgramTextRow, 102> kRows = {{
     {WavePulse, "Pulse"},
     {WaveNoise, "Noise"},
     {WaveArbitrary, "arbitrary"},
+
+    // The locale code of Qt's translation for its own dialogs ("de", "zh_CN").
+    {QtLocale, "en"},
 }};
 // clang-format on
 
