@@ -140,11 +140,22 @@ std::string FileTextOf(FileText id, std::initializer_list<std::string> parts) {
 }
 
 std::optional<RecognisedText> RecogniseFileText(std::string_view text) {
+    // The template whose own words cover most of the text: "Set CH1  Arb
+    // Frequency(Hz) Error: ..." is the arbitrary page's, not the frequency
+    // field's with "1  Arb" for the channel.
+    std::optional<RecognisedText> best;
+    std::size_t bestParts = 0;
     for (const FileTextRow& row : kRows) {
         std::vector<std::string> parts;
-        if (Match(row.english, 0, text, 0, parts)) return RecognisedText{row.id, std::move(parts)};
+        if (!Match(row.english, 0, text, 0, parts)) continue;
+        std::size_t length = 0;
+        for (const std::string& part : parts) length += part.size();
+        if (!best || length < bestParts) {
+            best = RecognisedText{row.id, std::move(parts)};
+            bestParts = length;
+        }
     }
-    return std::nullopt;
+    return best;
 }
 
 }  // namespace zorbel
