@@ -16,6 +16,7 @@
 #include <QPolygonF>
 
 #include <algorithm>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -212,7 +213,8 @@ void DrawTrace(QPainter& painter, const QRectF& grid, const ReportPage& report, 
 
 }  // namespace
 
-ReportPage ReportOf(const DeviceSettings& settings, std::uint16_t channel, int displayStyle, TextLookup text) {
+ReportPage ReportOf(const DeviceSettings& settings, std::uint16_t channel, int displayStyle, TextLookup text,
+                    JobProgress* progress) {
     ReportPage report;
     report.channel = channel;
     // A window of millions of points is reduced in parts, each in a short
@@ -256,6 +258,10 @@ ReportPage ReportOf(const DeviceSettings& settings, std::uint16_t channel, int d
         const std::size_t columnsPerVisit = std::max<std::size_t>(1, ReportTrace::kColumns * kPointsPerVisit / points);
         bool same = true;
         for (std::size_t column = 0; same && column < ReportTrace::kColumns; column += columnsPerVisit) {
+            if (progress) {
+                if (progress->StopRequested()) return report;
+                progress->Set(static_cast<double>(column) / ReportTrace::kColumns);
+            }
             same = settings.ReadRecord(channel, [&](const ChannelRecord& r) {
                 if (r.arbitraryChanges.Generation() != generation) return false;
                 MinMaxColumnsPart(r.arbitrarySamples.data(), first, last, ReportTrace::kColumns, column,
@@ -355,6 +361,25 @@ bool WriteReportPdf(const ReportPage& report, const QString& path, QString* erro
     }
     const QByteArray bytes = pdf.data();
     return WriteWholeFile(path, bytes, error);
+}
+
+LongJob ReportJob(const DeviceSettings& settings, std::uint16_t channel, int displayStyle, TextLookup text,
+                  std::function<void(const ReportPage&)> done) {
+    LongJob job;
+    job.name = "Print";
+    // Points in the window a pass takes a few milliseconds over.
+    constexpr std::size_t kSmallWindow = std::size_t{1} << 22;
+    job.small = settings.ReadRecord(channel, [](const ChannelRecord& r) {
+        return r.waveType != kWaveArbitrary || r.arbitraryViewLast < r.arbitraryViewFirst ||
+               std::size_t{r.arbitraryViewLast} - r.arbitraryViewFirst < kSmallWindow;
+    });
+    job.work = [&settings, channel, displayStyle, text = std::move(text),
+                done = std::move(done)](JobProgress& progress) -> JobFinish {
+        auto report = std::make_shared<ReportPage>(ReportOf(settings, channel, displayStyle, text, &progress));
+        if (progress.StopRequested()) return {};
+        return [report, done] { done(*report); };
+    };
+    return job;
 }
 
 }  // namespace zorbel
