@@ -4,11 +4,12 @@
 #include <algorithm>
 
 #include "zorbel/dialogs/edit_ex.h"
+#include "zorbel/dialogs/program_texts.h"
 
 namespace zorbel {
 
 void FieldSite::Refuse(const std::string& message) const {
-    const QString text = QString::fromStdString(message);
+    const QString text = TranslateFileText(message);
     if (messages_)
         messages_(text);
     else

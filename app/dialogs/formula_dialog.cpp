@@ -107,7 +107,7 @@ void CDlgFormula::UpdatePreview() {
     buttons_->button(QDialogButtonBox::Ok)->setEnabled(!result.error);
     if (result.error) {
         preview_->SetPoints({}, limit_);
-        ShowError(QString::fromStdString(result.error->message), result.error->position);
+        ShowError(TranslateFileText(result.error->message), result.error->position);
         return;
     }
     status_->setText(result.clamped == 0
@@ -117,11 +117,9 @@ void CDlgFormula::UpdatePreview() {
 }
 
 void CDlgFormula::ShowError(const QString& message, int position) {
-    // muParser names the position in some of its messages only; the
-    // position is the same zero-based one either way.
+    // The position is zero-based, as the caret counts.
     QString text = message;
-    if (position >= 0 && !text.contains(QStringLiteral("position")))
-        text = ProgramText(Text::FormulaErrorAt, {text, QString::number(position)});
+    if (position >= 0) text = ProgramText(Text::FormulaErrorAt, {text, QString::number(position)});
     status_->setText(text);
 }
 
@@ -137,7 +135,7 @@ void CDlgFormula::accept() {
 
 void CDlgFormula::Applied(const std::optional<FormulaError>& error) {
     if (error) {
-        ShowError(QString::fromStdString(error->message), error->position);
+        ShowError(TranslateFileText(error->message), error->position);
         if (error->position >= 0) formula_->setCursorPosition(error->position);
         formula_->setFocus();
         return;

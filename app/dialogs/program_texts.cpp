@@ -11,7 +11,7 @@ namespace {
 using enum Text;
 
 // clang-format off
-constexpr std::array<ProgramTextRow, 104> kRows = {{
+constexpr std::array<ProgramTextRow, 105> kRows = {{
     {EditMenu, "&Edit"},
     {Undo, "&Undo#Ctrl+Z"},
     {Redo, "&Redo#Ctrl+Shift+Z"},
@@ -129,6 +129,9 @@ constexpr std::array<ProgramTextRow, 104> kRows = {{
     {WavePulse, "Pulse"},
     {WaveNoise, "Noise"},
     {WaveArbitrary, "arbitrary"},
+
+    // The locale code of Qt's translation for its own dialogs ("de", "zh_CN").
+    {QtLocale, "en"},
 }};
 // clang-format on
 

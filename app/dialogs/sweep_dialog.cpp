@@ -98,7 +98,7 @@ SweepFormResult SweepPlanOfForm(const SweepForm& form, const DeviceSettings& set
     SweepProblem problem = SweepProblem::None;
     if (!SweepSteps::Of(plan, &problem)) return {std::nullopt, ProgramText(ProblemItem(problem))};
     if (auto message = SweepLimitsMessage(plan, channel, settings.CopyLimits(channel)))
-        return {std::nullopt, QString::fromStdString(*message)};
+        return {std::nullopt, TranslateFileText(*message)};
     return {plan, {}};
 }
 
@@ -118,24 +118,24 @@ CDlgSweep::CDlgSweep(DeviceSettings& settings, std::function<void()> changed, QW
       quantity_(new QComboBox(this)),
       start_(new QLineEdit(this)),
       stop_(new QLineEdit(this)),
-      logarithmic_(new QCheckBox(ProgramText(Text::SweepLogarithmic), this)),
-      byCount_(new QRadioButton(ProgramText(Text::SweepByCount), this)),
-      byStep_(new QRadioButton(ProgramText(Text::SweepByStep), this)),
+      logarithmic_(new QCheckBox(this)),
+      byCount_(new QRadioButton(this)),
+      byStep_(new QRadioButton(this)),
       countOrStep_(new QLineEdit(this)),
       dwell_(new QLineEdit(this)),
       repeat_(new QLineEdit(this)),
-      upDown_(new QCheckBox(ProgramText(Text::SweepUpDown), this)),
-      keepLast_(new QCheckBox(ProgramText(Text::SweepKeepLast), this)),
+      upDown_(new QCheckBox(this)),
+      keepLast_(new QCheckBox(this)),
       message_(new QLabel(this)),
-      startButton_(new QPushButton(ProgramText(Text::SweepRun), this)),
-      stopButton_(new QPushButton(ProgramText(Text::SweepHalt), this)),
+      startButton_(new QPushButton(this)),
+      stopButton_(new QPushButton(this)),
       timer_(new QTimer(this)) {
-    setWindowTitle(ProgramText(Text::SweepTitle));
-    quantity_->addItem(ProgramText(Text::SweepFrequency));
-    quantity_->addItem(ProgramText(Text::SweepAmplitude));
+    quantity_->addItem(QString());
+    quantity_->addItem(QString());
     auto* form = new QFormLayout;
     const auto row = [&](Text label, QWidget* field) {
-        auto* text = new QLabel(ProgramText(label), this);
+        auto* text = new QLabel(this);
+        texts_.emplace_back(text, label);
         text->setBuddy(field);
         form->addRow(text, field);
     };
@@ -148,7 +148,6 @@ CDlgSweep::CDlgSweep(DeviceSettings& settings, std::function<void()> changed, QW
     byWhat->addWidget(byStep_);
     form->addRow(byWhat);
     form->addRow(QString(), countOrStep_);
-    countOrStep_->setAccessibleName(ProgramText(Text::SweepByCount));
     row(Text::SweepDwell, dwell_);
     row(Text::SweepRepeat, repeat_);
     form->addRow(upDown_);
@@ -157,7 +156,18 @@ CDlgSweep::CDlgSweep(DeviceSettings& settings, std::function<void()> changed, QW
     auto* buttons = new QDialogButtonBox(this);
     buttons->addButton(startButton_, QDialogButtonBox::ActionRole);
     buttons->addButton(stopButton_, QDialogButtonBox::ActionRole);
-    QPushButton* close = buttons->addButton(ProgramText(Text::SweepClose), QDialogButtonBox::RejectRole);
+    QPushButton* close = buttons->addButton(QString(), QDialogButtonBox::RejectRole);
+    for (const auto& [widget, item] :
+         std::initializer_list<std::pair<QWidget*, Text>>{{logarithmic_, Text::SweepLogarithmic},
+                                                          {byCount_, Text::SweepByCount},
+                                                          {byStep_, Text::SweepByStep},
+                                                          {upDown_, Text::SweepUpDown},
+                                                          {keepLast_, Text::SweepKeepLast},
+                                                          {startButton_, Text::SweepRun},
+                                                          {stopButton_, Text::SweepHalt},
+                                                          {close, Text::SweepClose}})
+        texts_.emplace_back(widget, item);
+    Retranslate();
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
     layout->addWidget(message_);
@@ -173,11 +183,26 @@ CDlgSweep::CDlgSweep(DeviceSettings& settings, std::function<void()> changed, QW
     connect(byCount_, &QRadioButton::toggled, this, [this](bool on) {
         countOrStep_->setAccessibleName(ProgramText(on ? Text::SweepByCount : Text::SweepByStep));
     });
+    countOrStep_->setAccessibleName(ProgramText(byCount_->isChecked() ? Text::SweepByCount : Text::SweepByStep));
     connect(startButton_, &QPushButton::clicked, this, [this] { StartSweep(); });
     connect(stopButton_, &QPushButton::clicked, this, [this] { StopSweep(); });
     connect(close, &QPushButton::clicked, this, &QDialog::reject);
     connect(timer_, &QTimer::timeout, this, [this] { Update(); });
     timer_->start(kUpdatePeriodMs);
+    Update();
+}
+
+void CDlgSweep::Retranslate() {
+    setWindowTitle(ProgramText(Text::SweepTitle));
+    quantity_->setItemText(0, ProgramText(Text::SweepFrequency));
+    quantity_->setItemText(1, ProgramText(Text::SweepAmplitude));
+    for (const auto& [widget, item] : texts_) {
+        if (auto* label = qobject_cast<QLabel*>(widget))
+            label->setText(ProgramText(item));
+        else if (auto* button = qobject_cast<QAbstractButton*>(widget))
+            button->setText(ProgramText(item));
+    }
+    countOrStep_->setAccessibleName(ProgramText(byCount_->isChecked() ? Text::SweepByCount : Text::SweepByStep));
     Update();
 }
 

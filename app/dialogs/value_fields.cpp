@@ -8,6 +8,7 @@
 #include <new>
 
 #include "zorbel/model/arbitrary_edit.h"
+#include "zorbel/model/file_texts.h"
 #include "zorbel/model/range_check.h"
 #include "zorbel/model/wave_fields.h"
 #include "zorbel/numbers.h"
@@ -17,8 +18,8 @@ namespace zorbel {
 namespace {
 
 Result DividerStyleRefusal(std::uint16_t channel, long long value, long long maximum) {
-    return Result::Failed("Set CH" + FormatInt(channel + 1) + " Sample Div Error: (" + FormatInt(value) +
-                          ") is out of range(0," + FormatInt(maximum) + ")");
+    return Result::Failed(
+        FileTextOf(FileText::SampleDivOutside, {FormatInt(channel + 1), FormatInt(value), FormatInt(maximum)}));
 }
 
 Result FromMessage(std::optional<std::string> message) {
@@ -194,9 +195,10 @@ long long TruncatedInteger(double value) {
 Result CheckArbitraryFrequency(std::uint16_t channel, double typed, const LimitsBlock& limits) {
     // The frequency range rule, with the arbitrary page's own words.
     if (!OutOfRangeMessage(Parameter::Frequency, channel, typed, limits)) return Result::Done();
-    return Result::Failed("Set CH" + FormatInt(channel + 1) + "  Arb Frequency(Hz) Error: (" + FormatWindowsG(typed) +
-                          ") is out of range(" + FormatWindowsG(limits.Minimum(Parameter::Frequency)) + "," +
-                          FormatWindowsG(limits.Maximum(Parameter::Frequency)) + ")");
+    return Result::Failed(
+        FileTextOf(FileText::ArbFrequencyOutside,
+                   {FormatInt(channel + 1), FormatWindowsG(typed), FormatWindowsG(limits.Minimum(Parameter::Frequency)),
+                    FormatWindowsG(limits.Maximum(Parameter::Frequency))}));
 }
 
 Result CheckDivider(std::uint16_t channel, long long typed) {

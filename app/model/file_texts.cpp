@@ -9,7 +9,7 @@ namespace {
 using enum FileText;
 
 // clang-format off
-constexpr std::array<FileTextRow, 39> kRows = {{
+constexpr std::array<FileTextRow, 67> kRows = {{
     {NotSetupFile, "File is not *.set"},
     {NotArbFile, "File is not *.arb"},
     {NotQwfFile, "File is not *.qwf"},
@@ -49,6 +49,36 @@ constexpr std::array<FileTextRow, 39> kRows = {{
     {SetupCannotStore, "cannot store %1=%2"},
     {NotRegularFile, "Not a regular file"},
     {LineTooLong, "Line longer than %1 bytes"},
+
+    {FormulaNoPoints, "the channel has no points"},
+    {FormulaResults, "the formula gives %1 results; write one expression, with '.' as the decimal point"},
+    {FormulaNotFinite, "the formula gives no finite number at n = %1 (x = %2)"},
+    {FormulaUnexpectedOperator, "Unexpected operator \"%1\""},
+    {FormulaUnexpectedToken, "Unexpected token \"%1\""},
+    {FormulaUnexpectedEnd, "Unexpected end of the formula"},
+    {FormulaUnexpectedComma, "Unexpected \",\" (write one expression, with '.' as the decimal point)"},
+    {FormulaUnexpected, "Unexpected \"%1\""},
+    {FormulaMissingParenthesis, "Missing parenthesis"},
+    {FormulaTooManyValues, "Too many values for the function \"%1\""},
+    {FormulaTooFewValues, "Too few values for the function \"%1\""},
+    {FormulaEmpty, "The formula is empty"},
+    {FormulaMissingElse, "\"?\" without its \":\""},
+    {FormulaTooLong, "The formula is too long"},
+    {FormulaBadCharacters, "The formula holds characters that are not allowed"},
+    {FormulaOther, "The formula cannot be evaluated (parser error %1)"},
+
+    {AmplitudeOutside, "Set CH%1 Amplitude(V) Error: (%2) is out of range(%3,%4)"},
+    {FrequencyOutside, "Set CH%1 Frequency(Hz) Error: (%2) is out of range(%3,%4)"},
+    {OffsetOutside, "Set CH%1 Offset(V) Error: (%2) is out of range(%3,%4)"},
+    {PhaseOutside, "Set CH%1 Phase Error: (%2) is out of range(%3,%4)"},
+    {SquareDutyOutside, "Set CH%1 Square Duty Error: (%2) is out of range(%3,%4)"},
+    {RampSymmetryOutside, "Set CH%1 Ramp Symmetry Error: (%2) is out of range(%3,%4)"},
+    {PulseDutyOutside, "Set CH%1 Pulse Duty: (%2) is out of range(%3,%4)"},
+    {PulseWidthOutside, "Set CH%1 Pulse Width: (%2) is out of range(%3,%4)"},
+    {PulseLeadingOutside, "Set CH%1 Pulse Leading: (%2) is out of range(%3,%4)"},
+    {PulseTrailingOutside, "Set CH%1 Pulse Trailing: (%2) is out of range(%3,%4)"},
+    {ArbFrequencyOutside, "Set CH%1  Arb Frequency(Hz) Error: (%2) is out of range(%3,%4)"},
+    {SampleDivOutside, "Set CH%1 Sample Div Error: (%2) is out of range(0,%3)"},
 }};
 // clang-format on
 

@@ -12,6 +12,7 @@
 #include <omp.h>
 
 #include "zorbel/model/arbitrary_edit.h"
+#include "zorbel/model/file_texts.h"
 #include "zorbel/numbers.h"
 
 namespace zorbel {
@@ -28,6 +29,52 @@ int FirstTopLevelComma(std::string_view text) {
         if (text[i] == ',' && depth <= 0) return static_cast<int>(i);
     }
     return -1;
+}
+
+// The parser's refusal in the program's own words, which the language files
+// translate (muParser's messages are English only).
+std::string ParserRefusal(const mu::ParserError& e) {
+    const std::string token = e.GetToken();
+    switch (e.GetCode()) {
+    case mu::ecUNEXPECTED_OPERATOR:
+        return FileTextOf(FileText::FormulaUnexpectedOperator, {token});
+    case mu::ecUNASSIGNABLE_TOKEN:
+        return FileTextOf(FileText::FormulaUnexpectedToken, {token});
+    case mu::ecUNEXPECTED_EOF:
+        return FileTextOf(FileText::FormulaUnexpectedEnd);
+    case mu::ecUNEXPECTED_ARG_SEP:
+        return FileTextOf(FileText::FormulaUnexpectedComma);
+    case mu::ecUNEXPECTED_ARG:
+    case mu::ecUNEXPECTED_VAL:
+    case mu::ecUNEXPECTED_VAR:
+    case mu::ecUNEXPECTED_PARENS:
+    case mu::ecUNEXPECTED_STR:
+    case mu::ecUNEXPECTED_FUN:
+    case mu::ecUNEXPECTED_CONDITIONAL:
+    case mu::ecMISPLACED_COLON:
+    case mu::ecSTRING_EXPECTED:
+    case mu::ecVAL_EXPECTED:
+    case mu::ecUNTERMINATED_STRING:
+        return FileTextOf(FileText::FormulaUnexpected, {token});
+    case mu::ecMISSING_PARENS:
+        return FileTextOf(FileText::FormulaMissingParenthesis);
+    case mu::ecTOO_MANY_PARAMS:
+        return FileTextOf(FileText::FormulaTooManyValues, {token});
+    case mu::ecTOO_FEW_PARAMS:
+        return FileTextOf(FileText::FormulaTooFewValues, {token});
+    case mu::ecEMPTY_EXPRESSION:
+        return FileTextOf(FileText::FormulaEmpty);
+    case mu::ecMISSING_ELSE_CLAUSE:
+        return FileTextOf(FileText::FormulaMissingElse);
+    case mu::ecIDENTIFIER_TOO_LONG:
+    case mu::ecEXPRESSION_TOO_LONG:
+    case mu::ecUNREASONABLE_NUMBER_OF_COMPUTATIONS:
+        return FileTextOf(FileText::FormulaTooLong);
+    case mu::ecINVALID_CHARACTERS_FOUND:
+        return FileTextOf(FileText::FormulaBadCharacters);
+    default:
+        return FileTextOf(FileText::FormulaOther, {FormatInt(static_cast<int>(e.GetCode()))});
+    }
 }
 
 // Points one bulk evaluation computes: its x and n arrays stay in the cache.
@@ -110,7 +157,7 @@ FormulaResult EvaluateFormula(std::string_view text, std::uint32_t pointCount, d
                               JobProgress* progress) {
     FormulaResult result;
     if (pointCount == 0) {
-        result.error = FormulaError{"the channel has no points", -1};
+        result.error = FormulaError{FileTextOf(FileText::FormulaNoPoints), -1};
         return result;
     }
     step = std::max<std::uint32_t>(step, 1);
@@ -121,8 +168,7 @@ FormulaResult EvaluateFormula(std::string_view text, std::uint32_t pointCount, d
         const double first = check.parser.Eval();
         static_cast<void>(first);
         if (check.parser.GetNumResults() != 1) {
-            result.error = FormulaError{"the formula gives " + FormatInt(check.parser.GetNumResults()) +
-                                            " results; write one expression, with '.' as the decimal point",
+            result.error = FormulaError{FileTextOf(FileText::FormulaResults, {FormatInt(check.parser.GetNumResults())}),
                                         FirstTopLevelComma(text)};
             return result;
         }
@@ -130,7 +176,7 @@ FormulaResult EvaluateFormula(std::string_view text, std::uint32_t pointCount, d
         // An unfinished text ("sin(2*pi*x") is reported at its end: show its last character.
         const int last = static_cast<int>(text.size()) - 1;
         const int position = static_cast<int>(e.GetPos());
-        result.error = FormulaError{e.GetMsg(), position > last ? last : position};
+        result.error = FormulaError{ParserRefusal(e), position > last ? last : position};
         return result;
     }
     const std::size_t count = (std::size_t{pointCount} + step - 1) / step;
@@ -138,7 +184,7 @@ FormulaResult EvaluateFormula(std::string_view text, std::uint32_t pointCount, d
         ReserveWaveform(result.samples, count);
         result.samples.resize(count);
     } catch (const std::bad_alloc&) {
-        result.error = FormulaError{"not enough memory for the waveform", -1};
+        result.error = FormulaError{FileTextOf(FileText::NoMemory), -1};
         return result;
     }
     // One parser per thread, blocks handed out in order; every thread stops
@@ -153,7 +199,7 @@ FormulaResult EvaluateFormula(std::string_view text, std::uint32_t pointCount, d
         try {
             EvaluateBlocks(text, pointCount, step, limit, count, next, result.samples.data(), firstBad, progress, part);
         } catch (const mu::Parser::exception_type& e) {
-            part.message = e.GetMsg();
+            part.message = ParserRefusal(e);
         } catch (const std::exception& e) {
             part.message = e.what();
         }
@@ -185,10 +231,8 @@ FormulaResult EvaluateFormula(std::string_view text, std::uint32_t pointCount, d
         const double x = static_cast<double>(i) / pointCount;
         result.samples = {};
         result.stopped = false;
-        result.error =
-            FormulaError{"the formula gives no finite number at n = " + FormatInt(static_cast<long long>(i)) +
-                             " (x = " + FormatWindowsG(x) + ")",
-                         -1};
+        result.error = FormulaError{
+            FileTextOf(FileText::FormulaNotFinite, {FormatInt(static_cast<long long>(i)), FormatWindowsG(x)}), -1};
         return result;
     }
     if (result.stopped) {

@@ -2,17 +2,19 @@
 #include "zorbel/model/range_check.h"
 
 #include <array>
-#include <string_view>
 
+#include "zorbel/model/file_texts.h"
 #include "zorbel/numbers.h"
 
 namespace zorbel {
 namespace {
 
-// Indexed by Index(Parameter). The pulse rows have no "Error", as the pages show them.
-constexpr std::array<std::string_view, kParameterCount> kLabels = {
-    "Amplitude(V) Error",  "Frequency(Hz) Error", "Offset(V) Error", "Phase Error",   "Square Duty Error",
-    "Ramp Symmetry Error", "Pulse Duty",          "Pulse Width",     "Pulse Leading", "Pulse Trailing",
+// Indexed by Index(Parameter).
+constexpr std::array<FileText, kParameterCount> kRefusals = {
+    FileText::AmplitudeOutside,     FileText::FrequencyOutside,  FileText::OffsetOutside,
+    FileText::PhaseOutside,         FileText::SquareDutyOutside, FileText::RampSymmetryOutside,
+    FileText::PulseDutyOutside,     FileText::PulseWidthOutside, FileText::PulseLeadingOutside,
+    FileText::PulseTrailingOutside,
 };
 
 }  // namespace
@@ -30,8 +32,8 @@ std::optional<std::string> OutOfRangeMessage(Parameter p, std::uint16_t channel,
     // Both the value as typed and as the setter stores and sends it, rounded
     // to six digits (-9.8999999 goes out as -9.9), must lie inside.
     if (inside(value) && inside(RoundToWindowsG(value))) return std::nullopt;
-    return "Set CH" + FormatInt(channel + 1) + " " + std::string(kLabels[Index(p)]) + ": (" + FormatWindowsG(value) +
-           ") is out of range(" + FormatWindowsG(minimum) + "," + FormatWindowsG(maximum) + ")";
+    return FileTextOf(kRefusals[Index(p)], {FormatInt(channel + 1), FormatWindowsG(value), FormatWindowsG(minimum),
+                                            FormatWindowsG(maximum)});
 }
 
 }  // namespace zorbel

@@ -33,6 +33,7 @@
 #include "session_status.h"
 #include "toolbar_icons.h"
 #include "zorbel/dialogs/program_texts.h"
+#include "zorbel/dialogs/sweep_dialog.h"
 #include "zorbel/view/zorbel_view.h"
 
 namespace zorbel {
@@ -301,6 +302,7 @@ void CMainFrame::OpenCalibrationDialog() { OpenCalibration(this, Settings(), *se
 
 void CMainFrame::SwitchLanguage(int index) {
     languages_.LoadLanguage(index);
+    qtTranslation_.Follow(ProgramText(Text::QtLocale));
     // The language gives every entry its shortcut anew; the states take it
     // from the entries that are not usable now.
     for (const auto& [command, entry] : commands_) HoldShortcut(entry.action, true);
@@ -311,6 +313,7 @@ void CMainFrame::SwitchLanguage(int index) {
     RetranslateToolBar();
     panel_->Retranslate(languages_);
     panel_->RefreshPanel();
+    if (auto* sweep = dynamic_cast<CDlgSweep*>(sweepDialog_.data())) sweep->Retranslate();
     UpdateCommandStates();
     UpdateStatus();
 }

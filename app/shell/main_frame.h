@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "program_profile.h"
+#include "qt_translation.h"
 #include "session_bridge.h"
 #include "shell_interfaces.h"
 #include "zorbel/model/document.h"
@@ -138,6 +139,7 @@ private:
     CZorbelDoc& document_;
     const ProgramPaths paths_;
     std::unique_ptr<DocumentMessageBoxes> documentMessages_;
+    QtTranslation qtTranslation_;  // Qt's own dialogs in the current language
 
     struct Command {
         QAction* action;

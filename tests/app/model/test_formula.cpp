@@ -9,6 +9,7 @@
 #include "fake_generator.h"
 #include "locale_guard.h"
 #include "zorbel/model/arbitrary_edit.h"
+#include "zorbel/model/file_texts.h"
 #include "zorbel/model/formula.h"
 #include "zorbel/model/waveform_import.h"
 
@@ -37,6 +38,9 @@ const FormulaCase kFormulaCases[] = {
     {"decimal comma", "2,5", 16, {}, 0, 1, "2 results"},
     {"two expressions", "min(x, 1), 3*x", 16, {}, 0, 9, "2 results"},
     {"unfinished", "sin(2*pi*x", 16, {}, 0, 9, ""},
+    {"empty", "", 16, {}, 0, -1, "empty"},
+    {"too many values", "sin(x, 2)", 16, {}, 0, 8, "sin"},
+    {"unknown sign", "x $ 2", 16, {}, 0, 2, "Unexpected"},
 };
 
 void CheckFormulas() {
@@ -47,6 +51,8 @@ void CheckFormulas() {
             ASSERT_TRUE(result.error);
             EXPECT_EQ(result.error->position, c.errorPosition);
             EXPECT_NE(result.error->message.find(c.errorText), std::string::npos) << result.error->message;
+            // In the program's own words, which a language file translates.
+            EXPECT_TRUE(RecogniseFileText(result.error->message)) << result.error->message;
             EXPECT_TRUE(result.samples.empty());
             continue;
         }

@@ -236,6 +236,8 @@ TEST_F(MainFrame, GermanLeavesNoEnglishOfTheProgramsOwn) {
          "Demo: es wird nichts gesendet", "Demo: nothing is sent"},
         {"its spoken name", [&] { return AccessibleName(Frame().statusBar()->findChild<QLabel*>(kStateFieldName)); },
          "Sitzungszustand: Demo: es wird nichts gesendet", "Session state: Demo: nothing is sent"},
+        // Qt's own dialogs and buttons follow, through Qt's translation.
+        {"Qt's Cancel", [] { return QCoreApplication::translate("QPlatformTheme", "Cancel"); }, "Abbrechen", "Cancel"},
     };
     for (const auto& l : labels) EXPECT_EQ(l.text(), l.german) << l.what;
     Frame().Action(kCmdDefaultLanguage)->trigger();

@@ -10,7 +10,10 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <utility>
+#include <vector>
 
+#include "zorbel/dialogs/program_texts.h"
 #include "zorbel/model/device_settings.h"
 
 class QCheckBox;
@@ -60,6 +63,9 @@ public:
     SweepForm Form() const;
     void SetForm(const SweepForm& form);
     QString Message() const;
+    // Every text anew in the current language (the language switched while
+    // the dialog is open).
+    void Retranslate();
 
 private:
     void Update();
@@ -81,6 +87,7 @@ private:
     QPushButton* startButton_;
     QPushButton* stopButton_;
     QTimer* timer_;
+    std::vector<std::pair<QWidget*, Text>> texts_;  // labels and buttons with their item
     std::uint64_t shownSteps_ = 0;
     bool running_ = false;
 };

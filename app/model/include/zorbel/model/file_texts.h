@@ -1,5 +1,6 @@
-// The texts the file operations give the user: refusals of a file and the
-// remarks on a file that loaded. Each is one template with numbered places
+// The texts the model composes for the user: refusals of a file and the
+// remarks on a file that loaded, the refusals of a formula and of a value
+// out of its range. Each is one template with numbered places
 // (%1, %2, ...) for the numbers, names and reasons that go into it, so that
 // the program can show it in the user's language: the FileText's value is
 // the language item that translates it, and RecogniseFileText finds the
@@ -56,6 +57,39 @@ enum class FileText : int {
     SetupCannotStore,         // cannot store %1=%2
     NotRegularFile,           // Not a regular file
     LineTooLong,              // Line longer than %1 bytes
+
+    // The formula's refusals (%1 the name or sign at fault).
+    FormulaNoPoints,          // the channel has no points
+    FormulaResults,           // the formula gives %1 results; write one expression, ...
+    FormulaNotFinite,         // the formula gives no finite number at n = %1 (x = %2)
+    FormulaUnexpectedOperator,  // Unexpected operator "%1"
+    FormulaUnexpectedToken,   // Unexpected token "%1"
+    FormulaUnexpectedEnd,     // Unexpected end of the formula
+    FormulaUnexpectedComma,   // Unexpected "," (...)
+    FormulaUnexpected,        // Unexpected "%1"
+    FormulaMissingParenthesis,  // Missing parenthesis
+    FormulaTooManyValues,     // Too many values for the function "%1"
+    FormulaTooFewValues,      // Too few values for the function "%1"
+    FormulaEmpty,             // The formula is empty
+    FormulaMissingElse,       // "?" without its ":"
+    FormulaTooLong,           // The formula is too long
+    FormulaBadCharacters,     // The formula holds characters that are not allowed
+    FormulaOther,             // The formula cannot be evaluated (parser error %1)
+
+    // A typed value out of its range: %1 the channel's number, %2 the value,
+    // %3 and %4 the range, as the instrument software words them.
+    AmplitudeOutside,         // Set CH%1 Amplitude(V) Error: (%2) is out of range(%3,%4)
+    FrequencyOutside,
+    OffsetOutside,
+    PhaseOutside,
+    SquareDutyOutside,
+    RampSymmetryOutside,
+    PulseDutyOutside,         // the pulse rows without "Error", as the pages show them
+    PulseWidthOutside,
+    PulseLeadingOutside,
+    PulseTrailingOutside,
+    ArbFrequencyOutside,      // Set CH%1  Arb Frequency(Hz) Error: ... (two blanks)
+    SampleDivOutside,         // Set CH%1 Sample Div Error: (%2) is out of range(0,%3)
 };
 // clang-format on
 
