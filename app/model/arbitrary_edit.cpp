@@ -79,8 +79,11 @@ std::optional<ArbitraryChange> EditArbitrary(DeviceSettings& settings, std::uint
             const std::uint64_t now =
                 settings.ReadRecord(channel, [](const ChannelRecord& r) { return r.arbitraryChanges.Generation(); });
             if (now != *edit.generation) return std::nullopt;
-            history.RecordResize(channel, edit.count);
-            settings.SwapInResized(channel, std::move(edit.samples), edit.generation);
+            // The old array goes to the undo step, or to be freed off this thread.
+            history.RecordResizeBySwap(channel, edit.count, [&] {
+                settings.SwapInResized(channel, std::move(edit.samples), edit.generation);
+                return std::move(edit.samples);
+            });
         } else {
             history.RecordResize(channel, edit.count);
             settings.ResizeArbitrary(channel, edit.count);

@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <filesystem>
+#include <memory>
 #include <new>
 #include <optional>
 #include <vector>
@@ -161,8 +163,25 @@ WaveformCopy CopyWaveform(const DeviceSettings& settings, std::uint16_t channel)
     });
 }
 
-bool ReadArb(DeviceSettings& settings, LineSource& file, std::uint16_t channel, std::string* error,
-             LoadWarnings* warnings) {
+// Lines between two looks for a stop request and two progress notes.
+constexpr std::size_t kLinesPerLook = std::size_t{1} << 14;
+
+// Room for `count` samples, all 0: a large array in the memory of a waveform.
+std::vector<double> ZeroSamples(std::size_t count) {
+    std::vector<double> samples;
+    ReserveWaveform(samples, count);
+    samples.resize(count, 0.0);
+    return samples;
+}
+
+// False when the reader is to stop (no error then); notes the share read.
+bool GoOn(JobProgress* progress, std::size_t done, std::size_t total) {
+    if (!progress) return true;
+    if (total > 0) progress->Set(static_cast<double>(done) / static_cast<double>(total));
+    return !progress->StopRequested();
+}
+
+bool ParseArb(LineSource& file, ArbitraryFileContent& content, std::string* error, JobProgress* progress) {
     std::array<std::string, 6> header;
     if (!ReadHeader(file, header)) return Fail(error, file.Error());
     const std::string_view countText = HeaderValue(header[2], ',');
@@ -177,11 +196,12 @@ bool ReadArb(DeviceSettings& settings, LineSource& file, std::uint16_t channel, 
     const double divider = std::trunc(files::ReadFiniteReal(dividerText).value_or(-1.0));
     if (!CheckDivider(divider, dividerText, "div", error)) return false;
 
-    std::vector<double> samples(static_cast<std::size_t>(announced), 0.0);
+    std::vector<double> samples = ZeroSamples(static_cast<std::size_t>(announced));
     SampleTally tally;
     std::size_t present = 0;
     std::string line;
     for (; present < samples.size() && file.NextLine(line); ++present) {
+        if (present % kLinesPerLook == 0 && !GoOn(progress, present, samples.size())) return false;
         RemoveBlanks(line);
         const std::optional<double> sample = TakeSample(line, zoom, tally);
         if (!sample) return RefuseSample(error, present + header.size() + 1, line);
@@ -189,16 +209,15 @@ bool ReadArb(DeviceSettings& settings, LineSource& file, std::uint16_t channel, 
     }
     if (file.Failed()) return Fail(error, file.Error());
 
-    EditArbitrary(settings, channel, ArbitraryEdit::Replace(std::move(samples)));
-    settings.ModifyRecord(channel, [&](ChannelRecord& r) { r.arbitraryZoom = static_cast<std::uint16_t>(zoom); });
-    settings.SetArbitraryDivider(channel, static_cast<std::uint16_t>(divider));  // queues the divider write
-    WarnAboutSamples(warnings, countText, static_cast<std::size_t>(announced), static_cast<std::size_t>(announced),
-                     present, tally);
+    content.samples = std::move(samples);
+    content.zoom = static_cast<std::uint16_t>(zoom);
+    content.divider = static_cast<std::uint16_t>(divider);
+    WarnAboutSamples(&content.warnings, countText, static_cast<std::size_t>(announced),
+                     static_cast<std::size_t>(announced), present, tally);
     return true;
 }
 
-bool ReadQwf(DeviceSettings& settings, LineSource& file, std::uint16_t channel, std::string* error,
-             LoadWarnings* warnings) {
+bool ParseQwf(LineSource& file, ArbitraryFileContent& content, std::string* error, JobProgress* progress) {
     std::array<std::string, 4> header;
     if (!ReadHeader(file, header)) return Fail(error, file.Error());
     const std::string_view dividerText = HeaderValue(header[1], '=');
@@ -208,12 +227,13 @@ bool ReadQwf(DeviceSettings& settings, LineSource& file, std::uint16_t channel, 
     const std::int32_t announced = files::ReadInteger(countText);
     if (!CheckPointCount(announced, countText, error)) return false;
     const std::string_view frequencyText = HeaderValue(header[3], '=');
-    const std::optional<double> frequency = files::ReadFiniteReal(frequencyText);
-    if (!frequency) {
+    // #Freq is only checked: the frequency shown is the one the file's
+    // points and divider play, whatever it claims.
+    if (!files::ReadFiniteReal(frequencyText)) {
         return Fail(error, FileTextOf(FileText::FrequencyNotFinite, {files::ShownText(frequencyText)}));
     }
 
-    std::vector<double> samples(static_cast<std::size_t>(announced), 0.0);
+    std::vector<double> samples = ZeroSamples(static_cast<std::size_t>(announced));
     const std::size_t wanted = samples.size() & ~std::size_t{15};
     SampleTally tally;
     std::size_t taken = 0;
@@ -221,6 +241,7 @@ bool ReadQwf(DeviceSettings& settings, LineSource& file, std::uint16_t channel, 
     std::string line;
     while (taken < wanted && file.NextLine(line)) {
         ++lineNumber;
+        if (lineNumber % kLinesPerLook == 0 && !GoOn(progress, taken, wanted)) return false;
         RemoveBlanks(line);
         std::string_view rest = line;
         while (!rest.empty() && taken < wanted) {
@@ -241,28 +262,81 @@ bool ReadQwf(DeviceSettings& settings, LineSource& file, std::uint16_t channel, 
     }
     if (file.Failed()) return Fail(error, file.Error());
 
-    // #Freq is only checked: the frequency shown is the one the file's
-    // points and divider play (SetArbitraryDivider), whatever it claims.
-    EditArbitrary(settings, channel, ArbitraryEdit::Replace(std::move(samples)));
-    settings.SetArbitraryDivider(channel, static_cast<std::uint16_t>(divider));  // queues the divider write
-    settings.ZoomFromData(channel);
-    WarnAboutSamples(warnings, countText, static_cast<std::size_t>(announced), wanted, taken, tally);
+    // The gain code the played points need, found here rather than where
+    // the waveform is swapped in.
+    const auto [lo, hi] = std::minmax_element(samples.begin(), samples.begin() + static_cast<std::ptrdiff_t>(wanted));
+    content.range = wanted > 0 ? std::pair{*hi, *lo} : std::pair{0.0, 0.0};
+    content.samples = std::move(samples);
+    content.divider = static_cast<std::uint16_t>(divider);
+    WarnAboutSamples(&content.warnings, countText, static_cast<std::size_t>(announced), wanted, taken, tally);
     return true;
 }
 
-// Runs a reader, turning a bad channel and exhausted memory into a refusal.
-template <class Reader>
-bool Guarded(Reader reader, DeviceSettings& settings, LineSource& file, std::uint16_t channel, std::string* error,
-             LoadWarnings* warnings) {
-    if (channel >= kChannelCount) return Fail(error, FileTextOf(FileText::NoSuchChannel));
+// A reader that refuses rather than throws: exhausted memory is a refusal.
+template <class Parser>
+bool Guarded(Parser parse, LineSource& file, ArbitraryFileContent& content, std::string* error, JobProgress* progress) {
     try {
-        return reader(settings, file, channel, error, warnings);
+        return parse(file, content, error, progress);
     } catch (const std::bad_alloc&) {
         return Fail(error, FileTextOf(FileText::NoMemory));
     }
 }
 
+bool ParseArbitraryFile(ArbitraryFormat format, LineSource& file, ArbitraryFileContent& content, std::string* error,
+                        JobProgress* progress) {
+    return format == ArbitraryFormat::Arb ? Guarded(ParseArb, file, content, error, progress)
+                                          : Guarded(ParseQwf, file, content, error, progress);
+}
+
+bool ReadInto(ArbitraryFormat format, DeviceSettings& settings, LineSource& file, std::uint16_t channel,
+              std::string* error, LoadWarnings* warnings) {
+    if (channel >= kChannelCount) return Fail(error, FileTextOf(FileText::NoSuchChannel));
+    ArbitraryFileContent content;
+    if (!ParseArbitraryFile(format, file, content, error, nullptr)) return false;
+    if (warnings) warnings->insert(warnings->end(), content.warnings.begin(), content.warnings.end());
+    ApplyArbitraryFile(settings, channel, std::move(content));
+    return true;
+}
+
 }  // namespace
+
+void ApplyArbitraryFile(DeviceSettings& settings, std::uint16_t channel, ArbitraryFileContent content,
+                        RedrawSink* sink) {
+    EditArbitrary(settings, channel, ArbitraryEdit::Replace(std::move(content.samples)), sink);
+    if (content.zoom) settings.ModifyRecord(channel, [&](ChannelRecord& r) { r.arbitraryZoom = *content.zoom; });
+    settings.SetArbitraryDivider(channel, content.divider);  // queues the divider write
+    if (content.range) settings.ZoomFromRange(channel, content.range->first, content.range->second);
+}
+
+LongJob ArbitraryFileJob(DeviceSettings& settings, ArbitraryFormat format, const std::string& path,
+                         std::uint16_t channel, RedrawSink* sink, std::function<void(const ImportOutcome&)> done) {
+    LongJob job;
+    job.name = format == ArbitraryFormat::Arb ? "Load Data" : "Import Data";
+    std::error_code failed;
+    const std::uintmax_t bytes = std::filesystem::file_size(path, failed);
+    job.small = failed || bytes < kSmallImportBytes;
+    job.work = [&settings, format, path, channel, sink, done = std::move(done)](JobProgress& progress) -> JobFinish {
+        auto outcome = std::make_shared<ImportOutcome>();
+        auto content = std::make_shared<ArbitraryFileContent>();
+        FileLines file;
+        if (channel >= kChannelCount) {
+            outcome->error = FileTextOf(FileText::NoSuchChannel);
+        } else if (!file.Open(path)) {
+            outcome->error = file.Error();
+        } else {
+            const bool read = ParseArbitraryFile(format, file, *content, &outcome->error, &progress);
+            if (progress.StopRequested()) return {};
+            outcome->imported = read;
+        }
+        if (!outcome->imported) return [done, outcome] { done(*outcome); };
+        return [&settings, channel, sink, done, outcome, content] {
+            outcome->warnings = std::move(content->warnings);
+            ApplyArbitraryFile(settings, channel, std::move(*content), sink);
+            done(*outcome);
+        };
+    };
+    return job;
+}
 
 std::optional<std::string> RoundedCountWarning(std::size_t count) {
     if (count % 16 == 0) return std::nullopt;
@@ -271,12 +345,12 @@ std::optional<std::string> RoundedCountWarning(std::size_t count) {
 
 bool ReadArbFile(DeviceSettings& settings, LineSource& file, std::uint16_t channel, std::string* error,
                  LoadWarnings* warnings) {
-    return Guarded(ReadArb, settings, file, channel, error, warnings);
+    return ReadInto(ArbitraryFormat::Arb, settings, file, channel, error, warnings);
 }
 
 bool ReadQwfFile(DeviceSettings& settings, LineSource& file, std::uint16_t channel, std::string* error,
                  LoadWarnings* warnings) {
-    return Guarded(ReadQwf, settings, file, channel, error, warnings);
+    return ReadInto(ArbitraryFormat::Qwf, settings, file, channel, error, warnings);
 }
 
 bool WriteArbFile(const DeviceSettings& settings, TextSink& file, std::uint16_t channel, std::string* error) {

@@ -26,6 +26,12 @@ std::vector<double> TailValues(const std::vector<double>& samples, std::size_t o
 
 std::size_t ValueBytes(std::size_t values) { return values * sizeof(double); }
 
+// An array taken out of a record may be kept as it is, rather than the
+// points from the offset copied out of it, where the points before the offset
+// are at most an eighth of it: a replacement or a resize of millions of
+// points is then undone and redone by swapping arrays, not by copying them.
+bool KeepWhole(std::size_t offset, std::size_t end) { return offset <= end / 8; }
+
 }  // namespace
 
 ArbitraryHistory::Step ArbitraryHistory::NewStep(std::uint16_t channel) {
@@ -110,30 +116,57 @@ void ArbitraryHistory::RecordResize(std::uint16_t channel, std::uint32_t n) {
 void ArbitraryHistory::RecordReplace(std::uint16_t channel) { RecordTail(channel, std::nullopt); }
 
 void ArbitraryHistory::RecordReplaceBySwap(std::uint16_t channel, const std::function<std::vector<double>()>& swapIn) {
+    RecordSwap(channel, std::nullopt, swapIn);
+}
+
+void ArbitraryHistory::RecordResizeBySwap(std::uint16_t channel, std::uint32_t n,
+                                          const std::function<std::vector<double>()>& swapIn) {
+    if (n > kMaxArbitraryPoints) return;  // refused by the resize: nothing changes
+    RecordSwap(channel, n & ~std::uint32_t{15}, swapIn);
+}
+
+void ArbitraryHistory::RecordSwap(std::uint16_t channel, std::optional<std::uint32_t> newCount,
+                                  const std::function<std::vector<double>()>& swapIn) {
     if (!Valid(channel)) {
-        swapIn();
+        ReleaseWaveform(swapIn());
         return;
     }
     EndStep();
     Step step = NewStep(channel);
     Tail tail;
     settings_.ReadRecord(channel, [&](const ChannelRecord& r) {
+        tail.offset = newCount ? static_cast<std::uint32_t>(std::min<std::size_t>(
+                                     {r.arbitraryPointCount, *newCount, r.arbitrarySamples.size()}))
+                               : 0;
         tail.size = r.arbitrarySamples.size();
         tail.count = r.arbitraryPointCount;
         tail.zoom = r.arbitraryZoom;
     });
-    std::vector<double> old = swapIn();
-    const std::size_t end = TailEnd(old, 0);
-    if (ValueBytes(end) > maxBytes_) {
+    Keep(tail, swapIn());
+    if (ValueBytes(tail.values.size()) > maxBytes_) {
+        ReleaseWaveform(std::move(tail.values));
         Forget(channel);
         return;
     }
-    old.resize(end);
-    if (old.capacity() > 2 * end) old.shrink_to_fit();  // mostly zeros: the values alone
-    tail.values = std::move(old);
-    step.bytes += ValueBytes(tail.values.capacity());
+    step.bytes += ValueBytes(tail.values.size());
     step.tail = std::move(tail);
     Push(channel, std::move(step));
+}
+
+// `taken` left the record: the step keeps it whole (its zeros at the end
+// dropped) or the points from the offset copied out of it.
+void ArbitraryHistory::Keep(Tail& t, std::vector<double>&& taken) {
+    const std::size_t end = TailEnd(taken, t.offset);
+    if (KeepWhole(t.offset, end)) {
+        t.whole = true;
+        taken.resize(end);
+        TrimWaveform(taken);  // the zeros dropped give their memory back
+        t.values = std::move(taken);
+        return;
+    }
+    t.whole = false;
+    t.values = TailValues(taken, t.offset);
+    ReleaseWaveform(std::move(taken));
 }
 
 // Keeps the points from the first one the change leaves alone: the points a
@@ -234,12 +267,21 @@ std::optional<ArbitraryChange> ArbitraryHistory::Apply(std::uint16_t channel, St
     change.channel = channel;
     if (step.tail) {
         Tail& t = *step.tail;
-        if (t.offset > t.size || t.values.size() > t.size - t.offset) return std::nullopt;
-        // Built outside the lock, as ResizeArbitrary does: the display thread keeps drawing.
+        const std::size_t heldBytes = ValueBytes(t.values.size());
+        const std::size_t from = t.whole ? 0 : t.offset;  // where t.values start
+        if (t.offset > t.size || t.values.size() > t.size - from) return std::nullopt;
+        // Built outside the lock, as ResizeArbitrary does: the display thread
+        // keeps drawing. A whole array kept goes back as it is (its zeros
+        // put back where its memory still has room for them).
         std::vector<double> samples;
-        ReserveWaveform(samples, t.size);
+        if (t.whole) {
+            samples = std::move(t.values);
+        } else {
+            ReserveWaveform(samples, t.size);
+            samples.resize(t.offset, 0.0);
+            samples.insert(samples.end(), t.values.begin(), t.values.end());
+        }
         samples.resize(t.size, 0.0);
-        std::copy(t.values.begin(), t.values.end(), samples.begin() + t.offset);
         std::uint32_t count = 0;
         const bool fits = settings_.ModifyRecord(channel, [&](ChannelRecord& r) {
             if (t.offset > r.arbitrarySamples.size()) return false;
@@ -253,12 +295,14 @@ std::optional<ArbitraryChange> ArbitraryHistory::Apply(std::uint16_t channel, St
             count = r.arbitraryPointCount;
             return true;
         });
-        if (!fits) return std::nullopt;
+        if (!fits) {
+            ReleaseWaveform(std::move(samples));
+            return std::nullopt;
+        }
         // `samples` is the array just taken out.
-        step.bytes -= ValueBytes(t.values.size());
         t.size = samples.size();
-        t.values = TailValues(samples, t.offset);
-        step.bytes += ValueBytes(t.values.size());
+        Keep(t, std::move(samples));
+        step.bytes = step.bytes - heldBytes + ValueBytes(t.values.size());
         change.countChanged = true;
         change.mask = RefreshMask::Everything;
         // A new array with an unchanged count may sit where an old one was:

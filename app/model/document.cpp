@@ -67,6 +67,13 @@ bool CZorbelDoc::LoadArbitrary(std::uint16_t kind, const std::string& path) {
     return true;
 }
 
+std::optional<LongJob> CZorbelDoc::LoadArbitraryJob(std::uint16_t kind, const std::string& path, RedrawSink* sink,
+                                                    std::function<void(const ImportOutcome&)> done) {
+    if (!CheckArbitraryKind(kind, path)) return std::nullopt;
+    const ArbitraryFormat format = kind == kArbitraryDataFile ? ArbitraryFormat::Arb : ArbitraryFormat::Qwf;
+    return ArbitraryFileJob(settings_, format, path, settings_.CurrentChannel(), sink, std::move(done));
+}
+
 bool CZorbelDoc::ImportData(const std::string& path) {
     if (ImportKindOf(path) == ImportKind::None) return LoadArbitrary(kArbitraryExchangeFile, path);
     std::string error;

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cstdint>
+#include <thread>
 
 namespace zorbel {
 namespace {
@@ -42,6 +43,31 @@ void ReserveWaveform(std::vector<double>& samples, std::size_t n) {
     // Advice only: where the system has none to give, small pages serve.
     if (end > first) madvise(reinterpret_cast<void*>(first), end - first, MADV_HUGEPAGE);
 #endif
+}
+
+void TrimWaveform(std::vector<double>& samples) {
+    if (samples.capacity() < kSmallJobPoints) {
+        if (samples.capacity() > 2 * samples.size()) samples.shrink_to_fit();
+        return;
+    }
+    const long page = sysconf(_SC_PAGESIZE);
+    if (page <= 0) return;
+    const auto mask = static_cast<std::uintptr_t>(page - 1);
+    const auto base = reinterpret_cast<std::uintptr_t>(samples.data());
+    const std::uintptr_t first = (base + samples.size() * sizeof(double) + mask) & ~mask;
+    const std::uintptr_t end = (base + samples.capacity() * sizeof(double)) & ~mask;
+    // The storage beyond the size holds no values: its pages read as zeros
+    // again if the array grows back into them.
+    if (end > first) madvise(reinterpret_cast<void*>(first), end - first, MADV_DONTNEED);
+}
+
+void ReleaseWaveform(std::vector<double>&& samples) {
+    std::vector<double> doomed = std::move(samples);
+    if (doomed.capacity() < kSmallJobPoints) return;
+    std::thread([doomed = std::move(doomed)]() mutable {
+        LowerThreadPriority();
+        doomed = {};
+    }).detach();
 }
 
 }  // namespace zorbel

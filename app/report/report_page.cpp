@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QFont>
 #include <QFontMetricsF>
+#include <QLineF>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPainter>
@@ -16,6 +17,7 @@
 #include <QPolygonF>
 
 #include <algorithm>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -203,16 +205,24 @@ void DrawTrace(QPainter& painter, const QRectF& grid, const ReportPage& report, 
     painter.save();
     painter.setClipRect(grid);
     painter.setPen(QPen(ColourOf(t.colour), line, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-    if (report.displayStyle == 0)
+    if (report.displayStyle == 0) {
         painter.drawPoints(points);
-    else
-        painter.drawPolyline(points);
+    } else {
+        // Segment by segment: one path of thousands of full-height strokes
+        // takes the rasterizer seconds to fill, its segments apart a few
+        // milliseconds, and the picture is the same.
+        QVector<QLineF> segments;
+        segments.reserve(points.size());
+        for (qsizetype i = 1; i < points.size(); ++i) segments.append(QLineF(points[i - 1], points[i]));
+        painter.drawLines(segments);
+    }
     painter.restore();
 }
 
 }  // namespace
 
-ReportPage ReportOf(const DeviceSettings& settings, std::uint16_t channel, int displayStyle, TextLookup text) {
+ReportPage ReportOf(const DeviceSettings& settings, std::uint16_t channel, int displayStyle, TextLookup text,
+                    JobProgress* progress) {
     ReportPage report;
     report.channel = channel;
     // A window of millions of points is reduced in parts, each in a short
@@ -256,6 +266,10 @@ ReportPage ReportOf(const DeviceSettings& settings, std::uint16_t channel, int d
         const std::size_t columnsPerVisit = std::max<std::size_t>(1, ReportTrace::kColumns * kPointsPerVisit / points);
         bool same = true;
         for (std::size_t column = 0; same && column < ReportTrace::kColumns; column += columnsPerVisit) {
+            if (progress) {
+                if (progress->StopRequested()) return report;
+                progress->Set(static_cast<double>(column) / ReportTrace::kColumns);
+            }
             same = settings.ReadRecord(channel, [&](const ChannelRecord& r) {
                 if (r.arbitraryChanges.Generation() != generation) return false;
                 MinMaxColumnsPart(r.arbitrarySamples.data(), first, last, ReportTrace::kColumns, column,
@@ -355,6 +369,25 @@ bool WriteReportPdf(const ReportPage& report, const QString& path, QString* erro
     }
     const QByteArray bytes = pdf.data();
     return WriteWholeFile(path, bytes, error);
+}
+
+LongJob ReportJob(const DeviceSettings& settings, std::uint16_t channel, int displayStyle, TextLookup text,
+                  std::function<void(const ReportPage&)> done) {
+    LongJob job;
+    job.name = "Print";
+    // Points in the window a pass takes a few milliseconds over.
+    constexpr std::size_t kSmallWindow = std::size_t{1} << 22;
+    job.small = settings.ReadRecord(channel, [](const ChannelRecord& r) {
+        return r.waveType != kWaveArbitrary || r.arbitraryViewLast < r.arbitraryViewFirst ||
+               std::size_t{r.arbitraryViewLast} - r.arbitraryViewFirst < kSmallWindow;
+    });
+    job.work = [&settings, channel, displayStyle, text = std::move(text),
+                done = std::move(done)](JobProgress& progress) -> JobFinish {
+        auto report = std::make_shared<ReportPage>(ReportOf(settings, channel, displayStyle, text, &progress));
+        if (progress.StopRequested()) return {};
+        return [report, done] { done(*report); };
+    };
+    return job;
 }
 
 }  // namespace zorbel

@@ -22,6 +22,7 @@ CommandState NotAvailableYet(const CommandSnapshot&, int) { return {false, false
 CommandState OnlyArbitrary(const CommandSnapshot& s, int) { return {s.Arbitrary(), false}; }
 CommandState OnlyNonArbitrary(const CommandSnapshot& s, int) { return {!s.Arbitrary(), false}; }
 CommandState EditsArbitrary(const CommandSnapshot& s, int) { return {s.Arbitrary() && !s.longJob, false}; }
+CommandState WaitsForLongJob(const CommandSnapshot& s, int) { return {!s.longJob, false}; }
 
 CommandState ZoomToolState(const CommandSnapshot& s, ZoomTool tool) {
     const bool canAct = s.Arbitrary() && !s.longJob && Any(s.zoomToolsThatCanAct, tool);

@@ -56,6 +56,8 @@ CommandState OnlyNonArbitrary(const CommandSnapshot& snapshot, int command);
 // A command that changes the arbitrary points or window: on the arbitrary
 // waveform only, and not while a long job is to replace them.
 CommandState EditsArbitrary(const CommandSnapshot& snapshot, int command);
+// A command that runs a long job of its own (printing): not while another runs.
+CommandState WaitsForLongJob(const CommandSnapshot& snapshot, int command);
 // Always enabled; checked as `on` says.
 constexpr CommandState CheckedWhen(bool on) { return {true, on}; }
 // A zoom tool: on the arbitrary waveform only, while it can act and no long

@@ -14,6 +14,8 @@
 
 #include <algorithm>
 #include <array>
+#include <memory>
+#include <optional>
 
 #include "about_box.h"
 #include "app_look.h"
@@ -100,25 +102,30 @@ void CMainFrame::RunFileCommand(int command) {
         this, {c.save, languages_.LanguageText(c.titleItem), FilterOf(c.filter), QString::fromLatin1(c.suffix)});
     if (path.isEmpty()) return;
     const std::string file = QFile::encodeName(path).toStdString();
-    if (command == kCmdImportData && ImportKindOf(file) != ImportKind::None) {
-        // A sound file or a table: read on the view's worker under the
-        // progress dialog (a small one at once); a cancelled import changes
-        // nothing and says nothing.
+    if (!c.save && c.kind != kSetupFile) {
+        // A waveform file: read on the view's worker under the progress
+        // dialog (a small one at once); a cancelled load changes nothing and
+        // says nothing.
         const int successItem = c.successItem;
-        RunLongJob(ImportJob(Settings(), file, Settings().CurrentChannel(), nullptr,
-                             [this, successItem, path = file](const ImportOutcome& outcome) {
-                                 FileCommandEnded(successItem, document_.ImportEnded(outcome, path), true);
-                             }));
+        auto ended = [this, successItem, file](const ImportOutcome& outcome) {
+            FileCommandEnded(successItem, document_.ImportEnded(outcome, file), true);
+        };
+        const std::uint16_t channel = Settings().CurrentChannel();
+        std::optional<LongJob> job =
+            command == kCmdImportData && ImportKindOf(file) != ImportKind::None
+                ? ImportJob(Settings(), file, channel, nullptr, std::move(ended))
+                : document_.LoadArbitraryJob(static_cast<std::uint16_t>(c.kind), file, nullptr, std::move(ended));
+        if (job)
+            RunLongJob(std::move(*job));
+        else
+            FileCommandEnded(successItem, false, true);  // not a file of its kind
         return;
     }
     bool done = false;
     if (c.kind == kSetupFile)
         done = c.save ? document_.SaveSetup(file) : document_.LoadSetup(file);
-    else if (command == kCmdImportData)
-        done = document_.ImportData(file);  // .qwf
     else
-        done = c.save ? document_.SaveArbitrary(static_cast<std::uint16_t>(c.kind), file)
-                      : document_.LoadArbitrary(static_cast<std::uint16_t>(c.kind), file);
+        done = document_.SaveArbitrary(static_cast<std::uint16_t>(c.kind), file);
     FileCommandEnded(c.successItem, done, !c.save);
 }
 
@@ -250,29 +257,34 @@ void CMainFrame::UndoArbitrary(bool redo) {
 }
 
 void CMainFrame::Print() {
-    QPrinter printer(QPrinter::HighResolution);
-    printer.setPageOrientation(QPageLayout::Landscape);  // the view's shape
-    QPrintDialog dialog(&printer, this);
+    auto printer = std::make_shared<QPrinter>(QPrinter::HighResolution);
+    printer->setPageOrientation(QPageLayout::Landscape);  // the view's shape
+    QPrintDialog dialog(printer.get(), this);
     if (dialog.exec() != QDialog::Accepted) return;
-    const ReportPage report =
-        ReportOf(Settings(), Settings().CurrentChannel(), view_->DisplayStyle(), TextsOf(languages_));
-    if (PrintPage(printer, report)) return;
-    if (!printer.outputFileName().isEmpty())
-        ShowMessage(this, FileTextIn(FileText::CannotSave, {printer.outputFileName()}));
-    else
-        ShowMessage(this, ProgramText(Text::CannotPrint, {printer.printerName()}));
+    // The page's pass over the waveform runs on the view's worker; the page
+    // is drawn once it has ended.
+    RunLongJob(ReportJob(Settings(), Settings().CurrentChannel(), view_->DisplayStyle(), TextsOf(languages_),
+                         [this, printer](const ReportPage& report) {
+                             if (PrintPage(*printer, report)) return;
+                             if (!printer->outputFileName().isEmpty())
+                                 ShowMessage(this, FileTextIn(FileText::CannotSave, {printer->outputFileName()}));
+                             else
+                                 ShowMessage(this, ProgramText(Text::CannotPrint, {printer->printerName()}));
+                         }));
 }
 
 void CMainFrame::PrintPreview() {
-    QPrinter printer(QPrinter::HighResolution);
-    printer.setPageOrientation(QPageLayout::Landscape);
-    // One snapshot for every repaint of the preview, so that its pages agree.
-    const ReportPage report =
-        ReportOf(Settings(), Settings().CurrentChannel(), view_->DisplayStyle(), TextsOf(languages_));
-    QPrintPreviewDialog preview(&printer, this);
-    connect(&preview, &QPrintPreviewDialog::paintRequested, this,
-            [&report](QPrinter* target) { PrintPage(*target, report); });
-    preview.exec();
+    // One snapshot for every repaint of the preview, so that its pages
+    // agree; taken on the view's worker, the preview opened once it is there.
+    RunLongJob(ReportJob(Settings(), Settings().CurrentChannel(), view_->DisplayStyle(), TextsOf(languages_),
+                         [this](const ReportPage& report) {
+                             QPrinter printer(QPrinter::HighResolution);
+                             printer.setPageOrientation(QPageLayout::Landscape);
+                             QPrintPreviewDialog preview(&printer, this);
+                             connect(&preview, &QPrintPreviewDialog::paintRequested, this,
+                                     [&report](QPrinter* target) { PrintPage(*target, report); });
+                             preview.exec();
+                         }));
 }
 
 }  // namespace zorbel

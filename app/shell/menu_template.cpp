@@ -117,11 +117,11 @@ const std::vector<CommandRow>& CMainFrame::Commands() {
         Row(kCmdExportData, "&File", "Export Data As..", Plain, kFileCommand, OnlyArbitrary)
             .Keys(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S)),
         Row(
-            kCmdPrint, "&File", "&Print", Plain, [](F& f, int) { f.Print(); }, AlwaysEnabled)
+            kCmdPrint, "&File", "&Print", Plain, [](F& f, int) { f.Print(); }, WaitsForLongJob)
             .Keys(QKeySequence(Qt::CTRL | Qt::Key_P))
             .Gap(),
         Row(
-            kCmdPrintPreview, "&File", "Print Pre&view", Plain, [](F& f, int) { f.PrintPreview(); }, AlwaysEnabled)
+            kCmdPrintPreview, "&File", "Print Pre&view", Plain, [](F& f, int) { f.PrintPreview(); }, WaitsForLongJob)
             .Button(icons::PrintPreview, 62),
         Row(
             kCmdConnect, "&File", "&Connect", Plain, [](F& f, int) { f.Connect(); }, AlwaysEnabled)

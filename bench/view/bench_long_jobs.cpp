@@ -8,7 +8,8 @@
 //     with a probe on the event loop (a 10 ms timer, the largest gap between
 //     its shots), target 100 ms: run as the program runs it (on the view's
 //     worker under the progress dialog) against the same work run on the
-//     interface thread; the envelope build of the display thread while the
+//     interface thread (a .qwf import of 16 M points, the printed page, undo
+//     and redo of a whole replacement among them); the envelope build of the display thread while the
 //     interface reads the records every shot; the printed page's snapshot.
 //
 // Every 64 M-point operation is run once per repetition:
@@ -19,6 +20,8 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QImage>
+#include <QPainter>
 #include <QTimer>
 
 #include <cmath>
@@ -29,6 +32,7 @@
 #include <thread>
 
 #include "zorbel/model/arbitrary_edit.h"
+#include "zorbel/model/arbitrary_files.h"
 #include "zorbel/model/formula.h"
 #include "zorbel/model/waveform_import.h"
 #include "zorbel/report/report_page.h"
@@ -236,6 +240,93 @@ void BM_StallImport64M(benchmark::State& state) {
 BENCHMARK(BM_StallFormula64M)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(BM_StallResize64M)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(BM_StallImport64M)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+// A .qwf file of 16 M points (240 MB of text) in the temporary folder, written once.
+const std::string& QwfFile() {
+    static const std::string kPath = [] {
+        const char* folder = std::getenv("TMPDIR");
+        std::string name = std::string(folder && *folder ? folder : "/tmp") + "/zorbel-bench-16M.qwf";
+        std::FILE* file = std::fopen(name.c_str(), "wb");
+        std::fputs("#Total=2.5E+008\r\n#SAMPLE=0\r\n#SIZE=16777216\r\n#Freq=1\r\n", file);
+        std::string block;
+        for (int line = 0; line < 1000; ++line) {
+            for (int i = 0; i < 10; ++i) block += "  5.000000E-01,";
+            block += "\r\n";
+        }
+        for (std::uint32_t at = 0; at < (1U << 24); at += 10'000) std::fwrite(block.data(), 1, block.size(), file);
+        std::fclose(file);
+        return name;
+    }();
+    return kPath;
+}
+void BM_StallQwfImport16M(benchmark::State& state) {
+    auto settings = Model(16);
+    MeasureStall(
+        state, *settings,
+        [&] {
+            return ArbitraryFileJob(*settings, ArbitraryFormat::Qwf, QwfFile(), 0, nullptr,
+                                    [](const ImportOutcome&) {});
+        },
+        state.range(0));
+}
+BENCHMARK(BM_StallQwfImport16M)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+// The printed page's pass over a 64 M-point window and the page drawn at
+// 300 dpi (what Print Preview shows): arg 1 as the program runs it (the pass
+// on the worker), arg 0 the pass on the interface thread.
+void BM_StallPrintPage64M(benchmark::State& state) {
+    auto settings = Model();
+    settings->ModifyRecord(0, [](ChannelRecord& r) {
+        r.arbitraryViewFirst = 0;
+        r.arbitraryViewLast = kPoints - 1;
+    });
+    MeasureStall(
+        state, *settings,
+        [&] {
+            return ReportJob(*settings, 0, 1, {}, [](const ReportPage& report) {
+                QImage page(3508, 2480, QImage::Format_RGB32);
+                QPainter painter(&page);
+                DrawReportPage(painter, page.rect(), report);
+            });
+        },
+        state.range(0));
+}
+BENCHMARK(BM_StallPrintPage64M)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+// Undo, then redo, of a formula over 64 M points (the interface thread's own
+// step): arg 1 as the program does it, the arrays swapped back; arg 0 the
+// baseline, a copy of the points into a fresh array as the step used to build.
+void BM_StallUndoRedo64M(benchmark::State& state) {
+    auto settings = Model();
+    settings->History().SetLimits(std::size_t{4} << 30, 10);
+    RunJobAtOnce(FormulaJob(*settings, 0, kFormula, nullptr, [](auto) {}));
+    double longest = 0;
+    for (auto _ : state) {
+        for (const ArbitraryEdit::Kind kind : {ArbitraryEdit::Kind::Undo, ArbitraryEdit::Kind::Redo}) {
+            StallProbe probe;
+            probe.Start();
+            QTimer::singleShot(0, [&] {
+                if (state.range(0)) {
+                    EditArbitrary(*settings, 0,
+                                  kind == ArbitraryEdit::Kind::Undo ? ArbitraryEdit::Undo() : ArbitraryEdit::Redo());
+                } else {
+                    std::vector<double> copy;
+                    ReserveWaveform(copy, kPoints);
+                    settings->ReadRecord(0, [&](const ChannelRecord& r) {
+                        copy.insert(copy.end(), r.arbitrarySamples.begin(), r.arbitrarySamples.end());
+                    });
+                    benchmark::DoNotOptimize(copy.data());
+                }
+            });
+            QElapsedTimer wait;
+            wait.start();
+            while (wait.elapsed() < 50) QApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+            longest = std::max(longest, probe.StopMs());
+        }
+    }
+    state.counters["stall_ms"] = longest;
+}
+BENCHMARK(BM_StallUndoRedo64M)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 // The display thread builds the envelope of a new 64 M-point waveform while
 // the interface reads the record at every shot (as the command states and

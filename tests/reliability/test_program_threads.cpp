@@ -115,12 +115,23 @@ void WriteWav(const QString& path, std::uint32_t frames) {
                    static_cast<qint64>(std::min<std::size_t>(block.size(), frames - at) * 2));
 }
 
-// Formula, import and resize of 16 M points: each runs on the view's worker
-// under the progress dialog, the interface never stands still for long (the
-// bound leaves room for a loaded machine: the work itself takes seconds),
-// the commands that edit the waveform wait, and Escape halfway leaves the
-// waveform and its undo steps as they were; run to its end, it is applied
-// as one undo step.
+// A .qwf file of `points` samples, 0.5 V each, ten to a line.
+void WriteQwf(const QString& path, std::uint32_t points) {
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("#Total=2.5E+008\r\n#SAMPLE=0\r\n#SIZE=" + QByteArray::number(points) + "\r\n#Freq=1\r\n");
+    const QByteArray line = QByteArray("    5.0000E-01,").repeated(10) + "\r\n";
+    const QByteArray block = line.repeated(1000);
+    for (std::uint32_t at = 0; at < points; at += 10'000) file.write(block);
+}
+
+// Formula, imports, resize and the printed page's pass over 16 M points:
+// each runs on the view's worker under the progress dialog, the interface
+// never stands still for long (the bound leaves room for a loaded machine:
+// the work itself takes seconds), the commands that edit the waveform wait,
+// and Escape halfway leaves the waveform and its undo steps as they were;
+// run to its end, it is applied as one undo step. Undo and redo of the
+// last whole replacement run at once, as quickly.
 TEST_F(ProgramThreads, LongOperationsKeepTheInterfaceAnsweringAndCancelHalfwayChangingNothing) {
     StartFrame();
     // A sanitizer slows every point tenfold: a smaller waveform (still a
@@ -138,6 +149,8 @@ TEST_F(ProgramThreads, LongOperationsKeepTheInterfaceAnsweringAndCancelHalfwayCh
 #endif
     const QString wav = ProgramFolder() + "/long.wav";
     WriteWav(wav, kPoints);
+    const QString qwf = ProgramFolder() + "/long.qwf";
+    WriteQwf(qwf, kPoints / 4);
     Settings().SetWaveType(0, kWaveArbitrary);
     Settings().ResizeArbitrary(0, kPoints);
     Settings().ModifyRecord(0, [](ChannelRecord& r) {
@@ -146,23 +159,45 @@ TEST_F(ProgramThreads, LongOperationsKeepTheInterfaceAnsweringAndCancelHalfwayCh
     Frame().UpdateCommandStates();
     // Every step kept, so that each one applied is one more.
     Settings().History().SetLimits(std::size_t{2} << 30, 100);
+    const auto edit = [&](int command) {
+        return [this, command] {
+            Frame().UpdateCommandStates();
+            ASSERT_TRUE(Frame().Action(command)->isEnabled());
+            Frame().RunCommand(command);
+        };
+    };
+    const auto import = [&](const QString& file) {
+        return [this, file] {
+            chosenFile_ = file;
+            Frame().RunCommand(kCmdImportData);
+        };
+    };
     const struct {
         const char* what;
         std::function<void()> start;
+        bool job;          // else done at once: no dialog, nothing to cancel
         bool seenHalfway;  // else cancelled at once: a resize takes a few milliseconds
+        int stepsAdded;    // undo steps when run to its end
     } operations[] = {
-        {"formula", [&] { RunLongJob(FormulaJob(Settings(), 0, "sin(2*pi*x)", &Frame().View(), [](auto) {})); }, true},
-        {"import",
-         [&] {
-             chosenFile_ = wav;
-             Frame().RunCommand(kCmdImportData);
-         },
-         true},
-        {"resize", [&] { RunLongJob(ResizeJob(Settings(), 0, kPoints + 1024, nullptr)); }, false},
+        {"formula", [&] { RunLongJob(FormulaJob(Settings(), 0, "sin(2*pi*x)", &Frame().View(), [](auto) {})); }, true,
+         true, 1},
+        {"import", import(wav), true, true, 1},
+        {"resize", [&] { RunLongJob(ResizeJob(Settings(), 0, kPoints + 1024, nullptr)); }, true, false, 1},
+        {"print preview", edit(kCmdPrintPreview), true, false, 0},
+        {".qwf import", import(qwf), true, true, 1},
+        {"undo of the whole replacement", edit(kCmdUndo), false, false, -1},
+        {"redo", edit(kCmdRedo), false, false, 1},
     };
+    // Closes the print preview once it shows the page.
+    ModalAnswerer answerer([](QWidget* window, int ticks) {
+        if (ticks < 2) return std::string();
+        ModalAnswerer::Close(window);
+        return std::string("closed");
+    });
     InterfaceWatchdog watchdog([] { return std::string("a long operation"); });
     for (const auto& operation : operations) {
         for (const bool cancel : {true, false}) {
+            if (cancel && !operation.job) continue;
             SCOPED_TRACE(std::string(operation.what) + (cancel ? ", cancelled" : ", to its end"));
             const std::vector<double> before =
                 Settings().ReadRecord(0, [](const ChannelRecord& r) { return r.arbitrarySamples; });
@@ -177,10 +212,13 @@ TEST_F(ProgramThreads, LongOperationsKeepTheInterfaceAnsweringAndCancelHalfwayCh
             operation.start();
             // The dialog is gone once the job has ended: held weakly.
             const QPointer<CDlgProgressBar> dialog = Frame().View().LongJobDialog();
-            ASSERT_NE(dialog, nullptr);
-            ASSERT_NE(dialog->CancelButton(), nullptr);
-            EXPECT_FALSE(Frame().Action(kCmdFormula)->isEnabled());
-            EXPECT_FALSE(Frame().Action(kCmdImportData)->isEnabled());
+            if (operation.job) {
+                ASSERT_NE(dialog, nullptr);
+                ASSERT_NE(dialog->CancelButton(), nullptr);
+                EXPECT_FALSE(Frame().Action(kCmdFormula)->isEnabled());
+                EXPECT_FALSE(Frame().Action(kCmdImportData)->isEnabled());
+                EXPECT_FALSE(Frame().Action(kCmdPrintPreview)->isEnabled());
+            }
             if (cancel) {
                 if (kHalfway && operation.seenHalfway)
                     WaitFor([&] { return !dialog || dialog->Position() >= 25; }, 60s);
@@ -196,8 +234,9 @@ TEST_F(ProgramThreads, LongOperationsKeepTheInterfaceAnsweringAndCancelHalfwayCh
                 EXPECT_EQ(Settings().History().UndoSteps(0), steps);
                 EXPECT_TRUE(messages_.isEmpty()) << messages_.join('|').toStdString();
             } else {
-                EXPECT_FALSE(after.arbitrarySamples == before);
-                EXPECT_EQ(Settings().History().UndoSteps(0), steps + 1);
+                EXPECT_EQ(after.arbitrarySamples == before, operation.stepsAdded == 0);
+                EXPECT_EQ(static_cast<long long>(Settings().History().UndoSteps(0)),
+                          static_cast<long long>(steps) + operation.stepsAdded);
             }
         }
     }

@@ -3,6 +3,8 @@
 // texts under a decimal-comma locale.
 #include <gtest/gtest.h>
 
+#include <stop_token>
+
 #include "fake_generator.h"
 #include "file_helpers.h"
 #include "locale_guard.h"
@@ -303,6 +305,59 @@ TEST_F(ArbitraryFiles, BothFormatsIgnoreADecimalCommaLocale) {
         EXPECT_EQ(loaded.Record(1).arbitrarySamples[i], samples[i]) << i;  // six digits suffice here
     }
     EXPECT_DOUBLE_EQ(loaded.Record(1).arbitraryFrequency, 250e6 / (4 * 3) / 16);
+}
+
+// Load Data and Import Data of a large file run as a long job: read on the
+// worker, applied as the reader applies it; stopped halfway, nothing
+// changes and nobody is told. The files are long enough to be looked at
+// for a stop request several times.
+TEST_F(ArbitraryFiles, FileJobsApplyWhatTheReaderAppliesAndAStoppedOneNothing) {
+    TempDir folder;
+    SetWaveform(0, Alternating(400'000 + 5), 4, 9);
+    WriteText(folder.File("big.arb"), Arb());
+    WriteText(folder.File("big.qwf"), Qwf());
+    SetWaveform(0, Alternating(64), 1, 3);
+    const struct {
+        ArbitraryFormat format;
+        const char* file;
+        bool (*read)(DeviceSettings&, LineSource&, std::uint16_t, std::string*, LoadWarnings*);
+    } rows[] = {{ArbitraryFormat::Arb, "big.arb", ReadArbFile}, {ArbitraryFormat::Qwf, "big.qwf", ReadQwfFile}};
+    for (const auto& row : rows) {
+        for (const bool stop : {true, false}) {
+            SCOPED_TRACE(std::string(row.file) + (stop ? ", stopped" : ", to its end"));
+            FakeGenerator fakeBefore;
+            DeviceSettings expected(fakeBefore);
+            expected.ModifyRecord(1, [&](ChannelRecord& r) { r = settings.Record(0); });
+            LoadWarnings expectedWarnings;
+            if (!stop) {
+                FileLines file;
+                ASSERT_TRUE(file.Open(folder.File(row.file)));
+                ASSERT_TRUE(row.read(expected, file, 1, nullptr, &expectedWarnings));
+            }
+            FakeGenerator fakeJob;
+            DeviceSettings job(fakeJob);
+            job.ModifyRecord(1, [&](ChannelRecord& r) { r = settings.Record(0); });
+            std::optional<ImportOutcome> told;
+            const LongJob load = ArbitraryFileJob(job, row.format, folder.File(row.file), 1, nullptr,
+                                                  [&](const ImportOutcome& outcome) { told = outcome; });
+            EXPECT_FALSE(load.small);
+            std::stop_source source;
+            if (stop) source.request_stop();
+            JobProgress progress(source.get_token());
+            if (JobFinish finish = load.work(progress)) finish();
+            EXPECT_EQ(told.has_value(), !stop);
+            if (told) {
+                EXPECT_TRUE(told->imported) << told->error;
+                EXPECT_EQ(told->warnings, expectedWarnings);
+            }
+            const ChannelRecord want = expected.Record(1), got = job.Record(1);
+            EXPECT_TRUE(got.arbitrarySamples == want.arbitrarySamples);
+            EXPECT_EQ(got.arbitraryPointCount, want.arbitraryPointCount);
+            EXPECT_EQ(got.arbitraryZoom, want.arbitraryZoom);
+            EXPECT_EQ(got.arbitraryDivider, want.arbitraryDivider);
+            EXPECT_EQ(job.History().UndoSteps(1), stop ? 0u : 1u);
+        }
+    }
 }
 
 // The frequency the page shows, the files carry and the page prints is the

@@ -5,6 +5,7 @@
 #include <random>
 
 #include "fake_generator.h"
+#include "zorbel/model/arbitrary_edit.h"
 #include "zorbel/model/device_settings.h"
 
 namespace zorbel::test {
@@ -30,7 +31,7 @@ public:
     Changes(DeviceSettings& settings, std::uint32_t seed) : settings_(settings), random_(seed) {}
 
     void Any(std::uint16_t channel) {
-        switch (Below(5)) {
+        switch (Below(7)) {
         case 0:  // a point editor entry
             EditPoints(channel, 1);
             break;
@@ -53,10 +54,17 @@ public:
             settings_.ResizeArbitrary(channel, n);
             break;
         }
+        case 4: {  // a new point count built on a worker: the old array kept or copied from
+            const std::uint32_t n = 16 + Below(700);
+            const std::uint64_t generation = settings_.Record(channel).arbitraryChanges.Generation();
+            EditArbitrary(settings_, channel, ArbitraryEdit::Resize(*settings_.ResizedSamples(channel, n), generation));
+            break;
+        }
+        case 5:  // a formula or sound file: swapped in
+            EditArbitrary(settings_, channel, ArbitraryEdit::Replace(NewSamples()));
+            break;
         default: {  // a file load, zeros at the end now and then
-            std::vector<double> samples(16 + Below(700));
-            const std::size_t zeros = Below(2) ? Below(static_cast<std::uint32_t>(samples.size())) : 0;
-            for (std::size_t i = 0; i + zeros < samples.size(); ++i) samples[i] = Volts();
+            std::vector<double> samples = NewSamples();
             settings_.History().RecordReplace(channel);
             settings_.ResizeArbitrary(channel, static_cast<std::uint32_t>(samples.size()));
             settings_.ModifyRecord(channel, [&](ChannelRecord& r) {
@@ -69,6 +77,12 @@ public:
     }
 
 private:
+    std::vector<double> NewSamples() {
+        std::vector<double> samples(16 + Below(700));
+        const std::size_t zeros = Below(2) ? Below(static_cast<std::uint32_t>(samples.size())) : 0;
+        for (std::size_t i = 0; i + zeros < samples.size(); ++i) samples[i] = Volts();
+        return samples;
+    }
     std::uint32_t Below(std::uint32_t n) { return std::uniform_int_distribution<std::uint32_t>(0, n - 1)(random_); }
     double Volts() { return std::uniform_real_distribution<double>(-10.0, 10.0)(random_); }
 
@@ -208,6 +222,49 @@ TEST(ArbitraryHistory, KeepsWhatAChangeOverwroteWithinItsBounds) {
             ASSERT_EQ(r.arbitraryPointCount, kLarge);
             EXPECT_EQ(std::count(r.arbitrarySamples.begin(), r.arbitrarySamples.end(), 1.0), kLarge);
         });
+    }
+}
+
+// A change that took a whole array out is undone and redone by swapping
+// arrays back, not by building them anew: millions of points cost the
+// interface thread nothing to copy.
+TEST(ArbitraryHistory, UndoAndRedoOfAWholeArraySwapItBack) {
+    constexpr std::uint32_t kPoints = 1u << 18;
+    const struct {
+        const char* what;
+        std::function<void(DeviceSettings&)> change;  // on 256 k points of 1.0 in channel 0
+    } rows[] = {
+        {"a replacement",
+         [](DeviceSettings& s) { EditArbitrary(s, 0, ArbitraryEdit::Replace(std::vector<double>(kPoints / 2, 2.0))); }},
+        {"a resize built on a worker, to 16 points",
+         [](DeviceSettings& s) {
+             const std::uint64_t generation = s.Record(0).arbitraryChanges.Generation();
+             EditArbitrary(s, 0, ArbitraryEdit::Resize(*s.ResizedSamples(0, 16), generation));
+         }},
+    };
+    FakeGenerator fake;
+    DeviceSettings settings(fake);
+    const auto data = [&] {
+        return settings.ReadRecord(0, [](const ChannelRecord& r) { return r.arbitrarySamples.data(); });
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        settings.ResizeArbitrary(0, kPoints);
+        settings.ModifyRecord(
+            0, [](ChannelRecord& r) { std::fill(r.arbitrarySamples.begin(), r.arbitrarySamples.end(), 1.0); });
+        const Copy before = CopyOf(settings, 0);
+        const double* const old = data();
+        row.change(settings);
+        const Copy changed = CopyOf(settings, 0);
+        const double* const now = data();
+        for (int round = 0; round < 2; ++round) {
+            ASSERT_TRUE(EditArbitrary(settings, 0, ArbitraryEdit::Undo()));
+            EXPECT_EQ(data(), old);
+            EXPECT_EQ(CopyOf(settings, 0), before);
+            ASSERT_TRUE(EditArbitrary(settings, 0, ArbitraryEdit::Redo()));
+            EXPECT_EQ(CopyOf(settings, 0), changed);
+            if (changed.samples.size() >= kPoints / 2) EXPECT_EQ(data(), now);  // 16 points are copied
+        }
     }
 }
 

@@ -15,11 +15,15 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "zorbel/model/device_settings.h"
+#include "zorbel/model/long_job.h"
+#include "zorbel/model/redraw_sink.h"
 #include "zorbel/model/text_file.h"
 
 namespace zorbel {
@@ -55,6 +59,41 @@ bool ReadArbFile(DeviceSettings& settings, LineSource& file, std::uint16_t chann
 // or sample, and for a frequency that is not a finite number.
 bool ReadQwfFile(DeviceSettings& settings, LineSource& file, std::uint16_t channel, std::string* error = nullptr,
                  LoadWarnings* warnings = nullptr);
+
+enum class ArbitraryFormat : std::uint8_t { Arb, Qwf };
+
+// A file read and checked, not yet applied to a channel.
+struct ArbitraryFileContent {
+    std::vector<double> samples;                     // volts
+    std::optional<std::uint16_t> zoom;               // .arb: the file's gain code
+    std::optional<std::pair<double, double>> range;  // .qwf: highest and lowest point played, for the gain code
+    std::uint16_t divider = 0;
+    LoadWarnings warnings;
+};
+
+// What ReadArbFile and ReadQwfFile do to the channel once the file has been
+// read: the samples swapped in (one undo step, `sink` told), gain code and
+// divider stored, the divider write queued.
+void ApplyArbitraryFile(DeviceSettings& settings, std::uint16_t channel, ArbitraryFileContent content,
+                        RedrawSink* sink = nullptr);
+
+// Files below this size are read at once, without a worker.
+inline constexpr std::uintmax_t kSmallImportBytes = std::uintmax_t{1} << 20;
+
+// The end of a file read on a worker.
+struct ImportOutcome {
+    bool imported = false;
+    std::string error;  // why not
+    LoadWarnings warnings;
+};
+
+// Loads `path` as an .arb or .qwf file into `channel` as a long job: the
+// file is read and checked on the worker, the interface thread applies it
+// (ApplyArbitraryFile) and `done` hears the outcome; a file that cannot be
+// opened or is refused changes nothing. A cancelled load changes nothing
+// and calls nothing.
+LongJob ArbitraryFileJob(DeviceSettings& settings, ArbitraryFormat format, const std::string& path,
+                         std::uint16_t channel, RedrawSink* sink, std::function<void(const ImportOutcome&)> done);
 
 // Write the channel's first point-count samples. False when the sink fails
 // (or, for .arb, the gain code is not 1, 4 or 20: the samples could not be

@@ -5,7 +5,11 @@
 // overwrote (the old values of the points it touched, the points a shorter
 // count drops, the old window), so one edited point of a 64 M-point waveform
 // costs a few bytes, not a copy of the waveform. Undoing a step swaps the
-// kept values with the present ones, so the same step then redoes it.
+// kept values with the present ones, so the same step then redoes it. Where
+// a change took a whole array out (a replacement, a resize of millions of
+// points) and the points it leaves are at most an eighth of that array, the
+// step keeps the array itself rather than a copy: undo and redo then swap
+// arrays and copy nothing but those points.
 //
 // What a step does not undo: settings sent to the instrument on the way (the
 // sample-clock divider and the frequency a load or a new count chose), and
@@ -76,6 +80,10 @@ public:
     // `swapIn` does it and hands back the old array, which the step keeps
     // instead of a copy (its zeros at the end dropped).
     void RecordReplaceBySwap(std::uint16_t channel, const std::function<std::vector<double>()>& swapIn);
+    // The same for a resize to n points whose caller swaps the new array in
+    // (a resize built on a worker): the step keeps the points the new count
+    // drops, out of the old array that `swapIn` hands back.
+    void RecordResizeBySwap(std::uint16_t channel, std::uint32_t n, const std::function<std::vector<double>()>& swapIn);
 
     // Between the two, RecordPoints of `channel` add to one step (a mouse
     // drag). Any other recording, Undo or Redo ends the step first.
@@ -107,6 +115,10 @@ private:
     // or a replacement). Points beyond `values` were 0.
     struct Tail {
         std::uint32_t offset = 0;
+        // From `offset` on, or (whole) the array taken out, from point 0:
+        // its points before `offset` are the record's then, and are taken
+        // from the record when the array goes back.
+        bool whole = false;
         std::vector<double> values;
         std::size_t size = 0;
         std::uint32_t count = 0;
@@ -132,6 +144,9 @@ private:
     bool Valid(std::uint16_t channel) const { return channel < kChannelCount && maxBytes_ > 0 && maxSteps_ > 0; }
     Step NewStep(std::uint16_t channel);
     void RecordTail(std::uint16_t channel, std::optional<std::uint32_t> newCount);
+    void RecordSwap(std::uint16_t channel, std::optional<std::uint32_t> newCount,
+                    const std::function<std::vector<double>()>& swapIn);
+    static void Keep(Tail& t, std::vector<double>&& taken);
     void Push(std::uint16_t channel, Step step);
     void Cover(Step& step, std::uint16_t channel, std::uint32_t first, std::uint32_t last);
     std::optional<ArbitraryChange> Apply(std::uint16_t channel, Step& step);

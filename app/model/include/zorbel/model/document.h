@@ -7,6 +7,8 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -67,7 +69,12 @@ public:
     // Import Data: a sound file or a table of values (waveform_import.h)
     // into the current channel, anything else as LoadArbitrary loads .qwf.
     bool ImportData(const std::string& path);
-    // The end of an import that ran as a long job (ImportJob): its refusal
+    // LoadArbitrary as a long job (ArbitraryFileJob): the file is read on a
+    // worker and `done` hears how it ended (ImportEnded shows it). Nothing,
+    // the refusal shown, for a file of another kind.
+    std::optional<LongJob> LoadArbitraryJob(std::uint16_t kind, const std::string& path, RedrawSink* sink,
+                                            std::function<void(const ImportOutcome&)> done);
+    // The end of an import or load that ran as a long job: its refusal
     // or its warnings shown as ImportData shows them; returns whether it
     // imported.
     bool ImportEnded(const ImportOutcome& outcome, const std::string& path);

@@ -64,6 +64,16 @@ inline constexpr std::size_t kSmallJobPoints = std::size_t{1} << 18;
 // formula over 64 M points would otherwise spend.
 void ReserveWaveform(std::vector<double>& samples, std::size_t n);
 
+// Gives the memory of `samples` beyond its size back to the system (its
+// pages, not a copy into a smaller array): a waveform kept for undo without
+// the zeros at its end.
+void TrimWaveform(std::vector<double>& samples);
+
+// Frees `samples`: a large array on a thread of its own, so that the thread
+// that let it go (the interface thread, at the end of a job or an undo step)
+// does not wait for the system to take back hundreds of megabytes.
+void ReleaseWaveform(std::vector<double>&& samples);
+
 // The calling thread yields to the others: the helper threads of a long job
 // that takes every core must not starve the interface thread of the little
 // it needs (the job's own worker keeps the normal priority, so that the job

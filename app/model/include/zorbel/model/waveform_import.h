@@ -54,15 +54,6 @@ bool ReadWaveformFile(const std::string& path, double limit, std::vector<double>
 bool ImportWaveformFile(DeviceSettings& settings, const std::string& path, std::uint16_t channel,
                         std::string* error = nullptr, LoadWarnings* warnings = nullptr);
 
-// Files below this size are imported at once, without a worker.
-inline constexpr std::uintmax_t kSmallImportBytes = std::uintmax_t{1} << 20;
-
-struct ImportOutcome {
-    bool imported = false;
-    std::string error;  // why not
-    LoadWarnings warnings;
-};
-
 // ImportWaveformFile as a long job: the file is read on the worker, the
 // interface thread replaces the channel's waveform (one undo step, `sink`
 // told, the gain code following) and `done` hears the outcome. A cancelled

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "zorbel/model/device_settings.h"
+#include "zorbel/model/long_job.h"
 
 class QPainter;
 class QRect;
@@ -55,7 +56,17 @@ struct ReportPage {
 // A snapshot of `channel` of the model, printed now. One pass over the
 // visible points, millions of them in parts of a short visit each under the
 // records lock; the waveform is never copied.
-ReportPage ReportOf(const DeviceSettings& settings, std::uint16_t channel, int displayStyle, TextLookup text);
+// With `progress`, the pass tells how far it is and a stop request ends it
+// between two parts (the page is then of no use).
+ReportPage ReportOf(const DeviceSettings& settings, std::uint16_t channel, int displayStyle, TextLookup text,
+                    JobProgress* progress = nullptr);
+
+// ReportOf as a long job, for Print and Print Preview: the pass over a
+// window of millions of points runs on the worker (a smaller one at once),
+// and `done` gets the page on the interface thread. A cancelled job calls
+// nothing.
+LongJob ReportJob(const DeviceSettings& settings, std::uint16_t channel, int displayStyle, TextLookup text,
+                  std::function<void(const ReportPage&)> done);
 
 // Draws the page into `page` (device pixels of the painter's device; its
 // size scales every position, line and font).
