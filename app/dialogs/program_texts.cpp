@@ -11,7 +11,7 @@ namespace {
 using enum Text;
 
 // clang-format off
-constexpr std::array<ProgramTextRow, 102> kRows = {{
+constexpr std::array<ProgramTextRow, 104> kRows = {{
     {EditMenu, "&Edit"},
     {Undo, "&Undo#Ctrl+Z"},
     {Redo, "&Redo#Ctrl+Shift+Z"},
@@ -78,6 +78,8 @@ constexpr std::array<ProgramTextRow, 102> kRows = {{
     {JobFormula, "Formula"},
     {JobImport, "Import Data"},
     {JobResize, "Resize"},
+    {JobResample, "Resample"},
+    {AllSupportedFiles, "All supported files"},
 
     {SweepMenu, "S&weep..."},
     {SweepTitle, "Sweep"},
@@ -184,7 +186,7 @@ QString FileTextIn(FileText id, const QStringList& parts) {
 }
 
 QString LongJobName(const std::string& english) {
-    for (const Text item : {Text::JobFormula, Text::JobImport, Text::JobResize})
+    for (const Text item : {Text::JobFormula, Text::JobImport, Text::JobResize, Text::JobResample})
         for (const ProgramTextRow& row : ProgramTextTable())
             if (row.item == item && english == row.english) return ProgramText(item);
     return QString::fromStdString(english);
