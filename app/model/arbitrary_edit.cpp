@@ -46,6 +46,19 @@ std::optional<std::vector<double>> ResampledSamples(const DeviceSettings& settin
     return samples;
 }
 
+// The finish step of a waveform built on a worker: the edit `make` builds
+// swaps it in (unless the channel has changed since), and `done` hears
+// whether it did.
+template <class MakeEdit>
+JobFinish SwapInFinish(DeviceSettings& settings, std::uint16_t channel, RedrawSink* sink,
+                       const std::function<void(bool)>& done, std::optional<std::vector<double>> built, MakeEdit make) {
+    auto samples = std::make_shared<std::optional<std::vector<double>>>(std::move(built));
+    return [&settings, channel, sink, done, samples, make] {
+        const bool swapped = *samples && EditArbitrary(settings, channel, make(std::move(**samples)), sink);
+        if (done) done(swapped);
+    };
+}
+
 }  // namespace
 
 ArbitraryChanges::ArbitraryChanges() : first_(FreshGeneration()), generation_(first_) {}
@@ -160,15 +173,11 @@ LongJob ResizeJob(DeviceSettings& settings, std::uint16_t channel, std::uint32_t
     job.small = std::max<std::size_t>(count, n) < kSmallJobPoints;
     job.work = [&settings, channel, n, sink, done = std::move(done)](JobProgress& progress) -> JobFinish {
         std::uint64_t generation = 0;
-        auto samples = std::make_shared<std::optional<std::vector<double>>>(
-            settings.ResizedSamples(channel, n, &progress, &generation));
+        std::optional<std::vector<double>> samples = settings.ResizedSamples(channel, n, &progress, &generation);
         if (progress.StopRequested()) return {};
-        return [&settings, channel, sink, done, samples, generation] {
-            const bool resized =
-                *samples &&
-                EditArbitrary(settings, channel, ArbitraryEdit::Resize(std::move(**samples), generation), sink);
-            if (done) done(resized);
-        };
+        return SwapInFinish(settings, channel, sink, done, std::move(samples), [generation](std::vector<double> built) {
+            return ArbitraryEdit::Resize(std::move(built), generation);
+        });
     };
     return job;
 }
@@ -190,15 +199,11 @@ LongJob ResampleJob(DeviceSettings& settings, std::uint16_t channel, std::uint32
                 if (done) done(true);
             };
         std::uint64_t generation = 0;
-        auto samples = std::make_shared<std::optional<std::vector<double>>>(
-            ResampledSamples(settings, channel, m, progress, generation));
+        std::optional<std::vector<double>> samples = ResampledSamples(settings, channel, m, progress, generation);
         if (progress.StopRequested()) return {};
-        return [&settings, channel, sink, done, samples, generation] {
-            const bool resampled =
-                *samples &&
-                EditArbitrary(settings, channel, ArbitraryEdit::Replace(std::move(**samples), generation), sink);
-            if (done) done(resampled);
-        };
+        return SwapInFinish(settings, channel, sink, done, std::move(samples), [generation](std::vector<double> built) {
+            return ArbitraryEdit::Replace(std::move(built), generation);
+        });
     };
     return job;
 }
