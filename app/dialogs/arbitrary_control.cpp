@@ -62,6 +62,7 @@ std::optional<std::vector<ArbitraryControl>> ListArbitraryControls(double freque
 
 CDlgArbitraryControl::CDlgArbitraryControl(std::span<const ArbitraryControl> controls, QWidget* parent)
     : QDialog(parent),
+      controls_(controls.begin(), controls.end()),
       list_(new QTableWidget(static_cast<int>(controls.size()), static_cast<int>(kColumns.size()), this)) {
     setWindowTitle(ProgramText(Text::ClockListTitle));
     QFont font(QStringLiteral("Arial"));
@@ -97,12 +98,19 @@ CDlgArbitraryControl::CDlgArbitraryControl(std::span<const ArbitraryControl> con
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(list_);
     resize(560, 320);
+    connect(list_, &QTableWidget::cellDoubleClicked, this, [this](int row, int) { Choose(row); });
+}
+
+void CDlgArbitraryControl::Choose(int row) {
+    if (row >= 0 && static_cast<std::size_t>(row) < controls_.size())
+        chosen_ = controls_[static_cast<std::size_t>(row)];
+    accept();
 }
 
 void CDlgArbitraryControl::keyPressEvent(QKeyEvent* event) {
-    // Enter closes the list as Escape does: it only informs.
+    // The list passes Enter on: the current row is the choice.
     if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
-        accept();
+        Choose(list_->currentRow());
         return;
     }
     QDialog::keyPressEvent(event);

@@ -11,7 +11,7 @@ namespace {
 using enum Text;
 
 // clang-format off
-constexpr std::array<ProgramTextRow, 105> kRows = {{
+constexpr std::array<ProgramTextRow, 107> kRows = {{
     {EditMenu, "&Edit"},
     {Undo, "&Undo#Ctrl+Z"},
     {Redo, "&Redo#Ctrl+Shift+Z"},
@@ -80,6 +80,8 @@ constexpr std::array<ProgramTextRow, 105> kRows = {{
     {JobResize, "Resize"},
     {JobLoad, "Load Data"},
     {JobPrint, "Print"},
+    {JobResample, "Resample"},
+    {AllSupportedFiles, "All supported files"},
 
     {SweepMenu, "S&weep..."},
     {SweepTitle, "Sweep"},
@@ -189,7 +191,8 @@ QString FileTextIn(FileText id, const QStringList& parts) {
 }
 
 QString LongJobName(const std::string& english) {
-    for (const Text item : {Text::JobFormula, Text::JobImport, Text::JobResize, Text::JobLoad, Text::JobPrint})
+    for (const Text item : {Text::JobFormula, Text::JobImport, Text::JobResize, Text::JobLoad, Text::JobPrint,
+                            Text::JobResample})
         for (const ProgramTextRow& row : ProgramTextTable())
             if (row.item == item && english == row.english) return ProgramText(item);
     return QString::fromStdString(english);

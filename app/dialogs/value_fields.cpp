@@ -214,12 +214,10 @@ Result CheckPointCount(std::uint16_t channel, long long count) {
 bool ChooseArbitraryControl(DeviceSettings& settings, std::uint16_t channel, double frequency) {
     // Two to 6000 points per period: the instrument's choice for its panels.
     const std::optional<ArbitraryControl> best = settings.BestArbitraryControl(frequency, 2, 6000);
-    if (best) {
-        settings.SetArbitraryDivider(channel, static_cast<std::uint16_t>(best->divider));
-        EditArbitrary(settings, channel, ArbitraryEdit::Resize(best->points));
-    }
-    // After the clock, which sets the played frequency: a typed one stays as typed.
-    settings.ModifyRecord(channel, [&](ChannelRecord& r) { r.arbitraryFrequency = frequency; });
+    // The waveform keeps its shape on the new points; the clock, the
+    // resampled points and the typed frequency are stored together.
+    if (!best || !ApplyArbitraryControl(settings, channel, *best, frequency))
+        settings.ModifyRecord(channel, [&](ChannelRecord& r) { r.arbitraryFrequency = frequency; });
     return best.has_value();
 }
 

@@ -1,12 +1,14 @@
 // The arbitrary page: the waveform's frequency (which chooses sample clock
 // divider and points per period), its point count and divider, and "Write",
 // which queues the download.
+#include <QApplication>
 #include <QLabel>
 #include <QPushButton>
 
 #include "zorbel/dialogs/arbitrary_tools.h"
 #include "zorbel/dialogs/edit_ex.h"
 #include "zorbel/dialogs/wave_parameter_pages.h"
+#include "zorbel/model/arbitrary_edit.h"
 #include "zorbel/model/session_observer.h"
 
 namespace zorbel {
@@ -70,7 +72,17 @@ void CDlgWaveParameterArbitrary::ShowArbitraryControls() {
     const auto controls = ListArbitraryControls(frequency);
     if (!controls) return;
     CDlgArbitraryControl list(*controls, this);
-    list.exec();
+    if (list.exec() != QDialog::Accepted || !list.Chosen() || !Settings()) return;
+    // The chosen clock as a typed frequency's: the waveform resampled, the
+    // divider set, the frequency kept; a large waveform ends later, and the
+    // panel shows it then.
+    if (!ApplyArbitraryControl(*Settings(), Channel(), *list.Chosen(), frequency, Site().View())) {
+        QApplication::beep();  // a clock of no points or more than the memory holds
+        return;
+    }
+    UpdatePage();
+    RequestPanelUpdate();
+    Site().RequestRedraw(RefreshMask::Everything);  // the annotations name the clock
 }
 
 void CDlgWaveParameterArbitrary::Write() {

@@ -4,6 +4,9 @@
 #include <algorithm>
 #include <atomic>
 #include <memory>
+#include <thread>
+
+#include "zorbel/model/resample.h"
 
 namespace zorbel {
 namespace {
@@ -13,6 +16,47 @@ namespace {
 std::uint64_t FreshGeneration() {
     static std::atomic<std::uint64_t> next{1};
     return next.fetch_add(1) << 32;
+}
+
+// The channel's waveform resampled to m points, built in slices of output
+// points, each under the records lock for a millisecond or so; `builtFrom`
+// gets the generation they were built from. Nothing when stopped.
+std::optional<std::vector<double>> ResampledSamples(const DeviceSettings& settings, std::uint16_t channel,
+                                                    std::uint32_t m, JobProgress& progress, std::uint64_t& builtFrom) {
+    constexpr std::size_t kSlice = std::size_t{1} << 20;
+    std::vector<double> samples;
+    ReserveWaveform(samples, m);
+    std::optional<std::uint64_t> generation;
+    do {
+        settings.ReadRecord(channel, [&](const ChannelRecord& r) {
+            if (generation && *generation != r.arbitraryChanges.Generation())
+                samples.clear();  // changed between two visits: start again
+            generation = r.arbitraryChanges.Generation();
+            const std::size_t count = std::min<std::size_t>(r.arbitraryPointCount, r.arbitrarySamples.size());
+            const std::size_t from = samples.size();
+            const std::size_t length = std::min<std::size_t>(kSlice, m - from);
+            samples.resize(from + length);
+            ResampleSlice({r.arbitrarySamples.data(), count}, m, from, {samples.data() + from, length});
+        });
+        if (m > 0) progress.Set(static_cast<double>(samples.size()) / m);
+        if (progress.StopRequested()) return std::nullopt;
+        std::this_thread::yield();  // the lock is not fair: a waiting thread gets in only if this one lets it
+    } while (samples.size() < m);
+    builtFrom = *generation;
+    return samples;
+}
+
+// The finish step of a waveform built on a worker: the edit `make` builds
+// swaps it in (unless the channel has changed since), and `done` hears
+// whether it did.
+template <class MakeEdit>
+JobFinish SwapInFinish(DeviceSettings& settings, std::uint16_t channel, RedrawSink* sink,
+                       const std::function<void(bool)>& done, std::optional<std::vector<double>> built, MakeEdit make) {
+    auto samples = std::make_shared<std::optional<std::vector<double>>>(std::move(built));
+    return [&settings, channel, sink, done, samples, make] {
+        const bool swapped = *samples && EditArbitrary(settings, channel, make(std::move(**samples)), sink);
+        if (done) done(swapped);
+    };
 }
 
 }  // namespace
@@ -92,6 +136,10 @@ std::optional<ArbitraryChange> EditArbitrary(DeviceSettings& settings, std::uint
         break;
     case ArbitraryEdit::Kind::Replace:
         if (edit.samples.size() > kMaxArbitraryPoints) return std::nullopt;
+        if (edit.generation && *edit.generation != settings.ReadRecord(channel, [](const ChannelRecord& r) {
+                return r.arbitraryChanges.Generation();
+            }))
+            return std::nullopt;  // built from a waveform that has changed since
         // Swapped in as a resize to the new size would leave count and
         // window; the old array goes to the undo step as it is, uncopied.
         history.RecordReplaceBySwap(channel, [&] {
@@ -128,17 +176,55 @@ LongJob ResizeJob(DeviceSettings& settings, std::uint16_t channel, std::uint32_t
     job.small = std::max<std::size_t>(count, n) < kSmallJobPoints;
     job.work = [&settings, channel, n, sink, done = std::move(done)](JobProgress& progress) -> JobFinish {
         std::uint64_t generation = 0;
-        auto samples = std::make_shared<std::optional<std::vector<double>>>(
-            settings.ResizedSamples(channel, n, &progress, &generation));
+        std::optional<std::vector<double>> samples = settings.ResizedSamples(channel, n, &progress, &generation);
         if (progress.StopRequested()) return {};
-        return [&settings, channel, sink, done, samples, generation] {
-            const bool resized =
-                *samples &&
-                EditArbitrary(settings, channel, ArbitraryEdit::Resize(std::move(**samples), generation), sink);
-            if (done) done(resized);
-        };
+        return SwapInFinish(settings, channel, sink, done, std::move(samples), [generation](std::vector<double> built) {
+            return ArbitraryEdit::Resize(std::move(built), generation);
+        });
     };
     return job;
+}
+
+LongJob ResampleJob(DeviceSettings& settings, std::uint16_t channel, std::uint32_t n, RedrawSink* sink,
+                    std::function<void(bool resampled)> done) {
+    LongJob job;
+    job.name = "Resample";
+    if (channel >= kChannelCount || n > kMaxArbitraryPoints) return job;
+    const std::uint32_t m = n & ~std::uint32_t{15};
+    // Each new point reads two old ones: the time goes with the new count,
+    // whatever the old one.
+    job.small = m < kSmallJobPoints;
+    job.work = [&settings, channel, m, sink, done = std::move(done)](JobProgress& progress) -> JobFinish {
+        const std::uint32_t count =
+            settings.ReadRecord(channel, [](const ChannelRecord& r) { return r.arbitraryPointCount; });
+        if (count == m)
+            return [done] {
+                if (done) done(true);
+            };
+        std::uint64_t generation = 0;
+        std::optional<std::vector<double>> samples = ResampledSamples(settings, channel, m, progress, generation);
+        if (progress.StopRequested()) return {};
+        return SwapInFinish(settings, channel, sink, done, std::move(samples), [generation](std::vector<double> built) {
+            return ArbitraryEdit::Replace(std::move(built), generation);
+        });
+    };
+    return job;
+}
+
+bool ApplyArbitraryControl(DeviceSettings& settings, std::uint16_t channel, const ArbitraryControl& control,
+                           double frequency, RedrawSink* sink) {
+    if (channel >= kChannelCount || control.points < 16 || control.points > kMaxArbitraryPoints ||
+        control.divider < 0 || control.divider > kMaxArbitraryDivider)
+        return false;
+    const auto divider = static_cast<std::uint16_t>(control.divider);
+    return RunLongJob(
+        ResampleJob(settings, channel, control.points, sink, [&settings, channel, divider, frequency](bool resampled) {
+            if (!resampled) return;
+            settings.SetArbitraryDivider(channel, divider);
+            // After the clock, which sets the played frequency: the
+            // asked one stays as asked.
+            settings.ModifyRecord(channel, [&](ChannelRecord& r) { r.arbitraryFrequency = frequency; });
+        }));
 }
 
 }  // namespace zorbel

@@ -4,6 +4,7 @@
 // help and About.
 #include <QApplication>
 #include <QDesktopServices>
+#include <QDir>
 #include <QFileInfo>
 #include <QPainter>
 #include <QPrintDialog>
@@ -23,6 +24,7 @@
 #include "main_frame.h"
 #include "menu_template.h"
 #include "messages.h"
+#include "program_profile.h"
 #include "session_status.h"
 #include "zorbel/dialogs/arbitrary_tools.h"
 #include "zorbel/dialogs/formula_dialog.h"
@@ -42,27 +44,38 @@ namespace {
 struct FileCommand {
     int command;
     bool save;
-    int kind;                    // kSetupFile, or the document's arbitrary data kind
-    std::array<Text, 3> filter;  // the file types offered; Text{} ends the list early
+    int kind;  // kSetupFile, or the document's arbitrary data kind
+    // The file types offered; Text{} ends the list early. AllSupportedFiles
+    // first offers every extension of the others at once.
+    std::array<Text, 4> filter;
     const char* suffix;
     int titleItem;
-    int successItem;  // the failure text is the next item
+    int successItem;         // the failure text is the next item
+    const char* folderKind;  // whose last folder the dialog opens in
 };
 constexpr int kSetupFile = -1;
 
+// The kinds of file whose folders the profile keeps.
+constexpr char kSetupFolder[] = "Setup";
+constexpr char kArbDataFolder[] = "ArbData";
+constexpr char kExchangeFolder[] = "Exchange";
+constexpr char kImageFolder[] = "Image";
+constexpr char kPrintFolder[] = "Print";
+
 constexpr std::array<FileCommand, 6> kFileCommands = {{
-    {kCmdLoadData, false, kArbitraryDataFile, {Text::ArbFiles}, "arb", 10051, 10052},
-    {kCmdSaveData, true, kArbitraryDataFile, {Text::ArbFiles}, "arb", 10054, 10055},
-    {kCmdLoadSetup, false, kSetupFile, {Text::SetupFiles}, "set", 10057, 10058},
-    {kCmdSaveSetup, true, kSetupFile, {Text::SetupFiles}, "set", 10060, 10061},
+    {kCmdLoadData, false, kArbitraryDataFile, {Text::ArbFiles}, "arb", 10051, 10052, kArbDataFolder},
+    {kCmdSaveData, true, kArbitraryDataFile, {Text::ArbFiles}, "arb", 10054, 10055, kArbDataFolder},
+    {kCmdLoadSetup, false, kSetupFile, {Text::SetupFiles}, "set", 10057, 10058, kSetupFolder},
+    {kCmdSaveSetup, true, kSetupFile, {Text::SetupFiles}, "set", 10060, 10061, kSetupFolder},
     {kCmdImportData,
      false,
      kArbitraryExchangeFile,
-     {Text::QwfFiles, Text::SoundFiles, Text::TableFiles},
+     {Text::AllSupportedFiles, Text::QwfFiles, Text::SoundFiles, Text::TableFiles},
      "qwf",
      10066,
-     10067},
-    {kCmdExportData, true, kArbitraryExchangeFile, {Text::QwfFiles}, "qwf", 10069, 10070},
+     10067,
+     kExchangeFolder},
+    {kCmdExportData, true, kArbitraryExchangeFile, {Text::QwfFiles}, "qwf", 10069, 10070, kExchangeFolder},
 }};
 
 constexpr int kSaveImageTitleItem = 10063;
@@ -73,7 +86,9 @@ template <std::size_t N>
 QString FilterOf(const std::array<Text, N>& types) {
     QStringList filters;
     for (const Text type : types)
-        if (type != Text{}) filters << ProgramText(type);
+        if (type != Text{} && type != Text::AllSupportedFiles) filters << ProgramText(type);
+    if (types.front() == Text::AllSupportedFiles)
+        filters.prepend(CombinedFilter(ProgramText(Text::AllSupportedFiles), filters));
     return filters.join(QStringLiteral(";;"));
 }
 
@@ -98,8 +113,8 @@ void CMainFrame::RunFileCommand(int command) {
                                     [command](const FileCommand& c) { return c.command == command; });
     if (found == kFileCommands.end()) return;
     const FileCommand& c = *found;
-    const QString path = ChooseFile(
-        this, {c.save, languages_.LanguageText(c.titleItem), FilterOf(c.filter), QString::fromLatin1(c.suffix)});
+    const QString path = ChooseFile(this, {c.save, languages_.LanguageText(c.titleItem), FilterOf(c.filter),
+                                           QString::fromLatin1(c.suffix), QString::fromLatin1(c.folderKind)});
     if (path.isEmpty()) return;
     const std::string file = QFile::encodeName(path).toStdString();
     if (!c.save && c.kind != kSetupFile) {
@@ -201,9 +216,9 @@ void CMainFrame::ShowJobProgress(Job jobFlags) {
 }
 
 void CMainFrame::SaveImage() {
-    const QString path =
-        ChooseFile(this, {true, languages_.LanguageText(kSaveImageTitleItem),
-                          FilterOf(std::array{Text::BmpFiles, Text::JpegFiles}), QStringLiteral("bmp")});
+    const QString path = ChooseFile(this, {true, languages_.LanguageText(kSaveImageTitleItem),
+                                           FilterOf(std::array{Text::BmpFiles, Text::JpegFiles}), QStringLiteral("bmp"),
+                                           QString::fromLatin1(kImageFolder)});
     if (path.isEmpty()) return;
     // Success is told once the whole file is on disk; a file that cannot be
     // written leaves an earlier one of that name as it was.
@@ -259,8 +274,16 @@ void CMainFrame::UndoArbitrary(bool redo) {
 void CMainFrame::Print() {
     auto printer = std::make_shared<QPrinter>(QPrinter::HighResolution);
     printer->setPageOrientation(QPageLayout::Landscape);  // the view's shape
+    // Printed to a file last time: to a file again, in that folder (not the
+    // working folder the print dialog would offer); printed on paper: the
+    // printer the system prefers.
+    const QString folder = StoredFileFolder(QString::fromLatin1(kPrintFolder));
+    if (!folder.isEmpty() && QFileInfo(folder).isDir())
+        printer->setOutputFileName(QDir(folder).filePath(QStringLiteral("Zorbel.pdf")));
     QPrintDialog dialog(printer.get(), this);
     if (dialog.exec() != QDialog::Accepted) return;
+    const QString file = printer->outputFileName();
+    StoreFileFolder(QString::fromLatin1(kPrintFolder), file.isEmpty() ? QString() : QFileInfo(file).absolutePath());
     // The page's pass over the waveform runs on the view's worker; the page
     // is drawn once it has ended.
     RunLongJob(ReportJob(Settings(), Settings().CurrentChannel(), view_->DisplayStyle(), TextsOf(languages_),

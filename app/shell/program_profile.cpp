@@ -63,6 +63,26 @@ void StoreLanguageFile(const QString& fileName) {
     settings.sync();
 }
 
+namespace {
+
+QString FileFolderKey(const QString& kind) { return QString::fromLatin1(kFileFoldersSection) + u'/' + kind; }
+
+}  // namespace
+
+QString StoredFileFolder(const QString& kind) {
+    if (kind.isEmpty()) return {};
+    return QSettings(QString::fromLatin1(kProfileOrganisation), QString::fromLatin1(kProfileApplication))
+        .value(FileFolderKey(kind))
+        .toString();
+}
+
+void StoreFileFolder(const QString& kind, const QString& folder) {
+    if (kind.isEmpty()) return;
+    QSettings settings(QString::fromLatin1(kProfileOrganisation), QString::fromLatin1(kProfileApplication));
+    settings.setValue(FileFolderKey(kind), folder);
+    settings.sync();
+}
+
 int ResolveLanguageChoice(std::optional<int> storedIndex, const QString& storedName, const QStringList& listedFiles) {
     if (!storedName.isEmpty()) {
         // The names are listed as the folder holds them; a name differing in

@@ -62,6 +62,13 @@ inline constexpr char kLanguageFileKey[] = "Settings/LanguageFile";
 QString StoredLanguageFile();
 void StoreLanguageFile(const QString& fileName);
 
+// The folder a file of each kind was last chosen in ("Setup", "ArbData",
+// "Exchange", "Image", "Print"), kept in the profile's section of its own,
+// one key per kind ("FileFolders/Setup"). Empty when none is kept.
+inline constexpr char kFileFoldersSection[] = "FileFolders";
+QString StoredFileFolder(const QString& kind);
+void StoreFileFolder(const QString& kind, const QString& folder);
+
 // The language to start with: the listed file of the stored name while it is
 // listed, else the index from "lan.set" (as stored, even when no file has it
 // now), else the built-in language (-1).

@@ -12,6 +12,8 @@
 #include "zorbel/dialogs/arbitrary_tools.h"
 #include "zorbel/dialogs/edit_ex.h"
 #include "zorbel/dialogs/wave_parameter_pages.h"
+#include "zorbel/model/arbitrary_edit.h"
+#include "zorbel/model/resample.h"
 
 namespace zorbel {
 namespace {
@@ -70,6 +72,84 @@ TEST(ArbitraryList, OtherOnThePageShowsEveryClockOfTheFrequencyInListOrder) {
     EXPECT_EQ(firstRow, QStringList({"0", QString::number(best.divider), QString::number(best.points),
                                      QString::number(best.resultingFrequency, 'f', 6),
                                      QString::number(best.error * 100, 'f', 3) + "%"}));
+}
+
+// A typed frequency and a row chosen in the list (Enter or a double click)
+// both play the waveform on their clock's points: resampled, not cut or
+// padded, as one undo step that brings the old waveform back.
+TEST(ArbitraryList, ATypedFrequencyOrAChosenRowResamplesTheWaveformInOneUndoStep) {
+    DeviceSettings settings;  // the generator library's own clock choice
+    std::vector<double> triangle(5680);
+    for (std::size_t i = 0; i < triangle.size(); ++i) triangle[i] = 1.0 - std::fabs(2.0 * i / 5679.0 - 1.0);
+    const auto controls = ListArbitraryControls(1000.0);
+    ASSERT_TRUE(controls && controls->size() > 4);
+    ArbitraryControl best{};
+    ASSERT_EQ(qmkHDGetBestArbitraryControlFromFreq(&best, 2500.0, 2, 6000), 1);
+
+    CDlgWaveParameterArbitrary page;
+    RecordingView view;
+    page.Attach(&settings, &view);
+    page.show();
+    const auto chooseInList = [&](bool doubleClick, int row) {
+        QTimer::singleShot(0, [&, doubleClick, row] {
+            auto* list = qobject_cast<CDlgArbitraryControl*>(QApplication::activeModalWidget());
+            if (!list) return;
+            QTableWidget* table = list->List();
+            table->setCurrentCell(row, 1);
+            if (doubleClick) {
+                const QPoint at = table->visualRect(table->model()->index(row, 1)).center();
+                // The view takes a double click on the cell it saw pressed.
+                QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, at);
+                QTest::mouseDClick(table->viewport(), Qt::LeftButton, {}, at);
+            } else {
+                QTest::keyClick(table, Qt::Key_Return);
+            }
+            if (list->isVisible()) list->reject();
+        });
+        FindControl<QPushButton>(&page, 1049)->click();
+    };
+    const struct {
+        const char* what;
+        std::function<void()> act;
+        ArbitraryControl clock;
+        double frequency;  // kept as the arbitrary frequency
+    } rows[] = {
+        {"2500 Hz typed",
+         [&] {
+             auto* field = FindControl<CEditEx>(&page, 1055);
+             field->setFocus();
+             field->selectAll();
+             QTest::keyClicks(field, "2500");
+             QTest::keyClick(field, Qt::Key_Return);
+         },
+         best, 2500.0},
+        {"row 3 with Enter", [&] { chooseInList(false, 3); }, (*controls)[3], 1000.0},
+        {"row 1 double-clicked", [&] { chooseInList(true, 1); }, (*controls)[1], 1000.0},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        settings.History().Forget(0);
+        settings.ModifyRecord(0, [&](ChannelRecord& r) {
+            r.arbitrarySamples = triangle;
+            r.arbitraryPointCount = 5680;
+            r.arbitraryDivider = 11;
+            r.arbitraryFrequency = 1000.0;
+        });
+        page.UpdatePage();
+        row.act();
+        ChannelRecord r = settings.Record(0);
+        EXPECT_EQ(r.arbitraryPointCount, row.clock.points);
+        EXPECT_EQ(r.arbitraryDivider, row.clock.divider);
+        EXPECT_EQ(r.arbitraryFrequency, row.frequency);
+        EXPECT_TRUE(r.arbitrarySamples == Resample(triangle, row.clock.points));
+        EXPECT_EQ(FindControl<CEditEx>(&page, 1051)->text().toStdString(), std::to_string(row.clock.points));
+
+        ASSERT_EQ(settings.History().UndoSteps(0), 1u);
+        ASSERT_TRUE(EditArbitrary(settings, 0, ArbitraryEdit::Undo()));
+        r = settings.Record(0);
+        ASSERT_EQ(r.arbitraryPointCount, 5680u);
+        EXPECT_TRUE(std::equal(triangle.begin(), triangle.end(), r.arbitrarySamples.begin()));
+    }
 }
 
 class PointEditor : public ::testing::Test {

@@ -1,10 +1,12 @@
 // The arbitrary waveform: download order and its robustness, gain choice,
-// resizing.
+// resizing and resampling.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <optional>
 
 #include "session_fixture.h"
+#include "zorbel/model/resample.h"
 
 namespace zorbel::test {
 namespace {
@@ -217,6 +219,70 @@ TEST(ResizeArbitrary, RefusesBadChannelAndMoreThanTheWaveformMemory) {
     EXPECT_FALSE(settings.ResizeArbitrary(2, 64));
     EXPECT_FALSE(settings.ResizeArbitrary(0, kMaxArbitraryPoints + 1));
     EXPECT_EQ(settings.Record(0).arbitraryPointCount, 5680u);
+}
+
+// The plain way: point j at j (N - 1) / (n - 1), between its two neighbours.
+std::vector<double> Interpolated(const std::vector<double>& source, std::size_t n) {
+    std::vector<double> out(n, source.empty() ? 0.0 : source[0]);
+    if (source.size() < 2 || n < 2) return out;
+    for (std::size_t j = 0; j < n; ++j) {
+        const double x = static_cast<double>(j) * static_cast<double>(source.size() - 1) / static_cast<double>(n - 1);
+        const auto i = std::min(static_cast<std::size_t>(x), source.size() - 2);
+        out[j] = source[i] + (source[i + 1] - source[i]) * (x - static_cast<double>(i));
+    }
+    return out;
+}
+
+std::vector<double> Wave(std::size_t n, double (*f)(double x)) {
+    std::vector<double> v(n);
+    for (std::size_t i = 0; i < n; ++i) v[i] = f(n > 1 ? static_cast<double>(i) / static_cast<double>(n - 1) : 0.0);
+    return v;
+}
+
+TEST(Resample, FollowsLinearInterpolationWithTheEndsKept) {
+    const auto sine = [](double x) { return 2.5 * std::sin(6.283185307179586 * x) + 0.3 * std::cos(40 * x); };
+    const auto ramp = [](double x) { return -1.0 + 2.0 * x; };
+    const auto constant = [](double) { return 0.25; };
+    const struct {
+        const char* what;
+        std::vector<double> source;
+        std::size_t n;
+        bool exact;  // every point exactly as the oracle's (constants, the same count)
+    } rows[] = {
+        {"up", Wave(37, sine), 992, false},
+        {"down", Wave(5680, sine), 96, false},
+        {"the same count", Wave(64, sine), 64, true},
+        {"to the 16-point minimum", Wave(6016, sine), 16, false},
+        {"a constant stays exact", Wave(5680, constant), 992, true},
+        {"a ramp up", Wave(100, ramp), 6016, false},
+        {"a ramp down to 16", Wave(251008, ramp), 16, false},
+        {"one point", {0.7}, 32, true},
+        {"no points", {}, 16, true},
+        {"none wanted", Wave(64, sine), 0, true},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        const std::vector<double> got = Resample(row.source, row.n);
+        const std::vector<double> want = Interpolated(row.source, row.n);
+        ASSERT_EQ(got.size(), row.n);
+        for (std::size_t j = 0; j < row.n; ++j) {
+            if (row.exact)
+                ASSERT_EQ(got[j], want[j]) << j;
+            else
+                ASSERT_NEAR(got[j], want[j], 1e-12) << j;
+        }
+        // The first and last points land on the old ones exactly.
+        if (row.n > 1 && !row.source.empty()) {
+            EXPECT_EQ(got.front(), row.source.front());
+            EXPECT_EQ(got.back(), row.source.back());
+        }
+        // Built in slices, as the worker does, it is the same waveform.
+        std::vector<double> sliced(row.n);
+        for (std::size_t first = 0; first < row.n; first += 7)
+            ResampleSlice(row.source, row.n, first,
+                          std::span(sliced).subspan(first, std::min<std::size_t>(7, row.n - first)));
+        EXPECT_TRUE(sliced == got);
+    }
 }
 
 }  // namespace

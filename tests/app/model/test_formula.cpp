@@ -131,7 +131,7 @@ TEST(Formula, LongWaveformsMatchTheValuesOfEachPointAndTheirFirstFault) {
 
 // Each long operation cancelled before its worker could finish changes
 // nothing: no finish step, the points, count and undo steps as they were.
-TEST(LongJobs, CancelledFormulaImportAndResizeChangeNothing) {
+TEST(LongJobs, CancelledFormulaImportResizeAndResampleChangeNothing) {
     FakeGenerator fake;
     DeviceSettings settings{fake};
     settings.ResizeArbitrary(0, 1U << 20);
@@ -145,6 +145,7 @@ TEST(LongJobs, CancelledFormulaImportAndResizeChangeNothing) {
         {"formula", FormulaJob(settings, 0, "sin(2*pi*x)", nullptr, [&](auto) { heard = true; })},
         {"import", ImportJob(settings, "/dev/null.wav", 0, nullptr, [&](const ImportOutcome&) { heard = true; })},
         {"resize", ResizeJob(settings, 0, 1U << 21, nullptr, [&](bool) { heard = true; })},
+        {"resample", ResampleJob(settings, 0, 1U << 21, nullptr, [&](bool) { heard = true; })},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);

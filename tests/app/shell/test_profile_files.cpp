@@ -2,12 +2,14 @@
 // for byte, and the rule that discards the saved window state once when the
 // program file changes (profile under the tests' own XDG_CONFIG_HOME).
 #include <QDateTime>
+#include <QDir>
 #include <QFile>
 #include <QSettings>
 
 #include <limits>
 
 #include "language_choice.h"
+#include "messages.h"
 #include "program_profile.h"
 #include "shell_fixture.h"
 
@@ -152,6 +154,60 @@ TEST(LanguageChoice, TheFileByItsNameWhileItIsListed) {
     EXPECT_EQ(StoredLanguageFile(), "简体中文.lug");
     StoreLanguageFile({});
     EXPECT_TRUE(StoredLanguageFile().isEmpty());
+}
+
+// The file dialogs' rules: the folder each kind opens in, the filter's
+// extension for a name typed without one, and the filter of every type.
+TEST(FileDialogs, FolderPerKindAndTheFiltersExtension) {
+    const QString sound = "Sound File(*.wav *.flac *.aif *.aiff)";
+    const QSet<QString> files{"/m/take.flac", "/m/plain", "/m/both.wav", "/m/both.flac"};
+    const auto exists = [&](const QString& p) { return files.contains(p); };
+    const struct {
+        const char* what;
+        QString path;
+        QString filter;
+        bool open;
+        QString expected;
+    } names[] = {
+        {"save: the filter's extension", "/m/wave", "Arb Data File(*.arb)", false, "/m/wave.arb"},
+        {"save: the chosen filter's first", "/m/view", "JPEG File(*.jpg)", false, "/m/view.jpg"},
+        {"an extension stays", "/m/wave.txt", "Arb Data File(*.arb)", false, "/m/wave.txt"},
+        {"a dot in the folder is no extension", "/m.d/wave", "Setup File(*.set)", false, "/m.d/wave.set"},
+        {"open: the extension whose file exists", "/m/take", sound, true, "/m/take.flac"},
+        {"open: the first that exists", "/m/both", sound, true, "/m/both.wav"},
+        {"open: none exists, the first", "/m/gone", sound, true, "/m/gone.wav"},
+        {"open: a file without one, as named", "/m/plain", sound, true, "/m/plain"},
+        {"a filter of everything adds none", "/m/wave", "All files(*)", false, "/m/wave"},
+        {"a translated name, the same patterns", "/m/x", "Audiodatei(*.wav *.flac)", false, "/m/x.wav"},
+    };
+    for (const auto& row : names)
+        EXPECT_EQ(CompleteExtension(row.path, row.filter, row.open, exists), row.expected) << row.what;
+
+    EXPECT_EQ(CombinedFilter("All supported files", {"Qwf Data File(*.qwf)", sound, "Table(*.csv *.txt *.wav)"}),
+              "All supported files(*.qwf *.wav *.flac *.aif *.aiff *.csv *.txt)");
+
+    const auto isFolder = [](const QString& f) { return f == "/data/setups"; };
+    EXPECT_EQ(StartFolder("/data/setups", "/home/u", isFolder), "/data/setups");
+    EXPECT_EQ(StartFolder("/data/gone", "/home/u", isFolder), "/home/u");  // removed since
+    EXPECT_EQ(StartFolder("", "/home/u", isFolder), "/home/u");            // never used: not the working folder
+
+    // Through the dialog: the chosen file's folder is kept per kind, in the profile's section.
+    QSettings(kProfileOrganisation, kProfileApplication).remove(kFileFoldersSection);
+    TempDir folder;
+    const QString setups = QString::fromStdString(folder.Path());
+    QStringList opened;
+    SetFileChooser([&](const FileDialogRequest& request) {
+        opened << request.folder;
+        return setups + "/bench";
+    });
+    const FileDialogRequest setup{true, "Save Setup", "Setup File(*.set)", "set", "Setup"};
+    EXPECT_EQ(ChooseFile(nullptr, setup), setups + "/bench.set");
+    EXPECT_EQ(ChooseFile(nullptr, setup), setups + "/bench.set");
+    EXPECT_EQ(ChooseFile(nullptr, {false, "Load arb data", "Arb Data File(*.arb)", "arb", "ArbData"}),
+              setups + "/bench.arb");
+    SetFileChooser({});
+    EXPECT_EQ(opened, QStringList({QDir::homePath(), setups, QDir::homePath()}));
+    EXPECT_EQ(QSettings(kProfileOrganisation, kProfileApplication).value("FileFolders/Setup").toString(), setups);
 }
 
 }  // namespace

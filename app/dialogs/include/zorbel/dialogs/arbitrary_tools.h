@@ -1,6 +1,6 @@
 // The two dialogs of the arbitrary wave type: the list of every sample clock
-// with which the instrument can approach the arbitrary frequency (it only
-// informs), and the point editor, which steps through the current channel's
+// with which the instrument can approach the arbitrary frequency (a row
+// double-clicked or chosen with Enter is applied), and the point editor, which steps through the current channel's
 // points and takes a typed voltage for each.
 #pragma once
 
@@ -38,19 +38,28 @@ void OrderArbitraryControls(std::span<ArbitraryControl> controls);
 std::optional<std::vector<ArbitraryControl>> ListArbitraryControls(double frequency);
 
 // "Based On Frequency": one row per candidate with its number, divider,
-// points per period, resulting frequency and error in percent.
+// points per period, resulting frequency and error in percent. A row
+// double-clicked, or the current row when Enter is pressed, is the user's
+// choice and closes the list (accepted); Escape, or Enter without a current
+// row, closes it without one.
 class CDlgArbitraryControl final : public QDialog {
     Q_OBJECT
 
 public:
     explicit CDlgArbitraryControl(std::span<const ArbitraryControl> controls, QWidget* parent = nullptr);
     QTableWidget* List() const { return list_; }
+    // The chosen row's sample clock; nothing when none was chosen.
+    std::optional<ArbitraryControl> Chosen() const { return chosen_; }
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
+    void Choose(int row);
+
+    std::vector<ArbitraryControl> controls_;
     QTableWidget* list_;
+    std::optional<ArbitraryControl> chosen_;
 };
 
 // "Edit Points": the current channel's point at an index and its voltage.

@@ -40,7 +40,8 @@ enum class Text : int {
 
     NoDeviceFound = 20500, NoHelpViewer, CannotPrint,
     ArbFiles, SetupFiles, QwfFiles, SoundFiles, TableFiles, BmpFiles, JpegFiles,
-    Harmonic, ReportTime, Cancelling, JobFormula, JobImport, JobResize, JobLoad, JobPrint,
+    Harmonic, ReportTime, Cancelling, JobFormula, JobImport, JobResize, JobLoad, JobPrint, JobResample,
+    AllSupportedFiles,
 
     SweepMenu = 20600, SweepTitle, SweepQuantity, SweepFrequency, SweepAmplitude, SweepStart, SweepStop,
     SweepLogarithmic, SweepByCount, SweepByStep, SweepDwell, SweepRepeat, SweepUpDown, SweepKeepLast,
@@ -79,7 +80,7 @@ const LanguageLookup& ProgramLanguage();
 // system's reason) stays as it is.
 QString TranslateFileText(const std::string& english);
 // The name of one of the program's own long jobs ("Formula", "Import Data",
-// "Resize", "Load Data", "Print", as the model names them) in the current language.
+// "Resize", "Load Data", "Print", "Resample", as the model names them) in the current language.
 QString LongJobName(const std::string& english);
 // The file operations' text `id` in the current language, with its parts.
 QString FileTextIn(FileText id, const QStringList& parts = {});

@@ -129,8 +129,9 @@ Result CheckPointCount(std::uint16_t channel, long long count);
 
 // Stores `frequency` (hertz) as the channel's arbitrary frequency; when the
 // generator library finds a sample clock for it, sets that divider (the
-// setter queues its write) and resizes the waveform to its points per
-// period. True when a clock was found.
+// setter queues its write) and resamples the waveform to its points per
+// period (ApplyArbitraryControl: one undo step, on the worker for a large
+// waveform). True when a clock was found.
 bool ChooseArbitraryControl(DeviceSettings& settings, std::uint16_t channel, double frequency);
 
 }  // namespace zorbel

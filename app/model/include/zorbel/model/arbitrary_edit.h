@@ -1,6 +1,7 @@
 // The one way the program changes a channel's arbitrary points: mouse
 // drawing, the point editor, a new point count, Load and Import Data,
-// formulas, sound files and tables, undo and redo. EditArbitrary records the
+// formulas, sound files and tables, a new sample clock (resampled), undo and
+// redo. EditArbitrary records the
 // undo step, changes the points, moves the channel's generation on
 // (ChannelRecord::arbitraryChanges, which the view's envelope follows) and
 // tells a redraw sink which points changed and what to redraw. A new point
@@ -46,6 +47,11 @@ struct ArbitraryEdit {
     static ArbitraryEdit Replace(std::vector<double> samples) {
         return {Kind::Replace, 0, 0, {}, 0, std::move(samples)};
     }
+    // The same with samples built on a worker from the channel at
+    // `generation` (a resampling): nothing when the channel has changed since.
+    static ArbitraryEdit Replace(std::vector<double> samples, std::uint64_t generation) {
+        return {Kind::Replace, 0, 0, {}, 0, std::move(samples), generation};
+    }
     static ArbitraryEdit Undo() { return {Kind::Undo, 0, 0, {}, 0, {}}; }
     static ArbitraryEdit Redo() { return {Kind::Redo, 0, 0, {}, 0, {}}; }
 
@@ -54,7 +60,7 @@ struct ArbitraryEdit {
     PointWriter write;
     std::uint32_t count;
     std::vector<double> samples;
-    std::optional<std::uint64_t> generation{};  // a prepared resize's channel generation
+    std::optional<std::uint64_t> generation{};  // the channel generation prepared samples were built from
 };
 
 // Applies `edit` to `channel`; `sink` (may be null) hears of the points
@@ -71,5 +77,26 @@ std::optional<ArbitraryChange> EditArbitrary(DeviceSettings& settings, std::uint
 // resize changes nothing and calls nothing.
 LongJob ResizeJob(DeviceSettings& settings, std::uint16_t channel, std::uint32_t n, RedrawSink* sink,
                   std::function<void(bool resized)> done = {});
+
+// `channel`'s waveform resampled to n points (rounded down to a multiple of
+// 16) as a long job: linear interpolation over one period (resample.h),
+// built on the worker in short visits under the records lock and swapped in
+// by the interface thread through EditArbitrary (one undo step, `sink`
+// told). `done` hears whether the waveform has those points now: a
+// waveform that has them already is left as it is (no undo step). A
+// cancelled job changes nothing and calls nothing.
+LongJob ResampleJob(DeviceSettings& settings, std::uint16_t channel, std::uint32_t n, RedrawSink* sink,
+                    std::function<void(bool resampled)> done = {});
+
+// Plays `channel`'s waveform with the sample clock `control`: the waveform
+// resampled to its points per period (ResampleJob), then its divider set
+// (the setter queues the write) and `frequency` kept as the arbitrary
+// frequency. All of it happens when the resampling ends (at once for up to
+// kSmallJobPoints points, else under the progress dialog). False, and
+// nothing starts, for a clock the instrument cannot play (fewer than 16
+// points, more than the waveform memory, a divider above 250) or while
+// another long job runs.
+bool ApplyArbitraryControl(DeviceSettings& settings, std::uint16_t channel, const ArbitraryControl& control,
+                           double frequency, RedrawSink* sink = nullptr);
 
 }  // namespace zorbel
