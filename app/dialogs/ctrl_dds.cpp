@@ -194,6 +194,16 @@ QGroupBox* CDlgCtrlDDS::BuildFrequency(QWidget* body) {
         if (const std::optional<double> typed = FieldNumber(*Settings(), frequencyEdit_))
             EnterFrequency(JoinFrequency(*typed, shown_.unit), shown_.unit, false);
     });
+    // Stepped within the channel's frequency limits, in the unit shown.
+    frequencyEdit_->SetStepLimits([this]() -> std::optional<StepLimits> {
+        if (!Settings()) return std::nullopt;
+        const FieldRule rule = PanelFrequencyRule(*Settings(), Settings()->CurrentChannel());
+        StepLimits limits = rule.limits();
+        const double unit = JoinFrequency(1, shown_.unit);
+        limits.minimum /= unit;
+        limits.maximum /= unit;
+        return limits;
+    });
     connect(formatButton_, &QPushButton::clicked, this, [this] {
         if (Settings()) ShowChannelFrequency();
     });

@@ -17,14 +17,19 @@ constexpr std::array<std::string_view, kParameterCount> kLabels = {
 
 }  // namespace
 
-std::optional<std::string> OutOfRangeMessage(Parameter p, std::uint16_t channel, double value,
-                                             const LimitsBlock& limits) {
-    const double minimum = limits.Minimum(p);
-    const double maximum = limits.Maximum(p);
+StepLimits TypeableRange(Parameter p, const LimitsBlock& limits) {
     // The generator library refuses an offset equal to its minimum without
     // sending it, which latches the session; so that minimum is outside too.
+    return {limits.Minimum(p), limits.Maximum(p), p == Parameter::Offset};
+}
+
+std::optional<std::string> OutOfRangeMessage(Parameter p, std::uint16_t channel, double value,
+                                             const LimitsBlock& limits) {
+    const StepLimits range = TypeableRange(p, limits);
+    const double minimum = range.minimum;
+    const double maximum = range.maximum;
     const auto inside = [&](double v) {
-        const bool aboveMinimum = p == Parameter::Offset ? v > minimum : v >= minimum;
+        const bool aboveMinimum = range.minimumExcluded ? v > minimum : v >= minimum;
         return aboveMinimum && v <= maximum;  // NaN is refused too
     };
     // Both the value as typed and as the setter stores and sends it, rounded

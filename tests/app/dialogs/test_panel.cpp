@@ -9,6 +9,7 @@
 #include <QStyle>
 #include <QStyleOptionFrame>
 #include <QTest>
+#include <QWheelEvent>
 #include <cmath>
 #include <new>
 #include <optional>
@@ -574,6 +575,163 @@ TEST_F(PanelTest, AFieldActsOnlyOnANumberHoweverItsTextArrived) {
             EXPECT_EQ(edit->text().toStdString(), field.shown);
             EXPECT_EQ(settings.Record(0).arbitraryPointCount, 5680u);
         }
+    }
+}
+
+// Up, Down, PageUp, PageDown and the wheel over the focused field step the
+// digit at the caret (the wheel: under the mouse) as if the result had been
+// typed: through the field's rule into the coalescing queue, held to the
+// channel's limits, the caret staying on its digit.
+TEST_F(PanelTest, DigitSteppingIsTakenAsTyped) {
+    enum Action { kKeys, kWheel, kWheelUnfocused };
+    const struct {
+        const char* name;
+        std::uint16_t waveType;
+        int control;
+        Parameter parameter;
+        double start;
+        int caret;
+        Action action;
+        std::vector<Qt::Key> keys;  // for the wheel: one notch up per key
+        std::vector<Queued> queued;
+        const char* shown;
+        int caretAfter;
+    } rows[] = {
+        {"Up on the units",
+         kWaveSine,
+         1022,
+         Parameter::Frequency,
+         1000,
+         4,
+         kKeys,
+         {Qt::Key_Up},
+         {{0xA004, 0, 1001}},
+         "1001.000000",
+         4},
+        {"a burst sends its last value",
+         kWaveSine,
+         1022,
+         Parameter::Frequency,
+         1000,
+         4,
+         kKeys,
+         {Qt::Key_Up, Qt::Key_Up, Qt::Key_Up, Qt::Key_Down},
+         {{0xA004, 0, 1002}},
+         "1002.000000",
+         4},
+        {"PageUp carries into a new digit",
+         kWaveSine,
+         1022,
+         Parameter::Frequency,
+         995,
+         2,
+         kKeys,
+         {Qt::Key_PageUp},
+         {{0xA004, 0, 1095}},
+         "1095.000000",
+         3},
+        {"below six digits the instrument holds nothing new",
+         kWaveSine,
+         1022,
+         Parameter::Frequency,
+         1000,
+         11,
+         kKeys,
+         {Qt::Key_Up},
+         {},
+         "1000.000000",
+         11},
+        {"offset held above its minimum",
+         kWaveSine,
+         1026,
+         Parameter::Offset,
+         -4.5,
+         2,
+         kKeys,
+         {Qt::Key_PageDown},
+         {{0xA005, 0, -4.999}},
+         "-4.999",
+         2},
+        {"amplitude at its maximum stays",
+         kWaveSine,
+         1024,
+         Parameter::Amplitude,
+         10,
+         2,
+         kKeys,
+         {Qt::Key_Up},
+         {},
+         "10.000",
+         2},
+        {"wheel on the digit under the mouse",
+         kWavePulse,
+         1036,
+         Parameter::PulseWidth,
+         1e-4,
+         7,
+         kWheel,
+         {Qt::Key_Up, Qt::Key_Up},
+         {{0xA00A, 0, 1.2e-4}},
+         "0.000120000",
+         7},
+        {"wheel on the panel's kHz",
+         kWaveSine,
+         1062,
+         Parameter::Frequency,
+         1500,
+         1,
+         kWheel,
+         {Qt::Key_Up},
+         {{0xA004, 0, 2500}},
+         "2.500000",
+         1},
+        {"wheel over a field without the focus",
+         kWaveSine,
+         1024,
+         Parameter::Amplitude,
+         2,
+         1,
+         kWheelUnfocused,
+         {Qt::Key_Up},
+         {},
+         "2.000",
+         1},
+    };
+    panel.show();
+    QApplication::setActiveWindow(&panel);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&panel));
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        Prepare(0, row.waveType, [&](ChannelRecord& r) {
+            r.limits = TypeableLimits();
+            r.Value(row.parameter) = row.start;
+        });
+        CEditEx* edit = FindControl<CEditEx>(panel.Page(row.waveType), row.control);
+        if (!edit) edit = Control<CEditEx>(row.control);
+        ASSERT_NE(edit, nullptr);
+        if (row.action == kWheelUnfocused)
+            Control<QPushButton>(1063)->setFocus();
+        else
+            edit->setFocus();
+        edit->setCursorPosition(row.caret);
+        // The wheel is turned over the middle of the digit left of the caret
+        // (where the nearest caret place turns to the caret's), the caret first put elsewhere.
+        QPointF over(0, edit->height() / 2);
+        while (over.x() < edit->width() && edit->cursorPositionAt(over.toPoint()) < row.caret) over.rx() += 1;
+        if (row.action != kKeys) edit->setCursorPosition(0);
+        for (const Qt::Key key : row.keys) {
+            if (row.action == kKeys) {
+                QTest::keyClick(edit, key);
+                continue;
+            }
+            QWheelEvent wheel(over, edit->mapToGlobal(over), QPoint(), QPoint(0, 120), Qt::NoButton, Qt::NoModifier,
+                              Qt::NoScrollPhase, false);
+            QApplication::sendEvent(edit, &wheel);
+        }
+        EXPECT_EQ(TakeQueue(), row.queued);
+        EXPECT_EQ(messages, std::vector<std::string>{});
+        EXPECT_EQ(edit->text().toStdString(), row.shown);
+        if (row.action != kWheelUnfocused) EXPECT_EQ(edit->cursorPosition(), row.caretAfter);
     }
 }
 

@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 
+#include "zorbel/digit_step.h"
 #include "zorbel/model/parameters.h"
 
 namespace zorbel {
@@ -18,5 +19,8 @@ namespace zorbel {
 // `channel` is the channel index (0 or 1); the message shows it plus one.
 std::optional<std::string> OutOfRangeMessage(Parameter p, std::uint16_t channel, double value,
                                              const LimitsBlock& limits);
+
+// The values of `p` the check lets through, as a field steps within them.
+StepLimits TypeableRange(Parameter p, const LimitsBlock& limits);
 
 }  // namespace zorbel
