@@ -223,7 +223,10 @@ void CDlgCtrlDDS::SetMessageSink(MessageSink sink) {
 void CDlgCtrlDDS::Retranslate(const LanguageLookup& languageText) {
     TranslateControls(this, languageText);
     // A hidden page's labels do not tell the frame that they changed size.
-    for (CDlgWaveParameter* page : pages_) page->updateGeometry();
+    for (CDlgWaveParameter* page : pages_) {
+        page->updateGeometry();
+        page->ShowPulseWarning();  // a text of the program's own, not a control's caption
+    }
     const auto text = [&](int item, const char* fallback) {
         const QString found = languageText ? languageText(item) : QString();
         return found.isEmpty() ? QString::fromLatin1(fallback) : found;

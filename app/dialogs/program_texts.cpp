@@ -11,7 +11,7 @@ namespace {
 using enum Text;
 
 // clang-format off
-constexpr std::array<ProgramTextRow, 102> kRows = {{
+constexpr std::array<ProgramTextRow, 104> kRows = {{
     {EditMenu, "&Edit"},
     {Undo, "&Undo#Ctrl+Z"},
     {Redo, "&Redo#Ctrl+Shift+Z"},
@@ -127,6 +127,11 @@ constexpr std::array<ProgramTextRow, 102> kRows = {{
     {WavePulse, "Pulse"},
     {WaveNoise, "Noise"},
     {WaveArbitrary, "arbitrary"},
+
+    // %1 the pulse width, %2 the period (1/frequency), seconds.
+    {PulseWidthBeyondPeriod, "The width %1 s is longer than the period %2 s."},
+    // %1 the pulse width, seconds, %2 the duty (a fraction), %3 the width the duty gives.
+    {PulseWidthAgainstDuty, "The width %1 s and the duty %2 disagree: the duty gives %3 s."},
 }};
 // clang-format on
 

@@ -1,7 +1,9 @@
 // Range check messages of the wave parameter pages, one label per parameter.
 #include "zorbel/model/range_check.h"
 
+#include <algorithm>
 #include <array>
+#include <cmath>
 #include <string_view>
 
 #include "zorbel/numbers.h"
@@ -37,6 +39,20 @@ std::optional<std::string> OutOfRangeMessage(Parameter p, std::uint16_t channel,
     if (inside(value) && inside(RoundToWindowsG(value))) return std::nullopt;
     return "Set CH" + FormatInt(channel + 1) + " " + std::string(kLabels[Index(p)]) + ": (" + FormatWindowsG(value) +
            ") is out of range(" + FormatWindowsG(minimum) + "," + FormatWindowsG(maximum) + ")";
+}
+
+PulseConflict FindPulseConflict(double frequency, double duty, double width) {
+    const auto usable = [](double v) { return std::isfinite(v) && v > 0; };
+    if (!usable(frequency) || !usable(width) || !std::isfinite(duty) || duty < 0) return PulseConflict::None;
+    const double period = 1 / frequency;
+    // Beyond the period once it is set to the nanosecond: a width typed as
+    // the period's six digits ("%G" of 1/6000 s) is not.
+    if (width - period > kPulseWidthResolution / 2) return PulseConflict::WidthBeyondPeriod;
+    // A hair of rounding in duty x period is no conflict.
+    constexpr double kRounding = 1 + 1e-9;
+    const double tolerance = std::max(kPulseWidthResolution, kPulseDutyResolution * period);
+    if (std::abs(width - duty * period) > tolerance * kRounding) return PulseConflict::WidthAgainstDuty;
+    return PulseConflict::None;
 }
 
 }  // namespace zorbel

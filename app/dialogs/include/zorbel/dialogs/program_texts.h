@@ -20,7 +20,8 @@ namespace zorbel {
 // lists of the dialogs, 203xx the status bar, 204xx the file operations'
 // texts (FileText, numbered there), 205xx other messages and file types,
 // 206xx the sweep and the instrument's return,
-// 207xx what assistive tools are told beyond the captions.
+// 207xx what assistive tools are told beyond the captions, 208xx the
+// pages' warnings.
 // clang-format off
 enum class Text : int {
     EditMenu = 20000, Undo, Redo, Cut, Copy, Paste,
@@ -50,6 +51,8 @@ enum class Text : int {
     OutputOf = 20700, ColourBarName, ColourBarDescription,
     ViewName, ViewPeriodic, ViewNoFrequency, ViewArbitrary,
     WaveSine, WaveSquare, WaveRamp, WavePulse, WaveNoise, WaveArbitrary,
+
+    PulseWidthBeyondPeriod = 20800, PulseWidthAgainstDuty,
 };
 // clang-format on
 
