@@ -194,6 +194,16 @@ QGroupBox* CDlgCtrlDDS::BuildFrequency(QWidget* body) {
         if (const std::optional<double> typed = FieldNumber(*Settings(), frequencyEdit_))
             EnterFrequency(JoinFrequency(*typed, shown_.unit), shown_.unit, false);
     });
+    // Stepped within the channel's frequency limits, in the unit shown.
+    frequencyEdit_->SetStepLimits([this]() -> std::optional<StepLimits> {
+        if (!Settings()) return std::nullopt;
+        const FieldRule rule = PanelFrequencyRule(*Settings(), Settings()->CurrentChannel());
+        StepLimits limits = rule.limits();
+        const double unit = JoinFrequency(1, shown_.unit);
+        limits.minimum /= unit;
+        limits.maximum /= unit;
+        return limits;
+    });
     connect(formatButton_, &QPushButton::clicked, this, [this] {
         if (Settings()) ShowChannelFrequency();
     });
@@ -213,7 +223,10 @@ void CDlgCtrlDDS::SetMessageSink(MessageSink sink) {
 void CDlgCtrlDDS::Retranslate(const LanguageLookup& languageText) {
     TranslateControls(this, languageText);
     // A hidden page's labels do not tell the frame that they changed size.
-    for (CDlgWaveParameter* page : pages_) page->updateGeometry();
+    for (CDlgWaveParameter* page : pages_) {
+        page->updateGeometry();
+        page->ShowPulseWarning();  // a text of the program's own, not a control's caption
+    }
     const auto text = [&](int item, const char* fallback) {
         const QString found = languageText ? languageText(item) : QString();
         return found.isEmpty() ? QString::fromLatin1(fallback) : found;

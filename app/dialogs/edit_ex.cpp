@@ -1,4 +1,5 @@
-// CEditEx: key filter, leaving the field, Enter, right click and colours.
+// CEditEx: key filter, leaving the field, Enter, digit stepping, right click
+// and colours.
 #include "zorbel/dialogs/edit_ex.h"
 
 #include <QCoreApplication>
@@ -8,6 +9,9 @@
 #include <QScopedValueRollback>
 #include <QStyle>
 #include <QStyleOptionFrame>
+#include <QWheelEvent>
+#include <algorithm>
+#include <utility>
 
 #include "zorbel/numbers.h"
 
@@ -87,6 +91,22 @@ void CEditEx::Leave() {
     SetLastText(text());
 }
 
+void CEditEx::Step(int steps) {
+    if (isReadOnly() || !isEnabled() || leaving_) return;
+    const std::optional<StepLimits> limits =
+        stepLimits_ ? stepLimits_() : StepLimits{negativesAllowed_ ? -HUGE_VAL : 0.0, HUGE_VAL};
+    if (!limits) return;
+    const std::optional<SteppedText> stepped =
+        StepDigit(text().toStdString(), cursorPosition(), steps, decimals_, *limits);
+    if (!stepped) return;
+    // The owner may show the value otherwise (as the instrument holds it),
+    // but with the same decimals: the caret keeps its distance from the end.
+    const auto fromEnd = static_cast<int>(stepped->text.size()) - stepped->caret;
+    setText(QString::fromStdString(stepped->text));
+    Leave();
+    setCursorPosition(std::max(0, static_cast<int>(text().size()) - fromEnd));
+}
+
 void CEditEx::CaretToEnd() {
     deselect();
     setCursorPosition(static_cast<int>(text().size()));
@@ -97,6 +117,17 @@ void CEditEx::keyPressEvent(QKeyEvent* event) {
         TakeValue();
         event->accept();
         return;
+    }
+    if (event->modifiers() == Qt::NoModifier || event->modifiers() == Qt::KeypadModifier) {
+        constexpr std::pair<int, int> kStepKeys[] = {
+            {Qt::Key_Up, 1}, {Qt::Key_Down, -1}, {Qt::Key_PageUp, 10}, {Qt::Key_PageDown, -10}};
+        for (const auto& [key, steps] : kStepKeys) {
+            if (event->key() == key) {
+                Step(steps);
+                event->accept();
+                return;
+            }
+        }
     }
     if (event->matches(QKeySequence::Paste)) {
         event->accept();
@@ -161,5 +192,25 @@ void CEditEx::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 void CEditEx::contextMenuEvent(QContextMenuEvent* event) { event->accept(); }
+
+void CEditEx::wheelEvent(QWheelEvent* event) {
+    // Only the field being edited steps: a wheel turned to scroll the panel
+    // past a field changes nothing.
+    if (!hasFocus()) {
+        QLineEdit::wheelEvent(event);
+        return;
+    }
+    event->accept();
+    constexpr int kNotch = 120;  // one step of an ordinary wheel
+    wheelTurn_ += event->angleDelta().y();
+    const int steps = wheelTurn_ / kNotch;
+    wheelTurn_ -= steps * kNotch;
+    if (steps == 0) return;
+    // The digit under the mouse: the caret goes right of it (digits are all
+    // about as wide as a "0").
+    const int halfDigit = fontMetrics().horizontalAdvance(QLatin1Char('0')) / 2;
+    setCursorPosition(cursorPositionAt(event->position().toPoint() + QPoint(halfDigit, 0)));
+    Step(steps);
+}
 
 }  // namespace zorbel

@@ -109,6 +109,10 @@ FieldRule CDlgEditPoints::IndexRule() {
                 voltage_->SetValue(PointVoltage());
                 return false;
             },
+        .limits =
+            [this] {
+                return StepLimits{0, std::max(1.0, double(PointCount())) - 1};
+            },
     };
 }
 
@@ -118,6 +122,11 @@ FieldRule CDlgEditPoints::VoltageRule() {
         .take = [this](double typed) { return ClampArbitraryVoltage(typed, settings_.CopyLimits(channel_)); },
         .current = [this] { return PointVoltage(); },
         .commit = [this](double volts) { return WritePoint(volts); },
+        .limits =
+            [this] {
+                const double limit = ArbitraryVoltageLimit(settings_.CopyLimits(channel_));
+                return StepLimits{-limit, limit};
+            },
     };
 }
 

@@ -46,6 +46,12 @@ void ShowNumber(CEditEx* edit, double value) {
 }
 
 void BindField(CEditEx* edit, const FieldSite& site, RuleFor rule, std::function<void(FieldEntry)> after) {
+    edit->SetStepLimits([&site, rule]() -> std::optional<StepLimits> {
+        DeviceSettings* settings = site.Settings();
+        if (!settings) return std::nullopt;
+        const FieldRule built = rule(*settings);
+        return built.limits ? built.limits() : StepLimits{};
+    });
     QObject::connect(edit, &CEditEx::LeftNormalized, edit,
                      [edit, &site, rule = std::move(rule), after = std::move(after)] {
                          DeviceSettings* settings = site.Settings();

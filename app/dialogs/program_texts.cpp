@@ -11,7 +11,7 @@ namespace {
 using enum Text;
 
 // clang-format off
-constexpr std::array<ProgramTextRow, 107> kRows = {{
+constexpr std::array<ProgramTextRow, 109> kRows = {{
     {EditMenu, "&Edit"},
     {Undo, "&Undo#Ctrl+Z"},
     {Redo, "&Redo#Ctrl+Shift+Z"},
@@ -134,6 +134,11 @@ constexpr std::array<ProgramTextRow, 107> kRows = {{
 
     // The locale code of Qt's translation for its own dialogs ("de", "zh_CN").
     {QtLocale, "en"},
+
+    // %1 the pulse width, %2 the period (1/frequency), seconds.
+    {PulseWidthBeyondPeriod, "The width %1 s is longer than the period %2 s."},
+    // %1 the pulse width, seconds, %2 the duty (a fraction), %3 the width the duty gives.
+    {PulseWidthAgainstDuty, "The width %1 s and the duty %2 disagree: the duty gives %3 s."},
 }};
 // clang-format on
 

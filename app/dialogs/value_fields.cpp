@@ -88,6 +88,7 @@ FieldRule ParameterRule(DeviceSettings& settings, std::uint16_t channel, Paramet
                 return true;
             },
         .redraw = FieldOf(p).refreshMask,
+        .limits = [&settings, channel, p] { return TypeableRange(p, settings.CopyLimits(channel)); },
     };
 }
 
@@ -115,6 +116,7 @@ FieldRule PanelFrequencyRule(DeviceSettings& settings, std::uint16_t channel) {
                     ChooseArbitraryControl(settings, channel, value);
                 return true;
             },
+        .limits = [&settings, channel] { return TypeableRange(Parameter::Frequency, settings.CopyLimits(channel)); },
     };
 }
 
@@ -128,6 +130,7 @@ FieldRule ArbitraryFrequencyRule(DeviceSettings& settings, std::uint16_t channel
             },
         .commit = [&settings, channel](double value) { return ChooseArbitraryControl(settings, channel, value); },
         .redraw = RefreshMask::Annotations,
+        .limits = [&settings, channel] { return TypeableRange(Parameter::Frequency, settings.CopyLimits(channel)); },
     };
 }
 
@@ -150,6 +153,10 @@ FieldRule PointCountRule(DeviceSettings& settings, std::uint16_t channel) {
                 return true;
             },
         .redraw = RefreshMask::Annotations,
+        .limits =
+            [] {
+                return StepLimits{0, kMaxArbitraryPoints};
+            },
     };
 }
 
@@ -166,6 +173,10 @@ FieldRule DividerRule(DeviceSettings& settings, std::uint16_t channel) {
             [&settings, channel](double value) {
                 settings.SetArbitraryDivider(channel, static_cast<std::uint16_t>(value));
                 return false;
+            },
+        .limits =
+            [] {
+                return StepLimits{0, kMaxArbitraryDivider};
             },
     };
 }

@@ -1,12 +1,15 @@
 // A wave parameter page built from the field table, its fields bound to
-// their rules.
+// their rules; the pulse page's warning line.
 #include <QGridLayout>
 #include <QLabel>
 #include <QVBoxLayout>
 
 #include "zorbel/dialogs/edit_ex.h"
+#include "zorbel/dialogs/program_texts.h"
 #include "zorbel/dialogs/value_fields.h"
 #include "zorbel/dialogs/wave_parameter_pages.h"
+#include "zorbel/model/range_check.h"
+#include "zorbel/numbers.h"
 
 namespace zorbel {
 
@@ -33,8 +36,20 @@ CDlgWaveParameter::CDlgWaveParameter(std::uint16_t waveType, QWidget* parent)
         Bind(
             edit, [p](DeviceSettings& settings, std::uint16_t channel) { return ParameterRule(settings, channel, p); },
             [this, p](FieldEntry entry) {
-                if (entry == FieldEntry::Written && p == Parameter::Frequency) RequestPanelUpdate();
+                if (entry != FieldEntry::Written) return;
+                if (p == Parameter::Frequency) RequestPanelUpdate();
+                ShowPulseWarning();
             });
+    }
+    if (waveType == kWavePulse) {
+        // A line under the fields, no message box: the values are still sent as set.
+        pulseWarning_ = new QLabel(this);
+        pulseWarning_->setWordWrap(true);
+        QPalette warning = pulseWarning_->palette();
+        warning.setColor(QPalette::WindowText, QColor(160, 0, 0));
+        pulseWarning_->setPalette(warning);
+        pulseWarning_->hide();
+        AddWide(pulseWarning_);
     }
 }
 
@@ -61,6 +76,36 @@ void CDlgWaveParameter::UpdatePage() {
     if (!Settings()) return;
     const auto values = Settings()->ReadRecord(Channel(), [](const ChannelRecord& r) { return r.values; });
     for (const auto& [p, edit] : valueEdits_) edit->SetValue(values[Index(p)]);
+    ShowPulseWarning();
+}
+
+void CDlgWaveParameter::ShowPulseWarning() {
+    if (!pulseWarning_ || !Settings()) return;
+    const auto values = Settings()->ReadRecord(Channel(), [](const ChannelRecord& r) { return r.values; });
+    const double frequency = values[Index(Parameter::Frequency)];
+    const double duty = values[Index(Parameter::PulseDuty)];
+    const double width = values[Index(Parameter::PulseWidth)];
+    const auto g = [](double value) { return QString::fromStdString(FormatWindowsG(value)); };
+    QString text;
+    switch (FindPulseConflict(frequency, duty, width)) {
+    case PulseConflict::None:
+        break;
+    case PulseConflict::WidthBeyondPeriod:
+        text = ProgramText(Text::PulseWidthBeyondPeriod, {g(width), g(1 / frequency)});
+        break;
+    case PulseConflict::WidthAgainstDuty:
+        text = ProgramText(Text::PulseWidthAgainstDuty, {g(width), g(duty), g(duty / frequency)});
+        break;
+    }
+    if (text == pulseWarning_->text() && pulseWarning_->isHidden() == text.isEmpty()) return;
+    pulseWarning_->setText(text);
+    // Read with the label, and with the fields it speaks of when they get the focus.
+    pulseWarning_->setAccessibleName(text);
+    pulseWarning_->setAccessibleDescription(text);
+    for (const auto& [p, edit] : valueEdits_)
+        if (p == Parameter::Frequency || p == Parameter::PulseDuty || p == Parameter::PulseWidth)
+            edit->setAccessibleDescription(text);
+    pulseWarning_->setVisible(!text.isEmpty());
 }
 
 void CDlgWaveParameter::Bind(CEditEx* edit, std::function<FieldRule(DeviceSettings&, std::uint16_t channel)> make,

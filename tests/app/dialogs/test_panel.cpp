@@ -4,11 +4,14 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStyle>
 #include <QStyleOptionFrame>
 #include <QTest>
+#include <QWheelEvent>
+#include <algorithm>
 #include <cmath>
 #include <new>
 #include <optional>
@@ -574,6 +577,110 @@ TEST_F(PanelTest, AFieldActsOnlyOnANumberHoweverItsTextArrived) {
             EXPECT_EQ(edit->text().toStdString(), field.shown);
             EXPECT_EQ(settings.Record(0).arbitraryPointCount, 5680u);
         }
+    }
+}
+
+// Up, Down, PageUp, PageDown and the wheel over the focused field step the
+// digit at the caret (the wheel: under the mouse) as if the result had been
+// typed: through the field's rule into the coalescing queue, held to the
+// channel's limits, the caret staying on its digit.
+TEST_F(PanelTest, DigitSteppingIsTakenAsTyped) {
+    const struct {
+        std::uint16_t waveType;
+        int control;
+        double start;
+        int caret;
+        const char* actions;  // U/D Up/Down, P/p PageUp/PageDown, w a wheel notch up, o the same without the focus
+        std::vector<Queued> queued;
+        const char* shown;
+        int caretAfter;
+    } rows[] = {
+        {kWaveSine, 1022, 1000, 4, "U", {{0xA004, 0, 1001}}, "1001.000000", 4},
+        {kWaveSine, 1022, 1000, 4, "UUUD", {{0xA004, 0, 1002}}, "1002.000000", 4},  // a burst: its last value
+        {kWaveSine, 1022, 995, 2, "P", {{0xA004, 0, 1095}}, "1095.000000", 3},      // the carry adds a digit
+        {kWaveSine, 1022, 1000, 11, "U", {}, "1000.000000", 11},  // beyond six digits: as typed, nothing new
+        {kWaveSine, 1026, -4.5, 2, "p", {{0xA005, 0, -4.999}}, "-4.999", 2},  // held above the offset's minimum
+        {kWaveSine, 1024, 10, 2, "U", {}, "10.000", 2},                       // the amplitude's maximum stays
+        {kWavePulse, 1036, 1e-4, 7, "ww", {{0xA00A, 0, 1.2e-4}}, "0.000120000", 7},
+        {kWaveSine, 1062, 1500, 1, "w", {{0xA004, 0, 2500}}, "2.500000", 1},  // the panel's field, in kHz
+        {kWaveSine, 1024, 2, 1, "o", {}, "2.000", 0},
+    };
+    panel.show();
+    QApplication::setActiveWindow(&panel);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&panel));
+    for (const auto& row : rows) {
+        SCOPED_TRACE(std::to_string(row.control) + " " + row.actions);
+        const auto field = std::find_if(kValueFields.begin(), kValueFields.end(),
+                                        [&](const ValueField& f) { return f.editId == row.control; });
+        Prepare(0, row.waveType, [&](ChannelRecord& r) {
+            r.limits = TypeableLimits();
+            r.Value(field == kValueFields.end() ? Parameter::Frequency : field->parameter) = row.start;
+        });
+        CEditEx* edit = FindControl<CEditEx>(panel.Page(row.waveType), row.control);
+        if (!edit) edit = Control<CEditEx>(row.control);
+        ASSERT_NE(edit, nullptr);
+        const bool focused = row.actions[0] != 'o';
+        focused ? edit->setFocus() : Control<QPushButton>(1063)->setFocus();
+        edit->setCursorPosition(row.caret);
+        // The wheel is turned over the middle of the digit left of the caret
+        // (where the nearest caret place turns to the caret's), the caret first put elsewhere.
+        QPointF over(0, edit->height() / 2);
+        while (over.x() < edit->width() && edit->cursorPositionAt(over.toPoint()) < row.caret) over.rx() += 1;
+        for (const char action : std::string(row.actions)) {
+            constexpr std::pair<char, Qt::Key> kKeys[] = {
+                {'U', Qt::Key_Up}, {'D', Qt::Key_Down}, {'P', Qt::Key_PageUp}, {'p', Qt::Key_PageDown}};
+            for (const auto& [letter, key] : kKeys)
+                if (action == letter) QTest::keyClick(edit, key);
+            if (action != 'w' && action != 'o') continue;
+            edit->setCursorPosition(0);
+            QWheelEvent wheel(over, edit->mapToGlobal(over), QPoint(), QPoint(0, 120), Qt::NoButton, Qt::NoModifier,
+                              Qt::NoScrollPhase, false);
+            QApplication::sendEvent(edit, &wheel);
+        }
+        EXPECT_EQ(TakeQueue(), row.queued);
+        EXPECT_EQ(messages, std::vector<std::string>{});
+        EXPECT_EQ(edit->text().toStdString(), row.shown);
+        EXPECT_EQ(edit->cursorPosition(), row.caretAfter);
+    }
+}
+
+// The pulse page says under its fields when width, duty and frequency
+// contradict each other, and still writes what the user typed.
+TEST_F(PanelTest, ThePulsePageWarnsOfAWidthTheOtherValuesContradict) {
+    panel.show();
+    Prepare(0, kWavePulse, [](ChannelRecord& r) {
+        r.limits = TypeableLimits();
+        r.Value(Parameter::Frequency) = 2000;
+        r.Value(Parameter::PulseDuty) = 0.1;
+        r.Value(Parameter::PulseWidth) = 5e-5;
+    });
+    QWidget* page = panel.Page(kWavePulse);
+    const struct {
+        int control;
+        const char* typed;
+        Queued written;
+        const char* warning;  // nullptr: none shown
+    } steps[] = {
+        {1036, "0.0008", {0xA00A, 0, 8e-4}, "The width 0.0008 s is longer than the period 0.0005 s."},
+        {1036, "0.0001", {0xA00A, 0, 1e-4}, "The width 0.0001 s and the duty 0.1 disagree: the duty gives 5E-005 s."},
+        {1034, "0.2", {0xA009, 0, 0.2}, nullptr},
+        {1022, "4000", {0xA004, 0, 4000}, "The width 0.0001 s and the duty 0.2 disagree: the duty gives 5E-005 s."},
+    };
+    QLabel* warning = nullptr;
+    for (QLabel* label : page->findChildren<QLabel*>())
+        if (!label->buddy()) warning = label;
+    ASSERT_NE(warning, nullptr);
+    EXPECT_FALSE(warning->isVisible());
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.typed);
+        Type(step.control, step.typed, page);
+        EXPECT_EQ(TakeQueue(), std::vector<Queued>{step.written});
+        EXPECT_EQ(messages, std::vector<std::string>{});
+        EXPECT_EQ(warning->isVisible(), step.warning != nullptr);
+        if (!step.warning) continue;
+        EXPECT_EQ(warning->text().toStdString(), step.warning);
+        EXPECT_EQ(warning->accessibleDescription(), warning->text());
+        EXPECT_EQ(FindControl<CEditEx>(page, 1036)->accessibleDescription(), warning->text());
     }
 }
 

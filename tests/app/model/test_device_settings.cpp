@@ -1,10 +1,12 @@
 // DeviceSettings on the user-interface side: defaults, setters, zoom tools,
-// user-typed numbers.
+// user-typed numbers, the pulse page's consistency rule.
 #include <gtest/gtest.h>
 
 #include "fake_generator.h"
 #include "test_names.h"
 #include "zorbel/model/device_settings.h"
+#include "zorbel/model/range_check.h"
+#include "zorbel/numbers.h"
 
 namespace zorbel::test {
 namespace {
@@ -167,6 +169,36 @@ TEST(ParseNumberText, HandsTheLibraryAnAsciiTextOfAtMost999Characters) {
                             "5",
                             3));
     EXPECT_EQ(fake.LastParsedText(), "1?5");
+}
+
+TEST(PulseConflict, WidthBeyondThePeriodOrAgainstTheDuty) {
+    using enum PulseConflict;
+    const struct {
+        double frequency;
+        double duty;
+        double width;
+        PulseConflict expected;
+    } rows[] = {
+        {1000, 0.1, 1e-4, None},                         // the defaults agree
+        {1000, 0.5, 1.000001e-3, WidthBeyondPeriod},     // 1 ns beyond
+        {1000, 1.0, 1e-3, None},                         // as long as the period, and the duty says so
+        {6000, 1.0, RoundToWindowsG(1 / 6000.0), None},  // a third of a nanosecond beyond: as set to the ns
+        {1000, 0.1, 1.001e-4, None},                     // within the duty's 0.01 % of 1 ms
+        {1000, 0.1, 1.002e-4, WidthAgainstDuty},
+        {1000, 0.1, 0.998e-4, WidthAgainstDuty},
+        {1e7, 0.5, 50.9e-9, None},  // within 1 ns where 0.01 % of 100 ns is less
+        {1e7, 0.5, 51.1e-9, WidthAgainstDuty},
+        {1e7, 0.5, 2e-7, WidthBeyondPeriod},  // beyond the period before against the duty
+        {0, 0.1, 1e-4, None},                 // nothing to compare with
+        {1000, 0.1, 0, None},
+        {std::nan(""), 0.1, 1e-4, None},
+        {1000, std::nan(""), 1e-4, None},
+        {HUGE_VAL, 0.1, 1e-4, None},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(testing::Message() << row.frequency << " Hz, duty " << row.duty << ", width " << row.width);
+        EXPECT_EQ(FindPulseConflict(row.frequency, row.duty, row.width), row.expected);
+    }
 }
 
 }  // namespace

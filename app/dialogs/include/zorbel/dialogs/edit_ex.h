@@ -3,12 +3,18 @@
 // decimal comma is the decimal point), brings the text to a fixed number of
 // decimals when the field is left, takes the value on Enter while the focus
 // stays, is never narrower than the value it shows, and shows grey digits on
-// black in 10-point Arial.
+// black in 10-point Arial. Up and Down (PageUp and PageDown ten times) and
+// the mouse wheel over the focused field step one digit of the number, each
+// step taken as if typed and Enter pressed.
 #pragma once
 
 #include <QLineEdit>
 #include <QString>
 #include <cstdint>
+#include <functional>
+#include <optional>
+
+#include "zorbel/digit_step.h"
 
 namespace zorbel {
 
@@ -56,6 +62,14 @@ public:
     // what Enter does.
     void TakeValue();
 
+    // What a stepped number is held within; nothing: the field cannot be
+    // stepped now (no model). Until set, any number the field lets in.
+    using StepLimitsSource = std::function<std::optional<StepLimits>()>;
+    void SetStepLimits(StepLimitsSource source) { stepLimits_ = std::move(source); }
+    // Adds `steps` units of the digit left of the caret (StepDigit), then
+    // takes the value as Enter does; the caret stays on that digit.
+    void Step(int steps);
+
     // At least as wide as the value it shows: a layout never cuts its text.
     QSize minimumSizeHint() const override;
     QSize sizeHint() const override;
@@ -73,6 +87,7 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
 
 private:
     void Leave();
@@ -85,6 +100,8 @@ private:
     std::uint16_t decimals_ = 3;
     bool normalize_ = true;
     bool leaving_ = false;  // a message shown while leaving takes the focus: not a second leave
+    StepLimitsSource stepLimits_;
+    int wheelTurn_ = 0;  // eighths of a degree not yet stepped (fine-grained wheels and touchpads)
 };
 
 }  // namespace zorbel

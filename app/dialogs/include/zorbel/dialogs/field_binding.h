@@ -56,7 +56,9 @@ void ShowNumber(CEditEx* edit, double value);
 
 // Whenever `edit` is left (or Enter is pressed in it) while `site` has a
 // model and a number, builds the field's rule and takes that number by it; then
-// `after` (when set) learns how the entry ended. `site` must outlive `edit`.
+// `after` (when set) learns how the entry ended. Digit stepping holds the
+// number within the rule's limits, and steps nothing while `site` has no
+// model. `site` must outlive `edit`.
 using RuleFor = std::function<FieldRule(DeviceSettings& settings)>;
 void BindField(CEditEx* edit, const FieldSite& site, RuleFor rule, std::function<void(FieldEntry)> after = {});
 

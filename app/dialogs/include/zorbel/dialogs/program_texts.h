@@ -21,7 +21,8 @@ namespace zorbel {
 // texts (FileText, numbered there), 205xx other messages and file types,
 // 206xx the sweep and the instrument's return,
 // 207xx what assistive tools are told beyond the captions, 208xx the
-// language's own facts (the locale code of Qt's translation for its dialogs).
+// language's own facts (the locale code of Qt's translation for its dialogs), the
+// pages' warnings from 20810 on.
 // clang-format off
 enum class Text : int {
     EditMenu = 20000, Undo, Redo, Cut, Copy, Paste,
@@ -54,6 +55,8 @@ enum class Text : int {
     WaveSine, WaveSquare, WaveRamp, WavePulse, WaveNoise, WaveArbitrary,
 
     QtLocale = 20800,
+
+    PulseWidthBeyondPeriod = 20810, PulseWidthAgainstDuty,
 };
 // clang-format on
 

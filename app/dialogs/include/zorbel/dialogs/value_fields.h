@@ -11,6 +11,7 @@
 #include <span>
 #include <string>
 
+#include "zorbel/digit_step.h"
 #include "zorbel/model/device_settings.h"
 #include "zorbel/model/parameters.h"
 #include "zorbel/model/result.h"
@@ -67,6 +68,9 @@ struct FieldRule {
     // Writes the value; true when the view is then to redraw `redraw`.
     std::function<bool(double value)> commit{};
     RefreshMask redraw = RefreshMask::Waveform;
+    // What digit stepping holds the field's number within (the limits
+    // `check` refuses beyond); empty: any number.
+    std::function<StepLimits()> limits{};
 };
 
 // The field's side of an entry.

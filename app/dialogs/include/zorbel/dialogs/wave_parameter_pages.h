@@ -18,6 +18,7 @@
 #include "zorbel/model/device_settings.h"
 
 class QGridLayout;
+class QLabel;
 
 namespace zorbel {
 
@@ -48,7 +49,14 @@ public:
     // Shows the current channel's values.
     virtual void UpdatePage();
     // Captions from the language (template captions where it has none).
-    void Retranslate(const LanguageLookup& languageText) { TranslateControls(this, languageText); }
+    void Retranslate(const LanguageLookup& languageText) {
+        TranslateControls(this, languageText);
+        ShowPulseWarning();
+    }
+    // The pulse page's warning line under its fields, in the current
+    // language: shown while width, duty and frequency contradict each other
+    // (FindPulseConflict), hidden otherwise; nothing on the other pages.
+    void ShowPulseWarning();
 
 protected:
     // A row of a label (the field's buddy) and a number field.
@@ -68,6 +76,7 @@ private:
     std::uint16_t waveType_;
     QGridLayout* grid_;
     std::vector<std::pair<Parameter, CEditEx*>> valueEdits_;
+    QLabel* pulseWarning_ = nullptr;  // the pulse page's only
     FieldSite site_{this};
     std::function<void()> panelUpdate_;
 };
