@@ -157,11 +157,18 @@ std::string ChannelText(const Channel& c) {
     const Bench& b = *c.bench;
     const char* const kWaves[] = {"?", "sine", "square", "ramp", "pulse", "noise", "arbitrary", "harmonic"};
     const std::uint16_t wave = b.WaveType(c.index);
-    return "<zorbel.Channel " + FormatInt(c.index + 1) + ": " + kWaves[IsValidWaveType(wave) ? wave : 0] + ", " +
-           FormatWindowsG(b.Value(c.index, Parameter::Frequency)) + " Hz, " +
+    const std::string head =
+        "<zorbel.Channel " + FormatInt(c.index + 1) + ": " + kWaves[IsValidWaveType(wave) ? wave : 0];
+    const std::string tail = ", output " + std::string(b.Output(c.index) ? "on" : "off") + ">";
+    if (wave == kWaveArbitrary) {
+        const auto [points, frequency] = b.Settings().ReadRecord(c.index, [](const ChannelRecord& r) {
+            return std::pair{r.arbitraryPointCount, r.arbitraryFrequency};
+        });
+        return head + ", " + FormatInt(points) + " points at " + FormatWindowsG(frequency) + " Hz" + tail;
+    }
+    return head + ", " + FormatWindowsG(b.Value(c.index, Parameter::Frequency)) + " Hz, " +
            FormatWindowsG(b.Value(c.index, Parameter::Amplitude)) + " V, offset " +
-           FormatWindowsG(b.Value(c.index, Parameter::Offset)) + " V, output " + (b.Output(c.index) ? "on" : "off") +
-           ">";
+           FormatWindowsG(b.Value(c.index, Parameter::Offset)) + " V" + tail;
 }
 
 void BindChannel(py::module_& m) {
