@@ -4,7 +4,6 @@ import fcntl
 import math
 import os
 import signal
-import threading
 import warnings
 
 import numpy as np
@@ -114,8 +113,7 @@ def test_ctrl_c_cancels_a_download_and_switches_the_output_off(sim, gen):
     def interrupt_once_sending(sent, total):
         if sent > 0 and not seen:
             seen.append(sent)
-            # Ctrl+C from outside, most likely while the download is waited for.
-            threading.Timer(0.01, os.kill, (os.getpid(), signal.SIGINT)).start()
+            os.kill(os.getpid(), signal.SIGINT)  # Ctrl+C: KeyboardInterrupt from here at once
 
     with pytest.raises(KeyboardInterrupt):
         gen.ch[1].download(np.full(4_000_000, 0.5), progress=interrupt_once_sending)
