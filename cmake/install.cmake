@@ -95,9 +95,9 @@ parameters. It draws, loads, imports and downloads arbitrary waveforms, keeps
 complete setups in files and calibrates the generator against a USB
 oscilloscope, in any language.
 .
-The package holds the graphical program, zorbel-cli for scripts, the
-instrument libraries and simulators of the generator and the oscilloscope, so
-that everything can be tried without an instrument.")
+The package holds the graphical program, zorbel-cli and the zorbel Python
+module for scripts, the instrument libraries and simulators of the generator
+and the oscilloscope, so that everything can be tried without an instrument.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
@@ -115,5 +115,12 @@ set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS OFF)
 # Qt's own dialogs (files, colours, printing) in the chosen language.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-translations-l10n")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+# The Python module is built for one Python 3 version and passes arrays
+# through NumPy; the programs need neither, so both are only recommended.
+if(TARGET zorbel_python)
+  math(EXPR zorbel_python_next "${Python3_VERSION_MINOR} + 1")
+  set(CPACK_DEBIAN_PACKAGE_RECOMMENDS
+      "python3 (>= ${Python3_VERSION_MAJOR}.${Python3_VERSION_MINOR}), python3 (<< ${Python3_VERSION_MAJOR}.${zorbel_python_next}), python3-numpy")
+endif()
 set(CPACK_GENERATOR DEB)
 include(CPack)

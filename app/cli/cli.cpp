@@ -16,7 +16,6 @@
 #include "zorbel/model/sweep.h"
 #include "zorbel/model/waveform_import.h"
 #include "zorbel/numbers.h"
-#include "zorbel/profile_file.h"
 
 namespace zorbel::cli {
 namespace {
@@ -80,21 +79,6 @@ int PrintSetup(Context& c) {
     return kExitOk;
 }
 
-// A file that has none of the setup file's sections loads as all defaults,
-// which is rarely what its user meant: most likely it is another kind of file.
-void WarnWithoutSetupSections(Context& c, const std::string& path) {
-    ProfileFile profile;
-    if (profile.Load(path) != ProfileFile::LoadResult::Loaded) return;
-    std::string names;
-    for (const SetupEntry& e : SetupFileEntries(c.Settings())) {
-        if (profile.HasSection(Utf8ToUtf16(e.section))) return;
-        const std::string name = "[" + e.section + "]";
-        if (names.find(name) == std::string::npos) names += (names.empty() ? "" : ", ") + name;
-    }
-    c.err << "zorbel-cli: " << path << ": warning: none of the setup file's sections (" << names
-          << "): the defaults are used\n";
-}
-
 // "Load Setup" as the program does it, except that a missing file is an
 // error here: a script that names a file means that file, not the defaults.
 int LoadSetup(Context& c, const std::string& path) {
@@ -104,7 +88,7 @@ int LoadSetup(Context& c, const std::string& path) {
         return kExitBadInput;
     }
     if (!c.doc.LoadSetup(path)) return kExitBadInput;
-    WarnWithoutSetupSections(c, path);
+    if (const auto warning = SetupSectionsWarning(c.Settings(), path)) c.messages.ShowWarning(*warning, path);
     // The command line names the channel after the file.
     if (c.options.channel) c.Settings().SetCurrentChannel(*c.options.channel);
     return kExitOk;

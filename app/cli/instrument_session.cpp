@@ -8,23 +8,6 @@
 namespace zorbel::cli {
 namespace {
 
-// Worst case of one 960-point packet of a download: the USB exchange time-out.
-constexpr std::chrono::milliseconds kPerPacket{2000};
-constexpr std::uint32_t kPointsPerPacket = 960;
-
-std::string_view StatusText(GeneratorStatus status) {
-    switch (status) {
-    case GeneratorStatus::NoLink:
-        return "no link to the instrument";
-    case GeneratorStatus::Failed:
-        return "the exchange with the instrument failed (no answer, or a late one)";
-    case GeneratorStatus::Rejected:
-        return "the instrument refused a value or gave an unacceptable answer";
-    default:
-        return "unexpected status";
-    }
-}
-
 // Between two tries of a job while --retry waits for the instrument.
 constexpr std::chrono::milliseconds kRetryPause{250};
 
@@ -89,21 +72,8 @@ int InstrumentSession::Run(const std::function<void(DeviceSettings&)>& trigger, 
         pump_.Start();
     }
     if (outcome.Succeeded()) answered_ = true;
-    if (outcome.busy) {
-        err_ << "zorbel-cli: the instrument is busy with another program\n";
-        return kExitFailed;
-    }
-    if (outcome.instrumentAbsent || (outcome.finished && outcome.demo)) {
-        err_ << "zorbel-cli: No Device Found!\n";
-        return kExitFailed;
-    }
-    if (!outcome.finished) {
-        err_ << "zorbel-cli: " << job << " did not finish within " << limitText << " s\n";
-        return kExitFailed;
-    }
-    if (!outcome.Succeeded()) {
-        err_ << "zorbel-cli: " << job << " failed: " << StatusText(outcome.lastStatus) << " (status "
-             << FormatInt(ToNumber(outcome.lastStatus)) << ")\n";
+    if (const auto failure = JudgeOutcome(outcome, job, limitText)) {
+        err_ << "zorbel-cli: " << failure->message << "\n";
         return kExitFailed;
     }
     return kExitOk;
@@ -131,7 +101,7 @@ int InstrumentSession::Drain() {
 int InstrumentSession::Download(std::uint16_t channel, std::uint32_t points) {
     // The wait allows for every packet at its worst; a run out of time stops
     // between two slices of the data.
-    const auto timeout = options_.timeout + kPerPacket * (points / kPointsPerPacket + 1);
+    const auto timeout = DownloadTimeout(options_.timeout, points);
     return Run([channel](DeviceSettings& s) { s.StartArbitraryDownload(channel); }, "the download", timeout,
                FormatWindowsG(static_cast<double>(timeout.count()) / 1000.0));
 }

@@ -120,20 +120,6 @@ std::string CheckLimits(const std::vector<SettingChange>& changes, std::uint16_t
     return {};
 }
 
-std::string CheckSetupLimits(const DeviceSettings& settings) {
-    for (std::uint16_t channel = 0; channel < kChannelCount; ++channel) {
-        const auto [values, limits] = settings.ReadRecord(channel, [](const ChannelRecord& r) {
-            return std::pair{r.values, r.limits};
-        });
-        for (const SetupChannelKey& key : kSetupChannelKeys) {
-            if (key.kind != Kind::Number) continue;
-            if (auto message = OutOfRangeMessage(key.parameter, channel, values[Index(key.parameter)], limits))
-                return "[Channel_" + FormatInt(channel + 1) + "] " + std::string(key.key) + ": " + *message;
-        }
-    }
-    return {};
-}
-
 void ApplySettingChanges(const std::vector<SettingChange>& changes, std::uint16_t channel, DeviceSettings& settings) {
     for (const SettingChange& change : changes) {
         // As on the pages: an unchanged value is not written again.

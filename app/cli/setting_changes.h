@@ -36,11 +36,6 @@ ParsedChanges ParseSettingChanges(const std::vector<std::string>& arguments, con
 // on `channel`, or an empty text.
 std::string CheckLimits(const std::vector<SettingChange>& changes, std::uint16_t channel, const LimitsBlock& limits);
 
-// The first value of either channel's settings (all of which a Write
-// Operation sends) outside that channel's limits: "[Channel_2] Offset(V): "
-// and the range message; an empty text when all are inside.
-std::string CheckSetupLimits(const DeviceSettings& settings);
-
 // Calls the setter of every change whose value differs from the channel's.
 void ApplySettingChanges(const std::vector<SettingChange>& changes, std::uint16_t channel, DeviceSettings& settings);
 

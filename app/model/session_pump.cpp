@@ -3,7 +3,41 @@
 
 #include <algorithm>
 
+#include "zorbel/numbers.h"
+
 namespace zorbel {
+
+std::string_view StatusText(GeneratorStatus status) {
+    switch (status) {
+    case GeneratorStatus::NoLink:
+        return "no link to the instrument";
+    case GeneratorStatus::Failed:
+        return "the exchange with the instrument failed (no answer, or a late one)";
+    case GeneratorStatus::Rejected:
+        return "the instrument refused a value or gave an unacceptable answer";
+    default:
+        return "unexpected status";
+    }
+}
+
+std::chrono::milliseconds DownloadTimeout(std::chrono::milliseconds base, std::uint32_t points) {
+    constexpr std::chrono::milliseconds kPerPacket{2000};
+    constexpr std::uint32_t kPointsPerPacket = 960;
+    return base + kPerPacket * (points / kPointsPerPacket + 1);
+}
+
+std::optional<JobFailure> JudgeOutcome(const JobOutcome& outcome, std::string_view job, std::string_view limitText) {
+    using Kind = JobFailure::Kind;
+    if (outcome.busy) return JobFailure{Kind::Busy, "the instrument is busy with another program"};
+    if (outcome.instrumentAbsent || (outcome.finished && outcome.demo))
+        return JobFailure{Kind::NoDevice, "No Device Found!"};
+    if (!outcome.finished)
+        return JobFailure{Kind::TimedOut, std::string(job) + " did not finish within " + std::string(limitText) + " s"};
+    if (outcome.Succeeded()) return std::nullopt;
+    const Kind kind = outcome.lastStatus == GeneratorStatus::Rejected ? Kind::Refused : Kind::Lost;
+    return JobFailure{kind, std::string(job) + " failed: " + std::string(StatusText(outcome.lastStatus)) + " (status " +
+                                FormatInt(ToNumber(outcome.lastStatus)) + ")"};
+}
 
 SessionPump::SessionPump(DeviceSettings& settings, std::chrono::milliseconds period)
     : settings_(settings), period_(period) {}

@@ -4,6 +4,7 @@
 
 #include "file_numbers.h"
 #include "zorbel/model/file_texts.h"
+#include "zorbel/model/range_check.h"
 #include "zorbel/numbers.h"
 
 namespace zorbel {
@@ -184,6 +185,32 @@ Result WriteSetupFile(const DeviceSettings& settings, const std::string& path) {
     }
     if (!profile.Save(path, &why)) return Result::Failed(why);
     return Result::Done();
+}
+
+std::string CheckSetupLimits(const DeviceSettings& settings) {
+    for (std::uint16_t channel = 0; channel < kChannelCount; ++channel) {
+        const auto [values, limits] = settings.ReadRecord(channel, [](const ChannelRecord& r) {
+            return std::pair{r.values, r.limits};
+        });
+        for (const SetupChannelKey& key : kSetupChannelKeys) {
+            if (key.kind != SetupChannelKey::Kind::Number) continue;
+            if (auto message = OutOfRangeMessage(key.parameter, channel, values[Index(key.parameter)], limits))
+                return "[Channel_" + FormatInt(channel + 1) + "] " + std::string(key.key) + ": " + *message;
+        }
+    }
+    return {};
+}
+
+std::optional<std::string> SetupSectionsWarning(const DeviceSettings& settings, const std::string& path) {
+    ProfileFile profile;
+    if (profile.Load(path) != ProfileFile::LoadResult::Loaded) return std::nullopt;
+    std::string names;
+    for (const SetupEntry& e : SetupFileEntries(settings)) {
+        if (profile.HasSection(Utf8ToUtf16(e.section))) return std::nullopt;
+        const std::string name = "[" + e.section + "]";
+        if (names.find(name) == std::string::npos) names += (names.empty() ? "" : ", ") + name;
+    }
+    return "none of the setup file's sections (" + names + "): the defaults are used";
 }
 
 }  // namespace zorbel

@@ -211,6 +211,11 @@ bool Guarded(std::string* error, Reader reader, Args&&... args) {
 
 }  // namespace
 
+bool FinishWaveformSamples(std::size_t held, std::vector<double>& samples, double limit, std::string* error,
+                           LoadWarnings* warnings) {
+    return FinishSamples(held, samples, limit, kBeyondPointLimit, error, warnings);
+}
+
 ImportKind ImportKindOf(std::string_view path) {
     const std::string extension = LowerExtension(path);
     if (extension == ".wav" || extension == ".flac" || extension == ".aif" || extension == ".aiff")

@@ -38,8 +38,15 @@ done
 [ -e "$prefix/lib/udev/rules.d/70-zorbel.rules" ] || [ -e "$prefix/../lib/udev/rules.d/70-zorbel.rules" ] ||
   problem "missing: the udev rule"
 
-# Every library a program or library needs resolves, and none from the build tree.
-for f in "$prefix"/bin/* "$prefix/$libdir"/*.so; do
+# The Python module, when built: beside its type stub in Debian's folder of Python 3 modules.
+module=$(find "$prefix/lib" -name 'zorbel.cpython-*.so' -print -quit)
+if [ -n "$module" ]; then
+  [ "$(dirname "${module#"$prefix"/}")" = lib/python3/dist-packages ] || problem "the Python module lies in $(dirname "$module")"
+  [ -e "$(dirname "$module")/zorbel.pyi" ] || problem "missing: the Python module's zorbel.pyi"
+fi
+
+# Every library a program, library or module needs resolves, and none from the build tree.
+for f in "$prefix"/bin/* "$prefix/$libdir"/*.so $module; do
   deps=$(env -u LD_LIBRARY_PATH ldd "$f")
   if grep -q 'not found' <<<"$deps"; then problem "$(basename "$f"): $(grep 'not found' <<<"$deps" | tr -s ' \t' ' ')"; fi
   if [ -n "$build" ] && grep -qF "$build" <<<"$deps"; then problem "$(basename "$f") loads from the build tree"; fi
@@ -63,6 +70,10 @@ run timeout 4 $exec_line >"$work/zorbel.log" 2>&1 || status=$?
 run zorbel-cli show >"$work/show.txt" 2>&1 || problem "zorbel-cli show failed: $(head -c 400 "$work/show.txt")"
 grep -q '^\[Channel_1\]' "$work/show.txt" || problem "zorbel-cli show printed no defaults"
 run zorbel-gensim --help >/dev/null 2>&1 || problem "zorbel-gensim --help failed"
+if [ -n "$module" ]; then
+  run env PYTHONPATH="$(dirname "$module")" /usr/bin/python3 -c 'import zorbel; zorbel.Setup()' >"$work/python.txt" 2>&1 ||
+    problem "import zorbel failed: $(head -c 400 "$work/python.txt")"
+fi
 run zorbel-scopesim --help >/dev/null 2>&1 || problem "zorbel-scopesim --help failed"
 
 for program in Zorbel zorbel-cli zorbel-gensim zorbel-scopesim; do

@@ -9,7 +9,10 @@
 #include <cstdint>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <stop_token>
+#include <string>
+#include <string_view>
 #include <thread>
 
 #include "zorbel/model/device_settings.h"
@@ -29,6 +32,31 @@ struct JobOutcome {
                lastStatus == GeneratorStatus::Ok;
     }
 };
+
+// Why a job did not succeed, as a front end tells its user.
+struct JobFailure {
+    enum class Kind : std::uint8_t {
+        Busy,      // another program held the instrument too long
+        NoDevice,  // the instrument is absent (or demo mode: nothing reached it)
+        TimedOut,  // the job did not end within its time
+        Lost,      // an exchange got no answer, or found no link
+        Refused,   // the instrument refused a value or gave an unacceptable answer
+    };
+    Kind kind;
+    std::string message;  // "Read Operation failed: ... (status 3)", without a program name
+};
+
+// What the library's status means, in a message.
+std::string_view StatusText(GeneratorStatus status);
+
+// Nothing when the job succeeded; otherwise its failure. `job` names it in
+// the message ("Read Operation"), `limitText` is its time-out in seconds as
+// the message shows it.
+std::optional<JobFailure> JudgeOutcome(const JobOutcome& outcome, std::string_view job, std::string_view limitText);
+
+// The time a download of `points` points may take: `base` and, for every
+// 960-point packet, the USB exchange time-out of 2 s (its worst case).
+std::chrono::milliseconds DownloadTimeout(std::chrono::milliseconds base, std::uint32_t points);
 
 class SessionPump {
 public:

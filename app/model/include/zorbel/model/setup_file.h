@@ -12,6 +12,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -61,5 +62,17 @@ Result ReadSetupFile(DeviceSettings& settings, const std::string& path);
 // in place, everything else in the file is kept. The file is replaced
 // completely or not at all; failed when it could not be read or written.
 Result WriteSetupFile(const DeviceSettings& settings, const std::string& path);
+
+// The first value of either channel's settings (all of which a Write
+// Operation sends) outside that channel's limits: "[Channel_2] Offset(V): "
+// and the range message of the wave parameter pages; an empty text when all
+// are inside.
+std::string CheckSetupLimits(const DeviceSettings& settings);
+
+// A remark on the profile at `path` when it has none of the setup file's
+// sections: it loads as all defaults, which is rarely what its user meant
+// (most likely it is another kind of file). Nothing for a setup file, or a
+// file that cannot be read.
+std::optional<std::string> SetupSectionsWarning(const DeviceSettings& settings, const std::string& path);
 
 }  // namespace zorbel

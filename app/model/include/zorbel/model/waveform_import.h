@@ -49,6 +49,14 @@ bool ReadTableFile(LineSource& file, double limit, std::vector<double>& samples,
 bool ReadWaveformFile(const std::string& path, double limit, std::vector<double>& samples, std::string* error = nullptr,
                       LoadWarnings* warnings = nullptr, JobProgress* progress = nullptr);
 
+// What every import does with the `held` samples of a source, of which
+// `samples` were taken (volts, up to the waveform memory): at least 16, the
+// count rounded down to a multiple of 16 (the rest are not played, so they
+// go), each clamped to +-limit ("beyond the point limit"); a warning for each
+// of these. False, `error` saying why, for fewer than 16.
+bool FinishWaveformSamples(std::size_t held, std::vector<double>& samples, double limit, std::string* error = nullptr,
+                           LoadWarnings* warnings = nullptr);
+
 // Reads `path` by its kind and replaces `channel`'s waveform with it; the
 // gain code follows the new samples, divider and frequency stay.
 bool ImportWaveformFile(DeviceSettings& settings, const std::string& path, std::uint16_t channel,
