@@ -196,8 +196,8 @@ QString FileTextIn(FileText id, const QStringList& parts) {
 }
 
 QString LongJobName(const std::string& english) {
-    for (const Text item : {Text::JobFormula, Text::JobImport, Text::JobResize, Text::JobLoad, Text::JobPrint,
-                            Text::JobResample})
+    for (const Text item :
+         {Text::JobFormula, Text::JobImport, Text::JobResize, Text::JobLoad, Text::JobPrint, Text::JobResample})
         for (const ProgramTextRow& row : ProgramTextTable())
             if (row.item == item && english == row.english) return ProgramText(item);
     return QString::fromStdString(english);
