@@ -197,8 +197,6 @@ void Bench::SaveArbitrary(const std::string& path, std::vector<double> samples, 
                           std::optional<std::uint16_t> divider, Warnings& warnings) {
     const bool arb = HasExtension(path, ".arb");
     if (!arb && !HasExtension(path, ".qwf")) throw FileError(path + ": File is not *.arb or *.qwf");
-    if (divider && *divider > kMaxArbitraryDivider)
-        throw std::invalid_argument("the divider " + FormatInt(*divider) + " is outside 0 to 250");
     Bench bench;
     DeviceSettings& model = bench.Model();
     TakeSamples(samples, ArbitraryVoltageLimit(bench.Limits(0)), warnings);

@@ -99,7 +99,8 @@ public:
     static std::vector<double> LoadArbitrary(const std::string& path, Warnings& warnings);
     // `samples` as an .arb or .qwf file (by the name), taken as a download
     // takes them with the built-in limits; the divider, or the one whose
-    // clock plays `frequency` nearest, or the default.
+    // clock plays `frequency` nearest, or the default; the caller checks
+    // that a divider lies within 0 to kMaxArbitraryDivider.
     static void SaveArbitrary(const std::string& path, std::vector<double> samples, std::optional<double> frequency,
                               std::optional<std::uint16_t> divider, Warnings& warnings);
 

@@ -487,7 +487,8 @@ void BindFiles(py::module_& m) {
            std::optional<double> frequency, std::optional<long long> divider) {
             std::vector<double> points = SamplesOf(samples);
             if (divider && (*divider < 0 || *divider > kMaxArbitraryDivider))
-                throw py::value_error("the divider " + FormatInt(*divider) + " is outside 0 to 250");
+                throw py::value_error("the divider " + FormatInt(*divider) + " is outside 0 to " +
+                                      FormatInt(kMaxArbitraryDivider));
             const auto div =
                 divider ? std::optional<std::uint16_t>(static_cast<std::uint16_t>(*divider)) : std::nullopt;
             Warnings warnings;
