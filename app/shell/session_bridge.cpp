@@ -1,4 +1,4 @@
-// Queued invocations from the session worker to the interface thread.
+// Calls handed from the session worker to the interface thread.
 #include "session_bridge.h"
 
 #include <utility>
@@ -6,7 +6,7 @@
 namespace zorbel {
 
 SessionBridge::SessionBridge(DeviceSettings& settings)
-    : settings_(settings), context_(std::make_unique<QObject>()), pump_(settings) {}
+    : settings_(settings), context_(std::make_unique<HandOver>()), pump_(settings) {}
 
 SessionBridge::~SessionBridge() { Shutdown(); }
 
@@ -61,17 +61,14 @@ void SessionBridge::CalibrationStep(std::uint16_t commandCode, std::stop_token s
 void SessionBridge::Send(std::function<void()> handle, std::stop_token stopping) {
     // Shared with the invocation, which may run after this call has given up.
     auto done = std::make_shared<bool>(false);
-    QMetaObject::invokeMethod(
-        context_.get(),
-        [this, done, handle = std::move(handle)] {
-            if (!Closing()) handle();
-            {
-                std::lock_guard lock(mutex_);
-                *done = true;
-            }
-            handled_.notify_all();
-        },
-        Qt::QueuedConnection);
+    context_->Post([this, done, handle = std::move(handle)] {
+        if (!Closing()) handle();
+        {
+            std::lock_guard lock(mutex_);
+            *done = true;
+        }
+        handled_.notify_all();
+    });
     // A stop of the worker ends the wait as closing does, whoever stops it.
     const std::stop_callback wakeOnStop(stopping, [this] {
         std::lock_guard lock(mutex_);
@@ -83,12 +80,9 @@ void SessionBridge::Send(std::function<void()> handle, std::stop_token stopping)
 
 void SessionBridge::ShowProgress(Job jobFlags) {
     if (Closing() || !handlers_.showProgress) return;
-    QMetaObject::invokeMethod(
-        context_.get(),
-        [this, jobFlags] {
-            if (!Closing()) handlers_.showProgress(jobFlags);
-        },
-        Qt::QueuedConnection);
+    context_->Post([this, jobFlags] {
+        if (!Closing()) handlers_.showProgress(jobFlags);
+    });
 }
 
 void SessionBridge::RequestRefresh(RefreshMask mask) {

@@ -1,14 +1,13 @@
 // The session worker of the program and the way its notices reach the
 // interface thread. "Sent" notices (UpdatePanel, CalibrationStep) wait until
 // the interface has handled them, "posted" ones (ShowProgress) do not; both
-// are queued invocations on the interface thread.
+// are calls handed to the interface thread.
 //
 // Shutdown never deadlocks against a sent notice: closing first releases a
 // worker that waits for the interface and makes later notices return at once,
 // and only then is the worker joined.
 #pragma once
 
-#include <QObject>
 
 #include <condition_variable>
 #include <cstdint>
@@ -19,6 +18,7 @@
 
 #include "zorbel/model/session_observer.h"
 #include "zorbel/model/session_pump.h"
+#include "zorbel/view/hand_over.h"
 
 namespace zorbel {
 
@@ -76,9 +76,9 @@ private:
     Handlers handlers_;
     CalibrationHandlers calibration_;  // the interface thread's
     bool calibrationOpen_ = false;     // for the worker, under mutex_
-    // Lives on the interface thread: the target of the queued invocations.
-    // Invocations still queued when it goes are dropped with it.
-    std::unique_ptr<QObject> context_;
+    // Lives on the interface thread: where the worker's calls are handed
+    // over. Calls still waiting when it goes are dropped with it.
+    std::unique_ptr<HandOver> context_;
     std::mutex mutex_;
     std::condition_variable handled_;
     bool closing_ = false;

@@ -143,18 +143,15 @@ bool CZorbelView::RunLongJob(LongJob job, std::function<void()> after) {
             };
         }
         // Run by this view's event loop; dropped when the view is gone.
-        QMetaObject::invokeMethod(
-            this,
-            [this, finish = std::move(finish), after] {
-                if (longProgress_) longProgress_->Finish();
-                longRunning_ = false;
-                if (shutDown_) return;  // the program is closing: nothing more changes
-                // Cancel pressed after the work's end but before its result
-                // arrived still means nothing changes.
-                if (finish && !longStop_.stop_requested()) finish();
-                if (after) after();
-            },
-            Qt::QueuedConnection);
+        handOver_->Post([this, finish = std::move(finish), after] {
+            if (longProgress_) longProgress_->Finish();
+            longRunning_ = false;
+            if (shutDown_) return;  // the program is closing: nothing more changes
+            // Cancel pressed after the work's end but before its result
+            // arrived still means nothing changes.
+            if (finish && !longStop_.stop_requested()) finish();
+            if (after) after();
+        });
     });
     return true;
 }
@@ -252,14 +249,11 @@ void CZorbelView::RenderStep(RefreshMask mask) {
     ++renders_;
     // One repaint waits in the queue at a time, however fast the steps come.
     if (!repaintPosted_.exchange(true)) {
-        QMetaObject::invokeMethod(
-            this,
-            [this] {
-                repaintPosted_ = false;
-                update();
-                RefreshDescription();
-            },
-            Qt::QueuedConnection);
+        handOver_->Post([this] {
+            repaintPosted_ = false;
+            update();
+            RefreshDescription();
+        });
     }
 }
 

@@ -27,6 +27,7 @@
 
 #include "zorbel/model/long_job.h"
 #include "zorbel/view/display_thread.h"
+#include "zorbel/view/hand_over.h"
 #include "zorbel/view/mouse_tools.h"
 #include "zorbel/view/progress_bar.h"
 #include "zorbel/view/trace_source.h"
@@ -173,6 +174,9 @@ private:
     std::atomic<std::uint32_t> requested_{0};
     std::atomic<std::uint64_t> renders_{0};
     std::atomic<bool> repaintPosted_{false};
+    // Where the long job's worker and the display thread hand their results
+    // to the interface thread.
+    HandOver* handOver_ = new HandOver(this);
 
     // Shared with the display thread.
     mutable std::mutex sceneMutex_;
