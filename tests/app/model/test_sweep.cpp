@@ -65,6 +65,8 @@ TEST(SweepSteps, ValuesInWritingOrderOrTheReasonForRefusal) {
         {"repeated: back to start each pass", Repeat(Plan(1, 2, 2), 2), {1, 2, 1, 2}},
         {"up and down, twice: no value twice in a row", UpDown(Plan(1, 3, 3), 2), {1, 2, 3, 2, 1, 2, 3, 2, 1}},
         {"up and down over two values", UpDown(Plan(1, 2, 2), 1), {1, 2, 1}},
+        {"ends near the largest number: no infinite span", Plan(-1.7e308, 1.7e308, 3), {-1.7e308, 0, 1.7e308}},
+        {"the same by a step", Plan(-1.7e308, 1.7e308, 0, 1.7e308), {-1.7e308, 0, 1.7e308}},
         {"offset is not swept", offset, {}, SweepProblem::NotSwept},
         {"one value", Plan(1, 2, 1), {}, SweepProblem::TooFewValues},
         {"count and step", Plan(1, 2, 3, 0.5), {}, SweepProblem::CountAndStep},
