@@ -28,7 +28,9 @@ SweepProblem ByStep(double from, double to, double step, std::vector<double>& wa
     if (!(parts < kMaximumSweepValues)) return SweepProblem::TooManyValues;
     const auto whole = static_cast<std::uint32_t>(std::floor(parts + kLandsOnStop));
     for (std::uint32_t i = 0; i <= whole; ++i) way.push_back(std::lerp(from, to, i / parts));
-    if (parts - whole > kLandsOnStop) way.push_back(to);  // else the last one is stop, as the caller sets it
+    // Else the last one is stop, as the caller sets it; a step far beyond the
+    // way (a billion times) still ends on stop.
+    if (whole == 0 || parts - whole > kLandsOnStop) way.push_back(to);
     return way.size() > kMaximumSweepValues ? SweepProblem::TooManyValues : SweepProblem::None;
 }
 

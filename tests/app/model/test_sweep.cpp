@@ -67,6 +67,7 @@ TEST(SweepSteps, ValuesInWritingOrderOrTheReasonForRefusal) {
         {"up and down over two values", UpDown(Plan(1, 2, 2), 1), {1, 2, 1}},
         {"ends near the largest number: no infinite span", Plan(-1.7e308, 1.7e308, 3), {-1.7e308, 0, 1.7e308}},
         {"the same by a step", Plan(-1.7e308, 1.7e308, 0, 1.7e308), {-1.7e308, 0, 1.7e308}},
+        {"a step far beyond the way: start and stop", Plan(0, 2, 0, 2e45), {0, 2}},
         {"offset is not swept", offset, {}, SweepProblem::NotSwept},
         {"one value", Plan(1, 2, 1), {}, SweepProblem::TooFewValues},
         {"count and step", Plan(1, 2, 3, 0.5), {}, SweepProblem::CountAndStep},
