@@ -209,48 +209,9 @@ int Report(Context& c) {
     return kExitOk;
 }
 
-// The plan of "sweep KEY START STOP" and its options; numbers by the
-// model's rules, as set reads them.
-std::optional<SweepPlan> SweepPlanOf(Context& c, std::string& error) {
-    const std::vector<std::string>& a = c.options.arguments;
-    const SetupChannelKey* key = FindKey(a[0]);
-    if (!key || key->kind != SetupChannelKey::Kind::Number ||
-        (key->parameter != Parameter::Frequency && key->parameter != Parameter::Amplitude)) {
-        error = "'" + a[0] + "': only Frequency(Hz) and Amplitude(V) can be swept";
-        return std::nullopt;
-    }
-    SweepPlan plan;
-    plan.parameter = key->parameter;
-    const auto number = [&](const std::string& text, const char* what) {
-        const auto value = c.Settings().TryParseNumberText(text);
-        if (!value) error = std::string(what) + " needs a plain number, not '" + text + "'";
-        return value.value_or(0.0);
-    };
-    plan.start = number(a[1], "START");
-    if (error.empty()) plan.stop = number(a[2], "STOP");
-    if (error.empty() && c.options.step) plan.step = number(*c.options.step, "--step");
-    if (!error.empty()) return std::nullopt;
-    if (c.options.steps) {
-        long long count = 0;
-        if (!ParseInt(*c.options.steps, count) || count < 2 || count > kMaximumSweepValues) {
-            error = "--steps needs a whole number from 2 to " + FormatInt(kMaximumSweepValues) + ", not '" +
-                    *c.options.steps + "'";
-            return std::nullopt;
-        }
-        plan.count = static_cast<std::uint32_t>(count);
-    } else if (!c.options.step) {
-        plan.count = 11;
-    }
-    plan.scale = c.options.logarithmic ? SweepScale::Logarithmic : SweepScale::Linear;
-    plan.dwell = c.options.dwell;
-    plan.repeat = c.options.repeat;
-    plan.upDown = c.options.upDown;
-    return plan;
-}
-
 int Sweep(Context& c) {
     std::string error;
-    const std::optional<SweepPlan> plan = SweepPlanOf(c, error);
+    const std::optional<SweepPlan> plan = SweepPlanOf(c.options, c.Settings(), error);
     if (!plan) return c.Fail(error);
     SweepProblem problem = SweepProblem::None;
     std::optional<SweepSteps> steps = SweepSteps::Of(*plan, &problem);

@@ -140,4 +140,43 @@ void ApplySettingChanges(const std::vector<SettingChange>& changes, std::uint16_
     }
 }
 
+// The plan of "sweep KEY START STOP" and its options; numbers by the
+// model's rules, as set reads them.
+std::optional<SweepPlan> SweepPlanOf(const Options& options, const DeviceSettings& settings, std::string& error) {
+    const std::vector<std::string>& a = options.arguments;
+    const SetupChannelKey* key = FindKey(a[0]);
+    if (!key || key->kind != SetupChannelKey::Kind::Number ||
+        (key->parameter != Parameter::Frequency && key->parameter != Parameter::Amplitude)) {
+        error = "'" + a[0] + "': only Frequency(Hz) and Amplitude(V) can be swept";
+        return std::nullopt;
+    }
+    SweepPlan plan;
+    plan.parameter = key->parameter;
+    const auto number = [&](const std::string& text, const char* what) {
+        const auto value = settings.TryParseNumberText(text);
+        if (!value) error = std::string(what) + " needs a plain number, not '" + text + "'";
+        return value.value_or(0.0);
+    };
+    plan.start = number(a[1], "START");
+    if (error.empty()) plan.stop = number(a[2], "STOP");
+    if (error.empty() && options.step) plan.step = number(*options.step, "--step");
+    if (!error.empty()) return std::nullopt;
+    if (options.steps) {
+        long long count = 0;
+        if (!ParseInt(*options.steps, count) || count < 2 || count > kMaximumSweepValues) {
+            error = "--steps needs a whole number from 2 to " + FormatInt(kMaximumSweepValues) + ", not '" +
+                    *options.steps + "'";
+            return std::nullopt;
+        }
+        plan.count = static_cast<std::uint32_t>(count);
+    } else if (!options.step) {
+        plan.count = 11;
+    }
+    plan.scale = options.logarithmic ? SweepScale::Logarithmic : SweepScale::Linear;
+    plan.dwell = options.dwell;
+    plan.repeat = options.repeat;
+    plan.upDown = options.upDown;
+    return plan;
+}
+
 }  // namespace zorbel::cli

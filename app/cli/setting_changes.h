@@ -4,12 +4,15 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "cli_options.h"
 #include "zorbel/model/device_settings.h"
 #include "zorbel/model/setup_file.h"
+#include "zorbel/model/sweep.h"
 
 namespace zorbel::cli {
 
@@ -38,5 +41,13 @@ std::string CheckLimits(const std::vector<SettingChange>& changes, std::uint16_t
 
 // Calls the setter of every change whose value differs from the channel's.
 void ApplySettingChanges(const std::vector<SettingChange>& changes, std::uint16_t channel, DeviceSettings& settings);
+
+// The plan of "sweep KEY START STOP" (options.arguments) and its options:
+// KEY Frequency or Amplitude, numbers by the model's ParseNumberText rules
+// as set reads them, --steps 2 to kMaximumSweepValues, 11 values when
+// neither --steps nor --step is given. Nothing, with the reason in `error`,
+// for an argument it cannot read; whether the plan can be swept is
+// SweepSteps::Of's to say.
+std::optional<SweepPlan> SweepPlanOf(const Options& options, const DeviceSettings& settings, std::string& error);
 
 }  // namespace zorbel::cli

@@ -21,14 +21,16 @@ constexpr double kLandsOnStop = 1e-9;
 // The way from start to stop in steps of `step` (a difference or, on the
 // logarithmic scale, the difference of logarithms), with a shorter last step
 // onto stop when `step` does not divide it.
+// Values in between are taken along the way (std::lerp), never as start
+// plus a difference: ends near the largest double give no infinite span.
 SweepProblem ByStep(double from, double to, double step, std::vector<double>& way) {
-    const double span = std::fabs(to - from);
-    const double parts = span / step;
+    const double parts = std::fabs(to / 2 - from / 2) / step * 2;
     if (!(parts < kMaximumSweepValues)) return SweepProblem::TooManyValues;
     const auto whole = static_cast<std::uint32_t>(std::floor(parts + kLandsOnStop));
-    const double direction = to > from ? 1.0 : -1.0;
-    for (std::uint32_t i = 0; i <= whole; ++i) way.push_back(from + direction * step * i);
-    if (parts - whole > kLandsOnStop) way.push_back(to);  // else the last one is stop, as the caller sets it
+    for (std::uint32_t i = 0; i <= whole; ++i) way.push_back(std::lerp(from, to, i / parts));
+    // Else the last one is stop, as the caller sets it; a step far beyond the
+    // way (a billion times) still ends on stop.
+    if (whole == 0 || parts - whole > kLandsOnStop) way.push_back(to);
     return way.size() > kMaximumSweepValues ? SweepProblem::TooManyValues : SweepProblem::None;
 }
 
@@ -49,7 +51,8 @@ SweepProblem OneWayValues(const SweepPlan& plan, std::vector<double>& way) {
     if (plan.count != 0) {
         if (plan.count < 2) return SweepProblem::TooFewValues;
         if (plan.count > kMaximumSweepValues) return SweepProblem::TooManyValues;
-        for (std::uint32_t i = 0; i + 1 < plan.count; ++i) way.push_back(from + (to - from) * i / (plan.count - 1));
+        for (std::uint32_t i = 0; i + 1 < plan.count; ++i)
+            way.push_back(std::lerp(from, to, static_cast<double>(i) / (plan.count - 1)));
         way.push_back(to);
     } else {
         double step = std::fabs(plan.step);

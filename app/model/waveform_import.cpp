@@ -6,7 +6,10 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdio>
+#include <cstring>
 #include <filesystem>
+#include <limits>
 #include <memory>
 #include <new>
 #include <optional>
@@ -19,9 +22,9 @@ namespace zorbel {
 namespace {
 
 constexpr std::size_t kMinimumPoints = 16;
-// Frames one read of a sound file takes: large blocks keep libsndfile's
+// Values one read of a sound file takes: large blocks keep libsndfile's
 // calls few; between two the import looks for a stop request.
-constexpr sf_count_t kFramesPerRead = sf_count_t{1} << 20;
+constexpr sf_count_t kValuesPerRead = sf_count_t{1} << 20;
 // Table lines between two looks for a stop request.
 constexpr std::size_t kLinesPerLook = std::size_t{1} << 16;
 
@@ -111,10 +114,43 @@ struct SoundFileCloser {
     void operator()(SNDFILE* file) const { sf_close(file); }
 };
 
-bool ReadSound(const std::string& path, double limit, std::vector<double>& samples, std::string* error,
+// A sound file in memory for libsndfile's virtual I/O: reads and seeks
+// within the bytes, nothing is written.
+struct MemoryFile {
+    std::string_view bytes;
+    sf_count_t at = 0;
+
+    static MemoryFile& Of(void* data) { return *static_cast<MemoryFile*>(data); }
+    static sf_count_t Length(void* data) { return static_cast<sf_count_t>(Of(data).bytes.size()); }
+    static sf_count_t Seek(sf_count_t offset, int whence, void* data) {
+        MemoryFile& m = Of(data);
+        const auto size = static_cast<sf_count_t>(m.bytes.size());
+        const sf_count_t base = whence == SEEK_CUR ? m.at : whence == SEEK_END ? size : 0;
+        // Beyond either end libsndfile gets an error; reads past the end give nothing.
+        if ((offset < 0 && -offset > base) || (offset > 0 && offset > std::numeric_limits<sf_count_t>::max() - base))
+            return -1;
+        m.at = base + offset;
+        return m.at;
+    }
+    static sf_count_t Read(void* into, sf_count_t count, void* data) {
+        MemoryFile& m = Of(data);
+        const auto size = static_cast<sf_count_t>(m.bytes.size());
+        const sf_count_t n = m.at >= size || count <= 0 ? 0 : std::min(count, size - m.at);
+        if (n > 0) std::memcpy(into, m.bytes.data() + m.at, static_cast<std::size_t>(n));
+        m.at += n;
+        return n;
+    }
+    static sf_count_t Write(const void*, sf_count_t, void*) { return 0; }
+    static sf_count_t Tell(void* data) { return Of(data).at; }
+};
+
+// Opens the sound file for reading into `info`; null when libsndfile cannot.
+using SoundOpener = std::function<SNDFILE*(SF_INFO& info)>;
+
+bool ReadSound(const SoundOpener& open, double limit, std::vector<double>& samples, std::string* error,
                LoadWarnings* warnings, JobProgress* progress) {
     SF_INFO info{};
-    const std::unique_ptr<SNDFILE, SoundFileCloser> file(sf_open(path.c_str(), SFM_READ, &info));
+    const std::unique_ptr<SNDFILE, SoundFileCloser> file(open(info));
     if (!file) return Fail(error, FileTextOf(FileText::NotSoundFile, {sf_strerror(nullptr)}));
     if (info.channels < 1 || info.frames < 0) return Fail(error, FileTextOf(FileText::SoundWithoutSamples));
     if (HeaderAnnouncesMore(file.get())) return Fail(error, FileTextOf(FileText::SoundHeaderTruncated));
@@ -126,15 +162,20 @@ bool ReadSound(const std::string& path, double limit, std::vector<double>& sampl
     const std::size_t wanted = std::min<std::size_t>(held, kMaxArbitraryPoints);
     const auto channels = static_cast<std::size_t>(info.channels);
     // One channel is read straight into the waveform; of several, a block
-    // at a time and the first taken.
+    // of at most kValuesPerRead values at a time and the first taken (a
+    // header may announce up to 1024 channels for a handful of frames).
+    const sf_count_t framesPerRead = std::max<sf_count_t>(1, kValuesPerRead / static_cast<sf_count_t>(channels));
+    // The memory is reserved at once but filled block by block: a header
+    // that announces more than the file holds (a compressed one's count is
+    // not checked against its bytes) costs no more than what is read.
     std::vector<double> taken;
     ReserveWaveform(taken, wanted);
-    taken.resize(wanted);
-    std::vector<double> block(channels > 1 ? static_cast<std::size_t>(kFramesPerRead) * channels : 0);
+    std::vector<double> block(channels > 1 ? std::min(static_cast<std::size_t>(framesPerRead), wanted) * channels : 0);
     std::size_t filled = 0;
     while (filled < wanted) {
         if (progress && progress->StopRequested()) return false;
-        const sf_count_t asked = std::min<sf_count_t>(kFramesPerRead, static_cast<sf_count_t>(wanted - filled));
+        const sf_count_t asked = std::min<sf_count_t>(framesPerRead, static_cast<sf_count_t>(wanted - filled));
+        taken.resize(filled + static_cast<std::size_t>(asked));
         double* into = taken.data() + filled;
         const sf_count_t got = sf_readf_double(file.get(), channels > 1 ? block.data() : into, asked);
         for (sf_count_t i = 0; i < got; ++i) {
@@ -226,7 +267,16 @@ ImportKind ImportKindOf(std::string_view path) {
 
 bool ReadSoundFile(const std::string& path, double limit, std::vector<double>& samples, std::string* error,
                    LoadWarnings* warnings, JobProgress* progress) {
-    return Guarded(error, ReadSound, path, limit, samples, error, warnings, progress);
+    const SoundOpener open = [&path](SF_INFO& info) { return sf_open(path.c_str(), SFM_READ, &info); };
+    return Guarded(error, ReadSound, open, limit, samples, error, warnings, progress);
+}
+
+bool ReadSoundBytes(std::string_view bytes, double limit, std::vector<double>& samples, std::string* error,
+                    LoadWarnings* warnings, JobProgress* progress) {
+    MemoryFile memory{bytes};
+    SF_VIRTUAL_IO io{&MemoryFile::Length, &MemoryFile::Seek, &MemoryFile::Read, &MemoryFile::Write, &MemoryFile::Tell};
+    const SoundOpener open = [&](SF_INFO& info) { return sf_open_virtual(&io, SFM_READ, &info, &memory); };
+    return Guarded(error, ReadSound, open, limit, samples, error, warnings, progress);
 }
 
 bool ReadTableFile(LineSource& file, double limit, std::vector<double>& samples, std::string* error,

@@ -188,37 +188,11 @@ void CMainFrame::CreateActions() {
 }
 
 void CMainFrame::CreateMenus() {
-    std::map<std::string, QMenu*> menus;  // by path, "&Initial/Real &Time"
-    for (const TopMenu& top : MainMenus()) {
-        QMenu* menu = menuBar()->addMenu(QString::fromUtf8(top.caption));
-        menu->menuAction()->setProperty(kLanguageFreeMenuProperty, top.languageFree);
-        if (top.textItem != 0) menu->menuAction()->setProperty(kMenuKeyProperty, top.textItem);
-        // Fresh states the moment a menu opens, not at the next timer tick.
-        connect(menu, &QMenu::aboutToShow, this, [this] { UpdateCommandStates(); });
-        menus[top.caption] = menu;
-    }
-    // A submenu comes where its first entry stands.
-    const auto menuAt = [&](const auto& self, const std::string& path) -> QMenu* {
-        if (const auto found = menus.find(path); found != menus.end()) return found->second;
-        const std::size_t slash = path.rfind('/');
-        QMenu* menu = slash == std::string::npos
-                          ? menuBar()->addMenu(QString::fromStdString(path))
-                          : self(self, path.substr(0, slash))->addMenu(QString::fromStdString(path.substr(slash + 1)));
-        return menus[path] = menu;
-    };
-    for (const CommandRow& row : Commands()) {
-        if (!row.menu) continue;
-        QMenu* menu = menuAt(menuAt, row.menu);
-        if (row.perLanguageFile) {
-            languageMenu_ = menu;  // filled by BuildLanguageMenu
-            continue;
-        }
-        if (row.separatorBefore) menu->addSeparator();
-        QAction* action = commands_.at(row.id).action;
-        menu->addAction(action);
-        if (row.textItem != 0) action->setProperty(kMenuKeyProperty, row.textItem);  // a key of no position
-    }
-    KeyMenuEntries(menuBar());
+    const BuiltMenus built =
+        BuildMenuBar(menuBar(), Commands(), [this](const CommandRow& row) { return commands_.at(row.id).action; });
+    // Fresh states the moment a menu opens, not at the next timer tick.
+    for (QMenu* menu : built.topLevel) connect(menu, &QMenu::aboutToShow, this, [this] { UpdateCommandStates(); });
+    languageMenu_ = built.languageMenu;  // filled by BuildLanguageMenu
 }
 
 void CMainFrame::CreateToolBar() {

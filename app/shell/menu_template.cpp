@@ -4,9 +4,15 @@
 #include "menu_template.h"
 
 #include <QDockWidget>
+#include <QMenu>
+#include <QMenuBar>
 #include <QStatusBar>
 #include <QToolBar>
 
+#include <map>
+#include <string>
+
+#include "language_table.h"
 #include "main_frame.h"
 
 namespace zorbel {
@@ -59,6 +65,42 @@ int MenuBarPosition(int position) {
         ++bar;
     }
     return bar;
+}
+
+BuiltMenus BuildMenuBar(QMenuBar* bar, const std::vector<CommandRow>& rows,
+                        const std::function<QAction*(const CommandRow&)>& actionOf) {
+    BuiltMenus built;
+    std::map<std::string, QMenu*> menus;  // by path, "&Initial/Real &Time"
+    for (const TopMenu& top : MainMenus()) {
+        QMenu* menu = bar->addMenu(QString::fromUtf8(top.caption));
+        menu->menuAction()->setProperty(kLanguageFreeMenuProperty, top.languageFree);
+        if (top.textItem != 0) menu->menuAction()->setProperty(kMenuKeyProperty, top.textItem);
+        built.topLevel.push_back(menu);
+        menus[top.caption] = menu;
+    }
+    // A submenu comes where its first entry stands.
+    const auto menuAt = [&](const auto& self, const std::string& path) -> QMenu* {
+        if (const auto found = menus.find(path); found != menus.end()) return found->second;
+        const std::size_t slash = path.rfind('/');
+        QMenu* menu = slash == std::string::npos
+                          ? bar->addMenu(QString::fromStdString(path))
+                          : self(self, path.substr(0, slash))->addMenu(QString::fromStdString(path.substr(slash + 1)));
+        return menus[path] = menu;
+    };
+    for (const CommandRow& row : rows) {
+        if (!row.menu) continue;
+        QMenu* menu = menuAt(menuAt, row.menu);
+        if (row.perLanguageFile) {
+            built.languageMenu = menu;
+            continue;
+        }
+        if (row.separatorBefore) menu->addSeparator();
+        QAction* action = actionOf(row);
+        menu->addAction(action);
+        if (row.textItem != 0) action->setProperty(kMenuKeyProperty, row.textItem);  // a key of no position
+    }
+    KeyMenuEntries(bar);
+    return built;
 }
 
 const std::vector<CommandRow>& CMainFrame::Commands() {

@@ -9,11 +9,15 @@
 #include <QAction>
 #include <QKeySequence>
 
+#include <functional>
 #include <vector>
 
 #include "command_rules.h"
 #include "toolbar_icons.h"
 #include "zorbel/dialogs/program_texts.h"
+
+class QMenu;
+class QMenuBar;
 
 namespace zorbel {
 
@@ -153,5 +157,17 @@ const std::vector<TopMenu>& MainMenus();
 // the menu bar, past the language-free menus before it.
 int MenuBarPosition(int position);
 inline constexpr int kViewMenuPosition = 1;
+
+// The menu bar of the command rows: the top-level menus (MainMenus), each
+// row that has a menu in its submenu (a submenu comes where its first entry
+// stands) as the action `actionOf` gives it, and every entry's language key
+// (KeyMenuEntries). The row of the language files adds no entry: its menu is
+// where the frame puts one per file.
+struct BuiltMenus {
+    std::vector<QMenu*> topLevel;  // in MainMenus order
+    QMenu* languageMenu = nullptr;
+};
+BuiltMenus BuildMenuBar(QMenuBar* bar, const std::vector<CommandRow>& rows,
+                        const std::function<QAction*(const CommandRow&)>& actionOf);
 
 }  // namespace zorbel

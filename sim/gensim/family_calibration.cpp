@@ -9,7 +9,8 @@
 //   seq V1,V2,...  the verdicts V1, V2, ... in turn, whatever was measured;
 //               the last one repeats (a step that fails once and then
 //               passes: "seq -1,0")
-// Script line: "CH<n> none" or "CH<n> mean|p2p <volts> <hertz> <rule> [T]".
+// Script line: "CH<n> none" or "CH<n> mean|p2p <volts> <hertz> <rule> [T]",
+// each number finite (a script with "1E+999" is refused at start-up).
 // While a step with a measurement is selected, the channel's output carries
 // its reference (mean: that DC level; p2p: a sine of those volts peak to peak
 // and hertz), so that an oscilloscope simulator coupled to this one measures it.
@@ -71,6 +72,11 @@ bool ParseVerdicts(std::string_view text, std::vector<int>& verdicts) {
     }
 }
 
+// A number the simulator can output and answer with: "1E+999" is refused.
+bool ParseFinite(std::string_view text, double& value) {
+    return zorbel::ParseDouble(text, value) && std::isfinite(value);
+}
+
 bool ParseStep(std::string_view option, int& channel, Step& step) {
     const auto w = Words(option);
     if (w.size() < 2 || (w[0] != "CH1" && w[0] != "CH2")) return false;
@@ -82,7 +88,7 @@ bool ParseStep(std::string_view option, int& channel, Step& step) {
         step.kind = 2;
     else
         return false;
-    if (w.size() < 5 || !zorbel::ParseDouble(w[2], step.volts) || !zorbel::ParseDouble(w[3], step.hertz)) return false;
+    if (w.size() < 5 || !ParseFinite(w[2], step.volts) || !ParseFinite(w[3], step.hertz)) return false;
     if (w[4] == "fail") {
         step.rule = Rule::Fail;
         return w.size() == 5;
@@ -97,7 +103,7 @@ bool ParseStep(std::string_view option, int& channel, Step& step) {
         step.rule = Rule::NeedPrevious;
     else
         return false;
-    return w.size() == 6 && zorbel::ParseDouble(w[5], step.tolerance) && step.tolerance >= 0;
+    return w.size() == 6 && ParseFinite(w[5], step.tolerance) && step.tolerance >= 0;
 }
 
 // Used when no step is given: both channels pass with sensible values.

@@ -300,8 +300,9 @@ INSTANTIATE_TEST_SUITE_P(Links, CalibrationRun, ::testing::Values(Link::Lan, Lin
                          [](const auto& info) { return info.param == Link::Lan ? "Lan" : "Usb"; });
 
 TEST(CalibrationScript, BadStepsStopTheSimulator) {
-    for (const char* bad : {"CH3 none", "CH1 p2p 1 1000", "CH1 p2p 1 1000 pass", "CH1 rms 1 1000 fail",
-                            "CH1 none extra", "CH1 mean 1,5 1000 pass 0.1"}) {
+    for (const char* bad :
+         {"CH3 none", "CH1 p2p 1 1000", "CH1 p2p 1 1000 pass", "CH1 rms 1 1000 fail", "CH1 none extra",
+          "CH1 mean 1,5 1000 pass 0.1", "CH1 p2p 1E+999 1000 pass 0.1", "CH2 mean 0 -1E+400 fail"}) {
         GensimConfig config;
         config.lan = false;
         config.extraArgs = {"--cal-step", bad};

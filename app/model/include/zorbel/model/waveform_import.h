@@ -40,6 +40,9 @@ ImportKind ImportKindOf(std::string_view path);
 // (false, no error).
 bool ReadSoundFile(const std::string& path, double limit, std::vector<double>& samples, std::string* error = nullptr,
                    LoadWarnings* warnings = nullptr, JobProgress* progress = nullptr);
+// The same for a sound file held in memory (libsndfile's virtual I/O).
+bool ReadSoundBytes(std::string_view bytes, double limit, std::vector<double>& samples, std::string* error = nullptr,
+                    LoadWarnings* warnings = nullptr, JobProgress* progress = nullptr);
 
 // The values of a table, volts. Refused: a line after the first whose value
 // is not a finite number, fewer than 16 values, a read error.
