@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <atomic>
 #include <memory>
+#include <new>
 
 namespace zorbel {
 namespace {
@@ -87,16 +88,28 @@ std::optional<ArbitraryChange> EditArbitrary(DeviceSettings& settings, std::uint
         }
         change = ArbitraryChange{channel, std::nullopt, true, RefreshMask::Everything};
         break;
-    case ArbitraryEdit::Kind::Replace:
+    case ArbitraryEdit::Kind::Replace: {
         if (edit.samples.size() > kMaxArbitraryPoints) return std::nullopt;
         // Swapped in as a resize to the new size would leave count and
         // window; the old array goes to the undo step as it is, uncopied.
-        history.RecordReplaceBySwap(channel, [&] {
-            settings.SwapInResized(channel, std::move(edit.samples), std::nullopt);
-            return std::move(edit.samples);
-        });
+        bool swapped = false;
+        try {
+            history.RecordReplaceBySwap(channel, [&] {
+                swapped = true;
+                settings.SwapInResized(channel, std::move(edit.samples), std::nullopt);
+                return std::move(edit.samples);
+            });
+        } catch (const std::bad_alloc&) {
+            // No memory for the undo step: the points are replaced all the
+            // same, whole, and the channel's earlier steps go, as for a step
+            // too large to keep (they could not be reached past this one).
+            // Run on the interface thread, the failure must not go further.
+            history.Forget(channel);
+            if (!swapped) settings.SwapInResized(channel, std::move(edit.samples), std::nullopt);
+        }
         change = ArbitraryChange{channel, std::nullopt, true, RefreshMask::Everything};
         break;
+    }
     case ArbitraryEdit::Kind::Undo:
         change = history.Undo(channel);
         break;

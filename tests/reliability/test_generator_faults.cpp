@@ -2,19 +2,47 @@
 // spoiled answer, the device gone and back. For each: the status the library
 // returns, the session's latch, and that no later command ever takes an
 // answer meant for an earlier one (the next exchange is made to wait, so a
-// late answer would land in it).
+// late answer would land in it). And the model's own faults under the
+// waveform operations: memory running out while an import or a formula
+// records its undo step, a sound file cut short while it is read.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <atomic>
 #include <cstdlib>
+#include <fstream>
 #include <memory>
+#include <new>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "QRVHardDll.h"
 #include "faulty_instrument.h"
 #include "sim_process.h"
+#include "temp_dir.h"
+#include "zorbel/model/arbitrary_edit.h"
+#include "zorbel/model/formula.h"
+#include "zorbel/model/long_job.h"
 #include "zorbel/model/session_pump.h"
+#include "zorbel/model/waveform_import.h"
 #include "zorbel/numbers.h"
+
+// Allocation failure on demand, for this thread only: the n-th allocation
+// from now throws std::bad_alloc (the other threads, gtest's own reports
+// after disarming, and libsndfile's malloc are left alone).
+namespace {
+thread_local long long allocationsBeforeFailure = -1;  // -1: disarmed
+}  // namespace
+
+void* operator new(std::size_t size) {
+    if (allocationsBeforeFailure >= 0 && allocationsBeforeFailure-- == 0) throw std::bad_alloc();
+    if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
+    throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 
 namespace zorbel {
 namespace {
@@ -280,6 +308,156 @@ INSTANTIATE_TEST_SUITE_P(
                       SessionFault{LinkKind::Usb, Fault::Truncated, 3}, SessionFault{LinkKind::Usb, Fault::Garbage, 3},
                       SessionFault{LinkKind::Usb, Fault::GoneDuring, 1}),
     [](const auto& info) { return std::string(LinkName(info.param.link)) + FaultName(info.param.fault); });
+
+// ---- The waveform operations' own faults ---------------------------------
+
+// A mono 16-bit WAV file of `frames` samples, a ramp.
+void WriteWav(const std::string& path, std::uint32_t frames) {
+    std::ofstream file(path, std::ios::binary);
+    const auto u32 = [&](std::uint32_t v) { file.write(reinterpret_cast<const char*>(&v), 4); };
+    const auto u16 = [&](std::uint16_t v) { file.write(reinterpret_cast<const char*>(&v), 2); };
+    file << "RIFF";
+    u32(36 + 2 * frames);
+    file << "WAVEfmt ";
+    u32(16), u16(1), u16(1), u32(48000), u32(96000), u16(2), u16(16);
+    file << "data";
+    u32(2 * frames);
+    std::vector<std::int16_t> samples(frames);
+    for (std::uint32_t i = 0; i < frames; ++i) samples[i] = static_cast<std::int16_t>(i % 65536 - 32768);
+    file.write(reinterpret_cast<const char*>(samples.data()), static_cast<std::streamsize>(2 * frames));
+}
+
+std::vector<double> Points(const DeviceSettings& settings) {
+    return settings.ReadRecord(0, [](const ChannelRecord& r) {
+        return std::vector<double>(r.arbitrarySamples.begin(), r.arbitrarySamples.begin() + r.arbitraryPointCount);
+    });
+}
+
+// Channel 1 arbitrary, 1024 points, and `steps` one-point edits in its history.
+void Prepare(DeviceSettings& settings, int steps) {
+    settings.SetWaveType(0, kWaveArbitrary);
+    settings.ResizeArbitrary(0, 1024);
+    settings.ModifyRecord(0, [](ChannelRecord& r) {
+        for (std::size_t i = 0; i < 1024; ++i) r.arbitrarySamples[i] = static_cast<double>(i % 7) * 0.25;
+    });
+    for (int n = 0; n < steps; ++n) {
+        const auto at = static_cast<std::uint32_t>(n);
+        EditArbitrary(settings, 0, ArbitraryEdit::Points(at, at, [at](std::vector<double>& samples, std::uint32_t) {
+                          samples[at] = -1.0;
+                          return std::optional<std::uint32_t>(at);
+                      }));
+    }
+}
+
+struct UndoRecordCase {
+    const char* name;
+    // The points the operation computes (on a worker, in the program).
+    std::function<std::vector<double>(const std::string& folder)> points;
+};
+
+class MemoryOutDuringUndoRecord : public ::testing::TestWithParam<UndoRecordCase> {};
+
+// The undo steps are held in memory (nothing of them goes to disk), so what
+// can run out while an import or a formula records its step is memory. The
+// points are computed on a worker, whose lack of memory the program reports;
+// they replace the channel's and the undo step is recorded on the interface
+// thread, where a failure must not escape. Every allocation of that step
+// fails in turn, with the history at several fills: the points are replaced
+// whole, and an undo step that was kept brings back exactly those before.
+TEST_P(MemoryOutDuringUndoRecord, PointsReplacedWholeUndoFitsOrIsGone) {
+    const UndoRecordCase c = GetParam();
+    test::TempDir folder;
+    WriteWav(folder.File("in.wav"), 4096);
+    {
+        std::ofstream table(folder.File("in.csv"));
+        table << "index;volts\n";
+        for (int i = 0; i < 4096; ++i) table << i << ";" << (i % 100) * 0.01 << "\n";
+    }
+    const std::vector<double> computed = c.points(folder.Path());
+    ASSERT_GE(computed.size(), 16U);
+    const std::vector<double> applied(computed.begin(), computed.begin() + (computed.size() & ~std::size_t{15}));
+    for (int steps = 0; steps < 6; ++steps) {
+        bool failed = true;
+        for (long long failing = 0; failed; ++failing) {
+            SCOPED_TRACE("history of " + std::to_string(steps) + " steps, allocation " + std::to_string(failing));
+            DeviceSettings settings;
+            Prepare(settings, steps);
+            const std::vector<double> before = Points(settings);
+            std::vector<double> samples = computed;
+            allocationsBeforeFailure = failing;
+            try {
+                EditArbitrary(settings, 0, ArbitraryEdit::Replace(std::move(samples)));
+            } catch (const std::bad_alloc&) {
+                allocationsBeforeFailure = -1;
+                FAIL() << "the allocation failure escaped";
+            }
+            failed = allocationsBeforeFailure < 0;
+            allocationsBeforeFailure = -1;
+            ASSERT_EQ(Points(settings), applied) << "the points are torn";
+            if (settings.History().CanUndo(0)) {
+                ASSERT_TRUE(EditArbitrary(settings, 0, ArbitraryEdit::Undo()));
+                ASSERT_EQ(Points(settings), before) << "the undo step does not bring back what was there";
+            }
+            if (!failed) EXPECT_EQ(settings.History().UndoSteps(0), static_cast<std::size_t>(steps));
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Operations, MemoryOutDuringUndoRecord,
+                         ::testing::Values(UndoRecordCase{"ImportWav",
+                                                          [](const std::string& folder) {
+                                                              std::vector<double> samples;
+                                                              ReadWaveformFile(folder + "/in.wav", 10.0, samples);
+                                                              return samples;
+                                                          }},
+                                           UndoRecordCase{"ImportTable",
+                                                          [](const std::string& folder) {
+                                                              std::vector<double> samples;
+                                                              ReadWaveformFile(folder + "/in.csv", 10.0, samples);
+                                                              return samples;
+                                                          }},
+                                           UndoRecordCase{"Formula",
+                                                          [](const std::string&) {
+                                                              return EvaluateFormula("sin(2*pi*x)", 1024, 10.0).samples;
+                                                          }}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// A sound file that shrinks while the import reads it (another program
+// rewriting it): the import, on a worker as the program runs it, ends with
+// the reason, and the channel keeps its points and its history. The file is
+// cut as soon as the first block has been read.
+TEST(SoundFileCutWhileRead, TheImportRefusesAndChangesNothing) {
+    test::TempDir folder;
+    const std::string path = folder.File("long.wav");
+    constexpr std::uint32_t kFrames = 8U << 20;  // eight blocks of the reader
+    int cut = 0;
+    for (int attempt = 0; attempt < 5 && cut == 0; ++attempt) {
+        DeviceSettings settings;
+        Prepare(settings, 2);
+        const std::vector<double> before = Points(settings);
+        WriteWav(path, kFrames);
+        ImportOutcome outcome;
+        LongJob job = ImportJob(settings, path, 0, nullptr, [&](const ImportOutcome& o) { outcome = o; });
+        JobProgress progress;
+        JobFinish finish;
+        std::atomic<bool> ended{false};
+        std::thread worker([&] {
+            finish = job.work(progress);
+            ended = true;
+        });
+        while (progress.Fraction() == 0.0 && !ended) {}
+        const bool cutInTime = !ended && truncate(path.c_str(), 44 + 2 * (kFrames / 4)) == 0;
+        worker.join();
+        ASSERT_TRUE(finish);
+        finish();
+        if (!cutInTime || outcome.imported) continue;  // read before the cut: tried again
+        ++cut;
+        EXPECT_FALSE(outcome.error.empty());
+        EXPECT_EQ(Points(settings), before);
+        EXPECT_EQ(settings.History().UndoSteps(0), 2U);
+    }
+    EXPECT_EQ(cut, 1) << "the read always ended before the file was cut";
+}
 
 }  // namespace
 }  // namespace zorbel

@@ -1,9 +1,12 @@
 // The instrument dies under the running program: zorbel-gensim is killed in
 // the middle of a Read Operation, a Write Operation, a download of a million
-// points and a calibration run, over USB and over the LAN, and started again.
+// points, a calibration run and a sweep, and the moment a Write Operation or
+// a download is cancelled, over USB and over the LAN, and started again.
 // The job's window closes, the interface keeps answering, the status bar
-// tells that the job failed, nothing is written to a file, and the next Read
-// Operation once the instrument is back works.
+// tells that the job failed (or was cancelled, when the cancel came first;
+// a sweep is no job: it ends, the last job's outcome stays), nothing is
+// written to a file, and the next Read Operation once the instrument is back
+// works, and so does a sweep after it.
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDateTime>
@@ -22,6 +25,8 @@
 #include "sim_process.h"
 #include "zorbel/dialogs/calibrate.h"
 #include "zorbel/dialogs/control_texts.h"
+#include "zorbel/dialogs/sweep_dialog.h"
+#include "zorbel/view/progress_bar.h"
 #include "zorbel/view/zorbel_view.h"
 
 namespace zorbel::test {
@@ -30,7 +35,7 @@ namespace {
 using namespace std::chrono_literals;
 
 enum class LinkKind { Usb, Lan };
-enum class JobKind { Read, Write, Download, Calibration };
+enum class JobKind { Read, Write, Download, Calibration, Sweep, CancelledWrite, CancelledDownload };
 
 struct FaultCase {
     LinkKind link;
@@ -38,7 +43,8 @@ struct FaultCase {
 };
 
 std::string CaseName(const FaultCase& c) {
-    static const char* const kJobs[] = {"Read", "Write", "Download", "Calibration"};
+    static const char* const kJobs[] = {"Read",  "Write",          "Download",         "Calibration",
+                                        "Sweep", "CancelledWrite", "CancelledDownload"};
     return std::string(c.link == LinkKind::Usb ? "Usb" : "Lan") + kJobs[static_cast<int>(c.job)];
 }
 
@@ -60,7 +66,8 @@ protected:
         std::vector<std::string> options;
         // Read and Write take about a second with answers 20 ms late: long
         // enough to die in the middle.
-        if (c.job == JobKind::Read || c.job == JobKind::Write) options = {"--delay", "20"};
+        if (c.job == JobKind::Read || c.job == JobKind::Write || c.job == JobKind::CancelledWrite)
+            options = {"--delay", "20"};
         if (c.job == JobKind::Calibration)
             for (int step = 0; step < 6; ++step)
                 options.insert(options.end(), {"--cal-step", "CH1 p2p 2 1000 pass 0.05"});
@@ -104,10 +111,23 @@ protected:
         switch (job) {
         case JobKind::Read:
         case JobKind::Write:
+        case JobKind::CancelledWrite:
             Frame().RunCommand(job == JobKind::Read ? kCmdReadOperation : kCmdWriteOperation);
             if (!WaitFor([&] { return View().ProgressDialog() != nullptr; }, 5s)) return false;
             WaitFor([] { return false; }, 300ms);
             break;
+        case JobKind::Sweep: {
+            // From the Sweep dialog, 200 values of 10 ms: killed at the third.
+            auto* dialog = SweepDialog();
+            if (!dialog) return false;
+            dialog->SetForm({Parameter::Frequency, "1000", "100000", false, false, "200", "0.01", "1", false});
+            if (!dialog->StartSweep()) return false;
+            if (!WaitFor([&] { return Settings().Sweep()->Now().written >= 3; }, 5s)) return false;
+            if (Settings().Sweep()->Now().state != SweepState::Running) return false;
+            sim_->Kill();
+            return true;
+        }
+        case JobKind::CancelledDownload:
         case JobKind::Download: {
             QPushButton* write = nullptr;
             for (QPushButton* b : Frame().Panel().Widget()->findChildren<QPushButton*>())
@@ -133,8 +153,25 @@ protected:
         if (!Any(Settings().JobFlags(),
                  Job::ReadLimits | Job::ReadSettings | Job::WriteSettings | Job::ArbitraryDownload))
             return false;
+        if (job == JobKind::CancelledWrite || job == JobKind::CancelledDownload) {
+            // The instrument goes as the worker takes the cancel: a download's
+            // cancel then has the output to switch off.
+            WaitFor([&] { return View().ProgressDialog() != nullptr; }, 2s);
+            CDlgProgressBar* dialog = View().ProgressDialog();
+            if (!dialog || !dialog->CancelButton() ||
+                !Any(Settings().JobFlags(), Job::WriteSettings | Job::ArbitraryDownload))
+                return false;
+            dialog->CancelButton()->click();
+        }
         sim_->Kill();
         return true;
+    }
+
+    // Utility > Sweep..., open.
+    CDlgSweep* SweepDialog() {
+        Frame().UpdateCommandStates();
+        Frame().RunCommand(kCmdSweep);
+        return Frame().findChild<CDlgSweep*>();
     }
 
     // Opens the calibration dialog, starts a run, kills the simulator during
@@ -175,7 +212,7 @@ TEST_P(InstrumentKilled, TheJobEndsTheProgramAnswersAndTheNextReadWorks) {
     StartFrame();
     if (c.link == LinkKind::Lan) Settings().SetConnection(kConnectionLan, sim_->LanAddressValue());
     ASSERT_TRUE(ReadOperation());
-    if (c.job == JobKind::Download) {
+    if (c.job == JobKind::Download || c.job == JobKind::CancelledDownload) {
         Settings().SetWaveType(0, kWaveArbitrary);
         Settings().ResizeArbitrary(0, kMillionPoints);
         Settings().ModifyRecord(0, [](ChannelRecord& r) {
@@ -198,11 +235,20 @@ TEST_P(InstrumentKilled, TheJobEndsTheProgramAnswersAndTheNextReadWorks) {
     EXPECT_TRUE(WaitFor([&] { return View().ProgressDialog() == nullptr && SessionIdle(Settings()); }, 10s))
         << "job flags " << ToNumber(Settings().JobFlags());
     EXPECT_LE(watchdog.TakeLongestSilence(), 1000ms);
-    EXPECT_NE(StatusField("Session state"), "Online");
-    // A failed exchange, or the presence check that found nothing since.
-    EXPECT_TRUE(StatusField("Last job").startsWith("Last job failed") ||
-                StatusField("Last job") == "Last job: No Device Found!")
-        << StatusField("Last job").toStdString();
+    // Offline by the failed exchange, or by the presence check that found
+    // nothing since (a download's cancel may have been confirmed first).
+    EXPECT_TRUE(WaitFor([&] { return StatusField("Session state") != "Online"; }, 5s));
+    const QString last = StatusField("Last job");
+    const bool cancelled = last == "Last job cancelled" || last == "Download cancelled";
+    if (c.job == JobKind::Sweep) {
+        EXPECT_EQ(Settings().Sweep()->Now().state, SweepState::Failed);
+        EXPECT_EQ(last, "Last job succeeded") << "a sweep is no job";
+    } else {
+        // A failed exchange, or the presence check that found nothing since.
+        EXPECT_TRUE(last.startsWith("Last job failed") || last == "Last job: No Device Found!" ||
+                    (cancelled && (c.job == JobKind::CancelledWrite || c.job == JobKind::CancelledDownload)))
+            << last.toStdString();
+    }
     EXPECT_EQ(FolderContent(ProgramFolder()), files);
 
     std::string error;
@@ -210,6 +256,14 @@ TEST_P(InstrumentKilled, TheJobEndsTheProgramAnswersAndTheNextReadWorks) {
     EXPECT_TRUE(ReadOperation());
     EXPECT_EQ(StatusField("Session state"), "Online");
     EXPECT_EQ(StatusField("Last job"), "Last job succeeded");
+    if (c.job == JobKind::Sweep) {
+        auto* dialog = SweepDialog();
+        ASSERT_NE(dialog, nullptr);
+        dialog->SetForm({Parameter::Frequency, "1000", "3000", false, false, "3", "0.01", "1", false});
+        ASSERT_TRUE(dialog->StartSweep()) << dialog->Message().toStdString();
+        EXPECT_TRUE(WaitFor([&] { return SessionIdle(Settings()); }, 10s));
+        EXPECT_EQ(Settings().Sweep()->Now().state, SweepState::Completed);
+    }
     EXPECT_LE(watchdog.TakeLongestSilence(), 1000ms);
 }
 
@@ -219,8 +273,12 @@ INSTANTIATE_TEST_SUITE_P(
     LinkAndJob, InstrumentKilled,
     ::testing::Values(FaultCase{LinkKind::Usb, JobKind::Read}, FaultCase{LinkKind::Usb, JobKind::Write},
                       FaultCase{LinkKind::Usb, JobKind::Download}, FaultCase{LinkKind::Usb, JobKind::Calibration},
-                      FaultCase{LinkKind::Lan, JobKind::Read}, FaultCase{LinkKind::Lan, JobKind::Write},
-                      FaultCase{LinkKind::Lan, JobKind::Download}, FaultCase{LinkKind::Lan, JobKind::Calibration}),
+                      FaultCase{LinkKind::Usb, JobKind::Sweep}, FaultCase{LinkKind::Usb, JobKind::CancelledWrite},
+                      FaultCase{LinkKind::Usb, JobKind::CancelledDownload}, FaultCase{LinkKind::Lan, JobKind::Read},
+                      FaultCase{LinkKind::Lan, JobKind::Write}, FaultCase{LinkKind::Lan, JobKind::Download},
+                      FaultCase{LinkKind::Lan, JobKind::Calibration}, FaultCase{LinkKind::Lan, JobKind::Sweep},
+                      FaultCase{LinkKind::Lan, JobKind::CancelledWrite},
+                      FaultCase{LinkKind::Lan, JobKind::CancelledDownload}),
     kCaseName);
 
 }  // namespace
