@@ -1,7 +1,11 @@
 // Random input to the whole program, in process and headless, against
 // zorbel-gensim: clicks, keys, typed text, wheel and drags on the panel, its
 // pages, the view and whatever dialog opens, menu commands with their file
-// dialogs answered or cancelled, channel and wave type switches. After every
+// dialogs answered or cancelled, channel and wave type switches; text put
+// into fields directly, as an assistive tool or an input method does (any
+// characters, huge numbers, commas); Cancel at random moments of jobs and
+// long operations; sweeps started and stopped; language switches between
+// the built-in texts, German and a second language. After every
 // step: the interface thread never stood still for a second, the simulator
 // holds only values within the limits the program read, and the model's
 // records keep their rules.
@@ -12,16 +16,19 @@
 // one with a fresh seed),
 // ZORBEL_RANDOM_TRACE=1 lists every action.
 #include <QAbstractButton>
+#include <QAccessible>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
 #include <QDockWidget>
+#include <QFile>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
 #include <QWheelEvent>
@@ -36,7 +43,12 @@
 #include "shell_fixture.h"
 #include "sim_clients.h"
 #include "sim_process.h"
+#include "zorbel/dialogs/edit_ex.h"
+#include "zorbel/dialogs/formula_dialog.h"
 #include "zorbel/dialogs/small_dialogs.h"
+#include "zorbel/dialogs/sweep_dialog.h"
+#include "zorbel/numbers.h"
+#include "zorbel/view/progress_bar.h"
 #include "zorbel/view/zorbel_view.h"
 
 namespace zorbel::test {
@@ -68,6 +80,9 @@ constexpr int kCommands[] = {
     kCmdColourMainLine,
     kCmdColourSubLine,
     kCmdEditPoints,
+    kCmdFormula,
+    kCmdUndo,
+    kCmdRedo,
     kCmdDemo,
     kCmdReadOperation,
     kCmdWriteOperation,
@@ -78,8 +93,10 @@ constexpr int kCommands[] = {
     kCmdVerticalZoomIn,
     kCmdVerticalZoomOut,
     kCmdVerticalMove,
+    kCmdSweep,
     kCmdDefaultLanguage,
-    kCmdFirstLanguage,
+    kCmdFirstLanguage,      // Deutsch.lug
+    kCmdFirstLanguage + 1,  // shouty.lug
     kCmdContent,
     kCmdPrint,
     kCmdPrintPreview,
@@ -102,8 +119,49 @@ const Qt::KeyboardModifiers kModifiers[] = {
     Qt::NoModifier,    Qt::NoModifier,      Qt::NoModifier,  Qt::NoModifier,
     Qt::ShiftModifier, Qt::ControlModifier, Qt::AltModifier, Qt::ControlModifier | Qt::ShiftModifier};
 
-// Captions of the panel's channel and wave type buttons (any language).
-const QStringList kSwitches = {"CH1", "CH2", "SINE", "SQUARE", "RAMP", "PULSE", "NOISE", "ARB"};
+// Captions of the panel's channel and wave type buttons (built-in and
+// shouty; German).
+const QStringList kSwitches = {"CH1", "CH2",      "SINE",  "SQUARE", "RAMP",     "PULSE",   "NOISE",
+                               "ARB", "Rechteck", "Sinus", "Rampe",  "Rauschen", "Arbiträr"};
+
+// Texts an assistive tool or an input method may put into a field whole:
+// numbers as people write them, too large for any type, in other scripts.
+const QString kFieldTexts[] = {"1,5",
+                               "1,000.25",
+                               "1.000,5",
+                               ",5",
+                               "5,",
+                               "0,001",
+                               "-0,0004",
+                               "1e308",
+                               "-1.8e308",
+                               "4.9e-324",
+                               "99999999999999999999999999999999",
+                               "18446744073709551616",
+                               "4294967296",
+                               "-2147483649",
+                               "１２３",
+                               "٣٫٥",
+                               "−1",
+                               "1 000",
+                               "1 000",
+                               "½",
+                               "Ω",
+                               "😀",
+                               "abc",
+                               "",
+                               " 2.5 ",
+                               "0x10",
+                               "1e5",
+                               "1E+05",
+                               "+-1",
+                               "--1",
+                               "1..2",
+                               "1,,2",
+                               "­1",
+                               "1​2",
+                               "NaN",
+                               "-inf"};
 
 // Keeps the frame open: its Exit, reached by a random key, would end the run.
 class KeepOpen final : public QObject {
@@ -120,8 +178,19 @@ public:
     // One action on the program, described for the failure report.
     std::string Step() {
         QWidget* modal = QApplication::activeModalWidget();
-        if (modal) return Settle(20, "waited under the progress dialog");
-        switch (Pick({30, 18, 14, 8, 8, 10, 7, 5})) {
+        if (auto* progress = dynamic_cast<CDlgProgressBar*>(modal)) {
+            // Cancel at a random moment of a job or a long operation.
+            if (progress->CancelButton() && progress->CancelButton()->isEnabled() && Chance(20)) {
+                if (Chance(50))
+                    progress->CancelButton()->click();
+                else
+                    QTest::keyClick(progress, Qt::Key_Escape);
+                return "Cancel in the progress dialog '" + progress->Label().left(30).toStdString() + "'";
+            }
+            return Settle(Number(5, 40), "waited under the progress dialog");
+        }
+        if (modal) return Settle(20, "waited under a modal window");
+        switch (Pick({30, 18, 14, 8, 8, 10, 7, 5, 8, 4, 4})) {
         case 0:
             return Click(&frame_);
         case 1:
@@ -136,8 +205,14 @@ public:
             return Command();
         case 6:
             return Switch();
-        default:
+        case 7:
             return Settle(Number(20, 300), "waited");
+        case 8:
+            return SetText(&frame_);
+        case 9:
+            return JobCancelled();
+        default:
+            return Sweep();
         }
     }
 
@@ -155,6 +230,14 @@ public:
             connect->reject();
             return "Connect: cancelled";
         }
+        if (auto* formula = qobject_cast<CDlgFormula*>(window); formula && ticks > 0 && Chance(30)) {
+            // A formula that works: a long operation for a large waveform.
+            const char* const formulas[] = {"sin(2*pi*x)", "n/N*4-2", "x<0.5 ? 1 : -1", "rnd()"};
+            const char* chosen = formulas[Number(0, std::size(formulas) - 1)];
+            formula->FormulaField()->setText(chosen);
+            formula->accept();
+            return std::string("Formula: ") + chosen;
+        }
         // Printing would reach a real printer: never further than the dialog.
         if (qobject_cast<QPrintDialog*>(window) || qobject_cast<QPrintPreviewDialog*>(window) || ticks > 40 ||
             (ticks > 0 && Chance(25))) {
@@ -168,15 +251,17 @@ public:
             QTest::keyClick(window, key);
             return name + ": key " + std::to_string(key);
         }
-        switch (Pick({40, 30, 20, 10})) {
+        switch (Pick({40, 30, 20, 10, 10})) {
         case 0:
             return name + ": " + Click(window);
         case 1:
             return name + ": " + Key(window);
         case 2:
             return name + ": " + Type(window);
-        default:
+        case 3:
             return name + ": " + Wheel(window);
+        default:
+            return name + ": " + SetText(window);
         }
     }
 
@@ -269,12 +354,159 @@ private:
             const auto key = c.unicode() < 128 && c.isLetterOrNumber() ? static_cast<Qt::Key>(c.toUpper().unicode())
                                                                        : Qt::Key_unknown;
             QTest::sendKeyEvent(QTest::Click, alive, key, QString(c), Qt::NoModifier);
+            // A person's keys come with the event loop running between them:
+            // hundreds in one go would be the test's silence, not the program's.
+            if (at % 16 == 15) QCoreApplication::processEvents();
         }
         const Qt::Key ends[] = {Qt::Key_Return, Qt::Key_Tab, Qt::Key_Escape, Qt::Key_unknown};
         const Qt::Key end = ends[Number(0, 3)];
         if (alive && end != Qt::Key_unknown) QTest::keyClick(alive, end);
         return "typed '" + text.left(40).toStdString() + "' (" + std::to_string(text.size()) + " characters), key " +
                std::to_string(end) + " in " + name;
+    }
+
+    QString FieldText() {
+        if (Chance(50)) return kFieldTexts[Number(0, std::size(kFieldTexts) - 1)];
+        QString text = RandomText();
+        if (Chance(30)) text += kFieldTexts[Number(0, std::size(kFieldTexts) - 1)];
+        return text;
+    }
+
+    // Text put into a field whole, as an assistive tool or an input method
+    // does, past the keystroke filter: by the edit itself, by the
+    // accessibility value, or as an edit of the accessible text; then the
+    // field is left, Enter pressed, or nothing.
+    std::string SetText(QWidget* root) {
+        QList<QLineEdit*> fields, numbers;
+        for (QLineEdit* f : root->findChildren<QLineEdit*>()) {
+            if (!f->isVisible() || !f->isEnabled()) continue;
+            fields << f;
+            if (qobject_cast<CEditEx*>(f)) numbers << f;
+        }
+        const QList<QLineEdit*>& from = !numbers.isEmpty() && Chance(75) ? numbers : fields;
+        if (from.isEmpty()) return "no field to set";
+        QLineEdit* field = from[Number(0, static_cast<int>(from.size()) - 1)];
+        const std::string name = NameOf(field);
+        const QString text = FieldText();
+        const QPointer<QLineEdit> alive(field);
+        QAccessibleInterface* access = QAccessible::queryAccessibleInterface(field);
+        const int way = Number(0, 3);
+        const char* const ways[] = {"setText", "accessible value", "accessible replace", "accessible insert"};
+        if (way == 0 || !access) {
+            field->setText(text);
+        } else if (way == 1) {
+            access->setText(QAccessible::Value, text);
+        } else if (QAccessibleEditableTextInterface* editable = access->editableTextInterface()) {
+            const int length = static_cast<int>(field->text().size());
+            if (way == 2)
+                editable->replaceText(0, length, text);
+            else
+                editable->insertText(Number(0, length), text);
+        }
+        const Qt::Key ends[] = {Qt::Key_Return, Qt::Key_Tab, Qt::Key_unknown, Qt::Key_unknown};
+        const Qt::Key end = ends[Number(0, 3)];
+        if (alive && end != Qt::Key_unknown) {
+            alive->setFocus(Qt::TabFocusReason);
+            QTest::keyClick(alive, end);
+        } else if (alive && Chance(30)) {
+            alive->clearFocus();
+        }
+        return std::string("set '") + text.left(40).toStdString() + "' (" + std::to_string(text.size()) +
+               " characters) by " + ways[access ? way : 0] + ", key " + std::to_string(end) + " in " + name;
+    }
+
+    // A Read or Write Operation or a download of the current channel,
+    // cancelled a random moment after it started (perhaps after its end: a
+    // late cancel is forgotten by the next job), by the progress dialog's
+    // Cancel or, as a script would, by the model.
+    std::string JobCancelled() {
+        DeviceSettings& settings = frame_.Settings();
+        std::string what;
+        switch (Pick({35, 25, 25, 15})) {
+        case 0:
+            frame_.RunCommand(kCmdReadOperation);
+            what = "Read Operation";
+            break;
+        case 1:
+            frame_.RunCommand(kCmdWriteOperation);
+            what = "Write Operation";
+            break;
+        case 2:
+            settings.StartArbitraryDownload(settings.CurrentChannel());
+            frame_.Session().Wake();
+            what = "download";
+            break;
+        default:
+            what = "no job";
+            break;
+        }
+        const int ms = Number(0, 60);
+        WaitFor([] { return false; }, std::chrono::milliseconds(ms));
+        auto* progress = dynamic_cast<CDlgProgressBar*>(QApplication::activeModalWidget());
+        if (progress && progress->CancelButton() && Chance(70)) {
+            progress->CancelButton()->click();
+            return what + " cancelled after " + std::to_string(ms) + " ms by its Cancel";
+        }
+        settings.CancelJob();
+        return what + " cancelled after " + std::to_string(ms) + " ms by CancelJob";
+    }
+
+    // The Sweep dialog: opened (Utility > Sweep..., only while online), a
+    // plan within the limits or any text started, the sweep stopped, or the
+    // dialog closed while it runs.
+    std::string Sweep() {
+        auto* dialog = frame_.findChild<CDlgSweep*>();
+        if (!dialog || !dialog->isVisible()) {
+            // Offline the command is greyed: a user reads the instrument first.
+            if (!frame_.Action(kCmdSweep)->isEnabled() && Chance(50)) {
+                frame_.RunCommand(kCmdReadOperation);
+                return "Read Operation for a sweep";
+            }
+            frame_.RunCommand(kCmdSweep);
+            dialog = frame_.findChild<CDlgSweep*>();
+            if (!dialog || !dialog->isVisible()) return "command Sweep";
+        }
+        switch (Pick({45, 25, 15, 15})) {
+        case 0: {
+            const std::uint16_t channel = frame_.Settings().CurrentChannel();
+            const LimitsBlock limits = frame_.Settings().CopyLimits(channel);
+            const Parameter p = Chance(60) ? Parameter::Frequency : Parameter::Amplitude;
+            const double low = limits.Minimum(p), high = std::min(limits.Maximum(p), low + 1e6);
+            const auto within = [&] {
+                return QString::fromStdString(
+                    FormatWindowsG(low + (high - low) * std::uniform_real_distribution<double>(0, 1)(random_)));
+            };
+            const bool byStep = Chance(20);
+            const SweepForm form{p,
+                                 within(),
+                                 within(),
+                                 low > 0 && Chance(30),
+                                 byStep,
+                                 byStep ? within() : QString::number(Number(2, 20)),
+                                 Chance(50) ? "0.01" : "0,03",
+                                 QString::number(Number(1, 3)),
+                                 Chance(30)};
+            dialog->SetForm(form);
+            const bool started = dialog->StartSweep();
+            return "sweep " + form.start.toStdString() + " to " + form.stop.toStdString() + ", " +
+                   form.countOrStep.toStdString() + (form.byStep ? " by step" : " values") +
+                   (started ? ": started" : ": " + dialog->Message().left(60).toStdString());
+        }
+        case 1: {
+            SweepForm form = dialog->Form();
+            QString* const fields[] = {&form.start, &form.stop, &form.countOrStep, &form.dwellSeconds, &form.repeat};
+            *fields[Number(0, std::size(fields) - 1)] = FieldText();
+            dialog->SetForm(form);
+            const bool started = dialog->StartSweep();
+            return "sweep form text: " + std::string(started ? "started" : dialog->Message().left(60).toStdString());
+        }
+        case 2:
+            dialog->StopSweep();
+            return "sweep stopped";
+        default:
+            dialog->reject();
+            return "Sweep dialog closed";
+        }
     }
 
     std::string Wheel(QWidget* root) {
@@ -374,8 +606,9 @@ protected:
 };
 
 TEST_F(RandomInput, NoStepBreaksTheProgramsRules) {
-    // The suite's known seed. It types a point count of 56.8 M at step
-    // 3086: the resize runs on the view's worker under the progress dialog.
+    // The suite's known seed. Within its 2000 steps it cancels Read and
+    // Write Operations and downloads through the progress dialog and the
+    // model, starts and stops sweeps, and switches to German and back.
     constexpr std::uint32_t kSuiteSeed = 2424906883;
     const auto seed = static_cast<std::uint32_t>(EnvironmentNumber("ZORBEL_RANDOM_SEED", kSuiteSeed));
 #if defined(__SANITIZE_ADDRESS__)
@@ -385,7 +618,9 @@ TEST_F(RandomInput, NoStepBreaksTheProgramsRules) {
 #endif
     const std::uint64_t steps = EnvironmentNumber("ZORBEL_RANDOM_STEPS", kSuiteSteps);
     const bool trace = EnvironmentNumber("ZORBEL_RANDOM_TRACE", 0) != 0;  // every action on standard error
-    StartFrame({{"shouty.lug", ShoutyLanguageText()}});
+    QFile german(ZORBEL_LANGUAGE_DIR "/Deutsch.lug");
+    ASSERT_TRUE(german.open(QIODevice::ReadOnly));
+    StartFrame({{"Deutsch.lug", QString::fromUtf8(german.readAll())}, {"shouty.lug", ShoutyLanguageText()}});
     Frame().installEventFilter(&keepOpen_);
     UdpClient simulator(sim_->LanAddress());
 
@@ -429,7 +664,10 @@ TEST_F(RandomInput, NoStepBreaksTheProgramsRules) {
         for (const std::string& b : broken) brokenText += b + "\n";
         ASSERT_TRUE(broken.empty()) << brokenText << report();
     }
-    // Whatever the steps left running ends, and the program still answers.
+    // Whatever the steps left running ends, and the program still answers: a
+    // sweep of any length may have been started from typed text.
+    if (const auto run = Settings().Sweep()) run->RequestStop(SweepStopChoice::KeepLast);
+    Frame().Session().Wake();
     ASSERT_TRUE(WaitFor([&] { return SessionIdle(Settings()); }, 60s)) << report();
     std::printf("seed %u: %llu random steps, %llu answers in dialogs, menus and message boxes\n", seed,
                 static_cast<unsigned long long>(steps), static_cast<unsigned long long>(windowsAnswered));

@@ -1,6 +1,8 @@
 // The program's threads together, for ThreadSanitizer: the interface thread
-// runs Read and Write Operations, downloads, edits, redraws, resizes and
-// language switches for a few seconds, while the session worker talks to
+// runs Read and Write Operations, downloads, edits, redraws, resizes,
+// language switches, sweeps started and stopped, jobs cancelled through the
+// progress dialog and from another thread, and formulas on the view's worker
+// cancelled, for a few seconds, while the session worker talks to
 // zorbel-gensim and the view's display thread renders; and each long
 // operation on a waveform of millions of points, run to its end and
 // cancelled halfway, while the interface keeps answering. Repeated in CI.
@@ -13,6 +15,7 @@
 
 #include <chrono>
 #include <cmath>
+#include <thread>
 
 #include "menu_template.h"
 #include "program_harness.h"
@@ -20,6 +23,8 @@
 #include "sim_process.h"
 #include "zorbel/model/arbitrary_edit.h"
 #include "zorbel/model/formula.h"
+#include "zorbel/model/long_job.h"
+#include "zorbel/model/sweep.h"
 #include "zorbel/view/zorbel_view.h"
 
 namespace zorbel::test {
@@ -48,12 +53,24 @@ TEST_F(ProgramThreads, JobsDownloadsRedrawsAndLanguageSwitchesRunTogether) {
     ASSERT_TRUE(WaitFor([&] { return SessionIdle(Settings()); }, 30s));
     Settings().SetWaveType(1, kWaveArbitrary);
     Settings().ResizeArbitrary(1, 16384);
+    // Large enough for a formula to go to the view's worker.
+    Settings().SetWaveType(0, kWaveArbitrary);
+    Settings().ResizeArbitrary(0, static_cast<std::uint32_t>(kSmallJobPoints));
     const std::uint64_t rendersBefore = Frame().View().RenderCount();
+    SweepPlan sweep;
+    sweep.start = 1000;
+    sweep.stop = 5000;
+    sweep.count = 40;
+    sweep.dwell = 10ms;
+    std::jthread canceller;  // a cancel from a thread of its own, as a script's
+    // Running from the start: the jobs below pause it.
+    ASSERT_TRUE(Settings().StartSweep(0, sweep, *SweepSteps::Of(sweep)));
+    Frame().Session().Wake();
 
     const auto end = std::chrono::steady_clock::now() + 3s;
     for (int round = 0; std::chrono::steady_clock::now() < end; ++round) {
-        const auto channel = static_cast<std::uint16_t>(round / 10 % 2);
-        switch (round % 10) {
+        const auto channel = static_cast<std::uint16_t>(round / 14 % 2);
+        switch (round % 14) {
         case 0:
             Frame().RunCommand(kCmdWriteOperation);
             break;
@@ -65,7 +82,7 @@ TEST_F(ProgramThreads, JobsDownloadsRedrawsAndLanguageSwitchesRunTogether) {
             Frame().Session().Wake();
             break;
         case 3:
-            Frame().RunCommand(round / 10 % 2 ? kCmdDefaultLanguage : kCmdFirstLanguage);
+            Frame().RunCommand(round / 14 % 2 ? kCmdDefaultLanguage : kCmdFirstLanguage);
             break;
         case 4:
             // An edit as the pages make it: store, queue, redraw.
@@ -81,23 +98,61 @@ TEST_F(ProgramThreads, JobsDownloadsRedrawsAndLanguageSwitchesRunTogether) {
             Frame().View().RequestRedraw(RefreshMask::Everything);
             break;
         case 7:
-            Frame().RunCommand(round / 10 % 2 ? kCmdDots : kCmdVectors);
+            Frame().RunCommand(round / 14 % 2 ? kCmdDots : kCmdVectors);
             break;
         case 8:
             Settings().ModifyRecord(1, [round](ChannelRecord& r) { r.arbitrarySamples[round % 16384] = 1.0; });
             Frame().View().ArbitraryPointsChanged(1, round % 16384, round % 16384);
             Frame().View().RequestRedraw(RefreshMask::Waveform);
             break;
-        default:
+        case 9:
             Frame().View().CompositeImage();  // what Save Image takes
             Frame().UpdateStatus();
+            break;
+        case 10:
+            // A sweep runs across the rounds; every other time it is stopped.
+            if (const auto run = Settings().Sweep(); run && run->Now().state == SweepState::Running) {
+                run->RequestStop(round / 14 % 2 ? SweepStopChoice::KeepLast : SweepStopChoice::RestoreOriginal);
+                Frame().Session().Wake();
+            } else {
+                Settings().StartSweep(0, sweep, *SweepSteps::Of(sweep));
+                Frame().Session().Wake();
+            }
+            break;
+        case 11:
+            // The progress dialog's Cancel, as soon as it shows.
+            Frame().RunCommand(round / 14 % 2 ? kCmdWriteOperation : kCmdReadOperation);
+            WaitFor([&] { return Frame().View().ProgressDialog() != nullptr; }, 200ms);
+            if (CDlgProgressBar* dialog = Frame().View().ProgressDialog(); dialog && dialog->CancelButton())
+                dialog->CancelButton()->click();
+            break;
+        case 12:
+            // A download cancelled from another thread a moment after it starts.
+            Settings().StartArbitraryDownload(1);
+            Frame().Session().Wake();
+            canceller = std::jthread([this, pause = round % 5] {
+                std::this_thread::sleep_for(std::chrono::milliseconds(pause));
+                Settings().CancelJob();
+            });
+            break;
+        default:
+            // A formula on the view's worker, cancelled by Escape the next time.
+            if (Frame().View().LongJobRunning()) {
+                if (CDlgProgressBar* dialog = Frame().View().LongJobDialog()) QTest::keyClick(dialog, Qt::Key_Escape);
+            } else {
+                RunLongJob(FormulaJob(Settings(), 0, "sin(2*pi*x)*n/N", &Frame().View(), [](auto) {}));
+            }
             break;
         }
         WaitFor([] { return false; }, 20ms);
     }
-    EXPECT_TRUE(WaitFor([&] { return SessionIdle(Settings()); }, 60s));
+    if (canceller.joinable()) canceller.join();
+    if (const auto run = Settings().Sweep()) run->RequestStop(SweepStopChoice::KeepLast);
+    Frame().Session().Wake();
+    EXPECT_TRUE(WaitFor([&] { return SessionIdle(Settings()) && !Frame().View().LongJobRunning(); }, 60s));
     EXPECT_EQ(Settings().LastStatus(), GeneratorStatus::Ok);
     EXPECT_GT(Frame().View().RenderCount(), rendersBefore);
+    EXPECT_NE(Settings().Sweep(), nullptr) << "no sweep ran";
 }
 
 // A mono 16-bit WAV file of `frames` samples, a slow ramp.
