@@ -453,8 +453,9 @@ TEST_F(MainFrame, EveryWindowMenuAndDialogIsNamedAndReachedByTabBothWays) {
     for (const auto& row : rows) {
         chooseWaveType(row.waveType);
         EXPECT_EQ(row.audit().join('\n').toStdString(), "") << row.what;
-        if (!row.viewDescription.isEmpty())
+        if (!row.viewDescription.isEmpty()) {
             EXPECT_EQ(Accessible(&View(Frame()))->text(QAccessible::Description), row.viewDescription) << row.what;
+        }
         EXPECT_EQ(waveTypeNodes(), row.waveTypes) << row.what;
         Frame().activateWindow();
     }
