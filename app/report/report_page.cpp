@@ -17,6 +17,7 @@
 #include <QPolygonF>
 
 #include <algorithm>
+#include <map>
 #include <memory>
 #include <optional>
 #include <span>
@@ -40,6 +41,9 @@ constexpr int kDateItem = 10085;
 constexpr int kTypeItem = 10086;
 constexpr int kNoteItem = 10087;
 constexpr int kFirstWaveNameItem = 1006;  // sine; the other types follow every second number
+constexpr int kPointCountItem = 1050;
+constexpr int kDividerItem = 1052;
+constexpr int kArbitraryFrequencyItem = 1054;
 constexpr char kProductLine[] = "QDN Zorbel";
 // Items of this program's own (20510 on): the name of a wave type that has
 // none (a Read Operation met it), and the printing time's label.
@@ -105,9 +109,9 @@ std::vector<QString> ParameterTexts(const ReportPage& report) {
         named ? text(kFirstWaveNameItem + 2 * (report.waveType - kWaveSine)) : TextOr(text, kHarmonicItem, "Harmonic");
     std::vector<QString> cells = {labelled(kTypeItem, typeName)};
     if (report.waveType == kWaveArbitrary) {
-        cells.push_back(labelled(1054, Number(report.arbitraryFrequency) + "(Hz)"));
-        cells.push_back(labelled(1050, QString::number(report.arbitraryPointCount)));
-        cells.push_back(labelled(1052, QString::number(report.arbitraryDivider)));
+        cells.push_back(labelled(kArbitraryFrequencyItem, Number(report.arbitraryFrequency) + "(Hz)"));
+        cells.push_back(labelled(kPointCountItem, QString::number(report.arbitraryPointCount)));
+        cells.push_back(labelled(kDividerItem, QString::number(report.arbitraryDivider)));
         return cells;
     }
     std::span<const Parameter> fields = WaveTypeFields(report.waveType);
@@ -371,8 +375,30 @@ bool WriteReportPdf(const ReportPage& report, const QString& path, QString* erro
     return WriteWholeFile(path, bytes, error);
 }
 
-LongJob ReportJob(const DeviceSettings& settings, std::uint16_t channel, int displayStyle, TextLookup text,
-                  std::function<void(const ReportPage&)> done) {
+namespace {
+
+// The page's texts as they are now: the worker draws the page while the
+// interface thread may switch the language.
+TextLookup TextsNow(const TextLookup& text) {
+    if (!text) return {};
+    std::vector<int> items = {kTitleItem,      kTitleWaveItem, kDateItem, kTypeItem,
+                              kNoteItem,       kHarmonicItem,  kTimeItem, kArbitraryFrequencyItem,
+                              kPointCountItem, kDividerItem};
+    for (int type = kWaveSine; type <= kWaveArbitrary; ++type)
+        items.push_back(kFirstWaveNameItem + 2 * (type - kWaveSine));
+    for (std::size_t k = 0; k < kParameterCount; ++k) items.push_back(LabelItemOf(static_cast<Parameter>(k)));
+    auto texts = std::make_shared<std::map<int, QString>>();
+    for (const int item : items) (*texts)[item] = text(item);
+    return [texts](int item) {
+        const auto found = texts->find(item);
+        return found == texts->end() ? QString() : found->second;
+    };
+}
+
+}  // namespace
+
+LongJob ReportJob(const DeviceSettings& settings, std::uint16_t channel, int displayStyle, const TextLookup& text,
+                  std::function<JobFinish(const ReportPage&)> draw) {
     LongJob job;
     job.name = "Print";
     // Points in the window a pass takes a few milliseconds over.
@@ -381,11 +407,11 @@ LongJob ReportJob(const DeviceSettings& settings, std::uint16_t channel, int dis
         return r.waveType != kWaveArbitrary || r.arbitraryViewLast < r.arbitraryViewFirst ||
                std::size_t{r.arbitraryViewLast} - r.arbitraryViewFirst < kSmallWindow;
     });
-    job.work = [&settings, channel, displayStyle, text = std::move(text),
-                done = std::move(done)](JobProgress& progress) -> JobFinish {
-        auto report = std::make_shared<ReportPage>(ReportOf(settings, channel, displayStyle, text, &progress));
+    job.work = [&settings, channel, displayStyle, text = TextsNow(text),
+                draw = std::move(draw)](JobProgress& progress) -> JobFinish {
+        const ReportPage report = ReportOf(settings, channel, displayStyle, text, &progress);
         if (progress.StopRequested()) return {};
-        return [report, done] { done(*report); };
+        return draw(report);
     };
     return job;
 }

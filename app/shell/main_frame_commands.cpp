@@ -284,15 +284,17 @@ void CMainFrame::Print() {
     if (dialog.exec() != QDialog::Accepted) return;
     const QString file = printer->outputFileName();
     StoreFileFolder(QString::fromLatin1(kPrintFolder), file.isEmpty() ? QString() : QFileInfo(file).absolutePath());
-    // The page's pass over the waveform runs on the view's worker; the page
-    // is drawn once it has ended.
+    // The page's pass over the waveform and its drawing at the printer's
+    // resolution run on the view's worker; a failure is told afterwards.
     RunLongJob(ReportJob(Settings(), Settings().CurrentChannel(), view_->DisplayStyle(), TextsOf(languages_),
-                         [this, printer](const ReportPage& report) {
-                             if (PrintPage(*printer, report)) return;
-                             if (!printer->outputFileName().isEmpty())
-                                 ShowMessage(this, FileTextIn(FileText::CannotSave, {printer->outputFileName()}));
-                             else
-                                 ShowMessage(this, ProgramText(Text::CannotPrint, {printer->printerName()}));
+                         [this, printer](const ReportPage& report) -> JobFinish {
+                             if (PrintPage(*printer, report)) return {};
+                             return [this, printer] {
+                                 if (!printer->outputFileName().isEmpty())
+                                     ShowMessage(this, FileTextIn(FileText::CannotSave, {printer->outputFileName()}));
+                                 else
+                                     ShowMessage(this, ProgramText(Text::CannotPrint, {printer->printerName()}));
+                             };
                          }));
 }
 
@@ -300,13 +302,17 @@ void CMainFrame::PrintPreview() {
     // One snapshot for every repaint of the preview, so that its pages
     // agree; taken on the view's worker, the preview opened once it is there.
     RunLongJob(ReportJob(Settings(), Settings().CurrentChannel(), view_->DisplayStyle(), TextsOf(languages_),
-                         [this](const ReportPage& report) {
-                             QPrinter printer(QPrinter::HighResolution);
-                             printer.setPageOrientation(QPageLayout::Landscape);
-                             QPrintPreviewDialog preview(&printer, this);
-                             connect(&preview, &QPrintPreviewDialog::paintRequested, this,
-                                     [&report](QPrinter* target) { PrintPage(*target, report); });
-                             preview.exec();
+                         [this](const ReportPage& snapshot) -> JobFinish {
+                             // The preview records the page's drawing and shows it at
+                             // the screen's scale: quick enough for the interface thread.
+                             return [this, report = std::make_shared<ReportPage>(snapshot)] {
+                                 QPrinter printer(QPrinter::HighResolution);
+                                 printer.setPageOrientation(QPageLayout::Landscape);
+                                 QPrintPreviewDialog preview(&printer, this);
+                                 connect(&preview, &QPrintPreviewDialog::paintRequested, this,
+                                         [report](QPrinter* target) { PrintPage(*target, *report); });
+                                 preview.exec();
+                             };
                          }));
 }
 

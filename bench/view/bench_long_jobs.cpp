@@ -272,8 +272,8 @@ void BM_StallQwfImport16M(benchmark::State& state) {
 BENCHMARK(BM_StallQwfImport16M)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 // The printed page's pass over a 64 M-point window and the page drawn at
-// 300 dpi (what Print Preview shows): arg 1 as the program runs it (the pass
-// on the worker), arg 0 the pass on the interface thread.
+// 300 dpi (what Print draws on the printer): arg 1 as the program runs it
+// (pass and drawing on the worker), arg 0 both on the interface thread.
 void BM_StallPrintPage64M(benchmark::State& state) {
     auto settings = Model();
     settings->ModifyRecord(0, [](ChannelRecord& r) {
@@ -283,10 +283,11 @@ void BM_StallPrintPage64M(benchmark::State& state) {
     MeasureStall(
         state, *settings,
         [&] {
-            return ReportJob(*settings, 0, 1, {}, [](const ReportPage& report) {
+            return ReportJob(*settings, 0, 1, {}, [](const ReportPage& report) -> JobFinish {
                 QImage page(3508, 2480, QImage::Format_RGB32);
                 QPainter painter(&page);
                 DrawReportPage(painter, page.rect(), report);
+                return {};
             });
         },
         state.range(0));

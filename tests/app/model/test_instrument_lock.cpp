@@ -77,6 +77,8 @@ TEST(InstrumentLock, ASecondProgramOnTheLinkWaitsThenIsBusyOtherLinksNeverWait) 
         TempDir dir;
         InstrumentLock other;
         ASSERT_EQ(other.TryAcquire(LockPath(dir, row.heldType, row.heldAddress)), InstrumentLock::Attempt::Held);
+        // From before the hold's clock starts: the job cannot end before the lock is freed.
+        const auto start = Clock::now();
         std::jthread letGo([&](std::stop_token stop) {
             std::mutex m;
             std::condition_variable_any cv;
@@ -92,7 +94,6 @@ TEST(InstrumentLock, ASecondProgramOnTheLinkWaitsThenIsBusyOtherLinksNeverWait) 
         settings.SetConnection(kConnectionLan, kAddress);
         SessionPump pump(settings);
         pump.Start();
-        const auto start = Clock::now();
         const JobOutcome outcome = pump.RunWriteOperation(row.timeout);
         const auto took = Clock::now() - start;
 

@@ -63,10 +63,12 @@ ReportPage ReportOf(const DeviceSettings& settings, std::uint16_t channel, int d
 
 // ReportOf as a long job, for Print and Print Preview: the pass over a
 // window of millions of points runs on the worker (a smaller one at once),
-// and `done` gets the page on the interface thread. A cancelled job calls
-// nothing.
-LongJob ReportJob(const DeviceSettings& settings, std::uint16_t channel, int displayStyle, TextLookup text,
-                  std::function<void(const ReportPage&)> done);
+// with the texts as they are when the job starts. `draw` gets the page on
+// the worker, where it may paint it on a printer, a PDF writer or an image
+// (Qt paints on those off the interface thread), and returns what the
+// interface thread does next. A cancelled job calls nothing.
+LongJob ReportJob(const DeviceSettings& settings, std::uint16_t channel, int displayStyle, const TextLookup& text,
+                  std::function<JobFinish(const ReportPage&)> draw);
 
 // Draws the page into `page` (device pixels of the painter's device; its
 // size scales every position, line and font).
