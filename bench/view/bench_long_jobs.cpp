@@ -294,13 +294,10 @@ void BM_StallPrintPage64M(benchmark::State& state) {
 }
 BENCHMARK(BM_StallPrintPage64M)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->Iterations(1);
 
-// Undo, then redo, of a formula over 64 M points (the interface thread's own
-// step): arg 1 as the program does it, the arrays swapped back; arg 0 the
-// baseline, a copy of the points into a fresh array as the step used to build.
-void BM_StallUndoRedo64M(benchmark::State& state) {
-    auto settings = Model();
-    settings->History().SetLimits(std::size_t{4} << 30, 10);
-    RunJobAtOnce(FormulaJob(*settings, 0, kFormula, nullptr, [](auto) {}));
+// The longest stall of undo, then redo, of the last step on channel 1: arg 1
+// as the program does it; arg 0 the baseline, a copy of `copied` points into
+// a fresh array.
+void MeasureUndoRedo(benchmark::State& state, DeviceSettings& settings, std::size_t copied) {
     double longest = 0;
     for (auto _ : state) {
         for (const ArbitraryEdit::Kind kind : {ArbitraryEdit::Kind::Undo, ArbitraryEdit::Kind::Redo}) {
@@ -308,13 +305,14 @@ void BM_StallUndoRedo64M(benchmark::State& state) {
             probe.Start();
             QTimer::singleShot(0, [&] {
                 if (state.range(0)) {
-                    EditArbitrary(*settings, 0,
+                    EditArbitrary(settings, 0,
                                   kind == ArbitraryEdit::Kind::Undo ? ArbitraryEdit::Undo() : ArbitraryEdit::Redo());
                 } else {
                     std::vector<double> copy;
-                    ReserveWaveform(copy, kPoints);
-                    settings->ReadRecord(0, [&](const ChannelRecord& r) {
-                        copy.insert(copy.end(), r.arbitrarySamples.begin(), r.arbitrarySamples.end());
+                    ReserveWaveform(copy, copied);
+                    settings.ReadRecord(0, [&](const ChannelRecord& r) {
+                        const std::size_t n = std::min(copied, r.arbitrarySamples.size());
+                        copy.insert(copy.end(), r.arbitrarySamples.begin(), r.arbitrarySamples.begin() + n);
                     });
                     benchmark::DoNotOptimize(copy.data());
                 }
@@ -327,7 +325,26 @@ void BM_StallUndoRedo64M(benchmark::State& state) {
     }
     state.counters["stall_ms"] = longest;
 }
+
+// Undo, then redo, of a formula over 64 M points (the arrays swapped back);
+// the baseline a copy of the points, as the step used to build.
+void BM_StallUndoRedo64M(benchmark::State& state) {
+    auto settings = Model();
+    settings->History().SetLimits(std::size_t{4} << 30, 10);
+    RunJobAtOnce(FormulaJob(*settings, 0, kFormula, nullptr, [](auto) {}));
+    MeasureUndoRedo(state, *settings, kPoints);
+}
 BENCHMARK(BM_StallUndoRedo64M)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+// Undo, then redo, of a resize from 64 M to 32 M points, whose step keeps
+// the 32 M points cut off; the baseline a copy of 32 M points.
+void BM_StallUndoRedoShrink64M(benchmark::State& state) {
+    auto settings = Model();
+    settings->History().SetLimits(std::size_t{4} << 30, 10);
+    RunJobAtOnce(ResizeJob(*settings, 0, kPoints / 2, nullptr, [](bool) {}));
+    MeasureUndoRedo(state, *settings, kPoints / 2);
+}
+BENCHMARK(BM_StallUndoRedoShrink64M)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 // The display thread builds the envelope of a new 64 M-point waveform while
 // the interface reads the record at every shot (as the command states and
