@@ -1,8 +1,8 @@
 // The program's threads together, for ThreadSanitizer: the interface thread
-// runs Read and Write Operations, downloads, edits, redraws, resizes,
-// language switches, sweeps started and stopped, jobs cancelled through the
-// progress dialog and from another thread, and formulas on the view's worker
-// cancelled, for a few seconds, while the session worker talks to
+// runs Read and Write Operations, downloads, edits, digit steps, redraws,
+// resizes, language switches, sweeps started and stopped, jobs cancelled
+// through the progress dialog and from another thread, and formulas on the
+// view's worker cancelled, for a few seconds, while the session worker talks to
 // zorbel-gensim and the view's display thread renders; and each long
 // operation on a waveform of millions of points, run to its end and
 // cancelled halfway, while the interface keeps answering. Repeated in CI.
@@ -21,6 +21,7 @@
 #include "program_harness.h"
 #include "shell_fixture.h"
 #include "sim_process.h"
+#include "zorbel/dialogs/edit_ex.h"
 #include "zorbel/model/arbitrary_edit.h"
 #include "zorbel/model/formula.h"
 #include "zorbel/model/long_job.h"
@@ -85,9 +86,16 @@ TEST_F(ProgramThreads, JobsDownloadsRedrawsAndLanguageSwitchesRunTogether) {
             Frame().RunCommand(round / 14 % 2 ? kCmdDefaultLanguage : kCmdFirstLanguage);
             break;
         case 4:
-            // An edit as the pages make it: store, queue, redraw.
+            // An edit as the pages make it: store, queue, redraw; and a digit
+            // stepped in the first number field the panel shows.
             Settings().SetParameter(channel, Parameter::Frequency, 1000.0 + round);
             Frame().View().RequestRedraw(RefreshMask::Waveform);
+            for (CEditEx* field : Frame().findChildren<CEditEx*>()) {
+                if (!field->isVisible()) continue;
+                field->setCursorPosition(1);
+                QTest::keyClick(field, round / 14 % 2 ? Qt::Key_Up : Qt::Key_Down);
+                break;
+            }
             break;
         case 5:
             Frame().resize(1000 + round % 200, 700 + round % 100);
