@@ -8,7 +8,6 @@
 // and only then is the worker joined.
 #pragma once
 
-
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
