@@ -200,6 +200,13 @@ QString LongJobName(const std::string& english) {
          {Text::JobFormula, Text::JobImport, Text::JobResize, Text::JobLoad, Text::JobPrint, Text::JobResample})
         for (const ProgramTextRow& row : ProgramTextTable())
             if (row.item == item && english == row.english) return ProgramText(item);
+    // Undo and Redo are named as their menu entries, without the mnemonic
+    // and the shortcut ("&Undo#Ctrl+Z": "Undo").
+    const auto caption = [](QString menuText) { return menuText.left(menuText.indexOf(u'#')).remove(u'&'); };
+    for (const Text item : {Text::Undo, Text::Redo})
+        for (const ProgramTextRow& row : ProgramTextTable())
+            if (row.item == item && QString::fromStdString(english) == caption(QString::fromUtf8(row.english)))
+                return caption(ProgramText(item));
     return QString::fromStdString(english);
 }
 

@@ -51,6 +51,17 @@ std::optional<std::vector<double>> ResampledSamples(const DeviceSettings& settin
 // swaps it in (unless the channel has changed since), and `done` hears
 // whether it did.
 template <class MakeEdit>
+// A new count or a new waveform plays at its own frequency: the page, the
+// files and the printed page say so (a typed frequency, whose resize comes
+// first, is stored after it). The view redraws what changed.
+void Announce(DeviceSettings& settings, const std::optional<ArbitraryChange>& change, RedrawSink* sink) {
+    if (!change) return;
+    if (change->countChanged) settings.FollowPlayedArbitraryFrequency(change->channel);
+    if (!sink) return;
+    if (change->points) sink->ArbitraryPointsChanged(change->channel, change->points->first, change->points->second);
+    sink->RequestRedraw(change->mask);
+}
+
 JobFinish SwapInFinish(DeviceSettings& settings, std::uint16_t channel, RedrawSink* sink,
                        const std::function<void(bool)>& done, std::optional<std::vector<double>> built, MakeEdit make) {
     auto samples = std::make_shared<std::optional<std::vector<double>>>(std::move(built));
@@ -168,15 +179,16 @@ std::optional<ArbitraryChange> EditArbitrary(DeviceSettings& settings, std::uint
         change = history.Redo(channel);
         break;
     }
-    // A new count or a new waveform plays at its own frequency: the page,
-    // the files and the printed page say so (a typed frequency, whose resize
-    // comes first, is stored after it).
-    if (change && change->countChanged) settings.FollowPlayedArbitraryFrequency(channel);
-    if (change && sink) {
-        if (change->points) sink->ArbitraryPointsChanged(channel, change->points->first, change->points->second);
-        sink->RequestRedraw(change->mask);
-    }
+    Announce(settings, change, sink);
     return change;
+}
+
+LongJob UndoJob(DeviceSettings& settings, std::uint16_t channel, bool redo, RedrawSink* sink,
+                std::function<void(const std::optional<ArbitraryChange>&)> done) {
+    return settings.History().UndoJob(channel, redo, [&settings, sink, done = std::move(done)](auto change) {
+        Announce(settings, change, sink);
+        if (done) done(change);
+    });
 }
 
 LongJob ResizeJob(DeviceSettings& settings, std::uint16_t channel, std::uint32_t n, RedrawSink* sink,

@@ -3,6 +3,8 @@
 #include "zorbel/model/arbitrary_history.h"
 
 #include <algorithm>
+#include <memory>
+#include <thread>
 
 #include "zorbel/model/device_settings.h"
 #include "zorbel/model/long_job.h"
@@ -325,6 +327,135 @@ std::optional<ArbitraryChange> ArbitraryHistory::Apply(std::uint16_t channel, St
     if (!fits) return std::nullopt;
     if (!step.segments.empty()) change.points = std::pair{step.coveredFirst, step.coveredLast};
     change.mask = windowChanged ? RefreshMask::Everything : RefreshMask::Waveform;
+    return change;
+}
+
+ArbitraryHistory::Step* ArbitraryHistory::Next(std::uint16_t channel, bool redo) {
+    if (channel >= kChannelCount) return nullptr;
+    Channel& c = channels_[channel];
+    if (redo) return c.redo.empty() ? nullptr : &c.redo.back();
+    return c.undo.empty() ? nullptr : &c.undo.back();
+}
+
+LongJob ArbitraryHistory::UndoJob(std::uint16_t channel, bool redo,
+                                  std::function<void(std::optional<ArbitraryChange>)> done) {
+    LongJob job;
+    job.name = redo ? "Redo" : "Undo";
+    EndStep();
+    const Step* step = Next(channel, redo);
+    const bool large = step && step->tail && !step->tail->whole && step->tail->offset <= step->tail->size &&
+                       step->tail->size >= kSmallJobPoints;
+    if (!large) {
+        job.small = true;
+        job.work = [this, channel, redo, done = std::move(done)](JobProgress&) -> JobFinish {
+            return [this, channel, redo, done] {
+                const std::optional<ArbitraryChange> change = redo ? Redo(channel) : Undo(channel);
+                if (done) done(change);
+            };
+        };
+        return job;
+    }
+    // The worker reads the record only; the history is this thread's.
+    job.work = [this, channel, redo, order = step->order, offset = step->tail->offset, size = step->tail->size,
+                done = std::move(done)](JobProgress& progress) -> JobFinish {
+        auto built = std::make_shared<std::optional<Built>>(Build(settings_, channel, offset, size, progress));
+        if (progress.StopRequested()) return {};
+        return [this, channel, redo, order, built, done] {
+            std::optional<ArbitraryChange> change;
+            if (*built) change = ApplyBuilt(channel, redo, order, std::move(**built));
+            if (done) done(change);
+        };
+    };
+    return job;
+}
+
+std::optional<ArbitraryHistory::Built> ArbitraryHistory::Build(const DeviceSettings& settings, std::uint16_t channel,
+                                                               std::uint32_t offset, std::size_t size,
+                                                               JobProgress& progress) {
+    constexpr std::size_t kVisit = std::size_t{1} << 20;
+    Built built;
+    ReserveWaveform(built.samples, size);
+    std::optional<std::uint64_t> generation;
+    for (;;) {
+        bool fits = true;
+        std::size_t total = 0;  // points to copy: the offset's and the record's beyond it
+        const bool more = settings.ReadRecord(channel, [&](const ChannelRecord& r) {
+            if (generation && *generation != r.arbitraryChanges.Generation()) {
+                built.samples.clear();  // changed between two visits: start again
+                built.tail.clear();
+            }
+            generation = r.arbitraryChanges.Generation();
+            const std::vector<double>& a = r.arbitrarySamples;
+            if (offset > a.size()) {
+                fits = false;
+                return false;
+            }
+            total = a.size();
+            if (built.tail.capacity() < a.size() - offset) built.tail.reserve(a.size() - offset);
+            const auto at = [&a](std::size_t i) { return a.begin() + static_cast<std::ptrdiff_t>(i); };
+            if (built.samples.size() < offset) {
+                const std::size_t from = built.samples.size();
+                built.samples.insert(built.samples.end(), at(from), at(from + std::min(kVisit, offset - from)));
+            } else {
+                const std::size_t from = offset + built.tail.size();
+                built.tail.insert(built.tail.end(), at(from), at(from + std::min(kVisit, a.size() - from)));
+            }
+            return built.samples.size() < offset || offset + built.tail.size() < a.size();
+        });
+        if (!fits) return std::nullopt;
+        if (total > 0) progress.Set(static_cast<double>(built.samples.size() + built.tail.size()) / total);
+        if (!more) break;
+        if (progress.StopRequested()) return std::nullopt;
+        std::this_thread::yield();  // the lock is not fair: a waiting thread gets in only if this one lets it
+    }
+    // Every page of the new array touched here, not on the interface thread.
+    built.samples.resize(size, 0.0);
+    built.tail.resize(TailEnd(built.tail, 0));
+    TrimWaveform(built.tail);
+    built.generation = *generation;
+    return built;
+}
+
+std::optional<ArbitraryChange> ArbitraryHistory::ApplyBuilt(std::uint16_t channel, bool redo, std::uint64_t order,
+                                                            Built built) {
+    Step* step = Next(channel, redo);
+    if (!step || step->order != order || !step->tail || step->tail->whole) return std::nullopt;  // moved on
+    Tail& t = *step->tail;
+    if (built.samples.size() != t.size || t.offset > t.size || t.values.size() > t.size - t.offset) return std::nullopt;
+    std::copy(t.values.begin(), t.values.end(), built.samples.begin() + t.offset);
+    std::uint32_t count = 0;
+    const bool swapped = settings_.ModifyRecord(channel, [&](ChannelRecord& r) {
+        if (r.arbitraryChanges.Generation() != built.generation) return false;
+        r.arbitrarySamples.swap(built.samples);
+        std::swap(r.arbitraryPointCount, t.count);
+        std::swap(r.arbitraryZoom, t.zoom);
+        const ArbitraryWindow window = WindowOf(r);
+        SetWindow(r, step->window);
+        step->window = window;
+        count = r.arbitraryPointCount;
+        return true;
+    });
+    if (!swapped) return std::nullopt;  // changed since the build: nothing changed
+    // `built.samples` is the array just taken out; its points from the
+    // offset on were copied by the worker.
+    step->bytes = step->bytes - ValueBytes(t.values.size()) + ValueBytes(built.tail.size());
+    t.size = built.samples.size();
+    t.values = std::move(built.tail);
+    ReleaseWaveform(std::move(built.samples));
+    ArbitraryChange change;
+    change.channel = channel;
+    change.countChanged = true;
+    change.mask = RefreshMask::Everything;
+    if (count > t.offset) change.points = std::pair{t.offset, count - 1};
+    Channel& c = channels_[channel];
+    if (redo) {
+        c.undo.push_back(std::move(c.redo.back()));
+        c.redo.pop_back();
+    } else {
+        c.redo.push_back(std::move(c.undo.back()));
+        c.undo.pop_back();
+    }
+    Trim();
     return change;
 }
 

@@ -266,9 +266,10 @@ void CMainFrame::OpenSweep() {
 }
 
 void CMainFrame::UndoArbitrary(bool redo) {
-    const std::optional<ArbitraryChange> change = EditArbitrary(
-        Settings(), Settings().CurrentChannel(), redo ? ArbitraryEdit::Redo() : ArbitraryEdit::Undo(), view_);
-    if (change && change->countChanged) panel_->RefreshPanel();  // the point count field
+    // A step that brings back millions of points is built on the view's worker.
+    RunLongJob(UndoJob(Settings(), Settings().CurrentChannel(), redo, view_, [this](const auto& change) {
+        if (change && change->countChanged) panel_->RefreshPanel();  // the point count field
+    }));
 }
 
 void CMainFrame::Print() {

@@ -7,6 +7,7 @@
 #include "fake_generator.h"
 #include "zorbel/model/arbitrary_edit.h"
 #include "zorbel/model/device_settings.h"
+#include "zorbel/model/long_job.h"
 
 namespace zorbel::test {
 namespace {
@@ -264,6 +265,77 @@ TEST(ArbitraryHistory, UndoAndRedoOfAWholeArraySwapItBack) {
             ASSERT_TRUE(EditArbitrary(settings, 0, ArbitraryEdit::Redo()));
             EXPECT_EQ(CopyOf(settings, 0), changed);
             if (changed.samples.size() >= kPoints / 2) EXPECT_EQ(data(), now);  // 16 points are copied
+        }
+    }
+}
+
+// Undoing a shorter count of millions of points builds the longer array on
+// the worker; the finish only swaps it in. A cancelled job, or one the
+// waveform changed under, leaves points and history as they were.
+TEST(ArbitraryHistory, AnUndoThatBringsBackMillionsOfPointsIsBuiltOnTheWorker) {
+    constexpr std::uint32_t kPoints = 1u << 19;
+    enum class Meanwhile { Nothing, Cancel, EditThroughHistory, ChangeBehindItsBack };
+    const struct {
+        const char* what;
+        Meanwhile meanwhile;
+    } rows[] = {
+        {"run to its end, then redone and undone again", Meanwhile::Nothing},
+        {"cancelled", Meanwhile::Cancel},
+        {"a point edited meanwhile", Meanwhile::EditThroughHistory},
+        {"the points changed behind the history's back", Meanwhile::ChangeBehindItsBack},
+    };
+    FakeGenerator fake;
+    DeviceSettings settings(fake);
+    // Runs the job's work, then what happens meanwhile, then its finish.
+    const auto run = [&](bool redo, Meanwhile meanwhile) {
+        LongJob job = UndoJob(settings, 0, redo, nullptr);
+        EXPECT_FALSE(job.small);
+        std::stop_source stop;
+        JobProgress progress(stop.get_token());
+        if (meanwhile == Meanwhile::Cancel) stop.request_stop();
+        const JobFinish finish = job.work(progress);
+        if (meanwhile == Meanwhile::EditThroughHistory)
+            EditArbitrary(settings, 0, ArbitraryEdit::Points(5, 5, [](std::vector<double>& a, std::uint32_t) {
+                              a[5] = -1.0;
+                              return std::optional<std::uint32_t>(5);
+                          }));
+        if (meanwhile == Meanwhile::ChangeBehindItsBack)
+            settings.ModifyRecord(0, [](ChannelRecord& r) {
+                r.arbitrarySamples[7] = -2.0;
+                r.arbitraryChanges.PointsChanged(7, 7);
+            });
+        if (finish) finish();
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        settings.History().Forget(0);
+        settings.ResizeArbitrary(0, kPoints);
+        settings.ModifyRecord(0, [](ChannelRecord& r) {
+            for (std::size_t i = 0; i < r.arbitrarySamples.size(); ++i) r.arbitrarySamples[i] = 1.0 + i % 7;
+        });
+        const Copy before = CopyOf(settings, 0);
+        const std::uint64_t generation = settings.Record(0).arbitraryChanges.Generation();
+        ASSERT_TRUE(
+            EditArbitrary(settings, 0, ArbitraryEdit::Resize(*settings.ResizedSamples(0, kPoints / 2), generation)));
+        const Copy shrunk = CopyOf(settings, 0);
+
+        run(false, row.meanwhile);
+        const Copy after = CopyOf(settings, 0);
+        if (row.meanwhile == Meanwhile::Nothing) {
+            EXPECT_EQ(after, before);
+            run(true, Meanwhile::Nothing);
+            EXPECT_EQ(CopyOf(settings, 0), shrunk);
+            run(false, Meanwhile::Nothing);
+            EXPECT_EQ(CopyOf(settings, 0), before);
+            continue;
+        }
+        EXPECT_EQ(after.samples.size(), shrunk.samples.size()) << "nothing was brought back";
+        EXPECT_EQ(after.count, shrunk.count);
+        if (row.meanwhile == Meanwhile::Cancel || row.meanwhile == Meanwhile::ChangeBehindItsBack) {
+            // The step is still there: undone at once now, it brings the points back.
+            EXPECT_TRUE(settings.History().CanUndo(0));
+            ASSERT_TRUE(EditArbitrary(settings, 0, ArbitraryEdit::Undo()));
+            EXPECT_EQ(CopyOf(settings, 0).count, before.count);
         }
     }
 }

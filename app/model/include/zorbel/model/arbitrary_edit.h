@@ -85,6 +85,12 @@ LongJob ResizeJob(DeviceSettings& settings, std::uint16_t channel, std::uint32_t
 // told). `done` hears whether the waveform has those points now: a
 // waveform that has them already is left as it is (no undo step). A
 // cancelled job changes nothing and calls nothing.
+// Undo or redo of the channel's next step as a long job: one that brings
+// back millions of points builds them on the worker (Cancel leaves
+// everything as it was), any other is done at once. `done` gets what changed.
+LongJob UndoJob(DeviceSettings& settings, std::uint16_t channel, bool redo, RedrawSink* sink,
+                std::function<void(const std::optional<ArbitraryChange>&)> done = {});
+
 LongJob ResampleJob(DeviceSettings& settings, std::uint16_t channel, std::uint32_t n, RedrawSink* sink,
                     std::function<void(bool resampled)> done = {});
 

@@ -34,6 +34,7 @@
 #include <vector>
 
 #include "zorbel/model/channel_record.h"
+#include "zorbel/model/long_job.h"
 #include "zorbel/model/session_state.h"
 
 namespace zorbel {
@@ -97,6 +98,14 @@ public:
     // history is forgotten then).
     std::optional<ArbitraryChange> Undo(std::uint16_t channel);
     std::optional<ArbitraryChange> Redo(std::uint16_t channel);
+    // Undo or redo as a long job. A step that brings back an array of
+    // millions of points (a shorter point count undone, or redone) has the
+    // array built on the worker, from the record in short visits under the
+    // records lock, and only swapped in by the job's finish, unless the
+    // step or the waveform changed meanwhile; a cancelled or overtaken job
+    // leaves everything as it was. Any other step is a small job, done at
+    // once. `done` gets what changed (nothing: no step, or not done).
+    LongJob UndoJob(std::uint16_t channel, bool redo, std::function<void(std::optional<ArbitraryChange>)> done);
     void Forget(std::uint16_t channel);
 
     // 0 for either keeps no history at all.
@@ -150,6 +159,19 @@ private:
     void Push(std::uint16_t channel, Step step);
     void Cover(Step& step, std::uint16_t channel, std::uint32_t first, std::uint32_t last);
     std::optional<ArbitraryChange> Apply(std::uint16_t channel, Step& step);
+    // What an undo job's worker builds for a step: the array it brings back,
+    // the record's points before the step's offset copied in, the rest
+    // zeroed but for the step's own values (filled in by the finish); the
+    // record's points from the offset on, for the way back.
+    struct Built {
+        std::vector<double> samples;
+        std::vector<double> tail;
+        std::uint64_t generation = 0;
+    };
+    static std::optional<Built> Build(const DeviceSettings& settings, std::uint16_t channel, std::uint32_t offset,
+                                      std::size_t size, JobProgress& progress);
+    std::optional<ArbitraryChange> ApplyBuilt(std::uint16_t channel, bool redo, std::uint64_t order, Built built);
+    Step* Next(std::uint16_t channel, bool redo);
     void Trim();
 
     DeviceSettings& settings_;
