@@ -47,10 +47,6 @@ std::optional<std::vector<double>> ResampledSamples(const DeviceSettings& settin
     return samples;
 }
 
-// The finish step of a waveform built on a worker: the edit `make` builds
-// swaps it in (unless the channel has changed since), and `done` hears
-// whether it did.
-template <class MakeEdit>
 // A new count or a new waveform plays at its own frequency: the page, the
 // files and the printed page say so (a typed frequency, whose resize comes
 // first, is stored after it). The view redraws what changed.
@@ -62,6 +58,10 @@ void Announce(DeviceSettings& settings, const std::optional<ArbitraryChange>& ch
     sink->RequestRedraw(change->mask);
 }
 
+// The finish step of a waveform built on a worker: the edit `make` builds
+// swaps it in (unless the channel has changed since), and `done` hears
+// whether it did.
+template <class MakeEdit>
 JobFinish SwapInFinish(DeviceSettings& settings, std::uint16_t channel, RedrawSink* sink,
                        const std::function<void(bool)>& done, std::optional<std::vector<double>> built, MakeEdit make) {
     auto samples = std::make_shared<std::optional<std::vector<double>>>(std::move(built));

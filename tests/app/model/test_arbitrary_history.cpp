@@ -264,7 +264,9 @@ TEST(ArbitraryHistory, UndoAndRedoOfAWholeArraySwapItBack) {
             EXPECT_EQ(CopyOf(settings, 0), before);
             ASSERT_TRUE(EditArbitrary(settings, 0, ArbitraryEdit::Redo()));
             EXPECT_EQ(CopyOf(settings, 0), changed);
-            if (changed.samples.size() >= kPoints / 2) EXPECT_EQ(data(), now);  // 16 points are copied
+            if (changed.samples.size() >= kPoints / 2) {
+                EXPECT_EQ(data(), now);  // 16 points are copied
+            }
         }
     }
 }
