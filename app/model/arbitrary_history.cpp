@@ -262,11 +262,36 @@ std::optional<ArbitraryChange> ArbitraryHistory::Redo(std::uint16_t channel) {
     return change;
 }
 
+std::optional<ArbitraryChange> ArbitraryHistory::SwapTail(std::uint16_t channel, Step& step,
+                                                          std::vector<double>& samples,
+                                                          const std::function<bool(const ChannelRecord&)>& ready) {
+    Tail& t = *step.tail;
+    std::uint32_t count = 0;
+    const bool swapped = settings_.ModifyRecord(channel, [&](ChannelRecord& r) {
+        if (!ready(r)) return false;
+        r.arbitrarySamples.swap(samples);
+        std::swap(r.arbitraryPointCount, t.count);
+        std::swap(r.arbitraryZoom, t.zoom);
+        const ArbitraryWindow window = WindowOf(r);
+        SetWindow(r, step.window);
+        step.window = window;
+        count = r.arbitraryPointCount;
+        return true;
+    });
+    if (!swapped) return std::nullopt;
+    ArbitraryChange change;
+    change.channel = channel;
+    change.countChanged = true;
+    change.mask = RefreshMask::Everything;
+    // A new array with an unchanged count may sit where an old one was: the
+    // outline is renewed over every point that may differ.
+    if (count > t.offset) change.points = std::pair{t.offset, count - 1};
+    return change;
+}
+
 // Swaps the step's values with the record's: afterwards the step holds what
 // the record held, so applying it again goes back.
 std::optional<ArbitraryChange> ArbitraryHistory::Apply(std::uint16_t channel, Step& step) {
-    ArbitraryChange change;
-    change.channel = channel;
     if (step.tail) {
         Tail& t = *step.tail;
         const std::size_t heldBytes = ValueBytes(t.values.size());
@@ -284,20 +309,12 @@ std::optional<ArbitraryChange> ArbitraryHistory::Apply(std::uint16_t channel, St
             samples.insert(samples.end(), t.values.begin(), t.values.end());
         }
         samples.resize(t.size, 0.0);
-        std::uint32_t count = 0;
-        const bool fits = settings_.ModifyRecord(channel, [&](ChannelRecord& r) {
+        const std::optional<ArbitraryChange> change = SwapTail(channel, step, samples, [&](const ChannelRecord& r) {
             if (t.offset > r.arbitrarySamples.size()) return false;
             std::copy_n(r.arbitrarySamples.begin(), t.offset, samples.begin());
-            r.arbitrarySamples.swap(samples);
-            std::swap(r.arbitraryPointCount, t.count);
-            std::swap(r.arbitraryZoom, t.zoom);
-            const ArbitraryWindow window = WindowOf(r);
-            SetWindow(r, step.window);
-            step.window = window;
-            count = r.arbitraryPointCount;
             return true;
         });
-        if (!fits) {
+        if (!change) {
             ReleaseWaveform(std::move(samples));
             return std::nullopt;
         }
@@ -305,13 +322,10 @@ std::optional<ArbitraryChange> ArbitraryHistory::Apply(std::uint16_t channel, St
         t.size = samples.size();
         Keep(t, std::move(samples));
         step.bytes = step.bytes - heldBytes + ValueBytes(t.values.size());
-        change.countChanged = true;
-        change.mask = RefreshMask::Everything;
-        // A new array with an unchanged count may sit where an old one was:
-        // the outline is renewed over every point that may differ.
-        if (count > t.offset) change.points = std::pair{t.offset, count - 1};
         return change;
     }
+    ArbitraryChange change;
+    change.channel = channel;
     bool windowChanged = false;
     const bool fits = settings_.ModifyRecord(channel, [&](ChannelRecord& r) {
         if (r.arbitrarySamples.size() != step.size || r.arbitraryPointCount != step.count) return false;
@@ -423,30 +437,16 @@ std::optional<ArbitraryChange> ArbitraryHistory::ApplyBuilt(std::uint16_t channe
     Tail& t = *step->tail;
     if (built.samples.size() != t.size || t.offset > t.size || t.values.size() > t.size - t.offset) return std::nullopt;
     std::copy(t.values.begin(), t.values.end(), built.samples.begin() + t.offset);
-    std::uint32_t count = 0;
-    const bool swapped = settings_.ModifyRecord(channel, [&](ChannelRecord& r) {
-        if (r.arbitraryChanges.Generation() != built.generation) return false;
-        r.arbitrarySamples.swap(built.samples);
-        std::swap(r.arbitraryPointCount, t.count);
-        std::swap(r.arbitraryZoom, t.zoom);
-        const ArbitraryWindow window = WindowOf(r);
-        SetWindow(r, step->window);
-        step->window = window;
-        count = r.arbitraryPointCount;
-        return true;
+    const std::optional<ArbitraryChange> change = SwapTail(channel, *step, built.samples, [&](const ChannelRecord& r) {
+        return r.arbitraryChanges.Generation() == built.generation;
     });
-    if (!swapped) return std::nullopt;  // changed since the build: nothing changed
+    if (!change) return std::nullopt;  // changed since the build: nothing changed
     // `built.samples` is the array just taken out; its points from the
     // offset on were copied by the worker.
     step->bytes = step->bytes - ValueBytes(t.values.size()) + ValueBytes(built.tail.size());
     t.size = built.samples.size();
     t.values = std::move(built.tail);
     ReleaseWaveform(std::move(built.samples));
-    ArbitraryChange change;
-    change.channel = channel;
-    change.countChanged = true;
-    change.mask = RefreshMask::Everything;
-    if (count > t.offset) change.points = std::pair{t.offset, count - 1};
     Channel& c = channels_[channel];
     if (redo) {
         c.undo.push_back(std::move(c.redo.back()));

@@ -159,6 +159,11 @@ private:
     void Push(std::uint16_t channel, Step step);
     void Cover(Step& step, std::uint16_t channel, std::uint32_t first, std::uint32_t last);
     std::optional<ArbitraryChange> Apply(std::uint16_t channel, Step& step);
+    // Swaps `samples` in for the record's array, and the step's count, zoom
+    // and window for the record's, if `ready` agrees under the records lock;
+    // `samples` then holds the array taken out. Nothing when it did not.
+    std::optional<ArbitraryChange> SwapTail(std::uint16_t channel, Step& step, std::vector<double>& samples,
+                                            const std::function<bool(const ChannelRecord&)>& ready);
     // What an undo job's worker builds for a step: the array it brings back,
     // the record's points before the step's offset copied in, the rest
     // zeroed but for the step's own values (filled in by the finish); the
