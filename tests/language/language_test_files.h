@@ -1,6 +1,8 @@
 // Temporary language-file trees for the language library's tests.
 #pragma once
 
+#include "zorbel/profile_file.h"
+
 #include <gtest/gtest.h>
 #include <cstdlib>
 #include <filesystem>
@@ -9,6 +11,9 @@
 #include <string_view>
 
 namespace zorbel::test {
+
+// A path as the library's UTF-16 interface takes it.
+inline std::u16string U16(const std::filesystem::path& p) { return Utf8ToUtf16(p.string()); }
 
 // UTF-16LE bytes with byte-order mark, as language files are written.
 inline std::string Utf16File(std::u16string_view text) {

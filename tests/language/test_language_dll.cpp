@@ -7,11 +7,10 @@
 #include <thread>
 
 namespace fs = std::filesystem;
+using zorbel::test::U16;
 using zorbel::test::Utf16File;
 
 namespace {
-
-std::u16string U16(const fs::path& p) { return zorbel::Utf8ToUtf16(p.string()); }
 
 struct Name {
     int32_t result;

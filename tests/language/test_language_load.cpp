@@ -9,11 +9,10 @@
 #include <vector>
 
 namespace fs = std::filesystem;
+using zorbel::test::U16;
 using zorbel::test::Utf16File;
 
 namespace {
-
-std::u16string U16(const fs::path& p) { return zorbel::Utf8ToUtf16(p.string()); }
 
 int32_t LoadPath(const fs::path& p) {
     const std::u16string path = U16(p);
