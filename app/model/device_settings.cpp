@@ -94,6 +94,7 @@ bool DeviceSettings::IsIdle() const {
 // Demo off before the job flags: a worker that sees the flags then also sees
 // the session online, and never takes a half-set trigger for demo mode.
 void DeviceSettings::BeginJob(Job flags) {
+    std::lock_guard lock(jobStartMutex_);
     cancelRequested_ = false;
     jobRefused_ = false;
     busy_ = false;

@@ -211,6 +211,9 @@ void DeviceSettings::CheckPresence() {
     if (now < nextPresenceCheck_) return;
     nextPresenceCheck_ = now + kPresenceCheckPeriod;
     if (api_.DeviceConnect() == 0) {
+        std::lock_guard lock(jobStartMutex_);
+        // A job begun meanwhile finds the absence itself and says so.
+        if (JobFlags() != Job::None) return;
         if (demo_ == 0) {
             lastStatus_ = GeneratorStatus::NoLink;
             instrumentLost_ = true;

@@ -15,6 +15,7 @@
 #include <string_view>
 #include <thread>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include "zorbel/model/generator_api.h"
@@ -53,6 +54,12 @@ public:
     void OnCallFromNow(std::size_t k, std::function<void()> action) {
         std::lock_guard l(mutex_);
         actionAt_[total_ + k] = std::move(action);
+    }
+    // The next DeviceConnect runs `action` once it has its answer, on the
+    // calling thread (the user acting while the worker asks).
+    void OnNextConnect(std::function<void()> action) {
+        std::lock_guard l(mutex_);
+        connectAction_ = std::move(action);
     }
     void SetConnect(std::uint16_t result) {
         std::lock_guard l(mutex_);
@@ -125,9 +132,16 @@ public:
         return Record({"InitComType", -1, -1, double(type), double(address)}, 1);
     }
     std::uint16_t DeviceConnect() override {
-        std::lock_guard l(mutex_);
-        ++connectCount_;
-        return connect_;
+        std::function<void()> action;
+        std::uint16_t result;
+        {
+            std::lock_guard l(mutex_);
+            ++connectCount_;
+            result = connect_;
+            action = std::exchange(connectAction_, nullptr);
+        }
+        if (action) action();
+        return result;
     }
     std::uint16_t RefreshDevice() override { return Record({"Refresh"}); }
     std::uint16_t WriteOnOff(std::uint16_t ch, std::uint16_t state) override {
@@ -266,6 +280,7 @@ private:
     std::vector<Call> calls_;
     std::map<std::size_t, std::uint16_t> failAt_;
     std::map<std::size_t, std::function<void()>> actionAt_;
+    std::function<void()> connectAction_;
     std::size_t total_ = 0;  // instrument calls since creation (ClearCalls keeps it)
     std::uint16_t connect_ = 1;
     std::size_t connectCount_ = 0;

@@ -257,6 +257,16 @@ TEST_F(SessionTest, InstrumentGoneWhileIdleSwitchesToDemo) {
     EXPECT_FALSE(settings.InstrumentBack());
 }
 
+TEST_F(SessionTest, JobBegunWhileThePresenceCheckAsksIsRefusedNotLeftRunning) {
+    GoOnline();
+    fake.SetConnect(0);
+    fake.OnNextConnect([this] { settings.StartWriteOperation(); });
+    settings.ServiceQueue();  // the idle presence check finds no instrument
+    settings.ServiceQueue();  // the job finds it absent too, and ends
+    EXPECT_EQ(settings.JobFlags(), Job::None);
+    EXPECT_TRUE(settings.LastJobRefused());
+}
+
 TEST_F(SessionTest, JobIsDroppedWhenTheInstrumentDoesNotAnswerAtItsStart) {
     fake.SetConnect(0);
     settings.StartWriteOperation();

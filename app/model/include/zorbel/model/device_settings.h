@@ -456,6 +456,10 @@ private:
     std::atomic<bool> cancelRequested_{false};
     std::mutex wakeMutex_;
     std::function<void()> wake_;
+    // Beginning a job and the presence check's "gone, into demo" exclude each
+    // other: a job begun while the instrument was being asked is never left
+    // with its flags set in a session that just went to demo.
+    std::mutex jobStartMutex_;
 
     // The instrument lock; the lock itself and the wait's start are the worker's alone.
     InstrumentLock instrumentLock_;
