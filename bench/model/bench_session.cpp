@@ -191,10 +191,34 @@ double Percentile(std::vector<double> values, double p) {
     return values[std::min(rank, values.size() - 1)];
 }
 
+// The raw baseline of a sweep: the same writes from a plain loop that sleeps
+// out the dwell after each answer; each step's time from one answer to the
+// next against the dwell, in milliseconds.
+std::vector<double> RawSweepDeviations(int steps, std::chrono::milliseconds dwell) {
+    using Clock = std::chrono::steady_clock;
+    using Ms = std::chrono::duration<double, std::milli>;
+    const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    const sockaddr_in to = SimAddress();
+    std::vector<double> deviations;
+    auto last = Clock::now();
+    RawExchange(fd, to, "SOURce1:FREQuency 1000");
+    last = Clock::now();
+    for (int i = 1; i < steps; ++i) {
+        std::this_thread::sleep_until(last + dwell);
+        if (!RawExchange(fd, to, "SOURce1:FREQuency " + std::to_string(1000 + i))) break;
+        const auto now = Clock::now();
+        deviations.push_back(std::abs(Ms(now - last - dwell).count()));
+        last = now;
+    }
+    close(fd);
+    return deviations;
+}
+
 // Two deviations per step, in milliseconds: the step's time from one
 // confirmation to the next against the dwell (what the output holds), and
 // the next write's start against the dwell after the last confirmation
-// (the worker's timing alone, without the exchange).
+// (the worker's timing alone, without the exchange). Beside them the raw
+// baseline's steps, taken in the same run.
 void BM_SweepStepTiming(benchmark::State& state) {
     constexpr auto kDwell = 50ms;
     zorbel::DeviceSettings settings;
@@ -225,6 +249,11 @@ void BM_SweepStepTiming(benchmark::State& state) {
         }
     }
     if (period.empty()) return;
+    const std::vector<double> raw = RawSweepDeviations(static_cast<int>(state.range(0)), kDwell);
+    if (!raw.empty()) {
+        state.counters["raw_step_median_ms"] = Percentile(raw, 0.5);
+        state.counters["raw_step_p99_ms"] = Percentile(raw, 0.99);
+    }
     state.counters["step_median_ms"] = Percentile(period, 0.5);
     state.counters["step_p99_ms"] = Percentile(period, 0.99);
     state.counters["write_start_median_ms"] = Percentile(start, 0.5);
