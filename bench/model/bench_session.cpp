@@ -200,10 +200,9 @@ std::vector<double> RawSweepDeviations(int steps, std::chrono::milliseconds dwel
     const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
     const sockaddr_in to = SimAddress();
     std::vector<double> deviations;
+    const bool answered = RawExchange(fd, to, "SOURce1:FREQuency 1000");
     auto last = Clock::now();
-    RawExchange(fd, to, "SOURce1:FREQuency 1000");
-    last = Clock::now();
-    for (int i = 1; i < steps; ++i) {
+    for (int i = 1; answered && i < steps; ++i) {
         std::this_thread::sleep_until(last + dwell);
         if (!RawExchange(fd, to, "SOURce1:FREQuency " + std::to_string(1000 + i))) break;
         const auto now = Clock::now();
